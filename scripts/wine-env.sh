@@ -1,0 +1,52 @@
+# Sourced by the scripts that run Windows programs: one Wine prefix, one
+# persistent wineserver and one X display for the whole run.
+#   MIVORA_WINEPREFIX  prefix to use (default: build/wine-prefix in the tree)
+#   DISPLAY            used when set and reachable; otherwise Xvfb :87 starts
+
+_mivora_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${MIVORA_WINEPREFIX:-$_mivora_root/build/wine-prefix}
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installer prompts.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+export LC_ALL=C.UTF-8
+
+mivora_wine() {
+    if command -v wine64 >/dev/null 2>&1; then wine64 "$@"; else wine "$@"; fi
+}
+
+mivora_display() {
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+    if [ -n "${DISPLAY:-}" ] && ! command -v xdpyinfo >/dev/null 2>&1 && [ -z "${MIVORA_XVFB:-}" ]; then
+        return 0
+    fi
+    export DISPLAY=:87
+    if ! [ -e /tmp/.X11-unix/X87 ]; then
+        Xvfb :87 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+        for _ in $(seq 1 50); do [ -e /tmp/.X11-unix/X87 ] && break; sleep 0.1; done
+    fi
+}
+
+# Creates the prefix once (with the CJK font links), then keeps a wineserver
+# running so that each program start does not pay for a new one.
+mivora_wine_ready() {
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        if ! [ -f "$WINEPREFIX/.mivora-ready" ]; then
+            mivora_display
+            wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+            wineserver -w
+            mivora_wine regedit /S "$_mivora_root/scripts/cjk-fonts.reg" </dev/null >/dev/null 2>&1 9>&- || true
+            wineserver -w
+            touch "$WINEPREFIX/.mivora-ready"
+        fi
+        # Start the server and Wine's service processes here, with their
+        # output going nowhere: whatever starts them first hands them its
+        # stdout, and CTest would wait for that pipe to close for ever.
+        wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+        if ! pgrep -f 'system32.services\.exe' >/dev/null 2>&1; then
+            mivora_wine wineboot </dev/null >/dev/null 2>&1 9>&- || true
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}
