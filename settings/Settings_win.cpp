@@ -1,1 +1,86 @@
-// placeholder
+#include <windows.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <iterator>
+#include <string>
+
+#include "Settings.h"
+#include "SettingsFile.h"
+
+int maximizedWidth = 0;
+int maximizedHeight = 0;
+
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+// The executable's full path, or an empty string if it does not fit
+// kPathUnits: a cut-off path would name some other file.
+std::wstring modulePath()
+{
+    wchar_t buffer[kPathUnits] = {};
+    DWORD length = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(kPathUnits));
+    // On truncation the result is the buffer size (and older systems do not
+    // even terminate it), so a path that fills the buffer counts as too long.
+    if (length == 0 || length >= kPathUnits) return {};
+    return std::wstring(buffer, length);
+}
+
+}  // namespace
+
+std::filesystem::path settingsFilePath()
+{
+    const wchar_t* dir = reinterpret_cast<const wchar_t*>(programDir);
+    std::size_t dirLength = wcsnlen(dir, kPathUnits);
+    std::size_t nameLength = std::size(kSettingsFileName) - 1;
+    if (dirLength == 0 || dirLength == kPathUnits || dirLength + nameLength + 1 > kPathUnits) return {};
+    std::wstring path(dir, dirLength);
+    path += kSettingsFileName;
+    return std::filesystem::path(path);
+}
+
+void loadSettings()
+{
+    std::wstring module = modulePath();
+    std::size_t slash = module.rfind(L'\\');
+    std::fill(std::begin(programDir), std::end(programDir), u'\0');
+    if (slash != std::wstring::npos) {
+        // Keep the backslash: every file of the program is programDir + name.
+        for (std::size_t i = 0; i <= slash; ++i) programDir[i] = static_cast<char16_t>(module[i]);
+    }
+
+    std::filesystem::path file = settingsFilePath();
+    if (file.empty()) {
+        applyDefaultSettings(Settings, maximizedWidth);
+        return;
+    }
+    loadSettingsFile(file, Settings, maximizedWidth);
+}
+
+void saveSettings()
+{
+    std::filesystem::path file = settingsFilePath();
+    if (!file.empty()) saveSettingsFile(file, Settings);
+    // The registration follows autoStart even when the file could not be
+    // written, so it is repaired at every save.
+    applyRunRegistration(Settings.autoStart != 0);
+}
+
+void applyRunRegistration(bool autoStart)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    if (autoStart) {
+        std::wstring module = modulePath();
+        if (!module.empty()) {
+            DWORD bytes = static_cast<DWORD>((module.size() + 1) * sizeof(wchar_t));
+            RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(module.c_str()), bytes);
+        }
+    } else {
+        RegDeleteValueW(key, kRunValueName);  // already absent is fine
+    }
+    RegCloseKey(key);
+}

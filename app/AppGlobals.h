@@ -1,0 +1,23 @@
+// Process-wide state of the application shell. Everything here belongs to
+// the UI thread.
+#pragma once
+
+#include <windows.h>
+
+extern const wchar_t appName[];  // L"Mivora": mutex, owner class, tooltip, Run value
+extern HINSTANCE appInstance;
+extern HWND ownerWindow;
+extern HWND wordWindow;
+extern HICON trayIcon;
+extern HMENU trayMenu;
+extern HMENU wordMenu;
+
+// Tray icon notifications arrive at the owner window as this message.
+constexpr UINT WM_TRAYICON = WM_APP + 1;
+
+bool registerWindowClasses();
+LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+bool addTrayIcon();
+void removeTrayIcon();
+LRESULT trayNotify(HWND window, LPARAM lParam);

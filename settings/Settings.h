@@ -1,0 +1,36 @@
+// The Win32 face of the settings: the live record lives in SettingsRecord.h,
+// this adds where its file lies and the start-at-log-on registration.
+#pragma once
+
+#include <filesystem>
+
+#include "SettingsRecord.h"
+
+// The size of a maximised window (SM_CXMAXIMIZED / SM_CYMAXIMIZED). The owner
+// window stores them before it calls loadSettings, which needs the width for
+// the default window position.
+extern int maximizedWidth;
+extern int maximizedHeight;
+
+// The Run value carries the program's name.
+constexpr wchar_t kRunValueName[] = L"Mivora";
+constexpr wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kSettingsFileName[] = L"mivora.bin";
+
+// Sets programDir to the executable's directory and fills Settings from
+// "mivora.bin" there, or defaults it and creates the file. If the
+// executable's path does not fit kPathUnits, programDir stays empty and the
+// defaults live in memory only.
+void loadSettings();
+
+// Writes Settings over the start of an existing settings file (never creating
+// it), then brings the Run registration in line with autoStart.
+void saveSettings();
+
+// programDir + "mivora.bin"; empty when that does not fit kPathUnits or
+// programDir has not been set.
+std::filesystem::path settingsFilePath();
+
+// Adds or removes the HKCU Run value that starts the executable at log-on.
+// Failures are silent; with the key unavailable nothing is changed.
+void applyRunRegistration(bool autoStart);

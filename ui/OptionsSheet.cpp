@@ -1,0 +1,6 @@
+// Temporary: replaced by the options sheet.
+#include "ui/OptionsSheet.h"
+
+HWND openSheet = nullptr;
+
+void openOptionsSheet(HWND, int) {}

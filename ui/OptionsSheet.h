@@ -1,0 +1,10 @@
+// The modal options sheet opened from the tray menu.
+#pragma once
+
+#include <windows.h>
+
+extern HWND openSheet;  // the open sheet, or nullptr
+
+// Opens the sheet modally on page `startPage` (0 settings, 1 word library,
+// 2 about) and returns when it is closed.
+void openOptionsSheet(HWND parent, int startPage);
