@@ -4,11 +4,8 @@
 #include <cstring>
 #include <iterator>
 
-#ifdef _WIN32
-#include <cwchar>
-#else
 #include <sys/stat.h>
-#endif
+#include <sys/types.h>
 
 SettingsRecord Settings{};
 char16_t programDir[kPathUnits]{};
@@ -25,28 +22,42 @@ void copyBounded(char16_t (&dest)[N], const char16_t* src)
     dest[i] = u'\0';
 }
 
+// A directory is never a settings file, and a read-only file is never
+// updated. Windows enforces both for ordinary users, but an administrator (or
+// root on a POSIX system, or under Wine) could otherwise still write a file the
+// user made read-only to pin the settings.
+bool usableFile(std::FILE* f, bool forUpdate)
+{
+#ifdef _WIN32
+    struct _stat64 st{};
+    if (_fstat64(_fileno(f), &st) != 0) return false;
+    const bool directory = (st.st_mode & _S_IFMT) == _S_IFDIR;
+    const bool writable = (st.st_mode & _S_IWRITE) != 0;
+#else
+    struct stat st{};
+    if (fstat(fileno(f), &st) != 0) return false;
+    const bool directory = S_ISDIR(st.st_mode);
+    const bool writable = (st.st_mode & S_IWUSR) != 0;
+#endif
+    return !directory && (!forUpdate || writable);
+}
+
 std::FILE* openFile(const std::filesystem::path& file, const char* mode)
 {
     if (!settingsPathFits(file)) return nullptr;
 #ifdef _WIN32
     wchar_t wideMode[4] = {};
     for (std::size_t i = 0; i < 3 && mode[i] != '\0'; ++i) wideMode[i] = static_cast<wchar_t>(mode[i]);
-    return _wfopen(file.c_str(), wideMode);
+    std::FILE* f = _wfopen(file.c_str(), wideMode);
 #else
     std::FILE* f = std::fopen(file.c_str(), mode);
+#endif
     if (f == nullptr) return nullptr;
-    // Windows neither opens a directory as a file nor lets anyone, even an
-    // administrator, update a read-only file. Behave the same way here so the
-    // portable build (often run as root) has the program's semantics.
-    struct stat st{};
-    bool usable = fstat(fileno(f), &st) == 0 && !S_ISDIR(st.st_mode);
-    if (usable && std::strchr(mode, '+') != nullptr && (st.st_mode & S_IWUSR) == 0) usable = false;
-    if (!usable) {
+    if (!usableFile(f, std::strchr(mode, '+') != nullptr)) {
         std::fclose(f);
         return nullptr;
     }
     return f;
-#endif
 }
 
 }  // namespace

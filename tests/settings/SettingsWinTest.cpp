@@ -1,0 +1,228 @@
+// loadSettings/saveSettings against the real executable directory and the
+// registry. Every test puts the Run value and the settings file back as it
+// found them: a Run value left behind would start this test at the next log-on.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Settings.h"
+#include "SettingsFile.h"
+#include "Win32Settings.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<unsigned char>;
+
+namespace {
+
+struct RegValue {
+    DWORD type = 0;
+    Bytes data;
+};
+
+std::optional<RegValue> readRunValue()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    RegValue v;
+    DWORD size = 0;
+    LSTATUS status = RegQueryValueExW(key, kRunValueName, nullptr, &v.type, nullptr, &size);
+    if (status == ERROR_SUCCESS) {
+        v.data.resize(size);
+        status = RegQueryValueExW(key, kRunValueName, nullptr, &v.type, v.data.data(), &size);
+        v.data.resize(size);
+    }
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return std::nullopt;
+    return v;
+}
+
+void writeRunValue(const std::optional<RegValue>& v)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    if (v)
+        RegSetValueExW(key, kRunValueName, 0, v->type, v->data.data(), static_cast<DWORD>(v->data.size()));
+    else
+        RegDeleteValueW(key, kRunValueName);
+    RegCloseKey(key);
+}
+
+std::wstring exePath()
+{
+    wchar_t buffer[1024] = {};
+    DWORD n = GetModuleFileNameW(nullptr, buffer, 1024);
+    return std::wstring(buffer, n);
+}
+
+std::optional<Bytes> readFile(const fs::path& p)
+{
+    std::FILE* f = _wfopen(p.c_str(), L"rb");
+    if (f == nullptr) return std::nullopt;
+    Bytes out;
+    unsigned char buffer[512];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.insert(out.end(), buffer, buffer + n);
+    std::fclose(f);
+    return out;
+}
+
+void writeFile(const fs::path& p, const Bytes& bytes)
+{
+    std::FILE* f = _wfopen(p.c_str(), L"wb");
+    ASSERT_NE(f, nullptr);
+    if (!bytes.empty()) std::fwrite(bytes.data(), bytes.size(), 1, f);
+    std::fclose(f);
+}
+
+Bytes imageOf(const SettingsRecord& r)
+{
+    Bytes b(sizeof r);
+    std::memcpy(b.data(), &r, sizeof r);
+    return b;
+}
+
+class SettingsWinTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::wstring exe = exePath();
+        ASSERT_FALSE(exe.empty());
+        exeDir_ = exe.substr(0, exe.rfind(L'\\') + 1);
+        settingsFile_ = fs::path(exeDir_ + L"mivora.bin");
+        savedFile_ = readFile(settingsFile_);
+        savedRun_ = readRunValue();
+        Settings = SettingsRecord{};
+        std::memset(programDir, 0, sizeof programDir);
+        maximizedWidth = GetSystemMetrics(SM_CXMAXIMIZED);
+        maximizedHeight = GetSystemMetrics(SM_CYMAXIMIZED);
+    }
+
+    void TearDown() override
+    {
+        writeRunValue(savedRun_);
+        std::error_code ec;
+        fs::permissions(settingsFile_, fs::perms::owner_write, fs::perm_options::add, ec);
+        if (savedFile_)
+            writeFile(settingsFile_, *savedFile_);
+        else
+            fs::remove(settingsFile_, ec);
+    }
+
+    std::wstring exeDir_;
+    fs::path settingsFile_;
+    std::optional<Bytes> savedFile_;
+    std::optional<RegValue> savedRun_;
+};
+
+TEST_F(SettingsWinTest, LoadSetsProgramDirAndCreatesMissingFile)
+{
+    std::error_code ec;
+    fs::remove(settingsFile_, ec);
+    ASSERT_FALSE(fs::exists(settingsFile_));
+
+    loadSettings();
+
+    std::wstring dir(reinterpret_cast<const wchar_t*>(programDir));
+    ASSERT_GE(dir.size(), 3u);
+    EXPECT_EQ(dir[1], L':') << "an absolute drive path is expected";
+    EXPECT_EQ(dir.back(), L'\\');
+    EXPECT_EQ(dir.find(L"settings_win_tests"), std::wstring::npos) << "the file name must be cut off";
+    EXPECT_TRUE(fs::is_regular_file(fs::path(dir + L"settings_win_tests.exe")));
+    EXPECT_EQ(settingsFilePath(), fs::path(dir + L"mivora.bin"));
+
+    std::optional<Bytes> written = readFile(settingsFile_);
+    ASSERT_TRUE(written.has_value()) << "loadSettings must create the settings file";
+    ASSERT_EQ(written->size(), 284u);
+    EXPECT_EQ(*written, imageOf(Settings));
+    EXPECT_EQ(Settings.windowX, GetSystemMetrics(SM_CXMAXIMIZED) - 300);
+    EXPECT_EQ(Settings.cycleSize, 15);
+
+    // The next run reads back what a save wrote.
+    Settings.cycleSize = 7;
+    Settings.windowY = 300;
+    Bytes saved = imageOf(Settings);
+    saveSettings();
+    EXPECT_EQ(readFile(settingsFile_), saved);
+    Settings = SettingsRecord{};
+    loadSettings();
+    EXPECT_EQ(imageOf(Settings), saved);
+}
+
+TEST_F(SettingsWinTest, RunValueFollowsAutoStart)
+{
+    const std::wstring exe = exePath();
+    std::optional<RegValue> stale = RegValue{REG_SZ, Bytes{'x', 0, 0, 0}};
+    for (const std::optional<RegValue>& before : {std::optional<RegValue>{}, stale}) {
+        SCOPED_TRACE(before ? "value existed" : "value absent");
+        writeRunValue(before);
+
+        applyRunRegistration(true);
+        std::optional<RegValue> v = readRunValue();
+        ASSERT_TRUE(v.has_value());
+        EXPECT_EQ(v->type, static_cast<DWORD>(REG_SZ));
+        ASSERT_EQ(v->data.size(), (exe.size() + 1) * sizeof(wchar_t)) << "size includes the terminator";
+        std::wstring data(reinterpret_cast<const wchar_t*>(v->data.data()), exe.size() + 1);
+        EXPECT_EQ(data, exe + L'\0') << "the plain path, no quotes or arguments";
+
+        writeRunValue(before);
+        applyRunRegistration(false);
+        EXPECT_FALSE(readRunValue().has_value());
+        applyRunRegistration(false);  // removing an absent value is harmless
+        EXPECT_FALSE(readRunValue().has_value());
+    }
+}
+
+TEST_F(SettingsWinTest, SaveAppliesRegistrationEvenWithoutAFile)
+{
+    std::error_code ec;
+    fs::remove(settingsFile_, ec);
+    loadSettings();
+    ASSERT_TRUE(fs::remove(settingsFile_));
+
+    Settings.autoStart = 5;  // any non-zero flag counts as on
+    saveSettings();
+    EXPECT_FALSE(fs::exists(settingsFile_)) << "a save never re-creates the file";
+    ASSERT_TRUE(readRunValue().has_value());
+
+    Settings.autoStart = 0;
+    saveSettings();
+    EXPECT_FALSE(readRunValue().has_value());
+    EXPECT_FALSE(fs::exists(settingsFile_));
+}
+
+TEST(SettingsFontTest, DefaultFontMatchesTheGdiConstants)
+{
+    SettingsRecord r{};
+    applyDefaultSettings(r, 1024);
+    const LOGFONTW& lf = logFont(r.font);
+    EXPECT_EQ(lf.lfHeight, -16);
+    EXPECT_EQ(lf.lfWeight, FW_NORMAL);
+    EXPECT_EQ(lf.lfCharSet, 0);
+    EXPECT_EQ(lf.lfOutPrecision, OUT_STROKE_PRECIS);
+    EXPECT_EQ(lf.lfClipPrecision, CLIP_STROKE_PRECIS);
+    EXPECT_EQ(lf.lfQuality, DRAFT_QUALITY);
+    EXPECT_EQ(lf.lfPitchAndFamily, VARIABLE_PITCH | FF_SWISS);
+    EXPECT_STREQ(lf.lfFaceName, L"Arial");
+
+    // A font chooser writes through the view straight into the record.
+    HFONT font = CreateFontIndirectW(&lf);
+    ASSERT_NE(font, nullptr);
+    LOGFONTW chosen{};
+    ASSERT_EQ(GetObjectW(font, sizeof chosen, &chosen), static_cast<int>(sizeof chosen));
+    DeleteObject(font);
+    chosen.lfCharSet = GB2312_CHARSET;
+    logFont(r.font) = chosen;
+    EXPECT_EQ(imageOf(r)[64 + 23], GB2312_CHARSET);
+    EXPECT_EQ(r.font.lfFaceName[0], u'A');
+}
+
+}  // namespace
