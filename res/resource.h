@@ -1,0 +1,70 @@
+// Resource, control and command ids of Mivora. Included by Mivora.rc and by
+// the C++ code, so it holds plain numeric #defines only (no casts, no
+// MAKEINTRESOURCE) that both the resource compiler and C++ understand.
+#ifndef MIVORA_RES_RESOURCE_H
+#define MIVORA_RES_RESOURCE_H
+
+// Resources (100-199) -------------------------------------------------------
+#define IDD_ABOUT_PAGE          104   // about page, third tab of the options sheet
+#define IDI_MIVORA              105   // icon group: 48, 32 and 16 px at 256 colours
+#define IDR_TRAY_MENU           106   // "TASKMENU", the tray icon's right-click menu
+#define IDD_SETTINGS_PAGE       107   // settings page, first tab
+#define IDD_LIBRARY_PAGE        108   // word-library page, second tab
+#define IDR_WORD_MENU           109   // "POPMENU", the word window's context menu
+#define IDR_REMEMBERED_MENU     111   // "RMMENU", menu of the remembered-words view
+#define IDB_QRCODE              114   // 185 x 185 px, 24 bpp, shown on the about page
+
+// Controls (1000-1399) -------------------------------------------------------
+// The same number can mean different controls on different pages (1018 is
+// the seconds edit of the settings page and the title of the about page), so
+// each page has its own names.
+#ifndef IDC_STATIC
+#define IDC_STATIC              (-1)
+#endif
+
+// Settings page (IDD_SETTINGS_PAGE)
+#define IDC_SETTINGS_AUTO_SWITCH        1015  // check box, autoSwitch
+#define IDC_SETTINGS_AUTO_START         1017  // check box, autoStart
+#define IDC_SETTINGS_SWITCH_SECONDS     1018  // edit, switchSeconds
+#define IDC_SETTINGS_FONT               1019  // push button, font
+#define IDC_SETTINGS_BACKGROUND_COLOR   1020  // owner-drawn colour button
+#define IDC_SETTINGS_WORD_COLOR         1021  // owner-drawn colour button
+#define IDC_SETTINGS_PHONETIC_COLOR     1022  // owner-drawn colour button
+#define IDC_SETTINGS_CONTENT_COLOR      1023  // owner-drawn colour button
+#define IDC_SETTINGS_TRANSPARENT        1024  // check box, transparentBackground
+#define IDC_SETTINGS_SAMPLE_BACKGROUND  1025  // check box, sampleBackground
+#define IDC_SETTINGS_TITLE_BAR_MODE     1027  // check box, titleBarMode
+#define IDC_SETTINGS_CYCLE_SIZE         1029  // edit, cycleSize
+
+// Word-library page (IDD_LIBRARY_PAGE)
+#define IDC_LIBRARY_DICTIONARIES        1016  // drop-down list of dictionary names
+#define IDC_LIBRARY_REMEMBERED_VIEW     1031  // report list view of remembered words
+
+// About page (IDD_ABOUT_PAGE)
+#define IDC_ABOUT_TITLE                 1018  // "米沃拉 Mivora 1.0"
+#define IDC_ABOUT_STATISTICS            1032  // read-only edit, study statistics
+#define IDC_ABOUT_SUBTITLE              1323  // second title line
+#define IDC_ABOUT_BUILD                 1325  // build date and time
+#define IDC_ABOUT_WEB_LINK              1327  // notifying static, web-site link
+#define IDC_ABOUT_DESCRIPTION           1328  // read-only edit, description
+#define IDC_ABOUT_CHAT_LINK             1329  // notifying static, chat-group link
+#define IDC_ABOUT_ICON                  1330  // static icon, IDI_MIVORA
+
+// Menu commands (40000-40099) -----------------------------------------------
+// Tray menu (IDR_TRAY_MENU)
+#define IDM_TRAY_OPTIONS        40014   // "选项"
+#define IDM_TRAY_ABOUT          40015   // "关于..."
+#define IDM_TRAY_EXIT           40016   // "退出"
+#define IDM_TRAY_CAPTURE        40029   // "当前标题"
+
+// Word window menu (IDR_WORD_MENU)
+#define IDM_WORD_REMEMBERED     40023   // "已记住"
+#define IDM_WORD_PREVIOUS       40024   // "上一个"
+#define IDM_WORD_NEXT           40025   // "下一个"
+#define IDM_WORD_PAUSE          40027   // "暂停"
+
+// Remembered-words menu (IDR_REMEMBERED_MENU)
+#define IDM_REMEMBERED_FORGET   40037   // "忘记"
+#define IDM_REMEMBERED_DELETE   40039   // "删除"
+
+#endif  // MIVORA_RES_RESOURCE_H
