@@ -1,0 +1,260 @@
+// Loading dictionaries and the progress file, each beside a floor that does
+// only the unavoidable file work on the same bytes.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "WordGet.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Scratch {
+public:
+    Scratch()
+    {
+        std::random_device random;
+        path_ = fs::temp_directory_path() / ("mivora-bench-" + std::to_string(random()));
+        fs::create_directories(path_);
+    }
+    ~Scratch()
+    {
+        std::error_code error;
+        fs::remove_all(path_, error);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+Scratch& scratch()
+{
+    static Scratch dir;
+    return dir;
+}
+
+void appendNumber(std::u16string& text, long n)
+{
+    for (char c : std::to_string(n))
+        text.push_back(static_cast<char16_t>(c));
+}
+
+// A dictionary of `lines` lines in the shipped format: UTF-16LE, CR LF,
+// "word|phonetic|meaning" with Chinese meanings, all words distinct.
+const fs::path& dictionaryFile(long lines)
+{
+    static std::map<long, fs::path> made;
+    auto& path = made[lines];
+    if (!path.empty())
+        return path;
+    static const char16_t* const stems[] = {u"abandon", u"ability", u"abroad", u"absence", u"absolute", u"absorb"};
+    static const char16_t* const phonetics[] = {u"ə'bændən", u"ə'biliti", u"ə'brɔːd", u"'æbsəns", u"'æbsəluːt", u"əb'sɔːb"};
+    static const char16_t* const meanings[] = {u"vt.丢弃；放弃，抛弃", u"n.能力；能耐，本领", u"ad.到国外，在国外",
+                                               u"n.缺席，不在场；缺乏", u"a.绝对的，完全的", u"vt.吸收；吸引"};
+    std::u16string text;
+    text.reserve(static_cast<std::size_t>(lines) * 40);
+    for (long i = 0; i < lines; ++i) {
+        const int k = static_cast<int>(i % 6);
+        text += stems[k];
+        appendNumber(text, i);
+        text += u'|';
+        text += phonetics[k];
+        text += u'|';
+        text += meanings[k];
+        text += u"\r\n";
+    }
+    path = scratch().path() / ("dict" + std::to_string(lines) + ".txt");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 2, text.size(), file);  // little-endian host
+    std::fclose(file);
+    return path;
+}
+
+std::u16string dictionaryName(long lines)
+{
+    std::u16string name = u"dict";
+    appendNumber(name, lines);
+    return name;
+}
+
+void reportPerLine(benchmark::State& state, double nanoseconds, long lines)
+{
+    state.counters["ns_per_line"] = nanoseconds / (static_cast<double>(state.iterations()) * lines);
+    state.SetItemsProcessed(state.iterations() * lines);
+}
+
+template <class F>
+double timed(F&& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_LoadDictionary(benchmark::State& state)
+{
+    const long lines = state.range(0);
+    dictionaryFile(lines);
+    WordGet store;
+    store.setDirectory(scratch().path());
+    double total = 0;
+    for (auto _ : state)
+        total += timed([&] { store.loadDictionary(dictionaryName(lines)); });
+    if (store.header().learningCount != lines)
+        state.SkipWithError("wrong line count");
+    reportPerLine(state, total, lines);
+    store.setDirectory({});  // no progress file at the end
+}
+
+// Reading the file and cutting it into lines, nothing more.
+void BM_DictionaryFloor(benchmark::State& state)
+{
+    const long lines = state.range(0);
+    const fs::path& path = dictionaryFile(lines);
+    double total = 0;
+    for (auto _ : state) {
+        total += timed([&] {
+            std::FILE* file = std::fopen(path.c_str(), "rb");
+            std::u16string text(fs::file_size(path) / 2, u'\0');
+            const std::size_t got = std::fread(text.data(), 2, text.size(), file);
+            std::fclose(file);
+            long count = 0;
+            std::size_t pos = 0;
+            while (pos < got) {
+                const std::size_t end = text.find(u'\n', pos);
+                const std::size_t stop = end == std::u16string::npos ? got : end + 1;
+                std::u16string_view line(text.data() + pos, stop - pos);
+                benchmark::DoNotOptimize(line);
+                ++count;
+                pos = stop;
+            }
+            if (count != lines)
+                state.SkipWithError("wrong line count");
+        });
+    }
+    reportPerLine(state, total, lines);
+}
+
+// A progress file of `records` records (a tenth remembered), made by the
+// store itself.
+const fs::path& progressDirectory(long records)
+{
+    static std::map<long, fs::path> made;
+    auto& dir = made[records];
+    if (!dir.empty())
+        return dir;
+    dir = scratch().path() / ("progress" + std::to_string(records));
+    fs::create_directories(dir);
+    fs::copy_file(dictionaryFile(records), dir / "words.txt");
+    WordGet store;
+    store.setDirectory(dir);
+    store.loadDictionary(u"words");
+    const auto learning = store.entries(WordList::learning);
+    for (std::size_t i = 0; i < learning.size(); i += 10)
+        store.setRemembered(learning[i], true);
+    store.saveProgress();
+    fs::remove(dir / "words.txt");
+    return dir;
+}
+
+void BM_LoadProgress(benchmark::State& state)
+{
+    const long records = state.range(0);
+    const fs::path& dir = progressDirectory(records);
+    WordGet store;
+    store.setDirectory(dir);
+    double total = 0;
+    for (auto _ : state)
+        total += timed([&] { store.loadProgress(u"words"); });
+    if (store.entries(WordList::learning).size() + store.entries(WordList::remembered).size() !=
+        static_cast<std::size_t>(records))
+        state.SkipWithError("wrong record count");
+    reportPerLine(state, total, records);
+    store.setDirectory({});
+}
+
+void BM_LoadProgressFloor(benchmark::State& state)
+{
+    const long records = state.range(0);
+    const fs::path path = progressDirectory(records) / "DAvud.bin";
+    std::vector<char> bytes(fs::file_size(path));
+    double total = 0;
+    for (auto _ : state) {
+        total += timed([&] {
+            std::FILE* file = std::fopen(path.c_str(), "rb");
+            benchmark::DoNotOptimize(std::fread(bytes.data(), 1, bytes.size(), file));
+            std::fclose(file);
+        });
+    }
+    reportPerLine(state, total, records);
+}
+
+void BM_SaveProgress(benchmark::State& state)
+{
+    const long records = state.range(0);
+    WordGet store;
+    store.setDirectory(progressDirectory(records));
+    store.loadProgress(u"words");
+    double total = 0;
+    for (auto _ : state)
+        total += timed([&] {
+            if (!store.saveProgress())
+                state.SkipWithError("save failed");
+        });
+    reportPerLine(state, total, records);
+    store.setDirectory({});
+}
+
+// The same bytes with plain fwrite; `synced` adds the flush to the disk that
+// a safe save needs.
+void saveFloor(benchmark::State& state, bool synced)
+{
+    const long records = state.range(0);
+    const fs::path source = progressDirectory(records) / "DAvud.bin";
+    const fs::path target = scratch().path() / "floor.bin";
+    std::vector<char> bytes(fs::file_size(source));
+    std::FILE* in = std::fopen(source.c_str(), "rb");
+    std::fread(bytes.data(), 1, bytes.size(), in);
+    std::fclose(in);
+    double total = 0;
+    for (auto _ : state) {
+        total += timed([&] {
+            std::FILE* file = std::fopen(target.c_str(), "wb");
+            std::fwrite(bytes.data(), 1, 24, file);
+            for (std::size_t at = 24; at < bytes.size(); at += sizeof(WordEntry))
+                std::fwrite(bytes.data() + at, 1, sizeof(WordEntry), file);
+            if (synced) {
+                std::fflush(file);
+                ::fsync(::fileno(file));
+            }
+            std::fclose(file);
+        });
+    }
+    reportPerLine(state, total, records);
+}
+
+void BM_SaveProgressFloor(benchmark::State& state) { saveFloor(state, false); }
+void BM_SaveProgressFloorSynced(benchmark::State& state) { saveFloor(state, true); }
+
+}  // namespace
+
+BENCHMARK(BM_LoadDictionary)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DictionaryFloor)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadProgress)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadProgressFloor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveProgress)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveProgressFloor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveProgressFloorSynced)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();

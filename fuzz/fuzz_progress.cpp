@@ -1,0 +1,49 @@
+// A progress file of any bytes: the load must keep the lists sound, and what
+// it loaded must survive a save and a second load unchanged.
+#include <cstdint>
+#include <cstring>
+
+#include "FuzzChecks.h"
+
+namespace {
+
+bool sameEntries(const std::vector<WordEntry>& a, const std::vector<WordEntry>& b)
+{
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(WordEntry)) == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const auto& directory = fuzzDirectory();
+    static const bool dictionaryWritten = [&] {
+        const char16_t text[] = u"x|p|c\r\ny||c\r\n10 z|p|\r\n";
+        writeFile(directory / "fallback.txt", reinterpret_cast<const std::uint8_t*>(text), sizeof text - 2);
+        return true;
+    }();
+    (void)dictionaryWritten;
+    writeFile(directory / "DAvud.bin", data, size);
+
+    WordGet store;
+    store.setDirectory(directory);
+    store.loadProgress(u"fallback");
+    checkStore(store);
+    const ProgressHeader header = store.header();
+    FUZZ_CHECK(header.rememberedCount == static_cast<std::int32_t>(store.entries(WordList::remembered).size()));
+
+    FUZZ_CHECK(store.saveProgress());
+    FUZZ_CHECK(!store.dirty());
+    WordGet again;
+    again.setDirectory(directory);
+    again.loadProgress(u"fallback");
+    checkStore(again);
+    FUZZ_CHECK(sameEntries(store.entries(WordList::learning), again.entries(WordList::learning)));
+    FUZZ_CHECK(sameEntries(store.entries(WordList::remembered), again.entries(WordList::remembered)));
+    const ProgressHeader reread = again.header();
+    FUZZ_CHECK(reread.reserved1 == header.reserved1 && reread.reserved2 == header.reserved2);
+    store.setDirectory({});
+    again.setDirectory({});
+    return 0;
+}

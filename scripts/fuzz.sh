@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the fuzz preset and runs every libFuzzer target for a bounded time on
+# a scratch copy of its seed corpus. Fails when a target finds a crash.
+#   FUZZ_SECONDS    seconds per target (default 30)
+#   FUZZ_BUILD_DIR  build tree (default: the preset's, build/fuzz)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+seconds=${FUZZ_SECONDS:-30}
+if [ -n "${FUZZ_BUILD_DIR:-}" ]; then
+    build=$FUZZ_BUILD_DIR
+    cmake --preset fuzz -B "$build" >/dev/null
+    cmake --build "$build" -j2
+else
+    build=$root/build/fuzz
+    cmake --preset fuzz >/dev/null && cmake --build --preset fuzz
+fi
+
+# The targets write their inputs to files; on tmpfs that costs no disk.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    export TMPDIR=/dev/shm
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+artifacts=$root/build/fuzz-artifacts
+mkdir -p "$artifacts"
+
+status=0
+for target in fuzz_dictionary fuzz_progress; do
+    cp -r "fuzz/corpus/$target" "$work/$target"
+    echo "== $target: ${seconds}s"
+    if ! "$build/fuzz/$target" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
+            -artifact_prefix="$artifacts/$target-" -print_final_stats=1 "$work/$target" \
+            >"$work/$target.log" 2>&1; then
+        tail -n 60 "$work/$target.log"
+        echo "!! $target failed; reproducer in $artifacts" >&2
+        status=1
+    else
+        grep -E '^stat::(number_of_executed_units|peak_rss_mb)|^Done ' "$work/$target.log" || true
+    fi
+done
+exit $status

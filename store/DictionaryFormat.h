@@ -1,0 +1,42 @@
+// The dictionary file format: how the bytes of a word-list file become lines
+// and how one line becomes a WordEntry. Used by WordGet::loadDictionary; kept
+// apart so that the rules can be exercised one line at a time.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "WordEntry.h"
+
+// Longest line one read hands out, in units; a longer line is continued by
+// the next read as if it were a line of its own.
+constexpr std::size_t kLineUnits = 2047;
+// Most units of transcription that fit between the brackets of `phonetic`.
+constexpr std::size_t kTranscriptionUnits = kPhoneticUnits - 3;
+
+// The file's text as UTF-16. A UTF-16LE byte-order mark at the start is
+// dropped. A UTF-8 file (one that starts with the UTF-8 mark, or that has no
+// mark, not one zero byte and is valid UTF-8) is decoded; anything else is
+// taken as UTF-16LE as it stands, an odd last byte ignored.
+std::u16string decodeDictionaryText(std::string_view bytes);
+
+// Hands out the lines of a text: each up to and including its line feed, at
+// most kLineUnits units.
+class DictionaryLines {
+public:
+    explicit DictionaryLines(std::u16string_view text) : text_(text) {}
+    bool next(std::u16string_view& line);
+
+private:
+    std::u16string_view text_;
+    std::size_t pos_ = 0;
+};
+
+// Whether a line takes part in the load at all: the text before any zero unit
+// must be at least two units long (line breaks included).
+bool isDictionaryLine(std::u16string_view line) noexcept;
+
+// Parses one line into `entry`, which the caller has zero-filled. Fields are
+// cut to fit their arrays; the phonetic is stored in square brackets.
+void parseDictionaryLine(std::u16string_view line, WordEntry& entry) noexcept;

@@ -1,0 +1,363 @@
+#include <gtest/gtest.h>
+#include <optional>
+
+#include "FileReplace.h"
+#include "StoreTestSupport.h"
+
+using namespace storetest;
+using V = std::vector<std::u16string>;
+
+namespace {
+
+constexpr std::size_t kRecord = sizeof(WordEntry);
+
+fs::path progressFile(const TempDir& dir) { return dir.path() / "DAvud.bin"; }
+
+void writeDictionary(const TempDir& dir, const char* name, std::u16string_view text)
+{
+    writeBytes(dir.path() / (std::string(name) + ".txt"), utf16le(text));
+}
+
+// A progress file image: header, then the records as given.
+std::string progressImage(ProgressHeader header, std::initializer_list<WordEntry> records)
+{
+    std::string bytes = headerBytes(header);
+    for (const WordEntry& e : records)
+        bytes += recordBytes(e);
+    return bytes;
+}
+
+bool onlyProgressFilesIn(const TempDir& dir)
+{
+    for (const auto& item : fs::directory_iterator(dir.path())) {
+        const auto name = item.path().filename();
+        if (name != "DAvud.bin" && item.path().extension() != ".txt")
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(Progress, SaveAndLoadRoundTrip)
+{
+    TempDir dir;
+    writeDictionary(dir, "words", u"b|bi:|bee\r\n10 ten||10\r\na|ei|A\r\n-2 x|p|c\r\nc|si:|C\r\n");
+    std::string saved;
+    {
+        WordGet store;
+        store.setDirectory(dir.path());
+        store.loadProgress(u"words");  // first run: no file, the dictionary comes in
+        EXPECT_TRUE(fs::exists(progressFile(dir)));
+        EXPECT_EQ(fs::file_size(progressFile(dir)), 0u);
+        EXPECT_TRUE(store.dirty());
+        store.setRemembered(entry(u"a", u"[ei]", u"A"), true);
+        store.setRemembered(entry(u"10 ten", u"", u"10"), true);
+        ASSERT_TRUE(store.saveProgress());
+        EXPECT_FALSE(store.dirty());
+        saved = readBytes(progressFile(dir));
+        ASSERT_EQ(saved.size(), 24 + 5 * kRecord);
+        const ProgressHeader h = headerOf(saved);
+        EXPECT_EQ(h.rememberedCount, 2);
+        EXPECT_EQ(h.learningCount, 3);
+        EXPECT_EQ(h.lastDate, store.header().lastDate);
+        EXPECT_GT(h.lastDate, 20000000);
+        // Records: remembered first, then learning, each list head first.
+        WordEntry first{};
+        std::memcpy(&first, saved.data() + 24, kRecord);
+        EXPECT_EQ(text(first.word), u"a");
+        std::memcpy(&first, saved.data() + 24 + 2 * kRecord, kRecord);
+        EXPECT_EQ(text(first.word), u"-2 x");
+        EXPECT_EQ(text(first.phonetic), u"[p]");
+    }  // not dirty: the destructor leaves the file alone
+    EXPECT_EQ(readBytes(progressFile(dir)), saved);
+
+    WordGet again;
+    again.setDirectory(dir.path());
+    again.loadProgress(u"words");
+    EXPECT_EQ(rememberedWords(again), (V{u"a", u"10 ten"}));
+    EXPECT_EQ(learningWords(again), (V{u"-2 x", u"b", u"c"}));
+    EXPECT_FALSE(again.dirty());
+    const ProgressHeader loaded = again.header();
+    EXPECT_EQ(std::memcmp(&loaded, saved.data(), sizeof loaded), 0);
+    EXPECT_EQ(text(again.currentEntry().word), u"-2 x");
+    ASSERT_TRUE(again.saveProgress());
+    EXPECT_EQ(readBytes(progressFile(dir)).substr(24), saved.substr(24));
+}
+
+TEST(Progress, HeaderFieldsSurviveAndLastDateIsToday)
+{
+    TempDir dir;
+    ProgressHeader h{};
+    h.learningCount = 1;
+    h.rememberedCount = 1;
+    h.reserved1 = 0x11223344;
+    h.reserved2 = -7;
+    h.startDate = 20010203;
+    h.lastDate = 20010204;
+    writeBytes(progressFile(dir), progressImage(h, {entry(u"kept"), entry(u"learn")}));
+
+    WordGet store;
+    store.setDirectory(dir.path());
+    store.loadProgress(u"none");
+    const ProgressHeader loaded = store.header();
+    EXPECT_EQ(std::memcmp(&loaded, &h, sizeof h), 0);
+    const std::int32_t before = localDate();
+    ASSERT_TRUE(store.saveProgress());
+    const std::int32_t after = localDate();
+    const ProgressHeader written = headerOf(readBytes(progressFile(dir)));
+    EXPECT_EQ(written.reserved1, 0x11223344);
+    EXPECT_EQ(written.reserved2, -7);
+    EXPECT_EQ(written.startDate, 20010203);
+    EXPECT_TRUE(written.lastDate == before || written.lastDate == after) << written.lastDate;
+    EXPECT_EQ(store.header().lastDate, written.lastDate);
+}
+
+TEST(Progress, NavigationAloneNeverRewritesTheFile)
+{
+    TempDir dir;
+    ProgressHeader h{};
+    h.learningCount = 3;
+    h.lastDate = 20000101;
+    const std::string image = progressImage(h, {entry(u"a"), entry(u"b"), entry(u"c")});
+    writeBytes(progressFile(dir), image);
+    {
+        WordGet store;
+        store.setDirectory(dir.path());
+        store.loadProgress(u"none");
+        store.advance();
+        store.advance();
+        store.stepBack();
+        store.recomputeCycleEnd();
+        store.setCycleSize(2);
+        EXPECT_FALSE(store.dirty());
+    }
+    EXPECT_EQ(readBytes(progressFile(dir)), image);
+}
+
+TEST(Progress, DestructorSavesWhatChanged)
+{
+    TempDir dir;
+    writeDictionary(dir, "words", u"a|p|c\r\nb|p|c\r\n");
+    {
+        WordGet store;
+        store.setDirectory(dir.path());
+        store.loadProgress(u"words");
+        store.setRemembered(entry(u"b"), true);
+    }
+    const std::string file = readBytes(progressFile(dir));
+    ASSERT_EQ(file.size(), 24 + 2 * kRecord);
+    EXPECT_EQ(headerOf(file).rememberedCount, 1);
+    EXPECT_EQ(headerOf(file).learningCount, 1);
+}
+
+TEST(Progress, FallsBackToTheDictionaryWhenNothingIsLeftToLearn)
+{
+    const std::u16string dictionary = u"x|p|c\r\ny|p|c\r\nz|p|c\r\n";
+    ProgressHeader headerOnly{};
+    headerOnly.startDate = 20200101;
+    ProgressHeader allRemembered{};
+    allRemembered.rememberedCount = 2;
+    const struct {
+        const char* what;
+        std::optional<std::string> file;
+        V learning;
+        V remembered;
+    } cases[] = {
+        {"missing file", std::nullopt, {u"x", u"y", u"z"}, {}},
+        {"empty file", std::string(), {u"x", u"y", u"z"}, {}},
+        {"short header", std::string(10, '\x01'), {u"x", u"y", u"z"}, {}},
+        {"header only", headerBytes(headerOnly), {u"x", u"y", u"z"}, {}},
+        {"all remembered", progressImage(allRemembered, {entry(u"Y"), entry(u"other")}), {u"x", u"z"}, {u"Y", u"other"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        writeDictionary(dir, "words", dictionary);
+        if (c.file)
+            writeBytes(progressFile(dir), *c.file);
+        WordGet store;
+        store.setDirectory(dir.path());
+        store.loadProgress(u"words");
+        EXPECT_EQ(learningWords(store), c.learning);
+        EXPECT_EQ(rememberedWords(store), c.remembered);
+        EXPECT_EQ(store.header().learningCount, 3);
+        EXPECT_EQ(store.header().startDate, store.header().lastDate);
+        EXPECT_NE(store.header().startDate, 20200101);
+        EXPECT_TRUE(store.dirty());
+        EXPECT_EQ(text(store.currentEntry().word), u"x");
+        if (c.file) {
+            EXPECT_EQ(readBytes(progressFile(dir)), *c.file);  // loading never writes
+        }
+    }
+}
+
+TEST(Progress, NothingAnywhereLeavesThePlaceholder)
+{
+    TempDir dir;
+    WordGet store;
+    store.setDirectory(dir.path());
+    store.setCurrentEntry(entry(u"英语四级词汇", u"正在", u"加载中..."));
+    store.loadProgress(u"英语四级词汇");
+    EXPECT_EQ(text(store.currentEntry().word), u"英语四级词汇");
+    EXPECT_TRUE(learningWords(store).empty());
+    EXPECT_FALSE(store.dirty());
+    EXPECT_TRUE(fs::exists(progressFile(dir)));
+}
+
+TEST(Progress, BrokenFilesLoadWhatIsThere)
+{
+    {
+        SCOPED_TRACE("word in both sections, duplicates inside a section");
+        TempDir dir;
+        ProgressHeader h{};
+        h.rememberedCount = 2;
+        h.learningCount = 4;
+        writeBytes(progressFile(dir),
+                   progressImage(h, {entry(u"x"), entry(u"X"), entry(u"X"), entry(u"y"), entry(u"Y"), entry(u"z")}));
+        WordGet store;
+        store.setDirectory(dir.path());
+        store.loadProgress(u"none");
+        EXPECT_EQ(rememberedWords(store), (V{u"x"}));
+        EXPECT_EQ(learningWords(store), (V{u"y", u"z"}));
+        EXPECT_EQ(store.header().rememberedCount, 1);
+        EXPECT_EQ(store.header().learningCount, 2);
+    }
+    {
+        SCOPED_TRACE("counts far beyond the file, torn last record");
+        TempDir dir;
+        ProgressHeader h{};
+        h.rememberedCount = 1;
+        h.learningCount = 2000000000;
+        std::string image = progressImage(h, {entry(u"r"), entry(u"l1"), entry(u"l2")});
+        image += recordBytes(entry(u"torn")).substr(0, 1000);
+        writeBytes(progressFile(dir), image);
+        WordGet store;
+        store.setDirectory(dir.path());
+        store.loadProgress(u"none");
+        EXPECT_EQ(rememberedWords(store), (V{u"r"}));
+        EXPECT_EQ(learningWords(store), (V{u"l1", u"l2"}));
+        EXPECT_EQ(store.header().learningCount, 2);
+        EXPECT_EQ(store.header().rememberedCount, 1);
+    }
+    {
+        SCOPED_TRACE("negative count reads as a huge unsigned one");
+        TempDir dir;
+        writeDictionary(dir, "words", u"w|p|c\r\n");
+        ProgressHeader h{};
+        h.rememberedCount = -1;
+        h.learningCount = -1;
+        writeBytes(progressFile(dir), progressImage(h, {entry(u"a"), entry(u"b")}));
+        WordGet store;
+        store.setDirectory(dir.path());
+        store.loadProgress(u"words");
+        EXPECT_EQ(rememberedWords(store), (V{u"a", u"b"}));
+        EXPECT_EQ(learningWords(store), (V{u"w"}));  // nothing to learn: fallback
+    }
+    {
+        SCOPED_TRACE("records without terminators");
+        TempDir dir;
+        ProgressHeader h{};
+        h.learningCount = 2;
+        WordEntry full;
+        std::fill(std::begin(full.word), std::end(full.word), u'A');
+        std::fill(std::begin(full.phonetic), std::end(full.phonetic), u'\xD83D');
+        std::fill(std::begin(full.content), std::end(full.content), u'c');
+        writeBytes(progressFile(dir), progressImage(h, {full, entry(u"ok")}));
+        WordGet store;
+        store.setDirectory(dir.path());
+        store.loadProgress(u"none");
+        const auto learning = store.entries(WordList::learning);
+        ASSERT_EQ(learning.size(), 2u);
+        EXPECT_EQ(text(learning[0].word), std::u16string(511, u'A'));
+        EXPECT_EQ(text(learning[0].phonetic).size(), 63u);
+        EXPECT_EQ(text(learning[0].content).size(), 255u);
+        WordEntry next = learning[0];
+        store.next(next.word, next);
+        EXPECT_EQ(text(next.word), u"ok");
+    }
+}
+
+TEST(Progress, DictionarySwitchSavesAllRememberedThenTheNewList)
+{
+    TempDir dir;
+    writeDictionary(dir, "one", u"a|p|c\r\nb|p|c\r\nc|p|c\r\n");
+    writeDictionary(dir, "two", u"d|p|c\r\nA|p|c\r\ne|p|c\r\n");
+    WordGet store;
+    store.setDirectory(dir.path());
+    store.loadProgress(u"one");
+    store.setRemembered(entry(u"a"), true);
+    store.setRemembered(entry(u"c"), true);
+    store.loadDictionary(u"two");
+    EXPECT_EQ(learningWords(store), (V{u"d", u"e"}));
+    ASSERT_TRUE(store.saveProgress());
+
+    WordGet reread;
+    reread.setDirectory(dir.path());
+    reread.loadProgress(u"none");
+    EXPECT_EQ(rememberedWords(reread), (V{u"a", u"c"}));
+    EXPECT_EQ(learningWords(reread), (V{u"d", u"e"}));
+    const ProgressHeader h = headerOf(readBytes(progressFile(dir)));
+    EXPECT_EQ(h.rememberedCount, 2);
+    EXPECT_EQ(h.learningCount, 2);
+}
+
+TEST(Progress, SaveFailsCleanly)
+{
+    WordGet unplaced;
+    EXPECT_FALSE(unplaced.saveProgress());
+
+    TempDir dir;
+    WordGet missing;
+    missing.setDirectory(dir.path() / "no such folder");
+    ASSERT_TRUE(missing.insert(entry(u"a"), WordList::learning));
+    EXPECT_FALSE(missing.saveProgress());
+    EXPECT_FALSE(fs::exists(dir.path() / "no such folder"));
+
+    // A folder where the progress file should be: the replace fails and
+    // nothing is left behind.
+    fs::create_directory(progressFile(dir));
+    WordGet blocked;
+    blocked.setDirectory(dir.path());
+    ASSERT_TRUE(blocked.insert(entry(u"a"), WordList::learning));
+    EXPECT_FALSE(blocked.saveProgress());
+    EXPECT_TRUE(fs::is_directory(progressFile(dir)));
+    EXPECT_TRUE(onlyProgressFilesIn(dir));
+    fs::remove(progressFile(dir));
+}
+
+TEST(Progress, FailureAtAnyStepKeepsTheOldFile)
+{
+    TempDir dir;
+    writeDictionary(dir, "words", u"a|p|c\r\nb|p|c\r\nc|p|c\r\n");
+    WordGet store;
+    store.setDirectory(dir.path());
+    store.loadProgress(u"words");
+    ASSERT_TRUE(store.saveProgress());
+    const std::string old = readBytes(progressFile(dir));
+    store.setRemembered(entry(u"b"), true);
+    const ProgressHeader before = store.header();
+
+    // Steps: create, header, three records, flush, close, replace.
+    int failures = 0;
+    for (int step = 1; step < 100; ++step) {
+        failNthFileStep(step);
+        const bool saved = store.saveProgress();
+        failNthFileStep(0);
+        if (saved)
+            break;
+        ++failures;
+        SCOPED_TRACE(step);
+        EXPECT_EQ(readBytes(progressFile(dir)), old);
+        EXPECT_TRUE(onlyProgressFilesIn(dir));
+        EXPECT_TRUE(store.dirty());
+        const ProgressHeader after = store.header();
+        EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    }
+    EXPECT_EQ(failures, 8);
+    EXPECT_FALSE(store.dirty());
+    const std::string now = readBytes(progressFile(dir));
+    EXPECT_NE(now, old);
+    EXPECT_EQ(headerOf(now).rememberedCount, 1);
+    EXPECT_TRUE(onlyProgressFilesIn(dir));
+}
