@@ -1,0 +1,673 @@
+// The real word window, created from its class and driven through its window
+// procedure, timers and menu commands, against a scratch dictionary.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <random>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "app/AppGlobals.h"
+#include "res/resource.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
+#include "settings/Win32Settings.h"
+#include "store/Text.h"
+#include "store/Wide.h"
+#include "store/WordGet.h"
+#include "ui/WordLayout.h"
+#include "ui/WordWindow.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr COLORREF kWordColor = RGB(255, 0, 0);
+constexpr COLORREF kPhoneticColor = RGB(0, 0, 255);
+constexpr COLORREF kContentColor = RGB(0, 128, 0);
+constexpr COLORREF kBackground = RGB(255, 255, 255);
+
+// Lets Windows deliver what is queued (timers, sent messages, paints) for
+// about `ms` milliseconds.
+void pump(DWORD ms)
+{
+    const ULONGLONG end = GetTickCount64() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (GetTickCount64() >= end) break;
+        Sleep(10);
+    } while (true);
+}
+
+std::u16string text(const char16_t* field, std::size_t units)
+{
+    return std::u16string(field, boundedLength(field, units));
+}
+
+std::u16string wordOf(const WordEntry& entry)
+{
+    return text(entry.word, kWordUnits);
+}
+
+std::u16string shownWord()
+{
+    return wordOf(wordStore.currentEntry());
+}
+
+std::wstring wide(std::u16string_view s)
+{
+    return std::wstring(s.begin(), s.end());
+}
+
+// Extent of `s` in the font the settings name, as the window must measure it.
+SIZE extentOf(std::u16string_view s)
+{
+    HFONT font = CreateFontIndirectW(&logFont(Settings.font));
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, as_wcstr(s.data()), static_cast<int>(s.size()), &size);
+    SelectObject(dc, previous);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    return size;
+}
+
+WordLayout expectedLayout(const WordEntry& entry)
+{
+    const std::u16string word = wordOf(entry);
+    return computeLayout(extentOf(word), extentOf(text(entry.phonetic, kPhoneticUnits)),
+                         extentOf(text(entry.content, kContentUnits)), word.size());
+}
+
+SIZE windowSize(HWND window)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+LRESULT CALLBACK plainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+constexpr wchar_t kPlainClass[] = L"MivoraTestPlain";
+
+// A window owned by a thread of its own, standing in for another program's
+// window in title-bar mode.
+class ForeignWindow {
+public:
+    explicit ForeignWindow(const wchar_t* title)
+    {
+        HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        thread_ = std::thread([this, title, ready] {
+            threadId_ = GetCurrentThreadId();
+            window_ = CreateWindowExW(0, kPlainClass, title, WS_OVERLAPPEDWINDOW, 50, 50, 300, 100, nullptr,
+                                      nullptr, GetModuleHandleW(nullptr), nullptr);
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // make the queue before anyone posts to it
+            SetEvent(ready);
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+            DestroyWindow(window_);
+        });
+        WaitForSingleObject(ready, 10000);
+        CloseHandle(ready);
+    }
+    ~ForeignWindow() { close(); }
+    ForeignWindow(const ForeignWindow&) = delete;
+    ForeignWindow& operator=(const ForeignWindow&) = delete;
+
+    HWND window() const { return window_; }
+    std::wstring title() const
+    {
+        wchar_t buffer[1100] = {};
+        GetWindowTextW(window_, buffer, 1100);
+        return buffer;
+    }
+    // Destroys the window and ends its thread.
+    void close()
+    {
+        if (!thread_.joinable()) return;
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+
+private:
+    std::thread thread_;
+    std::atomic<DWORD> threadId_{0};
+    HWND window_ = nullptr;
+};
+
+class WordWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        appInstance = GetModuleHandleW(nullptr);
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = wordWindowProc;
+        windowClass.hInstance = appInstance;
+        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        windowClass.lpszClassName = L"Mivora_Show";
+        RegisterClassW(&windowClass);
+        windowClass.lpfnWndProc = plainWindowProc;
+        windowClass.lpszClassName = kPlainClass;
+        RegisterClassW(&windowClass);
+        wordMenu = LoadMenuW(appInstance, MAKEINTRESOURCEW(IDR_WORD_MENU));
+    }
+
+    void SetUp() override
+    {
+        ASSERT_NE(wordMenu, nullptr) << "menu resource " << IDR_WORD_MENU << " is not linked in";
+        static std::atomic<unsigned> serial{0};
+        std::random_device random;
+        root_ = fs::temp_directory_path() / ("mivora-ui-" + std::to_string(random()) + "-" + std::to_string(serial++));
+        fs::create_directories(root_ / "dic");
+
+        Settings = {};
+        applyDefaultSettings(Settings, 1280);
+        Settings.autoSwitch = 0;  // tests that want the timer turn it on
+        Settings.sampleBackground = 0;
+        Settings.windowX = 200;
+        Settings.windowY = 150;
+        Settings.wordColor = kWordColor;
+        Settings.phoneticColor = kPhoneticColor;
+        Settings.contentColor = kContentColor;
+        Settings.backgroundColor = kBackground;
+        Settings.font.lfQuality = NONANTIALIASED_QUALITY;  // exact text colours
+        copyBounded(Settings.dictionaryName, u"words");
+
+        wordStore.setDirectory(root_ / "dic");
+        emptyStore();
+        captureTitleWindow(nullptr);
+
+        owner_ = CreateWindowExW(0, kPlainClass, L"owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, appInstance,
+                                 nullptr);
+    }
+
+    void TearDown() override
+    {
+        if (wordWindow != nullptr) DestroyWindow(wordWindow);
+        wordWindow = nullptr;
+        waitForWordLoads(10000);
+        if (owner_ != nullptr) DestroyWindow(owner_);
+        pump(0);
+        // Nothing may be written into the scratch directory at exit.
+        wordStore.setDirectory({});
+        std::error_code error;
+        fs::remove_all(root_, error);
+    }
+
+    // Learning and remembered lists both empty, whatever earlier tests left.
+    static void emptyStore()
+    {
+        for (const WordEntry& entry : wordStore.entries(WordList::learning)) wordStore.setRemembered(entry, true);
+        for (const WordEntry& entry : wordStore.entries(WordList::remembered)) wordStore.deleteRemembered(entry.word);
+    }
+
+    void writeDictionary(std::initializer_list<std::u16string_view> lines)
+    {
+        std::u16string all;
+        for (std::u16string_view line : lines) {
+            all += line;
+            all += u"\r\n";
+        }
+        std::ofstream out(root_ / "dic" / "words.txt", std::ios::binary);
+        for (char16_t unit : all) {
+            out.put(static_cast<char>(unit & 0xFF));
+            out.put(static_cast<char>(unit >> 8));
+        }
+    }
+
+    // Creates the word window the way the shell does and lets the start-up
+    // load finish.
+    void start(int cycleSize)
+    {
+        Settings.cycleSize = cycleSize;
+        wordStore.setCycleSize(cycleSize);
+        wordWindow = createWordWindow(appInstance);
+        ASSERT_NE(wordWindow, nullptr);
+        waitForWordLoads(10000);
+        pump(50);
+    }
+
+    void expectShowing(std::u16string_view word)
+    {
+        const WordEntry entry = wordStore.currentEntry();
+        EXPECT_EQ(wide(wordOf(entry)), wide(word));
+        const WordLayout layout = expectedLayout(entry);
+        EXPECT_EQ(Settings.windowWidth, layout.width);
+        EXPECT_EQ(Settings.windowHeight, layout.height);
+        const SIZE size = windowSize(wordWindow);
+        EXPECT_EQ(size.cx, layout.width);
+        EXPECT_EQ(size.cy, layout.height);
+    }
+
+    static std::wstring composedTitle(const WordEntry& entry)
+    {
+        return wide(wordOf(entry) + text(entry.phonetic, kPhoneticUnits) + text(entry.content, kContentUnits));
+    }
+
+    fs::path root_;
+    HWND owner_ = nullptr;
+};
+
+TEST_F(WordWindowTest, CreationGivesTheLayeredTopmostToolWindowAtTheStoredPlace)
+{
+    writeDictionary({u"alpha|ˈælfə|第一个", u"beta|ˈbeɪtə|第二个", u"gamma|ˈɡæmə|第三个"});
+    start(15);
+
+    EXPECT_TRUE(IsWindowVisible(wordWindow));
+    const LONG_PTR exStyle = GetWindowLongPtrW(wordWindow, GWL_EXSTYLE);
+    EXPECT_EQ(exStyle & (WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST),
+              WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+    EXPECT_EQ(GetWindowLongPtrW(wordWindow, GWL_STYLE) & (WS_POPUP | WS_CAPTION | WS_BORDER), WS_POPUP);
+    RECT frame{};
+    GetWindowRect(wordWindow, &frame);
+    EXPECT_EQ(frame.left, 200);
+    EXPECT_EQ(frame.top, 150);
+
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)), backgroundBrush);
+    LOGBRUSH brush{};
+    ASSERT_NE(GetObjectW(backgroundBrush, sizeof brush, &brush), 0);
+    EXPECT_EQ(brush.lbColor, kBackground);
+    COLORREF key = 0;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(wordWindow, &key, &alpha, &flags));
+    EXPECT_EQ(alpha, 250);
+    EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA));
+
+    // The load ends with one step from the head: the second word shows.
+    expectShowing(u"beta");
+    // Without automatic switching nothing moves on by itself.
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE);
+}
+
+TEST_F(WordWindowTest, ACycleOfOneShowsTheHeadAfterStartUp)
+{
+    writeDictionary({u"alpha|ˈælfə|第一个", u"beta|ˈbeɪtə|第二个"});
+    start(1);
+    expectShowing(u"alpha");
+}
+
+TEST_F(WordWindowTest, TransparentBackgroundMakesTheBackgroundColourTheKey)
+{
+    Settings.transparentBackground = 1;
+    Settings.backgroundColor = RGB(12, 34, 56);
+    writeDictionary({u"alpha||a"});
+    start(15);
+    COLORREF key = 0;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(wordWindow, &key, &alpha, &flags));
+    EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA | LWA_COLORKEY));
+    EXPECT_EQ(key, RGB(12, 34, 56));
+    EXPECT_EQ(alpha, 250);
+}
+
+TEST_F(WordWindowTest, ALongDictionaryNameLaysTheLoadingLineOutWrapped)
+{
+    const std::u16string name(63, u'N');
+    copyBounded(Settings.dictionaryName, name);
+    // No dictionary of that name exists: nothing is loaded, the loading
+    // line stays for good.
+    Settings.cycleSize = 15;
+    wordWindow = createWordWindow(appInstance);
+    ASSERT_NE(wordWindow, nullptr);
+    waitForWordLoads(10000);
+    pump(50);
+
+    const WordEntry entry = wordStore.currentEntry();
+    EXPECT_EQ(wide(wordOf(entry)), wide(name));
+    EXPECT_EQ(wide(text(entry.phonetic, kPhoneticUnits)), L"正在");
+    EXPECT_EQ(wide(text(entry.content, kContentUnits)), L"加载中...");
+    const WordLayout layout = expectedLayout(entry);
+    ASSERT_TRUE(layout.wrapped);
+    EXPECT_EQ(Settings.windowWidth, 600);
+    EXPECT_EQ(Settings.windowHeight, layout.height);
+    EXPECT_EQ(windowSize(wordWindow).cx, 600);
+    EXPECT_EQ(windowSize(wordWindow).cy, layout.height);
+}
+
+TEST_F(WordWindowTest, TitleBarModeFromTheStartKeepsTheWindowHiddenAndUnsized)
+{
+    Settings.titleBarMode = 1;
+    Settings.windowWidth = 123;
+    Settings.windowHeight = 45;
+    writeDictionary({u"alpha||a", u"beta||b"});
+    start(15);
+    EXPECT_FALSE(IsWindowVisible(wordWindow));
+    EXPECT_EQ(windowSize(wordWindow).cx, 0);
+    EXPECT_EQ(windowSize(wordWindow).cy, 0);
+    EXPECT_EQ(Settings.windowWidth, 123);
+    EXPECT_EQ(Settings.windowHeight, 45);
+    // The load still stepped on, only nothing was measured.
+    EXPECT_EQ(wide(shownWord()), L"beta");
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_TITLE), TRUE);
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_PROBE), TRUE);
+}
+
+TEST_F(WordWindowTest, PaintingDrawsEachTextInItsColourWhereTheLayoutPutsIt)
+{
+    writeDictionary({u"alpha|ˈælfə|第一", u"WWW|MMM|HHH"});
+    start(15);
+    expectShowing(u"WWW");
+    RedrawWindow(wordWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+
+    const WordEntry entry = wordStore.currentEntry();
+    const WordLayout layout = expectedLayout(entry);
+    const SIZE word = extentOf(u"WWW");
+    const SIZE phonetic = extentOf(u"[MMM]");
+    HDC dc = GetDC(wordWindow);
+    auto count = [&](int left, int right, COLORREF colour) {
+        int hits = 0;
+        for (int x = left; x < right; ++x)
+            for (int y = 0; y < layout.height; ++y)
+                if (GetPixel(dc, x, y) == colour) ++hits;
+        return hits;
+    };
+    EXPECT_GT(count(layout.wordX, layout.wordX + word.cx, kWordColor), 10);
+    EXPECT_GT(count(layout.phoneticX, layout.phoneticX + phonetic.cx, kPhoneticColor), 10);
+    EXPECT_GT(count(layout.contentX, layout.width, kContentColor), 10);
+    // Nothing of the content lies left of where it should start.
+    EXPECT_EQ(count(0, layout.contentX, kContentColor), 0);
+    EXPECT_EQ(GetPixel(dc, layout.width - 2, 0), kBackground);
+    ReleaseDC(wordWindow, dc);
+}
+
+TEST_F(WordWindowTest, ALongWordIsWrappedSixHundredWide)
+{
+    const std::u16string longWord = u"abcdefghij klmnopqrst uvwxy";  // 27 units
+    writeDictionary({u"alpha||a", longWord + u"|fəˈnetɪk|很长的一个词的意思"});
+    start(15);
+    expectShowing(longWord);
+    EXPECT_EQ(Settings.windowWidth, 600);
+    // A layout-only request measures again and changes nothing.
+    SendMessageW(wordWindow, WM_TIMER, TIMER_SWITCH, 1);
+    expectShowing(longWord);
+}
+
+TEST_F(WordWindowTest, MenuCommandsStepThroughTheCycle)
+{
+    writeDictionary({u"one||1", u"two||2", u"three||3", u"four||4"});
+    start(3);
+    expectShowing(u"two");
+    runWordCommand(owner_, IDM_WORD_NEXT);
+    expectShowing(u"three");
+    runWordCommand(owner_, IDM_WORD_NEXT);  // three ends the cycle
+    expectShowing(u"one");
+    runWordCommand(owner_, IDM_WORD_PREVIOUS);  // from the head to the cycle end, not the tail
+    expectShowing(u"three");
+    runWordCommand(owner_, 0);  // dismissed
+    expectShowing(u"three");
+
+    // Marking the cycle end: the window moves on to the head, the cycle
+    // takes in the next word.
+    runWordCommand(owner_, IDM_WORD_REMEMBERED);
+    expectShowing(u"one");
+    const auto remembered = wordStore.entries(WordList::remembered);
+    ASSERT_EQ(remembered.size(), 1u);
+    EXPECT_EQ(wide(wordOf(remembered[0])), L"three");
+    EXPECT_EQ(wide(wordStore.cycleEndWord()), L"four");
+    runWordCommand(owner_, IDM_WORD_PREVIOUS);
+    expectShowing(u"four");
+
+    // Every use of the menu lets its owner know it is gone.
+    MSG msg{};
+    int nulls = 0;
+    while (PeekMessageW(&msg, owner_, 0, 0, PM_REMOVE))
+        if (msg.message == WM_NULL) ++nulls;
+    EXPECT_EQ(nulls, 6);
+}
+
+TEST_F(WordWindowTest, RememberingTheOnlyWordKeepsShowingIt)
+{
+    writeDictionary({u"solo|ˈsəʊləʊ|独奏"});
+    start(15);
+    expectShowing(u"solo");
+    runWordCommand(owner_, IDM_WORD_REMEMBERED);
+    expectShowing(u"solo");
+    EXPECT_TRUE(wordStore.entries(WordList::learning).empty());
+    ASSERT_EQ(wordStore.entries(WordList::remembered).size(), 1u);
+    // It is in no learning node now: stepping either way leaves it shown.
+    runWordCommand(owner_, IDM_WORD_NEXT);
+    expectShowing(u"solo");
+    runWordCommand(owner_, IDM_WORD_PREVIOUS);
+    expectShowing(u"solo");
+    // Marking it once more sends it back to learning.
+    runWordCommand(owner_, IDM_WORD_REMEMBERED);
+    EXPECT_EQ(wordStore.entries(WordList::learning).size(), 1u);
+    EXPECT_TRUE(wordStore.entries(WordList::remembered).empty());
+}
+
+TEST_F(WordWindowTest, PauseStopsAndRestartsAutomaticSwitching)
+{
+    Settings.autoSwitch = 1;
+    Settings.switchSeconds = 1;
+    writeDictionary({u"one||1", u"two||2", u"three||3"});
+    start(15);
+    // The load started the timer; stop it here and let a dismissed menu
+    // start it afresh.
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), TRUE);
+
+    HMENU popup = prepareWordMenu();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(GetMenuState(popup, IDM_WORD_PAUSE, MF_BYCOMMAND) & MF_CHECKED, 0u);
+    const std::u16string before = shownWord();
+    pump(1400);  // the menu is "open": no switch may come
+    EXPECT_EQ(wide(shownWord()), wide(before));
+    runWordCommand(owner_, 0);
+    pump(1400);
+    EXPECT_NE(wide(shownWord()), wide(before));
+
+    prepareWordMenu();
+    runWordCommand(owner_, IDM_WORD_PAUSE);
+    EXPECT_EQ(Settings.autoSwitch, 0);
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE);
+    popup = prepareWordMenu();
+    EXPECT_EQ(GetMenuState(popup, IDM_WORD_PAUSE, MF_BYCOMMAND) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
+    runWordCommand(owner_, 0);  // dismissed while paused: stays paused
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE);
+
+    prepareWordMenu();
+    runWordCommand(owner_, IDM_WORD_PAUSE);
+    EXPECT_EQ(Settings.autoSwitch, 1);
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), TRUE);
+}
+
+TEST_F(WordWindowTest, DraggingStoresTheNewCornerAndAClickStoresTheRealOne)
+{
+    writeDictionary({u"alpha|ˈælfə|第一个", u"beta|ˈbeɪtə|第二个"});
+    start(15);
+    RECT before{};
+    GetWindowRect(wordWindow, &before);
+
+    // A move with the button held but no press on the window moves nothing.
+    SetCursorPos(before.left + 60, before.top + 60);
+    SendMessageW(wordWindow, WM_MOUSEMOVE, MK_LBUTTON, 0);
+    RECT still{};
+    GetWindowRect(wordWindow, &still);
+    EXPECT_EQ(still.left, before.left);
+
+    SetCursorPos(before.left + 5, before.top + 5);
+    SendMessageW(wordWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_EQ(GetCapture(), wordWindow);
+    SetCursorPos(before.left + 25, before.top + 15);
+    SendMessageW(wordWindow, WM_MOUSEMOVE, MK_LBUTTON, 0);
+    SetCursorPos(before.left + 45, before.top + 35);
+    SendMessageW(wordWindow, WM_MOUSEMOVE, MK_LBUTTON, 0);
+    SendMessageW(wordWindow, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(GetCapture(), nullptr);
+
+    RECT after{};
+    GetWindowRect(wordWindow, &after);
+    EXPECT_EQ(after.left, before.left + 40);
+    EXPECT_EQ(after.top, before.top + 30);
+    EXPECT_EQ(after.right - after.left, Settings.windowWidth);  // keeps its laid-out size
+    EXPECT_EQ(Settings.windowX, after.left);
+    EXPECT_EQ(Settings.windowY, after.top);
+
+    // Press and release at another spot of the window without moving: the
+    // corner stays where the window is, not last drag's cursor minus the
+    // new grab offset.
+    Settings.windowX = -1;
+    Settings.windowY = -1;
+    SetCursorPos(after.left + 17, after.top + 9);
+    SendMessageW(wordWindow, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SendMessageW(wordWindow, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(Settings.windowX, after.left);
+    EXPECT_EQ(Settings.windowY, after.top);
+}
+
+TEST_F(WordWindowTest, ProbeAdoptsANewColourOnly)
+{
+    writeDictionary({u"alpha||a"});
+    start(15);
+    HBRUSH original = backgroundBrush;
+
+    EXPECT_FALSE(adoptBackgroundColor(kBackground));
+    EXPECT_EQ(backgroundBrush, original);
+    EXPECT_FALSE(adoptBackgroundColor(CLR_INVALID));
+    EXPECT_EQ(Settings.backgroundColor, kBackground);
+    EXPECT_EQ(backgroundBrush, original);
+
+    // Without the transparent background the key stays what it was.
+    EXPECT_TRUE(adoptBackgroundColor(RGB(1, 2, 3)));
+    EXPECT_EQ(Settings.backgroundColor, RGB(1, 2, 3));
+    EXPECT_NE(backgroundBrush, original);
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)), backgroundBrush);
+    LOGBRUSH brush{};
+    ASSERT_NE(GetObjectW(backgroundBrush, sizeof brush, &brush), 0);
+    EXPECT_EQ(brush.lbColor, RGB(1, 2, 3));
+    COLORREF key = 0;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(wordWindow, &key, &alpha, &flags));
+    EXPECT_EQ(key, kBackground);
+    EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA));
+
+    Settings.transparentBackground = 1;
+    EXPECT_TRUE(adoptBackgroundColor(RGB(4, 5, 6)));
+    ASSERT_TRUE(GetLayeredWindowAttributes(wordWindow, &key, &alpha, &flags));
+    EXPECT_EQ(key, RGB(4, 5, 6));
+    EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA | LWA_COLORKEY));
+    EXPECT_EQ(alpha, 250);
+}
+
+TEST_F(WordWindowTest, ProbeReadsTheScreenAndIgnoresPointsOffIt)
+{
+    writeDictionary({u"alpha||a"});
+    start(15);
+
+    // An opaque window of a known colour away from the word window.
+    HBRUSH green = CreateSolidBrush(RGB(10, 200, 30));
+    HWND patch = CreateWindowExW(WS_EX_TOPMOST, kPlainClass, L"", WS_POPUP | WS_VISIBLE, 600, 400, 80, 80, nullptr,
+                                 nullptr, appInstance, nullptr);
+    SetClassLongPtrW(patch, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(green));
+    RedrawWindow(patch, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    pump(300);
+    Settings.windowX = 620;
+    Settings.windowY = 410;
+    probeBackground();
+    EXPECT_EQ(Settings.backgroundColor, RGB(10, 200, 30));
+    SetClassLongPtrW(patch, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(WHITE_BRUSH)));
+    DestroyWindow(patch);
+    DeleteObject(green);
+
+    const COLORREF kept = Settings.backgroundColor;
+    Settings.windowX = -30000;
+    Settings.windowY = -30000;
+    probeBackground();
+    EXPECT_EQ(Settings.backgroundColor, kept);
+}
+
+TEST_F(WordWindowTest, ProbeTimerIsOneShotAndRearmedOnFocusLoss)
+{
+    writeDictionary({u"alpha||a"});
+    start(15);
+    SendMessageW(wordWindow, WM_TIMER, TIMER_PROBE, 0);
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_PROBE), FALSE);
+    SendMessageW(wordWindow, WM_KILLFOCUS, 0, 0);
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_PROBE), FALSE);  // sampling is off
+    Settings.sampleBackground = 1;
+    SendMessageW(wordWindow, WM_KILLFOCUS, 0, 0);
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_PROBE), TRUE);
+
+    // WM_DESTROY's own handling stops all three timers and skips the default.
+    SetTimer(wordWindow, TIMER_SWITCH, 100000, nullptr);
+    SetTimer(wordWindow, TIMER_PROBE, 100000, nullptr);
+    SetTimer(wordWindow, TIMER_TITLE, 100000, nullptr);
+    EXPECT_EQ(wordWindowProc(wordWindow, WM_DESTROY, 0, 0), 0);
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE);
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_PROBE), FALSE);
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_TITLE), FALSE);
+}
+
+TEST_F(WordWindowTest, TitleBarModeWritesTheCapturedWindowsTitle)
+{
+    writeDictionary({u"alpha|ˈælfə|第一个", u"bare||没有音标", u"gamma|ˈɡæmə|第三个"});
+    start(15);
+    Settings.titleBarMode = 1;
+    const int width = Settings.windowWidth;
+
+    // The probe tick captures the foreground window in this mode, and does
+    // not sample even with sampling on.
+    Settings.sampleBackground = 1;
+    Settings.windowX = -30000;  // a sample here would be CLR_INVALID anyway
+    HWND front = CreateWindowExW(0, kPlainClass, L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 200, 100,
+                                 nullptr, nullptr, appInstance, nullptr);
+    SetForegroundWindow(front);
+    pump(100);
+    SendMessageW(wordWindow, WM_TIMER, TIMER_PROBE, 0);
+    EXPECT_EQ(capturedWindow, GetForegroundWindow());
+    DestroyWindow(front);
+
+    ForeignWindow target(L"original");
+    captureTitleWindow(target.window());
+    SendMessageW(wordWindow, WM_TIMER, TIMER_TITLE, 0);
+    EXPECT_EQ(target.title(), L"bare没有音标");  // an empty phonetic adds nothing
+
+    SendMessageW(wordWindow, WM_TIMER, TIMER_SWITCH, 0);  // advance: the title follows
+    EXPECT_EQ(wide(shownWord()), L"gamma");
+    EXPECT_EQ(target.title(), composedTitle(wordStore.currentEntry()));
+    EXPECT_EQ(target.title(), L"gamma[ˈɡæmə]第三个");
+    EXPECT_EQ(Settings.windowWidth, width);  // nothing was laid out
+
+    // The captured window goes away and its handle number ends up with a
+    // window of someone else: that window's title is never touched.
+    target.close();
+    SendMessageW(wordWindow, WM_TIMER, TIMER_TITLE, 0);
+    ForeignWindow bystander(L"bystander");
+    capturedWindow = bystander.window();
+    SendMessageW(wordWindow, WM_TIMER, TIMER_TITLE, 0);
+    SendMessageW(wordWindow, WM_TIMER, TIMER_SWITCH, 0);
+    EXPECT_EQ(bystander.title(), L"bystander");
+}
+
+TEST_F(WordWindowTest, ShutdownWaitServesTheLoadsAdvance)
+{
+    writeDictionary({u"alpha||a", u"beta||b"});
+    Settings.cycleSize = 15;
+    wordStore.setCycleSize(15);
+    wordWindow = createWordWindow(appInstance);
+    ASSERT_NE(wordWindow, nullptr);
+    // No message loop runs here: the wait itself must let the load's
+    // synchronous advance through, or it would only time out.
+    waitForWordLoads(20000);
+    EXPECT_EQ(wide(shownWord()), L"beta");
+}
+
+}  // namespace
