@@ -8,7 +8,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     libgtest-dev googletest libbenchmark-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-    wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei
+    wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei fonts-dejavu-core
 )
 
 missing=()

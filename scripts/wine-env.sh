@@ -37,7 +37,8 @@ mivora_wine_ready() {
             mivora_display
             wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
             wineserver -w
-            mivora_wine regedit /S "$_mivora_root/scripts/cjk-fonts.reg" </dev/null >/dev/null 2>&1 9>&- || true
+            python3 "$_mivora_root/scripts/font-links.py" "$WINEPREFIX/font-links.reg"
+            mivora_wine regedit /S "$WINEPREFIX/font-links.reg" </dev/null >/dev/null 2>&1 9>&- || true
             wineserver -w
             touch "$WINEPREFIX/.mivora-ready"
         fi

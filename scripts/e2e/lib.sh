@@ -1,0 +1,365 @@
+# Helpers for the end-to-end scenarios: Mivora.exe in a program folder of its
+# own under <build>/e2e/<scenario>/, run under Wine on an Xvfb display and
+# driven through its notification-area icon with xdotool.
+#
+# Each scenario gets an X server of its own and the build tree's own Wine
+# prefix (<build>/e2e/wine-prefix), whose wineserver is stopped at the end:
+# a wineserver is a log-on session, so the single-instance mutex of a Mivora
+# started by someone else on the shared server cannot get in the way, the
+# Run value checked here is this prefix's, and the screen holds our windows
+# only. (Wine's desktop process binds to the display it was started on, so
+# the server must not outlive the scenario's display.)
+#
+# Under Xvfb there is no freedesktop system tray, so Wine's explorer shows
+# the icons in its own "Wine System Tray" window at the top left, one 20 x 20
+# slot per icon. Clicks there reach the program as WM_TRAYICON notifications.
+# Wine sets no _NET_WM_PID, but it names the X windows' class after the
+# executable ("mivora.exe"): the program's menus are the visible windows of
+# that class that were not there before the click (tooltips belong to
+# "explorer.exe").
+#
+# Usage: . lib.sh; e2e_begin <build dir> <scenario>; ...; e2e_end
+
+set -uo pipefail
+
+E2E_SOURCE=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+. "$E2E_SOURCE/scripts/wine-env.sh"
+
+E2E_PIDS=()        # every Mivora started here, killed on the way out
+E2E_PID=""         # the one the helpers act on
+E2E_SHOT_INDEX=0
+
+e2e_log() { echo "[e2e ${E2E_SCENARIO:-?}] $*"; }
+
+e2e_fail() {
+    echo "[e2e ${E2E_SCENARIO:-?}] FAIL: $*" >&2
+    e2e_screenshot failure 2>/dev/null || true
+    exit 1
+}
+
+e2e_cleanup() {
+    local pid
+    for pid in "${E2E_PIDS[@]}"; do
+        if kill -0 "$pid" 2>/dev/null; then
+            echo "[e2e ${E2E_SCENARIO:-?}] stopping Mivora (pid $pid) left running" >&2
+            kill "$pid" 2>/dev/null || true
+        fi
+    done
+    # This prefix's server and its desktop process, then our X server.
+    if [ -n "${E2E_XVFB_PID:-}" ]; then
+        wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
+        wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
+        kill "$E2E_XVFB_PID" 2>/dev/null || true
+        wait "$E2E_XVFB_PID" 2>/dev/null || true
+    fi
+}
+
+# An X server on the first free display; DISPLAY points to it.
+e2e_start_xvfb() {
+    local fdfile=$E2E_DIR/xvfb.display
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" </dev/null >/dev/null 2>&1 9>&- &
+    E2E_XVFB_PID=$!
+    local i
+    for i in $(seq 1 50); do
+        [ -s "$fdfile" ] && break
+        sleep 0.1
+    done
+    [ -s "$fdfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=:$(head -n 1 "$fdfile" | tr -d '[:space:]')
+}
+
+e2e_wine() {
+    if command -v wine64 >/dev/null 2>&1; then wine64 "$@"; else wine "$@"; fi
+}
+
+# e2e_begin <build dir> <scenario>: a fresh, empty program folder with
+# Mivora.exe, and Wine ready on the display.
+e2e_begin() {
+    E2E_BUILD=$(cd "$1" && pwd) || { echo "no build dir $1" >&2; exit 1; }
+    E2E_SCENARIO=$2
+    E2E_DIR=$E2E_BUILD/e2e/$E2E_SCENARIO
+    E2E_SHOTS=$E2E_BUILD/e2e/screenshots
+    local tool
+    for tool in xdotool import python3; do
+        command -v "$tool" >/dev/null 2>&1 || { echo "missing tool: $tool" >&2; exit 1; }
+    done
+    [ -f "$E2E_BUILD/app/Mivora.exe" ] || { echo "not built: $E2E_BUILD/app/Mivora.exe" >&2; exit 1; }
+    rm -rf "$E2E_DIR"
+    mkdir -p "$E2E_DIR/dic" "$E2E_SHOTS"
+    rm -f "$E2E_SHOTS/$E2E_SCENARIO"-*.png
+    cp "$E2E_BUILD/app/Mivora.exe" "$E2E_DIR/"
+    # Only ever this tree's own prefix: its server is stopped below.
+    export WINEPREFIX=$E2E_BUILD/e2e/wine-prefix
+    export MIVORA_WINEPREFIX=$WINEPREFIX
+    trap e2e_cleanup EXIT
+    # A server left by an interrupted run would still be bound to a dead
+    # display.
+    wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
+    wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
+    e2e_start_xvfb
+    mivora_display
+    mivora_wine_ready 9>&-
+    e2e_log "display $DISPLAY, prefix $WINEPREFIX"
+}
+
+e2e_end() {
+    e2e_log "passed"
+    exit 0
+}
+
+# e2e_shipped_dictionary: the dictionary that ships with the program.
+e2e_shipped_dictionary() {
+    cp "$E2E_SOURCE/dic/英语四级词汇.txt" "$E2E_DIR/dic/"
+}
+
+# e2e_small_dictionary <name> <count>: dic/<name>.txt with <count> generated
+# entries, UTF-16LE with CR LF like the shipped one.
+e2e_small_dictionary() {
+    python3 - "$E2E_DIR/dic/$1.txt" "$2" <<'PY'
+import sys
+path, count = sys.argv[1], int(sys.argv[2])
+lines = "".join(f"word{i:04d}|wɜːd{i}|n. 第{i}个词\r\n" for i in range(count))
+open(path, "wb").write(lines.encode("utf-16-le"))
+PY
+}
+
+# e2e_settings_file [field=value ...]: writes mivora.bin as the program
+# would default it, with the given integer fields changed (autoStart,
+# autoSwitch, titleBarMode, windowX, cycleSize ...) or dictionaryName.
+e2e_settings_file() {
+    python3 - "$E2E_DIR/mivora.bin" "$@" <<'PY'
+import struct, sys
+path, overrides = sys.argv[1], dict(a.split("=", 1) for a in sys.argv[2:])
+ints = ["autoStart", "autoSwitch", "transparentBackground", "sampleBackground", "reservedFlag",
+        "titleBarMode", "windowX", "windowY", "windowWidth", "windowHeight", "wordColor",
+        "phoneticColor", "contentColor", "backgroundColor", "switchSeconds", "cycleSize"]
+values = dict(autoStart=0, autoSwitch=1, transparentBackground=0, sampleBackground=1, reservedFlag=0,
+              titleBarMode=0, windowX=900, windowY=48, windowWidth=200, windowHeight=36,
+              wordColor=0xFF0000, phoneticColor=0x0F000F, contentColor=0x336600,
+              backgroundColor=0xFFFFFF, switchSeconds=10, cycleSize=15)
+name = overrides.pop("dictionaryName", "英语四级词汇")
+for key, value in overrides.items():
+    if key not in values:
+        sys.exit(f"unknown settings field {key}")
+    values[key] = int(value, 0)
+def utf16(text, units):
+    raw = text.encode("utf-16-le")[: 2 * (units - 1)]
+    return raw + b"\0" * (2 * units - len(raw))
+record = struct.pack("<10i4I2i", *[values[k] for k in ints])
+record += struct.pack("<5i8B", -16, 0, 0, 0, 400, 0, 0, 0, 0, 3, 2, 1, 0x22) + utf16("Arial", 32)
+record += utf16(name, 64)
+assert len(record) == 284
+open(path, "wb").write(record)
+PY
+}
+
+# e2e_settings_int <field offset>: a 32-bit field of mivora.bin.
+e2e_settings_int() {
+    python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(); print(struct.unpack_from("<i", d, int(sys.argv[2]))[0])' \
+        "$E2E_DIR/mivora.bin" "$1"
+}
+
+# e2e_start [var]: starts Mivora.exe from its folder; its pid goes into
+# E2E_PID (or into the named variable). Wine's loader execs itself into the
+# Windows process, so the pid's exit status is the program's exit code.
+e2e_start() {
+    local log=$E2E_DIR/mivora-$((${#E2E_PIDS[@]} + 1)).log
+    (cd "$E2E_DIR" && exec "$(e2e_wine_binary)" ./Mivora.exe) </dev/null >"$log" 2>&1 9>&- &
+    local pid=$!
+    E2E_PIDS+=("$pid")
+    if [ $# -gt 0 ]; then printf -v "$1" '%s' "$pid"; else E2E_PID=$pid; fi
+    e2e_log "started Mivora.exe (pid $pid)"
+}
+
+e2e_wine_binary() {
+    if command -v wine64 >/dev/null 2>&1; then command -v wine64; else command -v wine; fi
+}
+
+# e2e_wait_exit <pid> <seconds> <expected code>
+e2e_wait_exit() {
+    local pid=$1 seconds=$2 expected=$3 waited=0
+    while kill -0 "$pid" 2>/dev/null; do
+        [ "$waited" -ge $((seconds * 10)) ] && e2e_fail "pid $pid still running after ${seconds}s"
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    wait "$pid"
+    local code=$?
+    [ "$code" -eq "$expected" ] || e2e_fail "pid $pid exited with $code, expected $expected"
+    e2e_log "pid $pid exited with $code"
+}
+
+# e2e_wait_for <seconds> <description> <command...>: polls the command.
+e2e_wait_for() {
+    local seconds=$1 what=$2 i
+    shift 2
+    for i in $(seq 1 $((seconds * 5))); do
+        "$@" && return 0
+        sleep 0.2
+    done
+    e2e_fail "timed out after ${seconds}s waiting for $what"
+}
+
+e2e_file_size() { stat -c %s "$1" 2>/dev/null || echo -1; }
+e2e_has_size() { [ "$(e2e_file_size "$1")" -eq "$2" ]; }
+
+e2e_tray_window() {
+    xdotool search --onlyvisible --name '^Wine System Tray$' 2>/dev/null | head -n 1
+}
+
+# e2e_wait_ready: the program has read its settings, added its icon and
+# shown its word window.
+e2e_wait_ready() {
+    e2e_wait_for 30 "mivora.bin" test -s "$E2E_DIR/mivora.bin"
+    e2e_wait_for 30 "the Wine System Tray window" e2e_tray_window_present
+    e2e_wait_for 30 "the word window" e2e_has_program_window
+    kill -0 "$E2E_PID" 2>/dev/null || e2e_fail "Mivora ended during start-up"
+}
+
+e2e_tray_window_present() { [ -n "$(e2e_tray_window)" ]; }
+
+# The visible top-level X windows of Mivora.exe on our display, as
+# "id x y width height" lines.
+e2e_program_windows() {
+    local w
+    for w in $(xdotool search --onlyvisible --maxdepth 1 --classname '^mivora\.exe$' 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+        echo "$w $X $Y $WIDTH $HEIGHT"
+    done
+}
+
+e2e_has_program_window() { [ -n "$(e2e_program_windows)" ]; }
+
+# e2e_open_tray_menu: right-clicks the tray's first slot (ours is the only
+# icon on this display; the next slots are tried should that ever change)
+# until a menu opens; prints its "id x y width height".
+e2e_open_tray_menu() {
+    local tray before slot menu
+    tray=$(e2e_tray_window)
+    [ -n "$tray" ] || return 1
+    eval "$(xdotool getwindowgeometry --shell "$tray")"
+    local trayX=$X trayY=$Y trayWidth=$WIDTH
+    before=$(e2e_program_windows | cut -d' ' -f1)
+    for slot in $(seq 0 $((trayWidth / 20 - 1))); do
+        xdotool mousemove $((trayX + slot * 20 + 10)) $((trayY + 10))
+        sleep 0.2
+        xdotool click 3
+        local i
+        for i in $(seq 1 15); do
+            sleep 0.2
+            menu=$(e2e_program_windows | while read -r id rest; do
+                grep -qx "$id" <<<"$before" || echo "$id $rest"
+            done | head -n 1)
+            if [ -n "$menu" ]; then
+                echo "$menu"
+                return 0
+            fi
+        done
+        # Nothing of ours opened: close whatever did.
+        xdotool key Escape
+    done
+    return 1
+}
+
+# e2e_choose_last_item <menu line>: clicks the last item of an open menu
+# ("退出" in the tray menu).
+e2e_choose_last_item() {
+    local id x y width height
+    read -r id x y width height <<<"$1"
+    xdotool mousemove $((x + width / 2)) $((y + height - 10))
+    sleep 0.3
+    xdotool click 1
+}
+
+# e2e_quit: "退出" from the tray menu; the program must end with exit code
+# 0. The first try clicks the item, later tries use the keyboard (Up from no
+# selection wraps to the last item), since a click can land while the menu
+# is still being laid out. E2E_FIRST_KEYBOARD_ATTEMPT=1 exercises the keys.
+e2e_quit() {
+    local attempt menu waited
+    for attempt in 1 2 3; do
+        menu=$(e2e_open_tray_menu) || { sleep 1; continue; }
+        e2e_log "tray menu open: $menu"
+        e2e_screenshot tray-menu
+        if [ "$attempt" -ge "${E2E_FIRST_KEYBOARD_ATTEMPT:-2}" ]; then
+            xdotool key Up
+            sleep 0.3
+            xdotool key Return
+        else
+            e2e_choose_last_item "$menu"
+        fi
+        for waited in $(seq 1 150); do
+            kill -0 "$E2E_PID" 2>/dev/null || break
+            sleep 0.2
+        done
+        kill -0 "$E2E_PID" 2>/dev/null || { e2e_wait_exit "$E2E_PID" 1 0; return 0; }
+        e2e_log "still running after attempt $attempt"
+        xdotool key Escape
+    done
+    e2e_fail "could not quit through the tray menu"
+}
+
+# e2e_icon_drawn: the tray's first slot shows an image, not just the tray's
+# background (a failed icon load leaves the slot blank).
+e2e_icon_drawn() {
+    local tray colours
+    tray=$(e2e_tray_window)
+    [ -n "$tray" ] || return 1
+    colours=$(import -window "$tray" -crop 20x20+0+0 -format '%k' info: 2>/dev/null | head -n 1)
+    [ "${colours:-0}" -gt 4 ]
+}
+
+# e2e_hover_icon: rests the pointer on the icon, which makes the program
+# refresh its statistics tooltip; Wine shows it after a moment.
+e2e_hover_icon() {
+    local tray
+    tray=$(e2e_tray_window)
+    [ -n "$tray" ] || return 1
+    eval "$(xdotool getwindowgeometry --shell "$tray")"
+    xdotool mousemove $((X + 8)) $((Y + 8))
+    sleep 0.2
+    xdotool mousemove $((X + 10)) $((Y + 10))
+    sleep 1.5
+}
+
+e2e_screenshot() {
+    E2E_SHOT_INDEX=$((E2E_SHOT_INDEX + 1))
+    local file
+    file=$E2E_SHOTS/$E2E_SCENARIO-$(printf '%02d' "$E2E_SHOT_INDEX")-$1.png
+    import -window root "$file" 2>/dev/null && e2e_log "screenshot $file"
+}
+
+# e2e_run_value: prints the HKCU Run value "Mivora"; fails when it is absent.
+e2e_run_value() {
+    local out
+    out=$(e2e_wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Mivora </dev/null 2>/dev/null 9>&-) ||
+        return 1
+    grep -a 'Mivora' <<<"$out" | grep -a 'REG_SZ' | sed 's/.*REG_SZ[[:space:]]*//' | tr -d '\r'
+    grep -aq 'REG_SZ' <<<"$out"
+}
+
+e2e_delete_run_value() {
+    e2e_wine reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Mivora /f </dev/null >/dev/null 2>&1 9>&- || true
+}
+
+# e2e_check_progress <file> <remembered> <learning> [first word]: the
+# progress file holds exactly these records, with today's dates.
+e2e_check_progress() {
+    python3 - "$@" <<'PY' || e2e_fail "progress file check"
+import datetime, struct, sys
+path, remembered, learning = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+first = sys.argv[4] if len(sys.argv) > 4 else None
+data = open(path, "rb").read()
+expected = 24 + 1664 * (remembered + learning)
+assert len(data) == expected, f"{path}: {len(data)} bytes, expected {expected}"
+learn, rem, r1, r2, start, last = struct.unpack_from("<6i", data)
+assert (rem, learn) == (remembered, learning), f"counts {rem}/{learn}"
+today = datetime.date.today()
+days = {int(d.strftime("%Y%m%d")) for d in (today, today - datetime.timedelta(days=1))}
+assert last in days and start in days, f"dates start {start} last {last}"
+if first is not None:
+    word = data[24 + 1664 * remembered: 24 + 1664 * remembered + 1024].decode("utf-16-le").split("\0")[0]
+    assert word == first, f"first learning word {word!r}, expected {first!r}"
+print(f"progress ok: {rem} remembered, {learn} learning, start {start}, last {last}")
+PY
+}

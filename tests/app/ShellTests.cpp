@@ -1,0 +1,495 @@
+// The application shell in-process: the real owner window, word window and
+// tray icon under Wine, driven with the messages the notification area and
+// the session manager send.
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/AppGlobals.h"
+#include "app/Shell.h"
+#include "res/resource.h"
+#include "settings/Settings.h"
+#include "store/WordGet.h"
+#include "ui/OptionsSheet.h"
+#include "ui/WordWindow.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path exeDirectory()
+{
+    wchar_t buffer[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    return fs::path(buffer).parent_path();
+}
+
+fs::path settingsFile() { return exeDirectory() / L"mivora.bin"; }
+fs::path dicDirectory() { return exeDirectory() / L"dic"; }
+fs::path progressFile() { return dicDirectory() / L"DAvud.bin"; }
+
+std::optional<std::wstring> runValue()
+{
+    wchar_t buffer[1024] = {};
+    DWORD bytes = sizeof buffer;
+    if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, kRunValueName, RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(buffer);
+}
+
+void restoreRunValue(const std::optional<std::wstring>& value)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    if (value)
+        RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
+                       static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
+    else
+        RegDeleteValueW(key, kRunValueName);
+    RegCloseKey(key);
+}
+
+std::vector<char> readFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::int32_t settingsFileInt(std::size_t offset)
+{
+    std::vector<char> bytes = readFile(settingsFile());
+    if (bytes.size() < offset + 4) return INT_MIN;
+    std::int32_t value;
+    std::memcpy(&value, bytes.data() + offset, 4);
+    return value;
+}
+
+constexpr std::size_t kWindowXOffset = 24;
+
+// Three words in the default dictionary's place, UTF-16LE as shipped.
+void writeDictionary()
+{
+    fs::create_directories(dicDirectory());
+    const std::u16string text = u"apple|ˈæpl|n. 苹果\r\nbook|bʊk|n. 书\r\ncat|kæt|n. 猫\r\n";
+    std::ofstream out(dicDirectory() / L"英语四级词汇.txt", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(text.data()), static_cast<std::streamsize>(text.size() * 2));
+}
+
+std::size_t storedWords()
+{
+    return wordStore.entries(WordList::learning).size() + wordStore.entries(WordList::remembered).size();
+}
+
+// The first load of a dictionary marks the store changed; a later test in
+// the same process may find it saved already, so it is changed once more.
+void makeStoreDirty()
+{
+    if (wordStore.dirty()) return;
+    const std::vector<WordEntry> learning = wordStore.entries(WordList::learning);
+    ASSERT_FALSE(learning.empty());
+    wordStore.setRemembered(learning.front(), true);
+    ASSERT_TRUE(wordStore.dirty());
+}
+
+void removeProgramFiles()
+{
+    std::error_code error;
+    fs::remove(settingsFile(), error);
+    fs::remove_all(dicDirectory(), error);
+}
+
+// What the window code posted or sent during the test, handled the way the
+// message loop would, except that WM_QUIT is taken out and reported.
+bool drainMessages()
+{
+    bool quit = false;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quit = true;
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return quit;
+}
+
+class ShellEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        savedRunValue_ = runValue();
+        appInstance = GetModuleHandleW(nullptr);
+        ASSERT_TRUE(registerWindowClasses());
+    }
+    void TearDown() override
+    {
+        // Nothing may be left for the store's destructor to write.
+        wordStore.setDirectory({});
+        removeProgramFiles();
+        restoreRunValue(savedRunValue_);
+    }
+
+private:
+    std::optional<std::wstring> savedRunValue_;
+};
+
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new ShellEnvironment);
+
+TEST(TrayTip, ShowsRememberedLearningLastAndStartInThatOrder)
+{
+    ProgressHeader header{};
+    header.learningCount = 4139;
+    header.rememberedCount = 12;
+    header.startDate = 20240101;
+    header.lastDate = 20240315;
+    wchar_t tip[kTrayTipUnits];
+    formatTrayTip(header, tip);
+    EXPECT_STREQ(tip, L"记住数量: 12\r\n学习数量: 4139\r\n上次时间: 20240315\r\n开始时间: 20240101");
+}
+
+TEST(TrayTip, LongestNumbersFitTheTipField)
+{
+    ProgressHeader header{};
+    header.learningCount = INT_MIN;
+    header.rememberedCount = INT_MIN;
+    header.startDate = -1;
+    header.lastDate = INT_MAX;
+    wchar_t tip[kTrayTipUnits];
+    std::wmemset(tip, L'#', kTrayTipUnits);
+    formatTrayTip(header, tip);
+    EXPECT_STREQ(tip,
+                 L"记住数量: -2147483648\r\n学习数量: -2147483648\r\n上次时间: 2147483647\r\n开始时间: -1");
+    header.startDate = INT_MIN;
+    header.lastDate = INT_MIN;
+    formatTrayTip(header, tip);
+    EXPECT_EQ(std::wcslen(tip), 74u);
+    EXPECT_EQ(tip[kTrayTipUnits - 1], L'#');  // nothing written past the text
+}
+
+class OwnerWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        removeProgramFiles();
+        writeDictionary();
+        owner_ = createOwnerWindow();
+        ASSERT_NE(owner_, nullptr);
+        // The start-up load sends its first advance to the word window.
+        waitForWordLoads(10000);
+        drainMessages();
+    }
+    void TearDown() override
+    {
+        if (IsWindow(owner_)) {
+            Settings.autoStart = 0;
+            DestroyWindow(owner_);
+        }
+        drainMessages();
+        waitForWordLoads(10000);
+        removeProgramFiles();
+    }
+
+    HWND owner_ = nullptr;
+};
+
+TEST_F(OwnerWindowTest, CreationSetsUpHiddenOwnerWordWindowMenusAndIcon)
+{
+    EXPECT_EQ(ownerWindow, owner_);
+    EXPECT_FALSE(IsWindowVisible(owner_));
+    const LONG_PTR exStyle = GetWindowLongPtrW(owner_, GWL_EXSTYLE);
+    EXPECT_EQ(exStyle & (WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST),
+              WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+    wchar_t className[32] = {};
+    GetClassNameW(wordWindow, className, 32);
+    EXPECT_STREQ(className, L"Mivora_Show");
+
+    EXPECT_EQ(maximizedWidth, GetSystemMetrics(SM_CXMAXIMIZED));
+    EXPECT_EQ(maximizedHeight, GetSystemMetrics(SM_CYMAXIMIZED));
+    EXPECT_NE(trayIcon, nullptr);
+    ASSERT_TRUE(IsMenu(trayMenu));
+    ASSERT_TRUE(IsMenu(wordMenu));
+    EXPECT_EQ(GetMenuState(GetSubMenu(trayMenu, 0), IDM_TRAY_EXIT, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    EXPECT_NE(GetMenuState(GetSubMenu(wordMenu, 0), IDM_WORD_PAUSE, MF_BYCOMMAND), UINT(-1));
+
+    // loadSettings created the file; the store knows where the words live
+    // and the load thread found them there.
+    EXPECT_EQ(fs::file_size(settingsFile()), 284u);
+    EXPECT_EQ(storedWords(), 3u);
+    EXPECT_TRUE(fs::exists(progressFile()));
+
+    // The icon is in the notification area: the shell accepts a tooltip for it.
+    EXPECT_TRUE(refreshTrayTip());
+    EXPECT_TRUE(KillTimer(owner_, TIMER_SAVE_PROGRESS));
+}
+
+TEST_F(OwnerWindowTest, OnlyButtonReleasesAndMovesAreHandled)
+{
+    EXPECT_EQ(SendMessageW(owner_, WM_TRAYICON, kTrayIconId, WM_MOUSEMOVE), 0);
+    const LPARAM others[] = {WM_LBUTTONDOWN,   WM_RBUTTONDOWN,   WM_MBUTTONDOWN, WM_MBUTTONUP,
+                             WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK, WM_CONTEXTMENU, WM_USER};
+    for (LPARAM ignored : others)
+        EXPECT_EQ(SendMessageW(owner_, WM_TRAYICON, kTrayIconId, ignored), 1) << ignored;
+
+    // With the options sheet open a right click shows no menu and posts
+    // nothing.
+    drainMessages();
+    openSheet = owner_;
+    EXPECT_EQ(SendMessageW(owner_, WM_TRAYICON, kTrayIconId, WM_RBUTTONUP), 0);
+    openSheet = nullptr;
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, owner_, WM_NULL, WM_NULL, PM_REMOVE));
+}
+
+TEST_F(OwnerWindowTest, CaptureItemIsEnabledOnlyInTitleBarMode)
+{
+    const std::int32_t saved = Settings.titleBarMode;
+    Settings.titleBarMode = 0;
+    HMENU menu = prepareTrayMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_NE(GetMenuState(menu, IDM_TRAY_CAPTURE, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    Settings.titleBarMode = 1;
+    EXPECT_EQ(GetMenuState(prepareTrayMenu(), IDM_TRAY_CAPTURE, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    Settings.titleBarMode = 0;
+    EXPECT_NE(GetMenuState(prepareTrayMenu(), IDM_TRAY_CAPTURE, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    Settings.titleBarMode = saved;
+}
+
+// What a timer saw while the tray menu was open, before it closed the menu.
+struct OpenMenuProbe {
+    int ticks = 0;
+    UINT captureState = UINT(-1);
+};
+OpenMenuProbe menuProbe;
+
+void CALLBACK closeOpenMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    ++menuProbe.ticks;
+    menuProbe.captureState = GetMenuState(GetSubMenu(trayMenu, 0), IDM_TRAY_CAPTURE, MF_BYCOMMAND);
+    EndMenu();
+    if (menuProbe.ticks >= 20) KillTimer(nullptr, timer);
+}
+
+TEST_F(OwnerWindowTest, RightClickShowsTheMenuAndPostsAnEmptyMessageAfterIt)
+{
+    for (std::int32_t mode : {0, 1}) {
+        Settings.titleBarMode = mode;
+        menuProbe = {};
+        drainMessages();
+        const UINT_PTR timer = SetTimer(nullptr, 0, 300, closeOpenMenu);
+        ASSERT_NE(timer, 0u);
+        EXPECT_EQ(SendMessageW(owner_, WM_TRAYICON, kTrayIconId, WM_RBUTTONUP), 0);
+        KillTimer(nullptr, timer);
+        // The menu was open (its loop ran the timer) and dismissed: nothing
+        // else happened, and the empty message follows the menu.
+        ASSERT_GE(menuProbe.ticks, 1) << "mode " << mode;
+        EXPECT_EQ((menuProbe.captureState & MF_GRAYED) != 0, mode == 0);
+        EXPECT_TRUE(IsWindow(owner_));
+        EXPECT_EQ(openSheet, nullptr);
+        MSG message;
+        EXPECT_TRUE(PeekMessageW(&message, owner_, WM_NULL, WM_NULL, PM_REMOVE));
+    }
+    Settings.titleBarMode = 0;
+}
+
+TEST_F(OwnerWindowTest, CaptureCommandArmsTheProbeTimer)
+{
+    KillTimer(wordWindow, TIMER_PROBE);
+    ASSERT_FALSE(KillTimer(wordWindow, TIMER_PROBE));  // gone: KillTimer tells
+    runTrayCommand(owner_, 0);
+    runTrayCommand(owner_, 12345);
+    EXPECT_FALSE(KillTimer(wordWindow, TIMER_PROBE));
+    runTrayCommand(owner_, IDM_TRAY_CAPTURE);
+    EXPECT_TRUE(KillTimer(wordWindow, TIMER_PROBE));
+    EXPECT_TRUE(IsWindow(owner_));
+}
+
+// What a timer saw while the options sheet was open, before it pressed one
+// of the sheet's buttons.
+struct OpenSheetProbe {
+    int button = PSBTN_CANCEL;
+    bool seen = false;
+    int page = -1;
+    wchar_t caption[64] = {};
+    LRESULT rightClick = -1;
+};
+OpenSheetProbe sheetProbe;
+
+void CALLBACK inspectOpenSheet(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    if (sheetProbe.seen || openSheet == nullptr) return;
+    sheetProbe.seen = true;
+    KillTimer(nullptr, timer);
+    sheetProbe.page = PropSheet_HwndToIndex(openSheet, PropSheet_GetCurrentPageHwnd(openSheet));
+    GetWindowTextW(openSheet, sheetProbe.caption, 64);
+    // A right click on the icon now must not open a second modal loop.
+    sheetProbe.rightClick = SendMessageW(ownerWindow, WM_TRAYICON, kTrayIconId, WM_RBUTTONUP);
+    PropSheet_PressButton(openSheet, sheetProbe.button);
+}
+
+void runSheetCommand(HWND owner, UINT command, int button)
+{
+    sheetProbe = {};
+    sheetProbe.button = button;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 200, inspectOpenSheet);
+    ASSERT_NE(timer, 0u);
+    runTrayCommand(owner, command);
+    KillTimer(nullptr, timer);
+}
+
+TEST_F(OwnerWindowTest, AboutOpensTheSheetOnItsThirdPageAndCancelSavesNothing)
+{
+    Settings.windowX = 5555;
+    runSheetCommand(owner_, IDM_TRAY_ABOUT, PSBTN_CANCEL);
+    ASSERT_TRUE(sheetProbe.seen);
+    EXPECT_EQ(sheetProbe.page, 2);
+    EXPECT_STREQ(sheetProbe.caption, L"Mivora");
+    EXPECT_EQ(sheetProbe.rightClick, 0);
+    EXPECT_EQ(openSheet, nullptr);
+    EXPECT_NE(settingsFileInt(kWindowXOffset), 5555);
+
+    // The owner was moved to where the sheet is to appear.
+    RECT ownerRect{};
+    GetWindowRect(owner_, &ownerRect);
+    EXPECT_EQ(ownerRect.left, maximizedWidth / 2 - 300);
+    EXPECT_EQ(ownerRect.top, maximizedHeight / 2 - 200);
+}
+
+TEST_F(OwnerWindowTest, OptionsOpensTheSheetOnItsFirstPageAndOkSavesTheSettings)
+{
+    Settings.windowX = 6666;
+    runSheetCommand(owner_, IDM_TRAY_OPTIONS, PSBTN_OK);
+    ASSERT_TRUE(sheetProbe.seen);
+    EXPECT_EQ(sheetProbe.page, 0);
+    EXPECT_EQ(openSheet, nullptr);
+    EXPECT_EQ(settingsFileInt(kWindowXOffset), 6666);
+}
+
+// State observed at the moment the word window is destroyed.
+struct ShutdownProbe {
+    bool seen = false;
+    std::int32_t fileWindowX = 0;
+    bool runValuePresent = false;
+    bool iconPresent = false;
+    bool trayMenuAlive = false;
+    WNDPROC original = nullptr;
+};
+ShutdownProbe shutdownProbe;
+
+LRESULT CALLBACK watchWordWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DESTROY) {
+        shutdownProbe.seen = true;
+        shutdownProbe.fileWindowX = settingsFileInt(kWindowXOffset);
+        shutdownProbe.runValuePresent = runValue().has_value();
+        shutdownProbe.iconPresent = refreshTrayTip();
+        shutdownProbe.trayMenuAlive = IsMenu(trayMenu) != FALSE;
+    }
+    return CallWindowProcW(shutdownProbe.original, window, message, wParam, lParam);
+}
+
+TEST_F(OwnerWindowTest, ExitSavesSettingsThenClosesWordWindowThenIconMenusAndGdi)
+{
+    drainMessages();
+    const HWND word = wordWindow;
+    const HMENU tray = trayMenu;
+    const HMENU words = wordMenu;
+    const HFONT font = wordFont;
+    const HBRUSH brush = backgroundBrush;
+    ASSERT_NE(font, nullptr);
+    ASSERT_NE(brush, nullptr);
+    shutdownProbe = {};
+    shutdownProbe.original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(word, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watchWordWindow)));
+    Settings.windowX = 4321;
+    Settings.autoStart = 1;
+    restoreRunValue(std::nullopt);
+
+    runTrayCommand(owner_, IDM_TRAY_EXIT);
+
+    // Settings file and Run value were written before the word window went;
+    // the icon and the menus outlived it.
+    ASSERT_TRUE(shutdownProbe.seen);
+    EXPECT_EQ(shutdownProbe.fileWindowX, 4321);
+    EXPECT_TRUE(shutdownProbe.runValuePresent);
+    EXPECT_TRUE(shutdownProbe.iconPresent);
+    EXPECT_TRUE(shutdownProbe.trayMenuAlive);
+    // Then everything is gone.
+    EXPECT_FALSE(IsWindow(owner_));
+    EXPECT_FALSE(IsWindow(word));
+    EXPECT_FALSE(refreshTrayTip());
+    EXPECT_FALSE(IsMenu(tray));
+    EXPECT_FALSE(IsMenu(words));
+    EXPECT_EQ(GetObjectType(font), 0u);
+    EXPECT_EQ(GetObjectType(brush), 0u);
+    MSG message;
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 0u);
+
+    const std::optional<std::wstring> registered = runValue();
+    ASSERT_TRUE(registered.has_value());
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    EXPECT_EQ(*registered, module);
+    Settings.autoStart = 0;
+    applyRunRegistration(false);
+}
+
+TEST_F(OwnerWindowTest, EndingSessionSavesSettingsAndProgressAndKeepsRunning)
+{
+    makeStoreDirty();
+    Settings.windowX = 777;
+    SendMessageW(owner_, WM_ENDSESSION, FALSE, 0);  // log-off cancelled
+    EXPECT_NE(settingsFileInt(kWindowXOffset), 777);
+    EXPECT_TRUE(wordStore.dirty());
+
+    SendMessageW(owner_, WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(settingsFileInt(kWindowXOffset), 777);
+    EXPECT_FALSE(wordStore.dirty());
+    EXPECT_EQ(fs::file_size(progressFile()), 24u + storedWords() * 1664u);
+    EXPECT_TRUE(IsWindow(owner_));
+}
+
+TEST_F(OwnerWindowTest, ProgressTimerSavesOnlyChangedLists)
+{
+    makeStoreDirty();
+    SendMessageW(owner_, WM_TIMER, TIMER_SAVE_PROGRESS, 0);
+    EXPECT_EQ(fs::file_size(progressFile()), 24u + storedWords() * 1664u);
+    EXPECT_FALSE(wordStore.dirty());
+
+    fs::remove(progressFile());
+    SendMessageW(owner_, WM_TIMER, TIMER_SAVE_PROGRESS, 0);
+    EXPECT_FALSE(fs::exists(progressFile()));
+}
+
+TEST_F(OwnerWindowTest, NewNotificationAreaGetsTheIconAgain)
+{
+    const UINT taskbarCreated = taskbarCreatedMessage();
+    ASSERT_NE(taskbarCreated, 0u);
+    removeTrayIcon();
+    ASSERT_FALSE(refreshTrayTip());
+    EXPECT_EQ(SendMessageW(owner_, taskbarCreated, 0, 0), 0);
+    EXPECT_TRUE(refreshTrayTip());
+    // A second announcement while the icon is there keeps it, silently.
+    EXPECT_EQ(SendMessageW(owner_, taskbarCreated, 0, 0), 0);
+    EXPECT_TRUE(refreshTrayTip());
+}
+
+}  // namespace
