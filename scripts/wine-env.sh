@@ -17,18 +17,28 @@ mivora_wine() {
 
 mivora_display() {
     if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-    if [ -n "${DISPLAY:-}" ] && ! command -v xdpyinfo >/dev/null 2>&1 && [ -z "${MIVORA_XVFB:-}" ]; then
-        return 0
-    fi
     export DISPLAY=:87
-    if ! [ -e /tmp/.X11-unix/X87 ]; then
-        Xvfb :87 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-        for _ in $(seq 1 50); do [ -e /tmp/.X11-unix/X87 ] && break; sleep 0.1; done
+    if ! xdpyinfo >/dev/null 2>&1; then
+        Xvfb :87 -screen 0 1280x800x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+        for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     fi
 }
 
-# Creates the prefix once (with the CJK font links), then keeps a wineserver
-# running so that each program start does not pay for a new one.
+# Whether Wine's service processes run for this prefix; another prefix's
+# belong to another wineserver and do not count.
+mivora_services_running() {
+    local pid
+    for pid in $(pgrep -f 'system32.services\.exe' 2>/dev/null); do
+        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            return 0
+        fi
+    done
+    return 1
+}
+
+# Creates the prefix once (with the font links for Chinese and phonetic
+# symbols), then keeps a wineserver running so that each program start does
+# not pay for a new one.
 mivora_wine_ready() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
@@ -43,10 +53,10 @@ mivora_wine_ready() {
             touch "$WINEPREFIX/.mivora-ready"
         fi
         # Start the server and Wine's service processes here, with their
-        # output going nowhere: whatever starts them first hands them its
-        # stdout, and CTest would wait for that pipe to close for ever.
+        # output going nowhere: they keep the standard handles of whoever
+        # starts them first, and CTest waits for a test's pipes to close.
         wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
-        if ! pgrep -f 'system32.services\.exe' >/dev/null 2>&1; then
+        if ! mivora_services_running; then
             mivora_wine wineboot </dev/null >/dev/null 2>&1 9>&- || true
         fi
     ) 9>"$WINEPREFIX.lock"

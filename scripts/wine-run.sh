@@ -5,4 +5,12 @@ set -u
 mivora_display
 mivora_wine_ready
 exec 9>&-
-if command -v wine64 >/dev/null 2>&1; then exec wine64 "$@"; else exec wine "$@"; fi
+# The program's output goes through a file, not straight to CTest: Wine
+# processes that the program starts (its desktop, its services) may outlive
+# it holding the handles they inherited, and CTest would wait for them.
+log=$(mktemp "${TMPDIR:-/tmp}/mivora-wine-run.XXXXXX")
+mivora_wine "$@" </dev/null >"$log" 2>&1
+status=$?
+cat "$log"
+rm -f "$log"
+exit $status

@@ -26,6 +26,9 @@ namespace {
 
 constexpr BYTE kWindowAlpha = 250;
 
+// Sent by the start-up load thread once its advance has been shown.
+constexpr UINT kLoadFinishedMessage = WM_APP + 2;
+
 // The start-up load thread. Unlike a fire-and-forget thread it keeps its
 // handle until someone has waited for it: the shell must be able to let a
 // running load finish before the store is saved and freed at exit.
@@ -58,9 +61,9 @@ DWORD WINAPI loadThreadMain(void* parameter)
     }
     // Synchronous: the advance runs on the UI thread, which owns the window.
     SendMessageW(request->window, WM_TIMER, TIMER_SWITCH, 0);
-    // Two single 32-bit reads; the UI thread is the only writer.
-    if (Settings.autoSwitch)
-        SetTimer(request->window, TIMER_SWITCH, wordwindow::switchPeriodMs(Settings.switchSeconds), nullptr);
+    // SetTimer only accepts windows of the calling thread, so the switching
+    // timer is started by the UI thread itself.
+    SendMessageW(request->window, kLoadFinishedMessage, 0, 0);
     return 0;
 }
 
@@ -228,6 +231,10 @@ LRESULT CALLBACK wordWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             wordwindow::onProbeTick(window);
         else if (wParam == TIMER_TITLE)
             writeCapturedTitle();
+        break;
+    case kLoadFinishedMessage:
+        if (Settings.autoSwitch)
+            SetTimer(window, TIMER_SWITCH, wordwindow::switchPeriodMs(Settings.switchSeconds), nullptr);
         break;
     case WM_LBUTTONDOWN:
         wordwindow::onLeftButtonDown(window);
