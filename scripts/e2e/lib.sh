@@ -28,6 +28,7 @@ E2E_SOURCE=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 E2E_PIDS=()        # every Mivora started here, killed on the way out
 E2E_PID=""         # the one the helpers act on
 E2E_SHOT_INDEX=0
+E2E_SHOT=""        # the last screenshot
 
 e2e_log() { echo "[e2e ${E2E_SCENARIO:-?}] $*"; }
 
@@ -123,9 +124,19 @@ open(path, "wb").write(lines.encode("utf-16-le"))
 PY
 }
 
+# e2e_dictionary <name> <line>...: dic/<name>.txt holding exactly these
+# lines, in the shipped dictionary's encoding.
+e2e_dictionary() {
+    python3 - "$E2E_DIR/dic/$1.txt" "${@:2}" <<'PY'
+import sys
+open(sys.argv[1], "wb").write("".join(line + "\r\n" for line in sys.argv[2:]).encode("utf-16-le"))
+PY
+}
+
 # e2e_settings_file [field=value ...]: writes mivora.bin as the program
 # would default it, with the given integer fields changed (autoStart,
-# autoSwitch, titleBarMode, windowX, cycleSize ...) or dictionaryName.
+# autoSwitch, titleBarMode, windowX, cycleSize ...), the font's byte fields
+# (lfCharSet, lfQuality ...) or dictionaryName.
 e2e_settings_file() {
     python3 - "$E2E_DIR/mivora.bin" "$@" <<'PY'
 import struct, sys
@@ -137,16 +148,19 @@ values = dict(autoStart=0, autoSwitch=1, transparentBackground=0, sampleBackgrou
               titleBarMode=0, windowX=900, windowY=48, windowWidth=200, windowHeight=36,
               wordColor=0xFF0000, phoneticColor=0x0F000F, contentColor=0x336600,
               backgroundColor=0xFFFFFF, switchSeconds=10, cycleSize=15)
+font = dict(lfItalic=0, lfUnderline=0, lfStrikeOut=0, lfCharSet=0, lfOutPrecision=3,
+            lfClipPrecision=2, lfQuality=1, lfPitchAndFamily=0x22)
 name = overrides.pop("dictionaryName", "英语四级词汇")
 for key, value in overrides.items():
-    if key not in values:
+    fields = values if key in values else font if key in font else None
+    if fields is None:
         sys.exit(f"unknown settings field {key}")
-    values[key] = int(value, 0)
+    fields[key] = int(value, 0)
 def utf16(text, units):
     raw = text.encode("utf-16-le")[: 2 * (units - 1)]
     return raw + b"\0" * (2 * units - len(raw))
 record = struct.pack("<10i4I2i", *[values[k] for k in ints])
-record += struct.pack("<5i8B", -16, 0, 0, 0, 400, 0, 0, 0, 0, 3, 2, 1, 0x22) + utf16("Arial", 32)
+record += struct.pack("<5i8B", -16, 0, 0, 0, 400, *font.values()) + utf16("Arial", 32)
 record += utf16(name, 64)
 assert len(record) == 284
 open(path, "wb").write(record)
@@ -244,21 +258,67 @@ e2e_open_tray_menu() {
         xdotool mousemove $((trayX + slot * 20 + 10)) $((trayY + 10))
         sleep 0.2
         xdotool click 3
-        local i
-        for i in $(seq 1 15); do
-            sleep 0.2
-            menu=$(e2e_program_windows | while read -r id rest; do
-                grep -qx "$id" <<<"$before" || echo "$id $rest"
-            done | head -n 1)
-            if [ -n "$menu" ]; then
-                echo "$menu"
-                return 0
-            fi
-        done
+        if menu=$(e2e_new_program_window "$before"); then
+            echo "$menu"
+            return 0
+        fi
         # Nothing of ours opened: close whatever did.
         xdotool key Escape
     done
     return 1
+}
+
+# e2e_new_program_window <ids before>: waits up to 3 s for a visible window
+# of the program that is not among the given ones (a menu it opened); prints
+# its "id x y width height".
+e2e_new_program_window() {
+    local before=$1 menu i
+    for i in $(seq 1 15); do
+        sleep 0.2
+        menu=$(e2e_program_windows | while read -r id rest; do
+            grep -qx "$id" <<<"$before" || echo "$id $rest"
+        done | head -n 1)
+        if [ -n "$menu" ]; then
+            echo "$menu"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# e2e_open_menu_at <x> <y>: right-clicks that point of the screen (one of
+# the program's windows) until a menu of the program opens; prints its
+# "id x y width height".
+e2e_open_menu_at() {
+    local before attempt menu
+    before=$(e2e_program_windows | cut -d' ' -f1)
+    for attempt in 1 2 3; do
+        xdotool mousemove "$1" "$2"
+        sleep 0.2
+        xdotool click 3
+        if menu=$(e2e_new_program_window "$before"); then
+            echo "$menu"
+            return 0
+        fi
+        xdotool key Escape
+    done
+    return 1
+}
+
+# e2e_drag <x> <y> <dx> <dy>: presses the left button at that point of the
+# screen and moves by (dx, dy) in five steps, as a hand would, before
+# letting go.
+e2e_drag() {
+    local x=$1 y=$2 dx=$3 dy=$4 step
+    xdotool mousemove "$x" "$y"
+    sleep 0.2
+    xdotool mousedown 1
+    sleep 0.3
+    for step in 1 2 3 4 5; do
+        xdotool mousemove $((x + dx * step / 5)) $((y + dy * step / 5))
+        sleep 0.1
+    done
+    xdotool mouseup 1
 }
 
 # e2e_choose_last_item <menu line>: clicks the last item of an open menu
@@ -322,11 +382,13 @@ e2e_hover_icon() {
     sleep 1.5
 }
 
+# e2e_screenshot <name>: the whole screen as the next numbered
+# <build>/e2e/screenshots/<scenario>-NN-<name>.png; its path is left in
+# E2E_SHOT (call it outside subshells, or the numbers repeat).
 e2e_screenshot() {
     E2E_SHOT_INDEX=$((E2E_SHOT_INDEX + 1))
-    local file
-    file=$E2E_SHOTS/$E2E_SCENARIO-$(printf '%02d' "$E2E_SHOT_INDEX")-$1.png
-    import -window root "$file" 2>/dev/null && e2e_log "screenshot $file"
+    E2E_SHOT=$E2E_SHOTS/$E2E_SCENARIO-$(printf '%02d' "$E2E_SHOT_INDEX")-$1.png
+    import -window root "$E2E_SHOT" 2>/dev/null && e2e_log "screenshot $E2E_SHOT"
 }
 
 # e2e_run_value: prints the HKCU Run value "Mivora"; fails when it is absent.
