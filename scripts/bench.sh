@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Builds the bench preset and runs the word store benchmarks.
+# Builds the bench preset and runs the word store benchmarks, then the
+# whole-program figures under Wine (scripts/bench-wine.sh) when there is a
+# Windows build tree.
 #   BENCH_MIN_TIME   --benchmark_min_time in seconds (default 0.2)
 #   BENCH_BUILD_DIR  build tree (default: the preset's, build/bench)
+#   BENCH_WINE_BUILD_DIR  Windows build tree (default build/windows)
+#   BENCH_WINE=0     leave out the figures under Wine
 #   extra arguments go to the benchmark (e.g. --benchmark_filter=Dictionary)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,3 +19,12 @@ else
     cmake --preset bench >/dev/null && cmake --build --preset bench --target store_bench
 fi
 "$build/bench/store_bench" --benchmark_min_time="${BENCH_MIN_TIME:-0.2}" --benchmark_counters_tabular=true "$@"
+
+[ "${BENCH_WINE:-1}" = 0 ] && exit 0
+wine_build=${BENCH_WINE_BUILD_DIR:-$root/build/windows}
+echo
+if [ -f "$wine_build/CMakeCache.txt" ]; then
+    bash "$root/scripts/bench-wine.sh" "$wine_build"
+else
+    echo "bench-wine: skipped, no Windows build tree at $wine_build (cmake --preset windows)"
+fi

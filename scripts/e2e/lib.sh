@@ -328,6 +328,7 @@ e2e_choose_last_item() {
     read -r id x y width height <<<"$1"
     xdotool mousemove $((x + width / 2)) $((y + height - 10))
     sleep 0.3
+    E2E_CHOSEN_AT=$EPOCHREALTIME
     xdotool click 1
 }
 
@@ -335,8 +336,11 @@ e2e_choose_last_item() {
 # 0. The first try clicks the item, later tries use the keyboard (Up from no
 # selection wraps to the last item), since a click can land while the menu
 # is still being laid out. E2E_FIRST_KEYBOARD_ATTEMPT=1 exercises the keys.
+# For timing, the moment of the choice is left in E2E_CHOSEN_AT and the first
+# moment the process was seen gone in E2E_GONE_AT (both as $EPOCHREALTIME);
+# E2E_QUIT_POLL (seconds, default 0.2) is how often it looks.
 e2e_quit() {
-    local attempt menu waited
+    local attempt menu deadline
     for attempt in 1 2 3; do
         menu=$(e2e_open_tray_menu) || { sleep 1; continue; }
         e2e_log "tray menu open: $menu"
@@ -344,14 +348,16 @@ e2e_quit() {
         if [ "$attempt" -ge "${E2E_FIRST_KEYBOARD_ATTEMPT:-2}" ]; then
             xdotool key Up
             sleep 0.3
+            E2E_CHOSEN_AT=$EPOCHREALTIME
             xdotool key Return
         else
             e2e_choose_last_item "$menu"
         fi
-        for waited in $(seq 1 150); do
-            kill -0 "$E2E_PID" 2>/dev/null || break
-            sleep 0.2
+        deadline=$((SECONDS + 30))
+        while kill -0 "$E2E_PID" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
+            sleep "${E2E_QUIT_POLL:-0.2}"
         done
+        E2E_GONE_AT=$EPOCHREALTIME
         kill -0 "$E2E_PID" 2>/dev/null || { e2e_wait_exit "$E2E_PID" 1 0; return 0; }
         e2e_log "still running after attempt $attempt"
         xdotool key Escape
