@@ -37,6 +37,16 @@ private:
 // must be at least two units long (line breaks included).
 bool isDictionaryLine(std::u16string_view line) noexcept;
 
+// The pieces of one line, each already cut to fit its field: the phonetic
+// as it stands in the file, without the square brackets it is stored in.
+struct DictionaryLineParts {
+    std::u16string_view word;
+    std::u16string_view transcription;
+    std::u16string_view content;
+};
+// Splits a line into views of its own units, without copying anything.
+DictionaryLineParts splitDictionaryLine(std::u16string_view line) noexcept;
+
 // Parses one line into `entry`, which the caller has zero-filled. Fields are
 // cut to fit their arrays; the phonetic is stored in square brackets.
 void parseDictionaryLine(std::u16string_view line, WordEntry& entry) noexcept;

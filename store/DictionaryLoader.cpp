@@ -57,22 +57,111 @@ bool barAt(std::u16string_view line, std::size_t at) noexcept
     return at < line.size() && line[at] == u'|';
 }
 
+// Decides how a dictionary's bytes are read. UTF-8 text is decoded into
+// `decoded` (true); otherwise the bytes are UTF-16LE from unit `firstUnit`
+// on, which skips a byte-order mark.
+bool decodeIfUtf8(std::string_view bytes, std::u16string& decoded, std::size_t& firstUnit)
+{
+    firstUnit = 0;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        firstUnit = 1;
+        return false;
+    }
+    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
+        static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF) {
+        decodeUtf8(bytes.substr(3), decoded);
+        return true;
+    }
+    if (bytes.find('\0') == std::string_view::npos && decodeUtf8(bytes, decoded))
+        return true;
+    std::u16string().swap(decoded);
+    return false;
+}
+
+// Line feeds in `text`, to size the index once. Counting in 16 bits over
+// stretches short enough not to overflow lets the compiler compare many units
+// per instruction.
+std::size_t countLineFeeds(std::u16string_view text) noexcept
+{
+    std::size_t total = 0;
+    for (std::size_t at = 0; at < text.size(); at += 0xFFFF) {
+        const std::size_t end = std::min(text.size(), at + 0xFFFF);
+        std::uint16_t count = 0;
+        for (std::size_t i = at; i < end; ++i)
+            count = static_cast<std::uint16_t>(count + (text[i] == u'\n'));
+        total += count;
+    }
+    return total;
+}
+
+// "[%s]": the transcription in square brackets, written to `out`, which has
+// room for a phonetic field; returns the units written, no terminator.
+std::size_t bracketed(std::u16string_view transcription, char16_t* out) noexcept
+{
+    out[0] = u'[';
+    std::memcpy(out + 1, transcription.data(), transcription.size() * sizeof(char16_t));
+    out[transcription.size() + 1] = u']';
+    return transcription.size() + 2;
+}
+
+// Adds the words of a dictionary text to a lane of its own; returns the lines
+// that count, duplicates included.
+std::size_t addLines(std::u16string_view text, WordLane& lane)
+{
+    // Every line is a possible word: size the index once.
+    lane.reserve(countLineFeeds(text) + 1);
+
+    // Parsed lines wait in a short queue before they are added: the index
+    // slot of each is fetched into the cache while the ones before it are
+    // added, so that a large index does not stall the load once per word.
+    // The order is kept, and with it the rule that the first of two equal
+    // words wins.
+    struct Pending {
+        WordFields fields;
+        std::size_t hash;
+        char16_t phonetic[kPhoneticUnits];
+    };
+    constexpr std::size_t kAhead = 8;
+    Pending queue[kAhead];
+    std::size_t parsed = 0;  // line k waits in queue[k % kAhead]
+    const auto addLine = [&](std::size_t k) {
+        const Pending& pending = queue[k % kAhead];
+        lane.add(pending.fields, WordLane::Allocation::bulk, pending.hash);
+    };
+
+    DictionaryLines reader(text);
+    std::u16string_view line;
+    while (reader.next(line)) {
+        if (!isDictionaryLine(line))
+            continue;
+        if (parsed >= kAhead)
+            addLine(parsed - kAhead);  // frees the queue entry for this line
+        // The node is built straight from the line's units; only the
+        // bracketed phonetic needs a few units of its own.
+        Pending& pending = queue[parsed % kAhead];
+        const DictionaryLineParts parts = splitDictionaryLine(line);
+        pending.fields = WordFields{parts.word, {}, parts.content};
+        if (!parts.transcription.empty())
+            pending.fields.phonetic = std::u16string_view(pending.phonetic, bracketed(parts.transcription, pending.phonetic));
+        pending.hash = WordLane::hashOf(parts.word);
+        lane.prefetch(pending.hash);
+        ++parsed;
+    }
+    for (std::size_t k = parsed > kAhead ? parsed - kAhead : 0; k < parsed; ++k)
+        addLine(k);
+    return parsed;
+}
+
 }  // namespace
 
 std::u16string decodeDictionaryText(std::string_view bytes)
 {
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE)
-        return utf16le(bytes.data() + 2, bytes.size() - 2);
-    std::u16string text;
-    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-        static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF) {
-        decodeUtf8(bytes.substr(3), text);
-        return text;
-    }
-    if (bytes.find('\0') == std::string_view::npos && decodeUtf8(bytes, text))
-        return text;
-    return utf16le(bytes.data(), bytes.size());
+    std::u16string decoded;
+    std::size_t firstUnit;
+    if (decodeIfUtf8(bytes, decoded, firstUnit))
+        return decoded;
+    return utf16le(bytes.data() + 2 * firstUnit, bytes.size() - 2 * firstUnit);
 }
 
 bool DictionaryLines::next(std::u16string_view& line)
@@ -95,43 +184,52 @@ bool isDictionaryLine(std::u16string_view line) noexcept
     return line.size() >= 2 && line[0] != 0 && line[1] != 0;
 }
 
-void parseDictionaryLine(std::u16string_view line, WordEntry& entry) noexcept
+DictionaryLineParts splitDictionaryLine(std::u16string_view line) noexcept
 {
     // The line reads like a C string: a zero unit ends it.
     line = line.substr(0, line.find(u'\0'));
+    const auto cut = [](std::u16string_view text, std::size_t units) { return text.substr(0, cutLength(text, units)); };
 
     // "%[^|]|%[^|]|%[^\r^\n]": each directive needs at least one unit, and
     // the scan stops at the first one that does not match.
+    DictionaryLineParts parts;
     const std::size_t wordUnits = notBar(line, 0);
     if (wordUnits == 0)
-        return;
-    copyBounded(entry.word, line.substr(0, wordUnits));
-    std::u16string_view transcription;
+        return parts;
+    parts.word = cut(line.substr(0, wordUnits), kWordUnits - 1);
     std::size_t at = wordUnits;
     if (barAt(line, at)) {
         ++at;
-        transcription = line.substr(at, notBar(line, at));
+        const std::u16string_view transcription = line.substr(at, notBar(line, at));
         at += transcription.size();
-        if (!transcription.empty() && barAt(line, at)) {
-            ++at;
-            copyBounded(entry.content, line.substr(at, contentRun(line, at)));
+        if (!transcription.empty()) {
+            parts.transcription = cut(transcription, kTranscriptionUnits);
+            if (barAt(line, at)) {
+                ++at;
+                parts.content = cut(line.substr(at, contentRun(line, at)), kContentUnits - 1);
+            }
+            return parts;
         }
-    }
-
-    if (!transcription.empty()) {
-        // "[%s]", with the closing bracket kept however long the text is.
-        const std::size_t n = cutLength(transcription, kTranscriptionUnits);
-        entry.phonetic[0] = u'[';
-        std::memcpy(entry.phonetic + 1, transcription.data(), n * sizeof(char16_t));
-        entry.phonetic[n + 1] = u']';
-        std::memset(entry.phonetic + n + 2, 0, (kPhoneticUnits - n - 2) * sizeof(char16_t));
-        return;
     }
 
     // "%*[^|]||%[^\r^\n]": the shape with an empty phonetic field.
     if (barAt(line, wordUnits) && barAt(line, wordUnits + 1)) {
         at = wordUnits + 2;
-        copyBounded(entry.content, line.substr(at, contentRun(line, at)));
+        parts.content = cut(line.substr(at, contentRun(line, at)), kContentUnits - 1);
+    }
+    return parts;
+}
+
+void parseDictionaryLine(std::u16string_view line, WordEntry& entry) noexcept
+{
+    const DictionaryLineParts parts = splitDictionaryLine(line);
+    if (parts.word.empty())
+        return;
+    copyBounded(entry.word, parts.word);
+    copyBounded(entry.content, parts.content);
+    if (!parts.transcription.empty()) {
+        const std::size_t n = bracketed(parts.transcription, entry.phonetic);
+        std::memset(entry.phonetic + n, 0, (kPhoneticUnits - n) * sizeof(char16_t));
     }
 }
 
@@ -151,22 +249,26 @@ void WordGet::loadDictionary(std::u16string_view name)
     std::filesystem::path fileName;
     if (!directory.empty() && makeFileName(name, u".txt", fileName)) {
         try {
-            std::string bytes;
-            if (readWholeFile(directory / fileName, bytes)) {
-                const std::u16string text = decodeDictionaryText(bytes);
-                std::string().swap(bytes);
-                // Every line is a possible word: size the index once.
-                fresh.index.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\n')) + 1);
-                DictionaryLines reader(text);
-                std::u16string_view line;
-                while (reader.next(line)) {
-                    if (!isDictionaryLine(line))
-                        continue;
-                    WordEntry entry{};
-                    parseDictionaryLine(line, entry);
-                    fresh.add(entry);
-                    ++lines;
+            FileContent file;
+            if (readWholeFile(directory / fileName, file)) {
+                // As decodeDictionaryText reads the bytes, but UTF-16 text,
+                // the usual case, is used where it was read.
+                std::u16string decoded;
+                std::size_t firstUnit;
+                std::u16string_view text;
+                if (decodeIfUtf8(file.view(), decoded, firstUnit)) {
+                    file = FileContent{};
+                    text = decoded;
+                } else {
+                    char16_t* const units = file.units.get() + firstUnit;
+                    const std::size_t size = file.bytes / 2 - firstUnit;
+                    if (!isLittleEndianHost()) {
+                        for (std::size_t i = 0; i < size; ++i)
+                            units[i] = static_cast<char16_t>(((units[i] & 0xFF) << 8) | (units[i] >> 8));
+                    }
+                    text = std::u16string_view(units, size);
                 }
+                lines = static_cast<std::int64_t>(addLines(text, fresh));
                 loaded = true;
             }
         } catch (const std::bad_alloc&) {
@@ -188,8 +290,8 @@ void WordGet::loadDictionary(std::u16string_view name)
             header_.lastDate = today;
             dirty_ = true;
         }
-        if (!learning_.nodes.empty())
-            current_ = learning_.nodes.front().entry;
+        if (!learning_.empty())
+            learning_.front()->copyTo(current_);
     }
     // `fresh` now holds the old learning list; it is freed here, outside the
     // lock.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -29,9 +30,9 @@ bool failStep()
     return false;
 }
 
-bool readWholeFile(const std::filesystem::path& path, std::string& bytes)
+bool readWholeFile(const std::filesystem::path& path, FileContent& content)
 {
-    bytes.clear();
+    content = FileContent{};
     std::unique_ptr<std::FILE, FileCloser> file(openFile(path, "rb"));
     if (!file)
         return false;
@@ -40,15 +41,22 @@ bool readWholeFile(const std::filesystem::path& path, std::string& bytes)
     // file, whatever the size said.
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
-    std::size_t want = !error && size < (std::uintmax_t{1} << 31) ? static_cast<std::size_t>(size) + 1 : 1 << 16;
+    std::size_t capacity = !error && size < (std::uintmax_t{1} << 31) ? static_cast<std::size_t>(size) + 1 : 1 << 16;
+    std::unique_ptr<char16_t[]> units(new char16_t[(capacity + 1) / 2]);
+    std::size_t bytes = 0;
     for (;;) {
-        const std::size_t old = bytes.size();
-        bytes.resize(old + want);
-        const std::size_t got = std::fread(bytes.data() + old, 1, want, file.get());
-        bytes.resize(old + got);
-        if (got < want)
+        bytes += std::fread(reinterpret_cast<char*>(units.get()) + bytes, 1, capacity - bytes, file.get());
+        if (bytes < capacity)
             break;
-        want = std::max<std::size_t>(want, 1 << 20);
+        const std::size_t larger = capacity + std::max<std::size_t>(capacity, 1 << 20);
+        std::unique_ptr<char16_t[]> grown(new char16_t[(larger + 1) / 2]);
+        std::memcpy(grown.get(), units.get(), bytes);
+        units = std::move(grown);
+        capacity = larger;
     }
-    return !std::ferror(file.get());
+    if (std::ferror(file.get()))
+        return false;
+    content.units = std::move(units);
+    content.bytes = bytes;
+    return true;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -30,8 +31,16 @@ bool replaceFile(const std::filesystem::path& source, const std::filesystem::pat
 // Today's local date as yyyymmdd.
 std::int32_t todayDate();
 
-// The whole content of a file; false when it cannot be opened or read.
-bool readWholeFile(const std::filesystem::path& path, std::string& bytes);
+// The whole content of a file, held in memory aligned for UTF-16 units so
+// that a UTF-16 text can be used where it was read, without a copy. The
+// buffer is not zero-filled before the read: a big file is written once.
+struct FileContent {
+    std::unique_ptr<char16_t[]> units;  // the bytes as on disk, two to a unit
+    std::size_t bytes = 0;
+    std::string_view view() const noexcept { return {reinterpret_cast<const char*>(units.get()), bytes}; }
+};
+// False when the file cannot be opened or read. May throw bad_alloc.
+bool readWholeFile(const std::filesystem::path& path, FileContent& content);
 
 // Fault injection for tests of the progress save: every fallible step of a
 // save (create, each write, flush, close, replace) asks failStep() first. With

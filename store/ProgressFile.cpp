@@ -1,5 +1,6 @@
 // The progress file DAvud.bin: a 24-byte header and 1664-byte records, the
 // remembered list first, then the learning list.
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cstdio>
@@ -19,6 +20,9 @@ namespace {
 
 constexpr char16_t kProgressName[] = u"DAvud.bin";
 constexpr char16_t kTemporaryName[] = u"DAvud.bin.tmp";
+// Records read with one call: big enough that the C library copies straight
+// from the file into them, small enough to stay in the cache.
+constexpr std::uint32_t kBatchRecords = 64;
 
 struct FileCloser {
     void operator()(std::FILE* file) const noexcept { std::fclose(file); }
@@ -48,30 +52,49 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
             Lane remembered;
             Lane learning;
             ProgressHeader header{};
-            std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 16);
             // A file shorter than a header holds no progress at all.
             if (std::fread(&header, sizeof header, 1, file.get()) == 1) {
                 // The counts only bound the reading; the file's end decides.
-                // Nothing is allocated up front from what the header claims.
+                // Nothing is allocated up front from what the header claims,
+                // only from what the file can really hold.
+                std::error_code error;
+                const std::uintmax_t bytes = std::filesystem::file_size(path, error);
+                std::uintmax_t recordsInFile = error || bytes < sizeof header ? 0 : (bytes - sizeof header) / sizeof(WordEntry);
                 try {
-                    WordEntry entry;
-                    const auto rememberedRecords = static_cast<std::uint32_t>(header.rememberedCount);
-                    for (std::uint32_t i = 0; i < rememberedRecords; ++i) {
-                        if (std::fread(&entry, sizeof entry, 1, file.get()) != 1)
-                            break;
-                        normalize(entry);
-                        remembered.add(entry);
-                    }
-                    const auto learningRecords = static_cast<std::uint32_t>(header.learningCount);
-                    for (std::uint32_t i = 0; i < learningRecords; ++i) {
-                        if (std::fread(&entry, sizeof entry, 1, file.get()) != 1)
-                            break;
-                        normalize(entry);
-                        // A word in both sections stays remembered.
-                        if (!remembered.holds(foldedWord(std::u16string_view(
-                                entry.word, boundedLength(entry.word, kWordUnits)))))
-                            learning.add(entry);
-                    }
+                    // Records are read a batch at a time; a node takes only
+                    // the texts of its record.
+                    const auto batch = std::make_unique<WordEntry[]>(kBatchRecords);
+                    WordFields fields[kBatchRecords];
+                    std::size_t hashes[kBatchRecords];
+                    const auto readSection = [&](std::uint32_t records, Lane& into, const Lane* unlessIn) {
+                        const std::uintmax_t expected = std::min<std::uintmax_t>(records, recordsInFile);
+                        into.reserve(static_cast<std::size_t>(expected));
+                        recordsInFile -= expected;
+                        while (records > 0) {
+                            const std::size_t wanted = std::min<std::uint32_t>(records, kBatchRecords);
+                            const std::size_t got = std::fread(batch.get(), sizeof(WordEntry), wanted, file.get());
+                            // The index slots of the whole batch are fetched
+                            // before the first record is added, so that their
+                            // cache misses overlap.
+                            for (std::size_t i = 0; i < got; ++i) {
+                                fields[i] = fieldsOf(batch[i]);
+                                hashes[i] = Lane::hashOf(fields[i].word);
+                                into.prefetch(hashes[i]);
+                                if (unlessIn != nullptr)
+                                    unlessIn->prefetch(hashes[i]);
+                            }
+                            for (std::size_t i = 0; i < got; ++i) {
+                                if (unlessIn == nullptr || unlessIn->find(fields[i].word, hashes[i]) == nullptr)
+                                    into.add(fields[i], Lane::Allocation::bulk, hashes[i]);
+                            }
+                            if (got < wanted)
+                                break;  // the end of the file, or a torn record
+                            records -= static_cast<std::uint32_t>(got);
+                        }
+                    };
+                    readSection(static_cast<std::uint32_t>(header.rememberedCount), remembered, nullptr);
+                    // A word in both sections stays remembered.
+                    readSection(static_cast<std::uint32_t>(header.learningCount), learning, &remembered);
                 } catch (const std::bad_alloc&) {
                     // Keep what fitted into memory.
                 }
@@ -82,8 +105,8 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
 
             // The counters tell what is really loaded, not what a torn or
             // hand-edited header claimed.
-            header.rememberedCount = clampedCount(remembered.nodes.size());
-            header.learningCount = clampedCount(learning.nodes.size());
+            header.rememberedCount = clampedCount(remembered.size());
+            header.learningCount = clampedCount(learning.size());
             std::lock_guard guard(lock_);
             remembered_.swap(remembered);
             learning_.swap(learning);
@@ -107,8 +130,8 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
         loadDictionary(fallbackName);
 
     std::lock_guard guard(lock_);
-    if (!learning_.nodes.empty())
-        current_ = learning_.nodes.front().entry;
+    if (!learning_.empty())
+        learning_.front()->copyTo(current_);
 }
 
 bool WordGet::saveProgress()
@@ -130,17 +153,20 @@ bool WordGet::saveProgressLocked()
 
     ProgressHeader header = header_;
     header.lastDate = todayDate();
-    header.rememberedCount = clampedCount(remembered_.nodes.size());
-    header.learningCount = clampedCount(learning_.nodes.size());
+    header.rememberedCount = clampedCount(remembered_.size());
+    header.learningCount = clampedCount(learning_.size());
 
     bool ok = false;
     if (!failStep()) {
         if (File file{openFile(temporary, "wb")}) {
             std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 18);
             ok = !failStep() && std::fwrite(&header, sizeof header, 1, file.get()) == 1;
+            WordEntry record;
             for (const Lane* lane : {&remembered_, &learning_}) {
-                for (auto node = lane->nodes.begin(); ok && node != lane->nodes.end(); ++node)
-                    ok = !failStep() && std::fwrite(&node->entry, sizeof node->entry, 1, file.get()) == 1;
+                for (const Node* node = lane->front(); ok && node != nullptr; node = node->next) {
+                    node->copyTo(record);
+                    ok = !failStep() && std::fwrite(&record, sizeof record, 1, file.get()) == 1;
+                }
             }
             ok = ok && !failStep() && flushToDisk(file.get());
             const bool closed = std::fclose(file.release()) == 0;

@@ -2,7 +2,6 @@
 
 #include <climits>
 #include <cstring>
-#include <iterator>
 #include <new>
 
 #include "Text.h"
@@ -11,9 +10,11 @@ WordGet wordStore;
 
 namespace {
 
-std::u16string foldedOf(const char16_t* word)
+// The word a caller passes, as far as a stored word could reach: stored words
+// are shorter than the field, so a longer text matches none of them.
+std::u16string_view wordOf(const char16_t* word) noexcept
 {
-    return foldedWord(std::u16string_view(word, boundedLength(word, kWordUnits)));
+    return std::u16string_view(word, boundedLength(word, kWordUnits));
 }
 
 // Counters move by one; a counter from a hand-edited file may sit at a limit
@@ -41,78 +42,7 @@ void WordGet::normalize(WordEntry& entry)
     normalizeField(entry.content, kContentUnits);
 }
 
-WordGet::Nodes::iterator WordGet::Lane::find(const std::u16string& folded)
-{
-    const auto hit = index.find(folded);
-    return hit == index.end() ? nodes.end() : hit->second;
-}
-
-bool WordGet::Lane::add(const WordEntry& entry)
-{
-    // One hash lookup: claim the slot first, fill it once the node exists.
-    const auto [slot, fresh] = index.try_emplace(foldedOf(entry.word), nodes.end());
-    if (!fresh)
-        return false;
-    try {
-        const std::int32_t key = numericKey(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)));
-        // The new node goes before the first node of the next greater key,
-        // which puts it behind all nodes of its own key.
-        const auto greater = firstOfKey.upper_bound(key);
-        const auto before = greater == firstOfKey.end() ? nodes.end() : greater->second;
-        const auto node = nodes.insert(before, Node{entry, key});
-        slot->second = node;
-        try {
-            firstOfKey.emplace(key, node);  // no effect when the key has a first node
-        } catch (...) {
-            nodes.erase(node);
-            throw;
-        }
-    } catch (...) {
-        index.erase(slot);
-        throw;
-    }
-    return true;
-}
-
-void WordGet::Lane::erase(Nodes::iterator node)
-{
-    const auto first = firstOfKey.find(node->key);
-    if (first != firstOfKey.end() && first->second == node) {
-        const auto after = std::next(node);
-        if (after != nodes.end() && after->key == node->key)
-            first->second = after;
-        else
-            firstOfKey.erase(first);
-    }
-    index.erase(foldedOf(node->entry.word));
-    nodes.erase(node);
-}
-
-void WordGet::Lane::dropWordsOf(const Lane& other)
-{
-    if (index.size() <= other.index.size()) {
-        for (auto it = index.begin(); it != index.end();) {
-            const auto node = (it++)->second;
-            if (other.index.count(foldedOf(node->entry.word)))
-                erase(node);
-        }
-    } else {
-        for (const auto& [folded, unused] : other.index) {
-            const auto node = find(folded);
-            if (node != nodes.end())
-                erase(node);
-        }
-    }
-}
-
-void WordGet::Lane::swap(Lane& other) noexcept
-{
-    nodes.swap(other.nodes);
-    firstOfKey.swap(other.firstOfKey);
-    index.swap(other.index);
-}
-
-WordGet::WordGet() : cycleEnd_(learning_.nodes.end()) {}
+WordGet::WordGet() = default;
 
 WordGet::~WordGet()
 {
@@ -141,25 +71,25 @@ void WordGet::setCycleSize(std::int32_t cycleSize)
 
 bool WordGet::insert(const WordEntry& entry, WordList list)
 {
-    WordEntry copy = entry;
-    normalize(copy);
+    // The fields are views into the caller's entry, which stays put for the
+    // call; they are cut the way a normalised copy would be.
+    const WordFields fields = fieldsOf(entry);
     std::lock_guard guard(lock_);
-    return insertLocked(copy, list);
+    return insertLocked(fields, list);
 }
 
-bool WordGet::insertLocked(const WordEntry& entry, WordList list)
+bool WordGet::insertLocked(const WordFields& fields, WordList list)
 {
-    const std::u16string folded = foldedOf(entry.word);
-    if (learning_.holds(folded) || remembered_.holds(folded))
+    if (learning_.holds(fields.word) || remembered_.holds(fields.word))
         return true;
     try {
-        lane(list).add(entry);
+        lane(list).add(fields, Lane::Allocation::single);
     } catch (const std::bad_alloc&) {
         return false;
     }
     // A cycle end that was never computed is computed now, so that
     // navigation never meets a list without one.
-    if (list == WordList::learning && cycleEnd_ == learning_.nodes.end())
+    if (list == WordList::learning && cycleEnd_ == nullptr)
         recomputeCycleEndLocked();
     return true;
 }
@@ -167,14 +97,14 @@ bool WordGet::insertLocked(const WordEntry& entry, WordList list)
 bool WordGet::unlink(const char16_t* word, WordList list)
 {
     std::lock_guard guard(lock_);
-    return unlinkLocked(word, list);
+    return unlinkLocked(wordOf(word), list);
 }
 
-bool WordGet::unlinkLocked(const char16_t* word, WordList list)
+bool WordGet::unlinkLocked(std::u16string_view word, WordList list)
 {
     Lane& from = lane(list);
-    const auto node = from.find(foldedOf(word));
-    if (node == from.nodes.end())
+    Node* const node = from.find(word);
+    if (node == nullptr)
         return false;
     const bool wasCycleEnd = node == cycleEnd_;
     from.erase(node);
@@ -187,9 +117,9 @@ bool WordGet::unlinkLocked(const char16_t* word, WordList list)
 
 bool WordGet::contains(const char16_t* word) const
 {
-    const std::u16string folded = foldedOf(word);
     std::lock_guard guard(lock_);
-    return remembered_.holds(folded) || learning_.holds(folded);
+    const std::u16string_view text = wordOf(word);
+    return remembered_.holds(text) || learning_.holds(text);
 }
 
 void WordGet::recomputeCycleEnd()
@@ -200,13 +130,14 @@ void WordGet::recomputeCycleEnd()
 
 void WordGet::recomputeCycleEndLocked()
 {
-    Nodes& nodes = learning_.nodes;
-    if (nodes.empty())
-        cycleEnd_ = nodes.end();
-    else if (cycleSize_ <= 0 || static_cast<std::size_t>(cycleSize_) >= nodes.size())
-        cycleEnd_ = std::prev(nodes.end());
-    else
-        cycleEnd_ = std::next(nodes.begin(), cycleSize_ - 1);
+    if (cycleSize_ <= 0 || static_cast<std::size_t>(cycleSize_) >= learning_.size()) {
+        cycleEnd_ = learning_.back();  // nullptr for an empty list
+        return;
+    }
+    const Node* node = learning_.front();
+    for (std::int32_t position = 1; position < cycleSize_; ++position)
+        node = node->next;
+    cycleEnd_ = node;
 }
 
 void WordGet::next(const char16_t* word, WordEntry& out)
@@ -217,13 +148,12 @@ void WordGet::next(const char16_t* word, WordEntry& out)
 
 void WordGet::nextLocked(const char16_t* word, WordEntry& out)
 {
-    Nodes& nodes = learning_.nodes;
-    const auto node = learning_.find(foldedOf(word));
-    if (node == nodes.end())
+    const Node* const node = learning_.find(wordOf(word));
+    if (node == nullptr)
         return;
-    const auto after = std::next(node);
     // The lookup is finished before `out` is written: `word` may lie in it.
-    out = (node == cycleEnd_ || after == nodes.end()) ? nodes.front().entry : after->entry;
+    const Node* const shown = (node == cycleEnd_ || node->next == nullptr) ? learning_.front() : node->next;
+    shown->copyTo(out);
 }
 
 void WordGet::previous(const char16_t* word, WordEntry& out)
@@ -234,14 +164,13 @@ void WordGet::previous(const char16_t* word, WordEntry& out)
 
 void WordGet::previousLocked(const char16_t* word, WordEntry& out)
 {
-    Nodes& nodes = learning_.nodes;
-    const auto node = learning_.find(foldedOf(word));
-    if (node == nodes.end())
+    const Node* const node = learning_.find(wordOf(word));
+    if (node == nullptr)
         return;
-    if (node != nodes.begin())
-        out = std::prev(node)->entry;
-    else if (cycleEnd_ != nodes.end())
-        out = cycleEnd_->entry;
+    if (node->prev != nullptr)
+        node->prev->copyTo(out);
+    else if (cycleEnd_ != nullptr)
+        cycleEnd_->copyTo(out);
 }
 
 void WordGet::advance()
@@ -258,16 +187,15 @@ void WordGet::stepBack()
 
 void WordGet::setRemembered(const WordEntry& entry, bool toRemembered)
 {
-    WordEntry copy = entry;
-    normalize(copy);
+    const WordFields fields = fieldsOf(entry);
     std::lock_guard guard(lock_);
-    if (toRemembered && unlinkLocked(copy.word, WordList::learning)) {
-        insertLocked(copy, WordList::remembered);
+    if (toRemembered && unlinkLocked(fields.word, WordList::learning)) {
+        insertLocked(fields, WordList::remembered);
         bump(header_.rememberedCount, +1);
         bump(header_.learningCount, -1);
         recomputeCycleEndLocked();
-    } else if (unlinkLocked(copy.word, WordList::remembered)) {
-        insertLocked(copy, WordList::learning);
+    } else if (unlinkLocked(fields.word, WordList::remembered)) {
+        insertLocked(fields, WordList::learning);
         bump(header_.learningCount, +1);
         bump(header_.rememberedCount, -1);
         recomputeCycleEndLocked();
@@ -277,7 +205,7 @@ void WordGet::setRemembered(const WordEntry& entry, bool toRemembered)
 bool WordGet::deleteRemembered(const char16_t* word)
 {
     std::lock_guard guard(lock_);
-    if (!unlinkLocked(word, WordList::remembered))
+    if (!unlinkLocked(wordOf(word), WordList::remembered))
         return false;
     bump(header_.rememberedCount, -1);
     return true;
@@ -312,18 +240,18 @@ bool WordGet::dirty() const
 std::vector<WordEntry> WordGet::entries(WordList list) const
 {
     std::lock_guard guard(lock_);
-    const Nodes& nodes = list == WordList::learning ? learning_.nodes : remembered_.nodes;
-    std::vector<WordEntry> copies;
-    copies.reserve(nodes.size());
-    for (const Node& node : nodes)
-        copies.push_back(node.entry);
+    const Lane& from = list == WordList::learning ? learning_ : remembered_;
+    std::vector<WordEntry> copies(from.size());
+    std::size_t i = 0;
+    for (const Node* node = from.front(); node != nullptr; node = node->next)
+        node->copyTo(copies[i++]);
     return copies;
 }
 
 std::u16string WordGet::cycleEndWord() const
 {
     std::lock_guard guard(lock_);
-    if (cycleEnd_ == learning_.nodes.end())
+    if (cycleEnd_ == nullptr)
         return {};
-    return std::u16string(cycleEnd_->entry.word, boundedLength(cycleEnd_->entry.word, kWordUnits));
+    return std::u16string(cycleEnd_->word());
 }

@@ -9,15 +9,13 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <list>
-#include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "WordEntry.h"
+#include "WordLane.h"
 
 enum class WordList { learning, remembered };
 
@@ -73,33 +71,12 @@ public:
     std::u16string cycleEndWord() const;
 
 private:
-    struct Node {
-        WordEntry entry;
-        std::int32_t key;  // numericKey(entry.word), fixed at insertion
-    };
-    using Nodes = std::list<Node>;
-    // One list with what makes its operations cheap: the folded word -> node
-    // index (lookups in O(1)) and the first node of every numeric key
-    // (ordered insertion in O(log keys) instead of a walk from the head).
-    struct Lane {
-        Nodes nodes;
-        std::map<std::int32_t, Nodes::iterator> firstOfKey;
-        std::unordered_map<std::u16string, Nodes::iterator> index;
-
-        Nodes::iterator find(const std::u16string& folded);
-        bool holds(const std::u16string& folded) const { return index.count(folded) != 0; }
-        // Adds a copy of `entry` behind every node of a key not greater than
-        // its own; false when the word is already here. May throw bad_alloc.
-        bool add(const WordEntry& entry);
-        void erase(Nodes::iterator node);
-        // Removes every word that `other` holds.
-        void dropWordsOf(const Lane& other);
-        void swap(Lane& other) noexcept;
-    };
+    using Lane = WordLane;
+    using Node = WordLane::Node;
 
     Lane& lane(WordList list) { return list == WordList::learning ? learning_ : remembered_; }
-    bool insertLocked(const WordEntry& entry, WordList list);
-    bool unlinkLocked(const char16_t* word, WordList list);
+    bool insertLocked(const WordFields& fields, WordList list);
+    bool unlinkLocked(std::u16string_view word, WordList list);
     void recomputeCycleEndLocked();
     void nextLocked(const char16_t* word, WordEntry& out);
     void previousLocked(const char16_t* word, WordEntry& out);
@@ -111,7 +88,7 @@ private:
     mutable std::mutex lock_;
     Lane learning_;
     Lane remembered_;
-    Nodes::iterator cycleEnd_;  // learning_.nodes.end() when there is none
+    const Node* cycleEnd_ = nullptr;  // a node of learning_, nullptr when there is none
     WordEntry current_{};
     ProgressHeader header_{};
     bool dirty_ = false;

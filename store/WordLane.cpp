@@ -1,0 +1,302 @@
+#include "WordLane.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <utility>
+
+#include "Text.h"
+
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <xmmintrin.h>
+#endif
+
+namespace {
+
+// Blocks start small, so that a short list costs little, and grow to a size
+// at which a million-word list needs only about a hundred of them.
+constexpr std::size_t kFirstBlockBytes = 1024;
+constexpr std::size_t kLargestBlockBytes = std::size_t{1} << 20;
+constexpr std::size_t kSmallestIndex = 16;
+
+std::size_t fieldLength(const char16_t* field, std::size_t units) noexcept
+{
+    const std::size_t n = boundedLength(field, units);
+    return n < units ? n : cutLength(std::u16string_view(field, units), units - 1);
+}
+
+void putField(char16_t* field, std::size_t units, std::u16string_view text) noexcept
+{
+    if (!text.empty())
+        std::memcpy(field, text.data(), text.size() * sizeof(char16_t));
+    std::memset(field + text.size(), 0, (units - text.size()) * sizeof(char16_t));
+}
+
+}  // namespace
+
+std::size_t WordLane::hashOf(std::u16string_view word) noexcept
+{
+    // FNV-1a over the folded units, then a final mix so that the low bits,
+    // which pick the slot, depend on every unit.
+    std::uint64_t h = 0xCBF29CE484222325u;
+    for (const char16_t c : word)
+        h = (h ^ foldAscii(c)) * 0x100000001B3u;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDu;
+    h ^= h >> 33;
+    return static_cast<std::size_t>(h);
+}
+
+WordFields fieldsOf(const WordEntry& entry) noexcept
+{
+    return {std::u16string_view(entry.word, fieldLength(entry.word, kWordUnits)),
+            std::u16string_view(entry.phonetic, fieldLength(entry.phonetic, kPhoneticUnits)),
+            std::u16string_view(entry.content, fieldLength(entry.content, kContentUnits))};
+}
+
+void WordLane::Node::copyTo(WordEntry& entry) const noexcept
+{
+    putField(entry.word, kWordUnits, word());
+    putField(entry.phonetic, kPhoneticUnits, phonetic());
+    putField(entry.content, kContentUnits, content());
+}
+
+void WordLane::BlockFree::operator()(void* block) const noexcept { ::operator delete(block); }
+
+WordLane::~WordLane()
+{
+    // Bulk nodes go with their blocks; only the ones allocated alone need a
+    // walk, and a lane straight from a load has none.
+    for (Node* node = head_; singleNodes_ != 0 && node != nullptr;) {
+        Node* const next = node->next;
+        if (node->ownAllocation) {
+            --singleNodes_;
+            ::operator delete(node);
+        }
+        node = next;
+    }
+}
+
+WordLane::Node* WordLane::find(std::u16string_view word) const noexcept
+{
+    return capacity_ == 0 ? nullptr : find(word, hashOf(word));  // no hashing for an empty lane
+}
+
+WordLane::Node* WordLane::find(std::u16string_view word, std::size_t hash) const noexcept
+{
+    if (capacity_ == 0)
+        return nullptr;
+    const std::size_t mask = capacity_ - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.node == nullptr)
+            return nullptr;
+        if (slot.hash == hash && equalNoCase(slot.node->word(), word))
+            return slot.node;
+    }
+}
+
+std::size_t WordLane::slotOf(const Node* node) const noexcept
+{
+    const std::size_t mask = capacity_ - 1;
+    std::size_t i = hashOf(node->word()) & mask;
+    while (slots_[i].node != node)
+        i = (i + 1) & mask;
+    return i;
+}
+
+void WordLane::reserve(std::size_t words)
+{
+    // At most half the slots in use keeps the probe runs short.
+    if (words > std::numeric_limits<std::size_t>::max() / 4)
+        throw std::bad_alloc();
+    std::size_t capacity = kSmallestIndex;
+    while (capacity < 2 * words)
+        capacity *= 2;
+    if (capacity > capacity_)
+        rehash(capacity);
+}
+
+void WordLane::rehash(std::size_t capacity)
+{
+    auto slots = std::make_unique<Slot[]>(capacity);  // all empty
+    const std::size_t mask = capacity - 1;
+    for (std::size_t from = 0; from < capacity_; ++from) {
+        const Slot& slot = slots_[from];
+        if (slot.node == nullptr)
+            continue;
+        std::size_t i = slot.hash & mask;
+        while (slots[i].node != nullptr)
+            i = (i + 1) & mask;
+        slots[i] = slot;
+    }
+    slots_ = std::move(slots);
+    capacity_ = capacity;
+}
+
+WordLane::Node* WordLane::allocate(std::size_t bytes, Allocation allocation)
+{
+    if (allocation == Allocation::single)
+        return static_cast<Node*>(::operator new(bytes));
+    // Keep every node in a block aligned like the first.
+    bytes = (bytes + alignof(Node) - 1) / alignof(Node) * alignof(Node);
+    if (blockLeft_ < bytes) {
+        const std::size_t size = std::max(bytes, nextBlockBytes_ == 0 ? kFirstBlockBytes : nextBlockBytes_);
+        blocks_.reserve(blocks_.size() + 1);
+        blocks_.emplace_back(::operator new(size));
+        blockCursor_ = static_cast<unsigned char*>(blocks_.back().get());
+        blockLeft_ = size;
+        nextBlockBytes_ = std::min(size * 2, kLargestBlockBytes);
+    }
+    Node* const node = reinterpret_cast<Node*>(blockCursor_);
+    blockCursor_ += bytes;
+    blockLeft_ -= bytes;
+    return node;
+}
+
+void WordLane::prefetch(std::size_t hash) const noexcept
+{
+    if (capacity_ == 0)
+        return;
+    [[maybe_unused]] const Slot* const slot = &slots_[hash & (capacity_ - 1)];
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(slot);
+#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+    _mm_prefetch(reinterpret_cast<const char*>(slot), _MM_HINT_T0);
+#endif
+}
+
+bool WordLane::add(const WordFields& fields, Allocation allocation, std::size_t hash)
+{
+    if (find(fields.word, hash) != nullptr)
+        return false;
+    if (2 * (used_ + 1) > capacity_)
+        rehash(capacity_ == 0 ? kSmallestIndex : 2 * capacity_);
+
+    // Where the node goes: behind every node of a key not greater than its
+    // own. Words usually arrive in key order (plain words all have key 0),
+    // so the tail is tried before the key map.
+    const std::int32_t key = numericKey(fields.word);
+    Node* before = nullptr;
+    auto greater = firstOfKey_.end();
+    bool firstOfItsKey = tail_ == nullptr || key > tail_->key;
+    if (tail_ != nullptr && key < tail_->key) {
+        greater = firstOfKey_.upper_bound(key);
+        before = greater->second;  // exists: the tail's key is greater
+        firstOfItsKey = greater == firstOfKey_.begin() || std::prev(greater)->first != key;
+    }
+
+    const std::size_t units = fields.word.size() + fields.phonetic.size() + fields.content.size();
+    const std::size_t bytes = sizeof(Node) + units * sizeof(char16_t);
+    Node* const node = allocate(bytes, allocation);
+    if (firstOfItsKey) {
+        try {
+            firstOfKey_.emplace_hint(greater, key, node);
+        } catch (...) {
+            if (allocation == Allocation::single) {
+                ::operator delete(node);
+            } else {
+                // Hand the bytes back to the block they were just cut from.
+                const std::size_t rounded = (bytes + alignof(Node) - 1) / alignof(Node) * alignof(Node);
+                blockCursor_ -= rounded;
+                blockLeft_ += rounded;
+            }
+            throw;
+        }
+    }
+
+    // Nothing below can fail.
+    new (node) Node{before == nullptr ? tail_ : before->prev,
+                    before,
+                    key,
+                    static_cast<std::uint16_t>(fields.word.size()),
+                    static_cast<std::uint16_t>(fields.phonetic.size()),
+                    static_cast<std::uint16_t>(fields.content.size()),
+                    allocation == Allocation::single};
+    char16_t* out = node->units();
+    for (const std::u16string_view text : {fields.word, fields.phonetic, fields.content}) {
+        if (!text.empty())
+            std::memcpy(out, text.data(), text.size() * sizeof(char16_t));
+        out += text.size();
+    }
+    (node->prev == nullptr ? head_ : node->prev->next) = node;
+    (before == nullptr ? tail_ : before->prev) = node;
+    ++size_;
+    if (allocation == Allocation::single)
+        ++singleNodes_;
+
+    const std::size_t mask = capacity_ - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].node != nullptr)
+        i = (i + 1) & mask;
+    slots_[i] = Slot{node, hash};
+    ++used_;
+    return true;
+}
+
+void WordLane::erase(Node* node) noexcept
+{
+    const auto first = firstOfKey_.find(node->key);
+    if (first != firstOfKey_.end() && first->second == node) {
+        if (node->next != nullptr && node->next->key == node->key)
+            first->second = node->next;
+        else
+            firstOfKey_.erase(first);
+    }
+
+    // Remove the slot without leaving a marker behind: later slots of the
+    // same probe run move up into the gap when their home allows it.
+    const std::size_t mask = capacity_ - 1;
+    std::size_t gap = slotOf(node);
+    for (std::size_t i = (gap + 1) & mask; slots_[i].node != nullptr; i = (i + 1) & mask) {
+        const std::size_t home = slots_[i].hash & mask;
+        if (((i - home) & mask) >= ((i - gap) & mask)) {
+            slots_[gap] = slots_[i];
+            gap = i;
+        }
+    }
+    slots_[gap] = Slot{nullptr, 0};
+    --used_;
+
+    (node->prev == nullptr ? head_ : node->prev->next) = node->next;
+    (node->next == nullptr ? tail_ : node->next->prev) = node->prev;
+    --size_;
+    if (node->ownAllocation) {
+        --singleNodes_;
+        ::operator delete(node);
+    }
+}
+
+void WordLane::dropWordsOf(const WordLane& other) noexcept
+{
+    if (size_ <= other.size_) {
+        for (Node* node = head_; node != nullptr;) {
+            Node* const next = node->next;
+            if (other.holds(node->word()))
+                erase(node);
+            node = next;
+        }
+    } else {
+        for (const Node* theirs = other.head_; theirs != nullptr; theirs = theirs->next) {
+            if (Node* const mine = find(theirs->word()))
+                erase(mine);
+        }
+    }
+}
+
+void WordLane::swap(WordLane& other) noexcept
+{
+    std::swap(head_, other.head_);
+    std::swap(tail_, other.tail_);
+    std::swap(size_, other.size_);
+    firstOfKey_.swap(other.firstOfKey_);
+    slots_.swap(other.slots_);
+    std::swap(capacity_, other.capacity_);
+    std::swap(used_, other.used_);
+    blocks_.swap(other.blocks_);
+    std::swap(blockCursor_, other.blockCursor_);
+    std::swap(blockLeft_, other.blockLeft_);
+    std::swap(nextBlockBytes_, other.nextBlockBytes_);
+    std::swap(singleNodes_, other.singleNodes_);
+}

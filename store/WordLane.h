@@ -1,0 +1,137 @@
+// One word list of the store (learning or remembered) together with what
+// makes its operations cheap. Internal to the word store: WordGet holds two of
+// them and takes its lock around every use.
+//
+// A word costs what its text needs, not a full 1664-byte WordEntry: a node
+// keeps the three fields' units one after the other and a WordEntry is only
+// materialised when one is copied out. Lists that a load builds take their
+// nodes from a few large blocks, so building and freeing a big list is a
+// handful of allocations instead of one per word.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "WordEntry.h"
+
+// The three texts of an entry, each already within its field's size and free
+// of zero units, as a normalised WordEntry holds them.
+struct WordFields {
+    std::u16string_view word;
+    std::u16string_view phonetic;
+    std::u16string_view content;
+};
+
+// The texts of `entry` as the store keeps them: each field ends at its first
+// zero unit, and a field without one is cut like an over-long text (never
+// inside a surrogate pair).
+WordFields fieldsOf(const WordEntry& entry) noexcept;
+
+class WordLane {
+public:
+    struct Node {
+        Node* prev;
+        Node* next;
+        std::int32_t key;  // numericKey(word), fixed at insertion
+        std::uint16_t wordUnits;
+        std::uint16_t phoneticUnits;
+        std::uint16_t contentUnits;
+        bool ownAllocation;  // allocated alone, not inside one of the blocks
+
+        // The units follow the node in the same allocation: word, phonetic,
+        // content, without terminators.
+        const char16_t* units() const noexcept { return reinterpret_cast<const char16_t*>(this + 1); }
+        char16_t* units() noexcept { return reinterpret_cast<char16_t*>(this + 1); }
+        std::u16string_view word() const noexcept { return {units(), wordUnits}; }
+        std::u16string_view phonetic() const noexcept { return {units() + wordUnits, phoneticUnits}; }
+        std::u16string_view content() const noexcept
+        {
+            return {units() + wordUnits + phoneticUnits, contentUnits};
+        }
+        // The full 1664-byte record: texts, terminators, zero fill.
+        void copyTo(WordEntry& entry) const noexcept;
+    };
+
+    // How a new node is allocated. `single` nodes are allocated one by one
+    // and freed when erased; `bulk` ones come from the lane's blocks, whose
+    // memory is only returned with the whole lane. Loads, which build a lane
+    // of their own and swap it in, use `bulk`; the edits of a running
+    // session use `single`, so a long session never piles up dead space.
+    enum class Allocation { single, bulk };
+
+    WordLane() = default;
+    ~WordLane();
+    WordLane(const WordLane&) = delete;
+    WordLane& operator=(const WordLane&) = delete;
+
+    Node* front() const noexcept { return head_; }
+    Node* back() const noexcept { return tail_; }
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+
+    // Lookups compare with ASCII-only case folding; nullptr when absent.
+    Node* find(std::u16string_view word) const noexcept;
+    bool holds(std::u16string_view word) const noexcept { return find(word) != nullptr; }
+    // The same with the word's hashOf() already at hand.
+    Node* find(std::u16string_view word, std::size_t hash) const noexcept;
+
+    // The hash that the index files `word` under (ASCII letters folded).
+    static std::size_t hashOf(std::u16string_view word) noexcept;
+    // Starts fetching the index slot of `hash` into the cache. A bulk load
+    // calls this some words ahead of adding them, so that the cache misses
+    // of a large index overlap instead of stalling one after the other.
+    void prefetch(std::size_t hash) const noexcept;
+
+    // Room in the index for `words` words without rehashing. May throw
+    // bad_alloc; the lane is unchanged then.
+    void reserve(std::size_t words);
+    // Adds the word behind every node of a key not greater than its own;
+    // false when the word is already here. May throw bad_alloc, and then
+    // changes nothing.
+    bool add(const WordFields& fields, Allocation allocation) { return add(fields, allocation, hashOf(fields.word)); }
+    // The same with the word's hashOf() already at hand.
+    bool add(const WordFields& fields, Allocation allocation, std::size_t hash);
+    void erase(Node* node) noexcept;
+    // Removes every word that `other` holds.
+    void dropWordsOf(const WordLane& other) noexcept;
+    void swap(WordLane& other) noexcept;
+
+private:
+    // Open addressing with linear probing. The hash is kept beside the node
+    // so that probing and rehashing never have to visit the nodes, which lie
+    // far apart in memory; only a matching hash leads to a word comparison.
+    struct Slot {
+        Node* node;
+        std::size_t hash;
+    };
+    struct BlockFree {
+        void operator()(void* block) const noexcept;
+    };
+    using Block = std::unique_ptr<void, BlockFree>;
+
+    std::size_t slotOf(const Node* node) const noexcept;
+    void rehash(std::size_t capacity);
+    Node* allocate(std::size_t bytes, Allocation allocation);
+    void release(Node* node) noexcept;
+
+    Node* head_ = nullptr;
+    Node* tail_ = nullptr;
+    std::size_t size_ = 0;
+    // The first node of every numeric key: ordered insertion in O(log keys)
+    // instead of a walk from the head.
+    std::map<std::int32_t, Node*> firstOfKey_;
+
+    std::unique_ptr<Slot[]> slots_;
+    std::size_t capacity_ = 0;  // a power of two, or 0
+    std::size_t used_ = 0;
+
+    std::vector<Block> blocks_;
+    unsigned char* blockCursor_ = nullptr;
+    std::size_t blockLeft_ = 0;
+    std::size_t nextBlockBytes_ = 0;
+    std::size_t singleNodes_ = 0;  // how many nodes must be freed one by one
+};
