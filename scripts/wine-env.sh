@@ -22,6 +22,15 @@ mivora_display() {
         Xvfb :87 -screen 0 1280x800x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
         for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     fi
+    # :87 taken by something that is not a usable X server: any free display.
+    if ! xdpyinfo >/dev/null 2>&1; then
+        local fdfile
+        fdfile=$(mktemp)
+        Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" </dev/null >/dev/null 2>&1 9>&- &
+        for _ in $(seq 1 50); do [ -s "$fdfile" ] && break; sleep 0.1; done
+        [ -s "$fdfile" ] && export DISPLAY=:$(head -n 1 "$fdfile" | tr -d '[:space:]')
+        rm -f "$fdfile"
+    fi
 }
 
 # Whether Wine's service processes run for this prefix; another prefix's
