@@ -248,23 +248,31 @@ e2e_has_program_window() { [ -n "$(e2e_program_windows)" ]; }
 # icon on this display; the next slots are tried should that ever change)
 # until a menu opens; prints its "id x y width height".
 e2e_open_tray_menu() {
-    local tray before slot menu
+    local tray before slot
     tray=$(e2e_tray_window)
     [ -n "$tray" ] || return 1
     eval "$(xdotool getwindowgeometry --shell "$tray")"
     local trayX=$X trayY=$Y trayWidth=$WIDTH
     before=$(e2e_program_windows | cut -d' ' -f1)
     for slot in $(seq 0 $((trayWidth / 20 - 1))); do
-        xdotool mousemove $((trayX + slot * 20 + 10)) $((trayY + 10))
-        sleep 0.2
-        xdotool click 3
-        if menu=$(e2e_new_program_window "$before"); then
-            echo "$menu"
-            return 0
-        fi
-        # Nothing of ours opened: close whatever did.
-        xdotool key Escape
+        e2e_right_click_menu $((trayX + slot * 20 + 10)) $((trayY + 10)) "$before" && return 0
     done
+    return 1
+}
+
+# e2e_right_click_menu <x> <y> <ids before>: one right click at that point;
+# prints the program's menu that opened ("id x y width height"), or closes
+# whatever else opened and fails.
+e2e_right_click_menu() {
+    local menu
+    xdotool mousemove "$1" "$2"
+    sleep 0.2
+    xdotool click 3
+    if menu=$(e2e_new_program_window "$3"); then
+        echo "$menu"
+        return 0
+    fi
+    xdotool key Escape
     return 1
 }
 
@@ -290,17 +298,10 @@ e2e_new_program_window() {
 # the program's windows) until a menu of the program opens; prints its
 # "id x y width height".
 e2e_open_menu_at() {
-    local before attempt menu
+    local before attempt
     before=$(e2e_program_windows | cut -d' ' -f1)
     for attempt in 1 2 3; do
-        xdotool mousemove "$1" "$2"
-        sleep 0.2
-        xdotool click 3
-        if menu=$(e2e_new_program_window "$before"); then
-            echo "$menu"
-            return 0
-        fi
-        xdotool key Escape
+        e2e_right_click_menu "$1" "$2" "$before" && return 0
     done
     return 1
 }
