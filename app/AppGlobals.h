@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "app/Messages.h"
+
 extern const wchar_t appName[];  // L"Mivora": mutex, owner class, tooltip, Run value
 extern HINSTANCE appInstance;
 extern HWND ownerWindow;
@@ -12,8 +14,6 @@ extern HICON trayIcon;
 extern HMENU trayMenu;
 extern HMENU wordMenu;
 
-// Tray icon notifications arrive at the owner window as this message.
-constexpr UINT WM_TRAYICON = WM_APP + 1;
 
 bool registerWindowClasses();
 LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "app/Messages.h"
 #include "settings/Settings.h"
 #include "settings/Win32Settings.h"
 #include "store/Text.h"
@@ -25,9 +26,6 @@ wchar_t composeBuffer[kComposeUnits] = {};
 namespace {
 
 constexpr BYTE kWindowAlpha = 250;
-
-// Sent by the start-up load thread once its advance has been shown.
-constexpr UINT kLoadFinishedMessage = WM_APP + 2;
 
 // The start-up load thread. Unlike a fire-and-forget thread it keeps its
 // handle until someone has waited for it: the shell must be able to let a
@@ -63,7 +61,7 @@ DWORD WINAPI loadThreadMain(void* parameter)
     SendMessageW(request->window, WM_TIMER, TIMER_SWITCH, 0);
     // SetTimer only accepts windows of the calling thread, so the switching
     // timer is started by the UI thread itself.
-    SendMessageW(request->window, kLoadFinishedMessage, 0, 0);
+    SendMessageW(request->window, WM_WORDLOAD_DONE, 0, 0);
     return 0;
 }
 
@@ -232,7 +230,7 @@ LRESULT CALLBACK wordWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         else if (wParam == TIMER_TITLE)
             writeCapturedTitle();
         break;
-    case kLoadFinishedMessage:
+    case WM_WORDLOAD_DONE:
         if (Settings.autoSwitch)
             SetTimer(window, TIMER_SWITCH, wordwindow::switchPeriodMs(Settings.switchSeconds), nullptr);
         break;
