@@ -10,16 +10,12 @@
 
 #include "app/AppGlobals.h"
 #include "res/resource.h"
+#include "ui/OptionsPages.h"
 #include "settings/Settings.h"
 
 HWND openSheet = nullptr;
 
 namespace {
-
-INT_PTR CALLBACK inactivePageProc(HWND, UINT message, WPARAM, LPARAM)
-{
-    return message == WM_INITDIALOG ? TRUE : FALSE;
-}
 
 // The tray reads openSheet to refuse a second sheet; the sheet window exists
 // from PSCB_INITIALIZED on.
@@ -32,12 +28,13 @@ int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM)
 struct PageTemplate {
     int templateId;
     const wchar_t* title;
+    DLGPROC proc;
 };
 
 constexpr PageTemplate kPages[] = {
-    {IDD_SETTINGS_PAGE, L"设置"},
-    {IDD_LIBRARY_PAGE, L"词库"},
-    {IDD_ABOUT_PAGE, L"关于"},
+    {IDD_SETTINGS_PAGE, L"设置", settingsPageProc},
+    {IDD_LIBRARY_PAGE, L"词库", libraryPageProc},
+    {IDD_ABOUT_PAGE, L"关于", aboutPageProc},
 };
 
 }  // namespace
@@ -55,7 +52,7 @@ void openOptionsSheet(HWND parent, int startPage)
         pages[i].hInstance = appInstance;
         pages[i].pszTemplate = MAKEINTRESOURCEW(kPages[i].templateId);
         pages[i].pszTitle = kPages[i].title;
-        pages[i].pfnDlgProc = inactivePageProc;
+        pages[i].pfnDlgProc = kPages[i].proc;
     }
 
     PROPSHEETHEADERW header{};

@@ -1,0 +1,8 @@
+// The dialog procedures of the options sheet's three pages, one file each.
+#pragma once
+
+#include <windows.h>
+
+INT_PTR CALLBACK settingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK libraryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK aboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
