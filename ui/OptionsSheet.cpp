@@ -1,29 +1,24 @@
-// The options sheet with its three tabs. The pages show their dialog
-// templates and do not act yet; opening, the start page, closing and saving
-// on OK already behave as the finished sheet will.
+// The options sheet: a modal property sheet with the settings, word-library
+// and about pages. The pages edit Settings in place; OK writes the settings
+// file, Cancel writes nothing and undoes nothing.
 #include "ui/OptionsSheet.h"
 
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <algorithm>
+#include <cstring>
 #include <iterator>
+#include <vector>
 
 #include "app/AppGlobals.h"
 #include "res/resource.h"
-#include "ui/OptionsPages.h"
 #include "settings/Settings.h"
+#include "ui/OptionsPages.h"
 
 HWND openSheet = nullptr;
 
 namespace {
-
-// The tray reads openSheet to refuse a second sheet; the sheet window exists
-// from PSCB_INITIALIZED on.
-int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM)
-{
-    if (message == PSCB_INITIALIZED) openSheet = sheet;
-    return 0;
-}
 
 struct PageTemplate {
     int templateId;
@@ -37,7 +32,167 @@ constexpr PageTemplate kPages[] = {
     {IDD_ABOUT_PAGE, L"关于", aboutPageProc},
 };
 
+// --- Making room for every page --------------------------------------------
+//
+// The sheet sizes its page area from the templates' sizes in dialog units,
+// but converts them with its own font. The about page is laid out in 宋体 9,
+// whose dialog units are larger than those of the other pages' MS Shell Dlg
+// 8, so without help its lower and right parts are cut off. Each template is
+// therefore measured in its own font, and the sheet grown to the largest.
+
+// Skips one sz_Or_Ord field (menu or class) of a dialog template.
+const WORD* skipNameOrOrdinal(const WORD* p, const WORD* end)
+{
+    if (p >= end) return end;
+    if (*p == 0x0000) return p + 1;
+    if (*p == 0xFFFF) return p + 2;
+    while (p < end && *p != 0) ++p;
+    return p < end ? p + 1 : end;
+}
+
+const WORD* skipString(const WORD* p, const WORD* end)
+{
+    while (p < end && *p != 0) ++p;
+    return p < end ? p + 1 : end;
+}
+
+// The template's header (size, style, font) without its controls, in a
+// DWORD-aligned buffer ready for CreateDialogIndirectParamW; empty when the
+// template cannot be read.
+std::vector<DWORD> headerOnlyTemplate(int templateId)
+{
+    HRSRC found = FindResourceW(appInstance, MAKEINTRESOURCEW(templateId), MAKEINTRESOURCEW(5));  // RT_DIALOG
+    if (found == nullptr) return {};
+    const DWORD bytes = SizeofResource(appInstance, found);
+    HGLOBAL loaded = LoadResource(appInstance, found);
+    const auto* start = static_cast<const WORD*>(loaded != nullptr ? LockResource(loaded) : nullptr);
+    if (start == nullptr || bytes < 26) return {};
+    const WORD* end = start + bytes / sizeof(WORD);
+
+    const bool extended = start[1] == 0xFFFF;
+    DWORD style = 0;
+    std::size_t countOffset = 0;  // in WORDs
+    const WORD* p = nullptr;
+    if (extended) {
+        std::memcpy(&style, start + 6, sizeof style);
+        countOffset = 8;
+        p = start + 13;  // behind cDlgItems, x, y, cx, cy
+    } else {
+        std::memcpy(&style, start, sizeof style);
+        countOffset = 4;
+        p = start + 9;
+    }
+    p = skipNameOrOrdinal(p, end);  // menu
+    p = skipNameOrOrdinal(p, end);  // class
+    p = skipString(p, end);         // title
+    if (style & DS_SETFONT) {
+        p += extended ? 3 : 1;  // point size (and weight, italic, charset)
+        p = skipString(std::min(p, end), end);
+    }
+    if (p >= end) return {};
+
+    const std::size_t headerBytes = static_cast<std::size_t>(p - start) * sizeof(WORD);
+    std::vector<DWORD> copy((headerBytes + sizeof(DWORD) - 1) / sizeof(DWORD) + 1, 0);
+    std::memcpy(copy.data(), start, headerBytes);
+    auto* words = reinterpret_cast<WORD*>(copy.data());
+    words[countOffset] = 0;  // no controls
+    style &= ~static_cast<DWORD>(WS_VISIBLE);
+    std::memcpy(words + (extended ? 6 : 0), &style, sizeof style);
+    return copy;
+}
+
+INT_PTR CALLBACK measureOnlyProc(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+// The size in pixels a page needs: its template in the template's own font.
+SIZE pageTemplateSize(HWND sheet, int templateId)
+{
+    const std::vector<DWORD> header = headerOnlyTemplate(templateId);
+    if (header.empty()) return {0, 0};
+    HWND probe = CreateDialogIndirectParamW(appInstance, reinterpret_cast<LPCDLGTEMPLATEW>(header.data()), sheet,
+                                            measureOnlyProc, 0);
+    if (probe == nullptr) return {0, 0};
+    RECT r{};
+    GetWindowRect(probe, &r);
+    DestroyWindow(probe);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+// The part of the sheet's client area where pages are shown.
+RECT pageArea(HWND sheet)
+{
+    RECT r{};
+    HWND tab = PropSheet_GetTabControl(sheet);
+    if (tab == nullptr) return r;
+    GetClientRect(tab, &r);
+    TabCtrl_AdjustRect(tab, FALSE, &r);
+    MapWindowPoints(tab, sheet, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void moveBy(HWND sheet, HWND child, int dx, int dy, bool grow)
+{
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&r), 2);
+    if (grow)
+        SetWindowPos(child, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    else
+        SetWindowPos(child, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void fitPagesIntoSheet(HWND sheet)
+{
+    SIZE needed{0, 0};
+    for (const PageTemplate& page : kPages) {
+        const SIZE size = pageTemplateSize(sheet, page.templateId);
+        needed.cx = std::max(needed.cx, size.cx);
+        needed.cy = std::max(needed.cy, size.cy);
+    }
+    RECT area = pageArea(sheet);
+    const int dx = std::max(0L, needed.cx - (area.right - area.left));
+    const int dy = std::max(0L, needed.cy - (area.bottom - area.top));
+    if (dx > 0 || dy > 0) {
+        // The tab control grows with the sheet; the buttons below it keep
+        // their place at the bottom right.
+        HWND tab = PropSheet_GetTabControl(sheet);
+        RECT frame{};
+        GetWindowRect(sheet, &frame);
+        SetWindowPos(sheet, nullptr, 0, 0, frame.right - frame.left + dx, frame.bottom - frame.top + dy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        for (HWND child = GetWindow(sheet, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (child == tab)
+                moveBy(sheet, child, dx, dy, true);
+            else if (PropSheet_HwndToIndex(sheet, child) < 0)
+                moveBy(sheet, child, dx, dy, false);
+        }
+        area = pageArea(sheet);
+    }
+    // Pages made so far (the start page) fill the page area; later ones are
+    // placed into it by the sheet when their tab is first chosen.
+    for (int i = 0; i < static_cast<int>(std::size(kPages)); ++i) {
+        HWND page = PropSheet_IndexToHwnd(sheet, i);
+        if (page != nullptr)
+            SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 }  // namespace
+
+// The tray reads openSheet to refuse a second sheet; the sheet window exists
+// from PSCB_INITIALIZED on.
+int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM)
+{
+    if (message == PSCB_INITIALIZED) {
+        openSheet = sheet;
+        fitPagesIntoSheet(sheet);
+    }
+    return 0;
+}
 
 void openOptionsSheet(HWND parent, int startPage)
 {
@@ -53,6 +208,7 @@ void openOptionsSheet(HWND parent, int startPage)
         pages[i].pszTemplate = MAKEINTRESOURCEW(kPages[i].templateId);
         pages[i].pszTitle = kPages[i].title;
         pages[i].pfnDlgProc = kPages[i].proc;
+        pages[i].lParam = 0;
     }
 
     PROPSHEETHEADERW header{};
@@ -63,6 +219,8 @@ void openOptionsSheet(HWND parent, int startPage)
     header.hIcon = trayIcon;
     header.pszCaption = appName;
     header.nPages = static_cast<UINT>(std::size(pages));
+    // The tray asks for 0 ("选项") or 2 ("关于..."); anything else would
+    // name no page.
     header.nStartPage = startPage >= 0 && startPage < static_cast<int>(std::size(pages)) ? startPage : 0;
     header.ppsp = pages;
     header.pfnCallback = optionsSheetCallback;

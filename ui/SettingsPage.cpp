@@ -1,7 +1,308 @@
-// The settings page of the options sheet.
-#include "ui/OptionsPages.h"
+// The settings page of the options sheet. There is no copy of the settings
+// and no Apply step: every click or keystroke writes its field of Settings at
+// once and applies it to the word window through the functions the word
+// window offers. OK on the sheet only writes the file.
+#include "ui/SettingsPage.h"
 
-INT_PTR CALLBACK settingsPageProc(HWND, UINT message, WPARAM, LPARAM)
+#include <cstdint>
+#include <cwchar>
+#include <string>
+
+#include "app/AppGlobals.h"
+#include "res/resource.h"
+#include "settings/Settings.h"
+#include "settings/Win32Settings.h"
+#include "store/WordGet.h"
+#include "ui/OptionsPages.h"
+#include "ui/WordWindow.h"
+
+COLORREF customColors[16] = {};
+SettingsPageDialogs settingsPageDialogs = {ChooseFontW, ChooseColorW};
+
+namespace {
+
+// Nine digits always read back as a number; a longer text can exceed what
+// GetDlgItemInt reads, which then gives 0 instead of what the user typed.
+constexpr WPARAM kNumberDigits = 9;
+
+// The captions drawn on the colour buttons. Their window texts hold the
+// colours instead.
+struct ColourButton {
+    int id;
+    const wchar_t* caption;
+};
+constexpr ColourButton kColourButtons[] = {
+    {IDC_SETTINGS_BACKGROUND_COLOR, L"背景"},
+    {IDC_SETTINGS_WORD_COLOR, L"单词"},
+    {IDC_SETTINGS_PHONETIC_COLOR, L"音标"},
+    {IDC_SETTINGS_CONTENT_COLOR, L"内容"},
+};
+
+const wchar_t* captionOf(int id)
 {
-    return message == WM_INITDIALOG ? TRUE : FALSE;
+    for (const ColourButton& button : kColourButtons)
+        if (button.id == id) return button.caption;
+    return nullptr;
+}
+
+std::int32_t isTicked(HWND page, int id)
+{
+    return IsDlgButtonChecked(page, id) == BST_CHECKED ? 1 : 0;
+}
+
+void tick(HWND page, int id, std::int32_t flag)
+{
+    CheckDlgButton(page, id, flag != 0 ? BST_CHECKED : BST_UNCHECKED);
+}
+
+// Both numbers are stored as the unsigned value the edit shows.
+std::int32_t readNumber(HWND page, int id)
+{
+    return static_cast<std::int32_t>(GetDlgItemInt(page, id, nullptr, FALSE));
+}
+
+void showNumber(HWND page, int id, std::uint32_t value)
+{
+    SetDlgItemInt(page, id, value, FALSE);
+}
+
+COLORREF buttonColour(HWND button)
+{
+    wchar_t text[32] = {};
+    GetWindowTextW(button, text, 32);
+    return static_cast<COLORREF>(std::wcstoul(text, nullptr, 10));
+}
+
+void showButtonColour(HWND button, COLORREF colour)
+{
+    SetWindowTextW(button, std::to_wstring(colour).c_str());
+    InvalidateRect(button, nullptr, FALSE);
+}
+
+void showFontLabel(HWND page)
+{
+    // The face from the record, cut to its field even without a terminator.
+    wchar_t face[LF_FACESIZE] = {};
+    for (int i = 0; i < LF_FACESIZE - 1 && Settings.font.lfFaceName[i] != u'\0'; ++i)
+        face[i] = static_cast<wchar_t>(Settings.font.lfFaceName[i]);
+    wchar_t label[64];  // 3 + 31 + 1 + 11 units at most
+    wsprintfW(label, L"字体：%s,%d", face, Settings.font.lfHeight);
+    SetDlgItemTextW(page, IDC_SETTINGS_FONT, label);
+}
+
+void onInitDialog(HWND page)
+{
+    EnableWindow(GetDlgItem(page, IDC_SETTINGS_SWITCH_SECONDS), Settings.autoSwitch != 0);
+    SendDlgItemMessageW(page, IDC_SETTINGS_SWITCH_SECONDS, EM_LIMITTEXT, kNumberDigits, 0);
+    SendDlgItemMessageW(page, IDC_SETTINGS_CYCLE_SIZE, EM_LIMITTEXT, kNumberDigits, 0);
+
+    showNumber(page, IDC_SETTINGS_BACKGROUND_COLOR, Settings.backgroundColor);
+    showNumber(page, IDC_SETTINGS_WORD_COLOR, Settings.wordColor);
+    showNumber(page, IDC_SETTINGS_PHONETIC_COLOR, Settings.phoneticColor);
+    showNumber(page, IDC_SETTINGS_CONTENT_COLOR, Settings.contentColor);
+    // Each of these reports EN_CHANGE, handled like a keystroke: the switch
+    // period starts afresh as the page appears, and the cycle end is
+    // recomputed.
+    showNumber(page, IDC_SETTINGS_SWITCH_SECONDS, static_cast<std::uint32_t>(Settings.switchSeconds));
+    showNumber(page, IDC_SETTINGS_CYCLE_SIZE, static_cast<std::uint32_t>(Settings.cycleSize));
+
+    tick(page, IDC_SETTINGS_AUTO_START, Settings.autoStart);
+    tick(page, IDC_SETTINGS_AUTO_SWITCH, Settings.autoSwitch);
+    tick(page, IDC_SETTINGS_TRANSPARENT, Settings.transparentBackground);
+    tick(page, IDC_SETTINGS_SAMPLE_BACKGROUND, Settings.sampleBackground);
+    tick(page, IDC_SETTINGS_TITLE_BAR_MODE, Settings.titleBarMode);
+    showFontLabel(page);
+}
+
+void chooseFont(HWND page)
+{
+    // The dialog works on a copy, so that a cancelled dialog cannot have
+    // touched the record.
+    LOGFONTW font = logFont(Settings.font);
+    font.lfFaceName[LF_FACESIZE - 1] = L'\0';
+    CHOOSEFONTW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = page;
+    dialog.lpLogFont = &font;
+    dialog.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_EFFECTS;
+    dialog.nFontType = SCREEN_FONTTYPE;
+    if (!settingsPageDialogs.chooseFont(&dialog)) return;
+
+    logFont(Settings.font) = font;
+    applyWordFont();
+    showFontLabel(page);
+    // Steps on and measures the next word in the new font.
+    advanceWordWindow();
+}
+
+void chooseColour(HWND page, HWND button)
+{
+    CHOOSECOLORW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = page;
+    dialog.rgbResult = buttonColour(button);
+    dialog.lpCustColors = customColors;
+    dialog.Flags = CC_RGBINIT | CC_FULLOPEN | CC_SOLIDCOLOR | CC_ANYCOLOR;
+    if (!settingsPageDialogs.chooseColor(&dialog)) return;
+
+    const COLORREF colour = dialog.rgbResult;
+    showButtonColour(button, colour);
+    switch (GetDlgCtrlID(button)) {
+    case IDC_SETTINGS_BACKGROUND_COLOR:
+        // A later probe must not replace the chosen colour, and the page
+        // shows that sampling is off now.
+        Settings.sampleBackground = 0;
+        tick(page, IDC_SETTINGS_SAMPLE_BACKGROUND, 0);
+        applyWordBackground(colour);
+        break;
+    case IDC_SETTINGS_WORD_COLOR:
+        Settings.wordColor = colour;
+        repaintWordWindow();
+        break;
+    case IDC_SETTINGS_PHONETIC_COLOR:
+        Settings.phoneticColor = colour;
+        repaintWordWindow();
+        break;
+    case IDC_SETTINGS_CONTENT_COLOR:
+        Settings.contentColor = colour;
+        repaintWordWindow();
+        break;
+    default:
+        break;
+    }
+}
+
+void onAutoSwitch(HWND page)
+{
+    Settings.autoSwitch = isTicked(page, IDC_SETTINGS_AUTO_SWITCH);
+    if (Settings.autoSwitch)
+        restartSwitchTimer();
+    else
+        stopSwitchTimer();
+    EnableWindow(GetDlgItem(page, IDC_SETTINGS_SWITCH_SECONDS), Settings.autoSwitch != 0);
+}
+
+void onSampleBackground(HWND page)
+{
+    Settings.sampleBackground = isTicked(page, IDC_SETTINGS_SAMPLE_BACKGROUND);
+    if (!Settings.sampleBackground) return;
+    startWordProbe();
+    showButtonColour(GetDlgItem(page, IDC_SETTINGS_BACKGROUND_COLOR), Settings.backgroundColor);
+}
+
+void onTitleBarMode(HWND page)
+{
+    Settings.titleBarMode = isTicked(page, IDC_SETTINGS_TITLE_BAR_MODE);
+    if (Settings.titleBarMode)
+        enterTitleBarMode();
+    else
+        leaveTitleBarMode();
+}
+
+void onCommand(HWND page, int id, UINT code, HWND control)
+{
+    if (control == nullptr) return;  // menus and accelerators: the page has none
+    switch (id) {
+    case IDC_SETTINGS_SWITCH_SECONDS:
+        if (code != EN_CHANGE) return;
+        Settings.switchSeconds = readNumber(page, id);
+        if (Settings.autoSwitch) restartSwitchTimer();
+        return;
+    case IDC_SETTINGS_CYCLE_SIZE:
+        if (code != EN_CHANGE) return;
+        Settings.cycleSize = readNumber(page, id);
+        // The store keeps its own copy and recomputes the cycle end from it.
+        wordStore.setCycleSize(Settings.cycleSize);
+        return;
+    default:
+        break;
+    }
+    // Buttons act on a click only: an owner-drawn button also reports double
+    // clicks, which must not open its dialog a second time.
+    if (code != BN_CLICKED) return;
+    switch (id) {
+    case IDC_SETTINGS_AUTO_SWITCH:
+        onAutoSwitch(page);
+        break;
+    case IDC_SETTINGS_AUTO_START:
+        // The Run registration follows when the settings are saved.
+        Settings.autoStart = isTicked(page, id);
+        break;
+    case IDC_SETTINGS_FONT:
+        chooseFont(page);
+        break;
+    case IDC_SETTINGS_BACKGROUND_COLOR:
+    case IDC_SETTINGS_WORD_COLOR:
+    case IDC_SETTINGS_PHONETIC_COLOR:
+    case IDC_SETTINGS_CONTENT_COLOR:
+        chooseColour(page, control);
+        break;
+    case IDC_SETTINGS_TRANSPARENT:
+        Settings.transparentBackground = isTicked(page, id);
+        applyWordTransparency();
+        break;
+    case IDC_SETTINGS_SAMPLE_BACKGROUND:
+        onSampleBackground(page);
+        break;
+    case IDC_SETTINGS_TITLE_BAR_MODE:
+        onTitleBarMode(page);
+        break;
+    default:
+        break;
+    }
+}
+
+// A raised (or, while pressed, pushed) button face with the caption on the
+// left half and a sunken swatch of the button's colour on the right half.
+// Pressing moves the swatch one pixel right and down; the caption stays.
+void drawColourButton(const DRAWITEMSTRUCT& item)
+{
+    if (item.CtlType != ODT_BUTTON || item.hwndItem == nullptr) return;
+    RECT r;
+    GetClientRect(item.hwndItem, &r);
+    const COLORREF colour = buttonColour(item.hwndItem);
+    FillRect(item.hDC, &r, GetSysColorBrush(COLOR_BTNFACE));
+
+    RECT swatch{r.right / 2, 2, r.right - 2, r.bottom - 2};
+    UINT state = DFCS_BUTTONPUSH;
+    if (item.itemState & ODS_SELECTED) {
+        OffsetRect(&swatch, 1, 1);
+        state |= DFCS_PUSHED;
+    }
+    DrawFrameControl(item.hDC, &r, DFC_BUTTON, state);
+    DrawFrameControl(item.hDC, &swatch, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_PUSHED);
+    InflateRect(&swatch, -1, -1);
+    if (HBRUSH brush = CreateSolidBrush(colour)) {
+        FillRect(item.hDC, &swatch, brush);
+        DeleteObject(brush);
+    }
+
+    if (const wchar_t* caption = captionOf(static_cast<int>(item.CtlID))) {
+        RECT left{r.left, r.top, r.right / 2, r.bottom};
+        DrawTextW(item.hDC, caption, 2, &left, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    }
+    if (item.itemState & ODS_FOCUS) {
+        RECT focus = r;
+        InflateRect(&focus, -2, -2);
+        DrawFocusRect(item.hDC, &focus);
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK settingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        onInitDialog(page);
+        return FALSE;
+    case WM_COMMAND:
+        onCommand(page, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return TRUE;
+    case WM_DRAWITEM:
+        drawColourButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return FALSE;
+    default:
+        return FALSE;
+    }
 }

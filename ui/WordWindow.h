@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 
 constexpr UINT_PTR TIMER_SWITCH = 1;  // advance every switchSeconds
 constexpr UINT_PTR TIMER_PROBE = 2;   // one-shot: capture a window or sample the screen
@@ -59,3 +60,37 @@ bool adoptBackgroundColor(COLORREF colour);
 void captureTitleWindow(HWND window);
 void captureForegroundWindow();
 void writeCapturedTitle();
+
+// Settings applied to the word window at once (ui/WordWindowSettings.cpp).
+// The options sheet's settings page changes the window only through these.
+
+// The period of TIMER_SWITCH for `switchSeconds`, taken as the unsigned
+// number the settings page stores: at least one second (a cleared field
+// would make the word flicker at the platform's minimum period), at most
+// USER_TIMER_MAXIMUM (a huge one would overflow the 32-bit product).
+UINT switchTimerPeriodMs(std::int32_t switchSeconds);
+// Starts TIMER_SWITCH afresh with the period of Settings.switchSeconds, or
+// stops it.
+void restartSwitchTimer();
+void stopSwitchTimer();
+// Replaces wordFont by a font made from Settings.font; an unusable record
+// keeps the old font. Returns whether the font changed.
+bool applyWordFont();
+// The layered attributes from Settings.backgroundColor and
+// Settings.transparentBackground: alpha 250, and the background colour as
+// the transparent one when the background is to be transparent.
+void applyWordTransparency();
+// Makes `colour` the background colour, brush and (when transparent) key.
+void applyWordBackground(COLORREF colour);
+// Arms the one-shot TIMER_PROBE (2000 ms): samples the screen or, in
+// title-bar mode, captures the foreground window.
+void startWordProbe();
+// Title-bar mode: hide the window and start capturing and writing titles;
+// leaving shows the window again, laid out for the current entry.
+void enterTitleBarMode();
+void leaveTitleBarMode();
+// The advance-and-layout request: step on, or lay out the current entry.
+void advanceWordWindow();
+void layoutWordWindow();
+// Repaints the current entry as laid out (new text colours).
+void repaintWordWindow();

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "ui/WordWindow.h"
+
 namespace wordwindow {
 
 // Device context of a window, released on scope exit.
@@ -44,11 +46,11 @@ private:
     HGDIOBJ previous_;
 };
 
-// The period of TIMER_SWITCH. Computed unsigned, as SetTimer takes it: an
-// absurd setting saturates inside SetTimer instead of overflowing here.
+// The period of TIMER_SWITCH, kept between one second and the platform's
+// maximum wherever the timer is armed (start-up, menu, settings page).
 inline UINT switchPeriodMs(int switchSeconds)
 {
-    return static_cast<UINT>(switchSeconds) * 1000u;
+    return switchTimerPeriodMs(switchSeconds);
 }
 
 // Appends `text` to the zero-terminated `buffer` of `units`, cutting what
