@@ -144,6 +144,14 @@ void moveBy(HWND sheet, HWND child, int dx, int dy, bool grow)
         SetWindowPos(child, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void fillPageArea(HWND sheet, HWND page)
+{
+    if (page == nullptr) return;
+    const RECT area = pageArea(sheet);
+    SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void fitPagesIntoSheet(HWND sheet)
 {
     SIZE needed{0, 0};
@@ -152,7 +160,7 @@ void fitPagesIntoSheet(HWND sheet)
         needed.cx = std::max(needed.cx, size.cx);
         needed.cy = std::max(needed.cy, size.cy);
     }
-    RECT area = pageArea(sheet);
+    const RECT area = pageArea(sheet);
     const int dx = std::max(0L, needed.cx - (area.right - area.left));
     const int dy = std::max(0L, needed.cy - (area.bottom - area.top));
     if (dx > 0 || dy > 0) {
@@ -169,16 +177,10 @@ void fitPagesIntoSheet(HWND sheet)
             else if (PropSheet_HwndToIndex(sheet, child) < 0)
                 moveBy(sheet, child, dx, dy, false);
         }
-        area = pageArea(sheet);
     }
-    // Pages made so far (the start page) fill the page area; later ones are
-    // placed into it by the sheet when their tab is first chosen.
-    for (int i = 0; i < static_cast<int>(std::size(kPages)); ++i) {
-        HWND page = PropSheet_IndexToHwnd(sheet, i);
-        if (page != nullptr)
-            SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    // Pages made so far (the start page) fill the page area; the sheet
+    // places later ones into the grown area when their tab is first chosen.
+    for (int i = 0; i < static_cast<int>(std::size(kPages)); ++i) fillPageArea(sheet, PropSheet_IndexToHwnd(sheet, i));
 }
 
 }  // namespace

@@ -745,6 +745,8 @@ void checkCurrentPage(HWND sheet, int index)
     RECT client{};
     GetClientRect(sheet, &client);
     MapWindowPoints(sheet, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    const RECT pageRect = screenRect(page);
+    if (!EqualRect(&pageRect, &area)) visit.clipped.push_back(L"page " + std::to_wstring(index) + L" does not fill the page area");
     for (HWND control = GetWindow(page, GW_CHILD); control != nullptr; control = GetWindow(control, GW_HWNDNEXT)) {
         if (!IsWindowVisible(control)) continue;
         const RECT r = screenRect(control);
