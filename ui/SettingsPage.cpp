@@ -8,7 +8,6 @@
 #include <cwchar>
 #include <string>
 
-#include "app/AppGlobals.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
 #include "settings/Win32Settings.h"
