@@ -4,9 +4,11 @@
 #   2. tray -> "选项" opens the sheet on "设置" (screenshot of the sheet alone:
 #      <build>/e2e/screenshots/options_settings-NN-settings-page.png, the
 #      picture in docs/options-settings.png);
-#   3. a click on "背景透明" makes the white background transparent at once,
-#      while the word stays drawn;
-#   4. OK closes the sheet and writes the change into mivora.bin at once,
+#   3. "背景" opens the colour dialog; picking its yellow swatch and OK
+#      paints the word window yellow at once;
+#   4. a click on "背景透明" makes that background transparent at once, while
+#      the word stays drawn;
+#   5. OK closes the sheet and writes the change into mivora.bin at once,
 #      not only at exit.
 #   options_settings.sh <build dir>
 . "$(dirname "$0")/lib.sh"
@@ -78,25 +80,43 @@ page_shot=$E2E_SHOTS/$E2E_SCENARIO-$(printf '%02d' "$E2E_SHOT_INDEX")-settings-p
 convert "$E2E_SHOT" -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage "$page_shot" || e2e_fail "cropping $E2E_SHOT"
 e2e_log "settings page: $page_shot"
 
-# --- 3. 背景透明: its box sits 237,260 from the sheet's corner
+# --- 3. 背景 -> the colour dialog -> yellow (second row, second swatch) -> OK
+before=$(e2e_program_windows | cut -d' ' -f1)
+xdotool mousemove $((X + 80)) $((Y + 331))
+sleep 0.3
+xdotool click 1
+dialog=$(e2e_new_program_window "$before") || e2e_fail "背景 opened no colour dialog"
+read -r _ dx dy _ _ <<<"$dialog"
+e2e_log "colour dialog: $dialog"
+e2e_screenshot colour-dialog
+xdotool mousemove $((dx + 42)) $((dy + 54)) click 1
+sleep 0.3
+xdotool mousemove $((dx + 43)) $((dy + 282)) click 1
+yellow_now() {
+    e2e_screenshot yellow
+    [ "$(colour_count ffff00)" -gt 500 ] && [ "$(colour_count ffffff)" -eq 0 ]
+}
+e2e_wait_for 15 "the word window's background to turn yellow" yellow_now
+
+# --- 4. 背景透明: its box sits 237,260 from the sheet's corner
 xdotool mousemove $((X + 237)) $((Y + 260))
 sleep 0.3
 xdotool click 1
 transparent_now() {
     e2e_screenshot transparent
-    [ "$(colour_count ffffff)" -eq 0 ] && [ "$(colour_count 0000ff)" -gt 20 ]
+    [ "$(colour_count ffff00)" -eq 0 ] && [ "$(colour_count 0000ff)" -gt 20 ]
 }
 e2e_wait_for 15 "the word window's background to turn transparent" transparent_now
 e2e_log "background transparent, word still drawn ($(colour_count 0000ff) blue pixels)"
 
-# --- 4. OK writes the settings file at once
+# --- 5. OK writes the settings file at once
 xdotool mousemove $((X + WIDTH - 125)) $((Y + HEIGHT - 20))
 sleep 0.3
 xdotool click 1
 e2e_wait_for 15 "the sheet to close" sheet_closed
-saved_now() { [ "$(e2e_settings_int 8)" = 1 ]; }
-e2e_wait_for 10 "transparentBackground = 1 in mivora.bin" saved_now
-e2e_log "mivora.bin: transparentBackground $(e2e_settings_int 8)"
+saved_now() { [ "$(e2e_settings_int 8)" = 1 ] && [ "$(e2e_settings_int 52)" = $((0x00FFFF)) ]; }
+e2e_wait_for 10 "transparentBackground 1 and a yellow background in mivora.bin" saved_now
+e2e_log "mivora.bin: transparentBackground $(e2e_settings_int 8), backgroundColor $(e2e_settings_int 52)"
 
 e2e_quit
 e2e_end
