@@ -3,6 +3,8 @@
 // program and one to the folder where the user's word lists go.
 #include "ui/AboutPage.h"
 
+#include <commctrl.h>
+#include <prsht.h>
 #include <shellapi.h>
 
 #include <new>
@@ -26,6 +28,8 @@ constexpr wchar_t kBuildTime[] = MIVORA_WIDEN(__TIME__);
 #undef MIVORA_WIDEN2
 
 constexpr int kTextUnits = 256;
+constexpr int kPageWidthUnits = 285;  // the page's template, in its own dialog units
+constexpr int kPageHeightUnits = 246;
 constexpr COLORREF kLinkColor = 0x00FF0000;
 
 constexpr wchar_t kDescription[] =
@@ -127,6 +131,55 @@ void replaceProc(HWND link, WNDPROC proc, WNDPROC& previous)
     if (old != nullptr && old != proc) previous = old;
 }
 
+BOOL CALLBACK moveButtonBy(HWND child, LPARAM parameter)
+{
+    const POINT& by = *reinterpret_cast<const POINT*>(parameter);
+    wchar_t className[16] = {};
+    GetClassNameW(child, className, 16);
+    if (lstrcmpiW(className, L"Button") != 0) return TRUE;
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    SetWindowPos(child, nullptr, r.left + by.x, r.top + by.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return TRUE;
+}
+
+void growBy(HWND window, POINT by, bool keepCentre)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    if (!keepCentre) {
+        SetWindowPos(window, nullptr, 0, 0, r.right - r.left + by.x, r.bottom - r.top + by.y,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    SetWindowPos(window, nullptr, r.left - by.x / 2, r.top - by.y / 2, r.right - r.left + by.x,
+                 r.bottom - r.top + by.y, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The sheet sizes every page by the dialog units of the sheet's own font,
+// but this page is laid out in 宋体 9, whose units are larger: without room
+// made here its lower and right parts (the statistics, the links) are cut
+// off. Grows the sheet, its tabs and the page, and moves the buttons down
+// and right by what is missing; a sheet that is big enough is left alone.
+void makeRoomInSheet(HWND page)
+{
+    HWND sheet = GetParent(page);
+    HWND tabs = sheet != nullptr ? PropSheet_GetTabControl(sheet) : nullptr;
+    if (tabs == nullptr) return;
+    RECT needed{0, 0, kPageWidthUnits, kPageHeightUnits};
+    MapDialogRect(page, &needed);
+    RECT client{};
+    GetClientRect(page, &client);
+    const POINT by{needed.right > client.right ? needed.right - client.right : 0,
+                   needed.bottom > client.bottom ? needed.bottom - client.bottom : 0};
+    if (by.x == 0 && by.y == 0) return;
+    EnumChildWindows(sheet, moveButtonBy, reinterpret_cast<LPARAM>(&by));
+    growBy(tabs, by, false);
+    growBy(page, by, false);
+    growBy(sheet, by, true);
+}
+
 void onInitDialog(HWND page)
 {
     auto* state = new (std::nothrow) AboutPageState;
@@ -193,6 +246,10 @@ INT_PTR CALLBACK aboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_INITDIALOG:
         onInitDialog(page);
+        return FALSE;
+    case WM_NOTIFY:
+        // Shown on its tab: by now the sheet has given the page its size.
+        if (reinterpret_cast<const NMHDR*>(lParam)->code == PSN_SETACTIVE) makeRoomInSheet(page);
         return FALSE;
     case WM_CTLCOLORSTATIC:
         return onCtlColorStatic(page, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));

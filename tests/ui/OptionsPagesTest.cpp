@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <prsht.h>
 
 #include <algorithm>
 #include <chrono>
@@ -32,6 +33,7 @@
 #include "store/Wide.h"
 #include "store/WordGet.h"
 #include "ui/AboutPage.h"
+#include "ui/OptionsSheet.h"
 #include "ui/LibraryPage.h"
 #include "ui/OptionsPages.h"
 #include "ui/WordLayout.h"
@@ -789,6 +791,63 @@ TEST_F(OptionsPagesTest, LinksAreDrawnBlueOnTheButtonFace)
     EXPECT_GT(blue, 20);
     EXPECT_GT(face, r.right * r.bottom / 2);
     DestroyWindow(page);
+}
+
+// What a look at the open sheet found: every control of the about page
+// inside the part of the page the sheet shows.
+struct SheetLook {
+    bool seen = false;
+    int controls = 0;
+    std::vector<int> cutOff;  // ids of controls reaching beyond it
+};
+SheetLook* sheetLook = nullptr;
+
+void CALLBACK lookAtSheet(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    if (openSheet == nullptr || sheetLook == nullptr || sheetLook->seen) return;
+    HWND page = PropSheet_GetCurrentPageHwnd(openSheet);
+    if (page == nullptr || !IsWindowVisible(page)) return;
+    sheetLook->seen = true;
+    // Shown is what lies inside the page, the tab control's display area
+    // and the sheet's client area at once.
+    RECT shown{};
+    GetWindowRect(page, &shown);
+    RECT tabs{};
+    HWND tabControl = PropSheet_GetTabControl(openSheet);
+    GetClientRect(tabControl, &tabs);
+    SendMessageW(tabControl, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&tabs));
+    MapWindowPoints(tabControl, nullptr, reinterpret_cast<POINT*>(&tabs), 2);
+    RECT client{};
+    GetClientRect(openSheet, &client);
+    MapWindowPoints(openSheet, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    IntersectRect(&shown, &shown, &tabs);
+    IntersectRect(&shown, &shown, &client);
+    for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r{};
+        GetWindowRect(child, &r);
+        ++sheetLook->controls;
+        if (r.left < shown.left || r.top < shown.top || r.right > shown.right || r.bottom > shown.bottom)
+            sheetLook->cutOff.push_back(GetDlgCtrlID(child));
+    }
+    KillTimer(nullptr, timer);
+    PropSheet_PressButton(openSheet, PSBTN_CANCEL);
+}
+
+TEST_F(OptionsPagesTest, TheAboutPageIsShownWholeInTheSheet)
+{
+    maximizedWidth = 1280;
+    maximizedHeight = 800;
+    SheetLook look;
+    sheetLook = &look;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, lookAtSheet);
+    openOptionsSheet(ownerWindow, 2);  // returns when the look has pressed Cancel
+    KillTimer(nullptr, timer);
+    sheetLook = nullptr;
+    ASSERT_TRUE(look.seen);
+    EXPECT_EQ(look.controls, 9);
+    EXPECT_TRUE(look.cutOff.empty()) << look.cutOff.size() << " controls cut off, the first id "
+                                     << (look.cutOff.empty() ? 0 : look.cutOff.front());
+    EXPECT_EQ(openSheet, nullptr);
 }
 
 }  // namespace
