@@ -96,7 +96,10 @@ std::wstring besideProgram(const wchar_t* name)
     return path.size() < MAX_PATH ? path : std::wstring{};
 }
 
-LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC previous, const wchar_t* name)
+enum class LinkTarget { file, folder };
+
+LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC previous, const wchar_t* name,
+                 LinkTarget kind)
 {
     switch (message) {
     case WM_SETCURSOR:
@@ -104,7 +107,11 @@ LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC 
         return 0;
     case WM_LBUTTONDOWN: {
         const std::wstring target = besideProgram(name);
-        if (!target.empty()) linkOpener(target.c_str(), SW_SHOWMAXIMIZED);
+        if (target.empty()) return 0;
+        // A folder that is not there yet is made, so the user is shown the
+        // place where word lists go rather than nothing at all.
+        if (kind == LinkTarget::folder) CreateDirectoryW(target.c_str(), nullptr);
+        linkOpener(target.c_str(), SW_SHOWMAXIMIZED);
         return 0;
     }
     default:
@@ -115,13 +122,13 @@ LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC 
 // The user guide, README.html beside Mivora.exe.
 LRESULT CALLBACK webLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return linkProc(link, message, wParam, lParam, previousWebLinkProc, L"README.html");
+    return linkProc(link, message, wParam, lParam, previousWebLinkProc, L"README.html", LinkTarget::file);
 }
 
 // The dic folder, where the user puts word lists, opened in Explorer.
 LRESULT CALLBACK chatLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return linkProc(link, message, wParam, lParam, previousChatLinkProc, L"dic");
+    return linkProc(link, message, wParam, lParam, previousChatLinkProc, L"dic", LinkTarget::folder);
 }
 
 void replaceProc(HWND link, WNDPROC proc, WNDPROC& previous)

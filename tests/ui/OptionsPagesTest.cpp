@@ -711,6 +711,15 @@ TEST_F(OptionsPagesTest, LinksOpenTheGuideAndTheDictionaryFolderOnButtonDownWith
     EXPECT_EQ(openedLinks[1].target, dir + L"dic");
     EXPECT_EQ(openedLinks[1].show, SW_SHOWMAXIMIZED);
 
+    // In a program folder without dic, the folder is made to be shown.
+    const fs::path bare = root_ / "bare";
+    fs::create_directories(bare);
+    setProgramDir(bare.wstring() + L"\\");
+    SendMessageW(folder, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    ASSERT_EQ(openedLinks.size(), 3u);
+    EXPECT_EQ(openedLinks[2].target, bare.wstring() + L"\\dic");
+    EXPECT_TRUE(fs::is_directory(bare / "dic"));
+
     const HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     SendMessageW(folder, WM_SETCURSOR, reinterpret_cast<WPARAM>(folder), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
