@@ -385,6 +385,9 @@ void runRememberedCommand(HWND view, int row, UINT command)
     } else if (command == IDM_REMEMBERED_DELETE) {
         if (MessageBoxW(view, L"确定执行删除操作吗？", L"提示", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
         wordStore.deleteRemembered(entry.word);
+        // The question ran a message loop of its own: look the page up again.
+        state = IsWindow(view) ? stateOf(GetParent(view)) : nullptr;
+        if (state == nullptr || static_cast<std::size_t>(row) >= state->rows.size()) return;
     } else {
         return;
     }

@@ -239,7 +239,7 @@ protected:
         ownerWindow = CreateWindowExW(0, L"MivoraTestOwner", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                       appInstance, nullptr);
         // Hidden: under Xvfb without a window manager, hiding a shown window
-        // takes seconds. The drawing test shows it.
+        // takes seconds.
         host_ = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 640, 560, nullptr, nullptr,
                                 appInstance, nullptr);
         ASSERT_NE(host_, nullptr);
@@ -528,38 +528,6 @@ TEST_F(OptionsPagesTest, ShutdownWaitsForARunningReloadBeforeTheFinalSave)
     DestroyWindow(page);
 }
 
-TEST_F(OptionsPagesTest, TheRememberedViewShowsFourColumnsWithGridLinesAndSixteenPixelRows)
-{
-    remember({u"apple", u"banana", u"cherry"});
-    HWND page = openLibraryPage();
-    HWND view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
-
-    const wchar_t* headers[] = {L"序号", L"单词", L"音标", L"内容"};
-    const int widths[] = {40, 100, 100, 160};
-    for (int i = 0; i < 4; ++i) {
-        wchar_t header[32] = {};
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.pszText = header;
-        column.cchTextMax = 32;
-        ASSERT_TRUE(SendMessageW(view, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column)));
-        EXPECT_STREQ(header, headers[i]);
-        EXPECT_EQ(column.cx, widths[i]);
-    }
-    EXPECT_EQ(SendMessageW(view, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & 0x421, 0x421);
-    RECT row{LVIR_BOUNDS, 0, 0, 0};
-    ASSERT_TRUE(SendMessageW(view, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row)));
-    EXPECT_GE(row.bottom - row.top, 16);
-
-    ASSERT_EQ(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0), 3);
-    EXPECT_EQ(cell(view, 0, 0), L"1");
-    EXPECT_EQ(cell(view, 2, 0), L"3");
-    EXPECT_EQ(cell(view, 1, 1), L"banana");
-    EXPECT_EQ(cell(view, 1, 2), L"[p2]");
-    EXPECT_EQ(cell(view, 1, 3), L"意思banana");
-    DestroyWindow(page);
-}
-
 TEST_F(OptionsPagesTest, ForgetAndDeleteRemoveTheRowAndTheRowsBelowKeepTheirNumbers)
 {
     writeDictionary(L"first", {u"zebra||斑马"});
@@ -567,6 +535,7 @@ TEST_F(OptionsPagesTest, ForgetAndDeleteRemoveTheRowAndTheRowsBelowKeepTheirNumb
     remember({u"w1", u"w2", u"w3", u"w4", u"w5"});
     HWND page = openLibraryPage();
     HWND view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
+    EXPECT_EQ(cell(view, 0, 1) + L"|" + cell(view, 0, 2) + L"|" + cell(view, 0, 3), L"w1|[p1]|意思w1");
 
     runRememberedCommand(view, 1, IDM_REMEMBERED_FORGET);  // w2 back to learning
     EXPECT_EQ(numbers(view), (std::vector<std::wstring>{L"1", L"3", L"4", L"5"}));
@@ -777,29 +746,6 @@ TEST_F(OptionsPagesTest, LinkColoursComeFromOneFontAndOneBrushFreedWithThePage)
     DestroyWindow(page);
     EXPECT_EQ(GetObjectType(font), 0u);
     EXPECT_EQ(GetObjectType(brush), 0u);
-}
-
-TEST_F(OptionsPagesTest, LinksAreDrawnBlueOnTheButtonFace)
-{
-    ShowWindow(host_, SW_SHOWNOACTIVATE);
-    HWND page = openAboutPage();
-    HWND guide = GetDlgItem(page, IDC_ABOUT_WEB_LINK);
-    RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    RECT r{};
-    GetClientRect(guide, &r);
-    HDC dc = GetDC(guide);
-    int blue = 0, face = 0;
-    const COLORREF faceColour = GetSysColor(COLOR_BTNFACE);
-    for (int y = 0; y < r.bottom; ++y)
-        for (int x = 0; x < r.right; ++x) {
-            const COLORREF c = GetPixel(dc, x, y);
-            if (GetBValue(c) > 160 && GetRValue(c) < 90 && GetGValue(c) < 90) ++blue;
-            if (c == faceColour) ++face;
-        }
-    ReleaseDC(guide, dc);
-    EXPECT_GT(blue, 20);
-    EXPECT_GT(face, r.right * r.bottom / 2);
-    DestroyWindow(page);
 }
 
 // What a look at the open sheet found: every control of the about page
