@@ -110,6 +110,23 @@ shoot_sheet() {
     e2e_log "sheet $WIDTH x $HEIGHT at $X,$Y: $SHEET_SHOT"
 }
 
+# shoot_settled <name> [<sheet png before>]: sheet screenshots until two in
+# a row are the same (and differ from the one before, if given): the sheet
+# has finished drawing what was asked of it. Leaves it in SHEET_SHOT.
+shoot_settled() {
+    local previous="" attempt
+    for attempt in $(seq 1 30); do
+        shoot_sheet "$1"
+        if [ -n "$previous" ] && cmp -s "$previous" "$SHEET_SHOT" &&
+            { [ -z "${2:-}" ] || ! cmp -s "$2" "$SHEET_SHOT"; }; then
+            return 0
+        fi
+        previous=$SHEET_SHOT
+        sleep 0.3
+    done
+    e2e_fail "the sheet did not settle on $1${2:+ (still as in $2)}"
+}
+
 # click_in_sheet <x> <y>: a left click at that point of the sheet.
 click_in_sheet() {
     local X Y WIDTH HEIGHT
@@ -152,17 +169,17 @@ e2e_log "word window before the switch: $before"
 # --- 2. 选项 -> 词库, pick "second"
 tray_command 3
 e2e_wait_for 20 "the options sheet" sheet_open
-sleep 1
+shoot_settled settings
+# Offsets in the sheet: the tabs sit at its top left, the dictionary box at
+# the top of the library page (template units of MS Shell Dlg 8).
 click_in_sheet 88 17  # the "词库" tab
-sleep 1
-shoot_sheet library-before
-shoot_sheet library
+shoot_settled library "$SHEET_SHOT"
 library_shot=$SHEET_SHOT
-click_in_sheet 300 55  # the dictionary box drops down
-sleep 1
-xdotool key s
-sleep 0.3
-xdotool key Return
+windows=$(e2e_program_windows | cut -d' ' -f1)
+click_in_sheet 300 55  # the dictionary box
+list=$(e2e_new_program_window "$windows") || e2e_fail "the dictionary box did not drop down"
+e2e_log "dictionary list dropped down: $list"
+xdotool key s Return  # the first name starting with s, as typed
 shoot_word_window switched "$before"
 after=$BOX
 e2e_log "word window after the switch: $after"
@@ -177,8 +194,7 @@ e2e_wait_for 20 "the sheet to close" sheet_closed
 # --- 3. 关于...
 tray_command 2
 e2e_wait_for 20 "the options sheet on its about page" sheet_open
-sleep 1
-shoot_sheet about
+shoot_settled about
 about_shot=$SHEET_SHOT
 blue=$(pure_blue "$about_shot")
 e2e_log "blue link pixels on the about page: $blue"
