@@ -605,11 +605,12 @@ TEST_F(OptionsPagesTest, AHundredThousandRememberedWordsOpenAtOnce)
         copyBounded(entry.content, u"一个相当长的意思，用来占位置");
         wordStore.insert(entry, WordList::remembered);
     }
+    ShowWindow(host_, SW_SHOWNOACTIVATE);  // so that the first rows are really drawn
     const auto start = std::chrono::steady_clock::now();
     HWND page = openLibraryPage();
     UpdateWindow(page);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    std::printf("library page with %d remembered words: shown in %lld ms (budget 500 ms)\n", kWords,
+    std::printf("library page with %d remembered words: created and drawn in %lld ms (budget 500 ms)\n", kWords,
                 static_cast<long long>(ms.count()));
 
     HWND view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
