@@ -10,6 +10,7 @@
 #include "res/resource.h"
 #include "settings/Settings.h"
 #include "store/WordGet.h"
+#include "ui/LibraryPage.h"
 #include "ui/WordWindow.h"
 
 namespace {
@@ -103,6 +104,9 @@ LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_TRAYICON:
         return trayNotify(window, lParam);
+    case WM_RELOAD_DONE:
+        finishDictionaryReload(wParam);
+        return 0;
     case WM_ENDSESSION:
         onEndSession(wParam != FALSE);
         return 0;
@@ -146,5 +150,6 @@ int runMessageLoop()
 void finishWordStore()
 {
     waitForWordLoads(kWordLoadWaitMs);
+    waitForDictionaryReload(kWordLoadWaitMs);
     if (wordStore.dirty()) wordStore.saveProgress();
 }

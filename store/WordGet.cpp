@@ -248,6 +248,14 @@ std::vector<WordEntry> WordGet::entries(WordList list) const
     return copies;
 }
 
+void WordGet::forEachEntry(WordList list, const std::function<void(const WordFields&)>& visit) const
+{
+    std::lock_guard guard(lock_);
+    const Lane& from = list == WordList::learning ? learning_ : remembered_;
+    for (const Node* node = from.front(); node != nullptr; node = node->next)
+        visit(WordFields{node->word(), node->phonetic(), node->content()});
+}
+
 std::u16string WordGet::cycleEndWord() const
 {
     std::lock_guard guard(lock_);

@@ -1,7 +1,219 @@
-// The about page of the options sheet.
+// The about page of the options sheet: name, build, description, the study
+// statistics and two links, one to the user guide that ships beside the
+// program and one to the folder where the user's word lists go.
+#include "ui/AboutPage.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <new>
+#include <string>
+
+#include "res/resource.h"
+#include "settings/Settings.h"
+#include "store/Text.h"
+#include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 
-INT_PTR CALLBACK aboutPageProc(HWND, UINT message, WPARAM, LPARAM)
+namespace {
+
+// __DATE__ and __TIME__ are narrow literals; pasting L onto them gives the
+// same text as wide literals, so no printf conversion can mistake them.
+#define MIVORA_WIDEN2(text) L##text
+#define MIVORA_WIDEN(text) MIVORA_WIDEN2(text)
+constexpr wchar_t kBuildDate[] = MIVORA_WIDEN(__DATE__);
+constexpr wchar_t kBuildTime[] = MIVORA_WIDEN(__TIME__);
+#undef MIVORA_WIDEN
+#undef MIVORA_WIDEN2
+
+constexpr int kTextUnits = 256;
+constexpr COLORREF kLinkColor = 0x00FF0000;
+
+constexpr wchar_t kDescription[] =
+    L"软件说明：\r\n\r\n为了边工作边背单词,因为找不到简单\r\n\r\n适用的软件,所以便有了这个软件,\r\n\r\n"
+    L"在使用过程中有任何建议欢迎提出。\r\n\r\n如果你喜欢也可以用手机扫一扫^o^";
+
+// The two link statics' window procedures before they were replaced. Every
+// static shares its class's procedure, so one pair serves any page.
+WNDPROC previousWebLinkProc = nullptr;
+WNDPROC previousChatLinkProc = nullptr;
+
+void openWithShell(const wchar_t* target, int show)
 {
-    return message == WM_INITDIALOG ? TRUE : FALSE;
+    ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, show);
+}
+
+LinkOpener linkOpener = openWithShell;
+
+// A GDI object with exactly one owner.
+template <typename Handle>
+class ScopedGdiObject {
+public:
+    explicit ScopedGdiObject(Handle handle = nullptr) : handle_(handle) {}
+    ~ScopedGdiObject()
+    {
+        if (handle_ != nullptr) DeleteObject(handle_);
+    }
+    ScopedGdiObject(const ScopedGdiObject&) = delete;
+    ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
+    Handle get() const { return handle_; }
+
+private:
+    Handle handle_;
+};
+
+HFONT createUnderlinedGuiFont()
+{
+    LOGFONTW font{};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
+    font.lfUnderline = 1;
+    return CreateFontIndirectW(&font);
+}
+
+// What the page draws its links with: made once when the page opens and
+// freed with it, since WM_CTLCOLORSTATIC comes at every repaint.
+struct AboutPageState {
+    ScopedGdiObject<HFONT> linkFont{createUnderlinedGuiFont()};
+    ScopedGdiObject<HBRUSH> faceBrush{CreateSolidBrush(GetSysColor(COLOR_BTNFACE))};
+};
+
+AboutPageState* stateOf(HWND page)
+{
+    return reinterpret_cast<AboutPageState*>(GetWindowLongPtrW(page, DWLP_USER));
+}
+
+// programDir + `name`, or empty when programDir is unset or the result would
+// not be a usable path.
+std::wstring besideProgram(const wchar_t* name)
+{
+    const std::size_t units = boundedLength(programDir, kPathUnits);
+    if (units == 0) return {};
+    std::wstring path(programDir, programDir + units);
+    path += name;
+    return path.size() < MAX_PATH ? path : std::wstring{};
+}
+
+enum class LinkTarget { file, folder };
+
+LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC previous, const wchar_t* name,
+                 LinkTarget kind)
+{
+    switch (message) {
+    case WM_SETCURSOR:
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        return 0;
+    case WM_LBUTTONDOWN: {
+        const std::wstring target = besideProgram(name);
+        if (target.empty()) return 0;
+        // A folder that is not there yet is made, so the user is shown the
+        // place where word lists go rather than nothing at all.
+        if (kind == LinkTarget::folder) CreateDirectoryW(target.c_str(), nullptr);
+        linkOpener(target.c_str(), SW_SHOWMAXIMIZED);
+        return 0;
+    }
+    default:
+        return CallWindowProcW(previous, link, message, wParam, lParam);
+    }
+}
+
+// The user guide, README.html beside Mivora.exe.
+LRESULT CALLBACK webLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return linkProc(link, message, wParam, lParam, previousWebLinkProc, L"README.html", LinkTarget::file);
+}
+
+// The dic folder, where the user puts word lists, opened in Explorer.
+LRESULT CALLBACK chatLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return linkProc(link, message, wParam, lParam, previousChatLinkProc, L"dic", LinkTarget::folder);
+}
+
+void replaceProc(HWND link, WNDPROC proc, WNDPROC& previous)
+{
+    const auto old = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
+    if (old != nullptr && old != proc) previous = old;
+}
+
+void onInitDialog(HWND page)
+{
+    auto* state = new (std::nothrow) AboutPageState;
+    SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+
+    wchar_t text[kTextUnits];
+    SetDlgItemTextW(page, IDC_ABOUT_BUILD, buildLine());
+
+    replaceProc(GetDlgItem(page, IDC_ABOUT_CHAT_LINK), chatLinkProc, previousChatLinkProc);
+    replaceProc(GetDlgItem(page, IDC_ABOUT_WEB_LINK), webLinkProc, previousWebLinkProc);
+    // Statics select their own font after asking for their colours (Wine
+    // does), which would undo the font chosen in WM_CTLCOLORSTATIC: give
+    // them the underlined font as their own as well. It lives until the
+    // page's last message, after the statics are gone.
+    if (state != nullptr && state->linkFont.get() != nullptr) {
+        const auto font = reinterpret_cast<WPARAM>(state->linkFont.get());
+        SendDlgItemMessageW(page, IDC_ABOUT_WEB_LINK, WM_SETFONT, font, FALSE);
+        SendDlgItemMessageW(page, IDC_ABOUT_CHAT_LINK, WM_SETFONT, font, FALSE);
+    }
+
+    SetDlgItemTextW(page, IDC_ABOUT_DESCRIPTION, kDescription);
+
+    const ProgressHeader counters = wordStore.header();
+    // wsprintfW: %d and a format of about 60 units; the result fits easily.
+    wsprintfW(text, L"学习信息：\r\n\r\n记住数量: %d\r\n\r\n学习数量: %d\r\n\r\n上次时间: %d\r\n\r\n开始时间: %d",
+              counters.rememberedCount, counters.learningCount, counters.lastDate, counters.startDate);
+    SetDlgItemTextW(page, IDC_ABOUT_STATISTICS, text);
+}
+
+INT_PTR onCtlColorStatic(HWND page, HDC dc, HWND control)
+{
+    const int id = GetDlgCtrlID(control);
+    const AboutPageState* state = stateOf(page);
+    if ((id != IDC_ABOUT_WEB_LINK && id != IDC_ABOUT_CHAT_LINK) || state == nullptr) return FALSE;
+    if (state->linkFont.get() != nullptr) SelectObject(dc, state->linkFont.get());
+    SetTextColor(dc, kLinkColor);
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<INT_PTR>(state->faceBrush.get());
+}
+
+// After the children are gone: nothing can draw with the font any more.
+void onNcDestroy(HWND page)
+{
+    delete stateOf(page);
+    SetWindowLongPtrW(page, DWLP_USER, 0);
+}
+
+}  // namespace
+
+const wchar_t* buildLine()
+{
+    static wchar_t line[kTextUnits];
+    if (line[0] == L'\0') wsprintfW(line, L"Build:%s %s", kBuildDate, kBuildTime);
+    return line;
+}
+
+void setLinkOpener(LinkOpener opener)
+{
+    linkOpener = opener != nullptr ? opener : openWithShell;
+}
+
+INT_PTR CALLBACK aboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        onInitDialog(page);
+        return FALSE;
+    case WM_CTLCOLORSTATIC:
+        return onCtlColorStatic(page, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) EndDialog(page, 0);
+        return TRUE;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageW(page, WM_COMMAND, IDOK, 0);
+        return FALSE;
+    case WM_NCDESTROY:
+        onNcDestroy(page);
+        return FALSE;
+    default:
+        return FALSE;
+    }
 }

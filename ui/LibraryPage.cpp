@@ -1,7 +1,424 @@
-// The library page of the options sheet.
-#include "ui/OptionsPages.h"
+// The word-library page of the options sheet: the dictionary to learn from,
+// reloaded on a worker thread when another is picked, and the remembered
+// words, which can be sent back to learning or deleted.
+#include "ui/LibraryPage.h"
 
-INT_PTR CALLBACK libraryPageProc(HWND, UINT message, WPARAM, LPARAM)
+#include <commctrl.h>
+
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/AppGlobals.h"
+#include "app/Shell.h"
+#include "res/resource.h"
+#include "settings/Settings.h"
+#include "store/Text.h"
+#include "store/Wide.h"
+#include "store/WordGet.h"
+#include "ui/OptionsPages.h"
+#include "ui/WordWindow.h"
+
+namespace {
+
+constexpr std::u16string_view kDictionaryExtension = u".txt";
+constexpr wchar_t kDictionaryPattern[] = L"dic\\*.txt";
+constexpr std::size_t kNameLimit = kDictionaryNameUnits - 1;  // what dictionaryName holds
+
+// A kernel handle with exactly one owner.
+class ScopedHandle {
+public:
+    ScopedHandle() = default;
+    ~ScopedHandle() { reset(); }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+    HANDLE get() const { return handle_; }
+    void reset(HANDLE handle = nullptr)
+    {
+        if (handle_ != nullptr) CloseHandle(handle_);
+        handle_ = handle;
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+struct FindCloser {
+    void operator()(HANDLE find) const { FindClose(find); }
+};
+struct MenuDestroyer {
+    void operator()(HMENU menu) const { DestroyMenu(menu); }
+};
+
+// The running reload. Only the UI thread touches these; the worker gets
+// what it needs in its request and answers with a posted message, because
+// by the time it ends the page (and its combo box, whose handle may then
+// belong to another window) can be gone.
+ScopedHandle reloadThread;
+WPARAM reloadSerial = 0;
+// The open library page, or nullptr.
+HWND libraryPage = nullptr;
+
+struct ReloadRequest {
+    HWND notify;  // the owner window, which outlives the options sheet
+    WPARAM serial;
+    std::u16string dictionaryName;
+};
+
+// A compact copy of the remembered list as it was when the page opened. The
+// view is an owner-data view over it: opening the page costs one pass over
+// the list however long it is, and rows keep the numbers they were given
+// when others are removed.
+class RememberedRows {
+public:
+    void fill()
+    {
+        rows_.clear();
+        units_.clear();
+        std::uint32_t number = 0;
+        wordStore.forEachEntry(WordList::remembered, [&](const WordFields& fields) {
+            Row row{++number, add(fields.word), add(fields.phonetic), add(fields.content)};
+            rows_.push_back(row);
+        });
+    }
+    std::size_t size() const { return rows_.size(); }
+    void erase(std::size_t row) { rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(row)); }
+    std::uint32_t number(std::size_t row) const { return rows_[row].number; }
+    // Column 1, 2 or 3 of a row, zero-terminated; stays valid until the page
+    // is destroyed.
+    const char16_t* text(std::size_t row, int column) const
+    {
+        const Row& r = rows_[row];
+        return units_.data() + (column == 1 ? r.word : column == 2 ? r.phonetic : r.content);
+    }
+    WordEntry entry(std::size_t row) const
+    {
+        WordEntry entry{};
+        copyBounded(entry.word, text(row, 1));
+        copyBounded(entry.phonetic, text(row, 2));
+        copyBounded(entry.content, text(row, 3));
+        return entry;
+    }
+
+private:
+    struct Row {
+        std::uint32_t number;  // 1-based position in the list when the page opened
+        std::size_t word, phonetic, content;  // offsets into units_
+    };
+    std::size_t add(std::u16string_view text)
+    {
+        const std::size_t at = units_.size();
+        units_.append(text);
+        units_.push_back(u'\0');
+        return at;
+    }
+
+    std::u16string units_;
+    std::vector<Row> rows_;
+};
+
+struct LibraryPageState {
+    HWND view = nullptr;
+    RememberedRows rows;
+};
+
+LibraryPageState* stateOf(HWND page)
 {
-    return message == WM_INITDIALOG ? TRUE : FALSE;
+    return reinterpret_cast<LibraryPageState*>(GetWindowLongPtrW(page, DWLP_USER));
+}
+
+std::u16string_view currentDictionaryName()
+{
+    return std::u16string_view(Settings.dictionaryName, boundedLength(Settings.dictionaryName, kDictionaryNameUnits));
+}
+
+// A file of dic\ as a dictionary name: the file name without its ".txt";
+// empty when it cannot be one (no name left, or longer than dictionaryName
+// holds, so that picking it could never be stored).
+std::u16string_view dictionaryNameOf(const wchar_t* fileName)
+{
+    const std::u16string_view file(as_u16cstr(fileName), boundedLength(as_u16cstr(fileName), MAX_PATH));
+    // The pattern also matches through 8.3 aliases ("x.txtold"); the loader
+    // opens <name>.txt, so only that is a dictionary.
+    if (file.size() <= kDictionaryExtension.size() ||
+        !equalNoCase(file.substr(file.size() - kDictionaryExtension.size()), kDictionaryExtension))
+        return {};
+    const std::u16string_view name = file.substr(0, file.size() - kDictionaryExtension.size());
+    return name.size() <= kNameLimit ? name : std::u16string_view{};
+}
+
+void listDictionaries(HWND page)
+{
+    HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
+    const std::size_t directoryUnits = boundedLength(programDir, kPathUnits);
+    // A program folder too long for the pattern lists nothing rather than
+    // searching a cut path.
+    if (directoryUnits == 0 || directoryUnits + std::size(kDictionaryPattern) > MAX_PATH) return;
+    wchar_t pattern[MAX_PATH] = {};
+    for (std::size_t i = 0; i < directoryUnits; ++i) pattern[i] = static_cast<wchar_t>(programDir[i]);
+    for (std::size_t i = 0; i < std::size(kDictionaryPattern); ++i) pattern[directoryUnits + i] = kDictionaryPattern[i];
+
+    WIN32_FIND_DATAW found{};
+    std::unique_ptr<void, FindCloser> find(FindFirstFileW(pattern, &found));
+    if (find.get() == INVALID_HANDLE_VALUE) {
+        find.release();
+        return;
+    }
+    const std::u16string_view current = currentDictionaryName();
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        const std::u16string_view name = dictionaryNameOf(found.cFileName);
+        if (name.empty()) continue;
+        const std::wstring item(name.begin(), name.end());
+        const LRESULT index = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        if (index < 0) continue;
+        if (equalNoCase(name, current)) SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    } while (FindNextFileW(find.get(), &found));
+}
+
+void selectCurrentDictionary(HWND combo)
+{
+    const std::u16string_view current = currentDictionaryName();
+    const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length < 0 || static_cast<std::size_t>(length) > kNameLimit) continue;
+        wchar_t item[kDictionaryNameUnits] = {};
+        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+        if (equalNoCase(as_u16cstr(item), current)) {
+            SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+            return;
+        }
+    }
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+DWORD WINAPI dictionaryReloadThread(void* parameter)
+{
+    std::unique_ptr<ReloadRequest> request(static_cast<ReloadRequest*>(parameter));
+    try {
+        wordStore.loadDictionary(request->dictionaryName);
+    } catch (...) {
+        // Out of memory: the store keeps the list it had.
+    }
+    PostMessageW(request->notify, WM_RELOAD_DONE, request->serial, 0);
+    return 0;
+}
+
+// Starts reloading the dictionary that Settings names; false (and nothing
+// started) while a reload still runs or when no thread can be had.
+bool startDictionaryReload(HWND combo)
+{
+    if (reloadThread.get() != nullptr) return false;
+    // The start-up load swaps its lists in when it ends; a reload that ended
+    // before it would be undone by it.
+    waitForWordLoads(kWordLoadWaitMs);
+
+    auto* request = new (std::nothrow) ReloadRequest{ownerWindow, reloadSerial + 1, {}};
+    if (request == nullptr) return false;
+    try {
+        request->dictionaryName.assign(currentDictionaryName());
+    } catch (...) {
+        delete request;
+        return false;
+    }
+    EnableWindow(combo, FALSE);
+    HANDLE thread = CreateThread(nullptr, 0, dictionaryReloadThread, request, 0, nullptr);
+    if (thread == nullptr) {
+        delete request;
+        EnableWindow(combo, TRUE);  // nothing runs, so nothing to wait for
+        return false;
+    }
+    reloadSerial = request->serial;
+    reloadThread.reset(thread);
+    return true;
+}
+
+void onDictionaryPicked(HWND page)
+{
+    HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
+    // The box is disabled while a reload runs; a pick that still arrives
+    // is refused and the box shows the name in use again.
+    if (dictionaryReloadRunning()) {
+        selectCurrentDictionary(combo);
+        return;
+    }
+    const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    if (index < 0) return;
+    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length < 0 || static_cast<std::size_t>(length) > kNameLimit) return;
+    wchar_t name[kDictionaryNameUnits] = {};
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name));
+    copyBounded(Settings.dictionaryName, as_u16cstr(name));
+    startDictionaryReload(combo);
+}
+
+void setUpRememberedView(HWND view)
+{
+    struct Column {
+        const wchar_t* header;
+        int width;
+    };
+    static constexpr Column kColumns[] = {{L"序号", 40}, {L"单词", 100}, {L"音标", 100}, {L"内容", 160}};
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.pszText = const_cast<wchar_t*>(kColumns[i].header);
+        column.cx = kColumns[i].width;
+        SendMessageW(view, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+    SendMessageW(view, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    // Gives the rows their 16-pixel height. The view owns and frees it (no
+    // LVS_SHAREIMAGELISTS).
+    HIMAGELIST rowHeight = ImageList_Create(1, 16, ILC_COLOR32, 1, 1);
+    SendMessageW(view, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(rowHeight));
+}
+
+// The texts of the owner-data view come from the page's copy.
+void fillRememberedView(LibraryPageState& state)
+{
+    state.rows.fill();
+    SendMessageW(state.view, LVM_SETITEMCOUNT, state.rows.size(), 0);
+}
+
+void supplyRowText(const LibraryPageState& state, NMLVDISPINFOW& info)
+{
+    LVITEMW& item = info.item;
+    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= state.rows.size()) return;
+    const auto row = static_cast<std::size_t>(item.iItem);
+    if ((item.mask & LVIF_IMAGE) != 0) item.iImage = 0;
+    if ((item.mask & LVIF_TEXT) == 0 || item.pszText == nullptr || item.cchTextMax <= 0) return;
+    if (item.iSubItem == 0) {
+        wchar_t number[16];
+        wsprintfW(number, L"%d", static_cast<int>(state.rows.number(row)));
+        lstrcpynW(item.pszText, number, item.cchTextMax);
+    } else if (item.iSubItem <= 3) {
+        // The view reads it straight away; the copy outlives the page's rows.
+        item.pszText = const_cast<wchar_t*>(as_wcstr(state.rows.text(row, item.iSubItem)));
+    }
+}
+
+// NM_RCLICK anywhere on a row (the leftmost pixel column included) opens
+// the menu; a click below the last row does not.
+void rememberedContextMenu(HWND view, const NMITEMACTIVATE& click)
+{
+    const LibraryPageState* state = stateOf(GetParent(view));
+    if (state == nullptr || click.iItem < 0 || static_cast<std::size_t>(click.iItem) >= state->rows.size()) return;
+    std::unique_ptr<HMENU__, MenuDestroyer> menu(LoadMenuW(appInstance, MAKEINTRESOURCEW(IDR_REMEMBERED_MENU)));
+    if (menu == nullptr) return;
+    HMENU popup = GetSubMenu(menu.get(), 0);
+    POINT at{};
+    GetCursorPos(&at);
+    const UINT command = static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD, at.x, at.y, 0, view, nullptr));
+    runRememberedCommand(view, click.iItem, command);
+}
+
+void onNotify(HWND page, const NMHDR& header)
+{
+    LibraryPageState* state = stateOf(page);
+    if (state == nullptr || header.hwndFrom != state->view) return;
+    if (header.code == LVN_GETDISPINFOW)
+        supplyRowText(*state, *reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+    else if (header.code == NM_RCLICK)
+        rememberedContextMenu(state->view, reinterpret_cast<const NMITEMACTIVATE&>(header));
+}
+
+void onInitDialog(HWND page)
+{
+    auto* state = new (std::nothrow) LibraryPageState;
+    SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+    libraryPage = page;
+    listDictionaries(page);
+    // Opened again while the reload of an earlier opening still runs.
+    if (dictionaryReloadRunning()) EnableWindow(GetDlgItem(page, IDC_LIBRARY_DICTIONARIES), FALSE);
+    if (state == nullptr) return;
+    state->view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
+    setUpRememberedView(state->view);
+    try {
+        fillRememberedView(*state);
+    } catch (const std::bad_alloc&) {
+        SendMessageW(state->view, LVM_SETITEMCOUNT, 0, 0);
+    }
+}
+
+void onNcDestroy(HWND page)
+{
+    if (libraryPage == page) libraryPage = nullptr;
+    delete stateOf(page);
+    SetWindowLongPtrW(page, DWLP_USER, 0);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK libraryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        onInitDialog(page);
+        break;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_LIBRARY_DICTIONARIES && HIWORD(wParam) == CBN_SELCHANGE) onDictionaryPicked(page);
+        break;
+    case WM_NOTIFY:
+        onNotify(page, *reinterpret_cast<const NMHDR*>(lParam));
+        break;
+    case WM_NCDESTROY:
+        onNcDestroy(page);
+        break;
+    default:
+        break;
+    }
+    return FALSE;
+}
+
+void runRememberedCommand(HWND view, int row, UINT command)
+{
+    LibraryPageState* state = stateOf(GetParent(view));
+    if (state == nullptr || row < 0 || static_cast<std::size_t>(row) >= state->rows.size()) return;
+    const WordEntry entry = state->rows.entry(static_cast<std::size_t>(row));
+    if (command == IDM_REMEMBERED_FORGET) {
+        wordStore.setRemembered(entry, false);
+    } else if (command == IDM_REMEMBERED_DELETE) {
+        if (MessageBoxW(view, L"确定执行删除操作吗？", L"提示", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        wordStore.deleteRemembered(entry.word);
+        // The question ran a message loop of its own: look the page up again.
+        state = IsWindow(view) ? stateOf(GetParent(view)) : nullptr;
+        if (state == nullptr || static_cast<std::size_t>(row) >= state->rows.size()) return;
+    } else {
+        return;
+    }
+    state->rows.erase(static_cast<std::size_t>(row));
+    SendMessageW(view, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+}
+
+void finishDictionaryReload(WPARAM reload)
+{
+    // A notice from a reload that shutdown already waited for, followed by
+    // a newer reload, must not end the newer one.
+    if (reload != reloadSerial) return;
+    if (reloadThread.get() != nullptr) {
+        // The worker posts as its last act, so this wait is short.
+        if (WaitForSingleObject(reloadThread.get(), kWordLoadWaitMs) != WAIT_OBJECT_0) return;
+        reloadThread.reset();
+    }
+    // The new list's first entry, laid out at once: painting it into the
+    // previous word's extents would cut or misplace it until the next tick.
+    if (wordWindow != nullptr) SendMessageW(wordWindow, WM_TIMER, TIMER_SWITCH, 1);
+    if (libraryPage != nullptr) EnableWindow(GetDlgItem(libraryPage, IDC_LIBRARY_DICTIONARIES), TRUE);
+}
+
+void waitForDictionaryReload(DWORD timeoutMs)
+{
+    if (reloadThread.get() == nullptr) return;
+    // The worker only posts, so the UI thread can simply block here.
+    if (WaitForSingleObject(reloadThread.get(), timeoutMs) == WAIT_OBJECT_0) reloadThread.reset();
+}
+
+bool dictionaryReloadRunning()
+{
+    return reloadThread.get() != nullptr;
 }

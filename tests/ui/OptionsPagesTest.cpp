@@ -1,0 +1,809 @@
+// The word-library and about pages of the options sheet, created from their
+// templates with their real dialog procedures and driven with messages:
+// the dictionary list, the reload thread and its end on the UI thread, the
+// remembered-words view and its menu, the about page's texts and links.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <random>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/AppGlobals.h"
+#include "app/Shell.h"
+#include "res/resource.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
+#include "settings/Win32Settings.h"
+#include "store/Text.h"
+#include "store/Wide.h"
+#include "store/WordGet.h"
+#include "ui/AboutPage.h"
+#include "ui/OptionsSheet.h"
+#include "ui/LibraryPage.h"
+#include "ui/OptionsPages.h"
+#include "ui/WordLayout.h"
+#include "ui/WordWindow.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void pumpOnce()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Serves the queue until `done` holds or 20 s have passed; returns `done`.
+template <typename Condition>
+bool pumpUntil(Condition done)
+{
+    const ULONGLONG end = GetTickCount64() + 20000;
+    while (!done()) {
+        if (GetTickCount64() >= end) return false;
+        pumpOnce();
+        Sleep(5);
+    }
+    pumpOnce();
+    return true;
+}
+
+std::wstring wide(std::u16string_view s)
+{
+    return std::wstring(s.begin(), s.end());
+}
+
+std::wstring windowText(HWND window)
+{
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(window, buffer, 1024);
+    return buffer;
+}
+
+std::vector<std::wstring> words(WordList list)
+{
+    std::vector<std::wstring> out;
+    for (const WordEntry& entry : wordStore.entries(list))
+        out.push_back(wide(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits))));
+    return out;
+}
+
+std::wstring shownWord()
+{
+    const WordEntry entry = wordStore.currentEntry();
+    return wide(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)));
+}
+
+// Extent of `s` in the font the settings name, as the word window measures.
+SIZE extentOf(const char16_t* field, std::size_t units)
+{
+    HFONT font = CreateFontIndirectW(&logFont(Settings.font));
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, as_wcstr(field), static_cast<int>(boundedLength(field, units)), &size);
+    SelectObject(dc, previous);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    return size;
+}
+
+WordLayout layoutOf(const WordEntry& entry)
+{
+    return computeLayout(extentOf(entry.word, kWordUnits), extentOf(entry.phonetic, kPhoneticUnits),
+                         extentOf(entry.content, kContentUnits), boundedLength(entry.word, kWordUnits));
+}
+
+// Notices the owner window received; it hands them on to the real owner
+// window procedure, as Mivora's owner window does.
+int reloadNotices = 0;
+
+LRESULT CALLBACK testOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_RELOAD_DONE) {
+        ++reloadNotices;
+        return ownerWindowProc(window, message, wParam, lParam);
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A message box or menu that comes up during a call is handled by a thread
+// timer, which the modal loop dispatches.
+struct ModalAnswer {
+    UINT answer = 0;  // IDYES / IDNO for a message box
+    std::wstring caption, text;
+    bool menuSeen = false;
+    std::vector<std::wstring> menuItems;
+};
+ModalAnswer* modal = nullptr;
+
+BOOL CALLBACK findChildText(HWND child, LPARAM parameter)
+{
+    wchar_t className[32] = {};
+    GetClassNameW(child, className, 32);
+    if (lstrcmpiW(className, L"Static") == 0) {
+        const std::wstring text = windowText(child);
+        if (!text.empty()) *reinterpret_cast<std::wstring*>(parameter) += text;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK answerModal(HWND window, LPARAM)
+{
+    if (!IsWindowVisible(window)) return TRUE;
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (lstrcmpW(className, L"#32770") == 0 && modal->answer != 0) {
+        modal->caption = windowText(window);
+        EnumChildWindows(window, findChildText, reinterpret_cast<LPARAM>(&modal->text));
+        PostMessageW(window, WM_COMMAND, modal->answer, 0);
+        modal->answer = 0;
+        return FALSE;
+    }
+    if (lstrcmpW(className, L"#32768") == 0 && !modal->menuSeen) {
+        modal->menuSeen = true;
+        const auto menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
+        for (int i = 0; menu != nullptr && i < GetMenuItemCount(menu); ++i) {
+            wchar_t item[64] = {};
+            GetMenuStringW(menu, static_cast<UINT>(i), item, 64, MF_BYPOSITION);
+            if (item[0] != L'\0') modal->menuItems.push_back(item);
+        }
+        EndMenu();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK modalTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (modal != nullptr) EnumThreadWindows(GetCurrentThreadId(), answerModal, 0);
+}
+
+class ModalWatch {
+public:
+    explicit ModalWatch(ModalAnswer& answer) : timer_(SetTimer(nullptr, 0, 30, modalTimer)) { modal = &answer; }
+    ~ModalWatch()
+    {
+        KillTimer(nullptr, timer_);
+        modal = nullptr;
+    }
+    ModalWatch(const ModalWatch&) = delete;
+    ModalWatch& operator=(const ModalWatch&) = delete;
+
+private:
+    UINT_PTR timer_;
+};
+
+class OptionsPagesTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        appInstance = GetModuleHandleW(nullptr);
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = testOwnerProc;
+        windowClass.hInstance = appInstance;
+        windowClass.lpszClassName = L"MivoraTestOwner";
+        RegisterClassW(&windowClass);
+        windowClass.lpfnWndProc = wordWindowProc;
+        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        windowClass.lpszClassName = L"Mivora_Show";
+        RegisterClassW(&windowClass);
+    }
+
+    void SetUp() override
+    {
+        static unsigned serial = 0;
+        std::random_device random;
+        root_ = fs::temp_directory_path() / ("mivora-pages-" + std::to_string(random()) + "-" + std::to_string(serial++));
+        fs::create_directories(root_ / "dic");
+        setProgramDir(root_.wstring() + L"\\");
+
+        Settings = {};
+        applyDefaultSettings(Settings, 1280);
+        Settings.autoSwitch = 0;
+        Settings.sampleBackground = 0;
+        Settings.windowX = 100;
+        Settings.windowY = 100;
+        copyBounded(Settings.dictionaryName, u"first");
+
+        wordStore.setDirectory(root_ / "dic");
+        wordStore.setCycleSize(15);
+        // An empty progress file: both lists and every counter start at 0,
+        // and the word window's start-up load falls back to the dictionary.
+        std::ofstream(root_ / "dic" / "DAvud.bin", std::ios::binary).close();
+        wordStore.loadProgress(u"");
+        ASSERT_TRUE(wordStore.entries(WordList::learning).empty());
+        ASSERT_TRUE(wordStore.entries(WordList::remembered).empty());
+
+        reloadNotices = 0;
+        ownerWindow = CreateWindowExW(0, L"MivoraTestOwner", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                      appInstance, nullptr);
+        // Hidden: under Xvfb without a window manager, hiding a shown window
+        // takes seconds.
+        host_ = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 640, 560, nullptr, nullptr,
+                                appInstance, nullptr);
+        ASSERT_NE(host_, nullptr);
+    }
+
+    void TearDown() override
+    {
+        waitForDictionaryReload(20000);
+        pumpOnce();
+        if (wordWindow != nullptr) DestroyWindow(wordWindow);
+        wordWindow = nullptr;
+        waitForWordLoads(20000);
+        DestroyWindow(host_);
+        DestroyWindow(ownerWindow);
+        ownerWindow = nullptr;
+        pumpOnce();
+        setLinkOpener(nullptr);
+        wordStore.setDirectory({});
+        std::error_code error;
+        fs::remove_all(root_, error);
+    }
+
+    static void setProgramDir(const std::wstring& directory)
+    {
+        std::u16string units(directory.begin(), directory.end());
+        copyBounded(programDir, units);
+    }
+
+    void writeDictionary(const std::wstring& name, std::initializer_list<std::u16string_view> lines)
+    {
+        std::u16string all;
+        for (std::u16string_view line : lines) {
+            all += line;
+            all += u"\r\n";
+        }
+        std::ofstream out(root_ / "dic" / (name + L".txt"), std::ios::binary);
+        for (char16_t unit : all) {
+            out.put(static_cast<char>(unit & 0xFF));
+            out.put(static_cast<char>(unit >> 8));
+        }
+    }
+
+    HWND openPage(int templateId, DLGPROC proc)
+    {
+        HWND page = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(templateId), host_, proc, 0);
+        EXPECT_NE(page, nullptr) << GetLastError();
+        if (page != nullptr) ShowWindow(page, SW_SHOW);
+        return page;
+    }
+    HWND openLibraryPage() { return openPage(IDD_LIBRARY_PAGE, libraryPageProc); }
+    HWND openAboutPage() { return openPage(IDD_ABOUT_PAGE, aboutPageProc); }
+
+    static std::vector<std::wstring> comboItems(HWND page)
+    {
+        HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
+        std::vector<std::wstring> items;
+        const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t item[300] = {};
+            if (SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) < 300)
+                SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+            items.push_back(item);
+        }
+        return items;
+    }
+
+    static std::wstring selectedItem(HWND page)
+    {
+        HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
+        const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+        if (index < 0) return L"(none)";
+        wchar_t item[300] = {};
+        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item));
+        return item;
+    }
+
+    // Chooses `name` in the box as a user would: the selection changes and
+    // the box tells the page.
+    static void pick(HWND page, const wchar_t* name)
+    {
+        HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
+        const LRESULT index = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                           reinterpret_cast<LPARAM>(name));
+        ASSERT_GE(index, 0) << "no item " << std::string(name, name + wcslen(name));
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_LIBRARY_DICTIONARIES, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
+    }
+
+    static bool comboEnabled(HWND page) { return IsWindowEnabled(GetDlgItem(page, IDC_LIBRARY_DICTIONARIES)) != FALSE; }
+
+    static std::wstring cell(HWND view, int row, int column)
+    {
+        wchar_t text[600] = {};
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = 600;
+        SendMessageW(view, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+
+    static std::vector<std::wstring> numbers(HWND view)
+    {
+        std::vector<std::wstring> out;
+        const auto count = static_cast<int>(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) out.push_back(cell(view, i, 0));
+        return out;
+    }
+
+    static void remember(std::initializer_list<const char16_t*> list)
+    {
+        int i = 0;
+        for (const char16_t* word : list) {
+            WordEntry entry{};
+            copyBounded(entry.word, word);
+            copyBounded(entry.phonetic, u"[p" + std::u16string(1, static_cast<char16_t>(u'0' + ++i)) + u"]");
+            copyBounded(entry.content, u"意思" + std::u16string(word));
+            wordStore.insert(entry, WordList::remembered);
+        }
+    }
+
+    // Two dictionaries of very different word widths, "first" loaded, and
+    // the word window up and showing it.
+    void startOnFirst()
+    {
+        writeDictionary(L"first", {u"cat|kæt|猫", u"dog|dɒɡ|狗"});
+        writeDictionary(L"second", {u"internationalisation|ˌɪntəˌnæʃənəlaɪˈzeɪʃən|国际化", u"pear|peə|梨"});
+        wordWindow = createWordWindow(appInstance);
+        ASSERT_NE(wordWindow, nullptr);
+        waitForWordLoads(20000);
+        pumpOnce();
+        ASSERT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"cat", L"dog"}));
+    }
+
+    fs::path root_;
+    HWND host_ = nullptr;
+};
+
+// --- word-library page -----------------------------------------------------
+
+TEST_F(OptionsPagesTest, ListsDictionaryFilesCutAtTheLastDotAndSelectsCaseInsensitively)
+{
+    writeDictionary(L"a.b", {u"x"});
+    writeDictionary(L"First", {u"x"});
+    writeDictionary(std::wstring(63, L'n'), {u"x"});  // the longest name dictionaryName holds
+    writeDictionary(std::wstring(64, L'm'), {u"x"});  // one more: cannot be stored
+    fs::create_directories(root_ / "dic" / "folder.txt");
+    std::ofstream(root_ / "dic" / "notes.md") << "not a dictionary";
+
+    HWND page = openLibraryPage();
+    std::vector<std::wstring> items = comboItems(page);
+    std::sort(items.begin(), items.end());
+    EXPECT_EQ(items, (std::vector<std::wstring>{L"First", L"a.b", std::wstring(63, L'n')}));
+    EXPECT_EQ(selectedItem(page), L"First");  // Settings say "first"
+    DestroyWindow(page);
+
+    copyBounded(Settings.dictionaryName, u"A.B");
+    page = openLibraryPage();
+    EXPECT_EQ(selectedItem(page), L"a.b");
+    DestroyWindow(page);
+
+    copyBounded(Settings.dictionaryName, u"missing");
+    page = openLibraryPage();
+    EXPECT_EQ(selectedItem(page), L"(none)");
+    DestroyWindow(page);
+}
+
+TEST_F(OptionsPagesTest, AProgramFolderTooLongForThePatternListsNothing)
+{
+    writeDictionary(L"first", {u"x"});
+    // 252 units of folder: with "dic\*.txt" and its terminator the pattern
+    // would need 262 of the 260.
+    std::wstring folder = root_.wstring() + L"\\";
+    folder.resize(252, L'x');
+    folder.back() = L'\\';
+    setProgramDir(folder);
+    HWND page = openLibraryPage();
+    EXPECT_TRUE(comboItems(page).empty());
+    DestroyWindow(page);
+
+    // The real folder next to it still lists.
+    setProgramDir(root_.wstring() + L"\\");
+    page = openLibraryPage();
+    EXPECT_EQ(comboItems(page), (std::vector<std::wstring>{L"first"}));
+    DestroyWindow(page);
+}
+
+TEST_F(OptionsPagesTest, PickingReloadsOnAWorkerAndTheOwnerWindowEnablesTheBoxAndLaysOutTheNewWord)
+{
+    startOnFirst();
+    HWND page = openLibraryPage();
+    ASSERT_EQ(selectedItem(page), L"first");
+    const LONG widthBefore = Settings.windowWidth;
+
+    pick(page, L"second");
+    // Back from the pick at once, with the reload still to be taken by the
+    // UI thread: the box stays disabled until the owner window has its notice.
+    EXPECT_EQ(wide(std::u16string_view(Settings.dictionaryName)), L"second");
+    EXPECT_TRUE(dictionaryReloadRunning());
+    EXPECT_FALSE(comboEnabled(page));
+    EXPECT_EQ(reloadNotices, 0);
+
+    ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page); }));
+    EXPECT_EQ(reloadNotices, 1);
+    EXPECT_FALSE(dictionaryReloadRunning());
+    EXPECT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"internationalisation", L"pear"}));
+    // The word window shows the new list's first entry, laid out for it.
+    EXPECT_EQ(shownWord(), L"internationalisation");
+    const WordLayout layout = layoutOf(wordStore.currentEntry());
+    EXPECT_EQ(Settings.windowWidth, layout.width);
+    EXPECT_NE(Settings.windowWidth, widthBefore);
+    RECT frame{};
+    GetWindowRect(wordWindow, &frame);
+    EXPECT_EQ(frame.right - frame.left, layout.width);
+    DestroyWindow(page);
+}
+
+TEST_F(OptionsPagesTest, APickWhileAReloadRunsIsRefused)
+{
+    startOnFirst();
+    HWND page = openLibraryPage();
+    pick(page, L"second");
+    ASSERT_TRUE(dictionaryReloadRunning());
+    // The box is disabled; a pick that still reaches the page changes nothing.
+    pick(page, L"first");
+    EXPECT_EQ(wide(std::u16string_view(Settings.dictionaryName)), L"second");
+    EXPECT_EQ(selectedItem(page), L"second");
+
+    ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page); }));
+    EXPECT_EQ(reloadNotices, 1);
+    EXPECT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"internationalisation", L"pear"}));
+    DestroyWindow(page);
+}
+
+TEST_F(OptionsPagesTest, TheSheetClosedDuringAReloadLeavesTheNextPageToBeEnabled)
+{
+    startOnFirst();
+    HWND page = openLibraryPage();
+    HWND oldCombo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
+    pick(page, L"second");
+    DestroyWindow(page);  // the sheet closes while the reload runs
+    EXPECT_FALSE(IsWindow(oldCombo));
+
+    // Opened again before the notice came: no second pick possible yet.
+    HWND again = openLibraryPage();
+    EXPECT_EQ(selectedItem(again), L"second");
+    EXPECT_FALSE(comboEnabled(again));
+    ASSERT_TRUE(pumpUntil([&] { return reloadNotices == 1; }));
+    EXPECT_TRUE(comboEnabled(again));
+    EXPECT_EQ(shownWord(), L"internationalisation");
+    DestroyWindow(again);
+
+    // Closed for good during a reload: the notice finds no page and only
+    // lays out the word window.
+    page = openLibraryPage();
+    pick(page, L"first");
+    DestroyWindow(page);
+    ASSERT_TRUE(pumpUntil([&] { return reloadNotices == 2; }));
+    EXPECT_FALSE(dictionaryReloadRunning());
+    EXPECT_EQ(shownWord(), L"cat");
+    EXPECT_EQ(Settings.windowWidth, layoutOf(wordStore.currentEntry()).width);
+}
+
+TEST_F(OptionsPagesTest, ShutdownWaitsForARunningReloadBeforeTheFinalSave)
+{
+    startOnFirst();
+    HWND page = openLibraryPage();
+    pick(page, L"second");
+    // No message loop from here on: the exit path itself must wait.
+    finishWordStore();
+    EXPECT_FALSE(dictionaryReloadRunning());
+
+    std::ifstream in(root_ / "dic" / "DAvud.bin", std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GE(bytes.size(), 24u + 1664u);
+    ProgressHeader header{};
+    std::memcpy(&header, bytes.data(), sizeof header);
+    EXPECT_EQ(header.learningCount, 2);
+    EXPECT_EQ(header.rememberedCount, 0);
+    const auto* first = reinterpret_cast<const char16_t*>(bytes.data() + 24);
+    EXPECT_EQ(wide(std::u16string_view(first, boundedLength(first, kWordUnits))), L"internationalisation");
+
+    // The notice still comes and still enables the box.
+    ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page); }));
+    DestroyWindow(page);
+}
+
+TEST_F(OptionsPagesTest, ForgetAndDeleteRemoveTheRowAndTheRowsBelowKeepTheirNumbers)
+{
+    writeDictionary(L"first", {u"zebra||斑马"});
+    wordStore.loadDictionary(u"first");
+    remember({u"w1", u"w2", u"w3", u"w4", u"w5"});
+    HWND page = openLibraryPage();
+    HWND view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
+    EXPECT_EQ(cell(view, 0, 1) + L"|" + cell(view, 0, 2) + L"|" + cell(view, 0, 3), L"w1|[p1]|意思w1");
+
+    runRememberedCommand(view, 1, IDM_REMEMBERED_FORGET);  // w2 back to learning
+    EXPECT_EQ(numbers(view), (std::vector<std::wstring>{L"1", L"3", L"4", L"5"}));
+    EXPECT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"zebra", L"w2"}));
+    EXPECT_EQ(words(WordList::remembered), (std::vector<std::wstring>{L"w1", L"w3", L"w4", L"w5"}));
+
+    ModalAnswer no;
+    no.answer = IDNO;
+    {
+        ModalWatch watch(no);
+        runRememberedCommand(view, 1, IDM_REMEMBERED_DELETE);
+    }
+    EXPECT_EQ(no.caption, L"提示");
+    EXPECT_EQ(no.text, L"确定执行删除操作吗？");
+    EXPECT_EQ(numbers(view), (std::vector<std::wstring>{L"1", L"3", L"4", L"5"}));
+
+    ModalAnswer yes;
+    yes.answer = IDYES;
+    {
+        ModalWatch watch(yes);
+        runRememberedCommand(view, 1, IDM_REMEMBERED_DELETE);  // w3
+    }
+    EXPECT_EQ(yes.text, L"确定执行删除操作吗？");
+    EXPECT_EQ(numbers(view), (std::vector<std::wstring>{L"1", L"4", L"5"}));
+    EXPECT_EQ(cell(view, 1, 1), L"w4");
+    EXPECT_EQ(words(WordList::remembered), (std::vector<std::wstring>{L"w1", L"w4", L"w5"}));
+    EXPECT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"zebra", L"w2"}));
+
+    runRememberedCommand(view, 0, 0);  // menu dismissed
+    EXPECT_EQ(numbers(view).size(), 3u);
+    DestroyWindow(page);
+}
+
+TEST_F(OptionsPagesTest, ARightClickOnTheLeftmostPixelOfARowOpensTheMenuBelowTheRowsNot)
+{
+    remember({u"apple", u"banana"});
+    HWND page = openLibraryPage();
+    HWND view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
+    RECT row{LVIR_BOUNDS, 0, 0, 0};
+    ASSERT_TRUE(SendMessageW(view, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row)));
+
+    auto rightClick = [&](int x, int y) {
+        ModalAnswer seen;
+        ModalWatch watch(seen);
+        PostMessageW(view, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+        SendMessageW(view, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+        pumpOnce();
+        return seen;
+    };
+    const ModalAnswer atEdge = rightClick(0, (row.top + row.bottom) / 2);
+    EXPECT_TRUE(atEdge.menuSeen);
+    EXPECT_EQ(atEdge.menuItems, (std::vector<std::wstring>{L"忘记", L"删除"}));
+    EXPECT_EQ(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0), 2);  // dismissed: nothing changed
+
+    const ModalAnswer below = rightClick(5, row.bottom + 3 * (row.bottom - row.top));
+    EXPECT_FALSE(below.menuSeen);
+    DestroyWindow(page);
+}
+
+TEST_F(OptionsPagesTest, AHundredThousandRememberedWordsOpenAtOnce)
+{
+    constexpr int kWords = 100000;
+    for (int i = 1; i <= kWords; ++i) {
+        WordEntry entry{};
+        const std::string word = "word" + std::to_string(i);
+        copyBounded(entry.word, std::u16string(word.begin(), word.end()));
+        copyBounded(entry.content, u"一个相当长的意思，用来占位置");
+        wordStore.insert(entry, WordList::remembered);
+    }
+    ShowWindow(host_, SW_SHOWNOACTIVATE);  // so that the first rows are really drawn
+    const auto start = std::chrono::steady_clock::now();
+    HWND page = openLibraryPage();
+    UpdateWindow(page);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    std::printf("library page with %d remembered words: created and drawn in %lld ms (budget 500 ms)\n", kWords,
+                static_cast<long long>(ms.count()));
+
+    HWND view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
+    ASSERT_EQ(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0), kWords);
+    EXPECT_EQ(cell(view, kWords - 1, 0), L"100000");
+    EXPECT_EQ(cell(view, kWords - 1, 1), L"word100000");
+    EXPECT_EQ(cell(view, kWords - 1, 3), L"一个相当长的意思，用来占位置");
+    DestroyWindow(page);
+}
+
+// --- about page ------------------------------------------------------------
+
+TEST_F(OptionsPagesTest, AboutPageShowsTheBuildLineDescriptionAndStatisticsInOrder)
+{
+    writeDictionary(L"first", {u"cat||猫", u"dog||狗", u"eel||鳗"});
+    wordStore.loadDictionary(u"first");
+    wordStore.setRemembered(wordStore.entries(WordList::learning).front(), true);
+    const ProgressHeader counters = wordStore.header();
+    ASSERT_EQ(counters.rememberedCount, 1);
+    ASSERT_EQ(counters.learningCount, 2);
+
+    HWND page = openAboutPage();
+    EXPECT_EQ(windowText(GetDlgItem(page, IDC_ABOUT_TITLE)), L"米沃拉 Mivora 1.0");
+    const std::wstring build = windowText(GetDlgItem(page, IDC_ABOUT_BUILD));
+    EXPECT_TRUE(std::regex_match(build, std::wregex(L"Build:(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+                                                    L"[ 123][0-9] [0-9]{4} [0-2][0-9]:[0-5][0-9]:[0-5][0-9]")))
+        << std::string(build.begin(), build.end());
+    EXPECT_EQ(windowText(GetDlgItem(page, IDC_ABOUT_DESCRIPTION)),
+              L"软件说明：\r\n\r\n为了边工作边背单词,因为找不到简单\r\n\r\n适用的软件,所以便有了这个软件,\r\n\r\n"
+              L"在使用过程中有任何建议欢迎提出。\r\n\r\n如果你喜欢也可以用手机扫一扫^o^");
+    const std::wstring today = std::to_wstring(counters.startDate);
+    EXPECT_EQ(today.size(), 8u);
+    EXPECT_EQ(windowText(GetDlgItem(page, IDC_ABOUT_STATISTICS)),
+              L"学习信息：\r\n\r\n记住数量: 1\r\n\r\n学习数量: 2\r\n\r\n上次时间: " + std::to_wstring(counters.lastDate) +
+                  L"\r\n\r\n开始时间: " + today);
+    // Shown as it was when the page opened.
+    wordStore.setRemembered(wordStore.entries(WordList::learning).front(), true);
+    EXPECT_NE(windowText(GetDlgItem(page, IDC_ABOUT_STATISTICS)).find(L"记住数量: 1\r\n"), std::wstring::npos);
+    DestroyWindow(page);
+}
+
+struct OpenedLink {
+    std::wstring target;
+    int show;
+};
+std::vector<OpenedLink> openedLinks;
+void recordLink(const wchar_t* target, int show)
+{
+    openedLinks.push_back({target, show});
+}
+
+TEST_F(OptionsPagesTest, LinksOpenTheGuideAndTheDictionaryFolderOnButtonDownWithAHandCursor)
+{
+    openedLinks.clear();
+    setLinkOpener(recordLink);
+    HWND page = openAboutPage();
+    HWND guide = GetDlgItem(page, IDC_ABOUT_WEB_LINK);
+    HWND folder = GetDlgItem(page, IDC_ABOUT_CHAT_LINK);
+    const std::wstring dir = root_.wstring() + L"\\";
+
+    SendMessageW(guide, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(guide, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    ASSERT_EQ(openedLinks.size(), 1u);
+    EXPECT_EQ(openedLinks[0].target, dir + L"README.html");
+    EXPECT_EQ(openedLinks[0].show, SW_SHOWMAXIMIZED);
+    SendMessageW(folder, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    ASSERT_EQ(openedLinks.size(), 2u);
+    EXPECT_EQ(openedLinks[1].target, dir + L"dic");
+    EXPECT_EQ(openedLinks[1].show, SW_SHOWMAXIMIZED);
+
+    // In a program folder without dic, the folder is made to be shown.
+    const fs::path bare = root_ / "bare";
+    fs::create_directories(bare);
+    setProgramDir(bare.wstring() + L"\\");
+    SendMessageW(folder, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    ASSERT_EQ(openedLinks.size(), 3u);
+    EXPECT_EQ(openedLinks[2].target, bare.wstring() + L"\\dic");
+    EXPECT_TRUE(fs::is_directory(bare / "dic"));
+
+    const HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    SendMessageW(folder, WM_SETCURSOR, reinterpret_cast<WPARAM>(folder), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), hand);
+    SendMessageW(GetDlgItem(page, IDC_ABOUT_TITLE), WM_SETCURSOR,
+                 reinterpret_cast<WPARAM>(GetDlgItem(page, IDC_ABOUT_TITLE)), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_NE(GetCursor(), hand);
+    DestroyWindow(page);
+}
+
+TEST_F(OptionsPagesTest, LinkColoursComeFromOneFontAndOneBrushFreedWithThePage)
+{
+    HWND page = openAboutPage();
+    HWND guide = GetDlgItem(page, IDC_ABOUT_WEB_LINK);
+    HDC dc = GetDC(guide);
+    const DWORD objectsBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+
+    const auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageW(page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(guide)));
+    ASSERT_NE(brush, nullptr);
+    const auto font = static_cast<HFONT>(GetCurrentObject(dc, OBJ_FONT));
+    for (int i = 0; i < 2000; ++i) {
+        HWND link = i % 2 == 0 ? guide : GetDlgItem(page, IDC_ABOUT_CHAT_LINK);
+        ASSERT_EQ(reinterpret_cast<HBRUSH>(SendMessageW(page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                                        reinterpret_cast<LPARAM>(link))),
+                  brush);
+        ASSERT_EQ(GetCurrentObject(dc, OBJ_FONT), font);
+        RedrawWindow(link, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    }
+    const DWORD objectsAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    // Wine's GetGuiResources answers 0; the checks on the handles stand
+    // either way.
+    EXPECT_LE(objectsAfter, objectsBefore + 2);
+    std::printf("GDI objects around 2000 link repaints: %lu before, %lu after\n", objectsBefore, objectsAfter);
+
+    EXPECT_EQ(GetTextColor(dc), static_cast<COLORREF>(0x00FF0000));
+    EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+    LOGFONTW logical{};
+    ASSERT_NE(GetObjectW(font, sizeof logical, &logical), 0);
+    LOGFONTW gui{};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof gui, &gui);
+    EXPECT_EQ(logical.lfUnderline, 1);
+    EXPECT_STREQ(logical.lfFaceName, gui.lfFaceName);
+    EXPECT_EQ(logical.lfHeight, gui.lfHeight);
+    LOGBRUSH face{};
+    ASSERT_NE(GetObjectW(brush, sizeof face, &face), 0);
+    EXPECT_EQ(face.lbColor, GetSysColor(COLOR_BTNFACE));
+    // Other statics keep the system's colours (the dialog manager's answer).
+    EXPECT_NE(reinterpret_cast<HBRUSH>(SendMessageW(page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                                    reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_ABOUT_TITLE)))),
+              brush);
+    SelectObject(dc, GetStockObject(SYSTEM_FONT));
+    ReleaseDC(guide, dc);
+
+    DestroyWindow(page);
+    EXPECT_EQ(GetObjectType(font), 0u);
+    EXPECT_EQ(GetObjectType(brush), 0u);
+}
+
+// What a look at the open sheet found: every control of the about page
+// inside the part of the page the sheet shows.
+struct SheetLook {
+    bool seen = false;
+    int controls = 0;
+    std::vector<int> cutOff;  // ids of controls reaching beyond it
+};
+SheetLook* sheetLook = nullptr;
+
+void CALLBACK lookAtSheet(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    if (openSheet == nullptr || sheetLook == nullptr || sheetLook->seen) return;
+    HWND page = PropSheet_GetCurrentPageHwnd(openSheet);
+    if (page == nullptr || !IsWindowVisible(page)) return;
+    sheetLook->seen = true;
+    // Shown is what lies inside the page, the tab control's display area
+    // and the sheet's client area at once.
+    RECT shown{};
+    GetWindowRect(page, &shown);
+    RECT tabs{};
+    HWND tabControl = PropSheet_GetTabControl(openSheet);
+    GetClientRect(tabControl, &tabs);
+    SendMessageW(tabControl, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&tabs));
+    MapWindowPoints(tabControl, nullptr, reinterpret_cast<POINT*>(&tabs), 2);
+    RECT client{};
+    GetClientRect(openSheet, &client);
+    MapWindowPoints(openSheet, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    IntersectRect(&shown, &shown, &tabs);
+    IntersectRect(&shown, &shown, &client);
+    for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r{};
+        GetWindowRect(child, &r);
+        ++sheetLook->controls;
+        if (r.left < shown.left || r.top < shown.top || r.right > shown.right || r.bottom > shown.bottom)
+            sheetLook->cutOff.push_back(GetDlgCtrlID(child));
+    }
+    KillTimer(nullptr, timer);
+    PropSheet_PressButton(openSheet, PSBTN_CANCEL);
+}
+
+TEST_F(OptionsPagesTest, TheAboutPageIsShownWholeInTheSheet)
+{
+    maximizedWidth = 1280;
+    maximizedHeight = 800;
+    SheetLook look;
+    sheetLook = &look;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, lookAtSheet);
+    openOptionsSheet(ownerWindow, 2);  // returns when the look has pressed Cancel
+    KillTimer(nullptr, timer);
+    sheetLook = nullptr;
+    ASSERT_TRUE(look.seen);
+    EXPECT_EQ(look.controls, 9);
+    EXPECT_TRUE(look.cutOff.empty()) << look.cutOff.size() << " controls cut off, the first id "
+                                     << (look.cutOff.empty() ? 0 : look.cutOff.front());
+    EXPECT_EQ(openSheet, nullptr);
+}
+
+}  // namespace
