@@ -27,7 +27,12 @@ WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wor
     const bool overWide = clampToInt(width) > oneLineLimit;
     if (wordLength <= kShortWordUnits && !overWide) {
         layout.width = clampToInt(width);
-        layout.height = clampToInt(2.0 + word.cy);
+        // The line is as tall as the word; an empty word (a loading line
+        // without a dictionary name) measures no height at all, and the
+        // other two texts still need their line.
+        LONG line = word.cy;
+        if (word.cx == 0) line = phonetic.cy > content.cy ? phonetic.cy : content.cy;
+        layout.height = clampToInt(2.0 + line);
         layout.wordX = 1;
         layout.phoneticX = clampToInt(5.0 + word.cx);
         layout.contentX = clampToInt(5.0 + word.cx + phonetic.cx);

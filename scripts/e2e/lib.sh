@@ -136,10 +136,11 @@ e2e_settings_int() {
 }
 
 # e2e_start [var]: starts Mivora.exe from its folder; its pid goes into
-# E2E_PID (or into the named variable). Wine's loader execs itself into the
+# E2E_PID (or into the named variable). Its output goes to a log in
+# E2E_LOG_DIR (default: the folder itself). Wine's loader execs itself into the
 # Windows process, so the pid's exit status is the program's exit code.
 e2e_start() {
-    local log=$E2E_DIR/mivora-$((${#E2E_PIDS[@]} + 1)).log
+    local log=${E2E_LOG_DIR:-$E2E_DIR}/mivora-$((${#E2E_PIDS[@]} + 1)).log
     (cd "$E2E_DIR" && exec "$(mivora_wine_binary)" ./Mivora.exe) </dev/null >"$log" 2>&1 9>&- &
     local pid=$!
     E2E_PIDS+=("$pid")

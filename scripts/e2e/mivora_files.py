@@ -21,6 +21,9 @@ Used as a module (import mivora_files) or from the shell:
   mivora_files.py progress-write <file> <remembered words> <learning words>
   mivora_files.py dictionary <file> <line>...
   mivora_files.py dictionary-generated <file> <count>
+  mivora_files.py folder-verify <folder before> <folder after>
+      the user's files after a run are unchanged or complete and loadable,
+      never torn and never replaced by less than they held (see verify_folder)
 """
 import datetime
 import struct
@@ -176,6 +179,84 @@ def generated_lines(count):
     return [f"word{i:04d}|wɜːd{i}|n. 第{i}个词" for i in range(count)]
 
 
+def progress_state(data):
+    """'missing', 'empty', 'complete' or 'unreadable' for a progress file's bytes."""
+    if data is None:
+        return "missing"
+    if not data:
+        return "empty"
+    if len(data) < HEADER_BYTES:
+        return "unreadable"
+    learning, remembered = struct.unpack_from("<2i", data)
+    if learning < 0 or remembered < 0 or len(data) != HEADER_BYTES + RECORD_BYTES * (learning + remembered):
+        return "unreadable"
+    return "complete"
+
+
+def _read(path):
+    try:
+        return open(path, "rb").read()
+    except FileNotFoundError:
+        return None
+
+
+def _records(data):
+    """The set of whole records of a complete progress file."""
+    count = (len(data) - HEADER_BYTES) // RECORD_BYTES
+    return {data[HEADER_BYTES + RECORD_BYTES * i: HEADER_BYTES + RECORD_BYTES * (i + 1)] for i in range(count)}
+
+
+def verify_folder(before, after):
+    """Compares a program folder after a run with its copy from before the
+    run; returns a list of problems (empty when all is well):
+      - every dictionary (dic/*.txt) is byte for byte what it was;
+      - mivora.bin is unchanged, or a whole record: 284 bytes where it was
+        shorter or missing, and a longer file keeps its bytes after 284;
+      - dic/DAvud.bin is unchanged, or complete (its counts match its length)
+        and holds every record it held; a file that could not be read whole
+        (torn, counts that do not fit) is never lost: its bytes are still in
+        dic, as DAvud.bin or kept aside under another name.
+    """
+    import os
+    problems = []
+    dic_before, dic_after = os.path.join(before, "dic"), os.path.join(after, "dic")
+    names_before = sorted(os.listdir(dic_before)) if os.path.isdir(dic_before) else []
+    for name in names_before:
+        if name.lower().endswith(".txt") and _read(os.path.join(dic_after, name)) != _read(os.path.join(dic_before, name)):
+            problems.append(f"dictionary {name} changed or vanished")
+
+    old, new = _read(os.path.join(before, "mivora.bin")), _read(os.path.join(after, "mivora.bin"))
+    if new != old:
+        if new is None:
+            problems.append("mivora.bin vanished")
+        elif old is None or len(old) < SETTINGS_BYTES:
+            if len(new) != SETTINGS_BYTES:
+                problems.append(f"mivora.bin is {len(new)} bytes, expected a whole record of {SETTINGS_BYTES}")
+        elif len(new) != len(old) or new[SETTINGS_BYTES:] != old[SETTINGS_BYTES:]:
+            problems.append(f"mivora.bin of {len(old)} bytes became {len(new)} bytes or lost its tail")
+
+    old = _read(os.path.join(dic_before, "DAvud.bin"))
+    new = _read(os.path.join(dic_after, "DAvud.bin"))
+    state_before, state_after = progress_state(old), progress_state(new)
+    if new != old:
+        # An empty file is what a first start leaves before there is anything
+        # to save; it loads as no progress at all.
+        allowed = ("missing", "empty", "complete") if state_before in ("missing", "empty") else ("missing", "complete")
+        if state_after not in allowed:
+            problems.append(f"DAvud.bin is left {state_after} ({len(new)} bytes)")
+        if state_before == "complete":
+            if state_after != "complete":
+                problems.append("the complete DAvud.bin is gone")
+            elif not _records(old) <= _records(new):
+                problems.append("DAvud.bin lost records it held")
+        elif state_before == "unreadable":
+            others = [n for n in (os.listdir(dic_after) if os.path.isdir(dic_after) else [])
+                      if n != "DAvud.bin" and _read(os.path.join(dic_after, n)) == old]
+            if not others:
+                problems.append(f"the unreadable DAvud.bin ({len(old)} bytes) was replaced and not kept aside")
+    return problems
+
+
 def _main(argv):
     command, args = argv[1], argv[2:]
     if command == "settings-write":
@@ -211,6 +292,13 @@ def _main(argv):
         open(args[0], "wb").write(dictionary_bytes(args[1:]))
     elif command == "dictionary-generated":
         open(args[0], "wb").write(dictionary_bytes(generated_lines(int(args[1]))))
+    elif command == "folder-verify":
+        problems = verify_folder(args[0], args[1])
+        for problem in problems:
+            print("  " + problem)
+        if problems:
+            sys.exit(1)
+        print("files ok")
     else:
         sys.exit(f"unknown command {command}")
 

@@ -138,6 +138,15 @@ TEST(WordPlacement, AOneLineEntryWiderThanTheScreenWraps)
     EXPECT_FALSE(computeLayout(word, phonetic, content, 21, 1280).overWide);
 }
 
+TEST(WordPlacement, AnEmptyWordStillGetsALineForTheOtherTexts)
+{
+    // Measuring an empty text gives no height.
+    const WordLayout layout = computeLayout({0, 0}, {30, 18}, {80, 18}, 0);
+    EXPECT_FALSE(layout.wrapped);
+    EXPECT_EQ(layout.height, 20);
+    EXPECT_EQ(layout.width, 120);
+}
+
 TEST(WordPlacement, FittingKeepsTheCountedSizeWhenTheTextFits)
 {
     WordLayout layout = computeLayout({1300, 20}, {40, 20}, {700, 20}, 30);
