@@ -61,8 +61,9 @@ void wordwindow::onLeftButtonUp(HWND window)
     if (dragMoved) {
         Settings.windowX = dragCursor.x - grabOffset.x;
         Settings.windowY = dragCursor.y - grabOffset.y;
-        // Let go partly past the screen's edge: shown inside it again.
-        placeWordWindow(window, currentWorkAreaFor({Settings.windowX, Settings.windowY}));
+        // Let go partly past the screen's edge, or on another monitor: laid
+        // out for that monitor and shown inside its work area.
+        SendMessageW(window, WM_TIMER, TIMER_SWITCH, 1);
     }
     dragMoved = false;
     ReleaseCapture();
