@@ -427,6 +427,14 @@ TEST_F(WordPlacementWindowTest, ADisplayChangeBringsItBack)
     expectInsideWorkArea();
     EXPECT_EQ(frame().right, work_.right);
     EXPECT_EQ(Settings.windowX, 3000);
+
+    // The same when only the work area changed (a task bar moved); other
+    // setting changes leave the window where it is.
+    SetWindowPos(wordWindow, nullptr, 3000, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(wordWindow, WM_SETTINGCHANGE, SPI_SETDESKWALLPAPER, 0);
+    EXPECT_EQ(frame().left, 3000);
+    SendMessageW(wordWindow, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+    expectInsideWorkArea();
 }
 
 TEST_F(WordPlacementWindowTest, DraggedPastTheEdgeItIsShownInsideAndAClickStoresNothing)
