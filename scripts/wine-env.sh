@@ -11,26 +11,53 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 export LC_ALL=C.UTF-8
 
-mivora_wine() {
-    if command -v wine64 >/dev/null 2>&1; then wine64 "$@"; else wine "$@"; fi
+# The one way this tree runs Wine: the 64-bit loader where it is installed
+# apart, else the one that is. Wine's loader execs itself into the Windows
+# process, so the pid of a started program is the program's.
+mivora_wine_binary() {
+    if command -v wine64 >/dev/null 2>&1; then command -v wine64; else command -v wine; fi
 }
 
+mivora_wine() {
+    "$(mivora_wine_binary)" "$@"
+}
+
+# The one place an X server is started. mivora_start_xvfb [:N] starts Xvfb on
+# display :N (or, without one, on the first free display), waits until it
+# answers and exports DISPLAY; its pid is left in MIVORA_XVFB_PID. Fails when
+# no server came up.
+mivora_start_xvfb() {
+    local fdfile i
+    MIVORA_XVFB_PID=""
+    if [ $# -gt 0 ]; then
+        Xvfb "$1" -screen 0 1280x800x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+        MIVORA_XVFB_PID=$!
+        for i in $(seq 1 50); do DISPLAY=$1 xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+        DISPLAY=$1 xdpyinfo >/dev/null 2>&1 || return 1
+        export DISPLAY=$1
+        return 0
+    fi
+    fdfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" </dev/null >/dev/null 2>&1 9>&- &
+    MIVORA_XVFB_PID=$!
+    for i in $(seq 1 50); do [ -s "$fdfile" ] && break; sleep 0.1; done
+    if ! [ -s "$fdfile" ]; then
+        rm -f "$fdfile"
+        return 1
+    fi
+    export DISPLAY=:$(head -n 1 "$fdfile" | tr -d '[:space:]')
+    rm -f "$fdfile"
+}
+
+# A display for Wine: the given DISPLAY when it answers; else :87, started
+# here when nothing answers there; else any free display.
 mivora_display() {
     if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
     export DISPLAY=:87
-    if ! xdpyinfo >/dev/null 2>&1; then
-        Xvfb :87 -screen 0 1280x800x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
-        for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-    fi
-    # :87 taken by something that is not a usable X server: any free display.
-    if ! xdpyinfo >/dev/null 2>&1; then
-        local fdfile
-        fdfile=$(mktemp)
-        Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" </dev/null >/dev/null 2>&1 9>&- &
-        for _ in $(seq 1 50); do [ -s "$fdfile" ] && break; sleep 0.1; done
-        [ -s "$fdfile" ] && export DISPLAY=:$(head -n 1 "$fdfile" | tr -d '[:space:]')
-        rm -f "$fdfile"
-    fi
+    xdpyinfo >/dev/null 2>&1 && return 0
+    mivora_start_xvfb :87 && return 0
+    # :87 taken by something that is not a usable X server.
+    mivora_start_xvfb
 }
 
 # Whether Wine's service processes run for this prefix; another prefix's

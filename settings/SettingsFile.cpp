@@ -116,7 +116,15 @@ SettingsLoad loadSettingsFile(const std::filesystem::path& file, SettingsRecord&
         unsigned char image[kRecordBytes] = {};
         std::size_t got = std::fread(image, 1, kRecordBytes, in);
         std::fclose(in);
-        (void)got;  // a short file is taken as it is
+        if (got < kRecordBytes) {
+            // A file cut short (0 bytes after a failed write, a copy that
+            // stopped) holds only the fields it has; the rest take their
+            // defaults. Zeros there would mean black text on a black window,
+            // an empty font and no dictionary.
+            SettingsRecord defaults{};
+            applyDefaultSettings(defaults, maximizedWidth);
+            std::memcpy(image + got, reinterpret_cast<const unsigned char*>(&defaults) + got, kRecordBytes - got);
+        }
         std::memcpy(&record, image, kRecordBytes);
         // The rest of the program treats both as C strings.
         record.font.lfFaceName[std::size(record.font.lfFaceName) - 1] = u'\0';

@@ -15,15 +15,24 @@ int clampToInt(double value)
 
 }  // namespace
 
-WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wordLength)
+WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wordLength, int oneLineLimit)
 {
     WordLayout layout;
-    if (wordLength <= kShortWordUnits) {
-        // One line: the word, 4 pixels of gap, the phonetic, the content
-        // directly after it, and 5 pixels to spare on the right.
-        const double width = 10.0 + word.cx + phonetic.cx + content.cx;
+    // One line: the word, 4 pixels of gap, the phonetic, the content
+    // directly after it, and 5 pixels to spare on the right.
+    const double width = 10.0 + word.cx + phonetic.cx + content.cx;
+    // A line wider than the screen would run off it (a meaning of 255
+    // characters is thousands of pixels long): such an entry wraps.
+    // (Compared once clamped: the default limit INT_MAX means none.)
+    const bool overWide = clampToInt(width) > oneLineLimit;
+    if (wordLength <= kShortWordUnits && !overWide) {
         layout.width = clampToInt(width);
-        layout.height = clampToInt(2.0 + word.cy);
+        // The line is as tall as the word; an empty word (a loading line
+        // without a dictionary name) measures no height at all, and the
+        // other two texts still need their line.
+        LONG line = word.cy;
+        if (word.cx == 0) line = phonetic.cy > content.cy ? phonetic.cy : content.cy;
+        layout.height = clampToInt(2.0 + line);
         layout.wordX = 1;
         layout.phoneticX = clampToInt(5.0 + word.cx);
         layout.contentX = clampToInt(5.0 + word.cx + phonetic.cx);
@@ -33,11 +42,33 @@ WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wor
     // plus half a line of spacing; the content one line more than its whole
     // multiples. The phonetic shares the content's lines and is not counted.
     layout.wrapped = true;
+    layout.overWide = wordLength <= kShortWordUnits;
     layout.width = kWrapWidth;
     const double wordLines = static_cast<double>(word.cx / kWrapWidth) + 1.5;
     const double contentLines = static_cast<double>(content.cx / kWrapWidth) + 1.0;
     layout.height = clampToInt(wordLines * word.cy + contentLines * content.cy);
     return layout;
+}
+
+void fitWrappedLayout(WordLayout& layout, SIZE word, SIZE content, int wordTextHeight, int blockTextHeight)
+{
+    if (!layout.wrapped) return;
+    const int width = layout.width > 0 ? layout.width : kWrapWidth;
+    // The counted lines, as computeLayout counts them: the word's region
+    // with its half line of spacing, and the block's lines.
+    const double countedWord = (static_cast<double>(word.cx / width) + 1.5) * word.cy;
+    const double countedBlock = (static_cast<double>(content.cx / width) + 1.0) * content.cy;
+    // The phonetic shares the block's lines but was never counted, and
+    // DrawTextW breaks at spaces, not at multiples of the width: where the
+    // text really needs more, it gets it.
+    const double wordRegion = wordTextHeight > 0 && wordTextHeight + word.cy / 2.0 > countedWord
+                                  ? wordTextHeight + word.cy / 2.0
+                                  : countedWord;
+    const double block = blockTextHeight > countedBlock ? blockTextHeight : countedBlock;
+    layout.blockHeight = clampToInt(block);
+    // Nothing measured beyond the counted lines: exactly the counted height
+    // (the sum truncated once, as computeLayout does).
+    layout.height = clampToInt(wordRegion + block);
 }
 
 int wrappedBlockTop(int bottom, SIZE content, int windowWidth)

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <cstddef>
 
 // Words up to this many UTF-16 units sit on one line with their phonetic and
@@ -14,6 +15,14 @@ constexpr int kWrapWidth = 600;
 
 struct WordLayout {
     bool wrapped = false;  // the long layout
+    // A short word whose one line would be wider than the screen allows,
+    // wrapped like a long one.
+    bool overWide = false;
+    // Long layout only: the height of the phonetic-and-content block at the
+    // bottom of the window, once fitted to the text as it really wraps
+    // (fitWrappedLayout); 0 until then, when it is counted from the content's
+    // extent (wrappedBlockTop).
+    int blockHeight = 0;
     int width = 0;
     int height = 0;
     // Left edges of the three texts on the single line of the short layout
@@ -24,8 +33,17 @@ struct WordLayout {
 };
 
 // The window size and text positions for texts of the given extents, the
-// word being `wordLength` UTF-16 units long.
-WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wordLength);
+// word being `wordLength` UTF-16 units long. A one-line layout wider than
+// `oneLineLimit` (the width of the monitor's work area) becomes a long one.
+WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wordLength,
+                         int oneLineLimit = INT_MAX);
+
+// Makes a long layout tall enough for its texts as they really wrap: the
+// word takes `wordTextHeight` pixels from the top (plus half a line of
+// spacing), the phonetic and content `blockTextHeight` at the bottom, both
+// measured at the layout's width. Where the counted lines already suffice
+// the layout keeps exactly its size; it only ever grows. Sets blockHeight.
+void fitWrappedLayout(WordLayout& layout, SIZE word, SIZE content, int wordTextHeight, int blockTextHeight);
 
 // Top of the phonetic-and-content block of the long layout: it is given as
 // many lines as the content needs at `windowWidth`, counted up from `bottom`.

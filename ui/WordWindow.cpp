@@ -3,6 +3,7 @@
 // WordWindowInteraction.cpp.
 #include "ui/WordWindow.h"
 
+#include <climits>
 #include <memory>
 #include <new>
 #include <string>
@@ -14,6 +15,7 @@
 #include "store/Wide.h"
 #include "store/WordGet.h"
 #include "ui/WordLayout.h"
+#include "ui/WordPlacement.h"
 #include "ui/WordWindowInternal.h"
 
 HFONT wordFont = nullptr;
@@ -26,6 +28,11 @@ wchar_t composeBuffer[kComposeUnits] = {};
 namespace {
 
 constexpr BYTE kWindowAlpha = 250;
+
+// The last layout and the one-line limit it was made under; painting draws
+// by them and measures nothing.
+WordLayout laidOut;
+int laidOutLineLimit = INT_MAX;
 
 // The start-up load thread. Unlike a fire-and-forget thread it keeps its
 // handle until someone has waited for it: the shell must be able to let a
@@ -138,10 +145,16 @@ void advanceAndLayout(HWND window, LPARAM lParam)
     }
     const WordEntry entry = wordStore.currentEntry();
     measure(window, entry);
-    const WordLayout layout = computeLayout(wordExtent, phoneticExtent, contentExtent, wordLength(entry));
+    // The monitor of the stored corner (or the nearest one) decides how wide
+    // one line may be and where the window is shown.
+    const RECT work = currentWorkAreaFor({Settings.windowX, Settings.windowY});
+    laidOutLineLimit = oneLineLimitFor(work);
+    WordLayout layout = computeLayout(wordExtent, phoneticExtent, contentExtent, wordLength(entry), laidOutLineLimit);
+    fitToWrappedText(window, wordFont, entry, wordExtent, contentExtent, layout);
+    laidOut = layout;
     Settings.windowWidth = layout.width;
     Settings.windowHeight = layout.height;
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, layout.width, layout.height, SWP_NOACTIVATE | SWP_NOMOVE);
+    placeWordWindow(window, work);
     InvalidateRect(window, nullptr, TRUE);
 }
 
@@ -160,7 +173,7 @@ void paint(HWND window)
         const std::size_t length = wordLength(entry);
         // Positions come from the extents of the last layout, never from a
         // new measurement.
-        const WordLayout layout = computeLayout(wordExtent, phoneticExtent, contentExtent, length);
+        const WordLayout layout = computeLayout(wordExtent, phoneticExtent, contentExtent, length, laidOutLineLimit);
         SetTextColor(dc, Settings.wordColor);
         if (!layout.wrapped) {
             TextOutW(dc, layout.wordX, 1, as_wcstr(entry.word), static_cast<int>(length));
@@ -181,7 +194,9 @@ void paint(HWND window)
                                           std::u16string_view(entry.content, contentUnits));
             // The phonetic shares the content's colour in this layout.
             SetTextColor(dc, Settings.contentColor);
-            r.top = wrappedBlockTop(r.bottom, contentExtent, Settings.windowWidth);
+            r.top = laidOut.wrapped && laidOut.blockHeight > 0
+                        ? r.bottom - laidOut.blockHeight
+                        : wrappedBlockTop(r.bottom, contentExtent, Settings.windowWidth);
             DrawTextW(dc, composeBuffer, static_cast<int>(n), &r, DT_EDITCONTROL | DT_WORDBREAK | DT_BOTTOM);
         }
     }
@@ -242,6 +257,15 @@ LRESULT CALLBACK wordWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_LBUTTONUP:
         wordwindow::onLeftButtonUp(window);
+        break;
+    case WM_DISPLAYCHANGE:
+        // A monitor may have gone, or changed its size: lay out again, which
+        // also puts the window back on a screen.
+        if (!Settings.titleBarMode) SendMessageW(window, WM_TIMER, TIMER_SWITCH, 1);
+        break;
+    case WM_SETTINGCHANGE:
+        // A task bar moved or grew: the work area is another.
+        if (wParam == SPI_SETWORKAREA && !Settings.titleBarMode) SendMessageW(window, WM_TIMER, TIMER_SWITCH, 1);
         break;
     default:
         break;

@@ -8,6 +8,7 @@
 #include "store/Text.h"
 #include "store/Wide.h"
 #include "store/WordGet.h"
+#include "ui/WordPlacement.h"
 #include "ui/WordWindow.h"
 #include "ui/WordWindowInternal.h"
 
@@ -53,18 +54,16 @@ void wordwindow::onMouseMove(HWND window, WPARAM keys)
 
 void wordwindow::onLeftButtonUp(HWND window)
 {
+    // Only a drag stores a corner. A click without one would combine the new
+    // grab offset with the cursor of some earlier drag, and storing where
+    // the window is would make a shift off the screen's edge (made for one
+    // wide entry) the user's choice for good.
     if (dragMoved) {
         Settings.windowX = dragCursor.x - grabOffset.x;
         Settings.windowY = dragCursor.y - grabOffset.y;
-    } else {
-        // A click without a drag: the formula above would combine the new
-        // grab offset with the cursor of some earlier drag. Store where the
-        // window really is, which is what the probe and the next start use.
-        RECT frame;
-        if (GetWindowRect(window, &frame)) {
-            Settings.windowX = frame.left;
-            Settings.windowY = frame.top;
-        }
+        // Let go partly past the screen's edge, or on another monitor: laid
+        // out for that monitor and shown inside its work area.
+        SendMessageW(window, WM_TIMER, TIMER_SWITCH, 1);
     }
     dragMoved = false;
     ReleaseCapture();
@@ -162,10 +161,10 @@ void probeBackground()
     {
         wordwindow::WindowDC screen(desktop, true);
         if (screen.get() != nullptr) {
-            // Ten pixels below the stored corner; a corner near INT_MAX
-            // simply reads nothing.
-            const std::int64_t y = static_cast<std::int64_t>(Settings.windowY) + 10;
-            if (y <= INT32_MAX) colour = GetPixel(screen.get(), Settings.windowX, static_cast<int>(y));
+            // Below the corner where the window really is, which is not the
+            // stored one when it was moved to stay on the screen.
+            const POINT at = probePoint(wordWindow);
+            colour = GetPixel(screen.get(), at.x, at.y);
         }
     }
     adoptBackgroundColor(colour);

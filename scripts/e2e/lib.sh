@@ -55,23 +55,16 @@ e2e_cleanup() {
     fi
 }
 
-# An X server on the first free display; DISPLAY points to it.
+# An X server of the scenario's own, on the first free display; DISPLAY
+# points to it.
 e2e_start_xvfb() {
-    local fdfile=$E2E_DIR/xvfb.display
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" </dev/null >/dev/null 2>&1 9>&- &
-    E2E_XVFB_PID=$!
-    local i
-    for i in $(seq 1 50); do
-        [ -s "$fdfile" ] && break
-        sleep 0.1
-    done
-    [ -s "$fdfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=:$(head -n 1 "$fdfile" | tr -d '[:space:]')
+    mivora_start_xvfb || { echo "Xvfb did not start" >&2; exit 1; }
+    E2E_XVFB_PID=$MIVORA_XVFB_PID
 }
 
-e2e_wine() {
-    if command -v wine64 >/dev/null 2>&1; then wine64 "$@"; else wine "$@"; fi
-}
+# Kept for the scenarios that call them: the one launcher of wine-env.sh.
+e2e_wine() { mivora_wine "$@"; }
+e2e_wine_binary() { mivora_wine_binary; }
 
 # e2e_begin <build dir> <scenario>: a fresh, empty program folder with
 # Mivora.exe, and Wine ready on the display.
@@ -113,80 +106,46 @@ e2e_shipped_dictionary() {
     cp "$E2E_SOURCE/dic/英语四级词汇.txt" "$E2E_DIR/dic/"
 }
 
+# The layouts of the program's files live in mivora_files.py.
+E2E_FILES=$E2E_SOURCE/scripts/e2e/mivora_files.py
+e2e_files() { python3 "$E2E_FILES" "$@"; }
+
 # e2e_small_dictionary <name> <count>: dic/<name>.txt with <count> generated
 # entries, UTF-16LE with CR LF like the shipped one.
 e2e_small_dictionary() {
-    python3 - "$E2E_DIR/dic/$1.txt" "$2" <<'PY'
-import sys
-path, count = sys.argv[1], int(sys.argv[2])
-lines = "".join(f"word{i:04d}|wɜːd{i}|n. 第{i}个词\r\n" for i in range(count))
-open(path, "wb").write(lines.encode("utf-16-le"))
-PY
+    e2e_files dictionary-generated "$E2E_DIR/dic/$1.txt" "$2"
 }
 
 # e2e_dictionary <name> <line>...: dic/<name>.txt holding exactly these
 # lines, in the shipped dictionary's encoding.
 e2e_dictionary() {
-    python3 - "$E2E_DIR/dic/$1.txt" "${@:2}" <<'PY'
-import sys
-open(sys.argv[1], "wb").write("".join(line + "\r\n" for line in sys.argv[2:]).encode("utf-16-le"))
-PY
+    e2e_files dictionary "$E2E_DIR/dic/$1.txt" "${@:2}"
 }
 
 # e2e_settings_file [field=value ...]: writes mivora.bin as the program
-# would default it, with the given integer fields changed (autoStart,
-# autoSwitch, titleBarMode, windowX, cycleSize ...), the font's byte fields
-# (lfCharSet, lfQuality ...) or dictionaryName.
+# would default it, with the given fields changed (autoStart, autoSwitch,
+# titleBarMode, windowX, cycleSize ..., the font's fields such as lfCharSet
+# or lfQuality, or dictionaryName).
 e2e_settings_file() {
-    python3 - "$E2E_DIR/mivora.bin" "$@" <<'PY'
-import struct, sys
-path, overrides = sys.argv[1], dict(a.split("=", 1) for a in sys.argv[2:])
-ints = ["autoStart", "autoSwitch", "transparentBackground", "sampleBackground", "reservedFlag",
-        "titleBarMode", "windowX", "windowY", "windowWidth", "windowHeight", "wordColor",
-        "phoneticColor", "contentColor", "backgroundColor", "switchSeconds", "cycleSize"]
-values = dict(autoStart=0, autoSwitch=1, transparentBackground=0, sampleBackground=1, reservedFlag=0,
-              titleBarMode=0, windowX=900, windowY=48, windowWidth=200, windowHeight=36,
-              wordColor=0xFF0000, phoneticColor=0x0F000F, contentColor=0x336600,
-              backgroundColor=0xFFFFFF, switchSeconds=10, cycleSize=15)
-font = dict(lfItalic=0, lfUnderline=0, lfStrikeOut=0, lfCharSet=0, lfOutPrecision=3,
-            lfClipPrecision=2, lfQuality=1, lfPitchAndFamily=0x22)
-name = overrides.pop("dictionaryName", "英语四级词汇")
-for key, value in overrides.items():
-    fields = values if key in values else font if key in font else None
-    if fields is None:
-        sys.exit(f"unknown settings field {key}")
-    fields[key] = int(value, 0)
-def utf16(text, units):
-    raw = text.encode("utf-16-le")[: 2 * (units - 1)]
-    return raw + b"\0" * (2 * units - len(raw))
-record = struct.pack("<10i4I2i", *[values[k] for k in ints])
-record += struct.pack("<5i8B", -16, 0, 0, 0, 400, *font.values()) + utf16("Arial", 32)
-record += utf16(name, 64)
-assert len(record) == 284
-open(path, "wb").write(record)
-PY
+    e2e_files settings-write "$E2E_DIR/mivora.bin" "$@" || e2e_fail "settings file"
 }
 
-# e2e_settings_int <field offset>: a 32-bit field of mivora.bin.
+# e2e_settings_int <field offset or name>: a 32-bit field of mivora.bin.
 e2e_settings_int() {
-    python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(); print(struct.unpack_from("<i", d, int(sys.argv[2]))[0])' \
-        "$E2E_DIR/mivora.bin" "$1"
+    e2e_files settings-int "$E2E_DIR/mivora.bin" "$1"
 }
 
 # e2e_start [var]: starts Mivora.exe from its folder; its pid goes into
-# E2E_PID (or into the named variable). Wine's loader execs itself into the
+# E2E_PID (or into the named variable). Its output goes to a log in
+# E2E_LOG_DIR (default: the folder itself). Wine's loader execs itself into the
 # Windows process, so the pid's exit status is the program's exit code.
 e2e_start() {
-    local log=$E2E_DIR/mivora-$((${#E2E_PIDS[@]} + 1)).log
-    (cd "$E2E_DIR" && exec "$(e2e_wine_binary)" ./Mivora.exe) </dev/null >"$log" 2>&1 9>&- &
+    local log=${E2E_LOG_DIR:-$E2E_DIR}/mivora-$((${#E2E_PIDS[@]} + 1)).log
+    (cd "$E2E_DIR" && exec "$(mivora_wine_binary)" ./Mivora.exe) </dev/null >"$log" 2>&1 9>&- &
     local pid=$!
     E2E_PIDS+=("$pid")
     if [ $# -gt 0 ]; then printf -v "$1" '%s' "$pid"; else E2E_PID=$pid; fi
     e2e_log "started Mivora.exe (pid $pid)"
-}
-
-e2e_wine_binary() {
-    if command -v wine64 >/dev/null 2>&1; then command -v wine64; else command -v wine; fi
 }
 
 # e2e_wait_exit <pid> <seconds> <expected code>
@@ -414,21 +373,5 @@ e2e_delete_run_value() {
 # e2e_check_progress <file> <remembered> <learning> [first word]: the
 # progress file holds exactly these records, with today's dates.
 e2e_check_progress() {
-    python3 - "$@" <<'PY' || e2e_fail "progress file check"
-import datetime, struct, sys
-path, remembered, learning = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-first = sys.argv[4] if len(sys.argv) > 4 else None
-data = open(path, "rb").read()
-expected = 24 + 1664 * (remembered + learning)
-assert len(data) == expected, f"{path}: {len(data)} bytes, expected {expected}"
-learn, rem, r1, r2, start, last = struct.unpack_from("<6i", data)
-assert (rem, learn) == (remembered, learning), f"counts {rem}/{learn}"
-today = datetime.date.today()
-days = {int(d.strftime("%Y%m%d")) for d in (today, today - datetime.timedelta(days=1))}
-assert last in days and start in days, f"dates start {start} last {last}"
-if first is not None:
-    word = data[24 + 1664 * remembered: 24 + 1664 * remembered + 1024].decode("utf-16-le").split("\0")[0]
-    assert word == first, f"first learning word {word!r}, expected {first!r}"
-print(f"progress ok: {rem} remembered, {learn} learning, start {start}, last {last}")
-PY
+    e2e_files progress-check "$@" || e2e_fail "progress file check"
 }

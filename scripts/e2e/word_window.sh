@@ -109,14 +109,7 @@ e2e_log "mivora.bin: corner and size $stored"
 [ "$(cut -d' ' -f3-4 <<<"$stored")" = "$(cut -d' ' -f3-4 <<<"$dragged")" ] ||
     e2e_fail "stored size $stored, expected the size on the screen $dragged"
 e2e_check_progress "$E2E_DIR/dic/DAvud.bin" 1 2 apple
-words=$(python3 -c '
-import struct, sys
-data = open(sys.argv[1], "rb").read()
-learning, remembered = struct.unpack_from("<2i", data)
-words = [data[24 + 1664 * i: 24 + 1664 * i + 1024].decode("utf-16-le").split("\0")[0]
-         for i in range(learning + remembered)]
-print(" ".join(words[:remembered]), "|", " ".join(words[remembered:]))
-' "$E2E_DIR/dic/DAvud.bin")
+words=$(e2e_files progress-words "$E2E_DIR/dic/DAvud.bin")
 e2e_log "DAvud.bin: remembered | learning: $words"
 [ "$words" = "banana | apple cherry" ] || e2e_fail "DAvud.bin words: $words"
 

@@ -198,8 +198,11 @@ TEST_F(SettingsFileTest, ExistingFileIsTakenAsItIs)
     EXPECT_EQ(imageOf(again), imageOf(r));
 }
 
-TEST_F(SettingsFileTest, ShortFileFillsOnlyTheStartAndLeavesTheRestZero)
+TEST_F(SettingsFileTest, ShortFileFillsTheStartAndDefaultsTheRest)
 {
+    SettingsRecord defaults{};
+    applyDefaultSettings(defaults, 1920);
+    const Bytes defaultImage = imageOf(defaults);
     for (std::size_t size : {std::size_t{0}, std::size_t{60}, std::size_t{283}}) {
         SCOPED_TRACE(size);
         Bytes content = pattern(size, 3);
@@ -209,7 +212,7 @@ TEST_F(SettingsFileTest, ShortFileFillsOnlyTheStartAndLeavesTheRestZero)
         ASSERT_EQ(loadSettingsFile(file_, r, 1920), SettingsLoad::FromFile);
         Bytes image = imageOf(r);
         Bytes expected = content;
-        expected.resize(284, 0);
+        expected.insert(expected.end(), defaultImage.begin() + static_cast<std::ptrdiff_t>(size), defaultImage.end());
         // Short of the strings' last units, which are always cleared.
         expected[92 + 62] = expected[92 + 63] = 0;
         expected[156 + 126] = expected[156 + 127] = 0;
@@ -217,16 +220,26 @@ TEST_F(SettingsFileTest, ShortFileFillsOnlyTheStartAndLeavesTheRestZero)
         EXPECT_EQ(readBytes(file_), content) << "loading must not rewrite the file";
     }
 
-    // The 60-byte case in field terms: nothing after switchSeconds is defaulted.
+    // The 60-byte case in field terms: the fields it holds are the file's,
+    // the ones after switchSeconds their defaults, not zeros (a zero font
+    // and no dictionary would show nothing readable).
     ASSERT_TRUE(writeBytes(file_, pattern(60, 9)));
     SettingsRecord r{};
     ASSERT_EQ(loadSettingsFile(file_, r, 1920), SettingsLoad::FromFile);
     EXPECT_EQ(static_cast<std::uint32_t>(r.switchSeconds), get32(pattern(60, 9), 56));
-    EXPECT_EQ(r.cycleSize, 0);
-    EXPECT_EQ(r.font.lfHeight, 0);
-    EXPECT_EQ(r.font.lfWeight, 0);
-    EXPECT_EQ(r.font.lfFaceName[0], u'\0');
-    EXPECT_EQ(r.dictionaryName[0], u'\0');
+    EXPECT_EQ(r.cycleSize, 15);
+    EXPECT_EQ(r.font.lfHeight, -16);
+    EXPECT_EQ(r.font.lfWeight, 400);
+    EXPECT_EQ(std::u16string(r.font.lfFaceName), u"Arial");
+    EXPECT_EQ(std::u16string(r.dictionaryName), u"英语四级词汇");
+
+    // An empty file: the defaults throughout, as if there were none (but
+    // the file is not rewritten).
+    ASSERT_TRUE(writeBytes(file_, {}));
+    SettingsRecord empty{};
+    ASSERT_EQ(loadSettingsFile(file_, empty, 1920), SettingsLoad::FromFile);
+    EXPECT_EQ(imageOf(empty), defaultImage);
+    EXPECT_EQ(empty.backgroundColor, 0x00FFFFFFu);
 }
 
 TEST_F(SettingsFileTest, LongerFileKeepsItsTailThroughSaves)

@@ -521,15 +521,17 @@ TEST_F(WordWindowTest, DraggingStoresTheNewCornerAndAClickStoresTheRealOne)
     EXPECT_EQ(Settings.windowY, after.top);
 
     // Press and release at another spot of the window without moving: the
-    // corner stays where the window is, not last drag's cursor minus the
-    // new grab offset.
-    Settings.windowX = -1;
-    Settings.windowY = -1;
+    // stored corner stays what the drag made it, not last drag's cursor
+    // minus the new grab offset, and the window does not move.
     SetCursorPos(after.left + 17, after.top + 9);
     SendMessageW(wordWindow, WM_LBUTTONDOWN, MK_LBUTTON, 0);
     SendMessageW(wordWindow, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(Settings.windowX, after.left);
     EXPECT_EQ(Settings.windowY, after.top);
+    RECT clicked{};
+    GetWindowRect(wordWindow, &clicked);
+    EXPECT_EQ(clicked.left, after.left);
+    EXPECT_EQ(clicked.top, after.top);
 }
 
 TEST_F(WordWindowTest, ProbeAdoptsANewColourOnly)
@@ -579,8 +581,10 @@ TEST_F(WordWindowTest, ProbeReadsTheScreenAndIgnoresPointsOffIt)
     SetClassLongPtrW(patch, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(green));
     RedrawWindow(patch, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     pump(300);
-    Settings.windowX = 620;
-    Settings.windowY = 410;
+    // The probe reads below the window's real corner; hidden, the window
+    // itself does not cover the point.
+    ShowWindow(wordWindow, SW_HIDE);
+    SetWindowPos(wordWindow, nullptr, 620, 410, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     probeBackground();
     EXPECT_EQ(Settings.backgroundColor, RGB(10, 200, 30));
     SetClassLongPtrW(patch, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(WHITE_BRUSH)));
@@ -588,8 +592,7 @@ TEST_F(WordWindowTest, ProbeReadsTheScreenAndIgnoresPointsOffIt)
     DeleteObject(green);
 
     const COLORREF kept = Settings.backgroundColor;
-    Settings.windowX = -30000;
-    Settings.windowY = -30000;
+    SetWindowPos(wordWindow, nullptr, -30000, -30000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     probeBackground();
     EXPECT_EQ(Settings.backgroundColor, kept);
 }
