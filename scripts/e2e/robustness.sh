@@ -52,7 +52,7 @@ settings     | set-300              |                  | a settings file of 300 
 settings     | set-unterminated     |                  | font and dictionary names that fill their fields without a terminator
 settings     | set-off-monitor      |                  | a position off every monitor (-30000, 30000)
 settings     | set-huge-position    |                  | a position near the ends of the 32-bit range
-settings     | set-interval-0       | steady | automatic switching every 0 seconds
+settings     | set-interval-0       | steady           | automatic switching every 0 seconds
 folders      | first-run            |                  | only the program and the shipped dictionary (the default corner)
 folders      | no-dic               |                  | no dic folder at all
 folders      | read-only-folder     | mark             | a read-only program folder with settings, dictionary and progress
