@@ -136,7 +136,9 @@ wordwindow::FullScreenFacts gatherFacts(HWND window)
     facts.foregroundMonitor = monitorRect(MonitorFromWindow(front, MONITOR_DEFAULTTONEAREST));
     facts.wordMonitor = monitorRect(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
     facts.shellReported = front == shellFullScreenWindow;
-    facts.shellBusy = shellReportsBusy();
+    // The shell is asked last, and only when its answer can matter.
+    if (!facts.desktop && facts.shown && EqualRect(&facts.foregroundMonitor, &facts.wordMonitor))
+        facts.shellBusy = shellReportsBusy();
     return facts;
 }
 

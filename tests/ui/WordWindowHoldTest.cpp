@@ -1,17 +1,14 @@
-// The word window keeping out of the way, in-process under Wine: the real
-// window holds its word while the pointer rests on it, and steps aside for
-// a full-screen window of another process (fullscreen_window.exe beside this
-// test) and comes back with the same word.
+// The real word window keeping out of the way under Wine: holding its word
+// under the pointer, and stepping aside for a full-screen window of another
+// process (fullscreen_window.exe, built beside this test).
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <shellapi.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 #include "app/AppGlobals.h"
@@ -26,101 +23,70 @@
 namespace {
 
 namespace fs = std::filesystem;
-using wordwindow::FullScreenFacts;
 
-// Delivers what is queued until `done` holds or `ms` have passed; returns
-// whether it holds.
+// Delivers what is queued until `done()` or `ms` have passed.
 template <class Done>
 bool pumpUntil(Done done, DWORD ms)
 {
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (;;) {
+    for (const ULONGLONG end = GetTickCount64() + ms;; Sleep(10)) {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
         if (done()) return true;
         if (GetTickCount64() >= end) return false;
-        Sleep(10);
     }
 }
 
-void pump(DWORD ms)
-{
-    pumpUntil([] { return false; }, ms);
-}
-
-std::wstring shownWord()
+std::u16string shownWord()
 {
     const WordEntry entry = wordStore.currentEntry();
-    return std::wstring(entry.word, entry.word + boundedLength(entry.word, kWordUnits));
+    return std::u16string(entry.word, boundedLength(entry.word, kWordUnits));
 }
 
-RECT windowRect(HWND window)
+// Waits for the next automatic switch; false when none comes within `ms`.
+bool switchesWithin(DWORD ms)
 {
-    RECT r{};
-    GetWindowRect(window, &r);
-    return r;
+    const std::u16string before = shownWord();
+    return pumpUntil([&] { return shownWord() != before; }, ms);
 }
 
-bool sameRect(const RECT& a, const RECT& b)
+bool wordShown()
 {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    return IsWindowVisible(wordWindow) != FALSE;
 }
 
-LRESULT CALLBACK plainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-constexpr wchar_t kPlainClass[] = L"MivoraHoldTestPlain";
-
-// fullscreen_window.exe, running: a borderless window of another process
-// covering the primary monitor (or only `size` of it), in front.
-class FullScreenProgram {
+// fullscreen_window.exe running, its window in front; closed on scope exit.
+class Film {
 public:
-    explicit FullScreenProgram(const wchar_t* size = L"")
+    explicit Film(const wchar_t* size = L"")
     {
         wchar_t self[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring command = L"\"" + (fs::path(self).parent_path() / L"fullscreen_window.exe").wstring() + L"\" " + size;
+        std::wstring command = (fs::path(self).parent_path() / L"fullscreen_window.exe").wstring() + L" " + size;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         AllowSetForegroundWindow(ASFW_ANY);
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process_))
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
             return;
         CloseHandle(process_.hThread);
-        pumpUntil([this] { return (window_ = FindWindowW(L"MivoraTestFullScreen", nullptr)) != nullptr; }, 20000);
+        pumpUntil([this] { return GetForegroundWindow() == FindWindowW(L"MivoraTestFullScreen", nullptr); }, 20000);
     }
-    ~FullScreenProgram() { close(); }
-    FullScreenProgram(const FullScreenProgram&) = delete;
-    FullScreenProgram& operator=(const FullScreenProgram&) = delete;
-
-    HWND window() const { return window_; }
-    bool inFront() const { return window_ != nullptr && GetForegroundWindow() == window_; }
-    // Closes the window and waits for the process to end. Meanwhile only
-    // sent messages are served: no switch tick may run before the test
-    // looks again.
+    ~Film() { close(); }
+    // Ends it, serving only sent messages meanwhile, so no switch tick runs
+    // before the test looks again.
     void close()
     {
         if (process_.hProcess == nullptr) return;
-        if (window_ != nullptr) PostMessageW(window_, WM_CLOSE, 0, 0);
-        const ULONGLONG end = GetTickCount64() + 20000;
-        while (GetTickCount64() < end &&
-               MsgWaitForMultipleObjects(1, &process_.hProcess, FALSE, 1000, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
+        PostMessageW(FindWindowW(L"MivoraTestFullScreen", nullptr), WM_CLOSE, 0, 0);
+        while (MsgWaitForMultipleObjects(1, &process_.hProcess, FALSE, 20000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
             MSG msg;
             PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }
         CloseHandle(process_.hProcess);
         process_.hProcess = nullptr;
-        window_ = nullptr;
     }
 
 private:
     PROCESS_INFORMATION process_{};
-    HWND window_ = nullptr;
 };
 
 class WordWindowHoldTest : public ::testing::Test {
@@ -131,304 +97,185 @@ protected:
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = wordWindowProc;
         windowClass.hInstance = appInstance;
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
         windowClass.lpszClassName = L"Mivora_Show";
         RegisterClassW(&windowClass);
-        windowClass.lpfnWndProc = plainWindowProc;
-        windowClass.lpszClassName = kPlainClass;
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.lpszClassName = L"MivoraHoldTestPlain";
         RegisterClassW(&windowClass);
         wordMenu = LoadMenuW(appInstance, MAKEINTRESOURCEW(IDR_WORD_MENU));
+        std::ofstream out(dic() / "words.txt", std::ios::binary);
+        for (char16_t unit : std::u16string(u"one||1\r\ntwo||2\r\nthree||3\r\nfour||4\r\n"))
+            out << static_cast<char>(unit & 0xFF) << static_cast<char>(unit >> 8);
+    }
+    static fs::path dic()
+    {
+        static const fs::path path = fs::temp_directory_path() / ("mivora-hold-" + std::to_string(GetCurrentProcessId()));
+        fs::create_directories(path);
+        return path;
+    }
+    static void TearDownTestSuite()
+    {
+        wordStore.setDirectory({});  // nothing is saved there at exit
+        std::error_code error;
+        fs::remove_all(dic(), error);
     }
 
-    void SetUp() override
+    // The word window on a fresh load of four words, switching every second.
+    void start(int autoSwitch = 1, int titleBarMode = 0)
     {
-        static std::atomic<unsigned> serial{0};
-        std::random_device random;
-        root_ = fs::temp_directory_path() / ("mivora-hold-" + std::to_string(random()) + "-" + std::to_string(serial++));
-        fs::create_directories(root_ / "dic");
+        SetCursorPos(1000, 700);
         Settings = {};
         applyDefaultSettings(Settings, 1280);
-        Settings.autoSwitch = 1;
+        Settings.autoSwitch = autoSwitch;
+        Settings.titleBarMode = titleBarMode;
         Settings.switchSeconds = 1;
         Settings.sampleBackground = 0;
         Settings.windowX = 200;
         Settings.windowY = 150;
         copyBounded(Settings.dictionaryName, u"words");
-        std::u16string lines = u"one||1\r\ntwo||2\r\nthree||3\r\nfour||4\r\nfive||5\r\n";
-        std::ofstream out(root_ / "dic" / "words.txt", std::ios::binary);
-        for (char16_t unit : lines) {
-            out.put(static_cast<char>(unit & 0xFF));
-            out.put(static_cast<char>(unit >> 8));
-        }
-        out.close();
-        wordStore.setDirectory(root_ / "dic");
-        for (const WordEntry& entry : wordStore.entries(WordList::learning)) wordStore.setRemembered(entry, true);
-        for (const WordEntry& entry : wordStore.entries(WordList::remembered)) wordStore.deleteRemembered(entry.word);
-        owner_ = CreateWindowExW(0, kPlainClass, L"owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, appInstance,
-                                 nullptr);
-        SetCursorPos(1000, 700);  // away from the word window until a test moves it there
-    }
-
-    void TearDown() override
-    {
-        if (wordWindow != nullptr) DestroyWindow(wordWindow);
-        wordWindow = nullptr;
-        waitForWordLoads(10000);
-        if (owner_ != nullptr) DestroyWindow(owner_);
-        pump(0);
-        wordStore.setDirectory({});
         std::error_code error;
-        fs::remove_all(root_, error);
-    }
-
-    void start()
-    {
-        Settings.cycleSize = 15;
-        wordStore.setCycleSize(15);
+        fs::remove(dic() / "DAvud.bin", error);  // every test starts from the dictionary
+        wordStore.setDirectory(dic());
+        wordStore.setCycleSize(Settings.cycleSize);
         wordWindow = createWordWindow(appInstance);
         ASSERT_NE(wordWindow, nullptr);
         waitForWordLoads(10000);
-        pump(50);
+    }
+    void TearDown() override
+    {
+        DestroyWindow(wordWindow);
+        wordWindow = nullptr;
     }
 
-    // Puts the pointer on the word window and tells the window, as its
-    // first WM_MOUSEMOVE would.
+    // The pointer onto the middle of the word, with the move that tells it.
     void pointerOnWord()
     {
-        const RECT r = windowRect(wordWindow);
+        RECT r{};
+        GetWindowRect(wordWindow, &r);
         SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
         SendMessageW(wordWindow, WM_MOUSEMOVE, 0, MAKELPARAM((r.right - r.left) / 2, (r.bottom - r.top) / 2));
     }
-
     void pointerOffWord()
     {
         SetCursorPos(1000, 700);
         SendMessageW(wordWindow, WM_MOUSELEAVE, 0, 0);
     }
-
-    // Waits for the next automatic switch; false when none comes.
-    bool switchesWithin(DWORD ms)
-    {
-        const std::wstring before = shownWord();
-        return pumpUntil([&] { return shownWord() != before; }, ms);
-    }
-
-    fs::path root_;
-    HWND owner_ = nullptr;
 };
 
-TEST_F(WordWindowHoldTest, ThePointerOnTheWordHoldsItAndLeavingGivesAFullPeriod)
+TEST_F(WordWindowHoldTest, ThePointerHoldsTheWordAndLeavingGivesAFullPeriod)
 {
     start();
     ASSERT_TRUE(switchesWithin(5000)) << "switching must run before it can be held";
-
     pointerOnWord();
-    EXPECT_TRUE(wordwindow::pointerHolds());
-    // The window asked to hear when the pointer rests and when it leaves.
-    TRACKMOUSEEVENT query{};
-    query.cbSize = sizeof query;
-    query.dwFlags = TME_QUERY;
-    ASSERT_TRUE(TrackMouseEvent(&query));
-    EXPECT_EQ(query.hwndTrack, wordWindow);
-    EXPECT_EQ(query.dwFlags & (TME_LEAVE | TME_HOVER), static_cast<DWORD>(TME_LEAVE | TME_HOVER));
-    EXPECT_FALSE(switchesWithin(2500)) << "two periods passed under the pointer";
+    TRACKMOUSEEVENT asked{};
+    asked.cbSize = sizeof asked;
+    asked.dwFlags = TME_QUERY;
+    ASSERT_TRUE(TrackMouseEvent(&asked));
+    EXPECT_EQ(asked.hwndTrack, wordWindow);
+    EXPECT_EQ(asked.dwFlags & (TME_LEAVE | TME_HOVER), static_cast<DWORD>(TME_LEAVE | TME_HOVER));
+    EXPECT_FALSE(switchesWithin(2500)) << "switched under the pointer";
 
-    // Held is not paused: the pause item carries no check mark. The menu
-    // stops and restarts the timer as always; the pointer resting on the
-    // word holds it again.
-    HMENU popup = prepareWordMenu();
-    ASSERT_NE(popup, nullptr);
-    EXPECT_EQ(GetMenuState(popup, IDM_WORD_PAUSE, MF_BYCOMMAND) & MF_CHECKED, 0u);
-    runWordCommand(owner_, 0);
-    EXPECT_EQ(Settings.autoSwitch, 1);
+    // Held is not paused; the menu stops and restarts the timer as ever, and
+    // the pointer resting on the word holds it again.
+    EXPECT_EQ(GetMenuState(prepareWordMenu(), IDM_WORD_PAUSE, MF_BYCOMMAND) & MF_CHECKED, 0u);
+    runWordCommand(wordWindow, 0);
     SendMessageW(wordWindow, WM_MOUSEHOVER, 0, 0);
-    EXPECT_FALSE(switchesWithin(2500));
+    EXPECT_FALSE(switchesWithin(2500)) << "switched under the resting pointer after the menu";
 
-    const std::wstring held = shownWord();
     pointerOffWord();
-    EXPECT_FALSE(wordwindow::pointerHolds());
     const ULONGLONG left = GetTickCount64();
     ASSERT_TRUE(switchesWithin(5000)) << "no switch after the pointer left";
-    // The next word a full period after leaving, not whatever was left of
-    // the period the pointer interrupted.
-    EXPECT_GE(GetTickCount64() - left, 900u);
-    EXPECT_NE(shownWord(), held);
-}
+    EXPECT_GE(GetTickCount64() - left, 900u) << "the next word came before a full period";
 
-TEST_F(WordWindowHoldTest, PausingWhileHeldStaysPausedAfterTheLeave)
-{
-    start();
+    // Paused while held, it stays paused when the pointer leaves.
     pointerOnWord();
     prepareWordMenu();
-    runWordCommand(owner_, IDM_WORD_PAUSE);
-    EXPECT_EQ(Settings.autoSwitch, 0);
+    runWordCommand(wordWindow, IDM_WORD_PAUSE);
     pointerOffWord();
-    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE) << "the leave restarted a paused timer";
-    // A leave the system still reports later changes nothing.
-    SendMessageW(wordWindow, WM_MOUSELEAVE, 0, 0);
     EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE);
-}
-
-TEST_F(WordWindowHoldTest, DraggingAHeldWordStillMovesIt)
-{
-    start();
-    const RECT before = windowRect(wordWindow);
-    SetCursorPos(before.left + 5, before.top + 5);
-    SendMessageW(wordWindow, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-    SendMessageW(wordWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    SetCursorPos(before.left + 45, before.top + 25);
-    SendMessageW(wordWindow, WM_MOUSEMOVE, MK_LBUTTON, 0);
-    SendMessageW(wordWindow, WM_LBUTTONUP, 0, 0);
-    EXPECT_EQ(windowRect(wordWindow).left, before.left + 40);
-    EXPECT_EQ(Settings.windowY, before.top + 20);
-    EXPECT_TRUE(wordwindow::pointerHolds());
 }
 
 TEST_F(WordWindowHoldTest, TitleBarModeIsNotHeld)
 {
-    Settings.titleBarMode = 1;
-    start();
-    SendMessageW(wordWindow, WM_MOUSEMOVE, 0, 0);
-    EXPECT_FALSE(wordwindow::pointerHolds());
-    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), TRUE) << "title-bar mode lost its switching";
+    start(1, 1);
+    pointerOnWord();
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), TRUE);
 }
 
-TEST_F(WordWindowHoldTest, AFullScreenProgramSendsTheWordAsideAndItComesBackUnchanged)
+TEST_F(WordWindowHoldTest, AFullScreenProgramSendsTheWordAsideUntilItEnds)
 {
     start();
-    const RECT place = windowRect(wordWindow);
-    FullScreenProgram film;
-    ASSERT_NE(film.window(), nullptr) << "fullscreen_window.exe did not start";
-    // The next switch tick finds it in front.
-    ASSERT_TRUE(pumpUntil([] { return !IsWindowVisible(wordWindow); }, 10000)) << "the word stayed over the film";
-    EXPECT_TRUE(wordwindow::steppedAside());
-    const std::wstring word = shownWord();
+    RECT place{}, back{};
+    GetWindowRect(wordWindow, &place);
+    Film film;
+    ASSERT_TRUE(pumpUntil([] { return !wordShown(); }, 10000)) << "the word stayed over the film";
+    const std::u16string word = shownWord();
     EXPECT_FALSE(switchesWithin(2500)) << "the cycle advanced behind the film";
-    EXPECT_FALSE(IsWindowVisible(wordWindow));
-
     film.close();
-    ASSERT_TRUE(pumpUntil([] { return IsWindowVisible(wordWindow) != FALSE; }, 10000)) << "the word never came back";
-    EXPECT_FALSE(wordwindow::steppedAside());
-    EXPECT_EQ(shownWord(), word);
-    EXPECT_TRUE(sameRect(windowRect(wordWindow), place));
+    ASSERT_TRUE(pumpUntil(wordShown, 10000)) << "the word never came back";
+    EXPECT_TRUE(shownWord() == word);
+    GetWindowRect(wordWindow, &back);
+    EXPECT_TRUE(EqualRect(&back, &place));
     EXPECT_TRUE(switchesWithin(5000)) << "switching did not resume";
 }
 
-TEST_F(WordWindowHoldTest, TheShellsNoticeStepsAsideAtOnceEvenWhenPaused)
+TEST_F(WordWindowHoldTest, TheShellsNoticeCountsEvenWhenPaused)
 {
-    Settings.autoSwitch = 0;
-    start();
-    // A window the size alone would not give away (a Direct3D program in a
-    // mode of its own, say): the word stays until the shell says so, which
-    // Windows does and Wine never.
-    FullScreenProgram film(L"1280 760");
-    ASSERT_TRUE(pumpUntil([&] { return film.inFront(); }, 10000));
-    pump(300);
-    EXPECT_TRUE(IsWindowVisible(wordWindow));
+    start(0);
+    // A window the size alone does not give away (Direct3D in a mode of its
+    // own): only the shell's notice, which Wine never sends, makes it count.
+    Film film(L"1280 760");
+    EXPECT_FALSE(pumpUntil([] { return !wordShown(); }, 1500)) << "stepped aside with no reason";
     SendMessageW(wordWindow, WM_APPBAR_NOTIFY, ABN_FULLSCREENAPP, TRUE);
-    EXPECT_FALSE(IsWindowVisible(wordWindow));
-    const std::wstring word = shownWord();
-    // Other notices of the shell change nothing.
-    SendMessageW(wordWindow, WM_APPBAR_NOTIFY, ABN_POSCHANGED, 0);
-    EXPECT_FALSE(IsWindowVisible(wordWindow));
-
-    // The switch timer watches for the film's end, paused or not.
-    film.close();
-    ASSERT_TRUE(pumpUntil([] { return IsWindowVisible(wordWindow) != FALSE; }, 10000));
-    EXPECT_EQ(shownWord(), word);
-    EXPECT_EQ(Settings.autoSwitch, 0);
-    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE) << "coming back unpaused the word";
-
-    // The shell's all-clear brings it back without waiting for a tick.
-    FullScreenProgram again(L"1280 760");
-    ASSERT_TRUE(pumpUntil([&] { return again.inFront(); }, 10000));
-    SendMessageW(wordWindow, WM_APPBAR_NOTIFY, ABN_FULLSCREENAPP, TRUE);
-    EXPECT_FALSE(IsWindowVisible(wordWindow));
+    EXPECT_FALSE(wordShown());
     SendMessageW(wordWindow, WM_APPBAR_NOTIFY, ABN_FULLSCREENAPP, FALSE);
-    EXPECT_TRUE(IsWindowVisible(wordWindow));
+    EXPECT_TRUE(wordShown());
+    SendMessageW(wordWindow, WM_APPBAR_NOTIFY, ABN_FULLSCREENAPP, TRUE);
+    const std::u16string word = shownWord();
+    film.close();  // no all-clear: the switch timer watches, paused or not
+    ASSERT_TRUE(pumpUntil(wordShown, 10000));
+    EXPECT_TRUE(shownWord() == word);
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE) << "coming back unpaused the word";
 }
 
 TEST_F(WordWindowHoldTest, OurOwnWindowsNeverCountAsFullScreen)
 {
     start();
-    FullScreenProgram film;
-    ASSERT_TRUE(pumpUntil([] { return !IsWindowVisible(wordWindow); }, 10000));
-
-    // One of our own windows (as the options sheet would be) covering the
-    // monitor comes to the front over the film: the word comes back at once
-    // and keeps switching.
-    HWND sheet = CreateWindowExW(0, kPlainClass, L"sheet", WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                                 GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, appInstance, nullptr);
+    Film film;
+    ASSERT_TRUE(pumpUntil([] { return !wordShown(); }, 10000));
+    // Ours (as the options sheet would be) covering the monitor, in front.
+    HWND sheet = CreateWindowExW(0, L"MivoraHoldTestPlain", L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                 appInstance, nullptr);
     SetForegroundWindow(sheet);
-    EXPECT_TRUE(pumpUntil([] { return IsWindowVisible(wordWindow) != FALSE; }, 3000));
+    EXPECT_TRUE(pumpUntil(wordShown, 3000));
     EXPECT_TRUE(switchesWithin(5000));
-    EXPECT_TRUE(IsWindowVisible(wordWindow));
+    EXPECT_TRUE(wordShown());
     DestroyWindow(sheet);
 }
 
-// The decision alone, for monitor layouts a test display does not have:
-// A (1920 x 1080) with B (1280 x 1024) to its right.
-class CoversWordMonitorTest : public ::testing::Test {
-protected:
-    static constexpr RECT kA{0, 0, 1920, 1080};
-    static constexpr RECT kB{1920, 0, 3200, 1024};
-
-    static FullScreenFacts film(const RECT& monitor)
-    {
-        FullScreenFacts facts;
-        facts.foreground = facts.shown = true;
-        facts.client = facts.foregroundMonitor = facts.wordMonitor = monitor;
-        return facts;
-    }
-};
-
-TEST_F(CoversWordMonitorTest, AWindowCoveringTheWordsMonitorCounts)
+// The decision alone, for a layout the test display lacks: monitor A with B
+// to its right.
+TEST(CoversWordMonitor, OnlyTheWordsMonitorCoveredByAnotherProgramCounts)
 {
-    EXPECT_TRUE(wordwindow::coversWordMonitor(film(kA)));
-    FullScreenFacts larger = film(kB);
-    larger.client = RECT{1900, -20, 3220, 1044};
-    EXPECT_TRUE(wordwindow::coversWordMonitor(larger));
-}
-
-TEST_F(CoversWordMonitorTest, AFullScreenProgramOnTheOtherMonitorLeavesTheWordAlone)
-{
-    FullScreenFacts facts = film(kA);
-    facts.wordMonitor = kB;
-    EXPECT_FALSE(wordwindow::coversWordMonitor(facts));
-    facts.shellBusy = facts.shellReported = true;
-    EXPECT_FALSE(wordwindow::coversWordMonitor(facts));
-}
-
-TEST_F(CoversWordMonitorTest, NearlyCoveringOrMaximisedWithACaptionDoesNotCount)
-{
-    FullScreenFacts facts = film(kA);
-    facts.client.right -= 1;
-    EXPECT_FALSE(wordwindow::coversWordMonitor(facts));
-    facts.client = RECT{0, 23, 1920, 1080};  // the caption's strip is outside the client area
-    EXPECT_FALSE(wordwindow::coversWordMonitor(facts));
-    // ... unless the shell says the user is busy with it (Direct3D, a show).
-    facts.shellBusy = true;
-    EXPECT_TRUE(wordwindow::coversWordMonitor(facts));
-    facts.shellBusy = false;
-    facts.shellReported = true;
-    EXPECT_TRUE(wordwindow::coversWordMonitor(facts));
-}
-
-TEST_F(CoversWordMonitorTest, OursTheDesktopHiddenOrMinimisedNeverCount)
-{
-    for (int which = 0; which < 4; ++which) {
-        FullScreenFacts facts = film(kA);
-        facts.shellBusy = true;
-        if (which == 0) facts.ownProcess = true;
-        if (which == 1) facts.desktop = true;
-        if (which == 2) facts.shown = false;
-        if (which == 3) facts.foreground = false;
-        EXPECT_FALSE(wordwindow::coversWordMonitor(facts)) << "case " << which;
-    }
-    FullScreenFacts noMonitor = film(kA);
-    noMonitor.wordMonitor = noMonitor.foregroundMonitor = RECT{};
-    EXPECT_FALSE(wordwindow::coversWordMonitor(noMonitor));
+    const RECT a{0, 0, 1920, 1080}, b{1920, 0, 3200, 1024};
+    wordwindow::FullScreenFacts film;
+    film.foreground = film.shown = true;
+    film.client = film.foregroundMonitor = film.wordMonitor = a;
+    EXPECT_TRUE(wordwindow::coversWordMonitor(film));
+    auto with = [&](auto change) {
+        wordwindow::FullScreenFacts facts = film;
+        change(facts);
+        return wordwindow::coversWordMonitor(facts);
+    };
+    EXPECT_FALSE(with([&](auto& f) { f.wordMonitor = b; }));  // the word is on the other monitor
+    EXPECT_FALSE(with([&](auto& f) { f.wordMonitor = b, f.shellBusy = f.shellReported = true; }));
+    EXPECT_FALSE(with([](auto& f) { f.client.top = 23; }));  // maximised with a caption
+    EXPECT_TRUE(with([](auto& f) { f.client.top = 23, f.shellBusy = true; }));  // ... in Direct3D or a show
+    EXPECT_TRUE(with([](auto& f) { f.client.top = 23, f.shellReported = true; }));
+    EXPECT_FALSE(with([](auto& f) { f.ownProcess = true; }));
+    EXPECT_FALSE(with([](auto& f) { f.desktop = true; }));
+    EXPECT_FALSE(with([](auto& f) { f.shown = false; }));  // minimised
 }
 
 }  // namespace
