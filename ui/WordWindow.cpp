@@ -207,8 +207,8 @@ LRESULT CALLBACK wordWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 {
     switch (message) {
     case WM_CREATE:
-        onCreate(window);
         wordwindow::onHoldCreate(window);
+        onCreate(window);
         break;
     case WM_DESTROY:
         wordwindow::onHoldDestroy(window);

@@ -68,8 +68,14 @@ public:
         if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
             return;
         CloseHandle(process_.hThread);
-        pumpUntil([this] { return GetForegroundWindow() == FindWindowW(L"MivoraTestFullScreen", nullptr); }, 20000);
+        inFront_ = pumpUntil(
+            [] {
+                HWND window = FindWindowW(L"MivoraTestFullScreen", nullptr);
+                return window != nullptr && GetForegroundWindow() == window;
+            },
+            20000);
     }
+    bool inFront() const { return inFront_; }
     ~Film() { close(); }
     // Ends it, serving only sent messages meanwhile, so no switch tick runs
     // before the test looks again.
@@ -87,6 +93,7 @@ public:
 
 private:
     PROCESS_INFORMATION process_{};
+    bool inFront_ = false;
 };
 
 class WordWindowHoldTest : public ::testing::Test {
@@ -208,6 +215,7 @@ TEST_F(WordWindowHoldTest, AFullScreenProgramSendsTheWordAsideUntilItEnds)
     RECT place{}, back{};
     GetWindowRect(wordWindow, &place);
     Film film;
+    ASSERT_TRUE(film.inFront());
     ASSERT_TRUE(pumpUntil([] { return !wordShown(); }, 10000)) << "the word stayed over the film";
     const std::u16string word = shownWord();
     EXPECT_FALSE(switchesWithin(2500)) << "the cycle advanced behind the film";
@@ -225,6 +233,7 @@ TEST_F(WordWindowHoldTest, TheShellsNoticeCountsEvenWhenPaused)
     // A window the size alone does not give away (Direct3D in a mode of its
     // own): only the shell's notice, which Wine never sends, makes it count.
     Film film(L"1280 760");
+    ASSERT_TRUE(film.inFront());
     EXPECT_FALSE(pumpUntil([] { return !wordShown(); }, 1500)) << "stepped aside with no reason";
     SendMessageW(wordWindow, WM_APPBAR_NOTIFY, ABN_FULLSCREENAPP, TRUE);
     EXPECT_FALSE(wordShown());
@@ -242,6 +251,7 @@ TEST_F(WordWindowHoldTest, OurOwnWindowsNeverCountAsFullScreen)
 {
     start();
     Film film;
+    ASSERT_TRUE(film.inFront());
     ASSERT_TRUE(pumpUntil([] { return !wordShown(); }, 10000));
     // Ours (as the options sheet would be) covering the monitor, in front.
     HWND sheet = CreateWindowExW(0, L"MivoraHoldTestPlain", L"", WS_POPUP | WS_VISIBLE, 0, 0,
