@@ -225,6 +225,7 @@ LRESULT CALLBACK wordWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CONTEXTMENU:
         wordwindow::onWordMenuOpening(window);
         showWordMenu(window);
+        wordwindow::onWordMenuClosed(window);
         break;
     case WM_TIMER:
         // Every advance first asks whether a full-screen program is in front.

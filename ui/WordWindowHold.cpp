@@ -244,6 +244,16 @@ void wordwindow::onWordMenuOpening(HWND window)
     stopTracking(window);
 }
 
+void wordwindow::onWordMenuClosed(HWND window)
+{
+    // No move tells the window that the pointer is still on it once the
+    // menu has gone, and the menu has just restarted the switch timer.
+    POINT cursor;
+    if (!pointerHoldApplies() || !GetCursorPos(&cursor) || WindowFromPoint(cursor) != window) return;
+    trackPointer(window);
+    hold(window);
+}
+
 void wordwindow::keepSwitchHeld(HWND window)
 {
     if (held) KillTimer(window, TIMER_SWITCH);

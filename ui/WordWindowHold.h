@@ -16,9 +16,10 @@ void onPointerMove(HWND window);
 void onPointerHover(HWND window);
 void onPointerLeave(HWND window);
 // The context menu takes the switch timer over for as long as it is open
-// and restarts it when it closes; the pointer's next move over the word
-// holds it again.
+// and restarts it when it closes; a pointer still on the word then holds it
+// again.
 void onWordMenuOpening(HWND window);
+void onWordMenuClosed(HWND window);
 // Something armed the switch timer (the end of the start-up load): a word
 // under the pointer stays held.
 void keepSwitchHeld(HWND window);

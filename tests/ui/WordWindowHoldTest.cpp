@@ -188,6 +188,13 @@ TEST_F(WordWindowHoldTest, ThePointerHoldsTheWordAndLeavingGivesAFullPeriod)
     runWordCommand(wordWindow, 0);
     SendMessageW(wordWindow, WM_MOUSEHOVER, 0, 0);
     EXPECT_FALSE(switchesWithin(2500)) << "switched under the resting pointer after the menu";
+    // The real menu, dismissed: the pointer is still on the word.
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        EndMenu();
+    });
+    SendMessageW(wordWindow, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(wordWindow), -1);
+    EXPECT_FALSE(switchesWithin(2500)) << "switched under the pointer after the context menu";
 
     pointerOffWord();
     const ULONGLONG left = GetTickCount64();
