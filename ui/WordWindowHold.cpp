@@ -101,12 +101,17 @@ RECT monitorRect(HMONITOR monitor)
 
 bool isDesktop(HWND window)
 {
-    if (window == GetDesktopWindow() || window == GetShellWindow()) return true;
-    // Clicking the desktop makes one of these the foreground window, and
-    // they cover the monitor whole.
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    return lstrcmpW(name, L"Progman") == 0 || lstrcmpW(name, L"WorkerW") == 0;
+    if (window == GetDesktopWindow()) return true;
+    // Clicking the desktop brings one of the shell's windows to the front,
+    // and they cover the monitor whole; so do its task switcher and start
+    // menu. None of them is a program to step aside for.
+    HWND shell = GetShellWindow();
+    if (shell == nullptr) return false;
+    DWORD frontProcess = 0;
+    DWORD shellProcess = 0;
+    GetWindowThreadProcessId(window, &frontProcess);
+    GetWindowThreadProcessId(shell, &shellProcess);
+    return window == shell || frontProcess == shellProcess;
 }
 
 bool shellReportsBusy()

@@ -50,7 +50,7 @@ bool pointerHolds();
 struct FullScreenFacts {
     bool foreground = false;     // some window is in the foreground
     bool ownProcess = false;     // it is ours (the options sheet, a dialog)
-    bool desktop = false;        // it is the desktop or the shell's desktop
+    bool desktop = false;        // the desktop or another of the shell's windows
     bool shown = false;          // visible and not minimised
     RECT client = {};            // its client area, in screen coordinates
     RECT foregroundMonitor = {}; // the monitor it is mostly on
