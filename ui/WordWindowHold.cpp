@@ -308,16 +308,6 @@ bool wordwindow::switchStaysAside(HWND window)
     return reconsider(window);
 }
 
-bool wordwindow::steppedAside()
-{
-    return aside;
-}
-
-bool wordwindow::pointerHolds()
-{
-    return held;
-}
-
 bool wordwindow::coversWordMonitor(const FullScreenFacts& facts)
 {
     if (!facts.foreground || facts.ownProcess || facts.desktop || !facts.shown) return false;

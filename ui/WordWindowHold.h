@@ -40,10 +40,6 @@ void onOtherMessage(HWND window, UINT message);
 // with the word it showed).
 bool switchStaysAside(HWND window);
 
-// Whether the word window is stepped aside / the pointer holds the word.
-bool steppedAside();
-bool pointerHolds();
-
 // What decides whether the program in front counts as full-screen for the
 // word window, gathered from the window system so the decision itself can
 // be checked for any monitor layout.
