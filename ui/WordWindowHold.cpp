@@ -296,10 +296,12 @@ void wordwindow::onActivateApp(HWND window)
 
 void wordwindow::onOtherMessage(HWND window, UINT message)
 {
-    // A restarted shell has forgotten every application bar.
+    // A restarted shell has forgotten every application bar. The broadcast
+    // also comes without a restart (a change of display scaling): removing
+    // first keeps the registration single either way.
     static const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     if (message == 0 || message != taskbarCreated) return;
-    appBarRegistered = false;
+    removeAppBar(window);
     registerAppBar(window);
 }
 
