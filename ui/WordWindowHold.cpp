@@ -91,6 +91,16 @@ bool pointerHoldApplies()
     return !Settings.titleBarMode && !aside;
 }
 
+// For when the window learns of no move although the pointer may be on it:
+// after its menu has gone, and when it comes back under a resting pointer.
+void holdIfPointerOn(HWND window)
+{
+    POINT cursor;
+    if (!pointerHoldApplies() || !GetCursorPos(&cursor) || WindowFromPoint(cursor) != window) return;
+    trackPointer(window);
+    hold(window);
+}
+
 RECT monitorRect(HMONITOR monitor)
 {
     MONITORINFO info{};
@@ -179,6 +189,7 @@ void comeBack(HWND window)
     // while the window was hidden.
     SendMessageW(window, WM_TIMER, TIMER_SWITCH, 1);
     ShowWindow(window, SW_SHOWNOACTIVATE);
+    holdIfPointerOn(window);
 }
 
 // Steps aside or comes back as the program in front demands; true when the
@@ -251,12 +262,8 @@ void wordwindow::onWordMenuOpening(HWND window)
 
 void wordwindow::onWordMenuClosed(HWND window)
 {
-    // No move tells the window that the pointer is still on it once the
-    // menu has gone, and the menu has just restarted the switch timer.
-    POINT cursor;
-    if (!pointerHoldApplies() || !GetCursorPos(&cursor) || WindowFromPoint(cursor) != window) return;
-    trackPointer(window);
-    hold(window);
+    // The menu has just restarted the switch timer.
+    holdIfPointerOn(window);
 }
 
 void wordwindow::keepSwitchHeld(HWND window)

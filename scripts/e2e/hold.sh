@@ -57,8 +57,12 @@ e2e_screenshot film
 kill "$film"
 wait "$film" 2>/dev/null
 e2e_wait_for 30 "the word window to come back" e2e_has_program_window
-# Back under the resting pointer it is held again: a wrong word would stay.
+# Back under the resting pointer, it shows the same word and holds it.
 e2e_wait_for 10 "the same word back" word_is "$held"
+for _ in $(seq 1 10); do
+    sleep 0.2
+    word_is "$held" || e2e_fail "the word came back but switched under the resting pointer"
+done
 
 # --- 3
 e2e_quit
