@@ -16,6 +16,7 @@
 #include "store/WordGet.h"
 #include "ui/WordLayout.h"
 #include "ui/WordPlacement.h"
+#include "ui/WordWindowHold.h"
 #include "ui/WordWindowInternal.h"
 
 HFONT wordFont = nullptr;
@@ -221,9 +222,11 @@ LRESULT CALLBACK wordWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 {
     switch (message) {
     case WM_CREATE:
+        wordwindow::onHoldCreate(window);
         onCreate(window);
         break;
     case WM_DESTROY:
+        wordwindow::onHoldDestroy(window);
         KillTimer(window, TIMER_SWITCH);
         KillTimer(window, TIMER_PROBE);
         KillTimer(window, TIMER_TITLE);
@@ -235,9 +238,13 @@ LRESULT CALLBACK wordWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         paint(window);
         break;
     case WM_CONTEXTMENU:
+        wordwindow::onWordMenuOpening(window);
         showWordMenu(window);
+        wordwindow::onWordMenuClosed(window);
         break;
     case WM_TIMER:
+        // Every advance first asks whether a full-screen program is in front.
+        if (wParam == TIMER_SWITCH && lParam == 0 && wordwindow::switchStaysAside(window)) break;
         if (wParam == TIMER_SWITCH)
             advanceAndLayout(window, lParam);
         else if (wParam == TIMER_PROBE)
@@ -248,12 +255,26 @@ LRESULT CALLBACK wordWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_WORDLOAD_DONE:
         if (Settings.autoSwitch)
             SetTimer(window, TIMER_SWITCH, wordwindow::switchPeriodMs(Settings.switchSeconds), nullptr);
+        wordwindow::keepSwitchHeld(window);
         break;
     case WM_LBUTTONDOWN:
         wordwindow::onLeftButtonDown(window);
         break;
     case WM_MOUSEMOVE:
         wordwindow::onMouseMove(window, wParam);
+        wordwindow::onPointerMove(window);
+        break;
+    case WM_MOUSEHOVER:
+        wordwindow::onPointerHover(window);
+        break;
+    case WM_MOUSELEAVE:
+        wordwindow::onPointerLeave(window);
+        break;
+    case WM_APPBAR_NOTIFY:
+        wordwindow::onAppBarNotify(window, wParam, lParam);
+        break;
+    case WM_ACTIVATEAPP:
+        wordwindow::onActivateApp(window);
         break;
     case WM_LBUTTONUP:
         wordwindow::onLeftButtonUp(window);
@@ -268,6 +289,7 @@ LRESULT CALLBACK wordWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (wParam == SPI_SETWORKAREA && !Settings.titleBarMode) SendMessageW(window, WM_TIMER, TIMER_SWITCH, 1);
         break;
     default:
+        wordwindow::onOtherMessage(window, message);
         break;
     }
     return DefWindowProcW(window, message, wParam, lParam);

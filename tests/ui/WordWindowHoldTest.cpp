@@ -1,0 +1,298 @@
+// The real word window keeping out of the way under Wine: holding its word
+// under the pointer, and stepping aside for a full-screen window of another
+// process (fullscreen_window.exe, built beside this test).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/AppGlobals.h"
+#include "res/resource.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
+#include "store/Text.h"
+#include "store/WordGet.h"
+#include "ui/WordWindow.h"
+#include "ui/WordWindowHold.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Delivers what is queued until `done()` or `ms` have passed.
+template <class Done>
+bool pumpUntil(Done done, DWORD ms)
+{
+    for (const ULONGLONG end = GetTickCount64() + ms;; Sleep(10)) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if (done()) return true;
+        if (GetTickCount64() >= end) return false;
+    }
+}
+
+std::u16string shownWord()
+{
+    const WordEntry entry = wordStore.currentEntry();
+    return std::u16string(entry.word, boundedLength(entry.word, kWordUnits));
+}
+
+// Waits for the next automatic switch; false when none comes within `ms`.
+bool switchesWithin(DWORD ms)
+{
+    const std::u16string before = shownWord();
+    return pumpUntil([&] { return shownWord() != before; }, ms);
+}
+
+bool wordShown()
+{
+    return IsWindowVisible(wordWindow) != FALSE;
+}
+
+// fullscreen_window.exe running, its window in front; closed on scope exit.
+class Film {
+public:
+    explicit Film(const wchar_t* size = L"")
+    {
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring command = (fs::path(self).parent_path() / L"fullscreen_window.exe").wstring() + L" " + size;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        AllowSetForegroundWindow(ASFW_ANY);
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
+            return;
+        CloseHandle(process_.hThread);
+        inFront_ = pumpUntil(
+            [] {
+                HWND window = FindWindowW(L"MivoraTestFullScreen", nullptr);
+                return window != nullptr && GetForegroundWindow() == window;
+            },
+            20000);
+    }
+    bool inFront() const { return inFront_; }
+    ~Film() { close(); }
+    // Ends it, serving only sent messages meanwhile, so no switch tick runs
+    // before the test looks again.
+    void close()
+    {
+        if (process_.hProcess == nullptr) return;
+        PostMessageW(FindWindowW(L"MivoraTestFullScreen", nullptr), WM_CLOSE, 0, 0);
+        while (MsgWaitForMultipleObjects(1, &process_.hProcess, FALSE, 20000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        CloseHandle(process_.hProcess);
+        process_.hProcess = nullptr;
+    }
+
+private:
+    PROCESS_INFORMATION process_{};
+    bool inFront_ = false;
+};
+
+class WordWindowHoldTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        appInstance = GetModuleHandleW(nullptr);
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = wordWindowProc;
+        windowClass.hInstance = appInstance;
+        windowClass.lpszClassName = L"Mivora_Show";
+        RegisterClassW(&windowClass);
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.lpszClassName = L"MivoraHoldTestPlain";
+        RegisterClassW(&windowClass);
+        wordMenu = LoadMenuW(appInstance, MAKEINTRESOURCEW(IDR_WORD_MENU));
+        std::ofstream out(dic() / "words.txt", std::ios::binary);
+        for (char16_t unit : std::u16string(u"one||1\r\ntwo||2\r\nthree||3\r\nfour||4\r\n"))
+            out << static_cast<char>(unit & 0xFF) << static_cast<char>(unit >> 8);
+    }
+    static fs::path dic()
+    {
+        static const fs::path path = fs::temp_directory_path() / ("mivora-hold-" + std::to_string(GetCurrentProcessId()));
+        fs::create_directories(path);
+        return path;
+    }
+    static void TearDownTestSuite()
+    {
+        wordStore.setDirectory({});  // nothing is saved there at exit
+        std::error_code error;
+        fs::remove_all(dic(), error);
+    }
+
+    // The word window on a fresh load of four words, switching every second.
+    void start(int autoSwitch = 1, int titleBarMode = 0)
+    {
+        SetCursorPos(1000, 700);
+        Settings = {};
+        applyDefaultSettings(Settings, 1280);
+        Settings.autoSwitch = autoSwitch;
+        Settings.titleBarMode = titleBarMode;
+        Settings.switchSeconds = 1;
+        Settings.sampleBackground = 0;
+        Settings.windowX = 200;
+        Settings.windowY = 150;
+        copyBounded(Settings.dictionaryName, u"words");
+        std::error_code error;
+        fs::remove(dic() / "DAvud.bin", error);  // every test starts from the dictionary
+        wordStore.setDirectory(dic());
+        wordStore.setCycleSize(Settings.cycleSize);
+        wordWindow = createWordWindow(appInstance);
+        ASSERT_NE(wordWindow, nullptr);
+        waitForWordLoads(10000);
+    }
+    void TearDown() override
+    {
+        DestroyWindow(wordWindow);
+        wordWindow = nullptr;
+    }
+
+    // The pointer onto the middle of the word, with the move that tells it.
+    void pointerOnWord()
+    {
+        RECT r{};
+        GetWindowRect(wordWindow, &r);
+        SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        SendMessageW(wordWindow, WM_MOUSEMOVE, 0, MAKELPARAM((r.right - r.left) / 2, (r.bottom - r.top) / 2));
+    }
+    void pointerOffWord()
+    {
+        SetCursorPos(1000, 700);
+        SendMessageW(wordWindow, WM_MOUSELEAVE, 0, 0);
+    }
+};
+
+TEST_F(WordWindowHoldTest, ThePointerHoldsTheWordAndLeavingGivesAFullPeriod)
+{
+    start();
+    ASSERT_TRUE(switchesWithin(5000)) << "switching must run before it can be held";
+    pointerOnWord();
+    TRACKMOUSEEVENT asked{};
+    asked.cbSize = sizeof asked;
+    asked.dwFlags = TME_QUERY;
+    ASSERT_TRUE(TrackMouseEvent(&asked));
+    EXPECT_EQ(asked.hwndTrack, wordWindow);
+    EXPECT_EQ(asked.dwFlags & (TME_LEAVE | TME_HOVER), static_cast<DWORD>(TME_LEAVE | TME_HOVER));
+    EXPECT_FALSE(switchesWithin(2500)) << "switched under the pointer";
+
+    // Held is not paused; the menu stops and restarts the timer as ever, and
+    // the pointer resting on the word holds it again.
+    EXPECT_EQ(GetMenuState(prepareWordMenu(), IDM_WORD_PAUSE, MF_BYCOMMAND) & MF_CHECKED, 0u);
+    runWordCommand(wordWindow, 0);
+    SendMessageW(wordWindow, WM_MOUSEHOVER, 0, 0);
+    EXPECT_FALSE(switchesWithin(2500)) << "switched under the resting pointer after the menu";
+    // The real menu, dismissed: the pointer is still on the word.
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        EndMenu();
+    });
+    SendMessageW(wordWindow, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(wordWindow), -1);
+    EXPECT_FALSE(switchesWithin(2500)) << "switched under the pointer after the context menu";
+
+    pointerOffWord();
+    const ULONGLONG left = GetTickCount64();
+    ASSERT_TRUE(switchesWithin(5000)) << "no switch after the pointer left";
+    EXPECT_GE(GetTickCount64() - left, 900u) << "the next word came before a full period";
+
+    // Paused while held, it stays paused when the pointer leaves.
+    pointerOnWord();
+    prepareWordMenu();
+    runWordCommand(wordWindow, IDM_WORD_PAUSE);
+    pointerOffWord();
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE);
+}
+
+TEST_F(WordWindowHoldTest, TitleBarModeIsNotHeld)
+{
+    start(1, 1);
+    pointerOnWord();
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), TRUE);
+}
+
+TEST_F(WordWindowHoldTest, AFullScreenProgramSendsTheWordAsideUntilItEnds)
+{
+    start();
+    RECT place{}, back{};
+    GetWindowRect(wordWindow, &place);
+    Film film;
+    ASSERT_TRUE(film.inFront());
+    ASSERT_TRUE(pumpUntil([] { return !wordShown(); }, 10000)) << "the word stayed over the film";
+    const std::u16string word = shownWord();
+    EXPECT_FALSE(switchesWithin(2500)) << "the cycle advanced behind the film";
+    film.close();
+    ASSERT_TRUE(pumpUntil(wordShown, 10000)) << "the word never came back";
+    EXPECT_TRUE(shownWord() == word);
+    GetWindowRect(wordWindow, &back);
+    EXPECT_TRUE(EqualRect(&back, &place));
+    EXPECT_TRUE(switchesWithin(5000)) << "switching did not resume";
+}
+
+TEST_F(WordWindowHoldTest, TheShellsNoticeCountsEvenWhenPaused)
+{
+    start(0);
+    // A window the size alone does not give away (Direct3D in a mode of its
+    // own): only the shell's notice, which Wine never sends, makes it count.
+    Film film(L"1280 760");
+    ASSERT_TRUE(film.inFront());
+    EXPECT_FALSE(pumpUntil([] { return !wordShown(); }, 1500)) << "stepped aside with no reason";
+    SendMessageW(wordWindow, WM_APPBAR_NOTIFY, ABN_FULLSCREENAPP, TRUE);
+    EXPECT_FALSE(wordShown());
+    SendMessageW(wordWindow, WM_APPBAR_NOTIFY, ABN_FULLSCREENAPP, FALSE);
+    EXPECT_TRUE(wordShown());
+    SendMessageW(wordWindow, WM_APPBAR_NOTIFY, ABN_FULLSCREENAPP, TRUE);
+    const std::u16string word = shownWord();
+    film.close();  // no all-clear: the switch timer watches, paused or not
+    ASSERT_TRUE(pumpUntil(wordShown, 10000));
+    EXPECT_TRUE(shownWord() == word);
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE) << "coming back unpaused the word";
+}
+
+TEST_F(WordWindowHoldTest, OurOwnWindowsNeverCountAsFullScreen)
+{
+    start();
+    Film film;
+    ASSERT_TRUE(film.inFront());
+    ASSERT_TRUE(pumpUntil([] { return !wordShown(); }, 10000));
+    // Ours (as the options sheet would be) covering the monitor, in front.
+    HWND sheet = CreateWindowExW(0, L"MivoraHoldTestPlain", L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                 appInstance, nullptr);
+    SetForegroundWindow(sheet);
+    EXPECT_TRUE(pumpUntil(wordShown, 3000));
+    EXPECT_TRUE(switchesWithin(5000));
+    EXPECT_TRUE(wordShown());
+    DestroyWindow(sheet);
+}
+
+// The decision alone, for a layout the test display lacks: monitor A with B
+// to its right.
+TEST(CoversWordMonitor, OnlyTheWordsMonitorCoveredByAnotherProgramCounts)
+{
+    const RECT a{0, 0, 1920, 1080}, b{1920, 0, 3200, 1024};
+    wordwindow::FullScreenFacts film;
+    film.foreground = film.shown = true;
+    film.client = film.foregroundMonitor = film.wordMonitor = a;
+    EXPECT_TRUE(wordwindow::coversWordMonitor(film));
+    auto with = [&](auto change) {
+        wordwindow::FullScreenFacts facts = film;
+        change(facts);
+        return wordwindow::coversWordMonitor(facts);
+    };
+    EXPECT_FALSE(with([&](auto& f) { f.wordMonitor = b; }));  // the word is on the other monitor
+    EXPECT_FALSE(with([&](auto& f) { f.wordMonitor = b, f.shellBusy = f.shellReported = true; }));
+    EXPECT_FALSE(with([](auto& f) { f.client.top = 23; }));  // maximised with a caption
+    EXPECT_TRUE(with([](auto& f) { f.client.top = 23, f.shellBusy = true; }));  // ... in Direct3D or a show
+    EXPECT_TRUE(with([](auto& f) { f.client.top = 23, f.shellReported = true; }));
+    EXPECT_FALSE(with([](auto& f) { f.ownProcess = true; }));
+    EXPECT_FALSE(with([](auto& f) { f.desktop = true; }));
+    EXPECT_FALSE(with([](auto& f) { f.shown = false; }));  // minimised
+}
+
+}  // namespace
