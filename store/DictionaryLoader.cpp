@@ -8,7 +8,63 @@
 #include "Text.h"
 #include "WordGet.h"
 
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define MIVORA_SSE2 1
+#endif
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
+
 namespace {
+
+// The units that end or divide something on a dictionary line: the end of
+// the C string, the line feed, the two that end the content, and the bar.
+constexpr bool isSpecial(char16_t c) noexcept
+{
+    return c <= u'|' && (c == u'|' || c == u'\n' || c == u'\r' || c == u'^' || c == 0);
+}
+
+#ifdef MIVORA_SSE2
+unsigned lowestBit(unsigned mask) noexcept
+{
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long index;
+    _BitScanForward(&index, mask);
+    return index;
+#else
+    return static_cast<unsigned>(__builtin_ctz(mask));
+#endif
+}
+#endif
+
+// The first special unit in [p, end), or end. Lines are mostly ordinary
+// units with a handful of specials, so eight units are tested at a time
+// where the processor can.
+const char16_t* findSpecial(const char16_t* p, const char16_t* end) noexcept
+{
+#ifdef MIVORA_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lineFeed = _mm_set1_epi16(0x0A);
+    const __m128i carriageReturn = _mm_set1_epi16(0x0D);
+    const __m128i circumflex = _mm_set1_epi16(0x5E);
+    const __m128i bar = _mm_set1_epi16(0x7C);
+    while (end - p >= 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hits = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(units, zero), _mm_cmpeq_epi16(units, lineFeed)),
+            _mm_or_si128(_mm_cmpeq_epi16(units, carriageReturn),
+                         _mm_or_si128(_mm_cmpeq_epi16(units, circumflex), _mm_cmpeq_epi16(units, bar))));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        if (mask != 0)
+            return p + lowestBit(mask) / 2;
+        p += 8;
+    }
+#endif
+    while (p < end && !isSpecial(*p))
+        ++p;
+    return p;
+}
 
 bool isLittleEndianHost()
 {
@@ -130,17 +186,18 @@ std::size_t addLines(std::u16string_view text, WordLane& lane)
         lane.add(pending.fields, WordLane::Allocation::bulk, pending.hash);
     };
 
-    DictionaryLines reader(text);
+    DictionaryScanner scanner(text);
     std::u16string_view line;
-    while (reader.next(line)) {
-        if (!isDictionaryLine(line))
+    bool counts;
+    DictionaryLineParts parts;
+    while (scanner.next(line, counts, parts)) {
+        if (!counts)
             continue;
         if (parsed >= kAhead)
             addLine(parsed - kAhead);  // frees the queue entry for this line
         // The node is built straight from the line's units; only the
         // bracketed phonetic needs a few units of its own.
         Pending& pending = queue[parsed % kAhead];
-        const DictionaryLineParts parts = splitDictionaryLine(line);
         pending.fields = WordFields{parts.word, {}, parts.content};
         if (!parts.transcription.empty())
             pending.fields.phonetic = std::u16string_view(pending.phonetic, bracketed(parts.transcription, pending.phonetic));
@@ -176,6 +233,83 @@ bool DictionaryLines::next(std::u16string_view& line)
         ++end;  // the line feed belongs to its line
     line = text_.substr(pos_, end - pos_);
     pos_ = end;
+    return true;
+}
+
+bool DictionaryScanner::next(std::u16string_view& line, bool& counts, DictionaryLineParts& parts) noexcept
+{
+    if (pos_ >= text_.size())
+        return false;
+    const char16_t* const begin = text_.data() + pos_;
+    const char16_t* const limit = begin + std::min(text_.size() - pos_, kLineUnits);
+
+    // One walk over the specials of the line. Where each piece starts and
+    // ends follows the scan formats of splitDictionaryLine: the word runs to
+    // the first bar, the transcription to the second, the content from
+    // there to the first CR, LF or circumflex; a zero unit ends them all.
+    enum class In { word, transcription, content, nothing };
+    In in = In::word;
+    const char16_t* firstBar = nullptr;
+    const char16_t* secondBar = nullptr;
+    const char16_t* contentEnd = nullptr;
+    const char16_t* parseEnd = nullptr;  // the first zero unit, if any
+    const char16_t* end = limit;
+    for (const char16_t* p = begin;; ++p) {
+        p = in == In::nothing ? std::find(p, limit, u'\n') : findSpecial(p, limit);
+        if (p == limit)
+            break;
+        const char16_t c = *p;
+        if (c == u'\n') {
+            end = p + 1;
+            if (in == In::content)
+                contentEnd = p;
+            break;
+        }
+        if (in == In::nothing)
+            continue;
+        if (c == 0) {
+            parseEnd = p;
+            if (in == In::content)
+                contentEnd = p;
+            in = In::nothing;
+        } else if (c == u'|') {
+            if (in == In::word) {
+                firstBar = p;
+                in = In::transcription;
+            } else if (in == In::transcription) {
+                secondBar = p;
+                in = In::content;
+            }
+        } else if (in == In::content) {  // CR or circumflex
+            contentEnd = p;
+            in = In::nothing;
+        }
+    }
+    line = std::u16string_view(begin, static_cast<std::size_t>(end - begin));
+    pos_ += line.size();
+    if (parseEnd == nullptr)
+        parseEnd = end;
+    if (in == In::content && contentEnd == nullptr)
+        contentEnd = parseEnd;
+
+    counts = line.size() >= 2 && begin[0] != 0 && begin[1] != 0;
+    parts = DictionaryLineParts{};
+    if (!counts)
+        return true;
+    const auto piece = [](const char16_t* from, const char16_t* to, std::size_t units) {
+        const std::u16string_view text(from, static_cast<std::size_t>(to - from));
+        return text.substr(0, cutLength(text, units));
+    };
+    const char16_t* const wordEnd = firstBar != nullptr ? firstBar : parseEnd;
+    if (wordEnd == begin)
+        return true;  // no word: nothing matched
+    parts.word = piece(begin, wordEnd, kWordUnits - 1);
+    if (firstBar == nullptr)
+        return true;
+    const char16_t* const transcriptionEnd = secondBar != nullptr ? secondBar : parseEnd;
+    parts.transcription = piece(firstBar + 1, transcriptionEnd, kTranscriptionUnits);
+    if (secondBar != nullptr)
+        parts.content = piece(secondBar + 1, contentEnd, kContentUnits - 1);
     return true;
 }
 
