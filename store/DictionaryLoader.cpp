@@ -25,45 +25,55 @@ constexpr bool isSpecial(char16_t c) noexcept
     return c <= u'|' && (c == u'|' || c == u'\n' || c == u'\r' || c == u'^' || c == 0);
 }
 
-#ifdef MIVORA_SSE2
-unsigned lowestBit(unsigned mask) noexcept
+// Index of the lowest set bit of a mask that is not zero.
+unsigned lowestBit(std::uint32_t mask) noexcept
 {
 #if defined(_MSC_VER) && !defined(__clang__)
     unsigned long index;
     _BitScanForward(&index, mask);
     return index;
-#else
+#elif defined(__GNUC__) || defined(__clang__)
     return static_cast<unsigned>(__builtin_ctz(mask));
+#else
+    unsigned index = 0;
+    while ((mask & 1) == 0) {
+        mask >>= 1;
+        ++index;
+    }
+    return index;
 #endif
 }
-#endif
 
-// The first special unit in [p, end), or end. Lines are mostly ordinary
-// units with a handful of specials, so eight units are tested at a time
-// where the processor can.
-const char16_t* findSpecial(const char16_t* p, const char16_t* end) noexcept
+// Units the scanner looks at together: one bit each in a mask.
+constexpr std::size_t kBlockUnits = 16;
+
+// Bit k is set when unit k of the `n` units at p (at most kBlockUnits) is
+// special. Lines are mostly ordinary units with a handful of specials, so
+// where the processor can, a whole block is tested at once.
+std::uint32_t specialMask(const char16_t* p, std::size_t n) noexcept
 {
 #ifdef MIVORA_SSE2
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i lineFeed = _mm_set1_epi16(0x0A);
-    const __m128i carriageReturn = _mm_set1_epi16(0x0D);
-    const __m128i circumflex = _mm_set1_epi16(0x5E);
-    const __m128i bar = _mm_set1_epi16(0x7C);
-    while (end - p >= 8) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i hits = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi16(units, zero), _mm_cmpeq_epi16(units, lineFeed)),
-            _mm_or_si128(_mm_cmpeq_epi16(units, carriageReturn),
-                         _mm_or_si128(_mm_cmpeq_epi16(units, circumflex), _mm_cmpeq_epi16(units, bar))));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
-        if (mask != 0)
-            return p + lowestBit(mask) / 2;
-        p += 8;
+    if (n == kBlockUnits) {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i lineFeed = _mm_set1_epi16(0x0A);
+        const __m128i carriageReturn = _mm_set1_epi16(0x0D);
+        const __m128i circumflex = _mm_set1_epi16(0x5E);
+        const __m128i bar = _mm_set1_epi16(0x7C);
+        const auto hits = [&](const char16_t* at) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            return _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi16(units, zero), _mm_cmpeq_epi16(units, lineFeed)),
+                _mm_or_si128(_mm_cmpeq_epi16(units, carriageReturn),
+                             _mm_or_si128(_mm_cmpeq_epi16(units, circumflex), _mm_cmpeq_epi16(units, bar))));
+        };
+        // Each hit is 0xFFFF, which packs to one 0xFF byte per unit.
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(hits(p), hits(p + 8))));
     }
 #endif
-    while (p < end && !isSpecial(*p))
-        ++p;
-    return p;
+    std::uint32_t mask = 0;
+    for (std::size_t k = 0; k < n; ++k)
+        mask |= static_cast<std::uint32_t>(isSpecial(p[k])) << k;
+    return mask;
 }
 
 bool isLittleEndianHost()
@@ -254,35 +264,38 @@ bool DictionaryScanner::next(std::u16string_view& line, bool& counts, Dictionary
     const char16_t* contentEnd = nullptr;
     const char16_t* parseEnd = nullptr;  // the first zero unit, if any
     const char16_t* end = limit;
-    for (const char16_t* p = begin;; ++p) {
-        p = in == In::nothing ? std::find(p, limit, u'\n') : findSpecial(p, limit);
-        if (p == limit)
-            break;
-        const char16_t c = *p;
-        if (c == u'\n') {
-            end = p + 1;
-            if (in == In::content)
-                contentEnd = p;
-            break;
-        }
-        if (in == In::nothing)
-            continue;
-        if (c == 0) {
-            parseEnd = p;
-            if (in == In::content)
-                contentEnd = p;
-            in = In::nothing;
-        } else if (c == u'|') {
-            if (in == In::word) {
-                firstBar = p;
-                in = In::transcription;
-            } else if (in == In::transcription) {
-                secondBar = p;
-                in = In::content;
+    bool lineFeed = false;
+    for (const char16_t* block = begin; block < limit && !lineFeed; block += kBlockUnits) {
+        const std::size_t units = std::min<std::size_t>(kBlockUnits, static_cast<std::size_t>(limit - block));
+        for (std::uint32_t mask = specialMask(block, units); mask != 0; mask &= mask - 1) {
+            const char16_t* const p = block + lowestBit(mask);
+            const char16_t c = *p;
+            if (c == u'\n') {
+                end = p + 1;
+                lineFeed = true;
+                if (in == In::content)
+                    contentEnd = p;
+                break;
             }
-        } else if (in == In::content) {  // CR or circumflex
-            contentEnd = p;
-            in = In::nothing;
+            if (in == In::nothing)
+                continue;
+            if (c == 0) {
+                parseEnd = p;
+                if (in == In::content)
+                    contentEnd = p;
+                in = In::nothing;
+            } else if (c == u'|') {
+                if (in == In::word) {
+                    firstBar = p;
+                    in = In::transcription;
+                } else if (in == In::transcription) {
+                    secondBar = p;
+                    in = In::content;
+                }
+            } else if (in == In::content) {  // CR or circumflex
+                contentEnd = p;
+                in = In::nothing;
+            }
         }
     }
     line = std::u16string_view(begin, static_cast<std::size_t>(end - begin));

@@ -184,15 +184,29 @@ void WordLane::prefetch(std::size_t hash) const noexcept
 
 bool WordLane::add(const WordFields& fields, Allocation allocation, std::size_t hash)
 {
-    if (find(fields.word, hash) != nullptr)
-        return false;
-    if (2 * (used_ + 1) > capacity_)
+    // One probe both looks for the word and finds the free slot it would
+    // take; only a rehash makes a second one necessary.
+    std::size_t freeSlot = 0;
+    if (capacity_ != 0) {
+        const std::size_t mask = capacity_ - 1;
+        for (freeSlot = hash & mask;; freeSlot = (freeSlot + 1) & mask) {
+            const Slot& slot = slots_[freeSlot];
+            if (slot.node == nullptr)
+                break;
+            if (slot.hash == hash && equalNoCase(slot.node->word(), fields.word))
+                return false;
+        }
+    }
+    const bool grow = 2 * (used_ + 1) > capacity_;
+    if (grow)
         rehash(capacity_ == 0 ? kSmallestIndex : 2 * capacity_);
 
     // Where the node goes: behind every node of a key not greater than its
     // own. Words usually arrive in key order (plain words all have key 0),
     // so the tail is tried before the key map.
-    const std::int32_t key = numericKey(fields.word);
+    // Nearly every word starts with a letter, which gives key 0: white
+    // space, signs and digits all lie at or below '9'.
+    const std::int32_t key = fields.word.empty() || fields.word[0] > u'9' ? 0 : numericKey(fields.word);
     Node* before = nullptr;
     auto greater = firstOfKey_.end();
     bool firstOfItsKey = tail_ == nullptr || key > tail_->key;
@@ -241,11 +255,12 @@ bool WordLane::add(const WordFields& fields, Allocation allocation, std::size_t 
     if (allocation == Allocation::single)
         ++singleNodes_;
 
-    const std::size_t mask = capacity_ - 1;
-    std::size_t i = hash & mask;
-    while (slots_[i].node != nullptr)
-        i = (i + 1) & mask;
-    slots_[i] = Slot{node, hash};
+    if (grow) {
+        const std::size_t mask = capacity_ - 1;
+        for (freeSlot = hash & mask; slots_[freeSlot].node != nullptr; freeSlot = (freeSlot + 1) & mask) {
+        }
+    }
+    slots_[freeSlot] = Slot{node, hash};
     ++used_;
     return true;
 }
