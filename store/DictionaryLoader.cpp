@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "FileReplace.h"
@@ -172,7 +173,8 @@ std::size_t bracketed(std::u16string_view transcription, char16_t* out) noexcept
 }
 
 // Adds the words of a dictionary text to a lane of its own; returns the lines
-// that count, duplicates included.
+// that count, duplicates included. The lane must keep `text` (keepText): its
+// nodes point into it wherever a line's pieces lie as they are stored.
 std::size_t addLines(std::u16string_view text, WordLane& lane)
 {
     // Every line is a possible word: size the index once.
@@ -186,6 +188,7 @@ std::size_t addLines(std::u16string_view text, WordLane& lane)
     struct Pending {
         WordFields fields;
         std::size_t hash;
+        bool inText;
         char16_t phonetic[kPhoneticUnits];
     };
     constexpr std::size_t kAhead = 8;
@@ -193,7 +196,10 @@ std::size_t addLines(std::u16string_view text, WordLane& lane)
     std::size_t parsed = 0;  // line k waits in queue[k % kAhead]
     const auto addLine = [&](std::size_t k) {
         const Pending& pending = queue[k % kAhead];
-        lane.add(pending.fields, WordLane::Allocation::bulk, pending.hash);
+        if (pending.inText)
+            lane.addInText(pending.fields, pending.hash);
+        else
+            lane.add(pending.fields, WordLane::Allocation::bulk, pending.hash);
     };
 
     DictionaryScanner scanner(text);
@@ -205,11 +211,13 @@ std::size_t addLines(std::u16string_view text, WordLane& lane)
             continue;
         if (parsed >= kAhead)
             addLine(parsed - kAhead);  // frees the queue entry for this line
-        // The node is built straight from the line's units; only the
-        // bracketed phonetic needs a few units of its own.
+        // Usually the node points at the line's own units. A line whose word
+        // or transcription had to be cut gets a node with copies, the
+        // transcription bracketed in a few units of its own.
         Pending& pending = queue[parsed % kAhead];
-        pending.fields = WordFields{parts.word, {}, parts.content};
-        if (!parts.transcription.empty())
+        pending.fields = WordFields{parts.word, parts.transcription, parts.content};
+        pending.inText = WordLane::laidOutInText(pending.fields);
+        if (!pending.inText && !parts.transcription.empty())
             pending.fields.phonetic = std::u16string_view(pending.phonetic, bracketed(parts.transcription, pending.phonetic));
         pending.hash = WordLane::hashOf(parts.word);
         lane.prefetch(pending.hash);
@@ -400,13 +408,16 @@ void WordGet::loadDictionary(std::u16string_view name)
             if (readWholeFile(directory / fileName, file)) {
                 // As decodeDictionaryText reads the bytes, but UTF-16 text,
                 // the usual case, is used where it was read.
-                std::u16string decoded;
+                // The lane keeps the text, since its nodes point into it.
+                auto decoded = std::make_shared<std::u16string>();
                 std::size_t firstUnit;
                 std::u16string_view text;
-                if (decodeIfUtf8(file.view(), decoded, firstUnit)) {
+                if (decodeIfUtf8(file.view(), *decoded, firstUnit)) {
                     file = FileContent{};
-                    text = decoded;
+                    text = *decoded;
+                    fresh.keepText(std::move(decoded));
                 } else {
+                    decoded.reset();
                     char16_t* const units = file.units.get() + firstUnit;
                     const std::size_t size = file.bytes / 2 - firstUnit;
                     if (!isLittleEndianHost()) {
@@ -414,6 +425,7 @@ void WordGet::loadDictionary(std::u16string_view name)
                             units[i] = static_cast<char16_t>(((units[i] & 0xFF) << 8) | (units[i] >> 8));
                     }
                     text = std::u16string_view(units, size);
+                    fresh.keepText(std::shared_ptr<const char16_t[]>(std::move(file.units)));
                 }
                 lines = static_cast<std::int64_t>(addLines(text, fresh));
                 loaded = true;

@@ -73,8 +73,24 @@ WordFields fieldsOf(const WordEntry& entry) noexcept
 void WordLane::Node::copyTo(WordEntry& entry) const noexcept
 {
     putField(entry.word, kWordUnits, word());
-    putField(entry.phonetic, kPhoneticUnits, phonetic());
+    if (inText && phoneticUnits != 0) {
+        // "[%s]", as the loader stores a transcription.
+        entry.phonetic[0] = u'[';
+        std::memcpy(entry.phonetic + 1, phonetic().data(), phoneticUnits * sizeof(char16_t));
+        entry.phonetic[phoneticUnits + 1] = u']';
+        std::memset(entry.phonetic + phoneticUnits + 2, 0, (kPhoneticUnits - phoneticUnits - 2) * sizeof(char16_t));
+    } else {
+        putField(entry.phonetic, kPhoneticUnits, phonetic());
+    }
     putField(entry.content, kContentUnits, content());
+}
+
+bool WordLane::laidOutInText(const WordFields& pieces) noexcept
+{
+    const char16_t* const afterWord = pieces.word.data() + pieces.word.size();
+    if (!pieces.phonetic.empty() && pieces.phonetic.data() != afterWord + 1)
+        return false;
+    return pieces.content.empty() || pieces.content.data() == afterWord + 1 + pieces.phonetic.size() + 1;
 }
 
 void WordLane::BlockFree::operator()(void* block) const noexcept { ::operator delete(block); }
@@ -182,7 +198,7 @@ void WordLane::prefetch(std::size_t hash) const noexcept
 #endif
 }
 
-bool WordLane::add(const WordFields& fields, Allocation allocation, std::size_t hash)
+bool WordLane::insert(const WordFields& fields, Allocation allocation, std::size_t hash, bool inText)
 {
     // One probe both looks for the word and finds the free slot it would
     // take; only a rehash makes a second one necessary.
@@ -217,7 +233,7 @@ bool WordLane::add(const WordFields& fields, Allocation allocation, std::size_t 
     }
 
     const std::size_t units = fields.word.size() + fields.phonetic.size() + fields.content.size();
-    const std::size_t bytes = sizeof(Node) + units * sizeof(char16_t);
+    const std::size_t bytes = sizeof(Node) + (inText ? sizeof(const char16_t*) : units * sizeof(char16_t));
     Node* const node = allocate(bytes, allocation);
     if (firstOfItsKey) {
         try {
@@ -242,12 +258,18 @@ bool WordLane::add(const WordFields& fields, Allocation allocation, std::size_t 
                     static_cast<std::uint16_t>(fields.word.size()),
                     static_cast<std::uint16_t>(fields.phonetic.size()),
                     static_cast<std::uint16_t>(fields.content.size()),
-                    allocation == Allocation::single};
-    char16_t* out = node->units();
-    for (const std::u16string_view text : {fields.word, fields.phonetic, fields.content}) {
-        if (!text.empty())
-            std::memcpy(out, text.data(), text.size() * sizeof(char16_t));
-        out += text.size();
+                    allocation == Allocation::single,
+                    inText};
+    if (inText) {
+        const char16_t* const word = fields.word.data();
+        std::memcpy(node->units(), &word, sizeof word);
+    } else {
+        char16_t* out = node->units();
+        for (const std::u16string_view text : {fields.word, fields.phonetic, fields.content}) {
+            if (!text.empty())
+                std::memcpy(out, text.data(), text.size() * sizeof(char16_t));
+            out += text.size();
+        }
     }
     (node->prev == nullptr ? head_ : node->prev->next) = node;
     (before == nullptr ? tail_ : before->prev) = node;
@@ -329,4 +351,5 @@ void WordLane::swap(WordLane& other) noexcept
     std::swap(blockLeft_, other.blockLeft_);
     std::swap(nextBlockBytes_, other.nextBlockBytes_);
     std::swap(singleNodes_, other.singleNodes_);
+    texts_.swap(other.texts_);
 }

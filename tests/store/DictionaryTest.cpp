@@ -280,6 +280,46 @@ TEST(Dictionary, LastLineLoadsOnceWithOrWithoutBreak)
     EXPECT_EQ(store.header().learningCount, 1);
 }
 
+// Loaded entries are the parsed lines, whether a node keeps its texts where
+// the file has them or (for cut pieces) copies of its own: every shape, cut
+// words and transcriptions before longer pieces, and entries that outlive
+// a move to the other list and back.
+TEST(Dictionary, LoadedEntriesAreTheParsedLines)
+{
+    const std::u16string lines[] = {
+        std::u16string(600, u'w') + u"|pa|content one",
+        u"cut|" + std::u16string(100, u'p') + u"|content two",
+        u"plain|ə'bændən|v. 放弃^note",
+        u"nophonetic||n. 没有音标",
+        u"nocontent|fəʊ|",
+        u"onlybar|rest of the line",
+        u"noword at all",
+        u"|leading bar",
+        u"long content|lc|" + std::u16string(300, u'c'),
+    };
+    std::u16string file;
+    for (const auto& line : lines)
+        file += line + u"\r\n";
+    TempDir dir;
+    WordGet store;
+    store.setDirectory(dir.path());
+    loadText(store, dir, file);
+    auto entries = store.entries(WordList::learning);
+    ASSERT_EQ(entries.size(), std::size(lines));
+    for (std::size_t i = 0; i < std::size(lines); ++i) {
+        const Parsed expected = parse(lines[i] + u"\r\n");
+        const Parsed loaded{text(entries[i].word), text(entries[i].phonetic), text(entries[i].content)};
+        EXPECT_EQ(loaded, expected) << "line " << i;
+    }
+    // Remembered and back: the copies the other list makes are the same.
+    store.setRemembered(entries[2], true);
+    store.setRemembered(entries[2], false);
+    const auto again = store.entries(WordList::learning);
+    ASSERT_EQ(again.size(), entries.size());
+    EXPECT_EQ(text(again.back().phonetic), u"[ə'bændən]");
+    EXPECT_EQ(text(again.back().content), u"v. 放弃");
+}
+
 TEST(Dictionary, LongLinesContinueAsNewLines)
 {
     TempDir dir;
