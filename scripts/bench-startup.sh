@@ -13,12 +13,12 @@
 #   idle CPU             user + system time of the process over a minute
 #                        (BENCH_IDLE_SECONDS) with the default settings: a
 #                        new word every ten seconds
-# Medians of BENCH_STARTUP_RUNS runs (default 5), figures and ratios only.
+# Medians of BENCH_STARTUP_RUNS runs (default 7), figures and ratios only.
 #   bench-startup.sh [windows build dir]   (default build/windows)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/windows}
-runs=${BENCH_STARTUP_RUNS:-5}
+runs=${BENCH_STARTUP_RUNS:-7}
 idle=${BENCH_IDLE_SECONDS:-60}
 watch=$root/scripts/bench-wine-watch.py
 
