@@ -105,15 +105,27 @@ keep word-menu 16 $BOX $mx $my $mw $mh
 xdotool key Escape
 e2e_wait_for 10 "the word window's menu to close" test "$(e2e_program_windows | wc -l)" -eq 1
 
-# --- 3. the tray menu
+# --- 3. the tray menu, with Wine's tray window moved away from the screen's
+# corner so that the menu opens beside the icon instead of over it
 tray=$(e2e_tray_window)
+xdotool windowmove "$tray" 700 420
+e2e_wait_for 10 "the tray window to move" test "$(xdotool getwindowgeometry --shell "$tray" | grep -c '^X=700$')" -eq 1
 menu=$(e2e_open_tray_menu) || e2e_fail "no tray menu"
 read -r _ mx my mw mh <<<"$menu"
 eval "$(xdotool getwindowgeometry --shell "$tray")"
-sleep 0.5
+# The pointer on "选项", as a hand choosing it: off the icon, whose tooltip
+# then goes away.
+xdotool mousemove $((mx + mw / 2)) $((my + mh * 35 / 92))
+sleep 1.5
 e2e_screenshot tray-menu
 keep tray-menu 16 $X $Y $WIDTH $HEIGHT $mx $my $mw $mh
+# Escape, or failing that a click on the empty desktop, closes the menu.
 xdotool key Escape
+for attempt in 1 2 3 4 5; do
+    [ "$(e2e_program_windows | wc -l)" -eq 1 ] && break
+    xdotool mousemove 1200 760 click 1
+    sleep 1
+done
 e2e_wait_for 10 "the tray menu to close" test "$(e2e_program_windows | wc -l)" -eq 1
 e2e_quit
 
