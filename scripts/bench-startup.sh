@@ -160,7 +160,9 @@ python3 - "$(median "${warm[@]}")" "$(median "${first[@]}")" "$(median "${base_m
 import sys
 warm, first, floor, mem, floor_mem, cpu_us, floor_cpu_us, idle, runs, bare_mem = (int(v) for v in sys.argv[1:])
 def ratio(a, b):
-    return f"{a / b:.2f}x" if b else "-"
+    # A baseline of nothing (an idle program that never runs) has no ratio;
+    # the difference says more.
+    return f"{a / b:.2f}x" if b else f"+{a - b:g}"
 rows = [("start to first word, warm (ms)", warm, floor),
         ("start to first word, first start (ms)", first, floor),
         ("private memory after start (RssAnon KiB)", mem, floor_mem),
