@@ -1,10 +1,42 @@
 // A dictionary file of any bytes: the load must keep the lists sound.
 #include <cstdint>
 
+#include <string_view>
+
+#include "DictionaryFormat.h"
 #include "FuzzChecks.h"
+
+namespace {
+
+// The one-pass scanner the load runs on must cut the text into the same
+// lines and pieces as the line reader and splitter that state the rules.
+void checkScanner(std::u16string_view text)
+{
+    DictionaryLines reader(text);
+    DictionaryScanner scanner(text);
+    std::u16string_view expected, line;
+    bool counts;
+    DictionaryLineParts parts;
+    while (reader.next(expected)) {
+        FUZZ_CHECK(scanner.next(line, counts, parts));
+        FUZZ_CHECK(line.data() == expected.data() && line.size() == expected.size());
+        FUZZ_CHECK(counts == isDictionaryLine(expected));
+        if (counts) {
+            const DictionaryLineParts reference = splitDictionaryLine(expected);
+            FUZZ_CHECK(parts.word == reference.word);
+            FUZZ_CHECK(parts.transcription == reference.transcription);
+            FUZZ_CHECK(parts.content == reference.content);
+        }
+    }
+    FUZZ_CHECK(!scanner.next(line, counts, parts));
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    checkScanner(decodeDictionaryText(std::string_view(reinterpret_cast<const char*>(data), size)));
+
     const auto& directory = fuzzDirectory();
     writeFile(directory / "fuzz.txt", data, size);
 

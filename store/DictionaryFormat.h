@@ -47,6 +47,22 @@ struct DictionaryLineParts {
 // Splits a line into views of its own units, without copying anything.
 DictionaryLineParts splitDictionaryLine(std::u16string_view line) noexcept;
 
+// The lines of a text together with their pieces, found in one pass over the
+// units: the same lines as DictionaryLines gives, each with what
+// isDictionaryLine and splitDictionaryLine say of it. The load runs on this;
+// the three above are the rules it keeps.
+class DictionaryScanner {
+public:
+    explicit DictionaryScanner(std::u16string_view text) : text_(text) {}
+    // The next line, whether it takes part in the load, and (only then) its
+    // pieces; false at the end of the text.
+    bool next(std::u16string_view& line, bool& counts, DictionaryLineParts& parts) noexcept;
+
+private:
+    std::u16string_view text_;
+    std::size_t pos_ = 0;
+};
+
 // Parses one line into `entry`, which the caller has zero-filled. Fields are
 // cut to fit their arrays; the phonetic is stored in square brackets.
 void parseDictionaryLine(std::u16string_view line, WordEntry& entry) noexcept;

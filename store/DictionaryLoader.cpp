@@ -2,13 +2,80 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "FileReplace.h"
 #include "Text.h"
 #include "WordGet.h"
 
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define MIVORA_SSE2 1
+#endif
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
+
 namespace {
+
+// The units that end or divide something on a dictionary line: the end of
+// the C string, the line feed, the two that end the content, and the bar.
+constexpr bool isSpecial(char16_t c) noexcept
+{
+    return c <= u'|' && (c == u'|' || c == u'\n' || c == u'\r' || c == u'^' || c == 0);
+}
+
+// Index of the lowest set bit of a mask that is not zero.
+unsigned lowestBit(std::uint32_t mask) noexcept
+{
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long index;
+    _BitScanForward(&index, mask);
+    return index;
+#elif defined(__GNUC__) || defined(__clang__)
+    return static_cast<unsigned>(__builtin_ctz(mask));
+#else
+    unsigned index = 0;
+    while ((mask & 1) == 0) {
+        mask >>= 1;
+        ++index;
+    }
+    return index;
+#endif
+}
+
+// Units the scanner looks at together: one bit each in a mask.
+constexpr std::size_t kBlockUnits = 16;
+
+// Bit k is set when unit k of the `n` units at p (at most kBlockUnits) is
+// special. Lines are mostly ordinary units with a handful of specials, so
+// where the processor can, a whole block is tested at once.
+std::uint32_t specialMask(const char16_t* p, std::size_t n) noexcept
+{
+#ifdef MIVORA_SSE2
+    if (n == kBlockUnits) {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i lineFeed = _mm_set1_epi16(0x0A);
+        const __m128i carriageReturn = _mm_set1_epi16(0x0D);
+        const __m128i circumflex = _mm_set1_epi16(0x5E);
+        const __m128i bar = _mm_set1_epi16(0x7C);
+        const auto hits = [&](const char16_t* at) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            return _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi16(units, zero), _mm_cmpeq_epi16(units, lineFeed)),
+                _mm_or_si128(_mm_cmpeq_epi16(units, carriageReturn),
+                             _mm_or_si128(_mm_cmpeq_epi16(units, circumflex), _mm_cmpeq_epi16(units, bar))));
+        };
+        // Each hit is 0xFFFF, which packs to one 0xFF byte per unit.
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(hits(p), hits(p + 8))));
+    }
+#endif
+    std::uint32_t mask = 0;
+    for (std::size_t k = 0; k < n; ++k)
+        mask |= static_cast<std::uint32_t>(isSpecial(p[k])) << k;
+    return mask;
+}
 
 bool isLittleEndianHost()
 {
@@ -106,7 +173,8 @@ std::size_t bracketed(std::u16string_view transcription, char16_t* out) noexcept
 }
 
 // Adds the words of a dictionary text to a lane of its own; returns the lines
-// that count, duplicates included.
+// that count, duplicates included. The lane must keep `text` (keepText): its
+// nodes point into it wherever a line's pieces lie as they are stored.
 std::size_t addLines(std::u16string_view text, WordLane& lane)
 {
     // Every line is a possible word: size the index once.
@@ -120,6 +188,7 @@ std::size_t addLines(std::u16string_view text, WordLane& lane)
     struct Pending {
         WordFields fields;
         std::size_t hash;
+        bool inText;
         char16_t phonetic[kPhoneticUnits];
     };
     constexpr std::size_t kAhead = 8;
@@ -127,22 +196,28 @@ std::size_t addLines(std::u16string_view text, WordLane& lane)
     std::size_t parsed = 0;  // line k waits in queue[k % kAhead]
     const auto addLine = [&](std::size_t k) {
         const Pending& pending = queue[k % kAhead];
-        lane.add(pending.fields, WordLane::Allocation::bulk, pending.hash);
+        if (pending.inText)
+            lane.addInText(pending.fields, pending.hash);
+        else
+            lane.add(pending.fields, WordLane::Allocation::bulk, pending.hash);
     };
 
-    DictionaryLines reader(text);
+    DictionaryScanner scanner(text);
     std::u16string_view line;
-    while (reader.next(line)) {
-        if (!isDictionaryLine(line))
+    bool counts;
+    DictionaryLineParts parts;
+    while (scanner.next(line, counts, parts)) {
+        if (!counts)
             continue;
         if (parsed >= kAhead)
             addLine(parsed - kAhead);  // frees the queue entry for this line
-        // The node is built straight from the line's units; only the
-        // bracketed phonetic needs a few units of its own.
+        // Usually the node points at the line's own units. A line whose word
+        // or transcription had to be cut gets a node with copies, the
+        // transcription bracketed in a few units of its own.
         Pending& pending = queue[parsed % kAhead];
-        const DictionaryLineParts parts = splitDictionaryLine(line);
-        pending.fields = WordFields{parts.word, {}, parts.content};
-        if (!parts.transcription.empty())
+        pending.fields = WordFields{parts.word, parts.transcription, parts.content};
+        pending.inText = WordLane::laidOutInText(pending.fields);
+        if (!pending.inText && !parts.transcription.empty())
             pending.fields.phonetic = std::u16string_view(pending.phonetic, bracketed(parts.transcription, pending.phonetic));
         pending.hash = WordLane::hashOf(parts.word);
         lane.prefetch(pending.hash);
@@ -176,6 +251,86 @@ bool DictionaryLines::next(std::u16string_view& line)
         ++end;  // the line feed belongs to its line
     line = text_.substr(pos_, end - pos_);
     pos_ = end;
+    return true;
+}
+
+bool DictionaryScanner::next(std::u16string_view& line, bool& counts, DictionaryLineParts& parts) noexcept
+{
+    if (pos_ >= text_.size())
+        return false;
+    const char16_t* const begin = text_.data() + pos_;
+    const char16_t* const limit = begin + std::min(text_.size() - pos_, kLineUnits);
+
+    // One walk over the specials of the line. Where each piece starts and
+    // ends follows the scan formats of splitDictionaryLine: the word runs to
+    // the first bar, the transcription to the second, the content from
+    // there to the first CR, LF or circumflex; a zero unit ends them all.
+    enum class In { word, transcription, content, nothing };
+    In in = In::word;
+    const char16_t* firstBar = nullptr;
+    const char16_t* secondBar = nullptr;
+    const char16_t* contentEnd = nullptr;
+    const char16_t* parseEnd = nullptr;  // the first zero unit, if any
+    const char16_t* end = limit;
+    bool lineFeed = false;
+    for (const char16_t* block = begin; block < limit && !lineFeed; block += kBlockUnits) {
+        const std::size_t units = std::min<std::size_t>(kBlockUnits, static_cast<std::size_t>(limit - block));
+        for (std::uint32_t mask = specialMask(block, units); mask != 0; mask &= mask - 1) {
+            const char16_t* const p = block + lowestBit(mask);
+            const char16_t c = *p;
+            if (c == u'\n') {
+                end = p + 1;
+                lineFeed = true;
+                if (in == In::content)
+                    contentEnd = p;
+                break;
+            }
+            if (in == In::nothing)
+                continue;
+            if (c == 0) {
+                parseEnd = p;
+                if (in == In::content)
+                    contentEnd = p;
+                in = In::nothing;
+            } else if (c == u'|') {
+                if (in == In::word) {
+                    firstBar = p;
+                    in = In::transcription;
+                } else if (in == In::transcription) {
+                    secondBar = p;
+                    in = In::content;
+                }
+            } else if (in == In::content) {  // CR or circumflex
+                contentEnd = p;
+                in = In::nothing;
+            }
+        }
+    }
+    line = std::u16string_view(begin, static_cast<std::size_t>(end - begin));
+    pos_ += line.size();
+    if (parseEnd == nullptr)
+        parseEnd = end;
+    if (in == In::content && contentEnd == nullptr)
+        contentEnd = parseEnd;
+
+    counts = line.size() >= 2 && begin[0] != 0 && begin[1] != 0;
+    parts = DictionaryLineParts{};
+    if (!counts)
+        return true;
+    const auto piece = [](const char16_t* from, const char16_t* to, std::size_t units) {
+        const std::u16string_view text(from, static_cast<std::size_t>(to - from));
+        return text.substr(0, cutLength(text, units));
+    };
+    const char16_t* const wordEnd = firstBar != nullptr ? firstBar : parseEnd;
+    if (wordEnd == begin)
+        return true;  // no word: nothing matched
+    parts.word = piece(begin, wordEnd, kWordUnits - 1);
+    if (firstBar == nullptr)
+        return true;
+    const char16_t* const transcriptionEnd = secondBar != nullptr ? secondBar : parseEnd;
+    parts.transcription = piece(firstBar + 1, transcriptionEnd, kTranscriptionUnits);
+    if (secondBar != nullptr)
+        parts.content = piece(secondBar + 1, contentEnd, kContentUnits - 1);
     return true;
 }
 
@@ -253,13 +408,16 @@ void WordGet::loadDictionary(std::u16string_view name)
             if (readWholeFile(directory / fileName, file)) {
                 // As decodeDictionaryText reads the bytes, but UTF-16 text,
                 // the usual case, is used where it was read.
-                std::u16string decoded;
+                // The lane keeps the text, since its nodes point into it.
+                auto decoded = std::make_shared<std::u16string>();
                 std::size_t firstUnit;
                 std::u16string_view text;
-                if (decodeIfUtf8(file.view(), decoded, firstUnit)) {
+                if (decodeIfUtf8(file.view(), *decoded, firstUnit)) {
                     file = FileContent{};
-                    text = decoded;
+                    text = *decoded;
+                    fresh.keepText(std::move(decoded));
                 } else {
+                    decoded.reset();
                     char16_t* const units = file.units.get() + firstUnit;
                     const std::size_t size = file.bytes / 2 - firstUnit;
                     if (!isLittleEndianHost()) {
@@ -267,6 +425,7 @@ void WordGet::loadDictionary(std::u16string_view name)
                             units[i] = static_cast<char16_t>(((units[i] & 0xFF) << 8) | (units[i] >> 8));
                     }
                     text = std::u16string_view(units, size);
+                    fresh.keepText(std::shared_ptr<const char16_t[]>(std::move(file.units)));
                 }
                 lines = static_cast<std::int64_t>(addLines(text, fresh));
                 loaded = true;

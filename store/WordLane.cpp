@@ -37,11 +37,26 @@ void putField(char16_t* field, std::size_t units, std::u16string_view text) noex
 
 std::size_t WordLane::hashOf(std::u16string_view word) noexcept
 {
-    // FNV-1a over the folded units, then a final mix so that the low bits,
-    // which pick the slot, depend on every unit.
-    std::uint64_t h = 0xCBF29CE484222325u;
-    for (const char16_t c : word)
-        h = (h ^ foldAscii(c)) * 0x100000001B3u;
+    // Four units per step. Every unit is taken with bit 5 set, which makes
+    // 'A' and 'a' the same (as ASCII folding must) and merely lets a few other
+    // pairs share a hash; the index compares the words themselves anyway.
+    // A final mix makes the low bits, which pick the slot, depend on every
+    // unit.
+    constexpr std::uint64_t bit5 = 0x0020002000200020u;
+    constexpr std::uint64_t multiplier = 0x9E3779B97F4A7C15u;
+    std::uint64_t h = 0xCBF29CE484222325u ^ word.size();
+    const char16_t* p = word.data();
+    std::size_t n = word.size();
+    for (; n >= 4; p += 4, n -= 4) {
+        std::uint64_t units;
+        std::memcpy(&units, p, sizeof units);
+        h = (h ^ (units | bit5)) * multiplier;
+        h ^= h >> 32;
+    }
+    std::uint64_t rest = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        rest |= static_cast<std::uint64_t>(p[i] | 0x20) << (16 * i);
+    h = (h ^ rest) * multiplier;
     h ^= h >> 33;
     h *= 0xFF51AFD7ED558CCDu;
     h ^= h >> 33;
@@ -58,8 +73,24 @@ WordFields fieldsOf(const WordEntry& entry) noexcept
 void WordLane::Node::copyTo(WordEntry& entry) const noexcept
 {
     putField(entry.word, kWordUnits, word());
-    putField(entry.phonetic, kPhoneticUnits, phonetic());
+    if (inText && phoneticUnits != 0) {
+        // "[%s]", as the loader stores a transcription.
+        entry.phonetic[0] = u'[';
+        std::memcpy(entry.phonetic + 1, phonetic().data(), phoneticUnits * sizeof(char16_t));
+        entry.phonetic[phoneticUnits + 1] = u']';
+        std::memset(entry.phonetic + phoneticUnits + 2, 0, (kPhoneticUnits - phoneticUnits - 2) * sizeof(char16_t));
+    } else {
+        putField(entry.phonetic, kPhoneticUnits, phonetic());
+    }
     putField(entry.content, kContentUnits, content());
+}
+
+bool WordLane::laidOutInText(const WordFields& pieces) noexcept
+{
+    const char16_t* const afterWord = pieces.word.data() + pieces.word.size();
+    if (!pieces.phonetic.empty() && pieces.phonetic.data() != afterWord + 1)
+        return false;
+    return pieces.content.empty() || pieces.content.data() == afterWord + 1 + pieces.phonetic.size() + 1;
 }
 
 void WordLane::BlockFree::operator()(void* block) const noexcept { ::operator delete(block); }
@@ -167,17 +198,31 @@ void WordLane::prefetch(std::size_t hash) const noexcept
 #endif
 }
 
-bool WordLane::add(const WordFields& fields, Allocation allocation, std::size_t hash)
+bool WordLane::insert(const WordFields& fields, Allocation allocation, std::size_t hash, bool inText)
 {
-    if (find(fields.word, hash) != nullptr)
-        return false;
-    if (2 * (used_ + 1) > capacity_)
+    // One probe both looks for the word and finds the free slot it would
+    // take; only a rehash makes a second one necessary.
+    std::size_t freeSlot = 0;
+    if (capacity_ != 0) {
+        const std::size_t mask = capacity_ - 1;
+        for (freeSlot = hash & mask;; freeSlot = (freeSlot + 1) & mask) {
+            const Slot& slot = slots_[freeSlot];
+            if (slot.node == nullptr)
+                break;
+            if (slot.hash == hash && equalNoCase(slot.node->word(), fields.word))
+                return false;
+        }
+    }
+    const bool grow = 2 * (used_ + 1) > capacity_;
+    if (grow)
         rehash(capacity_ == 0 ? kSmallestIndex : 2 * capacity_);
 
     // Where the node goes: behind every node of a key not greater than its
     // own. Words usually arrive in key order (plain words all have key 0),
     // so the tail is tried before the key map.
-    const std::int32_t key = numericKey(fields.word);
+    // Nearly every word starts with a letter, which gives key 0: white
+    // space, signs and digits all lie at or below '9'.
+    const std::int32_t key = fields.word.empty() || fields.word[0] > u'9' ? 0 : numericKey(fields.word);
     Node* before = nullptr;
     auto greater = firstOfKey_.end();
     bool firstOfItsKey = tail_ == nullptr || key > tail_->key;
@@ -188,7 +233,7 @@ bool WordLane::add(const WordFields& fields, Allocation allocation, std::size_t 
     }
 
     const std::size_t units = fields.word.size() + fields.phonetic.size() + fields.content.size();
-    const std::size_t bytes = sizeof(Node) + units * sizeof(char16_t);
+    const std::size_t bytes = sizeof(Node) + (inText ? sizeof(const char16_t*) : units * sizeof(char16_t));
     Node* const node = allocate(bytes, allocation);
     if (firstOfItsKey) {
         try {
@@ -213,12 +258,18 @@ bool WordLane::add(const WordFields& fields, Allocation allocation, std::size_t 
                     static_cast<std::uint16_t>(fields.word.size()),
                     static_cast<std::uint16_t>(fields.phonetic.size()),
                     static_cast<std::uint16_t>(fields.content.size()),
-                    allocation == Allocation::single};
-    char16_t* out = node->units();
-    for (const std::u16string_view text : {fields.word, fields.phonetic, fields.content}) {
-        if (!text.empty())
-            std::memcpy(out, text.data(), text.size() * sizeof(char16_t));
-        out += text.size();
+                    allocation == Allocation::single,
+                    inText};
+    if (inText) {
+        const char16_t* const word = fields.word.data();
+        std::memcpy(node->units(), &word, sizeof word);
+    } else {
+        char16_t* out = node->units();
+        for (const std::u16string_view text : {fields.word, fields.phonetic, fields.content}) {
+            if (!text.empty())
+                std::memcpy(out, text.data(), text.size() * sizeof(char16_t));
+            out += text.size();
+        }
     }
     (node->prev == nullptr ? head_ : node->prev->next) = node;
     (before == nullptr ? tail_ : before->prev) = node;
@@ -226,11 +277,12 @@ bool WordLane::add(const WordFields& fields, Allocation allocation, std::size_t 
     if (allocation == Allocation::single)
         ++singleNodes_;
 
-    const std::size_t mask = capacity_ - 1;
-    std::size_t i = hash & mask;
-    while (slots_[i].node != nullptr)
-        i = (i + 1) & mask;
-    slots_[i] = Slot{node, hash};
+    if (grow) {
+        const std::size_t mask = capacity_ - 1;
+        for (freeSlot = hash & mask; slots_[freeSlot].node != nullptr; freeSlot = (freeSlot + 1) & mask) {
+        }
+    }
+    slots_[freeSlot] = Slot{node, hash};
     ++used_;
     return true;
 }
@@ -299,4 +351,5 @@ void WordLane::swap(WordLane& other) noexcept
     std::swap(blockLeft_, other.blockLeft_);
     std::swap(nextBlockBytes_, other.nextBlockBytes_);
     std::swap(singleNodes_, other.singleNodes_);
+    texts_.swap(other.texts_);
 }

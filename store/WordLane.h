@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -41,16 +42,36 @@ public:
         std::uint16_t phoneticUnits;
         std::uint16_t contentUnits;
         bool ownAllocation;  // allocated alone, not inside one of the blocks
+        bool inText;         // its texts lie in a dictionary text the lane keeps
 
-        // The units follow the node in the same allocation: word, phonetic,
-        // content, without terminators.
-        const char16_t* units() const noexcept { return reinterpret_cast<const char16_t*>(this + 1); }
+        // Most nodes carry their units after them in the same allocation:
+        // word, phonetic, content, without terminators. A node that addInText
+        // made carries only a pointer to its word in the text, where the
+        // transcription follows one unit (the bar) after the word and the
+        // content one unit after the transcription; its phonetic is stored
+        // without the square brackets, which copyTo adds.
+        const char16_t* text() const noexcept
+        {
+            if (!inText)
+                return reinterpret_cast<const char16_t*>(this + 1);
+            const char16_t* word;
+            std::memcpy(&word, this + 1, sizeof word);
+            return word;
+        }
         char16_t* units() noexcept { return reinterpret_cast<char16_t*>(this + 1); }
-        std::u16string_view word() const noexcept { return {units(), wordUnits}; }
-        std::u16string_view phonetic() const noexcept { return {units() + wordUnits, phoneticUnits}; }
+        std::u16string_view word() const noexcept { return {text(), wordUnits}; }
+        // As stored: for a node in a text, the transcription alone.
+        std::u16string_view phonetic() const noexcept
+        {
+            if (phoneticUnits == 0)
+                return {};
+            return {text() + wordUnits + (inText ? 1 : 0), phoneticUnits};
+        }
         std::u16string_view content() const noexcept
         {
-            return {units() + wordUnits + phoneticUnits, contentUnits};
+            if (contentUnits == 0)
+                return {};
+            return {text() + wordUnits + phoneticUnits + (inText ? 2 : 0), contentUnits};
         }
         // The full 1664-byte record: texts, terminators, zero fill.
         void copyTo(WordEntry& entry) const noexcept;
@@ -94,7 +115,22 @@ public:
     // changes nothing.
     bool add(const WordFields& fields, Allocation allocation) { return add(fields, allocation, hashOf(fields.word)); }
     // The same with the word's hashOf() already at hand.
-    bool add(const WordFields& fields, Allocation allocation, std::size_t hash);
+    bool add(const WordFields& fields, Allocation allocation, std::size_t hash)
+    {
+        return insert(fields, allocation, hash, false);
+    }
+    // Whether the pieces of a dictionary line lie in its text as addInText
+    // needs them: the transcription one unit after the word, the content one
+    // unit after the transcription (empty pieces may lie anywhere). A word
+    // or transcription cut to fit its field does not.
+    static bool laidOutInText(const WordFields& pieces) noexcept;
+    // Like add with bulk allocation, for pieces laid out in a text that the
+    // lane keeps (keepText): the node points into the text instead of
+    // copying it. `pieces.phonetic` is the transcription without brackets.
+    bool addInText(const WordFields& pieces, std::size_t hash) { return insert(pieces, Allocation::bulk, hash, true); }
+    // Keeps a text that nodes of this lane point into for as long as the
+    // lane lives (a swap takes it along). May throw bad_alloc.
+    void keepText(std::shared_ptr<const void> text) { texts_.push_back(std::move(text)); }
     void erase(Node* node) noexcept;
     // Removes every word that `other` holds.
     void dropWordsOf(const WordLane& other) noexcept;
@@ -113,6 +149,7 @@ private:
     };
     using Block = std::unique_ptr<void, BlockFree>;
 
+    bool insert(const WordFields& fields, Allocation allocation, std::size_t hash, bool inText);
     std::size_t slotOf(const Node* node) const noexcept;
     void rehash(std::size_t capacity);
     Node* allocate(std::size_t bytes, Allocation allocation);
@@ -134,4 +171,5 @@ private:
     std::size_t blockLeft_ = 0;
     std::size_t nextBlockBytes_ = 0;
     std::size_t singleNodes_ = 0;  // how many nodes must be freed one by one
+    std::vector<std::shared_ptr<const void>> texts_;  // what nodes in texts point into
 };

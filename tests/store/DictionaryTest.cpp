@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
+
 #include "DictionaryFormat.h"
+#include "Text.h"
+#include "WordLane.h"
 #include "ShippedDictionary.h"
 #include "StoreTestSupport.h"
 
@@ -142,6 +147,73 @@ TEST(DictionaryLine, ReaderSplitsAtLineFeedsAndAtTheReadLimit)
     EXPECT_FALSE(isDictionaryLine(std::u16string(u"a\0b", 3)));
 }
 
+// The one-pass scanner the load runs on against the rules it must keep: the
+// line reader, the line test and the line splitter, on random texts made
+// mostly of the units that matter (bars, line breaks, circumflexes, zero
+// units, surrogate halves) and with lines past the read limit.
+TEST(DictionaryLine, ScannerAgreesWithReaderAndSplitter)
+{
+    const char16_t alphabet[] = {u'a', u'B', u'|', u'|', u'\r', u'\n', u'^', u'\0', u'\u4e2d', 0xD83D, 0xDE00, u' '};
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 3000; ++round) {
+        std::u16string text;
+        const std::size_t size = random() % (round % 50 == 0 ? 5000 : 200);
+        for (std::size_t i = 0; i < size; ++i) {
+            // Long ordinary runs now and then, so the fast path gets whole
+            // blocks, fields get cut and lines reach the read limit.
+            if (random() % 40 == 0)
+                text.append(random() % 700, u'w');
+            text.push_back(alphabet[random() % std::size(alphabet)]);
+        }
+        DictionaryLines reader(text);
+        DictionaryScanner scanner(text);
+        std::u16string_view expected, line;
+        bool counts;
+        DictionaryLineParts parts;
+        std::size_t index = 0;
+        while (reader.next(expected)) {
+            ASSERT_TRUE(scanner.next(line, counts, parts)) << "round " << round << " line " << index;
+            ASSERT_EQ(line.data(), expected.data()) << "round " << round << " line " << index;
+            ASSERT_EQ(line.size(), expected.size()) << "round " << round << " line " << index;
+            ASSERT_EQ(counts, isDictionaryLine(expected)) << "round " << round << " line " << index;
+            if (counts) {
+                const DictionaryLineParts reference = splitDictionaryLine(expected);
+                EXPECT_EQ(std::u16string(parts.word), std::u16string(reference.word)) << "round " << round;
+                EXPECT_EQ(std::u16string(parts.transcription), std::u16string(reference.transcription))
+                    << "round " << round;
+                EXPECT_EQ(std::u16string(parts.content), std::u16string(reference.content)) << "round " << round;
+            }
+            ++index;
+        }
+        EXPECT_FALSE(scanner.next(line, counts, parts)) << "round " << round;
+    }
+}
+
+// Words that differ only in ASCII case must land in the same index slot;
+// the hash reads four units at a time, so every length up to a few blocks
+// and every position of the changed letter is tried.
+TEST(DictionaryLine, WordHashIgnoresAsciiCaseOnly)
+{
+    std::mt19937 random(4139);
+    const char16_t letters[] = {u'a', u'z', u'A', u'Z', u'@', u'[', u'\u00e4', u'\u00c4', u'\u4e2d', u'5'};
+    for (int round = 0; round < 2000; ++round) {
+        std::u16string word;
+        for (std::size_t i = 0, n = random() % 14; i < n; ++i)
+            word.push_back(letters[random() % std::size(letters)]);
+        EXPECT_EQ(WordLane::hashOf(word), WordLane::hashOf(foldedWord(word))) << round;
+    }
+    // Different words should mostly differ: a hash that ignored a unit
+    // position would make these collide.
+    std::set<std::size_t> hashes;
+    for (int i = 0; i < 1000; ++i) {
+        std::u16string word = u"word";
+        for (char c : std::to_string(i))
+            word.push_back(static_cast<char16_t>(c));
+        hashes.insert(WordLane::hashOf(word));
+    }
+    EXPECT_EQ(hashes.size(), 1000u);
+}
+
 TEST(DictionaryText, ByteOrderMarksAndUtf8)
 {
     // UTF-16LE with its mark: the mark is not part of the first word.
@@ -206,6 +278,46 @@ TEST(Dictionary, LastLineLoadsOnceWithOrWithoutBreak)
     loadText(store, dir, u"a|p|c\r\nz");
     EXPECT_EQ(learningWords(store), (V{u"a"}));
     EXPECT_EQ(store.header().learningCount, 1);
+}
+
+// Loaded entries are the parsed lines, whether a node keeps its texts where
+// the file has them or (for cut pieces) copies of its own: every shape, cut
+// words and transcriptions before longer pieces, and entries that outlive
+// a move to the other list and back.
+TEST(Dictionary, LoadedEntriesAreTheParsedLines)
+{
+    const std::u16string lines[] = {
+        std::u16string(600, u'w') + u"|pa|content one",
+        u"cut|" + std::u16string(100, u'p') + u"|content two",
+        u"plain|ə'bændən|v. 放弃^note",
+        u"nophonetic||n. 没有音标",
+        u"nocontent|fəʊ|",
+        u"onlybar|rest of the line",
+        u"noword at all",
+        u"|leading bar",
+        u"long content|lc|" + std::u16string(300, u'c'),
+    };
+    std::u16string file;
+    for (const auto& line : lines)
+        file += line + u"\r\n";
+    TempDir dir;
+    WordGet store;
+    store.setDirectory(dir.path());
+    loadText(store, dir, file);
+    auto entries = store.entries(WordList::learning);
+    ASSERT_EQ(entries.size(), std::size(lines));
+    for (std::size_t i = 0; i < std::size(lines); ++i) {
+        const Parsed expected = parse(lines[i] + u"\r\n");
+        const Parsed loaded{text(entries[i].word), text(entries[i].phonetic), text(entries[i].content)};
+        EXPECT_EQ(loaded, expected) << "line " << i;
+    }
+    // Remembered and back: the copies the other list makes are the same.
+    store.setRemembered(entries[2], true);
+    store.setRemembered(entries[2], false);
+    const auto again = store.entries(WordList::learning);
+    ASSERT_EQ(again.size(), entries.size());
+    EXPECT_EQ(text(again.back().phonetic), u"[ə'bændən]");
+    EXPECT_EQ(text(again.back().content), u"v. 放弃");
 }
 
 TEST(Dictionary, LongLinesContinueAsNewLines)
