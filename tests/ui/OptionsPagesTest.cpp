@@ -13,63 +13,25 @@
 #include <chrono>
 #include <cstring>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
-#include <random>
 #include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/AppGlobals.h"
+#include "WordWindowFixture.h"
 #include "app/Shell.h"
 #include "res/resource.h"
-#include "settings/Settings.h"
-#include "settings/SettingsFile.h"
-#include "settings/Win32Settings.h"
-#include "store/Text.h"
-#include "store/Wide.h"
-#include "store/WordGet.h"
 #include "ui/AboutPage.h"
 #include "ui/OptionsSheet.h"
 #include "ui/LibraryPage.h"
 #include "ui/OptionsPages.h"
-#include "ui/WordLayout.h"
-#include "ui/WordWindow.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-void pumpOnce()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-// Serves the queue until `done` holds or 20 s have passed; returns `done`.
-template <typename Condition>
-bool pumpUntil(Condition done)
-{
-    const ULONGLONG end = GetTickCount64() + 20000;
-    while (!done()) {
-        if (GetTickCount64() >= end) return false;
-        pumpOnce();
-        Sleep(5);
-    }
-    pumpOnce();
-    return true;
-}
-
-std::wstring wide(std::u16string_view s)
-{
-    return std::wstring(s.begin(), s.end());
-}
+using namespace uitest;
 
 std::wstring windowText(HWND window)
 {
@@ -81,35 +43,8 @@ std::wstring windowText(HWND window)
 std::vector<std::wstring> words(WordList list)
 {
     std::vector<std::wstring> out;
-    for (const WordEntry& entry : wordStore.entries(list))
-        out.push_back(wide(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits))));
+    for (const WordEntry& entry : wordStore.entries(list)) out.push_back(wide(wordOf(entry)));
     return out;
-}
-
-std::wstring shownWord()
-{
-    const WordEntry entry = wordStore.currentEntry();
-    return wide(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)));
-}
-
-// Extent of `s` in the font the settings name, as the word window measures.
-SIZE extentOf(const char16_t* field, std::size_t units)
-{
-    HFONT font = CreateFontIndirectW(&logFont(Settings.font));
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ previous = SelectObject(dc, font);
-    SIZE size{};
-    GetTextExtentPoint32W(dc, as_wcstr(field), static_cast<int>(boundedLength(field, units)), &size);
-    SelectObject(dc, previous);
-    ReleaseDC(nullptr, dc);
-    DeleteObject(font);
-    return size;
-}
-
-WordLayout layoutOf(const WordEntry& entry)
-{
-    return computeLayout(extentOf(entry.word, kWordUnits), extentOf(entry.phonetic, kPhoneticUnits),
-                         extentOf(entry.content, kContentUnits), boundedLength(entry.word, kWordUnits));
 }
 
 // Notices the owner window received; it hands them on to the real owner
@@ -196,7 +131,7 @@ class OptionsPagesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        appInstance = GetModuleHandleW(nullptr);
+        registerWordWindowClass();
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
         InitCommonControlsEx(&controls);
         WNDCLASSW windowClass{};
@@ -204,29 +139,18 @@ protected:
         windowClass.hInstance = appInstance;
         windowClass.lpszClassName = L"MivoraTestOwner";
         RegisterClassW(&windowClass);
-        windowClass.lpfnWndProc = wordWindowProc;
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        windowClass.lpszClassName = L"Mivora_Show";
-        RegisterClassW(&windowClass);
     }
 
     void SetUp() override
     {
-        static unsigned serial = 0;
-        std::random_device random;
-        root_ = fs::temp_directory_path() / ("mivora-pages-" + std::to_string(random()) + "-" + std::to_string(serial++));
-        fs::create_directories(root_ / "dic");
+        root_ = makeScratchFolder("mivora-pages");
         setProgramDir(root_.wstring() + L"\\");
 
-        Settings = {};
-        applyDefaultSettings(Settings, 1280);
-        Settings.autoSwitch = 0;
-        Settings.sampleBackground = 0;
+        resetSettings();
         Settings.windowX = 100;
         Settings.windowY = 100;
         copyBounded(Settings.dictionaryName, u"first");
 
-        wordStore.setDirectory(root_ / "dic");
         wordStore.setCycleSize(15);
         // An empty progress file: both lists and every counter start at 0,
         // and the word window's start-up load falls back to the dictionary.
@@ -248,18 +172,14 @@ protected:
     void TearDown() override
     {
         waitForDictionaryReload(20000);
-        pumpOnce();
-        if (wordWindow != nullptr) DestroyWindow(wordWindow);
-        wordWindow = nullptr;
-        waitForWordLoads(20000);
+        pump(0);
+        closeWordWindow();
         DestroyWindow(host_);
         DestroyWindow(ownerWindow);
         ownerWindow = nullptr;
-        pumpOnce();
+        pump(0);
         setLinkOpener(nullptr);
-        wordStore.setDirectory({});
-        std::error_code error;
-        fs::remove_all(root_, error);
+        removeScratchFolder(root_);
     }
 
     static void setProgramDir(const std::wstring& directory)
@@ -270,16 +190,7 @@ protected:
 
     void writeDictionary(const std::wstring& name, std::initializer_list<std::u16string_view> lines)
     {
-        std::u16string all;
-        for (std::u16string_view line : lines) {
-            all += line;
-            all += u"\r\n";
-        }
-        std::ofstream out(root_ / "dic" / (name + L".txt"), std::ios::binary);
-        for (char16_t unit : all) {
-            out.put(static_cast<char>(unit & 0xFF));
-            out.put(static_cast<char>(unit >> 8));
-        }
+        uitest::writeDictionary(root_ / "dic" / (name + L".txt"), lines);
     }
 
     HWND openPage(int templateId, DLGPROC proc)
@@ -368,10 +279,7 @@ protected:
     {
         writeDictionary(L"first", {u"cat|kæt|猫", u"dog|dɒɡ|狗"});
         writeDictionary(L"second", {u"internationalisation|ˌɪntəˌnæʃənəlaɪˈzeɪʃən|国际化", u"pear|peə|梨"});
-        wordWindow = createWordWindow(appInstance);
-        ASSERT_NE(wordWindow, nullptr);
-        waitForWordLoads(20000);
-        pumpOnce();
+        startWordWindow();
         ASSERT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"cat", L"dog"}));
     }
 
@@ -443,13 +351,13 @@ TEST_F(OptionsPagesTest, PickingReloadsOnAWorkerAndTheOwnerWindowEnablesTheBoxAn
     EXPECT_FALSE(comboEnabled(page));
     EXPECT_EQ(reloadNotices, 0);
 
-    ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page); }));
+    ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page); }, 20000));
     EXPECT_EQ(reloadNotices, 1);
     EXPECT_FALSE(dictionaryReloadRunning());
     EXPECT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"internationalisation", L"pear"}));
     // The word window shows the new list's first entry, laid out for it.
     EXPECT_EQ(shownWord(), L"internationalisation");
-    const WordLayout layout = layoutOf(wordStore.currentEntry());
+    const WordLayout layout = expectedLayout(wordStore.currentEntry());
     EXPECT_EQ(Settings.windowWidth, layout.width);
     EXPECT_NE(Settings.windowWidth, widthBefore);
     RECT frame{};
@@ -469,7 +377,7 @@ TEST_F(OptionsPagesTest, APickWhileAReloadRunsIsRefused)
     EXPECT_EQ(wide(std::u16string_view(Settings.dictionaryName)), L"second");
     EXPECT_EQ(selectedItem(page), L"second");
 
-    ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page); }));
+    ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page); }, 20000));
     EXPECT_EQ(reloadNotices, 1);
     EXPECT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"internationalisation", L"pear"}));
     DestroyWindow(page);
@@ -488,7 +396,7 @@ TEST_F(OptionsPagesTest, TheSheetClosedDuringAReloadLeavesTheNextPageToBeEnabled
     HWND again = openLibraryPage();
     EXPECT_EQ(selectedItem(again), L"second");
     EXPECT_FALSE(comboEnabled(again));
-    ASSERT_TRUE(pumpUntil([&] { return reloadNotices == 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return reloadNotices == 1; }, 20000));
     EXPECT_TRUE(comboEnabled(again));
     EXPECT_EQ(shownWord(), L"internationalisation");
     DestroyWindow(again);
@@ -498,10 +406,10 @@ TEST_F(OptionsPagesTest, TheSheetClosedDuringAReloadLeavesTheNextPageToBeEnabled
     page = openLibraryPage();
     pick(page, L"first");
     DestroyWindow(page);
-    ASSERT_TRUE(pumpUntil([&] { return reloadNotices == 2; }));
+    ASSERT_TRUE(pumpUntil([&] { return reloadNotices == 2; }, 20000));
     EXPECT_FALSE(dictionaryReloadRunning());
     EXPECT_EQ(shownWord(), L"cat");
-    EXPECT_EQ(Settings.windowWidth, layoutOf(wordStore.currentEntry()).width);
+    EXPECT_EQ(Settings.windowWidth, expectedLayout(wordStore.currentEntry()).width);
 }
 
 TEST_F(OptionsPagesTest, ShutdownWaitsForARunningReloadBeforeTheFinalSave)
@@ -524,7 +432,7 @@ TEST_F(OptionsPagesTest, ShutdownWaitsForARunningReloadBeforeTheFinalSave)
     EXPECT_EQ(wide(std::u16string_view(first, boundedLength(first, kWordUnits))), L"internationalisation");
 
     // The notice still comes and still enables the box.
-    ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page); }));
+    ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page); }, 20000));
     DestroyWindow(page);
 }
 
@@ -582,7 +490,7 @@ TEST_F(OptionsPagesTest, ARightClickOnTheLeftmostPixelOfARowOpensTheMenuBelowThe
         ModalWatch watch(seen);
         PostMessageW(view, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
         SendMessageW(view, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
-        pumpOnce();
+        pump(0);
         return seen;
     };
     const ModalAnswer atEdge = rightClick(0, (row.top + row.bottom) / 2);

@@ -8,47 +8,19 @@
 #include <prsht.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "app/AppGlobals.h"
+#include "WordWindowFixture.h"
 #include "res/resource.h"
-#include "settings/Settings.h"
-#include "settings/SettingsFile.h"
-#include "settings/Win32Settings.h"
-#include "store/Text.h"
-#include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
 #include "ui/SettingsPage.h"
-#include "ui/WordWindow.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// Lets queued work run until `done` holds or `ms` have passed.
-bool pumpUntil(const std::function<bool()>& done, DWORD ms)
-{
-    const ULONGLONG end = GetTickCount64() + ms;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        if (done()) return true;
-        if (GetTickCount64() >= end) return false;
-        Sleep(10);
-    }
-}
-void pump(DWORD ms) { pumpUntil([] { return false; }, ms); }
-
-std::wstring shownWord()
-{
-    const WordEntry entry = wordStore.currentEntry();
-    return std::wstring(entry.word, entry.word + boundedLength(entry.word, kWordUnits));
-}
+using namespace uitest;
 
 std::wstring textOf(HWND window)
 {
@@ -97,21 +69,12 @@ BOOL WINAPI fakeChooseColor(LPCHOOSECOLORW dialog)
     return script.accept;
 }
 
-LRESULT CALLBACK plainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
-
 class SettingsPageTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        appInstance = GetModuleHandleW(nullptr);
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = wordWindowProc;
-        windowClass.hInstance = appInstance;
-        windowClass.lpszClassName = L"Mivora_Show";
-        RegisterClassW(&windowClass);
-        windowClass.lpfnWndProc = plainProc;
-        windowClass.lpszClassName = L"MivoraTestHost";
-        RegisterClassW(&windowClass);
+        registerWordWindowClass();
+        registerPlainClass();
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
         InitCommonControlsEx(&controls);
         settingsPageDialogs = {fakeChooseFont, fakeChooseColor};
@@ -119,45 +82,29 @@ protected:
 
     void SetUp() override
     {
-        root_ = fs::temp_directory_path() / ("mivora-settings-" + std::to_string(GetTickCount64()));
-        fs::create_directories(root_ / "dic");
-        std::ofstream out(root_ / "dic" / "words.txt", std::ios::binary);
-        const std::u16string words = u"one||1\r\ntwo||2\r\nthree||3\r\nfour||4\r\nfive||5\r\n";
-        out.write(reinterpret_cast<const char*>(words.data()), static_cast<std::streamsize>(words.size() * 2));
-        out.close();
-        Settings = {};
-        applyDefaultSettings(Settings, 1280);
-        Settings.autoSwitch = 0;
-        Settings.sampleBackground = 0;
+        root_ = makeScratchFolder("mivora-settings");
+        writeDictionary(root_ / "dic" / "words.txt", {u"one||1", u"two||2", u"three||3", u"four||4", u"five||5"});
+        resetSettings();
         Settings.windowX = 200;
         Settings.windowY = 150;
-        copyBounded(Settings.dictionaryName, u"words");
         script = {};
-        wordStore.setDirectory(root_ / "dic");
-        host_ = CreateWindowExW(0, L"MivoraTestHost", L"host", WS_POPUP, 400, 300, 600, 500, nullptr, nullptr,
+        host_ = CreateWindowExW(0, kPlainClass, L"host", WS_POPUP, 400, 300, 600, 500, nullptr, nullptr,
                                 appInstance, nullptr);
     }
 
     void TearDown() override
     {
         if (page_ != nullptr) DestroyWindow(page_);
-        if (wordWindow != nullptr) DestroyWindow(wordWindow);
-        wordWindow = nullptr;
-        waitForWordLoads(10000);
+        closeWordWindow();
         DestroyWindow(host_);
-        wordStore.setDirectory({});
-        std::error_code error;
-        fs::remove_all(root_, error);
+        removeScratchFolder(root_);
     }
 
     // The word window as the shell makes it, showing "two" after its load.
     void startWordWindow()
     {
         wordStore.setCycleSize(Settings.cycleSize);
-        wordWindow = createWordWindow(appInstance);
-        ASSERT_NE(wordWindow, nullptr);
-        waitForWordLoads(10000);
-        pump(50);
+        uitest::startWordWindow();
         ASSERT_EQ(shownWord(), L"two");
     }
 

@@ -6,28 +6,17 @@
 
 #include <windows.h>
 
-#include <atomic>
+#include <algorithm>
 #include <climits>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "app/AppGlobals.h"
-#include "settings/Settings.h"
-#include "settings/SettingsFile.h"
-#include "settings/Win32Settings.h"
-#include "store/Text.h"
-#include "store/Wide.h"
-#include "store/WordGet.h"
-#include "ui/WordLayout.h"
+#include "WordWindowFixture.h"
 #include "ui/WordPlacement.h"
-#include "ui/WordWindow.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace uitest;
 
 // --- the arithmetic -------------------------------------------------------
 
@@ -187,33 +176,6 @@ TEST(WordPlacement, FittingGrowsForTheLinesReallyWrapped)
 constexpr COLORREF kContentColor = RGB(0, 128, 0);
 constexpr COLORREF kBackground = RGB(255, 255, 255);
 
-void pump(DWORD ms)
-{
-    const ULONGLONG end = GetTickCount64() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (GetTickCount64() >= end) break;
-        Sleep(10);
-    } while (true);
-}
-
-SIZE extentOf(const std::u16string& s)
-{
-    HFONT font = CreateFontIndirectW(&logFont(Settings.font));
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ previous = SelectObject(dc, font);
-    SIZE size{};
-    GetTextExtentPoint32W(dc, as_wcstr(s.c_str()), static_cast<int>(s.size()), &size);
-    SelectObject(dc, previous);
-    ReleaseDC(nullptr, dc);
-    DeleteObject(font);
-    return size;
-}
-
 // Pixels of `colour` that DrawTextW leaves when it wraps `s` at `width` with
 // the painting's flags, on a surface tall enough for all of it.
 int referencePixels(const std::u16string& s, int width, COLORREF colour)
@@ -286,67 +248,34 @@ std::u16string textOfWidth(const std::u16string& start, int pixels)
 
 class WordPlacementWindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        appInstance = GetModuleHandleW(nullptr);
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = wordWindowProc;
-        windowClass.hInstance = appInstance;
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        windowClass.lpszClassName = L"Mivora_Show";
-        RegisterClassW(&windowClass);
-    }
+    static void SetUpTestSuite() { registerWordWindowClass(); }
 
     void SetUp() override
     {
-        static std::atomic<unsigned> serial{0};
-        std::random_device random;
-        root_ = fs::temp_directory_path() /
-                ("mivora-place-" + std::to_string(random()) + "-" + std::to_string(serial++));
-        fs::create_directories(root_ / "dic");
-        Settings = {};
-        applyDefaultSettings(Settings, GetSystemMetrics(SM_CXMAXIMIZED));
-        Settings.autoSwitch = 0;
-        Settings.sampleBackground = 0;
+        root_ = makeScratchFolder("mivora-place");
+        resetSettings(GetSystemMetrics(SM_CXMAXIMIZED));
         Settings.contentColor = kContentColor;
         Settings.backgroundColor = kBackground;
         Settings.font.lfQuality = NONANTIALIASED_QUALITY;  // exact text colours
-        copyBounded(Settings.dictionaryName, u"words");
-        wordStore.setDirectory(root_ / "dic");
-        for (const WordEntry& e : wordStore.entries(WordList::learning)) wordStore.setRemembered(e, true);
-        for (const WordEntry& e : wordStore.entries(WordList::remembered)) wordStore.deleteRemembered(e.word);
+        emptyWordStore();
         work_ = currentWorkAreaFor({Settings.windowX, Settings.windowY});
         ASSERT_GT(work_.right - work_.left, 600);
     }
 
     void TearDown() override
     {
-        if (wordWindow != nullptr) DestroyWindow(wordWindow);
-        wordWindow = nullptr;
-        waitForWordLoads(10000);
+        closeWordWindow();
         pump(0);
-        wordStore.setDirectory({});
-        std::error_code error;
-        fs::remove_all(root_, error);
+        removeScratchFolder(root_);
     }
 
     // A dictionary whose second line is `line`, which the start shows.
     void startShowing(const std::u16string& line)
     {
-        std::u16string all = u"first||1\r\n" + line + u"\r\n";
-        std::ofstream out(root_ / "dic" / "words.txt", std::ios::binary);
-        for (char16_t unit : all) {
-            out.put(static_cast<char>(unit & 0xFF));
-            out.put(static_cast<char>(unit >> 8));
-        }
-        out.close();
+        writeDictionary(root_ / "dic" / "words.txt", {u"first||1", line});
         Settings.cycleSize = 15;
         wordStore.setCycleSize(15);
-        wordWindow = createWordWindow(appInstance);
-        ASSERT_NE(wordWindow, nullptr);
-        waitForWordLoads(10000);
-        pump(50);
+        startWordWindow();
     }
 
     RECT frame() const

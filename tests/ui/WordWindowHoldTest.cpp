@@ -7,45 +7,20 @@
 
 #include <shellapi.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
-#include "app/AppGlobals.h"
+#include "WordWindowFixture.h"
 #include "res/resource.h"
-#include "settings/Settings.h"
-#include "settings/SettingsFile.h"
-#include "store/Text.h"
-#include "store/WordGet.h"
-#include "ui/WordWindow.h"
 #include "ui/WordWindowHold.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// Delivers what is queued until `done()` or `ms` have passed.
-template <class Done>
-bool pumpUntil(Done done, DWORD ms)
-{
-    for (const ULONGLONG end = GetTickCount64() + ms;; Sleep(10)) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        if (done()) return true;
-        if (GetTickCount64() >= end) return false;
-    }
-}
-
-std::u16string shownWord()
-{
-    const WordEntry entry = wordStore.currentEntry();
-    return std::u16string(entry.word, boundedLength(entry.word, kWordUnits));
-}
+using namespace uitest;
 
 // Waits for the next automatic switch; false when none comes within `ms`.
 bool switchesWithin(DWORD ms)
 {
-    const std::u16string before = shownWord();
+    const std::wstring before = shownWord();
     return pumpUntil([&] { return shownWord() != before; }, ms);
 }
 
@@ -100,59 +75,34 @@ class WordWindowHoldTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        appInstance = GetModuleHandleW(nullptr);
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = wordWindowProc;
-        windowClass.hInstance = appInstance;
-        windowClass.lpszClassName = L"Mivora_Show";
-        RegisterClassW(&windowClass);
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.lpszClassName = L"MivoraHoldTestPlain";
-        RegisterClassW(&windowClass);
+        registerWordWindowClass();
+        registerPlainClass();
         wordMenu = LoadMenuW(appInstance, MAKEINTRESOURCEW(IDR_WORD_MENU));
-        std::ofstream out(dic() / "words.txt", std::ios::binary);
-        for (char16_t unit : std::u16string(u"one||1\r\ntwo||2\r\nthree||3\r\nfour||4\r\n"))
-            out << static_cast<char>(unit & 0xFF) << static_cast<char>(unit >> 8);
-    }
-    static fs::path dic()
-    {
-        static const fs::path path = fs::temp_directory_path() / ("mivora-hold-" + std::to_string(GetCurrentProcessId()));
-        fs::create_directories(path);
-        return path;
+        root_ = makeScratchFolder("mivora-hold");
+        writeDictionary(root_ / "dic" / "words.txt", {u"one||1", u"two||2", u"three||3", u"four||4"});
     }
     static void TearDownTestSuite()
     {
-        wordStore.setDirectory({});  // nothing is saved there at exit
-        std::error_code error;
-        fs::remove_all(dic(), error);
+        removeScratchFolder(root_);  // nothing is saved there at exit
     }
 
     // The word window on a fresh load of four words, switching every second.
     void start(int autoSwitch = 1, int titleBarMode = 0)
     {
         SetCursorPos(1000, 700);
-        Settings = {};
-        applyDefaultSettings(Settings, 1280);
+        resetSettings();
         Settings.autoSwitch = autoSwitch;
         Settings.titleBarMode = titleBarMode;
         Settings.switchSeconds = 1;
-        Settings.sampleBackground = 0;
         Settings.windowX = 200;
         Settings.windowY = 150;
-        copyBounded(Settings.dictionaryName, u"words");
         std::error_code error;
-        fs::remove(dic() / "DAvud.bin", error);  // every test starts from the dictionary
-        wordStore.setDirectory(dic());
+        fs::remove(root_ / "dic" / "DAvud.bin", error);  // every test starts from the dictionary
+        wordStore.setDirectory(root_ / "dic");
         wordStore.setCycleSize(Settings.cycleSize);
-        wordWindow = createWordWindow(appInstance);
-        ASSERT_NE(wordWindow, nullptr);
-        waitForWordLoads(10000);
+        startWordWindow();
     }
-    void TearDown() override
-    {
-        DestroyWindow(wordWindow);
-        wordWindow = nullptr;
-    }
+    void TearDown() override { closeWordWindow(); }
 
     // The pointer onto the middle of the word, with the move that tells it.
     void pointerOnWord()
@@ -167,6 +117,8 @@ protected:
         SetCursorPos(1000, 700);
         SendMessageW(wordWindow, WM_MOUSELEAVE, 0, 0);
     }
+
+    static inline fs::path root_;
 };
 
 TEST_F(WordWindowHoldTest, ThePointerHoldsTheWordAndLeavingGivesAFullPeriod)
@@ -224,11 +176,11 @@ TEST_F(WordWindowHoldTest, AFullScreenProgramSendsTheWordAsideUntilItEnds)
     Film film;
     ASSERT_TRUE(film.inFront());
     ASSERT_TRUE(pumpUntil([] { return !wordShown(); }, 10000)) << "the word stayed over the film";
-    const std::u16string word = shownWord();
+    const std::wstring word = shownWord();
     EXPECT_FALSE(switchesWithin(2500)) << "the cycle advanced behind the film";
     film.close();
     ASSERT_TRUE(pumpUntil(wordShown, 10000)) << "the word never came back";
-    EXPECT_TRUE(shownWord() == word);
+    EXPECT_EQ(shownWord(), word);
     GetWindowRect(wordWindow, &back);
     EXPECT_TRUE(EqualRect(&back, &place));
     EXPECT_TRUE(switchesWithin(5000)) << "switching did not resume";
@@ -247,10 +199,10 @@ TEST_F(WordWindowHoldTest, TheShellsNoticeCountsEvenWhenPaused)
     SendMessageW(wordWindow, WM_APPBAR_NOTIFY, ABN_FULLSCREENAPP, FALSE);
     EXPECT_TRUE(wordShown());
     SendMessageW(wordWindow, WM_APPBAR_NOTIFY, ABN_FULLSCREENAPP, TRUE);
-    const std::u16string word = shownWord();
+    const std::wstring word = shownWord();
     film.close();  // no all-clear: the switch timer watches, paused or not
     ASSERT_TRUE(pumpUntil(wordShown, 10000));
-    EXPECT_TRUE(shownWord() == word);
+    EXPECT_EQ(shownWord(), word);
     EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE) << "coming back unpaused the word";
 }
 
@@ -261,7 +213,7 @@ TEST_F(WordWindowHoldTest, OurOwnWindowsNeverCountAsFullScreen)
     ASSERT_TRUE(film.inFront());
     ASSERT_TRUE(pumpUntil([] { return !wordShown(); }, 10000));
     // Ours (as the options sheet would be) covering the monitor, in front.
-    HWND sheet = CreateWindowExW(0, L"MivoraHoldTestPlain", L"", WS_POPUP | WS_VISIBLE, 0, 0,
+    HWND sheet = CreateWindowExW(0, kPlainClass, L"", WS_POPUP | WS_VISIBLE, 0, 0,
                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
                                  appInstance, nullptr);
     SetForegroundWindow(sheet);

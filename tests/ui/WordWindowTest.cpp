@@ -5,91 +5,22 @@
 #include <windows.h>
 
 #include <atomic>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <random>
 #include <string>
 #include <string_view>
 #include <thread>
 
-#include "app/AppGlobals.h"
+#include "WordWindowFixture.h"
 #include "res/resource.h"
-#include "settings/Settings.h"
-#include "settings/SettingsFile.h"
-#include "settings/Win32Settings.h"
-#include "store/Text.h"
-#include "store/Wide.h"
-#include "store/WordGet.h"
-#include "ui/WordLayout.h"
-#include "ui/WordWindow.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace uitest;
 
 constexpr COLORREF kWordColor = RGB(255, 0, 0);
 constexpr COLORREF kPhoneticColor = RGB(0, 0, 255);
 constexpr COLORREF kContentColor = RGB(0, 128, 0);
 constexpr COLORREF kBackground = RGB(255, 255, 255);
-
-// Lets Windows deliver what is queued (timers, sent messages, paints) for
-// about `ms` milliseconds.
-void pump(DWORD ms)
-{
-    const ULONGLONG end = GetTickCount64() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (GetTickCount64() >= end) break;
-        Sleep(10);
-    } while (true);
-}
-
-std::u16string text(const char16_t* field, std::size_t units)
-{
-    return std::u16string(field, boundedLength(field, units));
-}
-
-std::u16string wordOf(const WordEntry& entry)
-{
-    return text(entry.word, kWordUnits);
-}
-
-std::u16string shownWord()
-{
-    return wordOf(wordStore.currentEntry());
-}
-
-std::wstring wide(std::u16string_view s)
-{
-    return std::wstring(s.begin(), s.end());
-}
-
-// Extent of `s` in the font the settings name, as the window must measure it.
-SIZE extentOf(std::u16string_view s)
-{
-    HFONT font = CreateFontIndirectW(&logFont(Settings.font));
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ previous = SelectObject(dc, font);
-    SIZE size{};
-    GetTextExtentPoint32W(dc, as_wcstr(s.data()), static_cast<int>(s.size()), &size);
-    SelectObject(dc, previous);
-    ReleaseDC(nullptr, dc);
-    DeleteObject(font);
-    return size;
-}
-
-WordLayout expectedLayout(const WordEntry& entry)
-{
-    const std::u16string word = wordOf(entry);
-    return computeLayout(extentOf(word), extentOf(text(entry.phonetic, kPhoneticUnits)),
-                         extentOf(text(entry.content, kContentUnits)), word.size());
-}
 
 SIZE windowSize(HWND window)
 {
@@ -97,13 +28,6 @@ SIZE windowSize(HWND window)
     GetWindowRect(window, &r);
     return {r.right - r.left, r.bottom - r.top};
 }
-
-LRESULT CALLBACK plainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-constexpr wchar_t kPlainClass[] = L"MivoraTestPlain";
 
 // A window owned by a thread of its own, standing in for another program's
 // window in title-bar mode.
@@ -154,32 +78,17 @@ class WordWindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        appInstance = GetModuleHandleW(nullptr);
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = wordWindowProc;
-        windowClass.hInstance = appInstance;
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        windowClass.lpszClassName = L"Mivora_Show";
-        RegisterClassW(&windowClass);
-        windowClass.lpfnWndProc = plainWindowProc;
-        windowClass.lpszClassName = kPlainClass;
-        RegisterClassW(&windowClass);
+        registerWordWindowClass();
+        registerPlainClass();
         wordMenu = LoadMenuW(appInstance, MAKEINTRESOURCEW(IDR_WORD_MENU));
     }
 
     void SetUp() override
     {
         ASSERT_NE(wordMenu, nullptr) << "menu resource " << IDR_WORD_MENU << " is not linked in";
-        static std::atomic<unsigned> serial{0};
-        std::random_device random;
-        root_ = fs::temp_directory_path() / ("mivora-ui-" + std::to_string(random()) + "-" + std::to_string(serial++));
-        fs::create_directories(root_ / "dic");
+        root_ = makeScratchFolder("mivora-ui");
 
-        Settings = {};
-        applyDefaultSettings(Settings, 1280);
-        Settings.autoSwitch = 0;  // tests that want the timer turn it on
-        Settings.sampleBackground = 0;
+        resetSettings();
         Settings.windowX = 200;
         Settings.windowY = 150;
         Settings.wordColor = kWordColor;
@@ -187,10 +96,8 @@ protected:
         Settings.contentColor = kContentColor;
         Settings.backgroundColor = kBackground;
         Settings.font.lfQuality = NONANTIALIASED_QUALITY;  // exact text colours
-        copyBounded(Settings.dictionaryName, u"words");
 
-        wordStore.setDirectory(root_ / "dic");
-        emptyStore();
+        emptyWordStore();
         captureTitleWindow(nullptr);
 
         owner_ = CreateWindowExW(0, kPlainClass, L"owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, appInstance,
@@ -199,36 +106,16 @@ protected:
 
     void TearDown() override
     {
-        if (wordWindow != nullptr) DestroyWindow(wordWindow);
-        wordWindow = nullptr;
-        waitForWordLoads(10000);
+        closeWordWindow();
         if (owner_ != nullptr) DestroyWindow(owner_);
         pump(0);
         // Nothing may be written into the scratch directory at exit.
-        wordStore.setDirectory({});
-        std::error_code error;
-        fs::remove_all(root_, error);
-    }
-
-    // Learning and remembered lists both empty, whatever earlier tests left.
-    static void emptyStore()
-    {
-        for (const WordEntry& entry : wordStore.entries(WordList::learning)) wordStore.setRemembered(entry, true);
-        for (const WordEntry& entry : wordStore.entries(WordList::remembered)) wordStore.deleteRemembered(entry.word);
+        removeScratchFolder(root_);
     }
 
     void writeDictionary(std::initializer_list<std::u16string_view> lines)
     {
-        std::u16string all;
-        for (std::u16string_view line : lines) {
-            all += line;
-            all += u"\r\n";
-        }
-        std::ofstream out(root_ / "dic" / "words.txt", std::ios::binary);
-        for (char16_t unit : all) {
-            out.put(static_cast<char>(unit & 0xFF));
-            out.put(static_cast<char>(unit >> 8));
-        }
+        uitest::writeDictionary(root_ / "dic" / "words.txt", lines);
     }
 
     // Creates the word window the way the shell does and lets the start-up
@@ -237,10 +124,7 @@ protected:
     {
         Settings.cycleSize = cycleSize;
         wordStore.setCycleSize(cycleSize);
-        wordWindow = createWordWindow(appInstance);
-        ASSERT_NE(wordWindow, nullptr);
-        waitForWordLoads(10000);
-        pump(50);
+        startWordWindow();
     }
 
     void expectShowing(std::u16string_view word)
@@ -257,7 +141,8 @@ protected:
 
     static std::wstring composedTitle(const WordEntry& entry)
     {
-        return wide(wordOf(entry) + text(entry.phonetic, kPhoneticUnits) + text(entry.content, kContentUnits));
+        return wide(wordOf(entry) + fieldText(entry.phonetic, kPhoneticUnits) +
+                    fieldText(entry.content, kContentUnits));
     }
 
     fs::path root_;
@@ -325,15 +210,12 @@ TEST_F(WordWindowTest, ALongDictionaryNameLaysTheLoadingLineOutWrapped)
     // No dictionary of that name exists: nothing is loaded, the loading
     // line stays for good.
     Settings.cycleSize = 15;
-    wordWindow = createWordWindow(appInstance);
-    ASSERT_NE(wordWindow, nullptr);
-    waitForWordLoads(10000);
-    pump(50);
+    startWordWindow();
 
     const WordEntry entry = wordStore.currentEntry();
     EXPECT_EQ(wide(wordOf(entry)), wide(name));
-    EXPECT_EQ(wide(text(entry.phonetic, kPhoneticUnits)), L"正在");
-    EXPECT_EQ(wide(text(entry.content, kContentUnits)), L"加载中...");
+    EXPECT_EQ(wide(fieldText(entry.phonetic, kPhoneticUnits)), L"正在");
+    EXPECT_EQ(wide(fieldText(entry.content, kContentUnits)), L"加载中...");
     const WordLayout layout = expectedLayout(entry);
     ASSERT_TRUE(layout.wrapped);
     EXPECT_EQ(Settings.windowWidth, 600);
@@ -355,7 +237,7 @@ TEST_F(WordWindowTest, TitleBarModeFromTheStartKeepsTheWindowHiddenAndUnsized)
     EXPECT_EQ(Settings.windowWidth, 123);
     EXPECT_EQ(Settings.windowHeight, 45);
     // The load still stepped on, only nothing was measured.
-    EXPECT_EQ(wide(shownWord()), L"beta");
+    EXPECT_EQ(shownWord(), L"beta");
     EXPECT_EQ(KillTimer(wordWindow, TIMER_TITLE), TRUE);
     EXPECT_EQ(KillTimer(wordWindow, TIMER_PROBE), TRUE);
 }
@@ -466,12 +348,12 @@ TEST_F(WordWindowTest, PauseStopsAndRestartsAutomaticSwitching)
     HMENU popup = prepareWordMenu();
     ASSERT_NE(popup, nullptr);
     EXPECT_EQ(GetMenuState(popup, IDM_WORD_PAUSE, MF_BYCOMMAND) & MF_CHECKED, 0u);
-    const std::u16string before = shownWord();
+    const std::wstring before = shownWord();
     pump(1400);  // the menu is "open": no switch may come
-    EXPECT_EQ(wide(shownWord()), wide(before));
+    EXPECT_EQ(shownWord(), before);
     runWordCommand(owner_, 0);
     pump(1400);
-    EXPECT_NE(wide(shownWord()), wide(before));
+    EXPECT_NE(shownWord(), before);
 
     prepareWordMenu();
     runWordCommand(owner_, IDM_WORD_PAUSE);
@@ -644,7 +526,7 @@ TEST_F(WordWindowTest, TitleBarModeWritesTheCapturedWindowsTitle)
     EXPECT_EQ(target.title(), L"bare没有音标");  // an empty phonetic adds nothing
 
     SendMessageW(wordWindow, WM_TIMER, TIMER_SWITCH, 0);  // advance: the title follows
-    EXPECT_EQ(wide(shownWord()), L"gamma");
+    EXPECT_EQ(shownWord(), L"gamma");
     EXPECT_EQ(target.title(), composedTitle(wordStore.currentEntry()));
     EXPECT_EQ(target.title(), L"gamma[ˈɡæmə]第三个");
     EXPECT_EQ(Settings.windowWidth, width);  // nothing was laid out
@@ -670,7 +552,7 @@ TEST_F(WordWindowTest, ShutdownWaitServesTheLoadsAdvance)
     // No message loop runs here: the wait itself must let the load's
     // synchronous advance through, or it would only time out.
     waitForWordLoads(20000);
-    EXPECT_EQ(wide(shownWord()), L"beta");
+    EXPECT_EQ(shownWord(), L"beta");
 }
 
 }  // namespace

@@ -1,0 +1,199 @@
+// Shared by the in-process tests of the word window and the options sheet:
+// serving the message queue, settings that change nothing by themselves, a
+// scratch program folder with dictionaries written as the program reads
+// them, the real word window made and loaded as the shell does it, and what
+// the window shows and how large it must be.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "app/AppGlobals.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
+#include "settings/Win32Settings.h"
+#include "store/Text.h"
+#include "store/Wide.h"
+#include "store/WordGet.h"
+#include "ui/WordLayout.h"
+#include "ui/WordWindow.h"
+
+namespace uitest {
+
+namespace fs = std::filesystem;
+
+// Serves the queue (timers, posted and sent messages, paints) until `done()`
+// holds after a round, or `ms` have passed; returns whether it held.
+template <class Done>
+bool pumpUntil(Done done, DWORD ms)
+{
+    for (const ULONGLONG end = GetTickCount64() + ms;; Sleep(10)) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) return true;
+        if (GetTickCount64() >= end) return false;
+    }
+}
+
+// Serves the queue for about `ms` milliseconds; pump(0) serves what is
+// queued now, once.
+inline void pump(DWORD ms)
+{
+    pumpUntil([] { return false; }, ms);
+}
+
+inline std::wstring wide(std::u16string_view s)
+{
+    return std::wstring(s.begin(), s.end());
+}
+
+// A fixed-size text field of an entry, up to its terminator.
+inline std::u16string fieldText(const char16_t* field, std::size_t units)
+{
+    return std::u16string(field, boundedLength(field, units));
+}
+
+inline std::u16string wordOf(const WordEntry& entry)
+{
+    return fieldText(entry.word, kWordUnits);
+}
+
+// The word the word window shows.
+inline std::wstring shownWord()
+{
+    return wide(wordOf(wordStore.currentEntry()));
+}
+
+// Extent of `s` in the font the settings name, as the word window measures it.
+inline SIZE extentOf(std::u16string_view s)
+{
+    HFONT font = CreateFontIndirectW(&logFont(Settings.font));
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, as_wcstr(s.data()), static_cast<int>(s.size()), &size);
+    SelectObject(dc, previous);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    return size;
+}
+
+// The layout the word window must have for `entry`.
+inline WordLayout expectedLayout(const WordEntry& entry)
+{
+    const std::u16string word = wordOf(entry);
+    return computeLayout(extentOf(word), extentOf(fieldText(entry.phonetic, kPhoneticUnits)),
+                         extentOf(fieldText(entry.content, kContentUnits)), word.size());
+}
+
+// The settings of a first run on a screen `maximizedWidth` wide, less what
+// would change the window by itself (automatic switching, background
+// sampling), with the dictionary "words".
+inline void resetSettings(std::int32_t maximizedWidth = 1280)
+{
+    Settings = {};
+    applyDefaultSettings(Settings, maximizedWidth);
+    Settings.autoSwitch = 0;
+    Settings.sampleBackground = 0;
+    copyBounded(Settings.dictionaryName, u"words");
+}
+
+// A fresh program folder of its own under the temporary directory, with an
+// empty dic\ that the word store is pointed at.
+inline fs::path makeScratchFolder(const std::string& prefix)
+{
+    static std::atomic<unsigned> serial{0};
+    std::random_device random;
+    const fs::path root =
+        fs::temp_directory_path() / (prefix + "-" + std::to_string(random()) + "-" + std::to_string(serial++));
+    fs::create_directories(root / "dic");
+    wordStore.setDirectory(root / "dic");
+    return root;
+}
+
+// The store lets go of the folder first: it saves its lists there at exit.
+inline void removeScratchFolder(const fs::path& root)
+{
+    wordStore.setDirectory({});
+    std::error_code error;
+    fs::remove_all(root, error);
+}
+
+// A dictionary as the program reads it: UTF-16LE without a signature, every
+// line ended by CR LF.
+inline void writeDictionary(const fs::path& file, std::initializer_list<std::u16string_view> lines)
+{
+    std::u16string all;
+    for (std::u16string_view line : lines) {
+        all += line;
+        all += u"\r\n";
+    }
+    std::ofstream out(file, std::ios::binary);
+    for (char16_t unit : all) {
+        out.put(static_cast<char>(unit & 0xFF));
+        out.put(static_cast<char>(unit >> 8));
+    }
+}
+
+// Learning and remembered lists both empty, whatever earlier tests left.
+inline void emptyWordStore()
+{
+    for (const WordEntry& entry : wordStore.entries(WordList::learning)) wordStore.setRemembered(entry, true);
+    for (const WordEntry& entry : wordStore.entries(WordList::remembered)) wordStore.deleteRemembered(entry.word);
+}
+
+// The program's own window classes, the word window's "Mivora_Show" among
+// them, for this module; once a process is enough.
+inline void registerWordWindowClass()
+{
+    appInstance = GetModuleHandleW(nullptr);
+    registerWindowClasses();
+}
+
+// A class of plain windows: an owner, a host, a window of another program.
+inline constexpr wchar_t kPlainClass[] = L"MivoraTestPlain";
+
+inline void registerPlainClass()
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = kPlainClass;
+    RegisterClassW(&windowClass);
+}
+
+// Creates the word window as the shell does and lets its start-up load end,
+// with the load's last step delivered.
+inline void startWordWindow()
+{
+    wordWindow = createWordWindow(appInstance);
+    ASSERT_NE(wordWindow, nullptr);
+    waitForWordLoads(20000);
+    pump(50);
+}
+
+// Destroys the word window, if any, and waits for a load it left running.
+inline void closeWordWindow()
+{
+    if (wordWindow != nullptr) DestroyWindow(wordWindow);
+    wordWindow = nullptr;
+    waitForWordLoads(20000);
+}
+
+}  // namespace uitest
