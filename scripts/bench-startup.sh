@@ -20,41 +20,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/windows}
 runs=${BENCH_STARTUP_RUNS:-7}
 idle=${BENCH_IDLE_SECONDS:-60}
-watch=$root/scripts/bench-wine-watch.py
 
-[ -f "$build/CMakeCache.txt" ] || { echo "bench-startup: $build is not a configured build tree" >&2; exit 1; }
-if ! out=$(cmake --build "$build" -j2 --target Mivora MinimalWin32 2>&1); then
-    printf '%s\n' "$out" | tail -n 30 >&2
-    echo "bench-startup: building failed" >&2
-    exit 1
-fi
+. "$root/scripts/bench-lib.sh"
+bench_build bench-startup "$build" Mivora MinimalWin32
+bench_begin bench-startup "$build"
 
-. "$root/scripts/e2e/lib.sh"
-
-exec 3>&1 4>&2
-say() { echo "$*" >&3; }
-e2e_begin "$build" bench-startup >/dev/null
-base=$E2E_DIR
-log=$E2E_BUILD/e2e/bench-startup.log
-: >"$log"
-watcher=""
-startup_cleanup() {
-    local status=$?
-    [ -n "$watcher" ] && kill "$watcher" 2>/dev/null
-    e2e_cleanup >>"$log" 2>&1
-    if [ "$status" -ne 0 ]; then
-        echo "bench-startup: failed; the last lines of its log:" >&4
-        tail -n 25 "$log" >&4
-    fi
-    rm -rf "$base" "$log"
-    rm -f "$E2E_SHOTS"/bench-startup-*.png
-    exit "$status"
-}
-trap startup_cleanup EXIT
-exec >>"$log" 2>&1
-
-usec() { local t=${1:-$EPOCHREALTIME}; echo $((10#${t/./})); }
-median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 rss_anon_kib() { awk '/^RssAnon:/ { print $2 }' "/proc/$1/status" 2>/dev/null || echo 0; }
 # Nanoseconds the process has run on a processor (finer than the clock
 # ticks of /proc/<pid>/stat, which count in 10 ms steps).
@@ -80,21 +50,10 @@ start_in() {
 # program and leaves in MS the milliseconds until one of its windows has a
 # size other than the given one, and in KIB its RssAnon a second later.
 first_shown() {
-    local ready=$base/watch.ready out=$base/watch.out i t0 t1 size
-    rm -f "$ready" "$out"
-    python3 "$watch" changed "$2" 120 "$ready" >"$out" &
-    watcher=$!
-    for i in $(seq 1 500); do [ -e "$ready" ] && break; sleep 0.01; done
-    [ -e "$ready" ] || e2e_fail "the window watcher did not start"
-    t0=$EPOCHREALTIME
-    start_in "$1" "${3:-}"
-    wait "$watcher" || { watcher=""; e2e_fail "no window of $1 other than $2 appeared"; }
-    watcher=""
-    read -r t1 size <"$out"
-    MS=$(((t1 - $(usec "$t0") + 500) / 1000))
+    bench_time_start "$2" start_in "$1" "${3:-}"
     sleep 1
     KIB=$(rss_anon_kib "$E2E_PID")
-    e2e_log "$1: first shown after $MS ms, window $size, RssAnon $KIB KiB"
+    e2e_log "$1: first shown after $MS ms, window $SIZE, RssAnon $KIB KiB"
 }
 
 # gone <seconds>: waits for the minimal program to end by itself.

@@ -20,46 +20,10 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/windows}
 runs=${BENCH_WINE_RUNS:-3}
-watch=$root/scripts/bench-wine-watch.py
 
-[ -f "$build/CMakeCache.txt" ] || { echo "bench-wine: $build is not a configured build tree" >&2; exit 1; }
-if ! out=$(cmake --build "$build" -j2 --target Mivora 2>&1); then
-    printf '%s\n' "$out" | tail -n 30 >&2
-    echo "bench-wine: building Mivora failed" >&2
-    exit 1
-fi
-
-. "$root/scripts/e2e/lib.sh"
-
-# The harness' progress lines go to a log, printed only when something fails.
-exec 3>&1 4>&2
-say() { echo "$*" >&3; }
-
-e2e_begin "$build" bench-wine >/dev/null
-base=$E2E_DIR
-log=$E2E_BUILD/e2e/bench-wine.log
-: >"$log"
-watcher=""
-bench_cleanup() {
-    local status=$?
-    [ -n "$watcher" ] && kill "$watcher" 2>/dev/null
-    e2e_cleanup >>"$log" 2>&1
-    if [ "$status" -ne 0 ]; then
-        echo "bench-wine: failed; the last lines of its log:" >&4
-        tail -n 25 "$log" >&4
-    fi
-    rm -rf "$base" "$log"
-    rm -f "$E2E_SHOTS"/bench-wine-*-tray-menu.png
-    exit "$status"
-}
-trap bench_cleanup EXIT
-exec >>"$log" 2>&1
-
-# $EPOCHREALTIME as whole microseconds.
-usec() { local t=${1:-$EPOCHREALTIME}; echo $((10#${t/./})); }
-ms_between() { echo $((($(usec "$2") - $(usec "$1") + 500) / 1000)); }
-
-median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+. "$root/scripts/bench-lib.sh"
+bench_build bench-wine "$build" Mivora
+bench_begin bench-wine "$build"
 
 peak_rss_kib() { awk '/^VmHWM:/ { print $2 }' "/proc/$E2E_PID/status" 2>/dev/null || echo 0; }
 
@@ -76,19 +40,8 @@ fresh_folder() {
 # start_to_first_word: starts Mivora.exe and leaves in MS the milliseconds
 # until its window left the loading line.
 start_to_first_word() {
-    local ready=$base/watch.ready out=$base/watch.out i t0 t1 size
-    rm -f "$ready" "$out"
-    python3 "$watch" changed "$loading" 120 "$ready" >"$out" &
-    watcher=$!
-    for i in $(seq 1 500); do [ -e "$ready" ] && break; sleep 0.01; done
-    [ -e "$ready" ] || e2e_fail "the window watcher did not start"
-    t0=$EPOCHREALTIME
-    e2e_start
-    wait "$watcher" || { watcher=""; e2e_fail "the word window never left the loading line ($loading)"; }
-    watcher=""
-    read -r t1 size <"$out"
-    MS=$((((t1) - $(usec "$t0") + 500) / 1000))
-    e2e_log "first word after $MS ms, window $size"
+    bench_time_start "$loading" e2e_start
+    e2e_log "first word after $MS ms, window $SIZE"
     e2e_wait_ready
 }
 
@@ -96,12 +49,8 @@ start_to_first_word() {
 # from the choice to the end of the process, and in SAVE_MS those from the
 # first write in dic\ to DAvud.bin in place ("-" when nothing was saved).
 quit_timed() {
-    local ready=$base/save.ready out=$base/save.out i
-    rm -f "$ready" "$out"
-    python3 "$watch" saved "$E2E_DIR/dic" "$E2E_PID" "$ready" >"$out" &
-    watcher=$!
-    for i in $(seq 1 500); do [ -e "$ready" ] && break; sleep 0.01; done
-    [ -e "$ready" ] || e2e_fail "the folder watcher did not start"
+    local out=$base/save.out
+    bench_watch "$out" folder saved "$E2E_DIR/dic" "$E2E_PID"
     E2E_QUIT_POLL=0.005 e2e_quit
     MS=$(ms_between "$E2E_CHOSEN_AT" "$E2E_GONE_AT")
     wait "$watcher"
