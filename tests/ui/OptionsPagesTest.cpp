@@ -33,13 +33,6 @@ namespace {
 
 using namespace uitest;
 
-std::wstring windowText(HWND window)
-{
-    wchar_t buffer[1024] = {};
-    GetWindowTextW(window, buffer, 1024);
-    return buffer;
-}
-
 std::vector<std::wstring> words(WordList list)
 {
     std::vector<std::wstring> out;

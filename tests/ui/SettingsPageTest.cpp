@@ -22,13 +22,6 @@ namespace {
 
 using namespace uitest;
 
-std::wstring textOf(HWND window)
-{
-    wchar_t buffer[256] = {};
-    GetWindowTextW(window, buffer, 256);
-    return buffer;
-}
-
 // Whether a timer of the word window runs; asking stops it.
 bool stopTimer(UINT_PTR id) { return KillTimer(wordWindow, id) != FALSE; }
 
@@ -145,11 +138,11 @@ TEST_F(SettingsPageTest, OpeningShowsTheSettingsAndChangesNone)
     startWordWindow();
     const SettingsRecord before = Settings;
     openPage();
-    EXPECT_EQ(textOf(item(IDC_SETTINGS_BACKGROUND_COLOR)), L"16777215");
-    EXPECT_EQ(textOf(item(IDC_SETTINGS_WORD_COLOR)), L"197121");
-    EXPECT_EQ(textOf(item(IDC_SETTINGS_SWITCH_SECONDS)), L"7");
-    EXPECT_EQ(textOf(item(IDC_SETTINGS_CYCLE_SIZE)), L"15");
-    EXPECT_EQ(textOf(item(IDC_SETTINGS_FONT)), L"字体：Arial,-16");
+    EXPECT_EQ(windowText(item(IDC_SETTINGS_BACKGROUND_COLOR)), L"16777215");
+    EXPECT_EQ(windowText(item(IDC_SETTINGS_WORD_COLOR)), L"197121");
+    EXPECT_EQ(windowText(item(IDC_SETTINGS_SWITCH_SECONDS)), L"7");
+    EXPECT_EQ(windowText(item(IDC_SETTINGS_CYCLE_SIZE)), L"15");
+    EXPECT_EQ(windowText(item(IDC_SETTINGS_FONT)), L"字体：Arial,-16");
     EXPECT_TRUE(ticked(IDC_SETTINGS_AUTO_START) && ticked(IDC_SETTINGS_TRANSPARENT));
     EXPECT_FALSE(ticked(IDC_SETTINGS_AUTO_SWITCH) || ticked(IDC_SETTINGS_SAMPLE_BACKGROUND) ||
                  ticked(IDC_SETTINGS_TITLE_BAR_MODE));
@@ -225,7 +218,7 @@ TEST_F(SettingsPageTest, ModeBoxesChangeTheirFieldAndTheWordWindow)
     click(IDC_SETTINGS_SAMPLE_BACKGROUND);
     EXPECT_EQ(Settings.sampleBackground, 1);
     EXPECT_TRUE(stopTimer(TIMER_PROBE));
-    EXPECT_EQ(textOf(item(IDC_SETTINGS_BACKGROUND_COLOR)), std::to_wstring(RGB(40, 50, 60)));
+    EXPECT_EQ(windowText(item(IDC_SETTINGS_BACKGROUND_COLOR)), std::to_wstring(RGB(40, 50, 60)));
     click(IDC_SETTINGS_SAMPLE_BACKGROUND);
     EXPECT_FALSE(stopTimer(TIMER_PROBE));
 
@@ -269,7 +262,7 @@ TEST_F(SettingsPageTest, ChosenFontReplacesTheWordFontAndAdvancesCancelChangesNo
     LOGFONTW made{};
     ASSERT_NE(GetObjectW(wordFont, sizeof made, &made), 0);
     EXPECT_STREQ(made.lfFaceName, L"Courier New");
-    EXPECT_EQ(textOf(item(IDC_SETTINGS_FONT)), L"字体：Courier New,-20");
+    EXPECT_EQ(windowText(item(IDC_SETTINGS_FONT)), L"字体：Courier New,-20");
     EXPECT_EQ(shownWord(), L"three");
 }
 
@@ -285,7 +278,7 @@ TEST_F(SettingsPageTest, ChosenColoursAreStoredShownAndApplied)
     EXPECT_EQ(script.color.rgbResult, static_cast<COLORREF>(0x000F000F)) << "opens on the button's colour";
     EXPECT_EQ(script.color.Flags, static_cast<DWORD>(0x183));
     EXPECT_EQ(Settings.phoneticColor, RGB(1, 2, 3));
-    EXPECT_EQ(textOf(item(IDC_SETTINGS_PHONETIC_COLOR)), L"197121");
+    EXPECT_EQ(windowText(item(IDC_SETTINGS_PHONETIC_COLOR)), L"197121");
     EXPECT_TRUE(GetUpdateRect(wordWindow, nullptr, FALSE)) << "the word window repaints";
 
     const HBRUSH before = backgroundBrush;
@@ -311,7 +304,7 @@ TEST_F(SettingsPageTest, ChosenColoursAreStoredShownAndApplied)
     EXPECT_EQ(script.customSeen, RGB(5, 5, 2));
     EXPECT_EQ(script.color.lpCustColors, customColors);
     EXPECT_EQ(Settings.wordColor, static_cast<COLORREF>(0x00FF0000));
-    EXPECT_EQ(textOf(item(IDC_SETTINGS_WORD_COLOR)), std::to_wstring(0x00FF0000));
+    EXPECT_EQ(windowText(item(IDC_SETTINGS_WORD_COLOR)), std::to_wstring(0x00FF0000));
 }
 
 // The colour button drawn by the page into a bitmap, as the system asks.

@@ -61,6 +61,14 @@ inline std::wstring wide(std::u16string_view s)
     return std::wstring(s.begin(), s.end());
 }
 
+// A window's text, up to 1023 units.
+inline std::wstring windowText(HWND window)
+{
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(window, buffer, 1024);
+    return buffer;
+}
+
 // A fixed-size text field of an entry, up to its terminator.
 inline std::u16string fieldText(const char16_t* field, std::size_t units)
 {
