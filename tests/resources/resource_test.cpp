@@ -644,6 +644,21 @@ std::vector<BYTE> exeFileBytes()
     return bytes;
 }
 
+// Copies the PE32+ headers out of the file; where they start, or 0 when the
+// file has none.
+std::size_t ntHeaders(const std::vector<BYTE>& file, IMAGE_NT_HEADERS64& nt)
+{
+    IMAGE_DOS_HEADER dos{};
+    if (file.size() < sizeof dos) return 0;
+    std::memcpy(&dos, file.data(), sizeof dos);
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew <= 0) return 0;
+    const auto at = static_cast<std::size_t>(dos.e_lfanew);
+    if (at > file.size() || file.size() - at < sizeof nt) return 0;
+    std::memcpy(&nt, file.data() + at, sizeof nt);
+    if (nt.Signature != IMAGE_NT_SIGNATURE || nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC) return 0;
+    return at;
+}
+
 // The lower-case names of the DLLs the loader maps before the program's
 // first line (the import directory; delay-loaded DLLs are not in it).
 // Empty when the file is not a PE32+ image this can read.
@@ -653,15 +668,11 @@ std::vector<std::string> importedDllNames(const std::vector<BYTE>& file)
     auto fits = [&](std::size_t offset, std::size_t length) {
         return offset <= file.size() && length <= file.size() - offset;
     };
-    IMAGE_DOS_HEADER dos{};
-    if (!fits(0, sizeof dos)) return names;
-    std::memcpy(&dos, file.data(), sizeof dos);
     IMAGE_NT_HEADERS64 nt{};
-    if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 || !fits(dos.e_lfanew, sizeof nt)) return names;
-    std::memcpy(&nt, file.data() + dos.e_lfanew, sizeof nt);
-    if (nt.Signature != IMAGE_NT_SIGNATURE || nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC) return names;
+    const std::size_t ntAt = ntHeaders(file, nt);
+    if (ntAt == 0) return names;
 
-    const std::size_t sectionsAt = static_cast<std::size_t>(dos.e_lfanew) + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
+    const std::size_t sectionsAt = ntAt + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
                                    nt.FileHeader.SizeOfOptionalHeader;
     std::vector<IMAGE_SECTION_HEADER> sections(nt.FileHeader.NumberOfSections);
     if (!fits(sectionsAt, sections.size() * sizeof(IMAGE_SECTION_HEADER))) return names;
@@ -706,6 +717,18 @@ TEST_F(ResourceTest, StartLoadsNeitherCommonControlsNorCommonDialogs)
         EXPECT_EQ(std::count(names.begin(), names.end(), needed), 1) << needed;
     for (const char* lazy : {"comctl32.dll", "comdlg32.dll"})
         EXPECT_EQ(std::count(names.begin(), names.end(), lazy), 0) << lazy << " is imported";
+}
+
+// Wine maps an image's sections from the file only when they start on page
+// boundaries there too; otherwise it reads the whole image (1.6 MB with the
+// static C++ runtime) into private memory at every start.
+TEST_F(ResourceTest, SectionsArePageAlignedInTheFile)
+{
+    const std::vector<BYTE> file = exeFileBytes();
+    IMAGE_NT_HEADERS64 nt{};
+    ASSERT_NE(ntHeaders(file, nt), 0u) << "no PE32+ headers in " << MIVORA_EXE_PATH;
+    EXPECT_EQ(nt.OptionalHeader.FileAlignment % 4096, 0u) << nt.OptionalHeader.FileAlignment;
+    EXPECT_EQ(nt.OptionalHeader.SectionAlignment % 4096, 0u) << nt.OptionalHeader.SectionAlignment;
 }
 
 }  // namespace
