@@ -20,6 +20,7 @@
 #include "store/Text.h"
 #include "store/Wide.h"
 #include "store/WordGet.h"
+#include "ui/CommonControls.h"
 #include "ui/OptionsPages.h"
 #include "ui/WordWindow.h"
 
@@ -274,7 +275,9 @@ void setUpRememberedView(HWND view)
     SendMessageW(view, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     // Gives the rows their 16-pixel height. The view owns and frees it (no
     // LVS_SHAREIMAGELISTS).
-    HIMAGELIST rowHeight = ImageList_Create(1, 16, ILC_COLOR32, 1, 1);
+    const CommonControlsApi* api = commonControls();
+    if (api == nullptr) return;
+    HIMAGELIST rowHeight = api->imageListCreate(1, 16, ILC_COLOR32, 1, 1);
     SendMessageW(view, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(rowHeight));
 }
 

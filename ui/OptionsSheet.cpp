@@ -14,6 +14,7 @@
 #include "app/AppGlobals.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
+#include "ui/CommonControls.h"
 #include "ui/OptionsPages.h"
 
 HWND openSheet = nullptr;
@@ -198,9 +199,13 @@ int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM)
 
 void openOptionsSheet(HWND parent, int startPage)
 {
+    // The first opening loads the common controls and dialogs; without
+    // them there is no sheet to show.
+    const CommonControlsApi* api = commonControls();
+    if (api == nullptr) return;
     // The word-library page holds a list view.
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
-    InitCommonControlsEx(&controls);
+    api->initCommonControlsEx(&controls);
 
     PROPSHEETPAGEW pages[std::size(kPages)] = {};
     for (std::size_t i = 0; i < std::size(kPages); ++i) {
@@ -231,6 +236,6 @@ void openOptionsSheet(HWND parent, int startPage)
     // of the screen and above ordinary windows first.
     SetWindowPos(parent, HWND_TOPMOST, maximizedWidth / 2 - 300, maximizedHeight / 2 - 200, 0, 0,
                  SWP_NOSIZE | SWP_NOREDRAW | SWP_NOSENDCHANGING);
-    if (PropertySheetW(&header) == 1) saveSettings();
+    if (api->propertySheet(&header) == 1) saveSettings();
     openSheet = nullptr;
 }

@@ -12,11 +12,31 @@
 #include "settings/Settings.h"
 #include "settings/Win32Settings.h"
 #include "store/WordGet.h"
+#include "ui/CommonControls.h"
 #include "ui/OptionsPages.h"
 #include "ui/WordWindow.h"
 
 COLORREF customColors[16] = {};
-SettingsPageDialogs settingsPageDialogs = {ChooseFontW, ChooseColorW};
+
+namespace {
+
+// The dialogs come from comdlg32, loaded with the sheet; the sheet only
+// opens once both are there, so the FALSE (as for Cancel) is a last resort.
+BOOL WINAPI chooseFontLoaded(LPCHOOSEFONTW dialog)
+{
+    const CommonControlsApi* api = commonControls();
+    return api != nullptr ? api->chooseFont(dialog) : FALSE;
+}
+
+BOOL WINAPI chooseColorLoaded(LPCHOOSECOLORW dialog)
+{
+    const CommonControlsApi* api = commonControls();
+    return api != nullptr ? api->chooseColor(dialog) : FALSE;
+}
+
+}  // namespace
+
+SettingsPageDialogs settingsPageDialogs = {chooseFontLoaded, chooseColorLoaded};
 
 namespace {
 

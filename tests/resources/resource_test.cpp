@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -618,6 +622,113 @@ TEST_F(ResourceTest, OneManifestAsInvokerWithCommonControls6)
     HANDLE context = CreateActCtxW(&request);
     ASSERT_NE(context, INVALID_HANDLE_VALUE) << "error " << GetLastError();
     ReleaseActCtx(context);
+}
+
+// ---------------------------------------------------------------------------
+// Imports
+
+// The whole file, or nothing.
+std::vector<BYTE> exeFileBytes()
+{
+    std::vector<BYTE> bytes;
+    HANDLE file = CreateFileW(exePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (1LL << 30)) {
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        DWORD read = 0;
+        if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size())
+            bytes.clear();
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+// Copies the PE32+ headers out of the file; where they start, or 0 when the
+// file has none.
+std::size_t ntHeaders(const std::vector<BYTE>& file, IMAGE_NT_HEADERS64& nt)
+{
+    IMAGE_DOS_HEADER dos{};
+    if (file.size() < sizeof dos) return 0;
+    std::memcpy(&dos, file.data(), sizeof dos);
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew <= 0) return 0;
+    const auto at = static_cast<std::size_t>(dos.e_lfanew);
+    if (at > file.size() || file.size() - at < sizeof nt) return 0;
+    std::memcpy(&nt, file.data() + at, sizeof nt);
+    if (nt.Signature != IMAGE_NT_SIGNATURE || nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC) return 0;
+    return at;
+}
+
+// The lower-case names of the DLLs the loader maps before the program's
+// first line (the import directory; delay-loaded DLLs are not in it).
+// Empty when the file is not a PE32+ image this can read.
+std::vector<std::string> importedDllNames(const std::vector<BYTE>& file)
+{
+    std::vector<std::string> names;
+    auto fits = [&](std::size_t offset, std::size_t length) {
+        return offset <= file.size() && length <= file.size() - offset;
+    };
+    IMAGE_NT_HEADERS64 nt{};
+    const std::size_t ntAt = ntHeaders(file, nt);
+    if (ntAt == 0) return names;
+
+    const std::size_t sectionsAt = ntAt + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
+                                   nt.FileHeader.SizeOfOptionalHeader;
+    std::vector<IMAGE_SECTION_HEADER> sections(nt.FileHeader.NumberOfSections);
+    if (!fits(sectionsAt, sections.size() * sizeof(IMAGE_SECTION_HEADER))) return names;
+    std::memcpy(sections.data(), file.data() + sectionsAt, sections.size() * sizeof(IMAGE_SECTION_HEADER));
+    // A relative virtual address to its place in the file; SIZE_MAX when
+    // no section holds it.
+    auto fileOffset = [&](DWORD rva) -> std::size_t {
+        for (const IMAGE_SECTION_HEADER& section : sections)
+            if (rva >= section.VirtualAddress && rva - section.VirtualAddress < section.SizeOfRawData)
+                return section.PointerToRawData + (rva - section.VirtualAddress);
+        return SIZE_MAX;
+    };
+
+    const IMAGE_DATA_DIRECTORY directory = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    std::size_t at = fileOffset(directory.VirtualAddress);
+    for (;; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        IMAGE_IMPORT_DESCRIPTOR entry{};
+        if (!fits(at, sizeof entry)) return {};
+        std::memcpy(&entry, file.data() + at, sizeof entry);
+        if (entry.Name == 0) break;  // the all-zero entry ends the list
+        const std::size_t nameAt = fileOffset(entry.Name);
+        if (!fits(nameAt, 1)) return {};
+        std::string name;
+        for (std::size_t i = nameAt; i < file.size() && file[i] != 0; ++i)
+            name += static_cast<char>(std::tolower(file[i]));
+        names.push_back(name);
+    }
+    return names;
+}
+
+// The common controls and dialogs (and the OLE and shell parts they bring)
+// cost every start several megabytes of private memory; only the options
+// sheet needs them, and it loads them when it first opens. Linking either
+// again, or calling one of their functions directly, would bring them back.
+TEST_F(ResourceTest, StartLoadsNeitherCommonControlsNorCommonDialogs)
+{
+    const std::vector<BYTE> file = exeFileBytes();
+    ASSERT_FALSE(file.empty()) << "cannot read " << MIVORA_EXE_PATH;
+    const std::vector<std::string> names = importedDllNames(file);
+    // What the program cannot start without: proof the table was read.
+    for (const char* needed : {"kernel32.dll", "user32.dll", "gdi32.dll"})
+        EXPECT_EQ(std::count(names.begin(), names.end(), needed), 1) << needed;
+    for (const char* lazy : {"comctl32.dll", "comdlg32.dll"})
+        EXPECT_EQ(std::count(names.begin(), names.end(), lazy), 0) << lazy << " is imported";
+}
+
+// Wine maps an image's sections from the file only when they start on page
+// boundaries there too; otherwise it reads the whole image (1.6 MB with the
+// static C++ runtime) into private memory at every start.
+TEST_F(ResourceTest, SectionsArePageAlignedInTheFile)
+{
+    const std::vector<BYTE> file = exeFileBytes();
+    IMAGE_NT_HEADERS64 nt{};
+    ASSERT_NE(ntHeaders(file, nt), 0u) << "no PE32+ headers in " << MIVORA_EXE_PATH;
+    EXPECT_EQ(nt.OptionalHeader.FileAlignment % 4096, 0u) << nt.OptionalHeader.FileAlignment;
+    EXPECT_EQ(nt.OptionalHeader.SectionAlignment % 4096, 0u) << nt.OptionalHeader.SectionAlignment;
 }
 
 }  // namespace

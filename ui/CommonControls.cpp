@@ -1,0 +1,42 @@
+#include "ui/CommonControls.h"
+
+LoadedModule::~LoadedModule()
+{
+    if (module_ != nullptr) FreeLibrary(module_);
+}
+
+FARPROC LoadedModule::find(const char* name) const
+{
+    return module_ != nullptr ? GetProcAddress(module_, name) : nullptr;
+}
+
+namespace {
+
+// GetProcAddress gives a FARPROC; each pointer gets its declared type here.
+template <typename Function>
+bool resolve(const LoadedModule& module, const char* name, Function& target)
+{
+    const FARPROC found = module.find(name);
+    if (found == nullptr) return false;
+    target = reinterpret_cast<Function>(reinterpret_cast<void*>(found));
+    return true;
+}
+
+struct LoadedCommonControls {
+    LoadedModule controls{LoadLibraryW(L"comctl32.dll")};
+    LoadedModule dialogs{LoadLibraryW(L"comdlg32.dll")};
+    CommonControlsApi api;
+    bool complete = resolve(controls, "InitCommonControlsEx", api.initCommonControlsEx) &&
+                    resolve(controls, "PropertySheetW", api.propertySheet) &&
+                    resolve(controls, "ImageList_Create", api.imageListCreate) &&
+                    resolve(dialogs, "ChooseFontW", api.chooseFont) &&
+                    resolve(dialogs, "ChooseColorW", api.chooseColor);
+};
+
+}  // namespace
+
+const CommonControlsApi* commonControls()
+{
+    static const LoadedCommonControls loaded;
+    return loaded.complete ? &loaded.api : nullptr;
+}
