@@ -39,8 +39,10 @@ std::string manyWords(int count)
     h.startDate = 20240101;
     std::string bytes = headerBytes(h);
     for (int i = 0; i < count; ++i) {
-        const std::string number = std::to_string(i);
-        bytes += recordBytes(entry(u"w" + std::u16string(number.begin(), number.end())));
+        std::u16string word = u"w";
+        for (const char digit : std::to_string(i))
+            word.push_back(static_cast<char16_t>(digit));
+        bytes += recordBytes(entry(word));
     }
     return bytes;
 }
@@ -68,8 +70,13 @@ std::vector<fs::path> keptFiles(const TempDir& dir)
 bool namedForToday(const fs::path& file, std::int32_t before, std::int32_t after, const std::string& tail = "")
 {
     const std::string name = file.filename().string();
-    return name == "DAvud.bin.unreadable-" + std::to_string(before) + tail ||
-           name == "DAvud.bin.unreadable-" + std::to_string(after) + tail;
+    for (const std::int32_t date : {before, after}) {
+        std::string expected = "DAvud.bin.unreadable-";
+        expected.append(std::to_string(date)).append(tail);
+        if (name == expected)
+            return true;
+    }
+    return false;
 }
 
 // A store on `dir` that loaded its progress with the n-th file step failing
@@ -211,7 +218,9 @@ TEST(UnreadProgress, AnEarlierCopyOfTheDayIsNeverReplaced)
     TempDir dir;
     const std::int32_t before = localDate();
     const std::string earlier = "an earlier kept file";
-    writeBytes(dir.path() / ("DAvud.bin.unreadable-" + std::to_string(before)), earlier);
+    std::string earlierName = "DAvud.bin.unreadable-";
+    earlierName.append(std::to_string(before));
+    writeBytes(dir.path() / earlierName, earlier);
     const std::string original = manyWords(1);
     writeBytes(progressFile(dir), original);
     LoadedStore loaded(dir, 1);
