@@ -82,6 +82,8 @@ start_to_first_word() {
     watcher=$!
     for i in $(seq 1 500); do [ -e "$ready" ] && break; sleep 0.01; done
     [ -e "$ready" ] || e2e_fail "the window watcher did not start"
+    # Outside the figure: the previous run's Wine desktop closing.
+    e2e_wait_desktop_closed
     t0=$EPOCHREALTIME
     e2e_start
     wait "$watcher" || { watcher=""; e2e_fail "the word window never left the loading line ($loading)"; }
