@@ -86,7 +86,18 @@ start_to_first_word() {
     e2e_wait_desktop_closed
     t0=$EPOCHREALTIME
     e2e_start
-    wait "$watcher" || { watcher=""; e2e_fail "the word window never left the loading line ($loading)"; }
+    if ! wait "$watcher"; then
+        watcher=""
+        # Which of the two it was: a program that ended, or one that runs
+        # without a window on the screen.
+        if kill -0 "$E2E_PID" 2>/dev/null; then
+            e2e_log "Mivora.exe (pid $E2E_PID) is running"
+        else
+            wait "$E2E_PID"
+            e2e_log "Mivora.exe (pid $E2E_PID) ended with exit code $?"
+        fi
+        e2e_fail "the word window never left the loading line ($loading)"
+    fi
     watcher=""
     read -r t1 size <"$out"
     MS=$((((t1) - $(usec "$t0") + 500) / 1000))
