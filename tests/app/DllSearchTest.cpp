@@ -29,11 +29,13 @@ class PlantedCopies {
 public:
     PlantedCopies()
     {
-        fs::copy_file(plantedDll(), exeDirectory() / L"mivora_planted_before.dll", fs::copy_options::overwrite_existing);
-        fs::copy_file(plantedDll(), exeDirectory() / L"mivora_planted_app.dll", fs::copy_options::overwrite_existing);
+        // CopyFileW replaces a copy that an earlier, failed run left behind.
         fs::create_directories(cwd_);
-        fs::copy_file(plantedDll(), cwd_ / L"mivora_planted_cwd.dll", fs::copy_options::overwrite_existing);
+        for (const fs::path& copy : {exeDirectory() / L"mivora_planted_before.dll",
+                                     exeDirectory() / L"mivora_planted_app.dll", cwd_ / L"mivora_planted_cwd.dll"})
+            ok_ = CopyFileW(plantedDll().c_str(), copy.c_str(), FALSE) && ok_;
     }
+    bool ok() const { return ok_; }
     ~PlantedCopies()
     {
         std::error_code error;
@@ -46,12 +48,14 @@ public:
 
 private:
     fs::path cwd_ = exeDirectory() / L"planted-cwd";
+    bool ok_ = true;
 };
 
 TEST(DllSearch, ByNameOnlyFromTheSystemFolder)
 {
     ASSERT_TRUE(fs::exists(plantedDll()));
     PlantedCopies copies;
+    ASSERT_TRUE(copies.ok());
     ASSERT_TRUE(SetCurrentDirectoryW(copies.cwd().c_str()));
 
     // As every program starts: the program's folder is searched.
@@ -61,8 +65,11 @@ TEST(DllSearch, ByNameOnlyFromTheSystemFolder)
 
     restrictDllSearch();
 
-    EXPECT_EQ(LoadLibraryW(L"mivora_planted_app.dll"), nullptr) << "loaded from the program's folder";
-    EXPECT_EQ(LoadLibraryW(L"mivora_planted_cwd.dll"), nullptr) << "loaded from the current directory";
+    for (const wchar_t* planted : {L"mivora_planted_app.dll", L"mivora_planted_cwd.dll"}) {
+        HMODULE loaded = LoadLibraryW(planted);
+        EXPECT_EQ(loaded, nullptr) << "loaded by name: " << fs::path(planted).string();
+        if (loaded != nullptr) FreeLibrary(loaded);  // so that the copy can be deleted
+    }
     // System DLLs and full paths still load.
     HMODULE system = LoadLibraryW(L"version.dll");
     EXPECT_NE(system, nullptr);
