@@ -18,6 +18,8 @@ extern HMENU wordMenu;
 bool registerWindowClasses();
 LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// One attempt to add the icon; false when the shell refused (no message:
+// the owner window then retries, see beginTrayRetry).
 bool addTrayIcon();
 void removeTrayIcon();
 LRESULT trayNotify(HWND window, LPARAM lParam);

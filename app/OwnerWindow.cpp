@@ -9,11 +9,15 @@
 #include "app/Shell.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
+#include "store/ProgressSaver.h"
 #include "store/WordGet.h"
 #include "ui/LibraryPage.h"
 #include "ui/WordWindow.h"
 
 namespace {
+
+// The periodic save's worker. Only the UI thread starts and joins it.
+ProgressSaver progressSaver(wordStore);
 
 // programDir + "dic", or an empty path (no loads, no saves) when programDir
 // could not be set.
@@ -43,7 +47,9 @@ bool onCreate(HWND window, const CREATESTRUCTW& create)
 
     wordWindow = createWordWindow(create.hInstance);
     if (wordWindow == nullptr) return false;
-    if (!addTrayIcon()) return false;
+    // The notification area may not be there yet (a start at log-on): the
+    // program runs on and tries again for a while.
+    if (!addTrayIcon()) beginTrayRetry(GetTickCount());
     SetTimer(window, TIMER_SAVE_PROGRESS, kProgressSaveIntervalMs, nullptr);
     return true;
 }
@@ -78,12 +84,11 @@ void onEndSession(bool sessionEnds)
     finishWordStore();
 }
 
-// The store swaps a freshly loaded list in under its lock, so a save that
-// meets a running load writes either the old lists or the new ones, and a
-// load that finishes later marks the store dirty again.
-void onProgressSaveTimer()
+// WM_SAVE_DONE: the worker has finished (posting this is its last act but
+// one); its thread is joined here, so that none is left for exit.
+void onProgressSaveDone()
 {
-    if (wordStore.dirty()) wordStore.saveProgress();
+    progressSaver.wait();
 }
 
 }  // namespace
@@ -112,10 +117,17 @@ LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_TIMER:
         if (wParam == TIMER_SAVE_PROGRESS) {
-            onProgressSaveTimer();
+            startProgressSave();
+            return 0;
+        }
+        if (wParam == TIMER_TRAY_RETRY) {
+            retryTrayIcon(GetTickCount());
             return 0;
         }
         break;
+    case WM_SAVE_DONE:
+        onProgressSaveDone();
+        return 0;
     default:
         // Explorer restarted: its new notification area knows no icons.
         if (message != 0 && message == taskbarCreatedMessage()) {
@@ -147,9 +159,27 @@ int runMessageLoop()
     }
 }
 
+// The store swaps a freshly loaded list in under its lock, so a save that
+// meets a running load writes either the old lists or the new ones, and a
+// load that finishes later marks the store dirty again.
+bool startProgressSave()
+{
+    // The window's handle is taken now: the worker must not read globals.
+    const HWND owner = ownerWindow;
+    return progressSaver.start([owner](bool saved) { PostMessageW(owner, WM_SAVE_DONE, saved ? 1 : 0, 0); });
+}
+
+bool progressSaveRunning()
+{
+    return progressSaver.running();
+}
+
 void finishWordStore()
 {
     waitForWordLoads(kWordLoadWaitMs);
     waitForDictionaryReload(kWordLoadWaitMs);
+    // A periodic save that is still writing finishes first; the final save
+    // then writes whatever changed after its copy.
+    progressSaver.wait();
     if (wordStore.dirty()) wordStore.saveProgress();
 }

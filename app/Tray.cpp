@@ -16,6 +16,20 @@ namespace {
 
 static_assert(sizeof(NOTIFYICONDATAW::szTip) / sizeof(wchar_t) == kTrayTipUnits);
 
+NotifyIconFunction notifyIcon = Shell_NotifyIconW;
+
+// Set while the icon could not be added yet: from then on (GetTickCount)
+// the retry timer keeps trying.
+bool retrying = false;
+DWORD retrySince = 0;
+
+void stopTrayRetry()
+{
+    if (!retrying) return;
+    retrying = false;
+    KillTimer(ownerWindow, TIMER_TRAY_RETRY);
+}
+
 // Always the full structure: the shell reads the fields the flags name and
 // nothing else, and a zeroed rest is what it expects.
 NOTIFYICONDATAW iconData(UINT flags)
@@ -57,24 +71,59 @@ UINT chooseTrayCommand(HWND window)
 bool addTrayIcon()
 {
     NOTIFYICONDATAW data = addData();
-    if (Shell_NotifyIconW(NIM_ADD, &data)) return true;
+    return notifyIcon(NIM_ADD, &data) != FALSE;
+}
+
+void beginTrayRetry(DWORD now)
+{
+    retrying = true;
+    retrySince = now;
+    SetTimer(ownerWindow, TIMER_TRAY_RETRY, kTrayRetryIntervalMs, nullptr);
+}
+
+void retryTrayIcon(DWORD now)
+{
+    if (!retrying) return;
+    if (addTrayIcon()) {
+        stopTrayRetry();
+        return;
+    }
+    // Unsigned difference: right across the wrap of the tick count.
+    if (now - retrySince < kTrayRetryPeriodMs) return;
+    stopTrayRetry();
+    // Without the icon the user could never reach the menu, not even to end
+    // the program.
     MessageBoxW(ownerWindow, L"Shell_NotifyIcon Error", L"Dizudiz Error", MB_ICONERROR | MB_OK);
-    return false;
+    DestroyWindow(ownerWindow);
+}
+
+bool trayRetryPending()
+{
+    return retrying;
+}
+
+void setNotifyIconFunction(NotifyIconFunction function)
+{
+    notifyIcon = function != nullptr ? function : Shell_NotifyIconW;
 }
 
 void removeTrayIcon()
 {
+    stopTrayRetry();
     NOTIFYICONDATAW data = iconData(NIF_ICON);
     data.hIcon = trayIcon;
-    Shell_NotifyIconW(NIM_DELETE, &data);
+    notifyIcon(NIM_DELETE, &data);
 }
 
-void restoreTrayIcon()
+bool restoreTrayIcon()
 {
     // A notification area that kept the icon refuses NIM_ADD; the icon is
     // then brought back to its first state instead.
     NOTIFYICONDATAW data = addData();
-    if (!Shell_NotifyIconW(NIM_ADD, &data)) Shell_NotifyIconW(NIM_MODIFY, &data);
+    const bool shown = notifyIcon(NIM_ADD, &data) || notifyIcon(NIM_MODIFY, &data);
+    // The notification area the program was waiting for has come.
+    if (shown) stopTrayRetry();
+    return shown;
 }
 
 void formatTrayTip(const ProgressHeader& header, wchar_t (&tip)[kTrayTipUnits])
@@ -88,7 +137,7 @@ bool refreshTrayTip()
 {
     NOTIFYICONDATAW data = iconData(NIF_TIP);
     formatTrayTip(wordStore.header(), data.szTip);
-    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+    return notifyIcon(NIM_MODIFY, &data) != FALSE;
 }
 
 HMENU prepareTrayMenu()

@@ -5,6 +5,9 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // Before anything could load a DLL by name.
+    restrictDllSearch();
+
     // Never waited on and never closed: while this process lives, the
     // mutex's existence is what tells a second start to go away.
     HANDLE instanceMutex = CreateMutexW(nullptr, FALSE, appName);

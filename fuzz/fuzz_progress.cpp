@@ -2,6 +2,9 @@
 // it loaded must survive a save and a second load unchanged.
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "FuzzChecks.h"
 
@@ -33,8 +36,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ProgressHeader header = store.header();
     FUZZ_CHECK(header.rememberedCount == static_cast<std::int32_t>(store.entries(WordList::remembered).size()));
 
+    // A file the load could not take in completely is kept, byte for byte,
+    // before the save replaces it.
+    const bool keptBack = store.progressFileKeptBack();
     FUZZ_CHECK(store.saveProgress());
     FUZZ_CHECK(!store.dirty());
+    FUZZ_CHECK(!store.progressFileKeptBack());
+    bool keptCopy = false;
+    for (const auto& item : std::filesystem::directory_iterator(directory)) {
+        if (item.path().filename().string().rfind("DAvud.bin.unreadable-", 0) != 0)
+            continue;
+        FUZZ_CHECK(!keptCopy);
+        keptCopy = true;
+        std::ifstream in(item.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        FUZZ_CHECK(bytes.size() == size && (size == 0 || std::memcmp(bytes.data(), data, size) == 0));
+        in.close();
+        std::filesystem::remove(item.path());
+    }
+    FUZZ_CHECK(keptCopy == keptBack);
     WordGet again;
     again.setDirectory(directory);
     again.loadProgress(u"fallback");

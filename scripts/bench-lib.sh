@@ -81,9 +81,24 @@ bench_time_start() {
     local size=$1 out=$base/watch.out t0 t1
     shift
     bench_watch "$out" window changed "$size" 120
+    # Outside the figure: the previous run's Wine desktop closing.
+    e2e_wait_desktop_closed
     t0=$EPOCHREALTIME
     "$@"
-    wait "$watcher" || { watcher=""; e2e_fail "no window of the program other than $size appeared"; }
+    if ! wait "$watcher"; then
+        watcher=""
+        # Which of the two it was: a program that ended, or one that runs
+        # without a window on the screen.
+        local pid=""
+        [ ${#E2E_PIDS[@]} -gt 0 ] && pid=${E2E_PIDS[${#E2E_PIDS[@]}-1]}
+        if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+            e2e_log "the program (pid $pid) is running"
+        elif [ -n "$pid" ]; then
+            wait "$pid"
+            e2e_log "the program (pid $pid) ended with exit code $?"
+        fi
+        e2e_fail "no window of the program other than $size appeared"
+    fi
     watcher=""
     read -r t1 SIZE <"$out"
     MS=$(((t1 - $(usec "$t0") + 500) / 1000))

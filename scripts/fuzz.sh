@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz preset and runs every libFuzzer target for a bounded time on
-# a scratch copy of its seed corpus. Fails when a target finds a crash.
+# a scratch copy of its seed corpus, which includes (and so first replays)
+# every input that ever crashed it, kept in fuzz/corpus/<target>/regression/.
+# Fails when a target finds a crash. Long runs: scripts/fuzz-long.sh.
 #   FUZZ_SECONDS    seconds per target (default 30)
 #   FUZZ_BUILD_DIR  build tree (default: the preset's, build/fuzz)
 set -euo pipefail
@@ -27,7 +29,7 @@ artifacts=$root/build/fuzz-artifacts
 mkdir -p "$artifacts"
 
 status=0
-for target in fuzz_dictionary fuzz_progress; do
+for target in fuzz_dictionary fuzz_progress fuzz_settings; do
     cp -r "fuzz/corpus/$target" "$work/$target"
     echo "== $target: ${seconds}s"
     if ! "$build/fuzz/$target" -max_total_time="$seconds" -max_len=16384 -timeout=10 \

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "SettingsRecord.h"
 
@@ -30,6 +31,10 @@ void saveSettings();
 // programDir + "mivora.bin"; empty when that does not fit kPathUnits or
 // programDir has not been set.
 std::filesystem::path settingsFilePath();
+
+// The Run value's data for the executable at `module`: its path in double
+// quotes, the command line form that no space in the path can split.
+std::wstring runCommand(const std::wstring& module);
 
 // Adds or removes the HKCU Run value that starts the executable at log-on.
 // Failures are silent; with the key unavailable nothing is changed.

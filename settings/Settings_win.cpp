@@ -29,6 +29,17 @@ std::wstring modulePath()
 
 }  // namespace
 
+std::wstring runCommand(const std::wstring& module)
+{
+    // A Windows path holds no double quote, so no escaping is needed.
+    std::wstring command;
+    command.reserve(module.size() + 2);
+    command.push_back(L'"');
+    command.append(module);
+    command.push_back(L'"');
+    return command;
+}
+
 std::filesystem::path settingsFilePath()
 {
     const wchar_t* dir = reinterpret_cast<const wchar_t*>(programDir);
@@ -76,8 +87,13 @@ void applyRunRegistration(bool autoStart)
     if (autoStart) {
         std::wstring module = modulePath();
         if (!module.empty()) {
-            DWORD bytes = static_cast<DWORD>((module.size() + 1) * sizeof(wchar_t));
-            RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(module.c_str()), bytes);
+            // Quoted: Windows reads the value as a command line, and an
+            // unquoted "D:\My Tools\Mivora.exe" would start "D:\My.exe" if
+            // anyone put one there. Rewritten at every save, so a value of
+            // an earlier version is replaced.
+            const std::wstring command = runCommand(module);
+            DWORD bytes = static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t));
+            RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()), bytes);
         }
     } else {
         RegDeleteValueW(key, kRunValueName);  // already absent is fine

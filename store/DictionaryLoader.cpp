@@ -402,7 +402,8 @@ void WordGet::loadDictionary(std::u16string_view name)
     std::int64_t lines = 0;
     bool loaded = false;
     std::filesystem::path fileName;
-    if (!directory.empty() && makeFileName(name, u".txt", fileName)) {
+    // The name comes from the settings file: only a plain name inside `dic`.
+    if (!directory.empty() && isPlainFileName(name) && makeFileName(name, u".txt", fileName)) {
         try {
             FileContent file;
             if (readWholeFile(directory / fileName, file)) {
@@ -447,7 +448,7 @@ void WordGet::loadDictionary(std::u16string_view name)
             header_.learningCount = lines > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(lines);
             header_.startDate = today;
             header_.lastDate = today;
-            dirty_ = true;
+            markDirtyLocked();
         }
         if (!learning_.empty())
             learning_.front()->copyTo(current_);

@@ -4,10 +4,13 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace {
 
 std::atomic<int> stepsUntilFault{0};
+std::atomic<void (*)()> stepHook{nullptr};
 
 struct FileCloser {
     void operator()(std::FILE* file) const noexcept { std::fclose(file); }
@@ -20,14 +23,54 @@ void failNthFileStep(int n)
     stepsUntilFault.store(n > 0 ? n : 0);
 }
 
+void setFileStepHook(void (*hook)())
+{
+    stepHook.store(hook);
+}
+
 bool failStep()
 {
+    if (void (*const hook)() = stepHook.load())
+        hook();
     int left = stepsUntilFault.load();
     while (left > 0) {
         if (stepsUntilFault.compare_exchange_weak(left, left - 1))
             return left == 1;
     }
     return false;
+}
+
+bool isPlainFileName(std::u16string_view name)
+{
+    if (name == u"." || name == u"..")
+        return false;
+    for (const char16_t unit : name) {
+        if (unit == u'\\' || unit == u'/' || unit == u':' || unit == u'\0')
+            return false;
+    }
+    // Windows ignores spaces before the dot of a device name ("NUL .txt").
+    std::u16string_view stem = name.substr(0, name.find(u'.'));
+    while (!stem.empty() && stem.back() == u' ')
+        stem.remove_suffix(1);
+    std::string folded;
+    for (const char16_t unit : stem) {
+        if (unit == 0xB9 || unit == 0xB2 || unit == 0xB3) {
+            folded.push_back(unit == 0xB9 ? '1' : unit == 0xB2 ? '2' : '3');
+            continue;
+        }
+        if (unit > 0x7F)
+            return true;  // no device name has other letters
+        folded.push_back(static_cast<char>(unit >= u'a' && unit <= u'z' ? unit - u'a' + u'A' : unit));
+    }
+    static constexpr std::string_view devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const std::string_view device : devices) {
+        if (folded == device)
+            return false;
+    }
+    // COM1-COM9 and LPT1-LPT9; also with the superscript digits ¹²³, which
+    // Windows takes for the same ports.
+    return !(folded.size() == 4 && (folded.starts_with("COM") || folded.starts_with("LPT")) && folded[3] >= '1' &&
+             folded[3] <= '9');
 }
 
 bool readWholeFile(const std::filesystem::path& path, FileContent& content)

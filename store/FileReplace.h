@@ -20,6 +20,13 @@ std::FILE* openFile(const std::filesystem::path& path, const char* mode);
 // cannot represent); such a file counts as one that cannot be opened.
 bool makeFileName(std::u16string_view name, std::u16string_view extension, std::filesystem::path& out);
 
+// Whether `name` can only name a file inside the folder it is looked up in:
+// no separator (\ or /), no drive or stream colon, not "." or "..", and no
+// Windows device name (CON, NUL, COM1 ...) before its first dot, which
+// Windows opens as the device in any folder. A name from a settings file
+// that fails this opens no file.
+bool isPlainFileName(std::u16string_view name);
+
 // Pushes the C library's buffer and the operating system's cache of `file` to
 // the disk.
 bool flushToDisk(std::FILE* file);
@@ -27,6 +34,14 @@ bool flushToDisk(std::FILE* file);
 // Replaces `target` by `source` in one step: afterwards `target` holds either
 // its old or its new content, never a mixture.
 bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target);
+
+// Gives `source` the name `target` unless a file of that name exists, which
+// is never replaced. False when nothing was renamed.
+bool renameNoReplace(const std::filesystem::path& source, const std::filesystem::path& target);
+
+// Deletes a file, also one marked read-only. True when no file of that name
+// is left (also when there was none).
+bool removeFile(const std::filesystem::path& path);
 
 // Today's local date as yyyymmdd.
 std::int32_t todayDate();
@@ -42,8 +57,12 @@ struct FileContent {
 // False when the file cannot be opened or read. May throw bad_alloc.
 bool readWholeFile(const std::filesystem::path& path, FileContent& content);
 
-// Fault injection for tests of the progress save: every fallible step of a
-// save (create, each write, flush, close, replace) asks failStep() first. With
-// failNthFileStep(n), n >= 1, the n-th step from then on fails; 0 turns it off.
+// Fault injection for tests of the progress file: every fallible step of a
+// save (create, each write, flush, close, replace) and of a load (open, each
+// read) asks failStep() first. With failNthFileStep(n), n >= 1, the n-th step
+// from then on fails; 0 turns it off.
 void failNthFileStep(int n);
 bool failStep();
+// Called by failStep() before it answers, on the thread of the save or load:
+// tests hold a save part-way with it. nullptr removes it.
+void setFileStepHook(void (*hook)());

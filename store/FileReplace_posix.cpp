@@ -2,8 +2,10 @@
 #include "FileReplace.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 
@@ -45,6 +47,30 @@ bool replaceFile(const std::filesystem::path& source, const std::filesystem::pat
         ::close(fd);
     }
     return true;
+}
+
+bool renameNoReplace(const std::filesystem::path& source, const std::filesystem::path& target)
+{
+    // A hard link fails on an existing name, which a plain rename would
+    // silently replace.
+    if (::link(source.c_str(), target.c_str()) == 0) {
+        if (::unlink(source.c_str()) == 0)
+            return true;
+        ::unlink(target.c_str());
+        return false;
+    }
+    if (errno == EEXIST)
+        return false;
+    // File systems without hard links: look first, then rename.
+    struct stat existing {};
+    if (::lstat(target.c_str(), &existing) == 0 || errno != ENOENT)
+        return false;
+    return std::rename(source.c_str(), target.c_str()) == 0;
+}
+
+bool removeFile(const std::filesystem::path& path)
+{
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 std::int32_t todayDate()

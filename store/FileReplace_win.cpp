@@ -40,6 +40,32 @@ bool replaceFile(const std::filesystem::path& source, const std::filesystem::pat
     return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool renameNoReplace(const std::filesystem::path& source, const std::filesystem::path& target)
+{
+    // Without MOVEFILE_REPLACE_EXISTING an existing target makes the call fail.
+    return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool removeFile(const std::filesystem::path& path)
+{
+    // DeleteFileW refuses read-only files; the attribute goes first.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (DeleteFileW(path.c_str()))
+        return true;
+    // Put the attribute back on a file that stays.
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesW(path.c_str(), attributes);
+    return GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
 std::int32_t todayDate()
 {
     SYSTEMTIME local{};

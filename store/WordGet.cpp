@@ -46,14 +46,24 @@ WordGet::WordGet() = default;
 
 WordGet::~WordGet()
 {
-    std::lock_guard guard(lock_);
-    if (dirty_ && !directory_.empty()) {
+    bool pending;
+    {
+        std::lock_guard guard(lock_);
+        pending = dirty_ && !directory_.empty();
+    }
+    if (pending) {
         try {
-            saveProgressLocked();
+            saveProgress();
         } catch (...) {
             // Exit goes on; the previous progress file is still intact.
         }
     }
+}
+
+void WordGet::markDirtyLocked()
+{
+    dirty_ = true;
+    ++changes_;
 }
 
 void WordGet::setDirectory(const std::filesystem::path& dicDirectory)
@@ -108,7 +118,7 @@ bool WordGet::unlinkLocked(std::u16string_view word, WordList list)
         return false;
     const bool wasCycleEnd = node == cycleEnd_;
     from.erase(node);
-    dirty_ = true;
+    markDirtyLocked();
     // Never leave the cycle end on a freed node.
     if (wasCycleEnd)
         recomputeCycleEndLocked();

@@ -20,6 +20,21 @@
 
 enum class WordList { learning, remembered };
 
+// Everything a save writes, copied from the store under its lock, so that
+// the file can then be written without holding it.
+struct ProgressSnapshot {
+    struct Record {
+        std::uint16_t wordUnits;
+        std::uint16_t phoneticUnits;
+        std::uint16_t contentUnits;
+    };
+    std::filesystem::path directory;
+    ProgressHeader header{};          // counts and lastDate as they will be written
+    std::u16string units;             // the texts of every record, back to back
+    std::vector<Record> records;      // the remembered list, then the learning list
+    std::uint64_t version = 0;        // the store's change count at the copy
+};
+
 class WordGet {
 public:
     WordGet();
@@ -60,7 +75,21 @@ public:
     // `fallbackName` when nothing is left to learn.
     void loadProgress(std::u16string_view fallbackName);
     // Write the progress file atomically. False when nothing was written.
+    // The same as the three steps below in a row.
     bool saveProgress();
+
+    // A save in three steps, so that only the first holds the store's lock:
+    // copy what is to be written; write it (on any thread; saves run one at
+    // a time); record the outcome, which clears `dirty` only when nothing
+    // changed since the copy.
+    ProgressSnapshot snapshotProgress() const;
+    bool writeProgress(const ProgressSnapshot& snapshot);
+    void progressWritten(const ProgressSnapshot& snapshot, bool written);
+
+    // True after a load met a progress file it could not read completely
+    // (locked, unreadable, out of memory part-way, records beyond its
+    // counts) and until a save has kept that file under another name.
+    bool progressFileKeptBack() const;
 
     // Consistent copies, taken under the lock.
     WordEntry currentEntry() const;
@@ -85,7 +114,8 @@ private:
     void recomputeCycleEndLocked();
     void nextLocked(const char16_t* word, WordEntry& out);
     void previousLocked(const char16_t* word, WordEntry& out);
-    bool saveProgressLocked();
+    // Any change that a save must write.
+    void markDirtyLocked();
     // Every field zero-terminated inside its array and zero-filled behind
     // the terminator, whatever the entry came with.
     static void normalize(WordEntry& entry);
@@ -97,6 +127,12 @@ private:
     WordEntry current_{};
     ProgressHeader header_{};
     bool dirty_ = false;
+    std::uint64_t changes_ = 0;  // counts markDirtyLocked and loads
+    // The progress file on disk holds more than the lists: it must be kept
+    // before a save replaces it.
+    bool progressUnread_ = false;
+    // One save writes at a time: they share the temporary file.
+    std::mutex saveLock_;
     std::int32_t cycleSize_ = 15;
     std::filesystem::path directory_;
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Run value follows autoStart whenever the settings are saved at exit:
-# present (naming the executable) after a run with autoStart=1, gone after a
-# run with autoStart=0.
+# present (the executable's path in double quotes) after a run with
+# autoStart=1, gone after a run with autoStart=0.
 #   autostart.sh <build dir>
 . "$(dirname "$0")/lib.sh"
 e2e_begin "$1" autostart
@@ -15,7 +15,7 @@ e2e_wait_ready
 e2e_quit
 value=$(e2e_run_value) || e2e_fail "no Run value after a run with autoStart=1"
 e2e_log "Run value: $value"
-expected=$(e2e_wine winepath -w "$E2E_DIR/Mivora.exe" </dev/null 2>/dev/null 9>&- | tr -d '\r')
+expected=\"$(e2e_wine winepath -w "$E2E_DIR/Mivora.exe" </dev/null 2>/dev/null 9>&- | tr -d '\r')\"
 # Wine reports the folder as it is on Z:, in whatever case it was found.
 [ "${value,,}" = "${expected,,}" ] || e2e_fail "Run value '$value', expected '$expected'"
 [ "$(e2e_settings_int 0)" -eq 1 ] || e2e_fail "autoStart not kept in mivora.bin"

@@ -135,11 +135,36 @@ e2e_settings_int() {
     e2e_files settings-int "$E2E_DIR/mivora.bin" "$1"
 }
 
+# This prefix's Wine desktop processes (explorer.exe /desktop).
+e2e_desktop_pids() {
+    local pid
+    for pid in $(pgrep -f 'explorer\.exe /desktop' 2>/dev/null); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    done
+}
+
+# Wine closes a desktop one second after the last program on it has ended
+# (wineboot's too): its explorer.exe gets WM_CLOSE and exits. A program
+# started while that happens can attach to the dying desktop and never get a
+# window on the screen, not even its tray icon, although it runs. A start
+# that follows the end of all of ours therefore waits until that desktop is
+# gone (at most 10 s), and the program then gets a new one.
+e2e_wait_desktop_closed() {
+    local pid i
+    for pid in "${E2E_PIDS[@]}"; do kill -0 "$pid" 2>/dev/null && return 0; done
+    for i in $(seq 1 100); do
+        [ -z "$(e2e_desktop_pids)" ] && return 0
+        sleep 0.1
+    done
+    e2e_log "the previous Wine desktop is still there after 10 s"
+}
+
 # e2e_start [var]: starts Mivora.exe from its folder; its pid goes into
 # E2E_PID (or into the named variable). Its output goes to a log in
 # E2E_LOG_DIR (default: the folder itself). Wine's loader execs itself into the
 # Windows process, so the pid's exit status is the program's exit code.
 e2e_start() {
+    e2e_wait_desktop_closed
     local log=${E2E_LOG_DIR:-$E2E_DIR}/mivora-$((${#E2E_PIDS[@]} + 1)).log
     (cd "$E2E_DIR" && exec "$(mivora_wine_binary)" ./Mivora.exe) </dev/null >"$log" 2>&1 9>&- &
     local pid=$!

@@ -12,12 +12,7 @@
 # The rows of one group share one X server and one wineserver; a row that
 # fails is reported and the next one still runs.
 #
-# A row flagged after-merge asserts behaviour that another line of work is
-# still bringing (an unreadable progress file kept aside instead of
-# replaced, a switching interval of 0 held to a readable one): its failure is reported as expected and does not fail the run,
-# and a pass is reported so the flag can go. MIVORA_ROBUSTNESS_STRICT=1
-# treats every row as strict. MIVORA_ROBUSTNESS_ROWS=<regex> runs only the
-# matching rows.
+# MIVORA_ROBUSTNESS_ROWS=<regex> runs only the matching rows.
 #   robustness.sh <build dir> <group> [<path to e2e_hold_file.exe>]
 . "$(dirname "$0")/lib.sh"
 group=$2
@@ -26,8 +21,7 @@ holder=${3:-$(cd "$1" && pwd)/tests/e2e/e2e_hold_file.exe}
 # Flags: mark         the shown word is marked "已记住" from the word window's
 #                     menu first, so there is progress to save at the exit;
 #        steady       the window must not flicker from word to word: over
-#                     fifteen looks it changes at most seven times;
-#        after-merge  see above.
+#                     fifteen looks it changes at most seven times.
 # group        | row                  | flags            | what the folder holds
 TABLE='
 dictionaries | dic-empty            |                  | a dictionary of 0 bytes
@@ -38,10 +32,10 @@ dictionaries | dic-long-lines       |                  | lines of 10,000 units b
 dictionaries | dic-long-name        |                  | names of 64 and 100 characters, the settings naming 64 unterminated
 progress     | prog-complete        | mark             | a complete progress file (1 remembered, 4 learning): the control
 progress     | prog-empty           | mark             | a progress file of 0 bytes
-progress     | prog-header-cut      | after-merge mark | a progress file cut inside its header (10 bytes)
-progress     | prog-record-cut      | after-merge mark | a progress file cut inside its third record
-progress     | prog-negative        | after-merge mark | counts of -1 and -5 before two records
-progress     | prog-huge            | after-merge mark | counts of 2^31-1 before two records
+progress     | prog-header-cut      | mark             | a progress file cut inside its header (10 bytes)
+progress     | prog-record-cut      | mark             | a progress file cut inside its third record
+progress     | prog-negative        | mark             | counts of -1 and -5 before two records
+progress     | prog-huge            | mark             | counts of 2^31-1 before two records
 progress     | prog-read-only       | mark             | a complete progress file with the read-only attribute
 progress     | prog-held-open       | mark             | a complete progress file held open, unshared, by another program
 settings     | set-0                |                  | a settings file of 0 bytes
@@ -259,26 +253,16 @@ make_writable "$(cd "$1" && pwd)/e2e/robustness_$group"
 e2e_begin "$1" "robustness_$group"
 ROWS_DIR=$E2E_DIR/rows
 mkdir -p "$ROWS_DIR"
-passed=() failed=() expected=() fixed=()
+passed=() failed=()
 while IFS='|' read -r row_group row flags what; do
     row_group=$(xargs <<<"$row_group") row=$(xargs <<<"$row") flags=$(xargs <<<"$flags")
     [ "$row_group" = "$group" ] || continue
     [[ $row =~ ${MIVORA_ROBUSTNESS_ROWS:-.} ]] || continue
     e2e_log "--- $row:$(sed 's/ *$//' <<<"$what")"
-    after_merge=0
-    [[ " $flags " == *" after-merge "* ]] && after_merge=1
-    if (run_row "$row" "$flags"); then
-        if [ "$after_merge" = 1 ]; then fixed+=("$row"); else passed+=("$row"); fi
-    elif [ "$after_merge" = 1 ] && [ "${MIVORA_ROBUSTNESS_STRICT:-0}" != 1 ]; then
-        expected+=("$row")
-    else
-        failed+=("$row")
-    fi
+    if (run_row "$row" "$flags"); then passed+=("$row"); else failed+=("$row"); fi
 done <<<"$TABLE"
 
 e2e_log "passed: ${passed[*]:-none}"
-[ ${#fixed[@]} -gt 0 ] && e2e_log "flagged after-merge but passing (the flag can go): ${fixed[*]}"
-[ ${#expected[@]} -gt 0 ] && e2e_log "failing as expected until the merge (after-merge): ${expected[*]}"
 [ ${#failed[@]} -eq 0 ] || e2e_fail "rows failed: ${failed[*]}"
-[ $((${#passed[@]} + ${#fixed[@]} + ${#expected[@]})) -gt 0 ] || e2e_fail "no rows in group $group"
+[ ${#passed[@]} -gt 0 ] || e2e_fail "no rows in group $group"
 e2e_end

@@ -447,7 +447,7 @@ TEST_F(OwnerWindowTest, ExitSavesSettingsThenClosesWordWindowThenIconMenusAndGdi
     ASSERT_TRUE(registered.has_value());
     wchar_t module[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, module, MAX_PATH);
-    EXPECT_EQ(*registered, module);
+    EXPECT_EQ(*registered, L"\"" + std::wstring(module) + L"\"");
     Settings.autoStart = 0;
     applyRunRegistration(false);
 }
@@ -467,16 +467,56 @@ TEST_F(OwnerWindowTest, EndingSessionSavesSettingsAndProgressAndKeepsRunning)
     EXPECT_TRUE(IsWindow(owner_));
 }
 
-TEST_F(OwnerWindowTest, ProgressTimerSavesOnlyChangedLists)
+// Handles messages until `done` holds or 30 s have passed.
+template <typename Condition>
+bool pumpUntil(Condition done)
 {
+    const ULONGLONG deadline = GetTickCount64() + 30000;
+    while (!done()) {
+        if (GetTickCount64() > deadline) return false;
+        drainMessages();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return true;
+}
+
+// Sees WM_SAVE_DONE on its way to the owner window.
+struct SaveDoneProbe {
+    WNDPROC original = nullptr;
+    int count = 0;
+    WPARAM saved = 0;
+} saveDoneProbe;
+
+LRESULT CALLBACK watchOwnerWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SAVE_DONE) {
+        ++saveDoneProbe.count;
+        saveDoneProbe.saved = wParam;
+    }
+    return CallWindowProcW(saveDoneProbe.original, window, message, wParam, lParam);
+}
+
+TEST_F(OwnerWindowTest, ProgressTimerSavesChangedListsInTheBackground)
+{
+    saveDoneProbe = {};
+    saveDoneProbe.original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watchOwnerWindow)));
     makeStoreDirty();
-    SendMessageW(owner_, WM_TIMER, TIMER_SAVE_PROGRESS, 0);
+    EXPECT_EQ(SendMessageW(owner_, WM_TIMER, TIMER_SAVE_PROGRESS, 0), 0);
+    ASSERT_TRUE(pumpUntil([] { return saveDoneProbe.count > 0; }));
+    EXPECT_EQ(saveDoneProbe.saved, 1u);
+    EXPECT_FALSE(progressSaveRunning());
     EXPECT_EQ(fs::file_size(progressFile()), 24u + storedWords() * 1664u);
     EXPECT_FALSE(wordStore.dirty());
 
+    // Nothing changed since: nothing is started, nothing written.
     fs::remove(progressFile());
     SendMessageW(owner_, WM_TIMER, TIMER_SAVE_PROGRESS, 0);
+    EXPECT_FALSE(progressSaveRunning());
+    drainMessages();
+    EXPECT_EQ(saveDoneProbe.count, 1);
     EXPECT_FALSE(fs::exists(progressFile()));
+    SetWindowLongPtrW(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saveDoneProbe.original));
 }
 
 TEST_F(OwnerWindowTest, NewNotificationAreaGetsTheIconAgain)
@@ -490,6 +530,136 @@ TEST_F(OwnerWindowTest, NewNotificationAreaGetsTheIconAgain)
     // A second announcement while the icon is there keeps it, silently.
     EXPECT_EQ(SendMessageW(owner_, taskbarCreated, 0, 0), 0);
     EXPECT_TRUE(refreshTrayTip());
+}
+
+// The notification area that is not there yet: every add fails.
+int failedAdds = 0;
+BOOL WINAPI missingNotificationArea(DWORD operation, PNOTIFYICONDATAW)
+{
+    if (operation == NIM_ADD) ++failedAdds;
+    return FALSE;
+}
+
+// Closes the error box once it shows, keeping its text.
+class ErrorBoxCloser {
+public:
+    ErrorBoxCloser() : thread_(CreateThread(nullptr, 0, &ErrorBoxCloser::run, this, 0, nullptr)) {}
+    ~ErrorBoxCloser()
+    {
+        stop_ = true;
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    // The text of the box that was closed; waits for the closing.
+    std::wstring text()
+    {
+        WaitForSingleObject(thread_, INFINITE);
+        return text_;
+    }
+
+private:
+    static DWORD WINAPI run(void* self)
+    {
+        auto* closer = static_cast<ErrorBoxCloser*>(self);
+        const ULONGLONG deadline = GetTickCount64() + 30000;
+        while (!closer->stop_ && GetTickCount64() < deadline) {
+            if (HWND box = FindWindowW(L"#32770", L"Dizudiz Error")) {
+                wchar_t text[128] = {};
+                GetDlgItemTextW(box, 0xFFFF, text, 128);  // the message box's text control
+                closer->text_ = text;
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return 0;
+            }
+            Sleep(20);
+        }
+        return 0;
+    }
+
+    std::wstring text_;
+    volatile bool stop_ = false;
+    HANDLE thread_;
+};
+
+class TrayRetryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        removeProgramFiles();
+        writeDictionary();
+        failedAdds = 0;
+        setNotifyIconFunction(missingNotificationArea);
+        {
+            // Should the error box come at once, it is closed, so that the
+            // test fails instead of waiting.
+            ErrorBoxCloser closer;
+            owner_ = createOwnerWindow();
+        }
+        created_ = GetTickCount();
+        waitForWordLoads(10000);
+        drainMessages();
+    }
+    void TearDown() override
+    {
+        setNotifyIconFunction(nullptr);
+        if (IsWindow(owner_)) DestroyWindow(owner_);
+        drainMessages();
+        waitForWordLoads(10000);
+        removeProgramFiles();
+    }
+
+    HWND owner_ = nullptr;
+    DWORD created_ = 0;
+};
+
+// At log-on the program may come before the notification area; it used to
+// show the error and end at once.
+TEST_F(TrayRetryTest, ProgramRunsOnAndAddsTheIconWhenTheAreaComes)
+{
+    ASSERT_NE(owner_, nullptr) << "the program ended because the icon could not be added";
+    EXPECT_EQ(failedAdds, 1);
+    EXPECT_TRUE(trayRetryPending());
+    EXPECT_TRUE(IsWindowVisible(wordWindow));
+    EXPECT_EQ(storedWords(), 3u);
+
+    // Retries within the minute fail quietly.
+    EXPECT_EQ(SendMessageW(owner_, WM_TIMER, TIMER_TRAY_RETRY, 0), 0);
+    retryTrayIcon(created_ + 30000);
+    EXPECT_EQ(failedAdds, 3);
+    EXPECT_TRUE(trayRetryPending());
+    EXPECT_TRUE(IsWindow(owner_));
+
+    setNotifyIconFunction(nullptr);
+    retryTrayIcon(created_ + 32000);
+    EXPECT_FALSE(trayRetryPending());
+    EXPECT_FALSE(KillTimer(owner_, TIMER_TRAY_RETRY)) << "the retry timer is stopped";
+    EXPECT_TRUE(refreshTrayTip());
+}
+
+TEST_F(TrayRetryTest, TaskbarCreatedBringsTheIconAtOnce)
+{
+    ASSERT_NE(owner_, nullptr);
+    SendMessageW(owner_, taskbarCreatedMessage(), 0, 0);
+    EXPECT_TRUE(trayRetryPending());
+
+    setNotifyIconFunction(nullptr);
+    SendMessageW(owner_, taskbarCreatedMessage(), 0, 0);
+    EXPECT_FALSE(trayRetryPending());
+    EXPECT_TRUE(refreshTrayTip());
+}
+
+TEST_F(TrayRetryTest, AfterAMinuteTheErrorIsShownAndTheProgramEnds)
+{
+    ASSERT_NE(owner_, nullptr);
+    retryTrayIcon(created_ + kTrayRetryPeriodMs - 2000);
+    ASSERT_TRUE(IsWindow(owner_));
+    {
+        ErrorBoxCloser closer;
+        retryTrayIcon(created_ + kTrayRetryPeriodMs);
+        EXPECT_EQ(closer.text(), L"Shell_NotifyIcon Error");
+    }
+    EXPECT_FALSE(IsWindow(owner_));
+    EXPECT_FALSE(trayRetryPending());
+    EXPECT_TRUE(drainMessages()) << "the quit message ends the loop";
 }
 
 }  // namespace

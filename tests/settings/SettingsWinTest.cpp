@@ -2,6 +2,7 @@
 // registry. Every test puts the Run value and the settings file back as it
 // found them: a Run value left behind would start this test at the next log-on.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -157,11 +158,27 @@ TEST_F(SettingsWinTest, LoadSetsProgramDirAndCreatesMissingFile)
     EXPECT_EQ(imageOf(Settings), saved);
 }
 
+// How Windows splits a command line (the Run value is one): the program
+// is the first argument.
+std::vector<std::wstring> commandLineArguments(const std::wstring& commandLine)
+{
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(commandLine.c_str(), &count);
+    std::vector<std::wstring> out;
+    for (int i = 0; arguments != nullptr && i < count; ++i) out.emplace_back(arguments[i]);
+    LocalFree(arguments);
+    return out;
+}
+
 TEST_F(SettingsWinTest, RunValueFollowsAutoStart)
 {
     const std::wstring exe = exePath();
+    const std::wstring quoted = L"\"" + exe + L"\"";
     std::optional<RegValue> stale = RegValue{REG_SZ, Bytes{'x', 0, 0, 0}};
-    for (const std::optional<RegValue>& before : {std::optional<RegValue>{}, stale}) {
+    // What an earlier version wrote: the bare path.
+    RegValue bare{REG_SZ, Bytes(reinterpret_cast<const unsigned char*>(exe.c_str()),
+                                reinterpret_cast<const unsigned char*>(exe.c_str() + exe.size() + 1))};
+    for (const std::optional<RegValue>& before : {std::optional<RegValue>{}, stale, std::optional<RegValue>{bare}}) {
         SCOPED_TRACE(before ? "value existed" : "value absent");
         writeRunValue(before);
 
@@ -169,15 +186,28 @@ TEST_F(SettingsWinTest, RunValueFollowsAutoStart)
         std::optional<RegValue> v = readRunValue();
         ASSERT_TRUE(v.has_value());
         EXPECT_EQ(v->type, static_cast<DWORD>(REG_SZ));
-        ASSERT_EQ(v->data.size(), (exe.size() + 1) * sizeof(wchar_t)) << "size includes the terminator";
-        std::wstring data(reinterpret_cast<const wchar_t*>(v->data.data()), exe.size() + 1);
-        EXPECT_EQ(data, exe + L'\0') << "the plain path, no quotes or arguments";
+        ASSERT_EQ(v->data.size(), (quoted.size() + 1) * sizeof(wchar_t)) << "size includes the terminator";
+        std::wstring data(reinterpret_cast<const wchar_t*>(v->data.data()), quoted.size() + 1);
+        EXPECT_EQ(data, quoted + L'\0') << "the path in double quotes, no arguments";
+        EXPECT_EQ(commandLineArguments(quoted), std::vector<std::wstring>{exe});
 
         writeRunValue(before);
         applyRunRegistration(false);
         EXPECT_FALSE(readRunValue().has_value());
         applyRunRegistration(false);  // removing an absent value is harmless
         EXPECT_FALSE(readRunValue().has_value());
+    }
+}
+
+// Unquoted, Windows would run "D:\My.exe" with the rest as arguments.
+TEST(RunCommand, APathWithSpacesStaysOneProgram)
+{
+    for (const std::wstring path : {L"D:\\My Tools\\Mivora\\Mivora.exe", L"C:\\Program Files (x86)\\a b\\Mivora.exe",
+                                    L"C:\\Mivora\\Mivora.exe", L"\\\\server\\share name\\Mivora.exe"}) {
+        const std::wstring command = runCommand(path);
+        EXPECT_EQ(commandLineArguments(command), std::vector<std::wstring>{path}) << command;
+        EXPECT_EQ(command.front(), L'"');
+        EXPECT_EQ(command.back(), L'"');
     }
 }
 

@@ -8,6 +8,7 @@
 #include <set>
 #include <thread>
 
+#include "ProgressSaver.h"
 #include "StoreTestSupport.h"
 #include "Text.h"
 
@@ -106,6 +107,17 @@ TEST(StoreStress, LoadsRaceWithNavigationAndMoves)
     };
     std::thread ui(navigator, 1);
     std::thread sheet(navigator, 2);
+    // The owner window's periodic save, writing while the others go on.
+    ProgressSaver saver(store);
+    std::atomic<int> backgroundSaves{0};
+    std::thread periodic([&] {
+        while (!stop.load()) {
+            if (saver.start())
+                ++backgroundSaves;
+            saver.wait();
+            std::this_thread::yield();
+        }
+    });
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     while (std::chrono::steady_clock::now() < deadline)
@@ -114,8 +126,10 @@ TEST(StoreStress, LoadsRaceWithNavigationAndMoves)
     loader.join();
     ui.join();
     sheet.join();
+    periodic.join();
 
     EXPECT_GT(loads.load(), 4);
+    EXPECT_GT(backgroundSaves.load(), 0);
     checkInvariants(store);
     // A save writes what the lists hold, and reading it back gives the same.
     ASSERT_TRUE(store.saveProgress());
