@@ -198,18 +198,28 @@ ProgressSnapshot WordGet::snapshotProgress() const
     snapshot.header.lastDate = todayDate();
     snapshot.header.rememberedCount = clampedCount(remembered_.size());
     snapshot.header.learningCount = clampedCount(learning_.size());
-    // Nodes keep only their texts, so the copy is as small as the lists.
+    // Nodes keep only their texts, so the copy is as small as the lists. A
+    // node that points into a loaded dictionary keeps its transcription
+    // without the square brackets the record carries.
+    const auto recordPhoneticUnits = [](const Node* node) {
+        return static_cast<std::uint16_t>(node->phoneticUnits + (node->inText && node->phoneticUnits != 0 ? 2 : 0));
+    };
     std::size_t units = 0;
     for (const Lane* lane : {&remembered_, &learning_}) {
         for (const Node* node = lane->front(); node != nullptr; node = node->next)
-            units += std::size_t{node->wordUnits} + node->phoneticUnits + node->contentUnits;
+            units += std::size_t{node->wordUnits} + recordPhoneticUnits(node) + node->contentUnits;
     }
     snapshot.units.reserve(units);
     snapshot.records.reserve(remembered_.size() + learning_.size());
     for (const Lane* lane : {&remembered_, &learning_}) {
         for (const Node* node = lane->front(); node != nullptr; node = node->next) {
-            snapshot.units.append(node->units(), std::size_t{node->wordUnits} + node->phoneticUnits + node->contentUnits);
-            snapshot.records.push_back({node->wordUnits, node->phoneticUnits, node->contentUnits});
+            snapshot.units.append(node->word());
+            const bool bracketed = node->inText && node->phoneticUnits != 0;
+            if (bracketed) snapshot.units.push_back(u'[');
+            snapshot.units.append(node->phonetic());
+            if (bracketed) snapshot.units.push_back(u']');
+            snapshot.units.append(node->content());
+            snapshot.records.push_back({node->wordUnits, recordPhoneticUnits(node), node->contentUnits});
         }
     }
     return snapshot;

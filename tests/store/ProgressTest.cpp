@@ -69,6 +69,13 @@ TEST(Progress, SaveAndLoadRoundTrip)
         std::memcpy(&first, saved.data() + 24 + 2 * kRecord, kRecord);
         EXPECT_EQ(text(first.word), u"-2 x");
         EXPECT_EQ(text(first.phonetic), u"[p]");
+        // Words that start with a letter stay in the loaded text, where the
+        // transcription has no brackets; the record must have them all the
+        // same, and the meaning behind them.
+        std::memcpy(&first, saved.data() + 24 + 3 * kRecord, kRecord);
+        EXPECT_EQ(text(first.word), u"b");
+        EXPECT_EQ(text(first.phonetic), u"[bi:]");
+        EXPECT_EQ(text(first.content), u"bee");
     }  // not dirty: the destructor leaves the file alone
     EXPECT_EQ(readBytes(progressFile(dir)), saved);
 
