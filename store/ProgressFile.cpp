@@ -127,12 +127,28 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
                     // header) are progress too, although they are not loaded.
                     if (!endOfFile && recordsInFile > 0)
                         complete = false;
+                    // Anything but a header and exactly the records it counts
+                    // (a torn record, counts that are negative or do not match
+                    // the size) is a damaged file: what it held cannot be
+                    // known to be in the lists, so it is kept, not replaced.
+                    const bool wellFormed = !error && bytes >= sizeof header &&
+                                            (bytes - sizeof header) % sizeof(WordEntry) == 0 &&
+                                            header.rememberedCount >= 0 && header.learningCount >= 0 &&
+                                            std::uintmax_t{static_cast<std::uint32_t>(header.rememberedCount)} +
+                                                    static_cast<std::uint32_t>(header.learningCount) ==
+                                                (bytes - sizeof header) / sizeof(WordEntry);
+                    if (!wellFormed)
+                        complete = false;
                 } catch (const std::bad_alloc&) {
                     // Keep what fitted into memory.
                     complete = false;
                 }
             } else {
-                complete = !std::ferror(file.get()) && std::feof(file.get());
+                // Only an empty file (the one a first start leaves) holds
+                // nothing; a few bytes of a cut header are kept.
+                std::error_code error;
+                complete = !std::ferror(file.get()) && std::feof(file.get()) &&
+                           std::filesystem::file_size(path, error) == 0 && !error;
                 header = ProgressHeader{};
             }
             file.reset();

@@ -159,13 +159,21 @@ TEST(UnreadProgress, RecordsBeyondTheCountsAreKept)
     EXPECT_EQ(readBytes(kept[0]), original);
 }
 
-TEST(UnreadProgress, FilesReadToTheirEndAreReplacedAsBefore)
+TEST(UnreadProgress, AnEmptyFileIsReplacedADamagedOneIsKeptAside)
 {
+    {
+        // The empty file a first start leaves holds nothing to keep.
+        TempDir dir;
+        writeBytes(progressFile(dir), std::string());
+        LoadedStore loaded(dir);
+        EXPECT_FALSE(loaded.store.progressFileKeptBack());
+        ASSERT_TRUE(loaded.store.saveProgress());
+        EXPECT_TRUE(keptFiles(dir).empty());
+    }
     const struct {
         const char* what;
         std::string image;
-    } cases[] = {
-        {"empty", std::string()},
+    } damaged[] = {
         {"shorter than a header", std::string(10, '\x01')},
         {"torn last record", [] {
              ProgressHeader h{};
@@ -178,16 +186,30 @@ TEST(UnreadProgress, FilesReadToTheirEndAreReplacedAsBefore)
              h.learningCount = 2000000000;
              return progressImage(h, {entry(u"a"), entry(u"b")});
          }()},
+        {"negative counts", [] {
+             ProgressHeader h{};
+             h.rememberedCount = -1;
+             h.learningCount = -5;
+             return progressImage(h, {entry(u"a"), entry(u"b")});
+         }()},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : damaged) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         writeBytes(progressFile(dir), c.image);
         LoadedStore loaded(dir);
-        EXPECT_FALSE(loaded.store.progressFileKeptBack());
+        EXPECT_TRUE(loaded.store.progressFileKeptBack());
         loaded.store.setRemembered(loaded.store.currentEntry(), true);
         ASSERT_TRUE(loaded.store.saveProgress());
-        EXPECT_TRUE(keptFiles(dir).empty());
+        const auto kept = keptFiles(dir);
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(readBytes(kept[0]), c.image);
+        // The new file is whole: a header and the records it counts.
+        const std::string saved = readBytes(progressFile(dir));
+        ASSERT_GE(saved.size(), sizeof(ProgressHeader));
+        const ProgressHeader h = headerOf(saved);
+        EXPECT_EQ(saved.size(), sizeof(ProgressHeader) +
+                                    std::size_t(h.rememberedCount + h.learningCount) * sizeof(WordEntry));
     }
 }
 
