@@ -25,12 +25,14 @@ mivora_wine() {
 # The one place an X server is started. mivora_start_xvfb [:N] starts Xvfb on
 # display :N (or, without one, on the first free display), waits until it
 # answers and exports DISPLAY; its pid is left in MIVORA_XVFB_PID. Fails when
-# no server came up.
+# no server came up. -noreset: the server keeps its state (the desktop's
+# colour, say) when the last client goes, as it does between two starts of
+# the program once Wine's desktop has closed.
 mivora_start_xvfb() {
     local fdfile i
     MIVORA_XVFB_PID=""
     if [ $# -gt 0 ]; then
-        Xvfb "$1" -screen 0 1280x800x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+        Xvfb "$1" -screen 0 1280x800x24 -nolisten tcp -noreset </dev/null >/dev/null 2>&1 9>&- &
         MIVORA_XVFB_PID=$!
         for i in $(seq 1 50); do DISPLAY=$1 xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
         DISPLAY=$1 xdpyinfo >/dev/null 2>&1 || return 1
@@ -38,7 +40,7 @@ mivora_start_xvfb() {
         return 0
     fi
     fdfile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fdfile" </dev/null >/dev/null 2>&1 9>&- &
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fdfile" </dev/null >/dev/null 2>&1 9>&- &
     MIVORA_XVFB_PID=$!
     for i in $(seq 1 50); do [ -s "$fdfile" ] && break; sleep 0.1; done
     if ! [ -s "$fdfile" ]; then
