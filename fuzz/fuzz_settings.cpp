@@ -1,4 +1,5 @@
-// A settings file of any bytes: the record takes the file's first bytes,
+// A settings file of any bytes: the record takes the file's first bytes
+// (and the defaults past a short file's end),
 // both strings end inside their fields, a save writes the record back over
 // the file's start and nothing else, and the dictionary name it carries
 // opens no file outside the dictionary folder.
@@ -42,9 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(loadSettingsFile(file, record, 1920) == SettingsLoad::FromFile);
     FUZZ_CHECK(boundedLength(record.font.lfFaceName, 32) < 32);
     FUZZ_CHECK(boundedLength(record.dictionaryName, kDictionaryNameUnits) < kDictionaryNameUnits);
-    // The record is the file's first bytes, zero past a short file's end,
-    // except the two terminators the load enforces.
-    unsigned char expected[sizeof(SettingsRecord)] = {};
+    // The record is the file's first bytes, the defaults past a short file's
+    // end, except the two terminators the load enforces.
+    SettingsRecord defaults{};
+    applyDefaultSettings(defaults, 1920);
+    unsigned char expected[sizeof(SettingsRecord)];
+    std::memcpy(expected, &defaults, sizeof expected);
     std::memcpy(expected, data, size < sizeof expected ? size : sizeof expected);
     unsigned char got[sizeof(SettingsRecord)];
     std::memcpy(got, &record, sizeof got);
