@@ -24,6 +24,10 @@ if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# The targets' scratch folders go inside the work folder: libFuzzer's
+# forked children end without running exit handlers, so they cannot clean up.
+mkdir -p "$work/tmp"
+export TMPDIR=$work/tmp
 
 status=0
 summary=()
