@@ -19,15 +19,8 @@ jobs=${FUZZ_JOBS:-1}
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz || exit 1
 build=$root/build/fuzz
 
-if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
-    export TMPDIR=/dev/shm
-fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# The targets' scratch folders go inside the work folder: libFuzzer's
-# forked children end without running exit handlers, so they cannot clean up.
-mkdir -p "$work/tmp"
-export TMPDIR=$work/tmp
+. "$root/scripts/fuzz-lib.sh"
+fuzz_work_folder
 
 status=0
 summary=()
