@@ -26,9 +26,9 @@ preset() {
 step native preset native
 step tsan preset tsan
 step windows preset windows
-step fuzz bash scripts/fuzz.sh
+step fuzz bash fuzz/fuzz.sh
 if [ "${MIVORA_SKIP_BENCH:-0}" != 1 ]; then
-    step bench bash scripts/bench.sh
+    step bench bash bench/bench.sh
 fi
 
 # Leave no Wine processes behind.

@@ -16,7 +16,7 @@ zip=$(ls "$build"/dist/Mivora-*.zip 2>/dev/null | head -n 1)
 [ -n "$zip" ] || { echo "no package in $build/dist" >&2; exit 1; }
 
 e2e_begin "$build" package
-watch=$E2E_SOURCE/scripts/bench-wine-watch.py
+watch=$E2E_SOURCE/tests/e2e/watch_windows.py
 e2e_log "package $zip"
 
 # --- 1. the loading line, from the executable alone

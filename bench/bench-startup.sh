@@ -21,7 +21,7 @@ build=${1:-$root/build/windows}
 runs=${BENCH_STARTUP_RUNS:-7}
 idle=${BENCH_IDLE_SECONDS:-60}
 
-. "$root/scripts/bench-lib.sh"
+. "$root/bench/bench-lib.sh"
 bench_build bench-startup "$build" Mivora MinimalWin32
 bench_begin bench-startup "$build"
 

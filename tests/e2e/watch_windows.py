@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Watches the top-level X windows of Mivora.exe for scripts/bench-wine.sh.
+"""Watches the top-level X windows of Mivora.exe for the benchmarks and scenarios.
 
 Wine names the X windows' class after the executable ("mivora.exe") and
 sizes the word window's X window with every layout, so the moment the word
@@ -8,14 +8,14 @@ through Xlib directly (a few round trips every 2 ms) keeps the figure close
 to what the screen shows; a loop of xdotool calls would add tens of
 milliseconds of its own.
 
-    bench-wine-watch.py settled <timeout s>
+    watch_windows.py settled <timeout s>
         waits until a visible window of the program has kept one size for a
         second; prints "WIDTHxHEIGHT".
-    bench-wine-watch.py changed <WIDTHxHEIGHT> <timeout s> <ready file>
+    watch_windows.py changed <WIDTHxHEIGHT> <timeout s> <ready file>
         touches the ready file once connected, then waits until a visible
         window of the program has a size other than the given one; prints
         "<microseconds since the epoch> WIDTHxHEIGHT".
-    bench-wine-watch.py saved <dic folder> <pid> <ready file>
+    watch_windows.py saved <dic folder> <pid> <ready file>
         touches the ready file once watching, then follows the writes in the
         folder until the process has ended; prints "<microseconds>" from the
         first file created or written there to DAvud.bin in place (its

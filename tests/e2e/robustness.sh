@@ -63,7 +63,7 @@ good_dictionary() { e2e_small_dictionary e2e 5; }
 # write <file> <python expression for the bytes>, with mivora_files as m.
 write() {
     python3 -c "import sys; sys.path.insert(0, sys.argv[1]); import mivora_files as m, random; \
-data = $2; open(sys.argv[2], 'wb').write(data)" "$E2E_SOURCE/scripts/e2e" "$1"
+data = $2; open(sys.argv[2], 'wb').write(data)" "$E2E_SOURCE/tests/e2e" "$1"
 }
 progress_of() { write "$E2E_DIR/dic/DAvud.bin" "m.progress_bytes(['word0000'], ['word0001', 'word0002', 'word0003', 'word0004'])$1"; }
 

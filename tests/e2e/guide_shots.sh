@@ -67,7 +67,7 @@ pixel() {
 wait_for_word() {
     local shown i
     for i in $(seq 1 60); do
-        shown=$(python3 "$E2E_SOURCE/scripts/bench-wine-watch.py" settled 30) || e2e_fail "the word window never settled"
+        shown=$(python3 "$E2E_SOURCE/tests/e2e/watch_windows.py" settled 30) || e2e_fail "the word window never settled"
         BOX=$(window_box)
         [ "$shown" != "$LOADING" ] && [ -n "$BOX" ] && return 0
         sleep 0.5
@@ -79,7 +79,7 @@ wait_for_word() {
 mv "$E2E_DIR/dic/英语四级词汇.txt" "$E2E_DIR/list.txt"
 e2e_settings_file switchSeconds=3600 sampleBackground=0 windowX=420 windowY=300
 e2e_start
-LOADING=$(python3 "$E2E_SOURCE/scripts/bench-wine-watch.py" settled 60) || e2e_fail "no window settled"
+LOADING=$(python3 "$E2E_SOURCE/tests/e2e/watch_windows.py" settled 60) || e2e_fail "no window settled"
 e2e_wait_ready
 e2e_quit
 mv "$E2E_DIR/list.txt" "$E2E_DIR/dic/英语四级词汇.txt"

@@ -2,7 +2,7 @@
 # Builds the fuzz preset and runs every libFuzzer target for a bounded time on
 # a scratch copy of its seed corpus, which includes (and so first replays)
 # every input that ever crashed it, kept in fuzz/corpus/<target>/regression/.
-# Fails when a target finds a crash. Long runs: scripts/fuzz-long.sh.
+# Fails when a target finds a crash. Long runs: fuzz/fuzz-long.sh.
 #   FUZZ_SECONDS    seconds per target (default 30)
 #   FUZZ_BUILD_DIR  build tree (default: the preset's, build/fuzz)
 set -euo pipefail
@@ -19,7 +19,7 @@ else
     cmake --preset fuzz >/dev/null && cmake --build --preset fuzz
 fi
 
-. "$root/scripts/fuzz-lib.sh"
+. "$root/fuzz/fuzz-lib.sh"
 fuzz_work_folder
 artifacts=$root/build/fuzz-artifacts
 mkdir -p "$artifacts"

@@ -7,7 +7,7 @@
 #        bench_begin <name> <build dir>; ...; say <figures>
 
 BENCH_SOURCE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-watch=$BENCH_SOURCE/scripts/bench-wine-watch.py
+watch=$BENCH_SOURCE/tests/e2e/watch_windows.py
 
 # bench_build <name> <build dir> <target>...: builds the targets in a
 # configured build tree, or ends the script with the build's last lines.
@@ -22,7 +22,7 @@ bench_build() {
     fi
 }
 
-. "$BENCH_SOURCE/scripts/e2e/lib.sh"
+. "$BENCH_SOURCE/tests/e2e/lib.sh"
 
 # say <text>: a line for the reader; everything else goes to the log.
 say() { echo "$*" >&3; }
@@ -62,7 +62,7 @@ ms_between() { echo $((($(usec "$2") - $(usec "$1") + 500) / 1000)); }
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # bench_watch <out file> <what> <watcher arguments>...: starts
-# bench-wine-watch.py with those arguments and a ready file (its pid in
+# watch_windows.py with those arguments and a ready file (its pid in
 # watcher, its answer to <out file>) and waits until it is watching.
 bench_watch() {
     local out=$1 what=$2 ready=$base/watch.ready i

@@ -5,7 +5,7 @@
 # after another on a working copy of their seed corpus plus its regression
 # inputs. A crashing input is copied to
 # fuzz/corpus/<target>/regression/, which the bounded fuzz step of
-# scripts/test.sh (scripts/fuzz.sh) replays every time: commit it with the fix.
+# scripts/test.sh (fuzz/fuzz.sh) replays every time: commit it with the fix.
 #   fuzz-long.sh [seconds per target]      (default 600)
 #   FUZZ_TARGETS="fuzz_settings ..."       only these targets
 #   FUZZ_JOBS=n                            parallel libFuzzer jobs per target (default 1)
@@ -19,7 +19,7 @@ jobs=${FUZZ_JOBS:-1}
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz || exit 1
 build=$root/build/fuzz
 
-. "$root/scripts/fuzz-lib.sh"
+. "$root/fuzz/fuzz-lib.sh"
 fuzz_work_folder
 
 status=0

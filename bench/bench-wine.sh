@@ -21,7 +21,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/windows}
 runs=${BENCH_WINE_RUNS:-3}
 
-. "$root/scripts/bench-lib.sh"
+. "$root/bench/bench-lib.sh"
 bench_build bench-wine "$build" Mivora
 bench_begin bench-wine "$build"
 

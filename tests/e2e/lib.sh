@@ -107,7 +107,7 @@ e2e_shipped_dictionary() {
 }
 
 # The layouts of the program's files live in mivora_files.py.
-E2E_FILES=$E2E_SOURCE/scripts/e2e/mivora_files.py
+E2E_FILES=$E2E_SOURCE/tests/e2e/mivora_files.py
 e2e_files() { python3 "$E2E_FILES" "$@"; }
 
 # e2e_small_dictionary <name> <count>: dic/<name>.txt with <count> generated
