@@ -1,7 +1,7 @@
 // Where the program lets Windows look for DLLs loaded after start-up.
 #include <windows.h>
 
-#include "app/Shell.h"
+#include "app/DllSearch.h"
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800

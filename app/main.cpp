@@ -1,7 +1,10 @@
 #include <windows.h>
 
-#include "app/AppGlobals.h"
-#include "app/Shell.h"
+#include <memory>
+
+#include "app/App.h"
+#include "app/DllSearch.h"
+#include "win/Program.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
@@ -13,11 +16,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     HANDLE instanceMutex = CreateMutexW(nullptr, FALSE, appName);
     if (instanceMutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) return 1;
 
-    appInstance = instance;
+    const auto app = std::make_unique<App>(instance);
     int exitCode = 1;
-    if (registerWindowClasses() && createOwnerWindow() != nullptr) exitCode = runMessageLoop();
+    if (App::registerWindowClasses(instance) && app->start()) exitCode = app->run();
     // Also after a failed creation: the word window may have started its
-    // load thread before the tray icon failed.
-    finishWordStore();
+    // load before the tray icon failed.
+    app->finishWordStore();
     return exitCode;
 }

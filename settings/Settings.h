@@ -7,30 +7,26 @@
 
 #include "SettingsRecord.h"
 
-// The size of a maximised window (SM_CXMAXIMIZED / SM_CYMAXIMIZED). The owner
-// window stores them before it calls loadSettings, which needs the width for
-// the default window position.
-extern int maximizedWidth;
-extern int maximizedHeight;
-
 // The Run value carries the program's name.
 constexpr wchar_t kRunValueName[] = L"Mivora";
 constexpr wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kSettingsFileName[] = L"mivora.bin";
 
-// Sets programDir to the executable's directory and fills Settings from
+// Sets `programDir` to the executable's directory and fills `settings` from
 // "mivora.bin" there, or defaults it and creates the file. If the
-// executable's path does not fit kPathUnits, programDir stays empty and the
-// defaults live in memory only.
-void loadSettings();
+// executable's path does not fit kPathUnits, `programDir` stays empty and the
+// defaults live in memory only. `maximizedWidth` (SM_CXMAXIMIZED) places the
+// default window.
+void loadSettings(SettingsRecord& settings, ProgramDir& programDir, std::int32_t maximizedWidth);
 
-// Writes Settings over the start of an existing settings file (never creating
-// it), then brings the Run registration in line with autoStart.
-void saveSettings();
+// Writes `settings` over the start of an existing settings file in
+// `programDir` (never creating it), then brings the Run registration in line
+// with autoStart.
+void saveSettings(const SettingsRecord& settings, const ProgramDir& programDir);
 
 // programDir + "mivora.bin"; empty when that does not fit kPathUnits or
 // programDir has not been set.
-std::filesystem::path settingsFilePath();
+std::filesystem::path settingsFilePath(const ProgramDir& programDir);
 
 // The Run value's data for the executable at `module`: its path in double
 // quotes, the command line form that no space in the path can split.

@@ -7,9 +7,6 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-SettingsRecord Settings{};
-char16_t programDir[kPathUnits]{};
-
 namespace {
 
 constexpr std::size_t kRecordBytes = sizeof(SettingsRecord);

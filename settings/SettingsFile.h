@@ -10,7 +10,7 @@
 
 // The state of a record that did not come from a file. Only fields with a
 // non-zero default are assigned; everything else keeps its current value, which
-// for the global record is 0.
+// for a record that starts zeroed is 0.
 void applyDefaultSettings(SettingsRecord& record, std::int32_t maximizedWidth);
 
 enum class SettingsLoad {

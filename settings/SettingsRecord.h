@@ -58,10 +58,6 @@ static_assert(offsetof(SettingsRecord, font) + offsetof(FontRecord, lfOutPrecisi
 static_assert(offsetof(SettingsRecord, font) + offsetof(FontRecord, lfFaceName) == 92);
 static_assert(offsetof(SettingsRecord, dictionaryName) == 156);
 
-// The one live settings record; zero in every byte until loadSettings runs.
-// Only the UI thread writes it.
-extern SettingsRecord Settings;
-
 // The executable's directory with its trailing separator, zero-terminated;
 // set by loadSettings and never changed afterwards.
-extern char16_t programDir[kPathUnits];
+using ProgramDir = char16_t[kPathUnits];

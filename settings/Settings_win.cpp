@@ -8,9 +8,6 @@
 #include "Settings.h"
 #include "SettingsFile.h"
 
-int maximizedWidth = 0;
-int maximizedHeight = 0;
-
 namespace {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
@@ -40,7 +37,7 @@ std::wstring runCommand(const std::wstring& module)
     return command;
 }
 
-std::filesystem::path settingsFilePath()
+std::filesystem::path settingsFilePath(const ProgramDir& programDir)
 {
     const wchar_t* dir = reinterpret_cast<const wchar_t*>(programDir);
     std::size_t dirLength = wcsnlen(dir, kPathUnits);
@@ -51,7 +48,7 @@ std::filesystem::path settingsFilePath()
     return std::filesystem::path(path);
 }
 
-void loadSettings()
+void loadSettings(SettingsRecord& settings, ProgramDir& programDir, std::int32_t maximizedWidth)
 {
     std::wstring module = modulePath();
     std::size_t slash = module.rfind(L'\\');
@@ -61,21 +58,21 @@ void loadSettings()
         for (std::size_t i = 0; i <= slash; ++i) programDir[i] = static_cast<char16_t>(module[i]);
     }
 
-    std::filesystem::path file = settingsFilePath();
+    std::filesystem::path file = settingsFilePath(programDir);
     if (file.empty()) {
-        applyDefaultSettings(Settings, maximizedWidth);
+        applyDefaultSettings(settings, maximizedWidth);
         return;
     }
-    loadSettingsFile(file, Settings, maximizedWidth);
+    loadSettingsFile(file, settings, maximizedWidth);
 }
 
-void saveSettings()
+void saveSettings(const SettingsRecord& settings, const ProgramDir& programDir)
 {
-    std::filesystem::path file = settingsFilePath();
-    if (!file.empty()) saveSettingsFile(file, Settings);
+    std::filesystem::path file = settingsFilePath(programDir);
+    if (!file.empty()) saveSettingsFile(file, settings);
     // The registration follows autoStart even when the file could not be
     // written, so it is repaired at every save.
-    applyRunRegistration(Settings.autoStart != 0);
+    applyRunRegistration(settings.autoStart != 0);
 }
 
 void applyRunRegistration(bool autoStart)

@@ -1,36 +1,21 @@
-// Writes the progress file on a worker thread, so that whoever asks for a
-// save (the UI thread's periodic timer) never waits for the disk: a save of
-// 100,000 words writes 166 MB.
+// The periodic save in two halves, so that the file is written off the
+// thread that asks for it (a save of 100,000 words writes 166 MB) by
+// whoever runs the program's threads: take() copies what is to be written,
+// under the store's lock, on the asking thread; write() writes that copy on
+// any thread and records the outcome.
 #pragma once
 
-#include <atomic>
-#include <functional>
-#include <thread>
+#include <optional>
 
-class WordGet;
+#include "WordGet.h"
 
 class ProgressSaver {
 public:
-    explicit ProgressSaver(WordGet& store) : store_(store) {}
-    // Waits for a running save.
-    ~ProgressSaver();
-    ProgressSaver(const ProgressSaver&) = delete;
-    ProgressSaver& operator=(const ProgressSaver&) = delete;
-
-    // When the store changed since its last save and no save is running,
-    // copies the lists (under the store's lock, on this thread) and writes
-    // them on a worker thread, which then calls `done` with the result. The
-    // store is marked clean only if nothing changed since the copy. False
-    // when no save was started.
-    bool start(std::function<void(bool saved)> done = {});
-    // True from start() until the worker has called `done`.
-    bool running() const { return running_.load(); }
-    // Waits until a started save has finished; at once when there is none.
-    // Only the thread that calls start() calls this.
-    void wait();
-
-private:
-    WordGet& store_;
-    std::thread worker_;
-    std::atomic<bool> running_{false};
+    // The copy to write when the store changed since its last save, or
+    // nothing.
+    static std::optional<ProgressSnapshot> take(const WordGet& store);
+    // Writes `snapshot` and tells the store: it is marked clean only if
+    // nothing changed since the copy. False when nothing was written (the
+    // store then stays dirty and the next save tries again).
+    static bool write(WordGet& store, const ProgressSnapshot& snapshot) noexcept;
 };

@@ -6,8 +6,6 @@
 
 #include "Text.h"
 
-WordGet wordStore;
-
 namespace {
 
 // The word a caller passes, as far as a stored word could reach: stored words

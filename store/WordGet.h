@@ -136,6 +136,3 @@ private:
     std::int32_t cycleSize_ = 15;
     std::filesystem::path directory_;
 };
-
-// The program's one word store.
-extern WordGet wordStore;

@@ -1,19 +1,18 @@
 // The about page of the options sheet: name, build, description, the study
 // statistics and two links, one to the user guide that ships beside the
 // program and one to the folder where the user's word lists go.
-#include "ui/AboutPage.h"
-
+#include <windows.h>
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <new>
 #include <string>
 
 #include "res/resource.h"
-#include "settings/Settings.h"
 #include "store/Text.h"
 #include "store/WordGet.h"
 #include "ui/OptionsPages.h"
+#include "ui/OptionsSheet.h"
+#include "win/Handles.h"
 
 namespace {
 
@@ -33,35 +32,6 @@ constexpr wchar_t kDescription[] =
     L"软件说明：\r\n\r\n为了边工作边背单词,因为找不到简单\r\n\r\n适用的软件,所以便有了这个软件,\r\n\r\n"
     L"在使用过程中有任何建议欢迎提出。\r\n\r\n如果你喜欢也可以用手机扫一扫^o^";
 
-// The two link statics' window procedures before they were replaced. Every
-// static shares its class's procedure, so one pair serves any page.
-WNDPROC previousWebLinkProc = nullptr;
-WNDPROC previousChatLinkProc = nullptr;
-
-void openWithShell(const wchar_t* target, int show)
-{
-    ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, show);
-}
-
-LinkOpener linkOpener = openWithShell;
-
-// A GDI object with exactly one owner.
-template <typename Handle>
-class ScopedGdiObject {
-public:
-    explicit ScopedGdiObject(Handle handle = nullptr) : handle_(handle) {}
-    ~ScopedGdiObject()
-    {
-        if (handle_ != nullptr) DeleteObject(handle_);
-    }
-    ScopedGdiObject(const ScopedGdiObject&) = delete;
-    ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
-    Handle get() const { return handle_; }
-
-private:
-    Handle handle_;
-};
-
 HFONT createUnderlinedGuiFont()
 {
     LOGFONTW font{};
@@ -73,8 +43,9 @@ HFONT createUnderlinedGuiFont()
 // What the page draws its links with: made once when the page opens and
 // freed with it, since WM_CTLCOLORSTATIC comes at every repaint.
 struct AboutPageState {
-    ScopedGdiObject<HFONT> linkFont{createUnderlinedGuiFont()};
-    ScopedGdiObject<HBRUSH> faceBrush{CreateSolidBrush(GetSysColor(COLOR_BTNFACE))};
+    const OptionsContext& context;
+    UniqueFont linkFont{createUnderlinedGuiFont()};
+    UniqueBrush faceBrush{CreateSolidBrush(GetSysColor(COLOR_BTNFACE))};
 };
 
 AboutPageState* stateOf(HWND page)
@@ -84,7 +55,7 @@ AboutPageState* stateOf(HWND page)
 
 // programDir + `name`, or empty when programDir is unset or the result would
 // not be a usable path.
-std::wstring besideProgram(const wchar_t* name)
+std::wstring besideProgram(const ProgramDir& programDir, const wchar_t* name)
 {
     const std::size_t units = boundedLength(programDir, kPathUnits);
     if (units == 0) return {};
@@ -95,61 +66,90 @@ std::wstring besideProgram(const wchar_t* name)
 
 enum class LinkTarget { file, folder };
 
-LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC previous, const wchar_t* name,
-                 LinkTarget kind)
+// The static's own procedure, kept in its user data when the link's
+// replaced it.
+WNDPROC previousProc(HWND link)
 {
+    return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(link, GWLP_USERDATA));
+}
+
+LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, const wchar_t* name, LinkTarget kind)
+{
+    const WNDPROC previous = previousProc(link);
     switch (message) {
     case WM_SETCURSOR:
         SetCursor(LoadCursorW(nullptr, IDC_HAND));
         return 0;
     case WM_LBUTTONDOWN: {
-        const std::wstring target = besideProgram(name);
+        const AboutPageState* state = stateOf(GetParent(link));
+        if (state == nullptr) return 0;
+        const std::wstring target = besideProgram(state->context.programDir, name);
         if (target.empty()) return 0;
         // A folder that is not there yet is made, so the user is shown the
         // place where word lists go rather than nothing at all.
         if (kind == LinkTarget::folder) CreateDirectoryW(target.c_str(), nullptr);
-        linkOpener(target.c_str(), SW_SHOWMAXIMIZED);
+        state->context.openLink(target.c_str(), SW_SHOWMAXIMIZED);
         return 0;
     }
+    case WM_NCDESTROY:
+        // The static's own procedure goes back in place for its last message.
+        SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        SetWindowLongPtrW(link, GWLP_USERDATA, 0);
+        return previous != nullptr ? CallWindowProcW(previous, link, message, wParam, lParam)
+                                   : DefWindowProcW(link, message, wParam, lParam);
     default:
-        return CallWindowProcW(previous, link, message, wParam, lParam);
+        return previous != nullptr ? CallWindowProcW(previous, link, message, wParam, lParam)
+                                   : DefWindowProcW(link, message, wParam, lParam);
     }
 }
 
 // The user guide, README.html beside Mivora.exe.
 LRESULT CALLBACK webLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return linkProc(link, message, wParam, lParam, previousWebLinkProc, L"README.html", LinkTarget::file);
+    return linkProc(link, message, wParam, lParam, L"README.html", LinkTarget::file);
 }
 
 // The dic folder, where the user puts word lists, opened in Explorer.
 LRESULT CALLBACK chatLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return linkProc(link, message, wParam, lParam, previousChatLinkProc, L"dic", LinkTarget::folder);
+    return linkProc(link, message, wParam, lParam, L"dic", LinkTarget::folder);
 }
 
-void replaceProc(HWND link, WNDPROC proc, WNDPROC& previous)
+void replaceProc(HWND link, WNDPROC proc)
 {
+    if (link == nullptr || previousProc(link) != nullptr) return;
     const auto old = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
-    if (old != nullptr && old != proc) previous = old;
+    SetWindowLongPtrW(link, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(old));
 }
 
-void onInitDialog(HWND page)
+// The build line "Build:<date> <time>" from the compiler's __DATE__ and
+// __TIME__ ("Mar  6 2020", "14:10:10"), as the page shows it.
+std::wstring buildLine()
 {
-    auto* state = new (std::nothrow) AboutPageState;
+    wchar_t line[kTextUnits];
+    wsprintfW(line, L"Build:%s %s", kBuildDate, kBuildTime);
+    return line;
+}
+
+void onInitDialog(HWND page, LPARAM initParam)
+{
+    OptionsSheet* sheet = sheetOfNewPage(page, initParam);
+    if (sheet == nullptr) return;
+    auto* state = new (std::nothrow) AboutPageState{sheet->context()};
     SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+    if (state == nullptr) return;
 
     wchar_t text[kTextUnits];
-    SetDlgItemTextW(page, IDC_ABOUT_BUILD, buildLine());
+    SetDlgItemTextW(page, IDC_ABOUT_BUILD, buildLine().c_str());
 
-    replaceProc(GetDlgItem(page, IDC_ABOUT_CHAT_LINK), chatLinkProc, previousChatLinkProc);
-    replaceProc(GetDlgItem(page, IDC_ABOUT_WEB_LINK), webLinkProc, previousWebLinkProc);
+    replaceProc(GetDlgItem(page, IDC_ABOUT_CHAT_LINK), chatLinkProc);
+    replaceProc(GetDlgItem(page, IDC_ABOUT_WEB_LINK), webLinkProc);
     // Statics select their own font after asking for their colours (Wine
     // does), which would undo the font chosen in WM_CTLCOLORSTATIC: give
     // them the underlined font as their own as well. It lives until the
     // page's last message, after the statics are gone.
-    if (state != nullptr && state->linkFont.get() != nullptr) {
+    if (state->linkFont) {
         const auto font = reinterpret_cast<WPARAM>(state->linkFont.get());
         SendDlgItemMessageW(page, IDC_ABOUT_WEB_LINK, WM_SETFONT, font, FALSE);
         SendDlgItemMessageW(page, IDC_ABOUT_CHAT_LINK, WM_SETFONT, font, FALSE);
@@ -157,7 +157,7 @@ void onInitDialog(HWND page)
 
     SetDlgItemTextW(page, IDC_ABOUT_DESCRIPTION, kDescription);
 
-    const ProgressHeader counters = wordStore.header();
+    const ProgressHeader counters = state->context.wordStore.header();
     // wsprintfW: %d and a format of about 60 units; the result fits easily.
     wsprintfW(text, L"学习信息：\r\n\r\n记住数量: %d\r\n\r\n学习数量: %d\r\n\r\n上次时间: %d\r\n\r\n开始时间: %d",
               counters.rememberedCount, counters.learningCount, counters.lastDate, counters.startDate);
@@ -184,23 +184,11 @@ void onNcDestroy(HWND page)
 
 }  // namespace
 
-const wchar_t* buildLine()
-{
-    static wchar_t line[kTextUnits];
-    if (line[0] == L'\0') wsprintfW(line, L"Build:%s %s", kBuildDate, kBuildTime);
-    return line;
-}
-
-void setLinkOpener(LinkOpener opener)
-{
-    linkOpener = opener != nullptr ? opener : openWithShell;
-}
-
 INT_PTR CALLBACK aboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
-        onInitDialog(page);
+        onInitDialog(page, lParam);
         return FALSE;
     case WM_CTLCOLORSTATIC:
         return onCtlColorStatic(page, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));

@@ -1,22 +1,12 @@
 #include "ui/CommonControls.h"
 
-LoadedModule::~LoadedModule()
-{
-    if (module_ != nullptr) FreeLibrary(module_);
-}
-
-FARPROC LoadedModule::find(const char* name) const
-{
-    return module_ != nullptr ? GetProcAddress(module_, name) : nullptr;
-}
-
 namespace {
 
 // GetProcAddress gives a FARPROC; each pointer gets its declared type here.
 template <typename Function>
 bool resolve(const LoadedModule& module, const char* name, Function& target)
 {
-    const FARPROC found = module.find(name);
+    const FARPROC found = findExport(module, name);
     if (found == nullptr) return false;
     target = reinterpret_cast<Function>(reinterpret_cast<void*>(found));
     return true;

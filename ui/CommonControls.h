@@ -9,22 +9,7 @@
 #include <commdlg.h>
 #include <prsht.h>
 
-// Owns one loaded module: FreeLibrary when it goes.
-class LoadedModule {
-public:
-    LoadedModule() = default;
-    explicit LoadedModule(HMODULE module) : module_(module) {}
-    ~LoadedModule();
-    LoadedModule(const LoadedModule&) = delete;
-    LoadedModule& operator=(const LoadedModule&) = delete;
-
-    HMODULE get() const { return module_; }
-    // The address of an export, or nullptr (also without a module).
-    FARPROC find(const char* name) const;
-
-private:
-    HMODULE module_ = nullptr;
-};
+#include "win/Handles.h"
 
 // The functions the sheet and its pages call, all resolved or none.
 struct CommonControlsApi {

@@ -13,16 +13,16 @@
 #include <string_view>
 #include <vector>
 
-#include "app/AppGlobals.h"
-#include "app/Shell.h"
 #include "res/resource.h"
-#include "settings/Settings.h"
 #include "store/Text.h"
 #include "store/Wide.h"
 #include "store/WordGet.h"
 #include "ui/CommonControls.h"
 #include "ui/OptionsPages.h"
-#include "ui/WordWindow.h"
+#include "ui/OptionsSheet.h"
+#include "ui/word/WordWindow.h"
+#include "win/Handles.h"
+#include "win/Messages.h"
 
 namespace {
 
@@ -30,45 +30,9 @@ constexpr std::u16string_view kDictionaryExtension = u".txt";
 constexpr wchar_t kDictionaryPattern[] = L"dic\\*.txt";
 constexpr std::size_t kNameLimit = kDictionaryNameUnits - 1;  // what dictionaryName holds
 
-// A kernel handle with exactly one owner.
-class ScopedHandle {
-public:
-    ScopedHandle() = default;
-    ~ScopedHandle() { reset(); }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-    HANDLE get() const { return handle_; }
-    void reset(HANDLE handle = nullptr)
-    {
-        if (handle_ != nullptr) CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_ = nullptr;
-};
-
-struct FindCloser {
-    void operator()(HANDLE find) const { FindClose(find); }
-};
-struct MenuDestroyer {
-    void operator()(HMENU menu) const { DestroyMenu(menu); }
-};
-
-// The running reload. Only the UI thread touches these; the worker gets
-// what it needs in its request and answers with a posted message, because
-// by the time it ends the page (and its combo box, whose handle may then
-// belong to another window) can be gone.
-ScopedHandle reloadThread;
-WPARAM reloadSerial = 0;
-// The open library page, or nullptr.
-HWND libraryPage = nullptr;
-
-struct ReloadRequest {
-    HWND notify;  // the owner window, which outlives the options sheet
-    WPARAM serial;
-    std::u16string dictionaryName;
-};
+// The start-up load swaps its lists in when it ends; a reload that ended
+// before it would be undone by it, so a reload waits for it this long.
+constexpr DWORD kWordLoadWaitMs = 10000;
 
 // A compact copy of the remembered list as it was when the page opened. The
 // view is an owner-data view over it: opening the page costs one pass over
@@ -76,7 +40,7 @@ struct ReloadRequest {
 // when others are removed.
 class RememberedRows {
 public:
-    void fill()
+    void fill(const WordGet& wordStore)
     {
         rows_.clear();
         units_.clear();
@@ -123,6 +87,7 @@ private:
 };
 
 struct LibraryPageState {
+    OptionsContext& context;
     HWND view = nullptr;
     RememberedRows rows;
 };
@@ -132,7 +97,7 @@ LibraryPageState* stateOf(HWND page)
     return reinterpret_cast<LibraryPageState*>(GetWindowLongPtrW(page, DWLP_USER));
 }
 
-std::u16string_view currentDictionaryName()
+std::u16string_view currentDictionaryName(const SettingsRecord& Settings)
 {
     return std::u16string_view(Settings.dictionaryName, boundedLength(Settings.dictionaryName, kDictionaryNameUnits));
 }
@@ -152,8 +117,9 @@ std::u16string_view dictionaryNameOf(const wchar_t* fileName)
     return name.size() <= kNameLimit ? name : std::u16string_view{};
 }
 
-void listDictionaries(HWND page)
+void listDictionaries(HWND page, const OptionsContext& context)
 {
+    const ProgramDir& programDir = context.programDir;
     HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
     const std::size_t directoryUnits = boundedLength(programDir, kPathUnits);
     // A program folder too long for the pattern lists nothing rather than
@@ -164,12 +130,9 @@ void listDictionaries(HWND page)
     for (std::size_t i = 0; i < std::size(kDictionaryPattern); ++i) pattern[directoryUnits + i] = kDictionaryPattern[i];
 
     WIN32_FIND_DATAW found{};
-    std::unique_ptr<void, FindCloser> find(FindFirstFileW(pattern, &found));
-    if (find.get() == INVALID_HANDLE_VALUE) {
-        find.release();
-        return;
-    }
-    const std::u16string_view current = currentDictionaryName();
+    const UniqueFind find(FindFirstFileW(pattern, &found));
+    if (!find) return;
+    const std::u16string_view current = currentDictionaryName(context.Settings);
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
         const std::u16string_view name = dictionaryNameOf(found.cFileName);
@@ -181,9 +144,9 @@ void listDictionaries(HWND page)
     } while (FindNextFileW(find.get(), &found));
 }
 
-void selectCurrentDictionary(HWND combo)
+void selectCurrentDictionary(HWND combo, const SettingsRecord& Settings)
 {
-    const std::u16string_view current = currentDictionaryName();
+    const std::u16string_view current = currentDictionaryName(Settings);
     const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
@@ -198,54 +161,17 @@ void selectCurrentDictionary(HWND combo)
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 }
 
-DWORD WINAPI dictionaryReloadThread(void* parameter)
-{
-    std::unique_ptr<ReloadRequest> request(static_cast<ReloadRequest*>(parameter));
-    try {
-        wordStore.loadDictionary(request->dictionaryName);
-    } catch (...) {
-        // Out of memory: the store keeps the list it had.
-    }
-    PostMessageW(request->notify, WM_RELOAD_DONE, request->serial, 0);
-    return 0;
-}
-
-// Starts reloading the dictionary that Settings names; false (and nothing
-// started) while a reload still runs or when no thread can be had.
-bool startDictionaryReload(HWND combo)
-{
-    if (reloadThread.get() != nullptr) return false;
-    // The start-up load swaps its lists in when it ends; a reload that ended
-    // before it would be undone by it.
-    waitForWordLoads(kWordLoadWaitMs);
-
-    auto* request = new (std::nothrow) ReloadRequest{ownerWindow, reloadSerial + 1, {}};
-    if (request == nullptr) return false;
-    try {
-        request->dictionaryName.assign(currentDictionaryName());
-    } catch (...) {
-        delete request;
-        return false;
-    }
-    EnableWindow(combo, FALSE);
-    HANDLE thread = CreateThread(nullptr, 0, dictionaryReloadThread, request, 0, nullptr);
-    if (thread == nullptr) {
-        delete request;
-        EnableWindow(combo, TRUE);  // nothing runs, so nothing to wait for
-        return false;
-    }
-    reloadSerial = request->serial;
-    reloadThread.reset(thread);
-    return true;
-}
-
 void onDictionaryPicked(HWND page)
 {
+    LibraryPageState* state = stateOf(page);
+    if (state == nullptr) return;
+    OptionsContext& context = state->context;
+    SettingsRecord& Settings = context.Settings;
     HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
     // The box is disabled while a reload runs; a pick that still arrives
     // is refused and the box shows the name in use again.
-    if (dictionaryReloadRunning()) {
-        selectCurrentDictionary(combo);
+    if (context.reload.running()) {
+        selectCurrentDictionary(combo, Settings);
         return;
     }
     const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
@@ -255,7 +181,15 @@ void onDictionaryPicked(HWND page)
     wchar_t name[kDictionaryNameUnits] = {};
     SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name));
     copyBounded(Settings.dictionaryName, as_u16cstr(name));
-    startDictionaryReload(combo);
+    std::u16string picked;
+    try {
+        picked.assign(currentDictionaryName(Settings));
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    EnableWindow(combo, FALSE);
+    // Without a thread nothing runs, so there is nothing to wait for.
+    if (!context.reload.start(std::move(picked))) EnableWindow(combo, TRUE);
 }
 
 void setUpRememberedView(HWND view)
@@ -284,7 +218,7 @@ void setUpRememberedView(HWND view)
 // The texts of the owner-data view come from the page's copy.
 void fillRememberedView(LibraryPageState& state)
 {
-    state.rows.fill();
+    state.rows.fill(state.context.wordStore);
     SendMessageW(state.view, LVM_SETITEMCOUNT, state.rows.size(), 0);
 }
 
@@ -311,8 +245,8 @@ void rememberedContextMenu(HWND view, const NMITEMACTIVATE& click)
 {
     const LibraryPageState* state = stateOf(GetParent(view));
     if (state == nullptr || click.iItem < 0 || static_cast<std::size_t>(click.iItem) >= state->rows.size()) return;
-    std::unique_ptr<HMENU__, MenuDestroyer> menu(LoadMenuW(appInstance, MAKEINTRESOURCEW(IDR_REMEMBERED_MENU)));
-    if (menu == nullptr) return;
+    const UniqueMenu menu(LoadMenuW(state->context.instance, MAKEINTRESOURCEW(IDR_REMEMBERED_MENU)));
+    if (!menu) return;
     HMENU popup = GetSubMenu(menu.get(), 0);
     POINT at{};
     GetCursorPos(&at);
@@ -330,15 +264,19 @@ void onNotify(HWND page, const NMHDR& header)
         rememberedContextMenu(state->view, reinterpret_cast<const NMITEMACTIVATE&>(header));
 }
 
-void onInitDialog(HWND page)
+void onInitDialog(HWND page, LPARAM initParam)
 {
-    auto* state = new (std::nothrow) LibraryPageState;
-    SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-    libraryPage = page;
-    listDictionaries(page);
-    // Opened again while the reload of an earlier opening still runs.
-    if (dictionaryReloadRunning()) EnableWindow(GetDlgItem(page, IDC_LIBRARY_DICTIONARIES), FALSE);
+    OptionsSheet* sheet = sheetOfNewPage(page, initParam);
+    if (sheet == nullptr) return;
+    OptionsContext& context = sheet->context();
+    auto* state = new (std::nothrow) LibraryPageState{context};
+    // Out of memory: an empty page, which can change nothing.
     if (state == nullptr) return;
+    SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+    context.reload.pageOpened(page);
+    listDictionaries(page, context);
+    // Opened again while the reload of an earlier opening still runs.
+    if (context.reload.running()) EnableWindow(GetDlgItem(page, IDC_LIBRARY_DICTIONARIES), FALSE);
     state->view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
     setUpRememberedView(state->view);
     try {
@@ -350,8 +288,9 @@ void onInitDialog(HWND page)
 
 void onNcDestroy(HWND page)
 {
-    if (libraryPage == page) libraryPage = nullptr;
-    delete stateOf(page);
+    LibraryPageState* state = stateOf(page);
+    if (state != nullptr) state->context.reload.pageClosed(page);
+    delete state;
     SetWindowLongPtrW(page, DWLP_USER, 0);
 }
 
@@ -361,7 +300,7 @@ INT_PTR CALLBACK libraryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
 {
     switch (message) {
     case WM_INITDIALOG:
-        onInitDialog(page);
+        onInitDialog(page, lParam);
         break;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_LIBRARY_DICTIONARIES && HIWORD(wParam) == CBN_SELCHANGE) onDictionaryPicked(page);
@@ -383,6 +322,7 @@ void runRememberedCommand(HWND view, int row, UINT command)
     LibraryPageState* state = stateOf(GetParent(view));
     if (state == nullptr || row < 0 || static_cast<std::size_t>(row) >= state->rows.size()) return;
     const WordEntry entry = state->rows.entry(static_cast<std::size_t>(row));
+    WordGet& wordStore = state->context.wordStore;
     if (command == IDM_REMEMBERED_FORGET) {
         wordStore.setRemembered(entry, false);
     } else if (command == IDM_REMEMBERED_DELETE) {
@@ -398,30 +338,25 @@ void runRememberedCommand(HWND view, int row, UINT command)
     SendMessageW(view, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
 }
 
-void finishDictionaryReload(WPARAM reload)
+bool DictionaryReload::start(std::u16string name)
+{
+    if (worker_.running()) return false;
+    wordWindow_.waitForWordLoad(kWordLoadWaitMs);
+    // Inputs by value; the store is made for use from several threads.
+    WordGet* store = &store_;
+    return worker_.start(notify_, WM_RELOAD_DONE, [store, name = std::move(name)]() -> LPARAM {
+        store->loadDictionary(name);
+        return 1;
+    });
+}
+
+void DictionaryReload::finish(WPARAM run)
 {
     // A notice from a reload that shutdown already waited for, followed by
     // a newer reload, must not end the newer one.
-    if (reload != reloadSerial) return;
-    if (reloadThread.get() != nullptr) {
-        // The worker posts as its last act, so this wait is short.
-        if (WaitForSingleObject(reloadThread.get(), kWordLoadWaitMs) != WAIT_OBJECT_0) return;
-        reloadThread.reset();
-    }
+    if (!worker_.finished(run)) return;
     // The new list's first entry, laid out at once: painting it into the
     // previous word's extents would cut or misplace it until the next tick.
-    if (wordWindow != nullptr) SendMessageW(wordWindow, WM_TIMER, TIMER_SWITCH, 1);
-    if (libraryPage != nullptr) EnableWindow(GetDlgItem(libraryPage, IDC_LIBRARY_DICTIONARIES), TRUE);
-}
-
-void waitForDictionaryReload(DWORD timeoutMs)
-{
-    if (reloadThread.get() == nullptr) return;
-    // The worker only posts, so the UI thread can simply block here.
-    if (WaitForSingleObject(reloadThread.get(), timeoutMs) == WAIT_OBJECT_0) reloadThread.reset();
-}
-
-bool dictionaryReloadRunning()
-{
-    return reloadThread.get() != nullptr;
+    wordWindow_.layout();
+    if (libraryPage_ != nullptr) EnableWindow(GetDlgItem(libraryPage_, IDC_LIBRARY_DICTIONARIES), TRUE);
 }

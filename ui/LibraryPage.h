@@ -1,24 +1,62 @@
-// What the word-library page offers to the rest of the program: the end of
-// a dictionary reload, the wait for one at shutdown, and the commands of its
-// remembered-words menu. The page's dialog procedure is in OptionsPages.h.
+// What the word-library page offers to the rest of the program: the
+// dictionary reload, which outlives the page (it ends on the owner window),
+// and the commands of its remembered-words menu. The page's dialog
+// procedure is in OptionsPages.h.
 #pragma once
 
 #include <windows.h>
 
-// The owner window calls this when it receives WM_RELOAD_DONE, whose wParam
-// is the serial number of the reload that posted it. On the UI thread: lets
-// the word window show the new list's first entry at once and enables the
-// dictionary box again if a library page is open.
-void finishDictionaryReload(WPARAM reload);
+#include <string>
 
-// Shutdown: waits up to `timeoutMs` for a running reload, so the store is
-// never saved or freed while a load still works on it.
-void waitForDictionaryReload(DWORD timeoutMs);
+#include "store/WordGet.h"
+#include "win/Worker.h"
 
-// True from the moment a dictionary is picked until the UI thread has taken
-// its reload's notice (or shutdown has waited for it). A pick made meanwhile
-// is refused.
-bool dictionaryReloadRunning();
+class WordWindow;
+
+// Reloading the learning list from another dictionary on a worker. Only the
+// UI thread calls these.
+class DictionaryReload {
+public:
+    // Reloads run on `worker` and end on `notify` (WM_RELOAD_DONE), a window
+    // of the UI thread that outlives the options sheet; `wordWindow` then
+    // shows the new list's first entry.
+    DictionaryReload(Worker& worker, WordGet& store, WordWindow& wordWindow)
+        : worker_(worker), store_(store), wordWindow_(wordWindow)
+    {
+    }
+    DictionaryReload(const DictionaryReload&) = delete;
+    DictionaryReload& operator=(const DictionaryReload&) = delete;
+
+    void setNotifyWindow(HWND notify) { notify_ = notify; }
+
+    // Starts reloading dictionary `name`; false (and nothing started) while
+    // a reload still runs or when no thread can be had.
+    bool start(std::u16string name);
+
+    // True from the moment a dictionary is picked until the UI thread has
+    // taken its reload's notice (or shutdown has waited for it). A pick made
+    // meanwhile is refused.
+    bool running() const { return worker_.running(); }
+
+    // WM_RELOAD_DONE, whose wParam is the number of the reload that posted
+    // it: lets the word window show the new list's first entry at once and
+    // enables the dictionary box again if a library page is open.
+    void finish(WPARAM run);
+
+    // The open library page, whose box is enabled again when a reload ends.
+    void pageOpened(HWND page) { libraryPage_ = page; }
+    void pageClosed(HWND page)
+    {
+        if (libraryPage_ == page) libraryPage_ = nullptr;
+    }
+
+private:
+    Worker& worker_;
+    WordGet& store_;
+    WordWindow& wordWindow_;
+    HWND notify_ = nullptr;
+    HWND libraryPage_ = nullptr;
+};
 
 // Carries out command `command` of the remembered-words menu ("忘记",
 // "删除"; 0 when the menu was dismissed) on row `row` of `view`, the page's

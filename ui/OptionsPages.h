@@ -1,4 +1,6 @@
 // The dialog procedures of the options sheet's three pages, one file each.
+// Each page finds its sheet, and through it the program, in its
+// WM_INITDIALOG (sheetOfNewPage).
 #pragma once
 
 #include <windows.h>

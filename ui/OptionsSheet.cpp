@@ -5,21 +5,41 @@
 
 #include <commctrl.h>
 #include <prsht.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <vector>
 
-#include "app/AppGlobals.h"
 #include "res/resource.h"
-#include "settings/Settings.h"
 #include "ui/CommonControls.h"
 #include "ui/OptionsPages.h"
-
-HWND openSheet = nullptr;
+#include "win/Program.h"
 
 namespace {
+
+// The dialogs come from comdlg32, loaded with the sheet; the sheet only
+// opens once both are there, so the FALSE (as for Cancel) is a last resort.
+BOOL WINAPI chooseFontLoaded(LPCHOOSEFONTW dialog)
+{
+    const CommonControlsApi* api = commonControls();
+    return api != nullptr ? api->chooseFont(dialog) : FALSE;
+}
+
+BOOL WINAPI chooseColorLoaded(LPCHOOSECOLORW dialog)
+{
+    const CommonControlsApi* api = commonControls();
+    return api != nullptr ? api->chooseColor(dialog) : FALSE;
+}
+
+// The page templates live in the executable's resources. The sheet's
+// callback is given no context, and the sheet window itself belongs to
+// comctl32, so the executable's module is asked for them.
+HINSTANCE resourceModule()
+{
+    return GetModuleHandleW(nullptr);
+}
 
 struct PageTemplate {
     int templateId;
@@ -32,6 +52,7 @@ constexpr PageTemplate kPages[] = {
     {IDD_LIBRARY_PAGE, L"词库", libraryPageProc},
     {IDD_ABOUT_PAGE, L"关于", aboutPageProc},
 };
+static_assert(std::size(kPages) == kAboutPage + 1);
 
 // --- Making room for every page --------------------------------------------
 //
@@ -60,12 +81,12 @@ const WORD* skipString(const WORD* p, const WORD* end)
 // The template's header (size, style, font) without its controls, in a
 // DWORD-aligned buffer ready for CreateDialogIndirectParamW; empty when the
 // template cannot be read.
-std::vector<DWORD> headerOnlyTemplate(int templateId)
+std::vector<DWORD> headerOnlyTemplate(HINSTANCE instance, int templateId)
 {
-    HRSRC found = FindResourceW(appInstance, MAKEINTRESOURCEW(templateId), MAKEINTRESOURCEW(5));  // RT_DIALOG
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(templateId), MAKEINTRESOURCEW(5));  // RT_DIALOG
     if (found == nullptr) return {};
-    const DWORD bytes = SizeofResource(appInstance, found);
-    HGLOBAL loaded = LoadResource(appInstance, found);
+    const DWORD bytes = SizeofResource(instance, found);
+    HGLOBAL loaded = LoadResource(instance, found);
     const auto* start = static_cast<const WORD*>(loaded != nullptr ? LockResource(loaded) : nullptr);
     if (start == nullptr || bytes < 26) return {};
     const WORD* end = start + bytes / sizeof(WORD);
@@ -110,9 +131,10 @@ INT_PTR CALLBACK measureOnlyProc(HWND, UINT, WPARAM, LPARAM)
 // The size in pixels a page needs: its template in the template's own font.
 SIZE pageTemplateSize(HWND sheet, int templateId)
 {
-    const std::vector<DWORD> header = headerOnlyTemplate(templateId);
+    const HINSTANCE instance = resourceModule();
+    const std::vector<DWORD> header = headerOnlyTemplate(instance, templateId);
     if (header.empty()) return {0, 0};
-    HWND probe = CreateDialogIndirectParamW(appInstance, reinterpret_cast<LPCDLGTEMPLATEW>(header.data()), sheet,
+    HWND probe = CreateDialogIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(header.data()), sheet,
                                             measureOnlyProc, 0);
     if (probe == nullptr) return {0, 0};
     RECT r{};
@@ -186,18 +208,31 @@ void fitPagesIntoSheet(HWND sheet)
 
 }  // namespace
 
-// The tray reads openSheet to refuse a second sheet; the sheet window exists
-// from PSCB_INITIALIZED on.
+SettingsPageDialogs commonDialogs()
+{
+    return {chooseFontLoaded, chooseColorLoaded};
+}
+
+void openWithShell(const wchar_t* target, int show)
+{
+    ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, show);
+}
+
 int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM)
 {
-    if (message == PSCB_INITIALIZED) {
-        openSheet = sheet;
-        fitPagesIntoSheet(sheet);
-    }
+    if (message == PSCB_INITIALIZED) fitPagesIntoSheet(sheet);
     return 0;
 }
 
-void openOptionsSheet(HWND parent, int startPage)
+OptionsSheet* sheetOfNewPage(HWND page, LPARAM initParam)
+{
+    const auto* made = reinterpret_cast<const PROPSHEETPAGEW*>(initParam);
+    auto* sheet = made != nullptr ? reinterpret_cast<OptionsSheet*>(made->lParam) : nullptr;
+    if (sheet != nullptr) sheet->pageCreated(GetParent(page));
+    return sheet;
+}
+
+void OptionsSheet::open(HWND parent, int startPage)
 {
     // The first opening loads the common controls and dialogs; without
     // them there is no sheet to show.
@@ -211,31 +246,34 @@ void openOptionsSheet(HWND parent, int startPage)
     for (std::size_t i = 0; i < std::size(kPages); ++i) {
         pages[i].dwSize = sizeof(PROPSHEETPAGEW);
         pages[i].dwFlags = PSP_USETITLE;
-        pages[i].hInstance = appInstance;
+        pages[i].hInstance = context_.instance;
         pages[i].pszTemplate = MAKEINTRESOURCEW(kPages[i].templateId);
         pages[i].pszTitle = kPages[i].title;
         pages[i].pfnDlgProc = kPages[i].proc;
-        pages[i].lParam = 0;
+        pages[i].lParam = reinterpret_cast<LPARAM>(this);
     }
 
     PROPSHEETHEADERW header{};
     header.dwSize = sizeof header;
     header.dwFlags = PSH_USEHICON | PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | PSH_USECALLBACK | PSH_NOCONTEXTHELP;
     header.hwndParent = parent;
-    header.hInstance = appInstance;
-    header.hIcon = trayIcon;
+    header.hInstance = context_.instance;
+    header.hIcon = context_.icon;
     header.pszCaption = appName;
     header.nPages = static_cast<UINT>(std::size(pages));
-    // The tray asks for 0 ("选项") or 2 ("关于..."); anything else would
-    // name no page.
-    header.nStartPage = startPage >= 0 && startPage < static_cast<int>(std::size(pages)) ? startPage : 0;
+    // The tray asks for the settings page ("选项") or the about page
+    // ("关于..."); anything else would name no page.
+    header.nStartPage = startPage >= kSettingsPage && startPage <= kAboutPage ? startPage : kSettingsPage;
     header.ppsp = pages;
     header.pfnCallback = optionsSheetCallback;
 
     // The sheet opens relative to its owner: put the owner near the middle
     // of the screen and above ordinary windows first.
-    SetWindowPos(parent, HWND_TOPMOST, maximizedWidth / 2 - 300, maximizedHeight / 2 - 200, 0, 0,
+    SetWindowPos(parent, HWND_TOPMOST, context_.maximizedWidth / 2 - 300, context_.maximizedHeight / 2 - 200, 0, 0,
                  SWP_NOSIZE | SWP_NOREDRAW | SWP_NOSENDCHANGING);
-    if (api->propertySheet(&header) == 1) saveSettings();
-    openSheet = nullptr;
+    opening_ = true;
+    const INT_PTR result = api->propertySheet(&header);
+    opening_ = false;
+    openSheet_ = nullptr;
+    if (result == 1 && context_.saveSettings) context_.saveSettings();
 }

@@ -1,14 +1,98 @@
-// The modal options sheet opened from the tray menu.
+// The modal options sheet opened from the tray menu, and what its pages
+// work on: they reach the program only through the context the sheet hands
+// them.
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>
 
-extern HWND openSheet;  // the open sheet, or nullptr
+#include <functional>
 
-// Opens the sheet modally on page `startPage` (0 settings, 1 word library,
-// 2 about) and returns when it is closed; OK saves the settings.
-void openOptionsSheet(HWND parent, int startPage);
+#include "settings/SettingsRecord.h"
+#include "store/WordGet.h"
 
-// The sheet's callback: records the sheet window in openSheet once it
-// exists and makes room for every page.
+class WordWindow;
+class DictionaryReload;
+
+// The pages, in the order of their tabs.
+enum OptionsPage : int {
+    kSettingsPage = 0,
+    kLibraryPage = 1,
+    kAboutPage = 2,
+};
+
+// The common dialogs the settings page opens. Tests put stand-ins here,
+// since a real modal dialog would wait for a person.
+struct SettingsPageDialogs {
+    BOOL(WINAPI* chooseFont)(LPCHOOSEFONTW);
+    BOOL(WINAPI* chooseColor)(LPCHOOSECOLORW);
+};
+// The dialogs of comdlg32, loaded with the sheet.
+SettingsPageDialogs commonDialogs();
+
+// Opens a link target the way the shell opens a double-clicked file, in a
+// window of `show` state. The about page opens its links through this;
+// tests put a recorder in its place so that no browser or Explorer window
+// is started.
+using LinkOpener = void (*)(const wchar_t* target, int show);
+void openWithShell(const wchar_t* target, int show);
+
+// Everything the sheet and its pages act on, owned by the application
+// object. The pages edit Settings in place and apply each change to the
+// word window at once.
+struct OptionsContext {
+    HINSTANCE instance;
+    HICON icon;  // the sheet's
+    SettingsRecord& Settings;
+    const ProgramDir& programDir;
+    WordGet& wordStore;
+    WordWindow& wordWindow;
+    DictionaryReload& reload;
+    // The colour dialog's 16 custom colours: black at start, kept from one
+    // use of the dialog to the next for the life of the process, never saved.
+    COLORREF (&customColors)[16];
+    // The size of a maximised window: the sheet opens near its middle.
+    int maximizedWidth;
+    int maximizedHeight;
+    // Writes the settings file and the Run registration (OK).
+    std::function<void()> saveSettings;
+    SettingsPageDialogs dialogs = commonDialogs();
+    LinkOpener openLink = openWithShell;
+};
+
+class OptionsSheet {
+public:
+    explicit OptionsSheet(OptionsContext& context) : context_(context) {}
+    OptionsSheet(const OptionsSheet&) = delete;
+    OptionsSheet& operator=(const OptionsSheet&) = delete;
+
+    // Opens the sheet modally on page `startPage` (the settings page for
+    // anything that names no page) with `parent` as its owner and returns
+    // when it is closed; OK saves the settings.
+    void open(HWND parent, int startPage);
+
+    // The open sheet, or nullptr.
+    HWND openSheet() const { return openSheet_; }
+
+    OptionsContext& context() const { return context_; }
+
+    // A page of this sheet has been made inside `sheet`: while open() runs,
+    // the sheet is open from now on. Called by every page as it is created
+    // (a page made on its own, outside a sheet, opens nothing).
+    void pageCreated(HWND sheet)
+    {
+        if (opening_ && openSheet_ == nullptr) openSheet_ = sheet;
+    }
+
+private:
+    OptionsContext& context_;
+    bool opening_ = false;
+    HWND openSheet_ = nullptr;
+};
+
+// The sheet's callback: makes room for every page once the sheet exists.
 int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM lParam);
+
+// What a page's WM_INITDIALOG receives: the sheet it belongs to (from the
+// PROPSHEETPAGE that made it), which it also records as open.
+OptionsSheet* sheetOfNewPage(HWND page, LPARAM initParam);

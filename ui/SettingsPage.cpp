@@ -2,43 +2,28 @@
 // and no Apply step: every click or keystroke writes its field of Settings at
 // once and applies it to the word window through the functions the word
 // window offers. OK on the sheet only writes the file.
-#include "ui/SettingsPage.h"
+#include <windows.h>
 
 #include <cstdint>
 #include <cwchar>
 #include <string>
 
 #include "res/resource.h"
-#include "settings/Settings.h"
 #include "settings/Win32Settings.h"
 #include "store/WordGet.h"
-#include "ui/CommonControls.h"
 #include "ui/OptionsPages.h"
-#include "ui/WordWindow.h"
-
-COLORREF customColors[16] = {};
-
-namespace {
-
-// The dialogs come from comdlg32, loaded with the sheet; the sheet only
-// opens once both are there, so the FALSE (as for Cancel) is a last resort.
-BOOL WINAPI chooseFontLoaded(LPCHOOSEFONTW dialog)
-{
-    const CommonControlsApi* api = commonControls();
-    return api != nullptr ? api->chooseFont(dialog) : FALSE;
-}
-
-BOOL WINAPI chooseColorLoaded(LPCHOOSECOLORW dialog)
-{
-    const CommonControlsApi* api = commonControls();
-    return api != nullptr ? api->chooseColor(dialog) : FALSE;
-}
-
-}  // namespace
-
-SettingsPageDialogs settingsPageDialogs = {chooseFontLoaded, chooseColorLoaded};
+#include "ui/OptionsSheet.h"
+#include "ui/word/WordWindow.h"
+#include "win/Handles.h"
 
 namespace {
+
+// The sheet's context, recorded when the page was made; nullptr before.
+OptionsContext* contextOf(HWND page)
+{
+    auto* sheet = reinterpret_cast<OptionsSheet*>(GetWindowLongPtrW(page, DWLP_USER));
+    return sheet != nullptr ? &sheet->context() : nullptr;
+}
 
 // Nine digits always read back as a number; a longer text can exceed what
 // GetDlgItemInt reads, which then gives 0 instead of what the user typed.
@@ -98,7 +83,7 @@ void showButtonColour(HWND button, COLORREF colour)
     InvalidateRect(button, nullptr, FALSE);
 }
 
-void showFontLabel(HWND page)
+void showFontLabel(HWND page, const SettingsRecord& Settings)
 {
     // The face from the record, cut to its field even without a terminator.
     wchar_t face[LF_FACESIZE] = {};
@@ -109,8 +94,12 @@ void showFontLabel(HWND page)
     SetDlgItemTextW(page, IDC_SETTINGS_FONT, label);
 }
 
-void onInitDialog(HWND page)
+void onInitDialog(HWND page, LPARAM initParam)
 {
+    OptionsSheet* sheet = sheetOfNewPage(page, initParam);
+    SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(sheet));
+    if (sheet == nullptr) return;
+    const SettingsRecord& Settings = sheet->context().Settings;
     EnableWindow(GetDlgItem(page, IDC_SETTINGS_SWITCH_SECONDS), Settings.autoSwitch != 0);
     SendDlgItemMessageW(page, IDC_SETTINGS_SWITCH_SECONDS, EM_LIMITTEXT, kNumberDigits, 0);
     SendDlgItemMessageW(page, IDC_SETTINGS_CYCLE_SIZE, EM_LIMITTEXT, kNumberDigits, 0);
@@ -130,11 +119,12 @@ void onInitDialog(HWND page)
     tick(page, IDC_SETTINGS_TRANSPARENT, Settings.transparentBackground);
     tick(page, IDC_SETTINGS_SAMPLE_BACKGROUND, Settings.sampleBackground);
     tick(page, IDC_SETTINGS_TITLE_BAR_MODE, Settings.titleBarMode);
-    showFontLabel(page);
+    showFontLabel(page, Settings);
 }
 
-void chooseFont(HWND page)
+void chooseFont(HWND page, OptionsContext& context)
 {
+    SettingsRecord& Settings = context.Settings;
     // The dialog works on a copy, so that a cancelled dialog cannot have
     // touched the record.
     LOGFONTW font = logFont(Settings.font);
@@ -145,24 +135,26 @@ void chooseFont(HWND page)
     dialog.lpLogFont = &font;
     dialog.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_EFFECTS;
     dialog.nFontType = SCREEN_FONTTYPE;
-    if (!settingsPageDialogs.chooseFont(&dialog)) return;
+    if (!context.dialogs.chooseFont(&dialog)) return;
 
     logFont(Settings.font) = font;
-    applyWordFont();
-    showFontLabel(page);
+    context.wordWindow.applyWordFont();
+    showFontLabel(page, Settings);
     // Steps on and measures the next word in the new font.
-    advanceWordWindow();
+    context.wordWindow.advance();
 }
 
-void chooseColour(HWND page, HWND button)
+void chooseColour(HWND page, HWND button, OptionsContext& context)
 {
+    SettingsRecord& Settings = context.Settings;
+    WordWindow& wordWindow = context.wordWindow;
     CHOOSECOLORW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = page;
     dialog.rgbResult = buttonColour(button);
-    dialog.lpCustColors = customColors;
+    dialog.lpCustColors = context.customColors;
     dialog.Flags = CC_RGBINIT | CC_FULLOPEN | CC_SOLIDCOLOR | CC_ANYCOLOR;
-    if (!settingsPageDialogs.chooseColor(&dialog)) return;
+    if (!context.dialogs.chooseColor(&dialog)) return;
 
     const COLORREF colour = dialog.rgbResult;
     showButtonColour(button, colour);
@@ -172,66 +164,72 @@ void chooseColour(HWND page, HWND button)
         // shows that sampling is off now.
         Settings.sampleBackground = 0;
         tick(page, IDC_SETTINGS_SAMPLE_BACKGROUND, 0);
-        applyWordBackground(colour);
+        wordWindow.applyWordBackground(colour);
         break;
     case IDC_SETTINGS_WORD_COLOR:
         Settings.wordColor = colour;
-        repaintWordWindow();
+        wordWindow.repaint();
         break;
     case IDC_SETTINGS_PHONETIC_COLOR:
         Settings.phoneticColor = colour;
-        repaintWordWindow();
+        wordWindow.repaint();
         break;
     case IDC_SETTINGS_CONTENT_COLOR:
         Settings.contentColor = colour;
-        repaintWordWindow();
+        wordWindow.repaint();
         break;
     default:
         break;
     }
 }
 
-void onAutoSwitch(HWND page)
+void onAutoSwitch(HWND page, OptionsContext& context)
 {
+    SettingsRecord& Settings = context.Settings;
     Settings.autoSwitch = isTicked(page, IDC_SETTINGS_AUTO_SWITCH);
     if (Settings.autoSwitch)
-        restartSwitchTimer();
+        context.wordWindow.restartSwitchTimer();
     else
-        stopSwitchTimer();
+        context.wordWindow.stopSwitchTimer();
     EnableWindow(GetDlgItem(page, IDC_SETTINGS_SWITCH_SECONDS), Settings.autoSwitch != 0);
 }
 
-void onSampleBackground(HWND page)
+void onSampleBackground(HWND page, OptionsContext& context)
 {
+    SettingsRecord& Settings = context.Settings;
     Settings.sampleBackground = isTicked(page, IDC_SETTINGS_SAMPLE_BACKGROUND);
     if (!Settings.sampleBackground) return;
-    startWordProbe();
+    context.wordWindow.startWordProbe();
     showButtonColour(GetDlgItem(page, IDC_SETTINGS_BACKGROUND_COLOR), Settings.backgroundColor);
 }
 
-void onTitleBarMode(HWND page)
+void onTitleBarMode(HWND page, OptionsContext& context)
 {
-    Settings.titleBarMode = isTicked(page, IDC_SETTINGS_TITLE_BAR_MODE);
-    if (Settings.titleBarMode)
-        enterTitleBarMode();
+    context.Settings.titleBarMode = isTicked(page, IDC_SETTINGS_TITLE_BAR_MODE);
+    if (context.Settings.titleBarMode)
+        context.wordWindow.enterTitleBarMode();
     else
-        leaveTitleBarMode();
+        context.wordWindow.leaveTitleBarMode();
 }
 
 void onCommand(HWND page, int id, UINT code, HWND control)
 {
     if (control == nullptr) return;  // menus and accelerators: the page has none
+    OptionsContext* found = contextOf(page);
+    if (found == nullptr) return;
+    OptionsContext& context = *found;
+    SettingsRecord& Settings = context.Settings;
     switch (id) {
     case IDC_SETTINGS_SWITCH_SECONDS:
         if (code != EN_CHANGE) return;
         Settings.switchSeconds = readNumber(page, id);
-        if (Settings.autoSwitch) restartSwitchTimer();
+        if (Settings.autoSwitch) context.wordWindow.restartSwitchTimer();
         return;
     case IDC_SETTINGS_CYCLE_SIZE:
         if (code != EN_CHANGE) return;
         Settings.cycleSize = readNumber(page, id);
         // The store keeps its own copy and recomputes the cycle end from it.
-        wordStore.setCycleSize(Settings.cycleSize);
+        context.wordStore.setCycleSize(Settings.cycleSize);
         return;
     default:
         break;
@@ -241,30 +239,30 @@ void onCommand(HWND page, int id, UINT code, HWND control)
     if (code != BN_CLICKED) return;
     switch (id) {
     case IDC_SETTINGS_AUTO_SWITCH:
-        onAutoSwitch(page);
+        onAutoSwitch(page, context);
         break;
     case IDC_SETTINGS_AUTO_START:
         // The Run registration follows when the settings are saved.
         Settings.autoStart = isTicked(page, id);
         break;
     case IDC_SETTINGS_FONT:
-        chooseFont(page);
+        chooseFont(page, context);
         break;
     case IDC_SETTINGS_BACKGROUND_COLOR:
     case IDC_SETTINGS_WORD_COLOR:
     case IDC_SETTINGS_PHONETIC_COLOR:
     case IDC_SETTINGS_CONTENT_COLOR:
-        chooseColour(page, control);
+        chooseColour(page, control, context);
         break;
     case IDC_SETTINGS_TRANSPARENT:
         Settings.transparentBackground = isTicked(page, id);
-        applyWordTransparency();
+        context.wordWindow.applyWordTransparency();
         break;
     case IDC_SETTINGS_SAMPLE_BACKGROUND:
-        onSampleBackground(page);
+        onSampleBackground(page, context);
         break;
     case IDC_SETTINGS_TITLE_BAR_MODE:
-        onTitleBarMode(page);
+        onTitleBarMode(page, context);
         break;
     default:
         break;
@@ -291,10 +289,7 @@ void drawColourButton(const DRAWITEMSTRUCT& item)
     DrawFrameControl(item.hDC, &r, DFC_BUTTON, state);
     DrawFrameControl(item.hDC, &swatch, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_PUSHED);
     InflateRect(&swatch, -1, -1);
-    if (HBRUSH brush = CreateSolidBrush(colour)) {
-        FillRect(item.hDC, &swatch, brush);
-        DeleteObject(brush);
-    }
+    if (const UniqueBrush brush{CreateSolidBrush(colour)}) FillRect(item.hDC, &swatch, brush.get());
 
     if (const wchar_t* caption = captionOf(static_cast<int>(item.CtlID))) {
         RECT left{r.left, r.top, r.right / 2, r.bottom};
@@ -313,7 +308,7 @@ INT_PTR CALLBACK settingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
 {
     switch (message) {
     case WM_INITDIALOG:
-        onInitDialog(page);
+        onInitDialog(page, lParam);
         return FALSE;
     case WM_COMMAND:
         onCommand(page, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));

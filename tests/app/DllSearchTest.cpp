@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/Shell.h"
+#include "app/DllSearch.h"
 
 namespace fs = std::filesystem;
 

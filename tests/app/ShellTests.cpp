@@ -14,21 +14,29 @@
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/AppGlobals.h"
-#include "app/Shell.h"
+#include "app/App.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
 #include "store/WordGet.h"
-#include "ui/OptionsSheet.h"
-#include "ui/WordWindow.h"
+#include "win/Messages.h"
+#include "win/Timers.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The application object of the running test; every test makes its own.
+std::unique_ptr<App> currentApp;
+
+App& app()
+{
+    return *currentApp;
+}
 
 fs::path exeDirectory()
 {
@@ -93,18 +101,18 @@ void writeDictionary()
 
 std::size_t storedWords()
 {
-    return wordStore.entries(WordList::learning).size() + wordStore.entries(WordList::remembered).size();
+    return app().wordStore.entries(WordList::learning).size() + app().wordStore.entries(WordList::remembered).size();
 }
 
 // The first load of a dictionary marks the store changed; a later test in
 // the same process may find it saved already, so it is changed once more.
 void makeStoreDirty()
 {
-    if (wordStore.dirty()) return;
-    const std::vector<WordEntry> learning = wordStore.entries(WordList::learning);
+    if (app().wordStore.dirty()) return;
+    const std::vector<WordEntry> learning = app().wordStore.entries(WordList::learning);
     ASSERT_FALSE(learning.empty());
-    wordStore.setRemembered(learning.front(), true);
-    ASSERT_TRUE(wordStore.dirty());
+    app().wordStore.setRemembered(learning.front(), true);
+    ASSERT_TRUE(app().wordStore.dirty());
 }
 
 void removeProgramFiles()
@@ -131,18 +139,50 @@ bool drainMessages()
     return quit;
 }
 
+// Handles messages until `done` holds or 30 s have passed.
+template <typename Condition>
+bool pumpUntil(Condition done)
+{
+    const ULONGLONG deadline = GetTickCount64() + 30000;
+    while (!done()) {
+        if (GetTickCount64() > deadline) return false;
+        drainMessages();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return true;
+}
+
+// Makes the test's application object and starts it as the entry point
+// does, with `notifyIcon` in place of the shell's icon call; then lets the
+// start-up load end and its notice be served.
+HWND startApp(NotifyIconFunction notifyIcon = nullptr)
+{
+    currentApp = std::make_unique<App>(GetModuleHandleW(nullptr));
+    app().tray.setNotifyIconFunction(notifyIcon);
+    if (!app().start()) return nullptr;
+    pumpUntil([] { return !app().wordWindow.loading(); });
+    drainMessages();
+    return app().ownerWindow();
+}
+
+// Ends the test's application object as the entry point does at exit.
+void endApp()
+{
+    if (!currentApp) return;
+    app().Settings.autoStart = 0;
+    currentApp.reset();
+    drainMessages();
+}
+
 class ShellEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
         savedRunValue_ = runValue();
-        appInstance = GetModuleHandleW(nullptr);
-        ASSERT_TRUE(registerWindowClasses());
+        ASSERT_TRUE(App::registerWindowClasses(GetModuleHandleW(nullptr)));
     }
     void TearDown() override
     {
-        // Nothing may be left for the store's destructor to write.
-        wordStore.setDirectory({});
         removeProgramFiles();
         restoreRunValue(savedRunValue_);
     }
@@ -190,20 +230,12 @@ protected:
     {
         removeProgramFiles();
         writeDictionary();
-        owner_ = createOwnerWindow();
+        owner_ = startApp();
         ASSERT_NE(owner_, nullptr);
-        // The start-up load sends its first advance to the word window.
-        waitForWordLoads(10000);
-        drainMessages();
     }
     void TearDown() override
     {
-        if (IsWindow(owner_)) {
-            Settings.autoStart = 0;
-            DestroyWindow(owner_);
-        }
-        drainMessages();
-        waitForWordLoads(10000);
+        endApp();
         removeProgramFiles();
     }
 
@@ -212,22 +244,24 @@ protected:
 
 TEST_F(OwnerWindowTest, CreationSetsUpHiddenOwnerWordWindowMenusAndIcon)
 {
-    EXPECT_EQ(ownerWindow, owner_);
+    EXPECT_EQ(app().ownerWindow(), owner_);
     EXPECT_FALSE(IsWindowVisible(owner_));
     const LONG_PTR exStyle = GetWindowLongPtrW(owner_, GWL_EXSTYLE);
     EXPECT_EQ(exStyle & (WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST),
               WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
     wchar_t className[32] = {};
-    GetClassNameW(wordWindow, className, 32);
+    GetClassNameW(app().wordWindow.handle(), className, 32);
     EXPECT_STREQ(className, L"Mivora_Show");
 
-    EXPECT_EQ(maximizedWidth, GetSystemMetrics(SM_CXMAXIMIZED));
-    EXPECT_EQ(maximizedHeight, GetSystemMetrics(SM_CYMAXIMIZED));
-    EXPECT_NE(trayIcon, nullptr);
-    ASSERT_TRUE(IsMenu(trayMenu));
-    ASSERT_TRUE(IsMenu(wordMenu));
-    EXPECT_EQ(GetMenuState(GetSubMenu(trayMenu, 0), IDM_TRAY_EXIT, MF_BYCOMMAND) & MF_GRAYED, 0u);
-    EXPECT_NE(GetMenuState(GetSubMenu(wordMenu, 0), IDM_WORD_PAUSE, MF_BYCOMMAND), UINT(-1));
+    EXPECT_EQ(app().maximizedWidth, GetSystemMetrics(SM_CXMAXIMIZED));
+    EXPECT_EQ(app().maximizedHeight, GetSystemMetrics(SM_CYMAXIMIZED));
+    EXPECT_NE(app().tray.icon(), nullptr);
+    HMENU trayPopup = app().tray.popup();
+    ASSERT_TRUE(IsMenu(trayPopup));
+    HMENU wordPopup = app().wordWindow.prepareWordMenu();
+    ASSERT_TRUE(IsMenu(wordPopup));
+    EXPECT_EQ(GetMenuState(trayPopup, IDM_TRAY_EXIT, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    EXPECT_NE(GetMenuState(wordPopup, IDM_WORD_PAUSE, MF_BYCOMMAND), UINT(-1));
 
     // loadSettings created the file; the store knows where the words live
     // and the load thread found them there.
@@ -236,7 +270,7 @@ TEST_F(OwnerWindowTest, CreationSetsUpHiddenOwnerWordWindowMenusAndIcon)
     EXPECT_TRUE(fs::exists(progressFile()));
 
     // The icon is in the notification area: the shell accepts a tooltip for it.
-    EXPECT_TRUE(refreshTrayTip());
+    EXPECT_TRUE(app().tray.refreshTip(app().wordStore.header()));
     EXPECT_TRUE(KillTimer(owner_, TIMER_SAVE_PROGRESS));
 }
 
@@ -247,29 +281,6 @@ TEST_F(OwnerWindowTest, OnlyButtonReleasesAndMovesAreHandled)
                              WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK, WM_CONTEXTMENU, WM_USER};
     for (LPARAM ignored : others)
         EXPECT_EQ(SendMessageW(owner_, WM_TRAYICON, kTrayIconId, ignored), 1) << ignored;
-
-    // With the options sheet open a right click shows no menu and posts
-    // nothing.
-    drainMessages();
-    openSheet = owner_;
-    EXPECT_EQ(SendMessageW(owner_, WM_TRAYICON, kTrayIconId, WM_RBUTTONUP), 0);
-    openSheet = nullptr;
-    MSG message;
-    EXPECT_FALSE(PeekMessageW(&message, owner_, WM_NULL, WM_NULL, PM_REMOVE));
-}
-
-TEST_F(OwnerWindowTest, CaptureItemIsEnabledOnlyInTitleBarMode)
-{
-    const std::int32_t saved = Settings.titleBarMode;
-    Settings.titleBarMode = 0;
-    HMENU menu = prepareTrayMenu();
-    ASSERT_NE(menu, nullptr);
-    EXPECT_NE(GetMenuState(menu, IDM_TRAY_CAPTURE, MF_BYCOMMAND) & MF_GRAYED, 0u);
-    Settings.titleBarMode = 1;
-    EXPECT_EQ(GetMenuState(prepareTrayMenu(), IDM_TRAY_CAPTURE, MF_BYCOMMAND) & MF_GRAYED, 0u);
-    Settings.titleBarMode = 0;
-    EXPECT_NE(GetMenuState(prepareTrayMenu(), IDM_TRAY_CAPTURE, MF_BYCOMMAND) & MF_GRAYED, 0u);
-    Settings.titleBarMode = saved;
 }
 
 // What a timer saw while the tray menu was open, before it closed the menu.
@@ -282,7 +293,7 @@ OpenMenuProbe menuProbe;
 void CALLBACK closeOpenMenu(HWND, UINT, UINT_PTR timer, DWORD)
 {
     ++menuProbe.ticks;
-    menuProbe.captureState = GetMenuState(GetSubMenu(trayMenu, 0), IDM_TRAY_CAPTURE, MF_BYCOMMAND);
+    menuProbe.captureState = GetMenuState(app().tray.popup(), IDM_TRAY_CAPTURE, MF_BYCOMMAND);
     EndMenu();
     if (menuProbe.ticks >= 20) KillTimer(nullptr, timer);
 }
@@ -290,7 +301,7 @@ void CALLBACK closeOpenMenu(HWND, UINT, UINT_PTR timer, DWORD)
 TEST_F(OwnerWindowTest, RightClickShowsTheMenuAndPostsAnEmptyMessageAfterIt)
 {
     for (std::int32_t mode : {0, 1}) {
-        Settings.titleBarMode = mode;
+        app().Settings.titleBarMode = mode;
         menuProbe = {};
         drainMessages();
         const UINT_PTR timer = SetTimer(nullptr, 0, 300, closeOpenMenu);
@@ -302,22 +313,22 @@ TEST_F(OwnerWindowTest, RightClickShowsTheMenuAndPostsAnEmptyMessageAfterIt)
         ASSERT_GE(menuProbe.ticks, 1) << "mode " << mode;
         EXPECT_EQ((menuProbe.captureState & MF_GRAYED) != 0, mode == 0);
         EXPECT_TRUE(IsWindow(owner_));
-        EXPECT_EQ(openSheet, nullptr);
+        EXPECT_EQ(app().sheet.openSheet(), nullptr);
         MSG message;
         EXPECT_TRUE(PeekMessageW(&message, owner_, WM_NULL, WM_NULL, PM_REMOVE));
     }
-    Settings.titleBarMode = 0;
+    app().Settings.titleBarMode = 0;
 }
 
 TEST_F(OwnerWindowTest, CaptureCommandArmsTheProbeTimer)
 {
-    KillTimer(wordWindow, TIMER_PROBE);
-    ASSERT_FALSE(KillTimer(wordWindow, TIMER_PROBE));  // gone: KillTimer tells
-    runTrayCommand(owner_, 0);
-    runTrayCommand(owner_, 12345);
-    EXPECT_FALSE(KillTimer(wordWindow, TIMER_PROBE));
-    runTrayCommand(owner_, IDM_TRAY_CAPTURE);
-    EXPECT_TRUE(KillTimer(wordWindow, TIMER_PROBE));
+    KillTimer(app().wordWindow.handle(), TIMER_PROBE);
+    ASSERT_FALSE(KillTimer(app().wordWindow.handle(), TIMER_PROBE));  // gone: KillTimer tells
+    app().runTrayCommand(0);
+    app().runTrayCommand(12345);
+    EXPECT_FALSE(KillTimer(app().wordWindow.handle(), TIMER_PROBE));
+    app().runTrayCommand(IDM_TRAY_CAPTURE);
+    EXPECT_TRUE(KillTimer(app().wordWindow.handle(), TIMER_PROBE));
     EXPECT_TRUE(IsWindow(owner_));
 }
 
@@ -334,14 +345,14 @@ OpenSheetProbe sheetProbe;
 
 void CALLBACK inspectOpenSheet(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    if (sheetProbe.seen || openSheet == nullptr) return;
+    if (sheetProbe.seen || app().sheet.openSheet() == nullptr) return;
     sheetProbe.seen = true;
     KillTimer(nullptr, timer);
-    sheetProbe.page = PropSheet_HwndToIndex(openSheet, PropSheet_GetCurrentPageHwnd(openSheet));
-    GetWindowTextW(openSheet, sheetProbe.caption, 64);
+    sheetProbe.page = PropSheet_HwndToIndex(app().sheet.openSheet(), PropSheet_GetCurrentPageHwnd(app().sheet.openSheet()));
+    GetWindowTextW(app().sheet.openSheet(), sheetProbe.caption, 64);
     // A right click on the icon now must not open a second modal loop.
-    sheetProbe.rightClick = SendMessageW(ownerWindow, WM_TRAYICON, kTrayIconId, WM_RBUTTONUP);
-    PropSheet_PressButton(openSheet, sheetProbe.button);
+    sheetProbe.rightClick = SendMessageW(app().ownerWindow(), WM_TRAYICON, kTrayIconId, WM_RBUTTONUP);
+    PropSheet_PressButton(app().sheet.openSheet(), sheetProbe.button);
 }
 
 void runSheetCommand(HWND owner, UINT command, int button)
@@ -350,35 +361,35 @@ void runSheetCommand(HWND owner, UINT command, int button)
     sheetProbe.button = button;
     const UINT_PTR timer = SetTimer(nullptr, 0, 200, inspectOpenSheet);
     ASSERT_NE(timer, 0u);
-    runTrayCommand(owner, command);
+    app().runTrayCommand(command);
     KillTimer(nullptr, timer);
 }
 
 TEST_F(OwnerWindowTest, AboutOpensTheSheetOnItsThirdPageAndCancelSavesNothing)
 {
-    Settings.windowX = 5555;
+    app().Settings.windowX = 5555;
     runSheetCommand(owner_, IDM_TRAY_ABOUT, PSBTN_CANCEL);
     ASSERT_TRUE(sheetProbe.seen);
     EXPECT_EQ(sheetProbe.page, 2);
     EXPECT_STREQ(sheetProbe.caption, L"Mivora");
     EXPECT_EQ(sheetProbe.rightClick, 0);
-    EXPECT_EQ(openSheet, nullptr);
+    EXPECT_EQ(app().sheet.openSheet(), nullptr);
     EXPECT_NE(settingsFileInt(kWindowXOffset), 5555);
 
     // The owner was moved to where the sheet is to appear.
     RECT ownerRect{};
     GetWindowRect(owner_, &ownerRect);
-    EXPECT_EQ(ownerRect.left, maximizedWidth / 2 - 300);
-    EXPECT_EQ(ownerRect.top, maximizedHeight / 2 - 200);
+    EXPECT_EQ(ownerRect.left, app().maximizedWidth / 2 - 300);
+    EXPECT_EQ(ownerRect.top, app().maximizedHeight / 2 - 200);
 }
 
 TEST_F(OwnerWindowTest, OptionsOpensTheSheetOnItsFirstPageAndOkSavesTheSettings)
 {
-    Settings.windowX = 6666;
+    app().Settings.windowX = 6666;
     runSheetCommand(owner_, IDM_TRAY_OPTIONS, PSBTN_OK);
     ASSERT_TRUE(sheetProbe.seen);
     EXPECT_EQ(sheetProbe.page, 0);
-    EXPECT_EQ(openSheet, nullptr);
+    EXPECT_EQ(app().sheet.openSheet(), nullptr);
     EXPECT_EQ(settingsFileInt(kWindowXOffset), 6666);
 }
 
@@ -399,8 +410,8 @@ LRESULT CALLBACK watchWordWindow(HWND window, UINT message, WPARAM wParam, LPARA
         shutdownProbe.seen = true;
         shutdownProbe.fileWindowX = settingsFileInt(kWindowXOffset);
         shutdownProbe.runValuePresent = runValue().has_value();
-        shutdownProbe.iconPresent = refreshTrayTip();
-        shutdownProbe.trayMenuAlive = IsMenu(trayMenu) != FALSE;
+        shutdownProbe.iconPresent = app().tray.refreshTip(app().wordStore.header());
+        shutdownProbe.trayMenuAlive = IsMenu(app().tray.popup()) != FALSE;
     }
     return CallWindowProcW(shutdownProbe.original, window, message, wParam, lParam);
 }
@@ -408,24 +419,24 @@ LRESULT CALLBACK watchWordWindow(HWND window, UINT message, WPARAM wParam, LPARA
 TEST_F(OwnerWindowTest, ExitSavesSettingsThenClosesWordWindowThenIconMenusAndGdi)
 {
     drainMessages();
-    const HWND word = wordWindow;
-    const HMENU tray = trayMenu;
-    const HMENU words = wordMenu;
-    const HFONT font = wordFont;
-    const HBRUSH brush = backgroundBrush;
+    const HWND word = app().wordWindow.handle();
+    const HMENU tray = app().tray.popup();
+    const HMENU words = app().wordWindow.prepareWordMenu();
+    const HFONT font = app().wordWindow.wordFont();
+    const HBRUSH brush = app().wordWindow.backgroundBrush();
     ASSERT_NE(font, nullptr);
     ASSERT_NE(brush, nullptr);
     shutdownProbe = {};
     shutdownProbe.original = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(word, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watchWordWindow)));
-    Settings.windowX = 4321;
-    Settings.autoStart = 1;
+    app().Settings.windowX = 4321;
+    app().Settings.autoStart = 1;
     restoreRunValue(std::nullopt);
 
-    runTrayCommand(owner_, IDM_TRAY_EXIT);
+    app().runTrayCommand(IDM_TRAY_EXIT);
 
     // Settings file and Run value were written before the word window went;
-    // the icon and the menus outlived it.
+    // the icon and the tray menu outlived it.
     ASSERT_TRUE(shutdownProbe.seen);
     EXPECT_EQ(shutdownProbe.fileWindowX, 4321);
     EXPECT_TRUE(shutdownProbe.runValuePresent);
@@ -434,50 +445,38 @@ TEST_F(OwnerWindowTest, ExitSavesSettingsThenClosesWordWindowThenIconMenusAndGdi
     // Then everything is gone.
     EXPECT_FALSE(IsWindow(owner_));
     EXPECT_FALSE(IsWindow(word));
-    EXPECT_FALSE(refreshTrayTip());
-    EXPECT_FALSE(IsMenu(tray));
-    EXPECT_FALSE(IsMenu(words));
+    EXPECT_FALSE(app().tray.refreshTip(app().wordStore.header()));
     EXPECT_EQ(GetObjectType(font), 0u);
     EXPECT_EQ(GetObjectType(brush), 0u);
     MSG message;
     ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(message.wParam, 0u);
+    // The menus go with their owners, the application object.
+    currentApp.reset();
+    EXPECT_FALSE(IsMenu(tray));
+    EXPECT_FALSE(IsMenu(words));
 
     const std::optional<std::wstring> registered = runValue();
     ASSERT_TRUE(registered.has_value());
     wchar_t module[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, module, MAX_PATH);
     EXPECT_EQ(*registered, L"\"" + std::wstring(module) + L"\"");
-    Settings.autoStart = 0;
     applyRunRegistration(false);
 }
 
 TEST_F(OwnerWindowTest, EndingSessionSavesSettingsAndProgressAndKeepsRunning)
 {
     makeStoreDirty();
-    Settings.windowX = 777;
+    app().Settings.windowX = 777;
     SendMessageW(owner_, WM_ENDSESSION, FALSE, 0);  // log-off cancelled
     EXPECT_NE(settingsFileInt(kWindowXOffset), 777);
-    EXPECT_TRUE(wordStore.dirty());
+    EXPECT_TRUE(app().wordStore.dirty());
 
     SendMessageW(owner_, WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(settingsFileInt(kWindowXOffset), 777);
-    EXPECT_FALSE(wordStore.dirty());
+    EXPECT_FALSE(app().wordStore.dirty());
     EXPECT_EQ(fs::file_size(progressFile()), 24u + storedWords() * 1664u);
     EXPECT_TRUE(IsWindow(owner_));
-}
-
-// Handles messages until `done` holds or 30 s have passed.
-template <typename Condition>
-bool pumpUntil(Condition done)
-{
-    const ULONGLONG deadline = GetTickCount64() + 30000;
-    while (!done()) {
-        if (GetTickCount64() > deadline) return false;
-        drainMessages();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return true;
 }
 
 // Sees WM_SAVE_DONE on its way to the owner window.
@@ -491,7 +490,7 @@ LRESULT CALLBACK watchOwnerWindow(HWND window, UINT message, WPARAM wParam, LPAR
 {
     if (message == WM_SAVE_DONE) {
         ++saveDoneProbe.count;
-        saveDoneProbe.saved = wParam;
+        saveDoneProbe.saved = static_cast<WPARAM>(lParam);
     }
     return CallWindowProcW(saveDoneProbe.original, window, message, wParam, lParam);
 }
@@ -505,14 +504,14 @@ TEST_F(OwnerWindowTest, ProgressTimerSavesChangedListsInTheBackground)
     EXPECT_EQ(SendMessageW(owner_, WM_TIMER, TIMER_SAVE_PROGRESS, 0), 0);
     ASSERT_TRUE(pumpUntil([] { return saveDoneProbe.count > 0; }));
     EXPECT_EQ(saveDoneProbe.saved, 1u);
-    EXPECT_FALSE(progressSaveRunning());
+    EXPECT_FALSE(app().progressSaveRunning());
     EXPECT_EQ(fs::file_size(progressFile()), 24u + storedWords() * 1664u);
-    EXPECT_FALSE(wordStore.dirty());
+    EXPECT_FALSE(app().wordStore.dirty());
 
     // Nothing changed since: nothing is started, nothing written.
     fs::remove(progressFile());
     SendMessageW(owner_, WM_TIMER, TIMER_SAVE_PROGRESS, 0);
-    EXPECT_FALSE(progressSaveRunning());
+    EXPECT_FALSE(app().progressSaveRunning());
     drainMessages();
     EXPECT_EQ(saveDoneProbe.count, 1);
     EXPECT_FALSE(fs::exists(progressFile()));
@@ -523,13 +522,13 @@ TEST_F(OwnerWindowTest, NewNotificationAreaGetsTheIconAgain)
 {
     const UINT taskbarCreated = taskbarCreatedMessage();
     ASSERT_NE(taskbarCreated, 0u);
-    removeTrayIcon();
-    ASSERT_FALSE(refreshTrayTip());
+    app().tray.remove();
+    ASSERT_FALSE(app().tray.refreshTip(app().wordStore.header()));
     EXPECT_EQ(SendMessageW(owner_, taskbarCreated, 0, 0), 0);
-    EXPECT_TRUE(refreshTrayTip());
+    EXPECT_TRUE(app().tray.refreshTip(app().wordStore.header()));
     // A second announcement while the icon is there keeps it, silently.
     EXPECT_EQ(SendMessageW(owner_, taskbarCreated, 0, 0), 0);
-    EXPECT_TRUE(refreshTrayTip());
+    EXPECT_TRUE(app().tray.refreshTip(app().wordStore.header()));
 }
 
 // The notification area that is not there yet: every add fails.
@@ -587,23 +586,18 @@ protected:
         removeProgramFiles();
         writeDictionary();
         failedAdds = 0;
-        setNotifyIconFunction(missingNotificationArea);
         {
             // Should the error box come at once, it is closed, so that the
             // test fails instead of waiting.
             ErrorBoxCloser closer;
-            owner_ = createOwnerWindow();
+            owner_ = startApp(missingNotificationArea);
         }
         created_ = GetTickCount();
-        waitForWordLoads(10000);
-        drainMessages();
     }
     void TearDown() override
     {
-        setNotifyIconFunction(nullptr);
-        if (IsWindow(owner_)) DestroyWindow(owner_);
-        drainMessages();
-        waitForWordLoads(10000);
+        if (currentApp) app().tray.setNotifyIconFunction(nullptr);
+        endApp();
         removeProgramFiles();
     }
 
@@ -617,48 +611,48 @@ TEST_F(TrayRetryTest, ProgramRunsOnAndAddsTheIconWhenTheAreaComes)
 {
     ASSERT_NE(owner_, nullptr) << "the program ended because the icon could not be added";
     EXPECT_EQ(failedAdds, 1);
-    EXPECT_TRUE(trayRetryPending());
-    EXPECT_TRUE(IsWindowVisible(wordWindow));
+    EXPECT_TRUE(app().tray.retryPending());
+    EXPECT_TRUE(IsWindowVisible(app().wordWindow.handle()));
     EXPECT_EQ(storedWords(), 3u);
 
     // Retries within the minute fail quietly.
     EXPECT_EQ(SendMessageW(owner_, WM_TIMER, TIMER_TRAY_RETRY, 0), 0);
-    retryTrayIcon(created_ + 30000);
+    app().retryTrayIcon(created_ + 30000);
     EXPECT_EQ(failedAdds, 3);
-    EXPECT_TRUE(trayRetryPending());
+    EXPECT_TRUE(app().tray.retryPending());
     EXPECT_TRUE(IsWindow(owner_));
 
-    setNotifyIconFunction(nullptr);
-    retryTrayIcon(created_ + 32000);
-    EXPECT_FALSE(trayRetryPending());
+    app().tray.setNotifyIconFunction(nullptr);
+    app().retryTrayIcon(created_ + 32000);
+    EXPECT_FALSE(app().tray.retryPending());
     EXPECT_FALSE(KillTimer(owner_, TIMER_TRAY_RETRY)) << "the retry timer is stopped";
-    EXPECT_TRUE(refreshTrayTip());
+    EXPECT_TRUE(app().tray.refreshTip(app().wordStore.header()));
 }
 
 TEST_F(TrayRetryTest, TaskbarCreatedBringsTheIconAtOnce)
 {
     ASSERT_NE(owner_, nullptr);
     SendMessageW(owner_, taskbarCreatedMessage(), 0, 0);
-    EXPECT_TRUE(trayRetryPending());
+    EXPECT_TRUE(app().tray.retryPending());
 
-    setNotifyIconFunction(nullptr);
+    app().tray.setNotifyIconFunction(nullptr);
     SendMessageW(owner_, taskbarCreatedMessage(), 0, 0);
-    EXPECT_FALSE(trayRetryPending());
-    EXPECT_TRUE(refreshTrayTip());
+    EXPECT_FALSE(app().tray.retryPending());
+    EXPECT_TRUE(app().tray.refreshTip(app().wordStore.header()));
 }
 
 TEST_F(TrayRetryTest, AfterAMinuteTheErrorIsShownAndTheProgramEnds)
 {
     ASSERT_NE(owner_, nullptr);
-    retryTrayIcon(created_ + kTrayRetryPeriodMs - 2000);
+    app().retryTrayIcon(created_ + kTrayRetryPeriodMs - 2000);
     ASSERT_TRUE(IsWindow(owner_));
     {
         ErrorBoxCloser closer;
-        retryTrayIcon(created_ + kTrayRetryPeriodMs);
+        app().retryTrayIcon(created_ + kTrayRetryPeriodMs);
         EXPECT_EQ(closer.text(), L"Shell_NotifyIcon Error");
     }
     EXPECT_FALSE(IsWindow(owner_));
-    EXPECT_FALSE(trayRetryPending());
+    EXPECT_FALSE(app().tray.retryPending());
     EXPECT_TRUE(drainMessages()) << "the quit message ends the loop";
 }
 

@@ -22,6 +22,28 @@ using Bytes = std::vector<unsigned char>;
 
 namespace {
 
+// The record, folder and screen size the program's application object owns,
+// here owned by the test.
+SettingsRecord Settings{};
+ProgramDir programDir{};
+int maximizedWidth = 0;
+int maximizedHeight = 0;
+
+void loadSettings()
+{
+    ::loadSettings(Settings, programDir, maximizedWidth);
+}
+
+void saveSettings()
+{
+    ::saveSettings(Settings, programDir);
+}
+
+fs::path settingsFilePath()
+{
+    return ::settingsFilePath(programDir);
+}
+
 struct RegValue {
     DWORD type = 0;
     Bytes data;

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "FileReplace.h"
-#include "ProgressSaver.h"
+#include "BackgroundSave.h"
 #include "StoreTestSupport.h"
 
 using namespace storetest;
@@ -85,7 +85,7 @@ TEST(ProgressSaver, SavesInTheBackgroundAndMarksTheStoreClean)
     TempDir dir;
     WordGet store;
     loadFive(dir, store);
-    ProgressSaver saver(store);
+    BackgroundSave saver(store);
     std::promise<bool> result;
     ASSERT_TRUE(saver.start([&](bool saved) { result.set_value(saved); }));
     auto reported = result.get_future();
@@ -106,7 +106,7 @@ TEST(ProgressSaver, TheStoreStaysUsableWhileTheFileIsWritten)
     TempDir dir;
     WordGet store;
     loadFive(dir, store);
-    ProgressSaver saver(store);
+    BackgroundSave saver(store);
     StepGate gate;
     ASSERT_TRUE(saver.start());
     ASSERT_TRUE(gate.waitUntilHeld());
@@ -148,7 +148,7 @@ TEST(ProgressSaver, TheExitSaveComesAfterARunningOne)
     TempDir dir;
     WordGet store;
     loadFive(dir, store);
-    ProgressSaver saver(store);
+    BackgroundSave saver(store);
     auto gate = std::make_unique<StepGate>();
     ASSERT_TRUE(saver.start());
     ASSERT_TRUE(gate->waitUntilHeld());
@@ -180,7 +180,7 @@ TEST(ProgressSaver, AFailedSaveLeavesTheStoreDirty)
     loadFive(dir, store);
     fs::remove(dir.path() / "DAvud.bin");
     fs::create_directory(dir.path() / "DAvud.bin");  // cannot be replaced
-    ProgressSaver saver(store);
+    BackgroundSave saver(store);
     std::promise<bool> result;
     ASSERT_TRUE(saver.start([&](bool saved) { result.set_value(saved); }));
     EXPECT_FALSE(result.get_future().get());

@@ -8,7 +8,7 @@
 #include <set>
 #include <thread>
 
-#include "ProgressSaver.h"
+#include "BackgroundSave.h"
 #include "StoreTestSupport.h"
 #include "Text.h"
 
@@ -108,7 +108,7 @@ TEST(StoreStress, LoadsRaceWithNavigationAndMoves)
     std::thread ui(navigator, 1);
     std::thread sheet(navigator, 2);
     // The owner window's periodic save, writing while the others go on.
-    ProgressSaver saver(store);
+    BackgroundSave saver(store);
     std::atomic<int> backgroundSaves{0};
     std::thread periodic([&] {
         while (!stop.load()) {

@@ -22,12 +22,11 @@
 #include <vector>
 
 #include "WordWindowFixture.h"
-#include "app/Shell.h"
 #include "res/resource.h"
-#include "ui/AboutPage.h"
 #include "ui/OptionsSheet.h"
 #include "ui/LibraryPage.h"
 #include "ui/OptionsPages.h"
+#include "win/Messages.h"
 
 namespace {
 
@@ -40,17 +39,27 @@ std::vector<std::wstring> words(WordList list)
     return out;
 }
 
-// Notices the owner window received; it hands them on to the real owner
-// window procedure, as Mivora's owner window does.
+// Notices the owner window received; it hands them on to the reload, as
+// Mivora's owner window does.
 int reloadNotices = 0;
 
 LRESULT CALLBACK testOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_RELOAD_DONE) {
         ++reloadNotices;
-        return ownerWindowProc(window, message, wParam, lParam);
+        program().reload.finish(wParam);
+        return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// What the program does last at exit: every worker waited for, then the
+// progress saved if it changed.
+void finishWordStore()
+{
+    program().wordLoad.wait(20000);
+    program().dictionaryLoad.wait(20000);
+    if (wordStore.dirty()) wordStore.saveProgress();
 }
 
 // A message box or menu that comes up during a call is handled by a thread
@@ -155,6 +164,7 @@ protected:
         reloadNotices = 0;
         ownerWindow = CreateWindowExW(0, L"MivoraTestOwner", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                       appInstance, nullptr);
+        program().reload.setNotifyWindow(ownerWindow);
         // Hidden: under Xvfb without a window manager, hiding a shown window
         // takes seconds.
         host_ = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 640, 560, nullptr, nullptr,
@@ -164,14 +174,14 @@ protected:
 
     void TearDown() override
     {
-        waitForDictionaryReload(20000);
+        program().dictionaryLoad.wait(20000);
         pump(0);
         closeWordWindow();
         DestroyWindow(host_);
         DestroyWindow(ownerWindow);
         ownerWindow = nullptr;
         pump(0);
-        setLinkOpener(nullptr);
+        options.openLink = openWithShell;
         removeScratchFolder(root_);
     }
 
@@ -188,7 +198,7 @@ protected:
 
     HWND openPage(int templateId, DLGPROC proc)
     {
-        HWND page = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(templateId), host_, proc, 0);
+        HWND page = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(templateId), host_, proc, pageParam());
         EXPECT_NE(page, nullptr) << GetLastError();
         if (page != nullptr) ShowWindow(page, SW_SHOW);
         return page;
@@ -340,13 +350,13 @@ TEST_F(OptionsPagesTest, PickingReloadsOnAWorkerAndTheOwnerWindowEnablesTheBoxAn
     // Back from the pick at once, with the reload still to be taken by the
     // UI thread: the box stays disabled until the owner window has its notice.
     EXPECT_EQ(wide(std::u16string_view(Settings.dictionaryName)), L"second");
-    EXPECT_TRUE(dictionaryReloadRunning());
+    EXPECT_TRUE(program().reload.running());
     EXPECT_FALSE(comboEnabled(page));
     EXPECT_EQ(reloadNotices, 0);
 
     ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page); }, 20000));
     EXPECT_EQ(reloadNotices, 1);
-    EXPECT_FALSE(dictionaryReloadRunning());
+    EXPECT_FALSE(program().reload.running());
     EXPECT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"internationalisation", L"pear"}));
     // The word window shows the new list's first entry, laid out for it.
     EXPECT_EQ(shownWord(), L"internationalisation");
@@ -364,7 +374,7 @@ TEST_F(OptionsPagesTest, APickWhileAReloadRunsIsRefused)
     startOnFirst();
     HWND page = openLibraryPage();
     pick(page, L"second");
-    ASSERT_TRUE(dictionaryReloadRunning());
+    ASSERT_TRUE(program().reload.running());
     // The box is disabled; a pick that still reaches the page changes nothing.
     pick(page, L"first");
     EXPECT_EQ(wide(std::u16string_view(Settings.dictionaryName)), L"second");
@@ -400,7 +410,7 @@ TEST_F(OptionsPagesTest, TheSheetClosedDuringAReloadLeavesTheNextPageToBeEnabled
     pick(page, L"first");
     DestroyWindow(page);
     ASSERT_TRUE(pumpUntil([&] { return reloadNotices == 2; }, 20000));
-    EXPECT_FALSE(dictionaryReloadRunning());
+    EXPECT_FALSE(program().reload.running());
     EXPECT_EQ(shownWord(), L"cat");
     EXPECT_EQ(Settings.windowWidth, expectedLayout(wordStore.currentEntry()).width);
 }
@@ -412,7 +422,7 @@ TEST_F(OptionsPagesTest, ShutdownWaitsForARunningReloadBeforeTheFinalSave)
     pick(page, L"second");
     // No message loop from here on: the exit path itself must wait.
     finishWordStore();
-    EXPECT_FALSE(dictionaryReloadRunning());
+    EXPECT_FALSE(program().reload.running());
 
     std::ifstream in(root_ / "dic" / "DAvud.bin", std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -566,7 +576,7 @@ void recordLink(const wchar_t* target, int show)
 TEST_F(OptionsPagesTest, LinksOpenTheGuideAndTheDictionaryFolderOnButtonDownWithAHandCursor)
 {
     openedLinks.clear();
-    setLinkOpener(recordLink);
+    options.openLink = recordLink;
     HWND page = openAboutPage();
     HWND guide = GetDlgItem(page, IDC_ABOUT_WEB_LINK);
     HWND folder = GetDlgItem(page, IDC_ABOUT_CHAT_LINK);
@@ -661,8 +671,8 @@ SheetLook* sheetLook = nullptr;
 
 void CALLBACK lookAtSheet(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    if (openSheet == nullptr || sheetLook == nullptr || sheetLook->seen) return;
-    HWND page = PropSheet_GetCurrentPageHwnd(openSheet);
+    if (sheet.openSheet() == nullptr || sheetLook == nullptr || sheetLook->seen) return;
+    HWND page = PropSheet_GetCurrentPageHwnd(sheet.openSheet());
     if (page == nullptr || !IsWindowVisible(page)) return;
     sheetLook->seen = true;
     // Shown is what lies inside the page, the tab control's display area
@@ -670,13 +680,13 @@ void CALLBACK lookAtSheet(HWND, UINT, UINT_PTR timer, DWORD)
     RECT shown{};
     GetWindowRect(page, &shown);
     RECT tabs{};
-    HWND tabControl = PropSheet_GetTabControl(openSheet);
+    HWND tabControl = PropSheet_GetTabControl(sheet.openSheet());
     GetClientRect(tabControl, &tabs);
     SendMessageW(tabControl, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&tabs));
     MapWindowPoints(tabControl, nullptr, reinterpret_cast<POINT*>(&tabs), 2);
     RECT client{};
-    GetClientRect(openSheet, &client);
-    MapWindowPoints(openSheet, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    GetClientRect(sheet.openSheet(), &client);
+    MapWindowPoints(sheet.openSheet(), nullptr, reinterpret_cast<POINT*>(&client), 2);
     IntersectRect(&shown, &shown, &tabs);
     IntersectRect(&shown, &shown, &client);
     for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -687,24 +697,24 @@ void CALLBACK lookAtSheet(HWND, UINT, UINT_PTR timer, DWORD)
             sheetLook->cutOff.push_back(GetDlgCtrlID(child));
     }
     KillTimer(nullptr, timer);
-    PropSheet_PressButton(openSheet, PSBTN_CANCEL);
+    PropSheet_PressButton(sheet.openSheet(), PSBTN_CANCEL);
 }
 
 TEST_F(OptionsPagesTest, TheAboutPageIsShownWholeInTheSheet)
 {
-    maximizedWidth = 1280;
-    maximizedHeight = 800;
+    options.maximizedWidth = 1280;
+    options.maximizedHeight = 800;
     SheetLook look;
     sheetLook = &look;
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, lookAtSheet);
-    openOptionsSheet(ownerWindow, 2);  // returns when the look has pressed Cancel
+    sheet.open(ownerWindow, 2);  // returns when the look has pressed Cancel
     KillTimer(nullptr, timer);
     sheetLook = nullptr;
     ASSERT_TRUE(look.seen);
     EXPECT_EQ(look.controls, 9);
     EXPECT_TRUE(look.cutOff.empty()) << look.cutOff.size() << " controls cut off, the first id "
                                      << (look.cutOff.empty() ? 0 : look.cutOff.front());
-    EXPECT_EQ(openSheet, nullptr);
+    EXPECT_EQ(sheet.openSheet(), nullptr);
 }
 
 }  // namespace

@@ -16,7 +16,6 @@
 #include "res/resource.h"
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
-#include "ui/SettingsPage.h"
 
 namespace {
 
@@ -70,7 +69,7 @@ protected:
         registerPlainClass();
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
         InitCommonControlsEx(&controls);
-        settingsPageDialogs = {fakeChooseFont, fakeChooseColor};
+        options.dialogs = {fakeChooseFont, fakeChooseColor};
     }
 
     void SetUp() override
@@ -104,7 +103,7 @@ protected:
     void openPage()
     {
         if (page_ != nullptr) DestroyWindow(page_);
-        page_ = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_SETTINGS_PAGE), host_, settingsPageProc, 0);
+        page_ = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_SETTINGS_PAGE), host_, settingsPageProc, pageParam());
         ASSERT_NE(page_, nullptr);
     }
 
@@ -243,14 +242,14 @@ TEST_F(SettingsPageTest, ChosenFontReplacesTheWordFontAndAdvancesCancelChangesNo
 {
     startWordWindow();
     openPage();
-    const HFONT before = wordFont;
+    const HFONT before = theWordWindow.wordFont();
     script.fontAnswer = logFont(Settings.font);
     std::wcscpy(script.fontAnswer.lfFaceName, L"Courier New");
     script.fontAnswer.lfHeight = -20;
     script.accept = false;
     click(IDC_SETTINGS_FONT);
     EXPECT_EQ(Settings.font.lfHeight, -16);
-    EXPECT_EQ(wordFont, before);
+    EXPECT_EQ(theWordWindow.wordFont(), before);
     EXPECT_EQ(shownWord(), L"two");
 
     script.accept = true;
@@ -260,7 +259,7 @@ TEST_F(SettingsPageTest, ChosenFontReplacesTheWordFontAndAdvancesCancelChangesNo
     EXPECT_EQ(Settings.font.lfHeight, -20);
     EXPECT_EQ(GetObjectType(before), 0u) << "the old font is deleted";
     LOGFONTW made{};
-    ASSERT_NE(GetObjectW(wordFont, sizeof made, &made), 0);
+    ASSERT_NE(GetObjectW(theWordWindow.wordFont(), sizeof made, &made), 0);
     EXPECT_STREQ(made.lfFaceName, L"Courier New");
     EXPECT_EQ(windowText(item(IDC_SETTINGS_FONT)), L"字体：Courier New,-20");
     EXPECT_EQ(shownWord(), L"three");
@@ -281,7 +280,7 @@ TEST_F(SettingsPageTest, ChosenColoursAreStoredShownAndApplied)
     EXPECT_EQ(windowText(item(IDC_SETTINGS_PHONETIC_COLOR)), L"197121");
     EXPECT_TRUE(GetUpdateRect(wordWindow, nullptr, FALSE)) << "the word window repaints";
 
-    const HBRUSH before = backgroundBrush;
+    const HBRUSH before = theWordWindow.backgroundBrush();
     script.colorAnswer = RGB(90, 80, 70);
     click(IDC_SETTINGS_BACKGROUND_COLOR);
     EXPECT_EQ(script.color.rgbResult, RGB(255, 255, 255));
@@ -289,9 +288,9 @@ TEST_F(SettingsPageTest, ChosenColoursAreStoredShownAndApplied)
     EXPECT_EQ(Settings.sampleBackground, 0);
     EXPECT_FALSE(ticked(IDC_SETTINGS_SAMPLE_BACKGROUND)) << "the page shows that sampling is off";
     EXPECT_EQ(GetObjectType(before), 0u) << "the old brush is deleted";
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)), backgroundBrush);
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)), theWordWindow.backgroundBrush());
     LOGBRUSH brush{};
-    GetObjectW(backgroundBrush, sizeof brush, &brush);
+    GetObjectW(theWordWindow.backgroundBrush(), sizeof brush, &brush);
     EXPECT_EQ(brush.lbColor, RGB(90, 80, 70));
     COLORREF key = 0;
     EXPECT_EQ(layeredFlags(&key), static_cast<DWORD>(LWA_ALPHA | LWA_COLORKEY));
@@ -409,10 +408,10 @@ void checkCurrentPage(HWND sheet, int index)
 
 void CALLBACK visitOpenSheet(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    if (visit.done || openSheet == nullptr) return;
+    if (visit.done || sheet.openSheet() == nullptr) return;
     visit.done = true;
     KillTimer(nullptr, timer);
-    HWND sheet = openSheet;
+    HWND sheet = uitest::sheet.openSheet();
     visit.ownedByOwner = GetWindow(sheet, GW_OWNER) == ownerWindow &&
                          (GetWindowLongPtrW(ownerWindow, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     wchar_t caption[64] = {};
@@ -443,16 +442,16 @@ protected:
         std::memcpy(programDir, dir.data(), dir.size() * sizeof(char16_t));
         std::ofstream(root_ / "mivora.bin", std::ios::binary).write(reinterpret_cast<const char*>(&Settings), 284);
         ownerWindow = host_;
-        trayIcon = static_cast<HICON>(LoadImageW(appInstance, MAKEINTRESOURCEW(IDI_MIVORA), IMAGE_ICON, 16, 16, 0));
-        maximizedWidth = 1280;
-        maximizedHeight = 800;
+        options.icon = static_cast<HICON>(LoadImageW(appInstance, MAKEINTRESOURCEW(IDI_MIVORA), IMAGE_ICON, 16, 16, 0));
+        options.maximizedWidth = 1280;
+        options.maximizedHeight = 800;
         visit = SheetVisit{};
         startWordWindow();
     }
     void TearDown() override
     {
-        DestroyIcon(trayIcon);
-        trayIcon = nullptr;
+        DestroyIcon(options.icon);
+        options.icon = nullptr;
         ownerWindow = nullptr;
         std::memset(programDir, 0, sizeof programDir);
         SettingsPageTest::TearDown();
@@ -462,10 +461,10 @@ protected:
     {
         visit.button = button;
         const UINT_PTR timer = SetTimer(nullptr, 0, 100, visitOpenSheet);
-        openOptionsSheet(host_, startPage);
+        sheet.open(host_, startPage);
         KillTimer(nullptr, timer);
         ASSERT_TRUE(visit.done) << "the sheet never showed";
-        EXPECT_EQ(openSheet, nullptr);
+        EXPECT_EQ(sheet.openSheet(), nullptr);
         for (const std::string& what : visit.clipped) ADD_FAILURE() << "not shown whole: " << what;
     }
 
@@ -490,7 +489,7 @@ TEST_F(OptionsSheetTest, SheetIsAsSpecifiedAndShowsEveryPageWholeFromEitherStart
     EXPECT_EQ(visit.caption, L"Mivora");
     EXPECT_FALSE(visit.applyOrHelp);
     EXPECT_FALSE(visit.contextHelp);
-    EXPECT_EQ(visit.icon, trayIcon);
+    EXPECT_EQ(visit.icon, options.icon);
 }
 
 TEST_F(OptionsSheetTest, CancelKeepsChangesInMemoryOnlyOkWritesTheFile)

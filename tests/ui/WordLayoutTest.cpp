@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "ui/WordLayout.h"
+#include "ui/word/WordLayout.h"
 
 namespace {
 

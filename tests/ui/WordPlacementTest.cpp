@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "WordWindowFixture.h"
-#include "ui/WordPlacement.h"
+#include "ui/word/WordPlacement.h"
 
 namespace {
 
@@ -314,7 +314,7 @@ TEST_F(WordPlacementWindowTest, TheDefaultCornerShowsTheWholeLineOfAWideEntry)
     EXPECT_EQ(Settings.windowX, GetSystemMetrics(SM_CXMAXIMIZED) - 300);
     EXPECT_EQ(Settings.windowY, 48);
     // The probe samples below where the window is.
-    const POINT probe = probePoint(wordWindow);
+    const POINT probe = probePoint(wordWindow, {Settings.windowX, Settings.windowY});
     EXPECT_EQ(probe.x, r.left);
     EXPECT_EQ(probe.y, r.top + 10);
 }

@@ -1,8 +1,10 @@
 // Shared by the in-process tests of the word window and the options sheet:
-// serving the message queue, settings that change nothing by themselves, a
-// scratch program folder with dictionaries written as the program reads
-// them, the real word window made and loaded as the shell does it, and what
-// the window shows and how large it must be.
+// what the application object owns for them (settings, store, workers, word
+// window, reload, sheet), owned here by the test process; serving the
+// message queue, settings that change nothing by themselves, a scratch
+// program folder with dictionaries written as the program reads them, the
+// real word window made and loaded as the shell does it, and what the window
+// shows and how large it must be.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,19 +21,73 @@
 #include <string>
 #include <string_view>
 
-#include "app/AppGlobals.h"
+#include <prsht.h>
+
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "settings/Win32Settings.h"
 #include "store/Text.h"
 #include "store/Wide.h"
 #include "store/WordGet.h"
-#include "ui/WordLayout.h"
-#include "ui/WordWindow.h"
+#include "ui/LibraryPage.h"
+#include "ui/OptionsSheet.h"
+#include "ui/word/WordLayout.h"
+#include "ui/word/WordWindow.h"
+#include "win/Worker.h"
 
 namespace uitest {
 
 namespace fs = std::filesystem;
+
+// The parts of the program the word window and the options sheet work on,
+// as the application object owns them; one for the test process.
+struct TestProgram {
+    SettingsRecord Settings{};
+    ProgramDir programDir{};
+    WordGet wordStore;
+    Worker wordLoad;
+    Worker dictionaryLoad;
+    WordWindow wordWindow{Settings, wordStore, wordLoad};
+    DictionaryReload reload{dictionaryLoad, wordStore, wordWindow};
+    COLORREF customColors[16] = {};
+    OptionsContext options{GetModuleHandleW(nullptr), nullptr, Settings, programDir, wordStore, wordWindow,
+                           reload, customColors, 1280, 800, [this] { saveSettings(Settings, programDir); }};
+    OptionsSheet sheet{options};
+};
+
+inline TestProgram& program()
+{
+    static TestProgram instance;
+    return instance;
+}
+
+// The names the program's code uses, for the tests' own code.
+inline HINSTANCE appInstance = GetModuleHandleW(nullptr);
+inline SettingsRecord& Settings = program().Settings;
+inline WordGet& wordStore = program().wordStore;
+inline ProgramDir& programDir = program().programDir;
+inline COLORREF (&customColors)[16] = program().customColors;
+inline OptionsSheet& sheet = program().sheet;
+inline OptionsContext& options = program().options;
+// The word window object, and its window's handle while it has one (set by
+// startWordWindow).
+inline WordWindow& theWordWindow = program().wordWindow;
+inline HWND wordWindow = nullptr;
+// A window standing in for the owner window, where reloads end.
+inline HWND ownerWindow = nullptr;
+
+// What a page made on its own (CreateDialogParamW) is given, as the sheet
+// gives its pages: the PROPSHEETPAGEW that names the test's sheet.
+inline LPARAM pageParam()
+{
+    static PROPSHEETPAGEW page = [] {
+        PROPSHEETPAGEW made{};
+        made.dwSize = sizeof made;
+        made.lParam = reinterpret_cast<LPARAM>(&program().sheet);
+        return made;
+    }();
+    return reinterpret_cast<LPARAM>(&page);
+}
 
 // Serves the queue (timers, posted and sent messages, paints) until `done()`
 // holds after a round, or `ms` have passed; returns whether it held.
@@ -164,12 +220,11 @@ inline void emptyWordStore()
     for (const WordEntry& entry : wordStore.entries(WordList::remembered)) wordStore.deleteRemembered(entry.word);
 }
 
-// The program's own window classes, the word window's "Mivora_Show" among
-// them, for this module; once a process is enough.
+// The word window's class "Mivora_Show" for this module; once a process is
+// enough.
 inline void registerWordWindowClass()
 {
-    appInstance = GetModuleHandleW(nullptr);
-    registerWindowClasses();
+    WordWindow::registerClass(appInstance);
 }
 
 // A class of plain windows: an owner, a host, a window of another program.
@@ -190,18 +245,20 @@ inline void registerPlainClass()
 // with the load's last step delivered.
 inline void startWordWindow()
 {
-    wordWindow = createWordWindow(appInstance);
+    ASSERT_TRUE(theWordWindow.create(appInstance));
+    wordWindow = theWordWindow.handle();
     ASSERT_NE(wordWindow, nullptr);
-    waitForWordLoads(20000);
-    pump(50);
+    // The load posts its end; served here, as the message loop would.
+    ASSERT_TRUE(pumpUntil([] { return !theWordWindow.loading(); }, 20000));
+    pump(0);
 }
 
 // Destroys the word window, if any, and waits for a load it left running.
 inline void closeWordWindow()
 {
-    if (wordWindow != nullptr) DestroyWindow(wordWindow);
+    theWordWindow.destroy();
     wordWindow = nullptr;
-    waitForWordLoads(20000);
+    theWordWindow.waitForWordLoad(20000);
 }
 
 }  // namespace uitest

@@ -11,7 +11,8 @@
 
 #include "WordWindowFixture.h"
 #include "res/resource.h"
-#include "ui/WordWindowHold.h"
+#include "ui/word/WordWindowHold.h"
+#include "win/Messages.h"
 
 namespace {
 
@@ -77,7 +78,6 @@ protected:
     {
         registerWordWindowClass();
         registerPlainClass();
-        wordMenu = LoadMenuW(appInstance, MAKEINTRESOURCEW(IDR_WORD_MENU));
         root_ = makeScratchFolder("mivora-hold");
         writeDictionary(root_ / "dic" / "words.txt", {u"one||1", u"two||2", u"three||3", u"four||4"});
     }
@@ -136,8 +136,8 @@ TEST_F(WordWindowHoldTest, ThePointerHoldsTheWordAndLeavingGivesAFullPeriod)
 
     // Held is not paused; the menu stops and restarts the timer as ever, and
     // the pointer resting on the word holds it again.
-    EXPECT_EQ(GetMenuState(prepareWordMenu(), IDM_WORD_PAUSE, MF_BYCOMMAND) & MF_CHECKED, 0u);
-    runWordCommand(wordWindow, 0);
+    EXPECT_EQ(GetMenuState(theWordWindow.prepareWordMenu(), IDM_WORD_PAUSE, MF_BYCOMMAND) & MF_CHECKED, 0u);
+    theWordWindow.runWordCommand(wordWindow, 0);
     SendMessageW(wordWindow, WM_MOUSEHOVER, 0, 0);
     EXPECT_FALSE(switchesWithin(2500)) << "switched under the resting pointer after the menu";
     // The real menu, dismissed: the pointer is still on the word.
@@ -155,8 +155,8 @@ TEST_F(WordWindowHoldTest, ThePointerHoldsTheWordAndLeavingGivesAFullPeriod)
 
     // Paused while held, it stays paused when the pointer leaves.
     pointerOnWord();
-    prepareWordMenu();
-    runWordCommand(wordWindow, IDM_WORD_PAUSE);
+    theWordWindow.prepareWordMenu();
+    theWordWindow.runWordCommand(wordWindow, IDM_WORD_PAUSE);
     pointerOffWord();
     EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE);
 }

@@ -80,12 +80,12 @@ protected:
     {
         registerWordWindowClass();
         registerPlainClass();
-        wordMenu = LoadMenuW(appInstance, MAKEINTRESOURCEW(IDR_WORD_MENU));
     }
 
     void SetUp() override
     {
-        ASSERT_NE(wordMenu, nullptr) << "menu resource " << IDR_WORD_MENU << " is not linked in";
+        ASSERT_NE(FindResourceW(appInstance, MAKEINTRESOURCEW(IDR_WORD_MENU), MAKEINTRESOURCEW(4)), nullptr)
+            << "menu resource " << IDR_WORD_MENU << " is not linked in";
         root_ = makeScratchFolder("mivora-ui");
 
         resetSettings();
@@ -98,7 +98,7 @@ protected:
         Settings.font.lfQuality = NONANTIALIASED_QUALITY;  // exact text colours
 
         emptyWordStore();
-        captureTitleWindow(nullptr);
+        theWordWindow.captureTitleWindow(nullptr);
 
         owner_ = CreateWindowExW(0, kPlainClass, L"owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, appInstance,
                                  nullptr);
@@ -164,9 +164,9 @@ TEST_F(WordWindowTest, CreationGivesTheLayeredTopmostToolWindowAtTheStoredPlace)
     EXPECT_EQ(frame.left, 200);
     EXPECT_EQ(frame.top, 150);
 
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)), backgroundBrush);
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)), theWordWindow.backgroundBrush());
     LOGBRUSH brush{};
-    ASSERT_NE(GetObjectW(backgroundBrush, sizeof brush, &brush), 0);
+    ASSERT_NE(GetObjectW(theWordWindow.backgroundBrush(), sizeof brush, &brush), 0);
     EXPECT_EQ(brush.lbColor, kBackground);
     COLORREF key = 0;
     BYTE alpha = 0;
@@ -287,24 +287,24 @@ TEST_F(WordWindowTest, MenuCommandsStepThroughTheCycle)
     writeDictionary({u"one||1", u"two||2", u"three||3", u"four||4"});
     start(3);
     expectShowing(u"two");
-    runWordCommand(owner_, IDM_WORD_NEXT);
+    theWordWindow.runWordCommand(owner_, IDM_WORD_NEXT);
     expectShowing(u"three");
-    runWordCommand(owner_, IDM_WORD_NEXT);  // three ends the cycle
+    theWordWindow.runWordCommand(owner_, IDM_WORD_NEXT);  // three ends the cycle
     expectShowing(u"one");
-    runWordCommand(owner_, IDM_WORD_PREVIOUS);  // from the head to the cycle end, not the tail
+    theWordWindow.runWordCommand(owner_, IDM_WORD_PREVIOUS);  // from the head to the cycle end, not the tail
     expectShowing(u"three");
-    runWordCommand(owner_, 0);  // dismissed
+    theWordWindow.runWordCommand(owner_, 0);  // dismissed
     expectShowing(u"three");
 
     // Marking the cycle end: the window moves on to the head, the cycle
     // takes in the next word.
-    runWordCommand(owner_, IDM_WORD_REMEMBERED);
+    theWordWindow.runWordCommand(owner_, IDM_WORD_REMEMBERED);
     expectShowing(u"one");
     const auto remembered = wordStore.entries(WordList::remembered);
     ASSERT_EQ(remembered.size(), 1u);
     EXPECT_EQ(wide(wordOf(remembered[0])), L"three");
     EXPECT_EQ(wide(wordStore.cycleEndWord()), L"four");
-    runWordCommand(owner_, IDM_WORD_PREVIOUS);
+    theWordWindow.runWordCommand(owner_, IDM_WORD_PREVIOUS);
     expectShowing(u"four");
 
     // Every use of the menu lets its owner know it is gone.
@@ -320,17 +320,17 @@ TEST_F(WordWindowTest, RememberingTheOnlyWordKeepsShowingIt)
     writeDictionary({u"solo|ˈsəʊləʊ|独奏"});
     start(15);
     expectShowing(u"solo");
-    runWordCommand(owner_, IDM_WORD_REMEMBERED);
+    theWordWindow.runWordCommand(owner_, IDM_WORD_REMEMBERED);
     expectShowing(u"solo");
     EXPECT_TRUE(wordStore.entries(WordList::learning).empty());
     ASSERT_EQ(wordStore.entries(WordList::remembered).size(), 1u);
     // It is in no learning node now: stepping either way leaves it shown.
-    runWordCommand(owner_, IDM_WORD_NEXT);
+    theWordWindow.runWordCommand(owner_, IDM_WORD_NEXT);
     expectShowing(u"solo");
-    runWordCommand(owner_, IDM_WORD_PREVIOUS);
+    theWordWindow.runWordCommand(owner_, IDM_WORD_PREVIOUS);
     expectShowing(u"solo");
     // Marking it once more sends it back to learning.
-    runWordCommand(owner_, IDM_WORD_REMEMBERED);
+    theWordWindow.runWordCommand(owner_, IDM_WORD_REMEMBERED);
     EXPECT_EQ(wordStore.entries(WordList::learning).size(), 1u);
     EXPECT_TRUE(wordStore.entries(WordList::remembered).empty());
 }
@@ -345,27 +345,27 @@ TEST_F(WordWindowTest, PauseStopsAndRestartsAutomaticSwitching)
     // start it afresh.
     EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), TRUE);
 
-    HMENU popup = prepareWordMenu();
+    HMENU popup = theWordWindow.prepareWordMenu();
     ASSERT_NE(popup, nullptr);
     EXPECT_EQ(GetMenuState(popup, IDM_WORD_PAUSE, MF_BYCOMMAND) & MF_CHECKED, 0u);
     const std::wstring before = shownWord();
     pump(1400);  // the menu is "open": no switch may come
     EXPECT_EQ(shownWord(), before);
-    runWordCommand(owner_, 0);
+    theWordWindow.runWordCommand(owner_, 0);
     pump(1400);
     EXPECT_NE(shownWord(), before);
 
-    prepareWordMenu();
-    runWordCommand(owner_, IDM_WORD_PAUSE);
+    theWordWindow.prepareWordMenu();
+    theWordWindow.runWordCommand(owner_, IDM_WORD_PAUSE);
     EXPECT_EQ(Settings.autoSwitch, 0);
     EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE);
-    popup = prepareWordMenu();
+    popup = theWordWindow.prepareWordMenu();
     EXPECT_EQ(GetMenuState(popup, IDM_WORD_PAUSE, MF_BYCOMMAND) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
-    runWordCommand(owner_, 0);  // dismissed while paused: stays paused
+    theWordWindow.runWordCommand(owner_, 0);  // dismissed while paused: stays paused
     EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE);
 
-    prepareWordMenu();
-    runWordCommand(owner_, IDM_WORD_PAUSE);
+    theWordWindow.prepareWordMenu();
+    theWordWindow.runWordCommand(owner_, IDM_WORD_PAUSE);
     EXPECT_EQ(Settings.autoSwitch, 1);
     EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), TRUE);
 }
@@ -420,21 +420,21 @@ TEST_F(WordWindowTest, ProbeAdoptsANewColourOnly)
 {
     writeDictionary({u"alpha||a"});
     start(15);
-    HBRUSH original = backgroundBrush;
+    HBRUSH original = theWordWindow.backgroundBrush();
 
-    EXPECT_FALSE(adoptBackgroundColor(kBackground));
-    EXPECT_EQ(backgroundBrush, original);
-    EXPECT_FALSE(adoptBackgroundColor(CLR_INVALID));
+    EXPECT_FALSE(theWordWindow.adoptBackgroundColor(kBackground));
+    EXPECT_EQ(theWordWindow.backgroundBrush(), original);
+    EXPECT_FALSE(theWordWindow.adoptBackgroundColor(CLR_INVALID));
     EXPECT_EQ(Settings.backgroundColor, kBackground);
-    EXPECT_EQ(backgroundBrush, original);
+    EXPECT_EQ(theWordWindow.backgroundBrush(), original);
 
     // Without the transparent background the key stays what it was.
-    EXPECT_TRUE(adoptBackgroundColor(RGB(1, 2, 3)));
+    EXPECT_TRUE(theWordWindow.adoptBackgroundColor(RGB(1, 2, 3)));
     EXPECT_EQ(Settings.backgroundColor, RGB(1, 2, 3));
-    EXPECT_NE(backgroundBrush, original);
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)), backgroundBrush);
+    EXPECT_NE(theWordWindow.backgroundBrush(), original);
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)), theWordWindow.backgroundBrush());
     LOGBRUSH brush{};
-    ASSERT_NE(GetObjectW(backgroundBrush, sizeof brush, &brush), 0);
+    ASSERT_NE(GetObjectW(theWordWindow.backgroundBrush(), sizeof brush, &brush), 0);
     EXPECT_EQ(brush.lbColor, RGB(1, 2, 3));
     COLORREF key = 0;
     BYTE alpha = 0;
@@ -444,7 +444,7 @@ TEST_F(WordWindowTest, ProbeAdoptsANewColourOnly)
     EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA));
 
     Settings.transparentBackground = 1;
-    EXPECT_TRUE(adoptBackgroundColor(RGB(4, 5, 6)));
+    EXPECT_TRUE(theWordWindow.adoptBackgroundColor(RGB(4, 5, 6)));
     ASSERT_TRUE(GetLayeredWindowAttributes(wordWindow, &key, &alpha, &flags));
     EXPECT_EQ(key, RGB(4, 5, 6));
     EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA | LWA_COLORKEY));
@@ -467,7 +467,7 @@ TEST_F(WordWindowTest, ProbeReadsTheScreenAndIgnoresPointsOffIt)
     // itself does not cover the point.
     ShowWindow(wordWindow, SW_HIDE);
     SetWindowPos(wordWindow, nullptr, 620, 410, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    probeBackground();
+    theWordWindow.probeBackground();
     EXPECT_EQ(Settings.backgroundColor, RGB(10, 200, 30));
     SetClassLongPtrW(patch, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(WHITE_BRUSH)));
     DestroyWindow(patch);
@@ -475,7 +475,7 @@ TEST_F(WordWindowTest, ProbeReadsTheScreenAndIgnoresPointsOffIt)
 
     const COLORREF kept = Settings.backgroundColor;
     SetWindowPos(wordWindow, nullptr, -30000, -30000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    probeBackground();
+    theWordWindow.probeBackground();
     EXPECT_EQ(Settings.backgroundColor, kept);
 }
 
@@ -495,7 +495,7 @@ TEST_F(WordWindowTest, ProbeTimerIsOneShotAndRearmedOnFocusLoss)
     SetTimer(wordWindow, TIMER_SWITCH, 100000, nullptr);
     SetTimer(wordWindow, TIMER_PROBE, 100000, nullptr);
     SetTimer(wordWindow, TIMER_TITLE, 100000, nullptr);
-    EXPECT_EQ(wordWindowProc(wordWindow, WM_DESTROY, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(wordWindow, WM_DESTROY, 0, 0), 0);
     EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), FALSE);
     EXPECT_EQ(KillTimer(wordWindow, TIMER_PROBE), FALSE);
     EXPECT_EQ(KillTimer(wordWindow, TIMER_TITLE), FALSE);
@@ -517,11 +517,11 @@ TEST_F(WordWindowTest, TitleBarModeWritesTheCapturedWindowsTitle)
     SetForegroundWindow(front);
     pump(100);
     SendMessageW(wordWindow, WM_TIMER, TIMER_PROBE, 0);
-    EXPECT_EQ(capturedWindow, GetForegroundWindow());
+    EXPECT_EQ(theWordWindow.capturedWindow(), GetForegroundWindow());
     DestroyWindow(front);
 
     ForeignWindow target(L"original");
-    captureTitleWindow(target.window());
+    theWordWindow.captureTitleWindow(target.window());
     SendMessageW(wordWindow, WM_TIMER, TIMER_TITLE, 0);
     EXPECT_EQ(target.title(), L"bare没有音标");  // an empty phonetic adds nothing
 
@@ -531,27 +531,34 @@ TEST_F(WordWindowTest, TitleBarModeWritesTheCapturedWindowsTitle)
     EXPECT_EQ(target.title(), L"gamma[ˈɡæmə]第三个");
     EXPECT_EQ(Settings.windowWidth, width);  // nothing was laid out
 
-    // The captured window goes away and its handle number ends up with a
-    // window of someone else: that window's title is never touched.
+    // The captured window goes away, and its handle number may end up with
+    // a window of someone else: that window is never taken for it.
+    const CapturedWindow taken = CapturedWindow::of(target.window());
+    EXPECT_TRUE(taken.stillThere());
     target.close();
+    EXPECT_FALSE(taken.stillThere());
     SendMessageW(wordWindow, WM_TIMER, TIMER_TITLE, 0);
     ForeignWindow bystander(L"bystander");
-    capturedWindow = bystander.window();
-    SendMessageW(wordWindow, WM_TIMER, TIMER_TITLE, 0);
-    SendMessageW(wordWindow, WM_TIMER, TIMER_SWITCH, 0);
-    EXPECT_EQ(bystander.title(), L"bystander");
+    CapturedWindow reused = taken;
+    reused.window = bystander.window();
+    EXPECT_FALSE(reused.stillThere());
 }
 
-TEST_F(WordWindowTest, ShutdownWaitServesTheLoadsAdvance)
+TEST_F(WordWindowTest, TheLoadEndsWithoutTheUiThreadAndItsNoticeShowsTheFirstWord)
 {
     writeDictionary({u"alpha||a", u"beta||b"});
     Settings.cycleSize = 15;
     wordStore.setCycleSize(15);
-    wordWindow = createWordWindow(appInstance);
-    ASSERT_NE(wordWindow, nullptr);
-    // No message loop runs here: the wait itself must let the load's
-    // synchronous advance through, or it would only time out.
-    waitForWordLoads(20000);
+    ASSERT_TRUE(theWordWindow.create(appInstance));
+    wordWindow = theWordWindow.handle();
+    // No message loop runs here: a worker that waited for the UI thread
+    // would make this wait time out, as at exit.
+    ASSERT_TRUE(theWordWindow.waitForWordLoad(20000));
+    EXPECT_TRUE(theWordWindow.loading());
+    // The lists are in place (the current entry is the list's head), but
+    // the window steps on only when the notice is served.
+    EXPECT_EQ(shownWord(), L"alpha");
+    ASSERT_TRUE(pumpUntil([] { return !theWordWindow.loading(); }, 20000));
     EXPECT_EQ(shownWord(), L"beta");
 }
 

@@ -1,6 +1,8 @@
-#include "ui/WordLayout.h"
+#include "ui/word/WordLayout.h"
 
 #include <climits>
+
+#include "store/Text.h"
 
 namespace {
 
@@ -76,4 +78,24 @@ int wrappedBlockTop(int bottom, SIZE content, int windowWidth)
     const int width = windowWidth > 0 ? windowWidth : kWrapWidth;
     const double lines = static_cast<double>(content.cx / width) + 1.0;
     return clampToInt(bottom - lines * content.cy);
+}
+
+std::size_t appendBounded(wchar_t* buffer, std::size_t units, std::size_t length, std::u16string_view text)
+{
+    if (units == 0) return 0;
+    std::size_t room = length < units ? units - 1 - length : 0;
+    std::size_t take = cutLength(text, room);
+    for (std::size_t i = 0; i < take; ++i) buffer[length + i] = static_cast<wchar_t>(text[i]);
+    length += take;
+    buffer[length < units ? length : units - 1] = L'\0';
+    return length;
+}
+
+std::size_t composeWrappedBlock(const WordEntry& entry, wchar_t (&buffer)[kComposeUnits])
+{
+    buffer[0] = L'\0';
+    std::size_t n = appendBounded(buffer, kComposeUnits, 0,
+                                  std::u16string_view(entry.phonetic, boundedLength(entry.phonetic, kPhoneticUnits)));
+    return appendBounded(buffer, kComposeUnits, n,
+                         std::u16string_view(entry.content, boundedLength(entry.content, kContentUnits)));
 }

@@ -1,14 +1,12 @@
-#include "ui/WordPlacement.h"
+#include "ui/word/WordPlacement.h"
 
 #include <climits>
 #include <cstdint>
 #include <string_view>
 
-#include "settings/Settings.h"
 #include "store/Text.h"
 #include "store/Wide.h"
-#include "ui/WordWindow.h"
-#include "ui/WordWindowInternal.h"
+#include "win/Handles.h"
 
 namespace {
 
@@ -98,12 +96,10 @@ RECT currentWorkAreaFor(POINT corner)
     return work;
 }
 
-void placeWordWindow(HWND window, const RECT& work)
+void placeWordWindow(HWND window, POINT stored, SIZE size, const RECT& work)
 {
-    const POINT corner = placeInWorkArea({Settings.windowX, Settings.windowY},
-                                         {Settings.windowWidth, Settings.windowHeight}, work);
-    SetWindowPos(window, HWND_TOPMOST, corner.x, corner.y, Settings.windowWidth, Settings.windowHeight,
-                 SWP_NOACTIVATE);
+    const POINT corner = placeInWorkArea(stored, size, work);
+    SetWindowPos(window, HWND_TOPMOST, corner.x, corner.y, size.cx, size.cy, SWP_NOACTIVATE);
 }
 
 int oneLineLimitFor(const RECT& work)
@@ -114,25 +110,22 @@ int oneLineLimitFor(const RECT& work)
 void fitToWrappedText(HWND window, HFONT font, const WordEntry& entry, SIZE word, SIZE content, WordLayout& layout)
 {
     if (!layout.wrapped) return;
-    wordwindow::WindowDC dc(window);
+    WindowDC dc(window);
     if (dc.get() == nullptr) return;
-    wordwindow::SelectedObject selected(dc.get(), font);
+    SelectedObject selected(dc.get(), font);
     const auto wordUnits = boundedLength(entry.word, kWordUnits);
     const int wordHeight = wrappedHeight(dc.get(), as_wcstr(entry.word),
                                          static_cast<int>(wordUnits), layout.width);
     // The block exactly as the painting composes it.
     wchar_t block[kComposeUnits] = {};
-    std::size_t n = wordwindow::appendBounded(
-        block, kComposeUnits, 0, std::u16string_view(entry.phonetic, boundedLength(entry.phonetic, kPhoneticUnits)));
-    n = wordwindow::appendBounded(block, kComposeUnits, n,
-                                  std::u16string_view(entry.content, boundedLength(entry.content, kContentUnits)));
+    const std::size_t n = composeWrappedBlock(entry, block);
     const int blockHeight = wrappedHeight(dc.get(), block, static_cast<int>(n), layout.width);
     fitWrappedLayout(layout, word, content, wordHeight, blockHeight);
 }
 
-POINT probePoint(HWND window)
+POINT probePoint(HWND window, POINT stored)
 {
-    POINT corner{Settings.windowX, Settings.windowY};
+    POINT corner = stored;
     RECT frame;
     if (window != nullptr && GetWindowRect(window, &frame)) corner = {frame.left, frame.top};
     // A corner near INT_MAX reads nothing rather than overflowing.

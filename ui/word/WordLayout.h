@@ -7,6 +7,9 @@
 
 #include <climits>
 #include <cstddef>
+#include <string_view>
+
+#include "store/WordEntry.h"
 
 // Words up to this many UTF-16 units sit on one line with their phonetic and
 // content; longer ones are wrapped into a block kWrapWidth pixels wide.
@@ -49,3 +52,14 @@ void fitWrappedLayout(WordLayout& layout, SIZE word, SIZE content, int wordTextH
 // many lines as the content needs at `windowWidth`, counted up from `bottom`.
 // A window that was never laid out (width 0 or less) counts as kWrapWidth.
 int wrappedBlockTop(int bottom, SIZE content, int windowWidth);
+
+// Scratch text for the wrapped layout's second block and for title-bar mode.
+constexpr std::size_t kComposeUnits = 1024;
+
+// Appends `text` to the zero-terminated `buffer` of `units`, cutting what
+// does not fit; returns the new length.
+std::size_t appendBounded(wchar_t* buffer, std::size_t units, std::size_t length, std::u16string_view text);
+
+// The second block of the long layout, phonetic then content, into `buffer`
+// (kComposeUnits); returns its length.
+std::size_t composeWrappedBlock(const WordEntry& entry, wchar_t (&buffer)[kComposeUnits]);

@@ -3,7 +3,7 @@
 // heights, so they can be checked without a screen; the few calls that ask
 // Windows for monitors and text heights sit beside them.
 //
-// The stored corner (Settings.windowX/windowY) is what the user chose by
+// The stored corner (the settings' windowX/windowY) is what the user chose by
 // dragging. The window is shown there when it fits; otherwise it is shown on
 // the nearest monitor and moved left or up until it ends inside that
 // monitor's work area. The stored corner itself is never changed by this.
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "store/WordEntry.h"
-#include "ui/WordLayout.h"
+#include "ui/word/WordLayout.h"
 
 struct MonitorArea {
     RECT monitor;  // the whole monitor, in virtual-screen coordinates
@@ -40,10 +40,10 @@ std::vector<MonitorArea> currentMonitors();
 // if Windows lists none.
 RECT currentWorkAreaFor(POINT corner);
 
-// Shows `window` at the size of the last layout (Settings.windowWidth and
-// windowHeight), placed for the stored corner inside `work`, in the topmost
-// band and without activating it.
-void placeWordWindow(HWND window, const RECT& work);
+// Shows `window` at `size` (the last layout's), placed for the stored
+// corner `stored` inside `work`, in the topmost band and without
+// activating it.
+void placeWordWindow(HWND window, POINT stored, SIZE size, const RECT& work);
 
 // The width a one-line layout may take in `work` before it wraps instead;
 // INT_MAX for an empty work area.
@@ -57,5 +57,5 @@ void fitToWrappedText(HWND window, HFONT font, const WordEntry& entry, SIZE word
 
 // Where the background probe samples: 10 pixels below the word window's
 // real top-left corner (where it is shown, which is not always the stored
-// corner); the stored corner when there is no window.
-POINT probePoint(HWND window);
+// corner `stored`); below `stored` when there is no window.
+POINT probePoint(HWND window, POINT stored);

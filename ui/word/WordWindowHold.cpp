@@ -17,78 +17,17 @@
 // answers with a fixed "accepts notifications") and looks at whether the
 // foreground window's client area covers the word window's monitor, which is
 // what works under Wine.
-#include "ui/WordWindowHold.h"
+#include "ui/word/WordWindowHold.h"
 
 #include <shellapi.h>
 
 #include <cstdint>
 
-#include "app/Messages.h"
-#include "settings/Settings.h"
-#include "ui/WordWindow.h"
+#include "ui/word/WordWindow.h"
+#include "win/Messages.h"
+#include "win/Timers.h"
 
 namespace {
-
-bool tracking = false;     // TrackMouseEvent watches for the pointer leaving
-bool hoverArmed = false;   // ... and for it resting
-bool held = false;         // the pointer holds the word
-bool aside = false;        // stepped aside for a full-screen program
-bool appBarRegistered = false;
-// The foreground window the shell last announced as full-screen: its word
-// holds only while that window stays in front.
-HWND shellFullScreenWindow = nullptr;
-
-void restartSwitch(HWND window)
-{
-    // Setting a running timer again starts its period afresh.
-    SetTimer(window, TIMER_SWITCH, switchTimerPeriodMs(Settings.switchSeconds), nullptr);
-}
-
-void trackPointer(HWND window)
-{
-    TRACKMOUSEEVENT request{};
-    request.cbSize = sizeof request;
-    request.dwFlags = TME_LEAVE | TME_HOVER;
-    request.hwndTrack = window;
-    request.dwHoverTime = HOVER_DEFAULT;
-    if (TrackMouseEvent(&request)) tracking = hoverArmed = true;
-}
-
-void stopTracking(HWND window)
-{
-    if (tracking) {
-        TRACKMOUSEEVENT request{};
-        request.cbSize = sizeof request;
-        request.dwFlags = TME_CANCEL | TME_LEAVE | TME_HOVER;
-        request.hwndTrack = window;
-        TrackMouseEvent(&request);
-    }
-    tracking = hoverArmed = false;
-}
-
-// The pointer is on the word: no switch until it leaves.
-void hold(HWND window)
-{
-    held = true;
-    KillTimer(window, TIMER_SWITCH);
-}
-
-bool pointerHoldApplies()
-{
-    // In title-bar mode the word is not in this window; aside, the window is
-    // hidden and nothing can rest on it.
-    return !Settings.titleBarMode && !aside;
-}
-
-// For when the window learns of no move although the pointer may be on it:
-// after its menu has gone, and when it comes back under a resting pointer.
-void holdIfPointerOn(HWND window)
-{
-    POINT cursor;
-    if (!pointerHoldApplies() || !GetCursorPos(&cursor) || WindowFromPoint(cursor) != window) return;
-    trackPointer(window);
-    hold(window);
-}
 
 RECT monitorRect(HMONITOR monitor)
 {
@@ -120,7 +59,7 @@ bool shellReportsBusy()
     return state == QUNS_BUSY || state == QUNS_RUNNING_D3D_FULL_SCREEN || state == QUNS_PRESENTATION_MODE;
 }
 
-wordwindow::FullScreenFacts gatherFacts(HWND window)
+wordwindow::FullScreenFacts gatherFacts(HWND window, HWND shellFullScreenWindow)
 {
     wordwindow::FullScreenFacts facts;
     HWND front = GetForegroundWindow();
@@ -146,18 +85,72 @@ wordwindow::FullScreenFacts gatherFacts(HWND window)
     return facts;
 }
 
-bool fullScreenInFront(HWND window)
+}  // namespace
+
+void WordHold::restartSwitch(HWND window)
+{
+    // Setting a running timer again starts its period afresh.
+    SetTimer(window, TIMER_SWITCH, switchTimerPeriodMs(Settings.switchSeconds), nullptr);
+}
+
+void WordHold::trackPointer(HWND window)
+{
+    TRACKMOUSEEVENT request{};
+    request.cbSize = sizeof request;
+    request.dwFlags = TME_LEAVE | TME_HOVER;
+    request.hwndTrack = window;
+    request.dwHoverTime = HOVER_DEFAULT;
+    if (TrackMouseEvent(&request)) tracking_ = hoverArmed_ = true;
+}
+
+void WordHold::stopTracking(HWND window)
+{
+    if (tracking_) {
+        TRACKMOUSEEVENT request{};
+        request.cbSize = sizeof request;
+        request.dwFlags = TME_CANCEL | TME_LEAVE | TME_HOVER;
+        request.hwndTrack = window;
+        TrackMouseEvent(&request);
+    }
+    tracking_ = hoverArmed_ = false;
+}
+
+// The pointer is on the word: no switch until it leaves.
+void WordHold::hold(HWND window)
+{
+    held_ = true;
+    KillTimer(window, TIMER_SWITCH);
+}
+
+bool WordHold::pointerHoldApplies() const
+{
+    // In title-bar mode the word is not in this window; aside, the window is
+    // hidden and nothing can rest on it.
+    return !Settings.titleBarMode && !aside_;
+}
+
+// For when the window learns of no move although the pointer may be on it:
+// after its menu has gone, and when it comes back under a resting pointer.
+void WordHold::holdIfPointerOn(HWND window)
+{
+    POINT cursor;
+    if (!pointerHoldApplies() || !GetCursorPos(&cursor) || WindowFromPoint(cursor) != window) return;
+    trackPointer(window);
+    hold(window);
+}
+
+bool WordHold::fullScreenInFront(HWND window) const
 {
     // Title-bar mode keeps the window hidden anyway, and the captured title
     // is nothing that covers a film.
     if (Settings.titleBarMode) return false;
-    return wordwindow::coversWordMonitor(gatherFacts(window));
+    return wordwindow::coversWordMonitor(gatherFacts(window, shellFullScreenWindow_));
 }
 
-void stepAside(HWND window)
+void WordHold::stepAside(HWND window)
 {
-    aside = true;
-    held = false;
+    aside_ = true;
+    held_ = false;
     stopTracking(window);
     ShowWindow(window, SW_HIDE);
     // The switch timer now only watches for the program to go, paused or
@@ -165,9 +158,9 @@ void stepAside(HWND window)
     restartSwitch(window);
 }
 
-void comeBack(HWND window)
+void WordHold::comeBack(HWND window)
 {
-    aside = false;
+    aside_ = false;
     // The word shown before gets its full period again.
     if (Settings.autoSwitch)
         restartSwitch(window);
@@ -176,25 +169,25 @@ void comeBack(HWND window)
     if (Settings.titleBarMode) return;  // turned on meanwhile: stays hidden
     // The same word, laid out again: a reload may have replaced the entry
     // while the window was hidden.
-    SendMessageW(window, WM_TIMER, TIMER_SWITCH, 1);
+    owner_.layout();
     ShowWindow(window, SW_SHOWNOACTIVATE);
     holdIfPointerOn(window);
 }
 
 // Steps aside or comes back as the program in front demands; true when the
 // window is aside or has just come back.
-bool reconsider(HWND window)
+bool WordHold::reconsider(HWND window)
 {
     if (fullScreenInFront(window)) {
-        if (!aside) stepAside(window);
+        if (!aside_) stepAside(window);
         return true;
     }
-    if (!aside) return false;
+    if (!aside_) return false;
     comeBack(window);
     return true;
 }
 
-void registerAppBar(HWND window)
+void WordHold::registerAppBar(HWND window)
 {
     APPBARDATA data{};
     data.cbSize = sizeof data;
@@ -202,106 +195,103 @@ void registerAppBar(HWND window)
     data.uCallbackMessage = WM_APPBAR_NOTIFY;
     // Registered only to be told about full-screen programs: without
     // ABM_SETPOS the window claims no part of the screen.
-    appBarRegistered = SHAppBarMessage(ABM_NEW, &data) != FALSE;
+    appBarRegistered_ = SHAppBarMessage(ABM_NEW, &data) != FALSE;
 }
 
-void removeAppBar(HWND window)
+void WordHold::removeAppBar(HWND window)
 {
-    if (!appBarRegistered) return;
+    if (!appBarRegistered_) return;
     APPBARDATA data{};
     data.cbSize = sizeof data;
     data.hWnd = window;
     SHAppBarMessage(ABM_REMOVE, &data);
-    appBarRegistered = false;
+    appBarRegistered_ = false;
 }
 
-}  // namespace
-
-void wordwindow::onPointerMove(HWND window)
+void WordHold::onPointerMove(HWND window)
 {
     if (!pointerHoldApplies()) return;
     // The first move is the pointer entering; after a WM_MOUSEHOVER the
     // next move asks for the next rest.
-    if (!tracking || !hoverArmed) trackPointer(window);
-    if (!held) hold(window);
+    if (!tracking_ || !hoverArmed_) trackPointer(window);
+    if (!held_) hold(window);
 }
 
-void wordwindow::onPointerHover(HWND window)
+void WordHold::onPointerHover(HWND window)
 {
-    hoverArmed = false;
+    hoverArmed_ = false;
     if (!pointerHoldApplies()) return;
     // The pointer rests here: whatever armed the timer since it came
     // (the menu closing, the settings page) does not switch under it.
     hold(window);
 }
 
-void wordwindow::onPointerLeave(HWND window)
+void WordHold::onPointerLeave(HWND window)
 {
-    tracking = hoverArmed = false;
-    if (!held) return;
-    held = false;
+    tracking_ = hoverArmed_ = false;
+    if (!held_) return;
+    held_ = false;
     if (Settings.autoSwitch && pointerHoldApplies()) restartSwitch(window);
 }
 
-void wordwindow::onWordMenuOpening(HWND window)
+void WordHold::onWordMenuOpening(HWND window)
 {
-    held = false;
+    held_ = false;
     stopTracking(window);
 }
 
-void wordwindow::onWordMenuClosed(HWND window)
+void WordHold::onWordMenuClosed(HWND window)
 {
     // The menu has just restarted the switch timer.
     holdIfPointerOn(window);
 }
 
-void wordwindow::keepSwitchHeld(HWND window)
+void WordHold::keepSwitchHeld(HWND window)
 {
-    if (held) KillTimer(window, TIMER_SWITCH);
+    if (held_) KillTimer(window, TIMER_SWITCH);
 }
 
-void wordwindow::onHoldCreate(HWND window)
+void WordHold::onHoldCreate(HWND window)
 {
-    tracking = hoverArmed = held = aside = false;
-    shellFullScreenWindow = nullptr;
+    tracking_ = hoverArmed_ = held_ = aside_ = false;
+    shellFullScreenWindow_ = nullptr;
     registerAppBar(window);
 }
 
-void wordwindow::onHoldDestroy(HWND window)
+void WordHold::onHoldDestroy(HWND window)
 {
     removeAppBar(window);
-    tracking = hoverArmed = held = aside = false;
-    shellFullScreenWindow = nullptr;
+    tracking_ = hoverArmed_ = held_ = aside_ = false;
+    shellFullScreenWindow_ = nullptr;
 }
 
-void wordwindow::onAppBarNotify(HWND window, WPARAM notification, LPARAM lParam)
+void WordHold::onAppBarNotify(HWND window, WPARAM notification, LPARAM lParam)
 {
     if (notification != ABN_FULLSCREENAPP) return;
     // The shell names no window: what is in front now is the program it
     // means when it opens, and no longer counts once it closes.
-    shellFullScreenWindow = lParam != 0 ? GetForegroundWindow() : nullptr;
+    shellFullScreenWindow_ = lParam != 0 ? GetForegroundWindow() : nullptr;
     reconsider(window);
 }
 
-void wordwindow::onActivateApp(HWND window)
+void WordHold::onActivateApp(HWND window)
 {
     // Ours coming to the front brings the word back; ours losing the front
     // to a full-screen program sends it away without waiting for a tick.
     reconsider(window);
 }
 
-void wordwindow::onOtherMessage(HWND window, UINT message)
+void WordHold::onOtherMessage(HWND window, UINT message)
 {
     // A restarted shell has forgotten every application bar. The broadcast
     // also comes without a restart (a change of display scaling): removing
     // first keeps the registration single either way.
-    static const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-    if (message == 0 || message != taskbarCreated) return;
+    if (message == 0 || message != taskbarCreatedMessage()) return;
     removeAppBar(window);
     registerAppBar(window);
 }
 
-bool wordwindow::switchStaysAside(HWND window)
+bool WordHold::switchStaysAside(HWND window)
 {
     return reconsider(window);
 }

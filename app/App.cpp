@@ -1,0 +1,287 @@
+#include "app/App.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "res/resource.h"
+#include "settings/Settings.h"
+#include "store/ProgressSaver.h"
+#include "win/Messages.h"
+#include "win/Program.h"
+#include "win/Timers.h"
+
+namespace {
+
+// programDir + "dic", or an empty path (no loads, no saves) when programDir
+// could not be set.
+std::filesystem::path dictionaryDirectory(const ProgramDir& programDir)
+{
+    std::wstring directory;
+    for (std::size_t i = 0; i < kPathUnits && programDir[i] != u'\0'; ++i)
+        directory.push_back(static_cast<wchar_t>(programDir[i]));
+    if (directory.empty()) return {};
+    directory += L"dic";
+    return std::filesystem::path(directory);
+}
+
+}  // namespace
+
+App::App(HINSTANCE instance)
+    : appInstance(instance),
+      options{instance, nullptr, Settings, programDir, wordStore, wordWindow, reload, customColors, 0, 0, {}}
+{
+    options.saveSettings = [this] { saveSettings(); };
+}
+
+App::~App()
+{
+    ownerWindow_.reset();
+}
+
+bool App::registerWindowClasses(HINSTANCE instance)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = ownerWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = appName;
+    if (RegisterClassW(&windowClass) == 0) return false;
+    return WordWindow::registerClass(instance);
+}
+
+bool App::start()
+{
+    // The window records itself in ownerWindow_ while it is created.
+    return CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, appName, L"", WS_POPUP, 0, 0, 0, 0,
+                           nullptr, nullptr, appInstance, this) != nullptr;
+}
+
+int App::run()
+{
+    MSG message{};
+    for (;;) {
+        BOOL result = GetMessageW(&message, nullptr, 0, 0);
+        if (result == 0) return static_cast<int>(message.wParam);
+        // -1 only comes with an invalid filter window, which this loop never
+        // passes; looping on it would spin for ever.
+        if (result == -1) return 1;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void App::loadSettings()
+{
+    ::loadSettings(Settings, programDir, maximizedWidth);
+}
+
+void App::saveSettings()
+{
+    ::saveSettings(Settings, programDir);
+}
+
+LRESULT CALLBACK App::ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* app = reinterpret_cast<App*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        app = static_cast<App*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+        if (app != nullptr) app->ownerWindow_.reset(window);
+    }
+    if (app == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    const LRESULT result = app->onMessage(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        // Gone already: the owner must not destroy it again.
+        app->ownerWindow_.release();
+    }
+    return result;
+}
+
+LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return onCreate(window) ? 0 : -1;
+    case WM_DESTROY:
+        onDestroy();
+        return 0;
+    case WM_TRAYICON:
+        return trayNotify(lParam);
+    case WM_RELOAD_DONE:
+        reload.finish(wParam);
+        return 0;
+    case WM_SAVE_DONE:
+        // Posting was the worker's last act but one: its thread is let go
+        // here, so that none is left for exit.
+        progressSave.finished(wParam);
+        return 0;
+    case WM_ENDSESSION:
+        onEndSession(wParam != FALSE);
+        return 0;
+    case WM_TIMER:
+        onTimer(wParam);
+        return 0;
+    default:
+        // Explorer restarted: its new notification area knows no icons.
+        if (message != 0 && message == taskbarCreatedMessage()) {
+            tray.restore();
+            return 0;
+        }
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool App::onCreate(HWND window)
+{
+    maximizedWidth = GetSystemMetrics(SM_CXMAXIMIZED);
+    maximizedHeight = GetSystemMetrics(SM_CYMAXIMIZED);
+    options.maximizedWidth = maximizedWidth;
+    options.maximizedHeight = maximizedHeight;
+    tray.load(appInstance, window);
+    options.icon = tray.icon();
+    reload.setNotifyWindow(window);
+    loadSettings();
+    // The word window's creation starts the load, which needs both.
+    wordStore.setDirectory(dictionaryDirectory(programDir));
+    wordStore.setCycleSize(Settings.cycleSize);
+
+    if (!wordWindow.create(appInstance)) return false;
+    // The notification area may not be there yet (a start at log-on): the
+    // program runs on and tries again for a while.
+    if (!tray.add()) tray.beginRetry(GetTickCount());
+    SetTimer(window, TIMER_SAVE_PROGRESS, kProgressSaveIntervalMs, nullptr);
+    return true;
+}
+
+// Also runs after a failed creation, when some parts were never made;
+// taking down what is not there does nothing.
+void App::onDestroy()
+{
+    saveSettings();
+    wordWindow.destroy();
+    tray.remove();
+    PostQuitMessage(0);
+}
+
+// Windows may end the process at any moment after WM_ENDSESSION returns and
+// sends no WM_DESTROY, so everything an ordinary exit writes is written here,
+// in the same order.
+void App::onEndSession(bool sessionEnds)
+{
+    if (!sessionEnds) return;
+    saveSettings();
+    finishWordStore();
+}
+
+void App::onTimer(WPARAM id)
+{
+    if (id == TIMER_SAVE_PROGRESS)
+        startProgressSave();
+    else if (id == TIMER_TRAY_RETRY)
+        retryTrayIcon(GetTickCount());
+}
+
+void App::retryTrayIcon(DWORD now)
+{
+    if (tray.retry(now)) return;
+    // Without the icon the user could never reach the menu, not even to end
+    // the program.
+    MessageBoxW(ownerWindow(), L"Shell_NotifyIcon Error", L"Dizudiz Error", MB_ICONERROR | MB_OK);
+    DestroyWindow(ownerWindow());
+}
+
+// The store swaps a freshly loaded list in under its lock, so a save that
+// meets a running load writes either the old lists or the new ones, and a
+// load that finishes later marks the store dirty again.
+bool App::startProgressSave()
+{
+    if (progressSave.running()) return false;
+    std::optional<ProgressSnapshot> snapshot = ProgressSaver::take(wordStore);
+    if (!snapshot) return false;
+    WordGet* store = &wordStore;
+    return progressSave.start(ownerWindow(), WM_SAVE_DONE, [store, snapshot = std::move(*snapshot)]() -> LPARAM {
+        return ProgressSaver::write(*store, snapshot) ? 1 : 0;
+    });
+}
+
+void App::waitForWorkers(DWORD timeoutMs)
+{
+    // The load first: a reload waits for it, and a save that meets it
+    // writes the lists as they were.
+    wordLoad.wait(timeoutMs);
+    dictionaryLoad.wait(timeoutMs);
+    progressSave.wait(timeoutMs);
+}
+
+void App::finishWordStore()
+{
+    waitForWorkers(kWorkerWaitMs);
+    // A periodic save that was still writing has finished; the final save
+    // then writes whatever changed after its copy.
+    if (wordStore.dirty()) wordStore.saveProgress();
+}
+
+// The tray menu is modal: this returns the chosen id, or 0 when the user
+// clicked elsewhere.
+UINT App::chooseTrayCommand()
+{
+    HMENU menu = tray.prepareMenu(Settings.titleBarMode != 0);
+    if (menu == nullptr) return 0;
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    return static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_RIGHTALIGN, cursor.x,
+                                            cursor.y, 0, ownerWindow(), nullptr));
+}
+
+void App::runTrayCommand(UINT command)
+{
+    switch (command) {
+    case IDM_TRAY_OPTIONS:
+        sheet.open(ownerWindow(), kSettingsPage);
+        break;
+    case IDM_TRAY_ABOUT:
+        sheet.open(ownerWindow(), kAboutPage);
+        break;
+    case IDM_TRAY_EXIT:
+        DestroyWindow(ownerWindow());  // the whole shutdown runs inside this call
+        break;
+    case IDM_TRAY_CAPTURE:
+        // Two seconds for the user to bring the window to capture to the front.
+        wordWindow.startWordProbe();
+        break;
+    default:
+        break;
+    }
+}
+
+// The program never selects a newer protocol version, so lParam is the
+// mouse message itself.
+LRESULT App::trayNotify(LPARAM lParam)
+{
+    HWND window = ownerWindow();
+    switch (lParam) {
+    case WM_MOUSEMOVE:
+        // On every move, so the tooltip shows the counters of this moment.
+        tray.refreshTip(wordStore.header());
+        return 0;
+    case WM_LBUTTONUP:
+        SetForegroundWindow(window);
+        wordWindow.showWordMenu(window);
+        return 0;
+    case WM_RBUTTONUP:
+        // The foreground is what makes the menu close when the user clicks
+        // elsewhere.
+        SetForegroundWindow(window);
+        if (sheet.openSheet() != nullptr) return 0;
+        runTrayCommand(chooseTrayCommand());
+        // After "退出" the window is gone and this post simply fails.
+        PostMessageW(window, WM_NULL, 0, 0);
+        return 0;
+    default:
+        return 1;
+    }
+}

@@ -1,0 +1,105 @@
+// The application object: created by the entry point, it owns everything
+// that lives as long as the program, in the order below, and its
+// destruction frees all of it in the reverse order. The hidden owner
+// window's creation sets the program up, its destruction takes it down,
+// and it receives the tray icon's notifications and the workers' results.
+#pragma once
+
+#include <windows.h>
+
+#include "app/Tray.h"
+#include "settings/SettingsRecord.h"
+#include "store/WordGet.h"
+#include "ui/LibraryPage.h"
+#include "ui/OptionsSheet.h"
+#include "ui/word/WordWindow.h"
+#include "win/Handles.h"
+#include "win/Worker.h"
+
+// The periodic save's period. Progress is otherwise written only when the
+// program ends, so a crash or a power cut would lose a whole day of study.
+constexpr UINT kProgressSaveIntervalMs = 5 * 60 * 1000;
+// How long shutdown waits for each worker still running before the store
+// is saved. A load reads one file; ten seconds is far beyond it.
+constexpr DWORD kWorkerWaitMs = 10000;
+
+class App {
+public:
+    explicit App(HINSTANCE instance);
+    // Destroys the owner window if it is still there (the whole shutdown
+    // runs inside that), then everything else.
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    // The owner window's class "Mivora" and the word window's; once a
+    // process.
+    static bool registerWindowClasses(HINSTANCE instance);
+
+    // Creates the hidden owner window; everything else is set up inside its
+    // creation. False when that fails.
+    bool start();
+    // Runs until WM_QUIT and returns its wParam.
+    int run();
+    // The last step before the process ends (normal exit or log-off): waits
+    // for every worker, then writes the progress file if the lists changed,
+    // so the store's destructor finds nothing left to do while other
+    // threads may exist.
+    void finishWordStore();
+
+    // The settings file and the Run registration, for Settings and
+    // programDir.
+    void loadSettings();
+    void saveSettings();
+
+    // The periodic save: starts writing the progress file on its worker when
+    // the lists changed; the worker posts WM_SAVE_DONE to the owner window.
+    // False when no save was started (nothing changed, or one is running).
+    bool startProgressSave();
+    bool progressSaveRunning() const { return progressSave.running(); }
+
+    // The tray icon's notification (WM_TRAYICON's lParam), and the commands
+    // of its menu (0 and unknown ids do nothing).
+    LRESULT trayNotify(LPARAM lParam);
+    void runTrayCommand(UINT command);
+
+    // One try on the tray icon's retry timer at `now` (GetTickCount). When
+    // the icon is still missing after kTrayRetryPeriodMs, shows the error
+    // and destroys the owner window, which ends the program.
+    void retryTrayIcon(DWORD now);
+
+    HWND ownerWindow() const { return ownerWindow_.get(); }
+
+    // Owned, in the order they are made.
+    const HINSTANCE appInstance;
+    SettingsRecord Settings{};
+    ProgramDir programDir{};
+    // The size of a maximised window, taken at start.
+    int maximizedWidth = 0;
+    int maximizedHeight = 0;
+    WordGet wordStore;
+    // The workers: the start-up load, dictionary reloads, periodic saves.
+    Worker wordLoad;
+    Worker dictionaryLoad;
+    Worker progressSave;
+    Tray tray;
+    WordWindow wordWindow{Settings, wordStore, wordLoad};
+    DictionaryReload reload{dictionaryLoad, wordStore, wordWindow};
+    // The colour dialog's custom colours, kept for the life of the process.
+    COLORREF customColors[16] = {};
+    OptionsContext options;
+    OptionsSheet sheet{options};
+
+private:
+    static LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    bool onCreate(HWND window);
+    void onDestroy();
+    void onEndSession(bool sessionEnds);
+    void onTimer(WPARAM id);
+    UINT chooseTrayCommand();
+    // Every worker, through one path: exit and log-off both come here.
+    void waitForWorkers(DWORD timeoutMs);
+
+    UniqueWindow ownerWindow_;
+};

@@ -1,0 +1,330 @@
+// The word window's display: creation, timers, layout, painting and the
+// start-up load. Mouse, menu, background probe and title-bar mode live in
+// WordWindowInteraction.cpp, the settings it applies at once in
+// WordWindowSettings.cpp.
+#include "ui/word/WordWindow.h"
+
+#include <string>
+
+#include "res/resource.h"
+#include "settings/Win32Settings.h"
+#include "store/Text.h"
+#include "store/Wide.h"
+#include "ui/word/WordPlacement.h"
+#include "win/Messages.h"
+
+namespace {
+
+// How long a second creation waits for the load of the first (only tests
+// make a second word window).
+constexpr DWORD kEarlierLoadWaitMs = 10000;
+
+std::size_t wordLength(const WordEntry& entry)
+{
+    return boundedLength(entry.word, kWordUnits);
+}
+
+int unitCount(const char16_t* text, std::size_t limit)
+{
+    return static_cast<int>(boundedLength(text, limit));
+}
+
+std::u16string_view dictionaryNameOf(const SettingsRecord& settings)
+{
+    return std::u16string_view(settings.dictionaryName,
+                               boundedLength(settings.dictionaryName, kDictionaryNameUnits));
+}
+
+}  // namespace
+
+WordWindow::WordWindow(SettingsRecord& settings, WordGet& store, Worker& load)
+    : Settings(settings), wordStore(store), load_(load), hold_(*this, settings)
+{
+}
+
+WordWindow::~WordWindow()
+{
+    destroy();
+}
+
+bool WordWindow::registerClass(HINSTANCE instance)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    // Replaced with the window's own brush when it is created.
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = kWordWindowClass;
+    return RegisterClassW(&windowClass) != 0;
+}
+
+bool WordWindow::create(HINSTANCE instance)
+{
+    if (window_ != nullptr) return true;
+    wordMenu_.reset(LoadMenuW(instance, MAKEINTRESOURCEW(IDR_WORD_MENU)));
+    // The window records itself in window_ while it is created, so that
+    // the handlers of its first messages already find it.
+    return CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kWordWindowClass, L"", WS_POPUP,
+                           Settings.windowX, Settings.windowY, 0, 0, nullptr, nullptr, instance, this) != nullptr;
+}
+
+void WordWindow::destroy()
+{
+    if (window_ != nullptr) DestroyWindow(window_);
+}
+
+LRESULT CALLBACK WordWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<WordWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        self = static_cast<WordWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        if (self != nullptr) self->window_ = window;
+    }
+    if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    const LRESULT result = self->onMessage(message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->window_ = nullptr;
+    }
+    return result;
+}
+
+LRESULT WordWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND window = window_;
+    switch (message) {
+    case WM_CREATE:
+        hold_.onHoldCreate(window);
+        onCreate();
+        break;
+    case WM_DESTROY:
+        onDestroy();
+        return 0;
+    case WM_KILLFOCUS:
+        onKillFocus();
+        break;
+    case WM_PAINT:
+        paint();
+        break;
+    case WM_CONTEXTMENU:
+        hold_.onWordMenuOpening(window);
+        showWordMenu(window);
+        hold_.onWordMenuClosed(window);
+        break;
+    case WM_TIMER:
+        if (wParam == TIMER_SWITCH)
+            onSwitchRequest(lParam == 0);
+        else if (wParam == TIMER_PROBE)
+            onProbeTick();
+        else if (wParam == TIMER_TITLE)
+            writeCapturedTitle();
+        break;
+    case WM_WORDLOAD_DONE:
+        onWordLoadDone(wParam);
+        break;
+    case WM_LBUTTONDOWN:
+        onLeftButtonDown();
+        break;
+    case WM_MOUSEMOVE:
+        onMouseMove(wParam);
+        hold_.onPointerMove(window);
+        break;
+    case WM_MOUSEHOVER:
+        hold_.onPointerHover(window);
+        break;
+    case WM_MOUSELEAVE:
+        hold_.onPointerLeave(window);
+        break;
+    case WM_APPBAR_NOTIFY:
+        hold_.onAppBarNotify(window, wParam, lParam);
+        break;
+    case WM_ACTIVATEAPP:
+        hold_.onActivateApp(window);
+        break;
+    case WM_LBUTTONUP:
+        onLeftButtonUp();
+        break;
+    case WM_DISPLAYCHANGE:
+        // A monitor may have gone, or changed its size: lay out again, which
+        // also puts the window back on a screen.
+        if (!Settings.titleBarMode) layout();
+        break;
+    case WM_SETTINGCHANGE:
+        // A task bar moved or grew: the work area is another.
+        if (wParam == SPI_SETWORKAREA && !Settings.titleBarMode) layout();
+        break;
+    default:
+        hold_.onOtherMessage(window, message);
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void WordWindow::installBackgroundBrush(UniqueBrush brush)
+{
+    SetClassLongPtrW(window_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush.get()));
+    // Only now: the class must never be left holding a deleted brush.
+    backgroundBrush_ = std::move(brush);
+}
+
+void WordWindow::onCreate()
+{
+    wordFont_.reset(CreateFontIndirectW(&logFont(Settings.font)));
+    installBackgroundBrush(UniqueBrush(CreateSolidBrush(Settings.backgroundColor)));
+    SetLayeredWindowAttributes(window_, Settings.backgroundColor, kWindowAlpha,
+                               Settings.transparentBackground ? LWA_COLORKEY | LWA_ALPHA : LWA_ALPHA);
+    ShowWindow(window_, Settings.titleBarMode ? SW_HIDE : SW_SHOW);
+    SetTimer(window_, TIMER_PROBE, kProbeDelayMs, nullptr);
+    if (Settings.titleBarMode) SetTimer(window_, TIMER_TITLE, kTitlePeriodMs, nullptr);
+
+    WordEntry loading{};
+    copyBounded(loading.word, dictionaryNameOf(Settings));
+    copyBounded(loading.phonetic, u"正在");
+    copyBounded(loading.content, u"加载中...");
+    wordStore.setCurrentEntry(loading);
+
+    layout();
+    startWordLoad();
+}
+
+void WordWindow::onDestroy()
+{
+    hold_.onHoldDestroy(window_);
+    KillTimer(window_, TIMER_SWITCH);
+    KillTimer(window_, TIMER_PROBE);
+    KillTimer(window_, TIMER_TITLE);
+    // The class outlives the window: it must not keep the brush that goes
+    // with it.
+    SetClassLongPtrW(window_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(WHITE_BRUSH)));
+    backgroundBrush_.reset();
+    wordFont_.reset();
+    loading_ = false;
+}
+
+void WordWindow::startWordLoad()
+{
+    // A second word window must not start its load over a running one.
+    load_.wait(kEarlierLoadWaitMs);
+    // Inputs by value: the name is read here, so the worker never reads the
+    // settings while the UI thread may change them. The store is made for
+    // use from several threads.
+    WordGet* store = &wordStore;
+    std::u16string name(dictionaryNameOf(Settings));
+    loading_ = load_.start(window_, WM_WORDLOAD_DONE, [store, name = std::move(name)]() -> LPARAM {
+        store->loadProgress(name);
+        return 1;
+    });
+    // Without a thread the loading line stays.
+}
+
+void WordWindow::onWordLoadDone(WPARAM run)
+{
+    if (!load_.finished(run)) return;
+    loading_ = false;
+    advance();
+    // SetTimer only accepts windows of the calling thread, so the switching
+    // timer is started here rather than by the worker.
+    if (Settings.autoSwitch) restartSwitchTimer();
+    hold_.keepSwitchHeld(window_);
+}
+
+void WordWindow::measure(const WordEntry& entry)
+{
+    WindowDC dc(window_);
+    if (dc.get() == nullptr) return;
+    SelectedObject font(dc.get(), wordFont_.get());
+    GetTextExtentPoint32W(dc.get(), as_wcstr(entry.word), unitCount(entry.word, kWordUnits), &wordExtent_);
+    GetTextExtentPoint32W(dc.get(), as_wcstr(entry.phonetic), unitCount(entry.phonetic, kPhoneticUnits),
+                          &phoneticExtent_);
+    GetTextExtentPoint32W(dc.get(), as_wcstr(entry.content), unitCount(entry.content, kContentUnits),
+                          &contentExtent_);
+}
+
+// TIMER_SWITCH: every tick, and every request to show something.
+void WordWindow::advanceAndLayout(bool stepOn)
+{
+    if (stepOn) wordStore.advance();
+    if (Settings.titleBarMode) {
+        writeCapturedTitle();
+        return;
+    }
+    const WordEntry entry = wordStore.currentEntry();
+    measure(entry);
+    // The monitor of the stored corner (or the nearest one) decides how wide
+    // one line may be and where the window is shown.
+    const POINT stored{Settings.windowX, Settings.windowY};
+    const RECT work = currentWorkAreaFor(stored);
+    laidOutLineLimit_ = oneLineLimitFor(work);
+    WordLayout layout =
+        computeLayout(wordExtent_, phoneticExtent_, contentExtent_, wordLength(entry), laidOutLineLimit_);
+    fitToWrappedText(window_, wordFont_.get(), entry, wordExtent_, contentExtent_, layout);
+    laidOut_ = layout;
+    Settings.windowWidth = layout.width;
+    Settings.windowHeight = layout.height;
+    placeWordWindow(window_, stored, {layout.width, layout.height}, work);
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void WordWindow::onSwitchRequest(bool stepOn)
+{
+    // Every advance first asks whether a full-screen program is in front.
+    if (stepOn && hold_.switchStaysAside(window_)) return;
+    advanceAndLayout(stepOn);
+}
+
+void WordWindow::advance()
+{
+    if (window_ != nullptr) onSwitchRequest(true);
+}
+
+void WordWindow::layout()
+{
+    if (window_ != nullptr) onSwitchRequest(false);
+}
+
+void WordWindow::repaint()
+{
+    if (window_ != nullptr) InvalidateRect(window_, nullptr, TRUE);
+}
+
+void WordWindow::paint()
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window_, &ps);
+    if (dc == nullptr) return;
+    {
+        SetBkMode(dc, TRANSPARENT);
+        SelectedObject font(dc, wordFont_.get());
+        // A copy: a load on another thread may replace the entry meanwhile.
+        const WordEntry entry = wordStore.currentEntry();
+        const std::size_t length = wordLength(entry);
+        // Positions come from the extents of the last layout, never from a
+        // new measurement.
+        const WordLayout layout =
+            computeLayout(wordExtent_, phoneticExtent_, contentExtent_, length, laidOutLineLimit_);
+        SetTextColor(dc, Settings.wordColor);
+        if (!layout.wrapped) {
+            TextOutW(dc, layout.wordX, 1, as_wcstr(entry.word), static_cast<int>(length));
+            SetTextColor(dc, Settings.phoneticColor);
+            TextOutW(dc, layout.phoneticX, 1, as_wcstr(entry.phonetic), unitCount(entry.phonetic, kPhoneticUnits));
+            SetTextColor(dc, Settings.contentColor);
+            TextOutW(dc, layout.contentX, 1, as_wcstr(entry.content), unitCount(entry.content, kContentUnits));
+        } else {
+            // The whole client area, not ps.rcPaint: an uncovered strip of
+            // the window must not become the frame the text wraps into.
+            RECT r;
+            GetClientRect(window_, &r);
+            DrawTextW(dc, as_wcstr(entry.word), static_cast<int>(length), &r, DT_EDITCONTROL | DT_WORDBREAK);
+            const std::size_t n = composeWrappedBlock(entry, composeBuffer_);
+            // The phonetic shares the content's colour in this layout.
+            SetTextColor(dc, Settings.contentColor);
+            r.top = laidOut_.wrapped && laidOut_.blockHeight > 0
+                        ? r.bottom - laidOut_.blockHeight
+                        : wrappedBlockTop(r.bottom, contentExtent_, Settings.windowWidth);
+            DrawTextW(dc, composeBuffer_, static_cast<int>(n), &r, DT_EDITCONTROL | DT_WORDBREAK | DT_BOTTOM);
+        }
+    }
+    EndPaint(window_, &ps);
+}

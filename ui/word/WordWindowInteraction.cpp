@@ -1,0 +1,198 @@
+// What the user does with the word window: dragging it, its context menu,
+// the background probe and title-bar mode.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "res/resource.h"
+#include "store/Text.h"
+#include "store/Wide.h"
+#include "ui/word/WordPlacement.h"
+#include "ui/word/WordWindow.h"
+
+namespace {
+
+constexpr UINT kTitleSendTimeoutMs = 500;
+constexpr UINT kRefocusProbeDelayMs = 500;
+
+}  // namespace
+
+void WordWindow::onLeftButtonDown()
+{
+    SetCapture(window_);
+    POINT cursor;
+    GetCursorPos(&cursor);
+    ScreenToClient(window_, &cursor);
+    grabOffset_ = cursor;
+    dragMoved_ = false;
+    SetCursor(LoadCursorW(nullptr, IDC_HAND));
+}
+
+void WordWindow::onMouseMove(WPARAM keys)
+{
+    // Only while our press holds the capture: a button pressed elsewhere and
+    // dragged across the window must not move it by a stale grab offset.
+    if ((keys & MK_LBUTTON) == 0 || GetCapture() != window_) return;
+    GetCursorPos(&dragCursor_);
+    MoveWindow(window_, dragCursor_.x - grabOffset_.x, dragCursor_.y - grabOffset_.y, Settings.windowWidth,
+               Settings.windowHeight, TRUE);
+    dragMoved_ = true;
+}
+
+void WordWindow::onLeftButtonUp()
+{
+    // Only a drag stores a corner. A click without one would combine the new
+    // grab offset with the cursor of some earlier drag, and storing where
+    // the window is would make a shift off the screen's edge (made for one
+    // wide entry) the user's choice for good.
+    if (dragMoved_) {
+        Settings.windowX = dragCursor_.x - grabOffset_.x;
+        Settings.windowY = dragCursor_.y - grabOffset_.y;
+        // Let go partly past the screen's edge, or on another monitor: laid
+        // out for that monitor and shown inside its work area.
+        layout();
+    }
+    dragMoved_ = false;
+    ReleaseCapture();
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+
+void WordWindow::onKillFocus()
+{
+    if (Settings.sampleBackground) SetTimer(window_, TIMER_PROBE, kRefocusProbeDelayMs, nullptr);
+}
+
+void WordWindow::onProbeTick()
+{
+    KillTimer(window_, TIMER_PROBE);
+    if (Settings.titleBarMode) {
+        captureForegroundWindow();
+        return;
+    }
+    if (Settings.sampleBackground) probeBackground();
+}
+
+HMENU WordWindow::prepareWordMenu()
+{
+    if (Settings.autoSwitch && window_ != nullptr) KillTimer(window_, TIMER_SWITCH);
+    HMENU popup = wordMenu_ ? GetSubMenu(wordMenu_.get(), 0) : nullptr;
+    if (popup != nullptr)
+        CheckMenuItem(popup, IDM_WORD_PAUSE, MF_BYCOMMAND | (Settings.autoSwitch ? MF_UNCHECKED : MF_CHECKED));
+    return popup;
+}
+
+void WordWindow::runWordCommand(HWND menuOwner, UINT id)
+{
+    switch (id) {
+    case IDM_WORD_REMEMBERED: {
+        // Step on first, while the word is still in the learning list where
+        // the step finds it; the copy keeps the word being marked.
+        const WordEntry marked = wordStore.currentEntry();
+        advance();
+        wordStore.setRemembered(marked, true);
+        break;
+    }
+    case IDM_WORD_PREVIOUS:
+        wordStore.stepBack();
+        layout();
+        break;
+    case IDM_WORD_NEXT:
+        advance();
+        break;
+    case IDM_WORD_PAUSE:
+        Settings.autoSwitch = Settings.autoSwitch ? 0 : 1;
+        break;
+    default:
+        break;  // dismissed
+    }
+    // Makes the menu's owner handle the menu's end before it goes idle (a
+    // tray menu otherwise fails to close on the next click elsewhere).
+    PostMessageW(menuOwner, WM_NULL, 0, 0);
+    if (Settings.autoSwitch) restartSwitchTimer();
+}
+
+void WordWindow::showWordMenu(HWND menuOwner)
+{
+    HMENU popup = prepareWordMenu();
+    UINT chosen = 0;
+    if (popup != nullptr) {
+        POINT cursor;
+        GetCursorPos(&cursor);
+        chosen = static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_RIGHTALIGN, cursor.x,
+                                                  cursor.y, 0, menuOwner, nullptr));
+    }
+    runWordCommand(menuOwner, chosen);
+}
+
+bool WordWindow::adoptBackgroundColor(COLORREF colour)
+{
+    if (colour == CLR_INVALID || colour == Settings.backgroundColor) return false;
+    UniqueBrush brush(CreateSolidBrush(colour));
+    if (!brush) return false;
+    Settings.backgroundColor = colour;
+    if (window_ == nullptr) return true;
+    installBackgroundBrush(std::move(brush));
+    if (Settings.transparentBackground) applyWordTransparency();
+    InvalidateRect(window_, nullptr, TRUE);
+    return true;
+}
+
+void WordWindow::probeBackground()
+{
+    HWND desktop = GetDesktopWindow();
+    COLORREF colour = CLR_INVALID;
+    {
+        WindowDC screen(desktop, true);
+        if (screen.get() != nullptr) {
+            // Below the corner where the window really is, which is not the
+            // stored one when it was moved to stay on the screen.
+            const POINT at = probePoint(window_, {Settings.windowX, Settings.windowY});
+            colour = GetPixel(screen.get(), at.x, at.y);
+        }
+    }
+    adoptBackgroundColor(colour);
+}
+
+CapturedWindow CapturedWindow::of(HWND window)
+{
+    CapturedWindow captured;
+    captured.window = window;
+    captured.thread = window != nullptr ? GetWindowThreadProcessId(window, &captured.process) : 0;
+    return captured;
+}
+
+bool CapturedWindow::stillThere() const
+{
+    if (window == nullptr || thread == 0) return false;
+    DWORD owner = 0;
+    return GetWindowThreadProcessId(window, &owner) == thread && owner == process;
+}
+
+void WordWindow::captureTitleWindow(HWND window)
+{
+    captured_ = CapturedWindow::of(window);
+}
+
+void WordWindow::captureForegroundWindow()
+{
+    captureTitleWindow(GetForegroundWindow());
+}
+
+void WordWindow::writeCapturedTitle()
+{
+    if (!captured_.stillThere()) return;  // gone, or the handle was reused
+
+    const WordEntry entry = wordStore.currentEntry();
+    composeBuffer_[0] = L'\0';
+    std::size_t n = 0;
+    n = appendBounded(composeBuffer_, kComposeUnits, n,
+                      std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)));
+    n = appendBounded(composeBuffer_, kComposeUnits, n,
+                      std::u16string_view(entry.phonetic, boundedLength(entry.phonetic, kPhoneticUnits)));
+    appendBounded(composeBuffer_, kComposeUnits, n,
+                  std::u16string_view(entry.content, boundedLength(entry.content, kContentUnits)));
+    // WM_SETTEXT is what SetWindowTextW sends to another program's window;
+    // sent with a time limit, a hung program cannot freeze the word window.
+    SendMessageTimeoutW(captured_.window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(composeBuffer_),
+                        SMTO_ABORTIFHUNG | SMTO_NORMAL, kTitleSendTimeoutMs, nullptr);
+}

@@ -1,0 +1,79 @@
+// What the settings page may change on the word window, applied at once:
+// the switching period, the font, the background and its transparency, and
+// title-bar mode. Everything here runs on the UI thread, which owns the
+// window, its timers and its GDI objects.
+#include "settings/Win32Settings.h"
+#include "ui/word/WordWindow.h"
+
+UINT switchTimerPeriodMs(std::int32_t switchSeconds)
+{
+    // The page stores what GetDlgItemInt read as unsigned, so a value that
+    // looks negative here is a very large number of seconds.
+    const auto seconds = static_cast<std::uint32_t>(switchSeconds);
+    if (seconds == 0) return 1000;
+    if (seconds > USER_TIMER_MAXIMUM / 1000u) return USER_TIMER_MAXIMUM;
+    return static_cast<UINT>(seconds * 1000u);
+}
+
+void WordWindow::restartSwitchTimer()
+{
+    // Without a window SetTimer would make a thread timer under a new id.
+    if (window_ == nullptr) return;
+    // Setting a running timer again restarts its period from now.
+    SetTimer(window_, TIMER_SWITCH, switchTimerPeriodMs(Settings.switchSeconds), nullptr);
+}
+
+void WordWindow::stopSwitchTimer()
+{
+    if (window_ != nullptr) KillTimer(window_, TIMER_SWITCH);
+}
+
+bool WordWindow::applyWordFont()
+{
+    LOGFONTW font = logFont(Settings.font);
+    font.lfFaceName[LF_FACESIZE - 1] = L'\0';  // a hand-edited file may lack the terminator
+    UniqueFont created(CreateFontIndirectW(&font));
+    if (!created) return false;
+    // Nothing holds the old font selected: layout and painting select it
+    // only for the time of one call.
+    wordFont_ = std::move(created);
+    return true;
+}
+
+void WordWindow::applyWordTransparency()
+{
+    if (window_ != nullptr)
+        SetLayeredWindowAttributes(window_, Settings.backgroundColor, kWindowAlpha,
+                                   Settings.transparentBackground ? LWA_COLORKEY | LWA_ALPHA : LWA_ALPHA);
+}
+
+void WordWindow::applyWordBackground(COLORREF colour)
+{
+    adoptBackgroundColor(colour);
+    // The chosen colour may be the one already in use; the key must still
+    // be it.
+    if (Settings.transparentBackground) applyWordTransparency();
+}
+
+void WordWindow::startWordProbe()
+{
+    if (window_ != nullptr) SetTimer(window_, TIMER_PROBE, kProbeDelayMs, nullptr);
+}
+
+void WordWindow::enterTitleBarMode()
+{
+    if (window_ == nullptr) return;
+    ShowWindow(window_, SW_HIDE);
+    startWordProbe();
+    SetTimer(window_, TIMER_TITLE, kTitlePeriodMs, nullptr);
+}
+
+void WordWindow::leaveTitleBarMode()
+{
+    if (window_ == nullptr) return;
+    // Shown without activation: the user is working in the options sheet,
+    // which must keep the keyboard.
+    ShowWindow(window_, SW_SHOWNA);
+    KillTimer(window_, TIMER_TITLE);
+    layout();
+}

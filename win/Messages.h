@@ -1,0 +1,36 @@
+// Every private window message of the program, in one place, so that no two
+// parts of it ever pick the same number. WM_APP + n are ours alone; nothing
+// outside the process sends them.
+#pragma once
+
+#include <windows.h>
+
+// Tray icon notifications, sent by the shell to the owner window
+// (0x8001, the value the icon was registered with).
+constexpr UINT WM_TRAYICON = WM_APP + 1;
+
+// Posted by the start-up load's worker to the word window when the lists
+// are in place (wParam: the worker's run number). The UI thread then shows
+// the first word and starts the switch timer.
+constexpr UINT WM_WORDLOAD_DONE = WM_APP + 2;
+
+// Posted by a dictionary reload's worker to the owner window (which outlives
+// the options sheet) when the reload has finished (wParam: its run number).
+constexpr UINT WM_RELOAD_DONE = WM_APP + 3;
+
+// Posted by the background progress save's worker to the owner window when
+// the file has been written (wParam: its run number, lParam: nonzero on
+// success).
+constexpr UINT WM_SAVE_DONE = WM_APP + 4;
+
+// Application-bar notifications (full-screen programs coming and going),
+// registered by the word window with the shell.
+constexpr UINT WM_APPBAR_NOTIFY = WM_APP + 5;
+
+// The broadcast that announces a new notification area (0 if unavailable).
+// Registered once for the process: the number is the same for every caller.
+inline UINT taskbarCreatedMessage()
+{
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
