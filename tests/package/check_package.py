@@ -75,7 +75,7 @@ for name, info in files.items():
 # The guide: the same page the converter makes from README.md now.
 with tempfile.TemporaryDirectory() as scratch:
     fresh = os.path.join(scratch, "README.html")
-    subprocess.run([python, os.path.join(source, "scripts", "guide-html.py"),
+    subprocess.run([python, os.path.join(source, "package", "guide-html.py"),
                     os.path.join(source, "README.md"), fresh], check=True)
     check(packed("README.html") == open(fresh, "rb").read(), "README.html is not the guide made from README.md")
 guide = packed("README.html").decode("utf-8", "replace")
