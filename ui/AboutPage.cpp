@@ -119,7 +119,7 @@ LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, WNDPROC 
 // The user guide, README.html beside Mivora.exe.
 LRESULT CALLBACK webLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return linkProc(link, message, wParam, lParam, previousWebLinkProc, L"README.html", LinkTarget::file);
+    return linkProc(link, message, wParam, lParam, previousWebLinkProc, L"使用说明.html", LinkTarget::file);
 }
 
 // The dic folder, where the user puts word lists, opened in Explorer.
