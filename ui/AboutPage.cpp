@@ -103,10 +103,10 @@ LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, const wc
     }
 }
 
-// The user guide, README.html beside Mivora.exe.
+// The user guide in Chinese, 使用说明.html beside Mivora.exe.
 LRESULT CALLBACK webLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return linkProc(link, message, wParam, lParam, L"README.html", LinkTarget::file);
+    return linkProc(link, message, wParam, lParam, L"使用说明.html", LinkTarget::file);
 }
 
 // The dic folder, where the user puts word lists, opened in Explorer.

@@ -4,13 +4,16 @@
     check_package.py <source dir> <build dir> <python with markdown>
 
 - one top folder holding exactly Mivora.exe, dic/英语四级词汇.txt,
-  README.html, LICENSE, NOTICES and the pictures under docs/;
+  README.html, 使用说明.html, LICENSE, NOTICES and the pictures under docs/;
 - the packed files are the built executable and the source tree's files,
   byte for byte;
 - the Chinese file name is marked as UTF-8 in the zip, so Windows' own
   unpacker names the file as the program looks for it;
-- README.html is the guide made from the current README.md, and every
-  picture it shows that exists in docs/ is packed beside it;
+- README.html and 使用说明.html are the guides made from the current
+  README.md and README.zh-CN.md, every picture they show that exists in
+  docs/ is packed beside them, and their links to each other reach;
+- README.zh-CN.md names every menu item, page title and dialog text exactly
+  as res/Mivora.rc and ui/OptionsSheet.cpp spell them;
 - NOTICES carries every licence text that dic/SOURCE.md says must ship
   with the word list.
 """
@@ -48,7 +51,7 @@ check(len(files) == len(infos), f"entries outside the top folder {top}/: {sorted
 
 images = sorted("docs/" + name for name in os.listdir(os.path.join(source, "docs"))
                 if name.endswith(".png")) if os.path.isdir(os.path.join(source, "docs")) else []
-expected = {"Mivora.exe", "dic/英语四级词汇.txt", "README.html", "LICENSE", "NOTICES", *images}
+expected = {"Mivora.exe", "dic/英语四级词汇.txt", "README.html", "使用说明.html", "LICENSE", "NOTICES", *images}
 check(set(files) == expected, f"contents {sorted(files)}, expected {sorted(expected)}")
 
 
@@ -72,36 +75,62 @@ for name, info in files.items():
     if not name.isascii():
         check(info.flag_bits & 0x800, f"{name}: file name not marked as UTF-8 (bit 11)")
 
-# The guide: the same page the converter makes from README.md now.
-with tempfile.TemporaryDirectory() as scratch:
-    fresh = os.path.join(scratch, "README.html")
-    subprocess.run([python, os.path.join(source, "scripts", "guide-html.py"),
-                    os.path.join(source, "README.md"), fresh], check=True)
-    check(packed("README.html") == open(fresh, "rb").read(), "README.html is not the guide made from README.md")
-guide = packed("README.html").decode("utf-8", "replace")
-check('<meta charset="utf-8">' in guide, "README.html declares no encoding")
-readme = open(os.path.join(source, "README.md"), encoding="utf-8").read()
-for heading in re.findall(r"^## (.+)$", readme, re.M):
-    check(f">{heading.replace('&', '&amp;')}</h2>" in guide, f"README.html lacks the section {heading!r}")
 
-
-class Images(html.parser.HTMLParser):
+class Tags(html.parser.HTMLParser):
+    """The pictures a page shows and the places it links to."""
     def __init__(self):
         super().__init__()
         self.sources = []
+        self.links = []
 
     def handle_starttag(self, tag, attrs):
         if tag == "img":
             self.sources.append(dict(attrs).get("src", ""))
+        if tag == "a":
+            self.links.append(dict(attrs).get("href", ""))
 
 
-shown = Images()
-shown.feed(guide)
-check(shown.sources, "README.html shows no pictures")
-for src in shown.sources:
-    check(not re.match(r"[a-z]+:|/", src), f"picture {src} is not beside the guide")
-    check(os.path.exists(os.path.join(source, src)), f"README.html shows {src}, which the source tree lacks")
-    check(src in files, f"README.html shows {src}, which the zip lacks")
+# Each guide: the same page the converter makes from its Markdown now.
+for markdown_name, page in (("README.md", "README.html"), ("README.zh-CN.md", "使用说明.html")):
+    with tempfile.TemporaryDirectory() as scratch:
+        fresh = os.path.join(scratch, page)
+        subprocess.run([python, os.path.join(source, "package", "guide-html.py"),
+                        os.path.join(source, markdown_name), fresh], check=True)
+        check(packed(page) == open(fresh, "rb").read(), f"{page} is not the guide made from {markdown_name}")
+    guide = packed(page).decode("utf-8", "replace")
+    check('<meta charset="utf-8">' in guide, f"{page} declares no encoding")
+    readme = open(os.path.join(source, markdown_name), encoding="utf-8").read()
+    for heading in re.findall(r"^## (.+)$", readme, re.M):
+        check(f">{heading.replace('&', '&amp;')}</h2>" in guide, f"{page} lacks the section {heading!r}")
+
+    shown = Tags()
+    shown.feed(guide)
+    check(shown.sources, f"{page} shows no pictures")
+    for src in shown.sources:
+        check(not re.match(r"[a-z]+:|/", src), f"picture {src} is not beside the guide")
+        check(os.path.exists(os.path.join(source, src)), f"{page} shows {src}, which the source tree lacks")
+        check(src in files, f"{page} shows {src}, which the zip lacks")
+    # A link to the other guide must reach the page it ships as.
+    for href in shown.links:
+        target = href.split("#", 1)[0]
+        if target and not re.match(r"[a-z]+:", target):
+            check(target in files, f"{page} links to {target}, which the zip lacks")
+
+# The Chinese guide names every menu item, page title and dialog text as
+# the program shows it. Texts the pages replace when they open ("生成",
+# "字体...") are not what the user sees, so they are left out.
+rc = open(os.path.join(source, "res", "Mivora.rc"), encoding="utf-8").read()
+pages_code = "".join(open(os.path.join(source, "ui", name), encoding="utf-8").read()
+                     for name in os.listdir(os.path.join(source, "ui")) if name.endswith(".cpp"))
+replaced = set(re.findall(r"SetDlgItemTextW\(page, (IDC_\w+)", pages_code))
+names = re.findall(r'^\s*MENUITEM "([^"]+)"', rc, re.M)
+names += [text for text, control in re.findall(r'^\s*CONTROL "([^"]+)", (\w+)', rc, re.M) if control not in replaced]
+names += re.findall(r'\{IDD_\w+, L"([^"]+)", \w+\}', open(os.path.join(source, "ui", "OptionsSheet.cpp"),
+                                                            encoding="utf-8").read())
+check(len(names) >= 30 and "设置" in names and "已记住" in names, f"texts of the program not found: {names}")
+zh_guide = open(os.path.join(source, "README.zh-CN.md"), encoding="utf-8").read()
+for name in names:
+    check(name in zh_guide, f"README.zh-CN.md does not name {name!r} as the program shows it")
 
 notices = packed("NOTICES").decode("utf-8", "replace")
 source_md = open(os.path.join(source, "dic", "SOURCE.md"), encoding="utf-8").read()

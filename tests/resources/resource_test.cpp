@@ -352,7 +352,7 @@ const std::vector<Expected> kAboutControls = {
     {1018, L"Static", L"米沃拉 Mivora 1.0", 0, SS_LEFT | SS_CENTERIMAGE, 0, 38, 7, 110, 12},
     {1323, L"Static", L"边工作边背单词的小工具", 0, SS_LEFT | SS_CENTERIMAGE, 0, 38, 19, 134, 12},
     {1325, L"Static", L"生成", 0, SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN, 0, 9, 40, 269, 13},
-    {1327, L"Static", L"使用说明（README.html）", 0, kLink, 0, 153, 194, 125, 19},
+    {1327, L"Static", L"使用说明", 0, kLink, 0, 153, 194, 125, 19},
     {1329, L"Static", L"打开词库文件夹（dic）", 0, kLink, 0, 153, 223, 125, 19},
     {1330, L"Static", nullptr, 105, SS_ICON, 0, 10, 9, 20, 20},
     {1328, L"Edit", L"", 0, kReadOnlyText, WS_EX_STATICEDGE, 9, 60, 134, 96},

@@ -585,7 +585,7 @@ TEST_F(OptionsPagesTest, LinksOpenTheGuideAndTheDictionaryFolderOnButtonDownWith
     SendMessageW(guide, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
     SendMessageW(guide, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
     ASSERT_EQ(openedLinks.size(), 1u);
-    EXPECT_EQ(openedLinks[0].target, dir + L"README.html");
+    EXPECT_EQ(openedLinks[0].target, dir + L"使用说明.html");
     EXPECT_EQ(openedLinks[0].show, SW_SHOWMAXIMIZED);
     SendMessageW(folder, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
     ASSERT_EQ(openedLinks.size(), 2u);
