@@ -85,6 +85,10 @@ e2e_quit
 mv "$E2E_DIR/list.txt" "$E2E_DIR/dic/英语四级词汇.txt"
 rm -f "$E2E_DIR/dic/DAvud.bin"
 
+# Conditions polled by e2e_wait_for: each poll asks the X server afresh.
+only_the_word_window() { [ "$(e2e_program_windows | wc -l)" -eq 1 ]; }
+tray_window_at_x() { xdotool getwindowgeometry --shell "$tray" | grep -q "^X=$1\$"; }
+
 # --- 1. short layout, default colours and font, shipped list
 e2e_start
 e2e_wait_ready
@@ -103,13 +107,13 @@ sleep 0.5
 e2e_screenshot word-menu
 keep word-menu 16 $BOX $mx $my $mw $mh
 xdotool key Escape
-e2e_wait_for 10 "the word window's menu to close" test "$(e2e_program_windows | wc -l)" -eq 1
+e2e_wait_for 10 "the word window's menu to close" only_the_word_window
 
 # --- 3. the tray menu, with Wine's tray window moved away from the screen's
 # corner so that the menu opens beside the icon instead of over it
 tray=$(e2e_tray_window)
 xdotool windowmove "$tray" 700 420
-e2e_wait_for 10 "the tray window to move" test "$(xdotool getwindowgeometry --shell "$tray" | grep -c '^X=700$')" -eq 1
+e2e_wait_for 10 "the tray window to move" tray_window_at_x 700
 menu=$(e2e_open_tray_menu) || e2e_fail "no tray menu"
 read -r _ mx my mw mh <<<"$menu"
 eval "$(xdotool getwindowgeometry --shell "$tray")"
@@ -126,7 +130,7 @@ for attempt in 1 2 3 4 5; do
     xdotool mousemove 1200 760 click 1
     sleep 1
 done
-e2e_wait_for 10 "the tray menu to close" test "$(e2e_program_windows | wc -l)" -eq 1
+e2e_wait_for 10 "the tray menu to close" only_the_word_window
 e2e_quit
 
 # --- 4. long layout: an entry of more than 20 units
