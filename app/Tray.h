@@ -52,6 +52,8 @@ public:
     bool retry(DWORD now);
     // Whether the icon is waiting to be added.
     bool retryPending() const { return retrying_; }
+    // When the retry began (GetTickCount); its period counts from here.
+    DWORD retrySince() const { return retrySince_; }
 
     // Sub-menu 0 of the tray menu, with "当前标题" enabled exactly in
     // title-bar mode; nullptr when the menu resource is missing.

@@ -348,14 +348,15 @@ void CALLBACK inspectOpenSheet(HWND, UINT, UINT_PTR timer, DWORD)
     if (sheetProbe.seen || app().sheet.openSheet() == nullptr) return;
     sheetProbe.seen = true;
     KillTimer(nullptr, timer);
-    sheetProbe.page = PropSheet_HwndToIndex(app().sheet.openSheet(), PropSheet_GetCurrentPageHwnd(app().sheet.openSheet()));
-    GetWindowTextW(app().sheet.openSheet(), sheetProbe.caption, 64);
+    HWND sheet = app().sheet.openSheet();
+    sheetProbe.page = PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet));
+    GetWindowTextW(sheet, sheetProbe.caption, 64);
     // A right click on the icon now must not open a second modal loop.
     sheetProbe.rightClick = SendMessageW(app().ownerWindow(), WM_TRAYICON, kTrayIconId, WM_RBUTTONUP);
-    PropSheet_PressButton(app().sheet.openSheet(), sheetProbe.button);
+    PropSheet_PressButton(sheet, sheetProbe.button);
 }
 
-void runSheetCommand(HWND owner, UINT command, int button)
+void runSheetCommand(UINT command, int button)
 {
     sheetProbe = {};
     sheetProbe.button = button;
@@ -368,7 +369,7 @@ void runSheetCommand(HWND owner, UINT command, int button)
 TEST_F(OwnerWindowTest, AboutOpensTheSheetOnItsThirdPageAndCancelSavesNothing)
 {
     app().Settings.windowX = 5555;
-    runSheetCommand(owner_, IDM_TRAY_ABOUT, PSBTN_CANCEL);
+    runSheetCommand(IDM_TRAY_ABOUT, PSBTN_CANCEL);
     ASSERT_TRUE(sheetProbe.seen);
     EXPECT_EQ(sheetProbe.page, 2);
     EXPECT_STREQ(sheetProbe.caption, L"Mivora");
@@ -386,7 +387,7 @@ TEST_F(OwnerWindowTest, AboutOpensTheSheetOnItsThirdPageAndCancelSavesNothing)
 TEST_F(OwnerWindowTest, OptionsOpensTheSheetOnItsFirstPageAndOkSavesTheSettings)
 {
     app().Settings.windowX = 6666;
-    runSheetCommand(owner_, IDM_TRAY_OPTIONS, PSBTN_OK);
+    runSheetCommand(IDM_TRAY_OPTIONS, PSBTN_OK);
     ASSERT_TRUE(sheetProbe.seen);
     EXPECT_EQ(sheetProbe.page, 0);
     EXPECT_EQ(app().sheet.openSheet(), nullptr);
@@ -592,7 +593,8 @@ protected:
             ErrorBoxCloser closer;
             owner_ = startApp(missingNotificationArea);
         }
-        created_ = GetTickCount();
+        // The minute counts from the failed add at creation.
+        if (currentApp) created_ = app().tray.retrySince();
     }
     void TearDown() override
     {

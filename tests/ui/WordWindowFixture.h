@@ -142,6 +142,31 @@ inline std::wstring shownWord()
     return wide(wordOf(wordStore.currentEntry()));
 }
 
+// Serves the queue until a reference timer of `ms` fires and tells whether
+// the shown word had changed by then. Timers come due in order however slow
+// the machine is, so this checks which of two things came first, not how
+// long either took.
+inline bool wordChangesBefore(UINT ms)
+{
+    struct Reference {
+        std::wstring before;
+        bool fired = false;
+        bool changed = false;
+    };
+    static Reference reference;
+    reference = Reference{shownWord()};
+    const UINT_PTR timer = SetTimer(nullptr, 0, ms, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        if (reference.fired) return;
+        reference.fired = true;
+        reference.changed = shownWord() != reference.before;
+    });
+    EXPECT_NE(timer, 0u);
+    // Generous: only a machine that stops altogether gets here.
+    EXPECT_TRUE(pumpUntil([] { return reference.fired; }, ms + 60000)) << "the reference timer never fired";
+    return reference.changed;
+}
+
 // Extent of `s` in the font the settings name, as the word window measures it.
 inline SIZE extentOf(std::u16string_view s)
 {
@@ -156,12 +181,35 @@ inline SIZE extentOf(std::u16string_view s)
     return size;
 }
 
-// The layout the word window must have for `entry`.
-inline WordLayout expectedLayout(const WordEntry& entry)
+// Where the one-line layout of `entry` puts things, stated here from the
+// texts' extents: the word at x = 1, 4 pixels of gap, the phonetic, the
+// content directly after it and 5 pixels to spare; one line of the word's
+// height with a pixel above and below.
+struct OneLine {
+    int width, height, wordX, phoneticX, contentX;
+};
+
+inline OneLine oneLine(const WordEntry& entry)
 {
-    const std::u16string word = wordOf(entry);
-    return computeLayout(extentOf(word), extentOf(fieldText(entry.phonetic, kPhoneticUnits)),
-                         extentOf(fieldText(entry.content, kContentUnits)), word.size());
+    const SIZE word = extentOf(wordOf(entry));
+    const SIZE phonetic = extentOf(fieldText(entry.phonetic, kPhoneticUnits));
+    const SIZE content = extentOf(fieldText(entry.content, kContentUnits));
+    return {10 + word.cx + phonetic.cx + content.cx, 2 + word.cy, 1, 5 + word.cx, 5 + word.cx + phonetic.cx};
+}
+
+// The height DrawTextW needs for `text` wrapped at `width` in the settings'
+// font, measured here as the painting draws it.
+inline int wrappedTextHeight(std::u16string_view text, int width)
+{
+    HFONT font = CreateFontIndirectW(&logFont(Settings.font));
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, font);
+    RECT r{0, 0, width, 0};
+    DrawTextW(dc, as_wcstr(text.data()), static_cast<int>(text.size()), &r, DT_EDITCONTROL | DT_WORDBREAK | DT_CALCRECT);
+    SelectObject(dc, previous);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    return r.bottom - r.top;
 }
 
 // The settings of a first run on a screen `maximizedWidth` wide, less what

@@ -124,7 +124,7 @@ protected:
 TEST_F(WordWindowHoldTest, ThePointerHoldsTheWordAndLeavingGivesAFullPeriod)
 {
     start();
-    ASSERT_TRUE(switchesWithin(5000)) << "switching must run before it can be held";
+    ASSERT_TRUE(switchesWithin(30000)) << "switching must run before it can be held";
     pointerOnWord();
     TRACKMOUSEEVENT asked{};
     asked.cbSize = sizeof asked;
@@ -149,9 +149,8 @@ TEST_F(WordWindowHoldTest, ThePointerHoldsTheWordAndLeavingGivesAFullPeriod)
     EXPECT_FALSE(switchesWithin(2500)) << "switched under the pointer after the context menu";
 
     pointerOffWord();
-    const ULONGLONG left = GetTickCount64();
-    ASSERT_TRUE(switchesWithin(5000)) << "no switch after the pointer left";
-    EXPECT_GE(GetTickCount64() - left, 900u) << "the next word came before a full period";
+    EXPECT_FALSE(wordChangesBefore(500)) << "the next word came before a full period";
+    ASSERT_TRUE(switchesWithin(30000)) << "no switch after the pointer left";
 
     // Paused while held, it stays paused when the pointer leaves.
     pointerOnWord();
