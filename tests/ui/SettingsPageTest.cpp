@@ -382,19 +382,22 @@ bool inside(const RECT& a, const RECT& b)
     return a.left >= b.left && a.top >= b.top && a.right <= b.right && a.bottom <= b.bottom;
 }
 
-// The current page fills the sheet's page area, and each of its visible
-// controls lies within it.
+// The current page fills the sheet's page area, which lies inside the
+// sheet's client area, and each of its visible controls lies within it.
 void checkCurrentPage(HWND sheet, int index)
 {
     HWND page = PropSheet_GetCurrentPageHwnd(sheet);
     HWND tab = PropSheet_GetTabControl(sheet);
-    RECT area{}, pageRect{}, control{};
+    RECT area{}, pageRect{}, control{}, client{};
     GetClientRect(tab, &area);
     TabCtrl_AdjustRect(tab, FALSE, &area);
     MapWindowPoints(tab, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    GetClientRect(sheet, &client);
+    MapWindowPoints(sheet, nullptr, reinterpret_cast<POINT*>(&client), 2);
     GetWindowRect(page, &pageRect);
     std::size_t before = visit.clipped.size();
-    if (page == nullptr || !EqualRect(&pageRect, &area)) visit.clipped.push_back("page " + std::to_string(index));
+    if (page == nullptr || !EqualRect(&pageRect, &area) || !inside(area, client))
+        visit.clipped.push_back("page " + std::to_string(index));
     for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
         GetWindowRect(child, &control);
         if (IsWindowVisible(child) && !inside(control, area))

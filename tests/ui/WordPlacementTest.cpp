@@ -108,69 +108,6 @@ TEST(WordPlacement, ACornerOnNoMonitorGoesToTheNearestOne)
     EXPECT_EQ(none.right - none.left, 0);
 }
 
-TEST(WordPlacement, AOneLineEntryWiderThanTheScreenWraps)
-{
-    const SIZE word{60, 18}, phonetic{40, 18}, content{3000, 18};
-    const WordLayout unlimited = computeLayout(word, phonetic, content, 5);
-    EXPECT_FALSE(unlimited.wrapped);
-    const WordLayout limited = computeLayout(word, phonetic, content, 5, 1280);
-    EXPECT_TRUE(limited.wrapped);
-    EXPECT_TRUE(limited.overWide);
-    EXPECT_EQ(limited.width, kWrapWidth);
-    // (60/600 + 1.5) * 18 + (3000/600 + 1) * 18
-    EXPECT_EQ(limited.height, 27 + 108);
-    // A line exactly as wide as the screen stays one line.
-    const WordLayout exact = computeLayout(word, phonetic, {1170, 18}, 5, 1280);
-    EXPECT_FALSE(exact.wrapped);
-    EXPECT_EQ(exact.width, 1280);
-    // A long word is no over-wide one.
-    EXPECT_FALSE(computeLayout(word, phonetic, content, 21, 1280).overWide);
-}
-
-TEST(WordPlacement, AnEmptyWordStillGetsALineForTheOtherTexts)
-{
-    // Measuring an empty text gives no height.
-    const WordLayout layout = computeLayout({0, 0}, {30, 18}, {80, 18}, 0);
-    EXPECT_FALSE(layout.wrapped);
-    EXPECT_EQ(layout.height, 20);
-    EXPECT_EQ(layout.width, 120);
-}
-
-TEST(WordPlacement, FittingKeepsTheCountedSizeWhenTheTextFits)
-{
-    WordLayout layout = computeLayout({1300, 20}, {40, 20}, {700, 20}, 30);
-    ASSERT_EQ(layout.height, 110);
-    fitWrappedLayout(layout, {1300, 20}, {700, 20}, 60, 40);
-    EXPECT_EQ(layout.height, 110);
-    EXPECT_EQ(layout.blockHeight, 40);
-    // Truncated once, as the counted height is.
-    WordLayout odd = computeLayout({500, 17}, {10, 17}, {300, 17}, 25);
-    ASSERT_EQ(odd.height, 42);
-    fitWrappedLayout(odd, {500, 17}, {300, 17}, 17, 17);
-    EXPECT_EQ(odd.height, 42);
-    // A one-line layout is left alone.
-    WordLayout line = computeLayout({100, 18}, {60, 18}, {80, 18}, 5);
-    fitWrappedLayout(line, {100, 18}, {80, 18}, 500, 500);
-    EXPECT_EQ(line.height, 20);
-}
-
-TEST(WordPlacement, FittingGrowsForTheLinesReallyWrapped)
-{
-    // Content of 700 pixels counts two lines; with the phonetic in front
-    // and breaks at spaces it takes three.
-    WordLayout layout = computeLayout({520, 20}, {200, 20}, {700, 20}, 21);
-    ASSERT_EQ(layout.height, 30 + 40);
-    fitWrappedLayout(layout, {520, 20}, {700, 20}, 20, 60);
-    EXPECT_EQ(layout.blockHeight, 60);
-    EXPECT_EQ(layout.height, 30 + 60);
-    // A word broken into more lines than its width counts: its region grows,
-    // keeping half a line of spacing.
-    WordLayout word = computeLayout({590, 20}, {0, 20}, {100, 20}, 40);
-    ASSERT_EQ(word.height, 30 + 20);
-    fitWrappedLayout(word, {590, 20}, {100, 20}, 40, 20);
-    EXPECT_EQ(word.height, 50 + 20);
-}
-
 // --- the real window ----------------------------------------------------
 
 constexpr COLORREF kContentColor = RGB(0, 128, 0);

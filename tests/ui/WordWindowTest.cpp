@@ -131,12 +131,22 @@ protected:
     {
         const WordEntry entry = wordStore.currentEntry();
         EXPECT_EQ(wide(wordOf(entry)), wide(word));
-        const OneLine layout = oneLine(entry);
-        EXPECT_EQ(Settings.windowWidth, layout.width);
-        EXPECT_EQ(Settings.windowHeight, layout.height);
         const SIZE size = windowSize(wordWindow);
-        EXPECT_EQ(size.cx, layout.width);
-        EXPECT_EQ(size.cy, layout.height);
+        if (word.size() > 20) {
+            // The long layout: 600 wide, tall enough for the word and the
+            // phonetic and content as they wrap there.
+            EXPECT_EQ(Settings.windowWidth, 600);
+            EXPECT_GE(Settings.windowHeight,
+                      wrappedTextHeight(word, 600) + wrappedTextHeight(fieldText(entry.phonetic, kPhoneticUnits) +
+                                                                           fieldText(entry.content, kContentUnits),
+                                                                       600));
+        } else {
+            const OneLine layout = oneLine(entry);
+            EXPECT_EQ(Settings.windowWidth, layout.width);
+            EXPECT_EQ(Settings.windowHeight, layout.height);
+        }
+        EXPECT_EQ(size.cx, Settings.windowWidth);
+        EXPECT_EQ(size.cy, Settings.windowHeight);
     }
 
     static std::wstring composedTitle(const WordEntry& entry)
