@@ -42,7 +42,8 @@ mivora_start_xvfb() {
     MIVORA_XVFB_PID=$!
     if [ -n "${MIVORA_RUN_DIR:-}" ]; then echo "$MIVORA_XVFB_PID" >>"$MIVORA_RUN_DIR/xvfb-pids"; fi
     # The number comes once the server listens; on a busy machine that can
-    # take a while, so it is waited for as long as the server lives.
+    # take a while, so it is waited for up to a minute, while the server
+    # lives.
     for i in $(seq 1 600); do
         number=$(head -n 1 "$fdfile" 2>/dev/null | tr -d '[:space:]')
         [ -n "$number" ] && break
@@ -67,14 +68,6 @@ mivora_stop_xvfb() {
 
 mivora_display_answers() {
     [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1
-}
-
-# A display for Wine: DISPLAY when it answers, else an X server of our own
-# (MIVORA_XVFB_PID, left empty when none was started).
-mivora_display() {
-    MIVORA_XVFB_PID=""
-    mivora_display_answers && return 0
-    mivora_start_xvfb
 }
 
 # Whether this prefix's wineserver runs; another prefix's does not count.
