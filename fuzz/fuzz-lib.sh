@@ -14,3 +14,15 @@ fuzz_work_folder() {
     mkdir -p "$work/tmp"
     export TMPDIR=$work/tmp
 }
+
+# fuzz_seed: the seed of one target's run, FUZZ_SEED when given (to replay a
+# run), else a random one. Printed with the run, so that a failure found by
+# chance can be run again with the same inputs.
+fuzz_seed() {
+    if [ -n "${FUZZ_SEED:-}" ]; then
+        echo "$FUZZ_SEED"
+    else
+        # libFuzzer takes an unsigned 32-bit seed; 0 would mean "pick one".
+        echo $(($(od -An -N4 -tu4 /dev/urandom) % 4294967295 + 1))
+    fi
+}

@@ -9,6 +9,7 @@
 #   fuzz-long.sh [seconds per target]      (default 600)
 #   FUZZ_TARGETS="fuzz_settings ..."       only these targets
 #   FUZZ_JOBS=n                            parallel libFuzzer jobs per target (default 1)
+#   FUZZ_SEED=n                            libFuzzer's seed (default: random, printed)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -30,9 +31,10 @@ for target in $targets; do
     cp -r "$seeds"/. "$work/$target/corpus/" 2>/dev/null
     rm -rf "$work/$target/corpus/regression"
     cp "$seeds"/regression/* "$work/$target/corpus/" 2>/dev/null
-    echo "== $target: ${seconds}s"
+    seed=$(fuzz_seed)
+    echo "== $target: ${seconds}s, seed $seed"
     # -fork keeps going after a crash, so one run finds more than one.
-    "$build/fuzz/$target" -fork="$jobs" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
+    "$build/fuzz/$target" -seed="$seed" -fork="$jobs" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
         -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
         -artifact_prefix="$work/$target/crashes/" -print_final_stats=1 \
         "$work/$target/corpus" >"$work/$target.log" 2>&1

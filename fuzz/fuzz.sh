@@ -5,6 +5,10 @@
 # Fails when a target finds a crash. Long runs: fuzz/fuzz-long.sh.
 #   FUZZ_SECONDS    seconds per target (default 30)
 #   FUZZ_BUILD_DIR  build tree (default: the preset's, build/fuzz)
+#   FUZZ_SEED       libFuzzer's seed for every target (default: a random one,
+#                   printed for each); with the same seed a target tries the
+#                   same inputs in the same order, so a failure found by
+#                   chance comes back given the time to reach it
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -27,12 +31,13 @@ mkdir -p "$artifacts"
 status=0
 for target in fuzz_dictionary fuzz_progress fuzz_settings; do
     cp -r "fuzz/corpus/$target" "$work/$target"
-    echo "== $target: ${seconds}s"
-    if ! "$build/fuzz/$target" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
+    seed=$(fuzz_seed)
+    echo "== $target: ${seconds}s, seed $seed (FUZZ_SEED=$seed replays it)"
+    if ! "$build/fuzz/$target" -seed="$seed" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
             -artifact_prefix="$artifacts/$target-" -print_final_stats=1 "$work/$target" \
             >"$work/$target.log" 2>&1; then
         tail -n 60 "$work/$target.log"
-        echo "!! $target failed; reproducer in $artifacts" >&2
+        echo "!! $target failed (seed $seed); reproducer in $artifacts" >&2
         status=1
     else
         grep -E '^stat::(number_of_executed_units|peak_rss_mb)|^Done ' "$work/$target.log" || true

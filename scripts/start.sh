@@ -12,11 +12,11 @@ cmake --build --preset windows --target Mivora
 
 . scripts/wine-env.sh
 headless=0
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+MIVORA_XVFB_PID=""
+if ! mivora_display_answers; then
     headless=1
-    unset DISPLAY
+    mivora_start_xvfb || { echo "Xvfb did not start" >&2; exit 1; }
 fi
-mivora_display
 mivora_wine_ready 9>&-
 
 appdir=$root/build/windows/app
@@ -35,11 +35,19 @@ sleep 8
 import -window root "$shot"
 echo "Mivora is running under Xvfb on $DISPLAY."
 echo "Screenshot: $shot"
-if [ "${MIVORA_KEEP_RUNNING:-1}" = 0 ]; then
+# The X server started here goes with the program, and the prefix's
+# wineserver with it: Wine's desktop is bound to that display.
+stop_all() {
     kill "$pid" 2>/dev/null || true
     wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    mivora_stop_xvfb
+}
+if [ "${MIVORA_KEEP_RUNNING:-1}" = 0 ]; then
+    stop_all
     exit 0
 fi
 echo "Press Ctrl+C to stop it."
-trap 'kill $pid 2>/dev/null; exit 0' INT TERM
+trap 'stop_all; exit 0' INT TERM
 wait "$pid"
+stop_all

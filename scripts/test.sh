@@ -5,11 +5,50 @@
 # time, and the benchmarks (figures only).
 #   FUZZ_SECONDS   seconds per fuzz target (default 30)
 #   MIVORA_SKIP_BENCH=1  leave out the benchmarks
+#
+# The run has a temporary folder of its own and one X server on a free
+# display, which the tests under Wine share (the end-to-end scenarios and
+# the benchmarks start their own besides). At the end, however the run ends,
+# it stops what it started: its X server, any X server or wineserver a
+# killed scenario left, and the folder goes.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 bash scripts/install-deps.sh || exit 1
+
+. scripts/wine-env.sh
+MIVORA_RUN_DIR=$(mktemp -d "${TMPDIR:-/tmp}/mivora-test.XXXXXX") || exit 1
+export MIVORA_RUN_DIR TMPDIR=$MIVORA_RUN_DIR
+
+cleanup() {
+    local prefix pid
+    # The wineservers of the prefixes used in this run, with every Wine
+    # process of theirs.
+    if [ -f "$MIVORA_RUN_DIR/wine-prefixes" ]; then
+        sort -u "$MIVORA_RUN_DIR/wine-prefixes" | while read -r prefix; do
+            WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1
+            WINEPREFIX=$prefix wineserver -w </dev/null >/dev/null 2>&1
+        done
+    fi
+    mivora_stop_xvfb
+    # X servers started in this run whose script was killed before it
+    # could stop them (a pid still naming an Xvfb).
+    if [ -f "$MIVORA_RUN_DIR/xvfb-pids" ]; then
+        while read -r pid; do
+            [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ] && kill "$pid" 2>/dev/null
+        done <"$MIVORA_RUN_DIR/xvfb-pids"
+    fi
+    rm -rf "$MIVORA_RUN_DIR"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Never someone else's display, nor the desktop of whoever runs this.
+unset DISPLAY
+mivora_start_xvfb || { echo "Xvfb did not start" >&2; exit 1; }
+echo "Tests under Wine use display $DISPLAY"
 
 failed=()
 passed=()
@@ -30,9 +69,6 @@ step fuzz bash fuzz/fuzz.sh
 if [ "${MIVORA_SKIP_BENCH:-0}" != 1 ]; then
     step bench bash bench/bench.sh
 fi
-
-# Leave no Wine processes behind.
-( . scripts/wine-env.sh; wineserver -k 2>/dev/null || true )
 
 echo
 echo "Steps passed: ${passed[*]:-none}"

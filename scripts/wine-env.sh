@@ -1,7 +1,11 @@
 # Sourced by the scripts that run Windows programs: one Wine prefix, one
 # persistent wineserver and one X display for the whole run.
 #   MIVORA_WINEPREFIX  prefix to use (default: build/wine-prefix in the tree)
-#   DISPLAY            used when set and reachable; otherwise Xvfb :87 starts
+#   DISPLAY            used when set and reachable; otherwise the caller
+#                      starts an X server of its own (mivora_start_xvfb)
+#   MIVORA_RUN_DIR     set by scripts/test.sh for its run: the X servers and
+#                      prefixes started here are noted there, so that the
+#                      test command stops whatever a killed script left
 
 _mivora_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${MIVORA_WINEPREFIX:-$_mivora_root/build/wine-prefix}
@@ -22,44 +26,59 @@ mivora_wine() {
     "$(mivora_wine_binary)" "$@"
 }
 
-# The one place an X server is started. mivora_start_xvfb [:N] starts Xvfb on
-# display :N (or, without one, on the first free display), waits until it
-# answers and exports DISPLAY; its pid is left in MIVORA_XVFB_PID. Fails when
-# no server came up. -noreset: the server keeps its state (the desktop's
-# colour, say) when the last client goes, as it does between two starts of
-# the program once Wine's desktop has closed.
+# The one place an X server is started. mivora_start_xvfb starts Xvfb on the
+# first free display (-displayfd: the server takes one no other server
+# holds and says which), waits until it answers and exports DISPLAY; its pid
+# is left in MIVORA_XVFB_PID, and whoever started it stops it with
+# mivora_stop_xvfb. Fails, leaving no server behind, when none came up.
+# -noreset: the server keeps its state (the desktop's colour, say) when the
+# last client goes, as it does between two starts of the program once Wine's
+# desktop has closed.
 mivora_start_xvfb() {
-    local fdfile i
+    local fdfile number="" i
     MIVORA_XVFB_PID=""
-    if [ $# -gt 0 ]; then
-        Xvfb "$1" -screen 0 1280x800x24 -nolisten tcp -noreset </dev/null >/dev/null 2>&1 9>&- &
-        MIVORA_XVFB_PID=$!
-        for i in $(seq 1 50); do DISPLAY=$1 xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-        DISPLAY=$1 xdpyinfo >/dev/null 2>&1 || return 1
-        export DISPLAY=$1
-        return 0
-    fi
-    fdfile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fdfile" </dev/null >/dev/null 2>&1 9>&- &
+    fdfile=$(mktemp "${TMPDIR:-/tmp}/mivora-display.XXXXXX") || return 1
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fdfile" </dev/null >/dev/null 2>&1 8>&- 9>&- &
     MIVORA_XVFB_PID=$!
-    for i in $(seq 1 50); do [ -s "$fdfile" ] && break; sleep 0.1; done
-    if ! [ -s "$fdfile" ]; then
-        rm -f "$fdfile"
+    if [ -n "${MIVORA_RUN_DIR:-}" ]; then echo "$MIVORA_XVFB_PID" >>"$MIVORA_RUN_DIR/xvfb-pids"; fi
+    # The number comes once the server listens; on a busy machine that can
+    # take a while, so it is waited for up to a minute, while the server
+    # lives.
+    for i in $(seq 1 600); do
+        number=$(head -n 1 "$fdfile" 2>/dev/null | tr -d '[:space:]')
+        [ -n "$number" ] && break
+        kill -0 "$MIVORA_XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    rm -f "$fdfile"
+    if [ -z "$number" ]; then
+        mivora_stop_xvfb
         return 1
     fi
-    export DISPLAY=:$(head -n 1 "$fdfile" | tr -d '[:space:]')
-    rm -f "$fdfile"
+    export DISPLAY=:$number
 }
 
-# A display for Wine: the given DISPLAY when it answers; else :87, started
-# here when nothing answers there; else any free display.
-mivora_display() {
-    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-    export DISPLAY=:87
-    xdpyinfo >/dev/null 2>&1 && return 0
-    mivora_start_xvfb :87 && return 0
-    # :87 taken by something that is not a usable X server.
-    mivora_start_xvfb
+# Stops the X server mivora_start_xvfb started in this shell.
+mivora_stop_xvfb() {
+    [ -n "${MIVORA_XVFB_PID:-}" ] || return 0
+    kill "$MIVORA_XVFB_PID" 2>/dev/null
+    wait "$MIVORA_XVFB_PID" 2>/dev/null
+    MIVORA_XVFB_PID=""
+}
+
+mivora_display_answers() {
+    [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1
+}
+
+# Whether this prefix's wineserver runs; another prefix's does not count.
+mivora_wineserver_running() {
+    local pid
+    for pid in $(pgrep -x 'wineserver(64)?' 2>/dev/null); do
+        if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            return 0
+        fi
+    done
+    return 1
 }
 
 # Whether Wine's service processes run for this prefix; another prefix's
@@ -67,7 +86,7 @@ mivora_display() {
 mivora_services_running() {
     local pid
     for pid in $(pgrep -f 'system32.services\.exe' 2>/dev/null); do
-        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+        if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
             return 0
         fi
     done
@@ -76,17 +95,21 @@ mivora_services_running() {
 
 # Creates the prefix once (with the font links for Chinese and phonetic
 # symbols), then keeps a wineserver running so that each program start does
-# not pay for a new one.
+# not pay for a new one. Needs a display that answers. The prefix is marked
+# ready only when every step of making it worked; a failed one is made again
+# by the next call, and this one fails.
 mivora_wine_ready() {
     mkdir -p "$(dirname "$WINEPREFIX")"
+    if [ -n "${MIVORA_RUN_DIR:-}" ]; then echo "$WINEPREFIX" >>"$MIVORA_RUN_DIR/wine-prefixes"; fi
     (
         flock 9
         if ! [ -f "$WINEPREFIX/.mivora-ready" ]; then
-            mivora_display
-            wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+            mivora_display_answers || { echo "no X display for making the Wine prefix" >&2; exit 1; }
+            wineboot -i </dev/null >/dev/null 2>&1 9>&- || { echo "wineboot could not make $WINEPREFIX" >&2; exit 1; }
             wineserver -w
-            python3 "$_mivora_root/scripts/font-links.py" "$WINEPREFIX/font-links.reg"
-            mivora_wine regedit /S "$WINEPREFIX/font-links.reg" </dev/null >/dev/null 2>&1 9>&- || true
+            python3 "$_mivora_root/scripts/font-links.py" "$WINEPREFIX/font-links.reg" || exit 1
+            mivora_wine regedit /S "$WINEPREFIX/font-links.reg" </dev/null >/dev/null 2>&1 9>&- ||
+                { echo "the font links did not go into $WINEPREFIX" >&2; exit 1; }
             wineserver -w
             touch "$WINEPREFIX/.mivora-ready"
         fi
@@ -97,5 +120,5 @@ mivora_wine_ready() {
         if ! mivora_services_running; then
             mivora_wine wineboot </dev/null >/dev/null 2>&1 9>&- || true
         fi
-    ) 9>"$WINEPREFIX.lock"
+    ) 9>"$WINEPREFIX.lock" 8>&-
 }

@@ -52,6 +52,144 @@ void putRecord(WordEntry& record, std::u16string_view units, const ProgressSnaps
     put(record.content, kContentUnits, units.substr(std::size_t{r.wordUnits} + r.phoneticUnits, r.contentUnits));
 }
 
+// One read of the progress file, made without the store's lock: both lists
+// as the file holds them, to be swapped in at the end.
+struct ProgressRead {
+    WordLane remembered;
+    WordLane learning;
+    ProgressHeader header{};
+    // Whether everything the file holds is now in the lists; if not, the
+    // file must never be replaced by them.
+    bool complete = true;
+};
+
+// The 24-byte header. False for a file shorter than that, which holds no
+// progress at all.
+bool readHeader(std::FILE* file, ProgressHeader& header)
+{
+    return !failStep() && std::fread(&header, sizeof header, 1, file) == 1;
+}
+
+// For a file whose header could not be read: only an empty file (the one a
+// first start leaves) holds nothing; a few bytes of a cut header are kept.
+bool emptyFile(std::FILE* file, const std::filesystem::path& path)
+{
+    std::error_code error;
+    return !std::ferror(file) && std::feof(file) && std::filesystem::file_size(path, error) == 0 && !error;
+}
+
+// The records behind the header, a batch at a time; a node takes only the
+// texts of its record.
+class RecordReader {
+public:
+    RecordReader(std::FILE* file, std::uintmax_t recordsInFile)
+        : file_(file), recordsInFile_(recordsInFile), batch_(std::make_unique<WordEntry[]>(kBatchRecords))
+    {
+    }
+
+    // Reads the next `records` records (one list's section) into `into`,
+    // leaving out words that `unlessIn` holds; stops early at the end of
+    // the file, and clears `complete` when that end was a failed read.
+    void readSection(std::uint32_t records, WordLane& into, const WordLane* unlessIn, bool& complete)
+    {
+        const std::uintmax_t expected = std::min<std::uintmax_t>(records, recordsInFile_);
+        into.reserve(static_cast<std::size_t>(expected));
+        recordsInFile_ -= expected;
+        while (records > 0 && !endOfFile_) {
+            const std::size_t wanted = std::min<std::uint32_t>(records, kBatchRecords);
+            const std::size_t got = failStep() ? 0 : std::fread(batch_.get(), sizeof(WordEntry), wanted, file_);
+            // The index slots of the whole batch are fetched before the
+            // first record is added, so that their cache misses overlap.
+            for (std::size_t i = 0; i < got; ++i) {
+                fields_[i] = fieldsOf(batch_[i]);
+                hashes_[i] = WordLane::hashOf(fields_[i].word);
+                into.prefetch(hashes_[i]);
+                if (unlessIn != nullptr)
+                    unlessIn->prefetch(hashes_[i]);
+            }
+            for (std::size_t i = 0; i < got; ++i) {
+                if (unlessIn == nullptr || unlessIn->find(fields_[i].word, hashes_[i]) == nullptr)
+                    into.add(fields_[i], WordLane::Allocation::bulk, hashes_[i]);
+            }
+            if (got < wanted) {
+                // The end of the file (a torn last record is no record), or
+                // a failed read.
+                endOfFile_ = true;
+                complete = complete && std::feof(file_) && !std::ferror(file_);
+            }
+            records -= static_cast<std::uint32_t>(got);
+        }
+    }
+
+    // Whole records beyond what the sections covered (a damaged header):
+    // progress too, although it is not loaded.
+    bool recordsLeftOver() const { return !endOfFile_ && recordsInFile_ > 0; }
+
+private:
+    std::FILE* file_;
+    // What the file's size says is still to come; the counts only bound the
+    // reading, the file's end decides.
+    std::uintmax_t recordsInFile_;
+    bool endOfFile_ = false;
+    std::unique_ptr<WordEntry[]> batch_;
+    WordFields fields_[kBatchRecords];
+    std::size_t hashes_[kBatchRecords];
+};
+
+// Anything but a header and exactly the records it counts (a torn record,
+// counts that are negative or do not match the size) is a damaged file: what
+// it held cannot be known to be in the lists, so it is kept, not replaced.
+bool wellFormed(const ProgressHeader& header, std::uintmax_t bytes)
+{
+    return bytes >= sizeof header && (bytes - sizeof header) % sizeof(WordEntry) == 0 &&
+           header.rememberedCount >= 0 && header.learningCount >= 0 &&
+           std::uintmax_t{static_cast<std::uint32_t>(header.rememberedCount)} +
+                   static_cast<std::uint32_t>(header.learningCount) ==
+               (bytes - sizeof header) / sizeof(WordEntry);
+}
+
+// Both sections of a file whose header is read: the remembered list, then
+// the learning one, and whether that was everything.
+void readSections(std::FILE* file, const std::filesystem::path& path, ProgressRead& read)
+{
+    // Nothing is allocated up front from what the header claims, only from
+    // what the file can really hold.
+    std::error_code error;
+    const std::uintmax_t bytes = std::filesystem::file_size(path, error);
+    const std::uintmax_t recordsInFile =
+        error || bytes < sizeof read.header ? 0 : (bytes - sizeof read.header) / sizeof(WordEntry);
+    try {
+        RecordReader reader(file, recordsInFile);
+        reader.readSection(static_cast<std::uint32_t>(read.header.rememberedCount), read.remembered, nullptr,
+                           read.complete);
+        // A word in both sections stays remembered.
+        reader.readSection(static_cast<std::uint32_t>(read.header.learningCount), read.learning, &read.remembered,
+                           read.complete);
+        if (reader.recordsLeftOver())
+            read.complete = false;
+        if (error || !wellFormed(read.header, bytes))
+            read.complete = false;
+    } catch (const std::bad_alloc&) {
+        // Keep what fitted into memory.
+        read.complete = false;
+    }
+}
+
+// The whole read: header, sections, and the counters of what was loaded.
+void readProgress(std::FILE* file, const std::filesystem::path& path, ProgressRead& read)
+{
+    if (readHeader(file, read.header)) {
+        readSections(file, path, read);
+    } else {
+        read.complete = emptyFile(file, path);
+        read.header = ProgressHeader{};
+    }
+    // The counters tell what is really loaded, not what a torn or
+    // hand-edited header claimed.
+    read.header.rememberedCount = clampedCount(read.remembered.size());
+    read.header.learningCount = clampedCount(read.learning.size());
+}
+
 }  // namespace
 
 void WordGet::loadProgress(std::u16string_view fallbackName)
@@ -66,102 +204,16 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
         const std::filesystem::path path = directory / kProgressName;
         File file{failStep() ? nullptr : openFile(path, "rb")};
         if (file) {
-            // Both lists are read into lists of their own, without the lock,
-            // and swapped in at the end.
-            Lane remembered;
-            Lane learning;
-            ProgressHeader header{};
-            // Whether everything the file holds is now in the lists; if not,
-            // the file must never be replaced by them.
-            bool complete = true;
-            // A file shorter than a header holds no progress at all.
-            if (!failStep() && std::fread(&header, sizeof header, 1, file.get()) == 1) {
-                // The counts only bound the reading; the file's end decides.
-                // Nothing is allocated up front from what the header claims,
-                // only from what the file can really hold.
-                std::error_code error;
-                const std::uintmax_t bytes = std::filesystem::file_size(path, error);
-                std::uintmax_t recordsInFile = error || bytes < sizeof header ? 0 : (bytes - sizeof header) / sizeof(WordEntry);
-                bool endOfFile = false;
-                try {
-                    // Records are read a batch at a time; a node takes only
-                    // the texts of its record.
-                    const auto batch = std::make_unique<WordEntry[]>(kBatchRecords);
-                    WordFields fields[kBatchRecords];
-                    std::size_t hashes[kBatchRecords];
-                    const auto readSection = [&](std::uint32_t records, Lane& into, const Lane* unlessIn) {
-                        const std::uintmax_t expected = std::min<std::uintmax_t>(records, recordsInFile);
-                        into.reserve(static_cast<std::size_t>(expected));
-                        recordsInFile -= expected;
-                        while (records > 0 && !endOfFile) {
-                            const std::size_t wanted = std::min<std::uint32_t>(records, kBatchRecords);
-                            const std::size_t got =
-                                failStep() ? 0 : std::fread(batch.get(), sizeof(WordEntry), wanted, file.get());
-                            // The index slots of the whole batch are fetched
-                            // before the first record is added, so that their
-                            // cache misses overlap.
-                            for (std::size_t i = 0; i < got; ++i) {
-                                fields[i] = fieldsOf(batch[i]);
-                                hashes[i] = Lane::hashOf(fields[i].word);
-                                into.prefetch(hashes[i]);
-                                if (unlessIn != nullptr)
-                                    unlessIn->prefetch(hashes[i]);
-                            }
-                            for (std::size_t i = 0; i < got; ++i) {
-                                if (unlessIn == nullptr || unlessIn->find(fields[i].word, hashes[i]) == nullptr)
-                                    into.add(fields[i], Lane::Allocation::bulk, hashes[i]);
-                            }
-                            if (got < wanted) {
-                                // The end of the file (a torn last record is
-                                // no record), or a failed read.
-                                endOfFile = true;
-                                complete = complete && std::feof(file.get()) && !std::ferror(file.get());
-                            }
-                            records -= static_cast<std::uint32_t>(got);
-                        }
-                    };
-                    readSection(static_cast<std::uint32_t>(header.rememberedCount), remembered, nullptr);
-                    // A word in both sections stays remembered.
-                    readSection(static_cast<std::uint32_t>(header.learningCount), learning, &remembered);
-                    // Whole records beyond what the counts cover (a damaged
-                    // header) are progress too, although they are not loaded.
-                    if (!endOfFile && recordsInFile > 0)
-                        complete = false;
-                    // Anything but a header and exactly the records it counts
-                    // (a torn record, counts that are negative or do not match
-                    // the size) is a damaged file: what it held cannot be
-                    // known to be in the lists, so it is kept, not replaced.
-                    const bool wellFormed = !error && bytes >= sizeof header &&
-                                            (bytes - sizeof header) % sizeof(WordEntry) == 0 &&
-                                            header.rememberedCount >= 0 && header.learningCount >= 0 &&
-                                            std::uintmax_t{static_cast<std::uint32_t>(header.rememberedCount)} +
-                                                    static_cast<std::uint32_t>(header.learningCount) ==
-                                                (bytes - sizeof header) / sizeof(WordEntry);
-                    if (!wellFormed)
-                        complete = false;
-                } catch (const std::bad_alloc&) {
-                    // Keep what fitted into memory.
-                    complete = false;
-                }
-            } else {
-                // Only an empty file (the one a first start leaves) holds
-                // nothing; a few bytes of a cut header are kept.
-                std::error_code error;
-                complete = !std::ferror(file.get()) && std::feof(file.get()) &&
-                           std::filesystem::file_size(path, error) == 0 && !error;
-                header = ProgressHeader{};
-            }
+            ProgressRead read;
+            readProgress(file.get(), path, read);
             file.reset();
-
-            // The counters tell what is really loaded, not what a torn or
-            // hand-edited header claimed.
-            header.rememberedCount = clampedCount(remembered.size());
-            header.learningCount = clampedCount(learning.size());
+            // Swapped in under the lock; the old lists go with `read`, after
+            // the lock is let go.
             std::lock_guard guard(lock_);
-            remembered_.swap(remembered);
-            learning_.swap(learning);
-            header_ = header;
-            progressUnread_ = !complete;
+            remembered_.swap(read.remembered);
+            learning_.swap(read.learning);
+            header_ = read.header;
+            progressUnread_ = !read.complete;
             ++changes_;
             recomputeCycleEndLocked();
         } else {

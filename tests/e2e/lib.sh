@@ -50,13 +50,13 @@ e2e_cleanup() {
     if [ -n "${E2E_XVFB_PID:-}" ]; then
         wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
         wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
-        kill "$E2E_XVFB_PID" 2>/dev/null || true
-        wait "$E2E_XVFB_PID" 2>/dev/null || true
+        MIVORA_XVFB_PID=$E2E_XVFB_PID
+        mivora_stop_xvfb
     fi
 }
 
 # An X server of the scenario's own, on the first free display; DISPLAY
-# points to it.
+# points to it. (mivora_start_xvfb leaves none behind when it fails.)
 e2e_start_xvfb() {
     mivora_start_xvfb || { echo "Xvfb did not start" >&2; exit 1; }
     E2E_XVFB_PID=$MIVORA_XVFB_PID
@@ -91,8 +91,7 @@ e2e_begin() {
     wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
     wineserver -w </dev/null >/dev/null 2>&1 9>&- || true
     e2e_start_xvfb
-    mivora_display
-    mivora_wine_ready 9>&-
+    mivora_wine_ready 9>&- || { echo "the Wine prefix $WINEPREFIX is not usable" >&2; exit 1; }
     e2e_log "display $DISPLAY, prefix $WINEPREFIX"
 }
 
@@ -139,7 +138,7 @@ e2e_settings_int() {
 e2e_desktop_pids() {
     local pid
     for pid in $(pgrep -f 'explorer\.exe /desktop' 2>/dev/null); do
-        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+        tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
     done
 }
 

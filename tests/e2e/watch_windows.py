@@ -21,6 +21,12 @@ milliseconds of its own.
         first file created or written there to DAvud.bin in place (its
         temporary file renamed, or the file itself closed), or "-" when
         nothing was saved.
+    watch_windows.py steady <x> <y> <width> <height> <seconds> <looks>
+        looks at that part of the screen as often as it can, for at least
+        the given seconds and the given number of looks; prints "<looks>
+        <changes> <milliseconds>": how many looks, how many of them differed
+        from the one before, and the time from the start of the first look
+        to the end of the last.
 Exit status 1 on timeout.
 """
 import ctypes
@@ -59,6 +65,20 @@ class XWindowAttributes(ctypes.Structure):
     ]
 
 
+class XImage(ctypes.Structure):
+    # Only the fields up to bits_per_pixel are read; Xlib allocates the
+    # structure and frees it.
+    _fields_ = [
+        ("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+        ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+        ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+        ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int),
+    ]
+
+
+ALL_PLANES = 0xFFFFFFFF
+Z_PIXMAP = 2
+
 ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
 # A window may be destroyed between listing and asking about it; Xlib's
 # default handler would end the process for that.
@@ -80,11 +100,25 @@ class Screen:
         self.x.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
                                                 ctypes.POINTER(XWindowAttributes)]
         self.x.XFree.argtypes = [ctypes.c_void_p]
+        self.x.XGetImage.restype = ctypes.POINTER(XImage)
+        self.x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                     ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        self.x.XDestroyImage.argtypes = [ctypes.POINTER(XImage)]
         self.x.XSetErrorHandler(_ignore_errors)
         self.display = self.x.XOpenDisplay(None)
         if not self.display:
             sys.exit("cannot open the X display")
         self.root = self.x.XDefaultRootWindow(self.display)
+
+    def pixels(self, x, y, width, height):
+        """The bytes of that part of the root window, as the server has it
+        at one moment (one request)."""
+        image = self.x.XGetImage(self.display, self.root, x, y, width, height, ALL_PLANES, Z_PIXMAP)
+        if not image:
+            return None
+        data = ctypes.string_at(image.contents.data, image.contents.bytes_per_line * image.contents.height)
+        self.x.XDestroyImage(image)
+        return data
 
     def program_sizes(self):
         """(width, height) of each visible top-level window of the program."""
@@ -145,6 +179,31 @@ def changed(loading, timeout, ready_file):
     return 1
 
 
+def steady(x, y, width, height, seconds, min_looks):
+    """Counts how often that part of the screen changes between looks taken
+    one after another, each timed: a judgment of "changes at most so often"
+    then rests on the time the looks really spanned, not on how fast they
+    were meant to come."""
+    screen = Screen()
+    looks = changes = 0
+    previous = None
+    start = time.monotonic()
+    while True:
+        image = screen.pixels(x, y, width, height)
+        if image is None:
+            sys.exit("the screen could not be read")
+        looks += 1
+        if previous is not None and image != previous:
+            changes += 1
+        previous = image
+        end = time.monotonic()
+        if end - start >= seconds and looks >= min_looks:
+            break
+        time.sleep(0.02)
+    print(looks, changes, int((end - start) * 1000))
+    return 0
+
+
 IN_MODIFY, IN_CLOSE_WRITE, IN_MOVED_TO, IN_CREATE = 0x2, 0x8, 0x80, 0x100
 
 
@@ -192,6 +251,8 @@ if __name__ == "__main__":
         sys.exit(settled(float(args[0])))
     if command == "changed":
         sys.exit(changed(args[0], float(args[1]), args[2]))
+    if command == "steady":
+        sys.exit(steady(*(int(v) for v in args[:4]), float(args[4]), int(args[5])))
     if command == "saved":
         sys.exit(saved(args[0], int(args[1]), args[2]))
     sys.exit(f"unknown command {command}")

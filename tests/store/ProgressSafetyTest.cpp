@@ -3,6 +3,7 @@
 // store's folder.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 
 #include "FileReplace.h"
@@ -23,12 +24,13 @@ fs::path progressFile(const TempDir& dir) { return dir.path() / "DAvud.bin"; }
 
 void writeDictionary(const fs::path& file, std::u16string_view text) { writeBytes(file, utf16le(text)); }
 
-std::string progressImage(ProgressHeader header, std::initializer_list<WordEntry> records)
+// "w0", "w1" ...: the words of manyWords.
+std::u16string numberedWord(int i)
 {
-    std::string bytes = headerBytes(header);
-    for (const WordEntry& e : records)
-        bytes += recordBytes(e);
-    return bytes;
+    std::u16string word = u"w";
+    for (const char digit : std::to_string(i))
+        word.push_back(static_cast<char16_t>(digit));
+    return word;
 }
 
 // A saved file of `count` learning words "w0", "w1" ...
@@ -38,12 +40,8 @@ std::string manyWords(int count)
     h.learningCount = count;
     h.startDate = 20240101;
     std::string bytes = headerBytes(h);
-    for (int i = 0; i < count; ++i) {
-        std::u16string word = u"w";
-        for (const char digit : std::to_string(i))
-            word.push_back(static_cast<char16_t>(digit));
-        bytes += recordBytes(entry(word));
-    }
+    for (int i = 0; i < count; ++i)
+        bytes += recordBytes(entry(numberedWord(i)));
     return bytes;
 }
 
@@ -95,144 +93,205 @@ struct LoadedStore {
 
 }  // namespace
 
-TEST(UnreadProgress, AFileThatCannotBeOpenedIsKeptBeforeTheFirstSave)
+// Every shape of progress file a load may meet: what it loads, whether it
+// holds back the file (a file it could not read whole), and what the next
+// save does with it: keeps it aside byte for byte, or simply replaces it.
+TEST(UnreadProgress, EveryShapeOfFile)
 {
-    TempDir dir;
-    const std::string original = manyWords(3);
-    writeBytes(progressFile(dir), original);
-    LoadedStore loaded(dir, 1);  // the open fails
-    // The dictionary stands in for the progress, as before.
-    EXPECT_EQ(learningWords(loaded.store), (V{u"x", u"y", u"z"}));
-    EXPECT_TRUE(loaded.store.dirty());
-    EXPECT_TRUE(loaded.store.progressFileKeptBack());
-    EXPECT_EQ(readBytes(progressFile(dir)), original);
-
-    const std::int32_t before = localDate();
-    ASSERT_TRUE(loaded.store.saveProgress());
-    const std::int32_t after = localDate();
-    const auto kept = keptFiles(dir);
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_TRUE(namedForToday(kept[0], before, after)) << kept[0];
-    EXPECT_EQ(readBytes(kept[0]), original);
-    EXPECT_EQ(readBytes(progressFile(dir)).size(), 24 + 3 * kRecord);
-    EXPECT_FALSE(loaded.store.progressFileKeptBack());
-
-    // Kept once: the next save simply replaces the new file.
-    loaded.store.setRemembered(entry(u"y"), true);
-    ASSERT_TRUE(loaded.store.saveProgress());
-    EXPECT_EQ(keptFiles(dir).size(), 1u);
-    EXPECT_EQ(headerOf(readBytes(progressFile(dir))).rememberedCount, 1);
-}
-
-TEST(UnreadProgress, AReadThatFailsPartWayKeepsTheWholeFile)
-{
-    TempDir dir;
-    const std::string original = manyWords(150);  // three batches of records
-    writeBytes(progressFile(dir), original);
-    // Steps of the load: open, header, then one per batch; the second fails.
-    LoadedStore loaded(dir, 4);
-    EXPECT_EQ(learningWords(loaded.store).size(), 64u);  // what was read stays loaded
-    EXPECT_TRUE(loaded.store.progressFileKeptBack());
-    loaded.store.setRemembered(entry(u"w5"), true);
-    ASSERT_TRUE(loaded.store.saveProgress());
-    const auto kept = keptFiles(dir);
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(readBytes(kept[0]), original);
-    EXPECT_EQ(readBytes(progressFile(dir)).size(), 24 + 64 * kRecord);
-}
-
-TEST(UnreadProgress, RecordsBeyondTheCountsAreKept)
-{
-    TempDir dir;
-    ProgressHeader h{};
-    h.rememberedCount = 1;
-    h.learningCount = 1;
-    const std::string original = progressImage(h, {entry(u"r"), entry(u"l"), entry(u"more"), entry(u"most")});
-    writeBytes(progressFile(dir), original);
-    LoadedStore loaded(dir);
-    EXPECT_EQ(rememberedWords(loaded.store), (V{u"r"}));
-    EXPECT_EQ(learningWords(loaded.store), (V{u"l"}));
-    EXPECT_TRUE(loaded.store.progressFileKeptBack());
-    ASSERT_TRUE(loaded.store.saveProgress());
-    const auto kept = keptFiles(dir);
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(readBytes(kept[0]), original);
-}
-
-TEST(UnreadProgress, AnEmptyFileIsReplacedADamagedOneIsKeptAside)
-{
-    {
-        // The empty file a first start leaves holds nothing to keep.
-        TempDir dir;
-        writeBytes(progressFile(dir), std::string());
-        LoadedStore loaded(dir);
-        EXPECT_FALSE(loaded.store.progressFileKeptBack());
-        ASSERT_TRUE(loaded.store.saveProgress());
-        EXPECT_TRUE(keptFiles(dir).empty());
-    }
+    const V dictionary{u"x", u"y", u"z"};  // LoadedStore's fallback
+    ProgressHeader headerOnly{};
+    headerOnly.startDate = 20200101;
+    ProgressHeader allRemembered{};
+    allRemembered.rememberedCount = 2;
+    ProgressHeader twice{};
+    twice.rememberedCount = 2;
+    twice.learningCount = 4;
+    ProgressHeader short1{};
+    short1.rememberedCount = 1;
+    short1.learningCount = 1;
+    ProgressHeader torn{};
+    torn.learningCount = 3;
+    ProgressHeader huge{};
+    huge.rememberedCount = 1;
+    huge.learningCount = 2000000000;
+    ProgressHeader negative{};
+    negative.rememberedCount = -1;
+    negative.learningCount = -5;
+    const std::string tornRecord = recordBytes(entry(u"torn")).substr(0, 100);
     const struct {
         const char* what;
-        std::string image;
-    } damaged[] = {
-        {"shorter than a header", std::string(10, '\x01')},
-        {"torn last record", [] {
-             ProgressHeader h{};
-             h.learningCount = 3;
-             return progressImage(h, {entry(u"a"), entry(u"b")}) + recordBytes(entry(u"torn")).substr(0, 100);
-         }()},
-        {"a torn record's bytes beyond the counts", manyWords(2) + recordBytes(entry(u"torn")).substr(0, 100)},
-        {"counts beyond the file", [] {
-             ProgressHeader h{};
-             h.learningCount = 2000000000;
-             return progressImage(h, {entry(u"a"), entry(u"b")});
-         }()},
-        {"negative counts", [] {
-             ProgressHeader h{};
-             h.rememberedCount = -1;
-             h.learningCount = -5;
-             return progressImage(h, {entry(u"a"), entry(u"b")});
-         }()},
+        std::optional<std::string> image;  // none: no file at all
+        V remembered;
+        V learning;
+        bool fallback;  // nothing left to learn: the dictionary came in
+        bool keptAside;
+    } shapes[] = {
+        {"no file", std::nullopt, {}, dictionary, true, false},
+        {"the empty file a first start leaves", std::string(), {}, dictionary, true, false},
+        {"shorter than a header", std::string(10, '\x01'), {}, dictionary, true, true},
+        {"a header only", headerBytes(headerOnly), {}, dictionary, true, false},
+        {"every word remembered", progressImage(allRemembered, {entry(u"Y"), entry(u"other")}), {u"Y", u"other"},
+         {u"x", u"z"}, true, false},
+        {"a word in both sections, duplicates in one",
+         progressImage(twice, {entry(u"x"), entry(u"X"), entry(u"X"), entry(u"y"), entry(u"Y"), entry(u"z")}),
+         {u"x"}, {u"y", u"z"}, false, false},
+        {"records beyond the counts", progressImage(short1, {entry(u"r"), entry(u"l"), entry(u"more"), entry(u"most")}),
+         {u"r"}, {u"l"}, false, true},
+        {"a torn last record", progressImage(torn, {entry(u"a"), entry(u"b")}) + tornRecord, {}, {u"a", u"b"}, false,
+         true},
+        {"a torn record beyond the counts", manyWords(2) + tornRecord, {}, {u"w0", u"w1"}, false, true},
+        {"counts far beyond the file", progressImage(huge, {entry(u"r"), entry(u"l1"), entry(u"l2")}), {u"r"},
+         {u"l1", u"l2"}, false, true},
+        // -1 reads as a huge unsigned count: everything is remembered.
+        {"negative counts", progressImage(negative, {entry(u"a"), entry(u"b")}), {u"a", u"b"}, dictionary, true, true},
     };
-    for (const auto& c : damaged) {
+    for (const auto& c : shapes) {
         SCOPED_TRACE(c.what);
         TempDir dir;
-        writeBytes(progressFile(dir), c.image);
+        if (c.image)
+            writeBytes(progressFile(dir), *c.image);
         LoadedStore loaded(dir);
-        EXPECT_TRUE(loaded.store.progressFileKeptBack());
-        loaded.store.setRemembered(loaded.store.currentEntry(), true);
-        ASSERT_TRUE(loaded.store.saveProgress());
+        WordGet& store = loaded.store;
+        EXPECT_EQ(rememberedWords(store), c.remembered);
+        EXPECT_EQ(learningWords(store), c.learning);
+        EXPECT_EQ(store.progressFileKeptBack(), c.keptAside);
+        // Loading never writes; with no file it leaves an empty one.
+        EXPECT_EQ(readBytes(progressFile(dir)), c.image.value_or(std::string()));
+        const ProgressHeader h = store.header();
+        EXPECT_EQ(store.dirty(), c.fallback);
+        if (c.fallback) {
+            // A dictionary load counts its lines and starts a new round today.
+            EXPECT_EQ(h.learningCount, 3);
+            EXPECT_EQ(h.startDate, h.lastDate);
+            EXPECT_NE(h.startDate, 20200101);
+        } else {
+            // The counters tell what was loaded, not what the header claimed.
+            EXPECT_EQ(h.rememberedCount, static_cast<std::int32_t>(c.remembered.size()));
+            EXPECT_EQ(h.learningCount, static_cast<std::int32_t>(c.learning.size()));
+        }
+        EXPECT_EQ(text(store.currentEntry().word), c.learning.front());
+
+        ASSERT_TRUE(store.saveProgress());
         const auto kept = keptFiles(dir);
-        ASSERT_EQ(kept.size(), 1u);
-        EXPECT_EQ(readBytes(kept[0]), c.image);
-        // The new file is whole: a header and the records it counts.
+        if (c.keptAside) {
+            ASSERT_EQ(kept.size(), 1u);
+            EXPECT_EQ(readBytes(kept[0]), *c.image);
+        } else {
+            EXPECT_TRUE(kept.empty());
+        }
+        EXPECT_FALSE(store.progressFileKeptBack());
+        // The new file is whole, and holds what was loaded.
         const std::string saved = readBytes(progressFile(dir));
-        ASSERT_GE(saved.size(), sizeof(ProgressHeader));
-        const ProgressHeader h = headerOf(saved);
-        EXPECT_EQ(saved.size(), sizeof(ProgressHeader) +
-                                    std::size_t(h.rememberedCount + h.learningCount) * sizeof(WordEntry));
+        EXPECT_EQ(saved.size(), sizeof(ProgressHeader) + (c.remembered.size() + c.learning.size()) * kRecord);
+        WordGet again;
+        again.setDirectory(dir.path());
+        again.loadProgress(u"none");
+        EXPECT_EQ(rememberedWords(again), c.remembered);
+        EXPECT_EQ(learningWords(again), c.learning);
+        EXPECT_FALSE(again.progressFileKeptBack());
     }
 }
 
-TEST(UnreadProgress, WhenTheFileCannotBeKeptNothingIsSaved)
+// A file the load could not read through (it cannot be opened, or a read
+// fails part-way) is held back whatever the step that failed: it is kept
+// aside, named for the day, before the first save, and only once.
+TEST(UnreadProgress, AFailureAtAnyStepOfTheLoadKeepsTheWholeFile)
 {
-    TempDir dir;
-    const std::string original = manyWords(2);
-    writeBytes(progressFile(dir), original);
-    LoadedStore loaded(dir, 1);
-    ASSERT_TRUE(loaded.store.dirty());
-    // Steps of the save: create, header, three records, flush, close, keep.
-    failNthFileStep(8);
-    EXPECT_FALSE(loaded.store.saveProgress());
-    failNthFileStep(0);
-    EXPECT_EQ(readBytes(progressFile(dir)), original);
-    EXPECT_EQ(fileNames(dir), (std::set<std::string>{"DAvud.bin", "words.txt"}));
-    EXPECT_TRUE(loaded.store.dirty());
-    EXPECT_TRUE(loaded.store.progressFileKeptBack());
+    const std::string original = manyWords(150);  // three batches of records
+    int steps = 0;
+    {
+        TempDir dir;
+        writeBytes(progressFile(dir), original);
+        steps = fileStepsOf([&] { EXPECT_FALSE(LoadedStore(dir).store.progressFileKeptBack()); });
+    }
+    // Open, header and a read a batch at least.
+    ASSERT_GE(steps, 5);
+    V fileWords;
+    for (int i = 0; i < 150; ++i)
+        fileWords.push_back(numberedWord(i));
+    for (int step = 1; step <= steps; ++step) {
+        SCOPED_TRACE(step);
+        TempDir dir;
+        writeBytes(progressFile(dir), original);
+        LoadedStore loaded(dir, step);
+        WordGet& store = loaded.store;
+        EXPECT_TRUE(store.progressFileKeptBack());
+        // What was read stays loaded; with nothing to learn, the dictionary
+        // stands in.
+        const V learning = learningWords(store);
+        if (learning != V{u"x", u"y", u"z"}) {
+            ASSERT_LT(learning.size(), fileWords.size());
+            EXPECT_EQ(learning, V(fileWords.begin(), fileWords.begin() + learning.size()));
+        }
+        EXPECT_EQ(readBytes(progressFile(dir)), original);
 
-    // Once it can be moved, the next save keeps it and writes.
-    ASSERT_TRUE(loaded.store.saveProgress());
-    ASSERT_EQ(keptFiles(dir).size(), 1u);
-    EXPECT_EQ(readBytes(keptFiles(dir)[0]), original);
+        const std::int32_t before = localDate();
+        ASSERT_TRUE(store.saveProgress());
+        const std::int32_t after = localDate();
+        const auto kept = keptFiles(dir);
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_TRUE(namedForToday(kept[0], before, after)) << kept[0];
+        EXPECT_EQ(readBytes(kept[0]), original);
+        EXPECT_EQ(readBytes(progressFile(dir)).size(), 24 + learning.size() * kRecord);
+        EXPECT_FALSE(store.progressFileKeptBack());
+
+        // Kept once: the next save simply replaces the new file.
+        store.setRemembered(store.currentEntry(), true);
+        ASSERT_TRUE(store.saveProgress());
+        EXPECT_EQ(keptFiles(dir).size(), 1u);
+        EXPECT_EQ(headerOf(readBytes(progressFile(dir))).rememberedCount, 1);
+    }
+}
+
+// A save that fails at any step, the one that moves the unreadable file
+// aside included, loses nothing: the file's bytes are still in the folder,
+// as DAvud.bin or kept aside, the store still has its changes to save, and
+// the next save that goes through writes them.
+TEST(UnreadProgress, AFailureAtAnyStepOfTheSaveLosesNothing)
+{
+    const std::string original = manyWords(2);
+    int failures = 0;
+    for (int step = 1;; ++step) {
+        SCOPED_TRACE(step);
+        TempDir dir;
+        writeBytes(progressFile(dir), original);
+        LoadedStore loaded(dir, 1);  // the open fails: the file is held back
+        WordGet& store = loaded.store;
+        ASSERT_TRUE(store.dirty());
+        bool saved = false;
+        failNthFileStep(step);
+        const int steps = fileStepsOf([&] { saved = store.saveProgress(); });
+        failNthFileStep(0);
+        if (saved) {
+            // The fault was armed for a step this save no longer reaches.
+            EXPECT_LT(steps, step);
+            EXPECT_EQ(failures, steps);
+            break;
+        }
+        ++failures;
+        ASSERT_LT(step, 1000);
+        const auto kept = keptFiles(dir);
+        if (kept.empty()) {
+            // Not moved aside: nothing replaced it either.
+            EXPECT_EQ(fileNames(dir), (std::set<std::string>{"DAvud.bin", "words.txt"}));
+            EXPECT_EQ(readBytes(progressFile(dir)), original);
+            EXPECT_TRUE(store.progressFileKeptBack());
+        } else {
+            ASSERT_EQ(kept.size(), 1u);
+            EXPECT_EQ(readBytes(kept[0]), original);
+            EXPECT_FALSE(fs::exists(dir.path() / "DAvud.bin.tmp"));
+            EXPECT_FALSE(store.progressFileKeptBack());
+        }
+        EXPECT_TRUE(store.dirty());
+
+        ASSERT_TRUE(store.saveProgress());
+        ASSERT_EQ(keptFiles(dir).size(), 1u);
+        EXPECT_EQ(readBytes(keptFiles(dir)[0]), original);
+        EXPECT_EQ(readBytes(progressFile(dir)).size(), 24 + 3 * kRecord);
+        EXPECT_FALSE(store.dirty());
+    }
+    // Create, the records, keep and replace at least.
+    EXPECT_GE(failures, 4);
 }
 
 TEST(UnreadProgress, AnEarlierCopyOfTheDayIsNeverReplaced)

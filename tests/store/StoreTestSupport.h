@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "FileReplace.h"
 #include "WordEntry.h"
 #include "WordGet.h"
 
@@ -121,6 +122,29 @@ inline ProgressHeader headerOf(const std::string& file)
     if (file.size() >= sizeof header)
         std::memcpy(&header, file.data(), sizeof header);
     return header;
+}
+
+// A progress file image: the header, then the records as given.
+inline std::string progressImage(ProgressHeader header, std::initializer_list<WordEntry> records)
+{
+    std::string bytes = headerBytes(header);
+    for (const WordEntry& e : records)
+        bytes += recordBytes(e);
+    return bytes;
+}
+
+// The file steps (see failNthFileStep) that `call` takes, counted through the
+// step hook: tests that fail each step in turn take their number from the
+// code, so that a step added later is failed too.
+template <class Call>
+int fileStepsOf(Call&& call)
+{
+    static std::atomic<int> steps;
+    steps = 0;
+    setFileStepHook([] { ++steps; });
+    call();
+    setFileStepHook(nullptr);
+    return steps.load();
 }
 
 // Local yyyymmdd, the way the store dates its loads and saves.
