@@ -263,6 +263,13 @@ void App::runTrayCommand(UINT command)
 LRESULT App::trayNotify(LPARAM lParam)
 {
     HWND window = ownerWindow();
+    // With the sheet open either click brings it forward with the keyboard:
+    // the owner window is hidden, and activating it would leave the user
+    // nowhere to type.
+    if ((lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) && sheet.openSheet() != nullptr) {
+        SetForegroundWindow(sheet.openSheet());
+        return 0;
+    }
     switch (lParam) {
     case WM_MOUSEMOVE:
         // On every move, so the tooltip shows the counters of this moment.
@@ -276,7 +283,6 @@ LRESULT App::trayNotify(LPARAM lParam)
         // The foreground is what makes the menu close when the user clicks
         // elsewhere.
         SetForegroundWindow(window);
-        if (sheet.openSheet() != nullptr) return 0;
         runTrayCommand(chooseTrayCommand());
         // After "退出" the window is gone and this post simply fails.
         PostMessageW(window, WM_NULL, 0, 0);

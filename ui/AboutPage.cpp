@@ -43,6 +43,7 @@ HFONT createUnderlinedGuiFont()
 // What the page draws its links with: made once when the page opens and
 // freed with it, since WM_CTLCOLORSTATIC comes at every repaint.
 struct AboutPageState {
+    OptionsSheet& sheet;
     const OptionsContext& context;
     UniqueFont linkFont{createUnderlinedGuiFont()};
     UniqueBrush faceBrush{CreateSolidBrush(GetSysColor(COLOR_BTNFACE))};
@@ -73,34 +74,91 @@ WNDPROC previousProc(HWND link)
     return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(link, GWLP_USERDATA));
 }
 
+LRESULT callPrevious(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const WNDPROC previous = previousProc(window);
+    if (message == WM_NCDESTROY) {
+        // The control's own procedure goes back in place for its last message.
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    }
+    return previous != nullptr ? CallWindowProcW(previous, window, message, wParam, lParam)
+                               : DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The keys a focused link takes for itself: Enter and Space open it, as they
+// press a focused button. Everything else (Tab, Escape, Ctrl+Tab) stays with
+// the sheet.
+bool opensLink(const MSG* message)
+{
+    return message != nullptr && message->message == WM_KEYDOWN &&
+           (message->wParam == VK_RETURN || message->wParam == VK_SPACE);
+}
+
+void openLink(HWND link, const wchar_t* name, LinkTarget kind)
+{
+    const AboutPageState* state = stateOf(GetParent(link));
+    if (state == nullptr) return;
+    const std::wstring target = besideProgram(state->context.programDir, name);
+    if (target.empty()) return;
+    // A folder that is not there yet is made, so the user is shown the
+    // place where word lists go rather than nothing at all.
+    if (kind == LinkTarget::folder) CreateDirectoryW(target.c_str(), nullptr);
+    state->context.openLink(target.c_str(), SW_SHOWMAXIMIZED);
+}
+
 LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, const wchar_t* name, LinkTarget kind)
 {
-    const WNDPROC previous = previousProc(link);
     switch (message) {
     case WM_SETCURSOR:
         SetCursor(LoadCursorW(nullptr, IDC_HAND));
         return 0;
-    case WM_LBUTTONDOWN: {
-        const AboutPageState* state = stateOf(GetParent(link));
-        if (state == nullptr) return 0;
-        const std::wstring target = besideProgram(state->context.programDir, name);
-        if (target.empty()) return 0;
-        // A folder that is not there yet is made, so the user is shown the
-        // place where word lists go rather than nothing at all.
-        if (kind == LinkTarget::folder) CreateDirectoryW(target.c_str(), nullptr);
-        state->context.openLink(target.c_str(), SW_SHOWMAXIMIZED);
+    case WM_LBUTTONDOWN:
+        openLink(link, name, kind);
         return 0;
+    case WM_GETDLGCODE:
+        return callPrevious(link, message, wParam, lParam) |
+               (opensLink(reinterpret_cast<const MSG*>(lParam)) ? DLGC_WANTMESSAGE : 0);
+    case WM_KEYDOWN:
+        if (wParam != VK_RETURN && wParam != VK_SPACE) break;
+        openLink(link, name, kind);
+        return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        InvalidateRect(link, nullptr, TRUE);
+        break;
+    case WM_PAINT: {
+        // A static draws no focus of its own: the link shows it as a button
+        // would, inside its frame.
+        const LRESULT painted = callPrevious(link, message, wParam, lParam);
+        if (GetFocus() == link) {
+            RECT r{};
+            GetClientRect(link, &r);
+            InflateRect(&r, -2, -2);
+            WindowDC dc(link);
+            if (dc.get() != nullptr) DrawFocusRect(dc.get(), &r);
+        }
+        return painted;
     }
-    case WM_NCDESTROY:
-        // The static's own procedure goes back in place for its last message.
-        SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-        SetWindowLongPtrW(link, GWLP_USERDATA, 0);
-        return previous != nullptr ? CallWindowProcW(previous, link, message, wParam, lParam)
-                                   : DefWindowProcW(link, message, wParam, lParam);
     default:
-        return previous != nullptr ? CallWindowProcW(previous, link, message, wParam, lParam)
-                                   : DefWindowProcW(link, message, wParam, lParam);
+        break;
     }
+    return callPrevious(link, message, wParam, lParam);
+}
+
+// The read-only text boxes: a multi-line edit asks for every key, Escape
+// included, so Escape in one would not close the sheet. They leave it to
+// the sheet.
+LRESULT CALLBACK textBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_GETDLGCODE) {
+        const auto* key = reinterpret_cast<const MSG*>(lParam);
+        LRESULT code = callPrevious(box, message, wParam, lParam);
+        if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_ESCAPE)
+            code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
+        return code;
+    }
+    return callPrevious(box, message, wParam, lParam);
 }
 
 // The user guide in Chinese, 使用说明.html beside Mivora.exe.
@@ -136,7 +194,7 @@ void onInitDialog(HWND page, LPARAM initParam)
 {
     OptionsSheet* sheet = sheetOfNewPage(page, initParam);
     if (sheet == nullptr) return;
-    auto* state = new (std::nothrow) AboutPageState{sheet->context()};
+    auto* state = new (std::nothrow) AboutPageState{*sheet, sheet->context()};
     SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     if (state == nullptr) return;
 
@@ -145,6 +203,8 @@ void onInitDialog(HWND page, LPARAM initParam)
 
     replaceProc(GetDlgItem(page, IDC_ABOUT_CHAT_LINK), chatLinkProc);
     replaceProc(GetDlgItem(page, IDC_ABOUT_WEB_LINK), webLinkProc);
+    replaceProc(GetDlgItem(page, IDC_ABOUT_DESCRIPTION), textBoxProc);
+    replaceProc(GetDlgItem(page, IDC_ABOUT_STATISTICS), textBoxProc);
     // Statics select their own font after asking for their colours (Wine
     // does), which would undo the font chosen in WM_CTLCOLORSTATIC: give
     // them the underlined font as their own as well. It lives until the
@@ -192,6 +252,10 @@ INT_PTR CALLBACK aboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         return FALSE;
     case WM_CTLCOLORSTATIC:
         return onCtlColorStatic(page, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_NOTIFY: {
+        AboutPageState* state = stateOf(page);
+        return onSheetNotify(state != nullptr ? &state->sheet : nullptr, page, *reinterpret_cast<const NMHDR*>(lParam));
+    }
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) EndDialog(page, 0);
         return TRUE;

@@ -87,6 +87,7 @@ private:
 };
 
 struct LibraryPageState {
+    OptionsSheet& sheet;
     OptionsContext& context;
     HWND view = nullptr;
     RememberedRows rows;
@@ -254,14 +255,17 @@ void rememberedContextMenu(HWND view, const NMITEMACTIVATE& click)
     runRememberedCommand(view, click.iItem, command);
 }
 
-void onNotify(HWND page, const NMHDR& header)
+INT_PTR onNotify(HWND page, const NMHDR& header)
 {
     LibraryPageState* state = stateOf(page);
-    if (state == nullptr || header.hwndFrom != state->view) return;
+    if (state == nullptr) return FALSE;
+    if (onSheetNotify(&state->sheet, page, header)) return TRUE;
+    if (header.hwndFrom != state->view) return FALSE;
     if (header.code == LVN_GETDISPINFOW)
         supplyRowText(*state, *reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
     else if (header.code == NM_RCLICK)
         rememberedContextMenu(state->view, reinterpret_cast<const NMITEMACTIVATE&>(header));
+    return FALSE;
 }
 
 void onInitDialog(HWND page, LPARAM initParam)
@@ -269,7 +273,7 @@ void onInitDialog(HWND page, LPARAM initParam)
     OptionsSheet* sheet = sheetOfNewPage(page, initParam);
     if (sheet == nullptr) return;
     OptionsContext& context = sheet->context();
-    auto* state = new (std::nothrow) LibraryPageState{context};
+    auto* state = new (std::nothrow) LibraryPageState{*sheet, context, nullptr, {}};
     // Out of memory: an empty page, which can change nothing.
     if (state == nullptr) return;
     SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
@@ -306,8 +310,7 @@ INT_PTR CALLBACK libraryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         if (LOWORD(wParam) == IDC_LIBRARY_DICTIONARIES && HIWORD(wParam) == CBN_SELCHANGE) onDictionaryPicked(page);
         break;
     case WM_NOTIFY:
-        onNotify(page, *reinterpret_cast<const NMHDR*>(lParam));
-        break;
+        return onNotify(page, *reinterpret_cast<const NMHDR*>(lParam));
     case WM_NCDESTROY:
         onNcDestroy(page);
         break;

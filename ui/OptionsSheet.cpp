@@ -224,6 +224,26 @@ int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM)
     return 0;
 }
 
+bool onSheetNotify(OptionsSheet* sheet, HWND page, const NMHDR& header)
+{
+    switch (header.code) {
+    case PSN_SETACTIVE:
+        // Windows places a page in the page area it computed when the sheet
+        // was made, before the sheet grew to fit the largest page (Wine
+        // measures it again at every change of page): every page is made to
+        // fill the grown area as it is shown.
+        fillPageArea(GetParent(page), page);
+        SetWindowLongPtrW(page, DWLP_MSGRESULT, 0);
+        return true;
+    case PSN_APPLY:
+        if (sheet != nullptr) sheet->applyRequested();
+        SetWindowLongPtrW(page, DWLP_MSGRESULT, PSNRET_NOERROR);
+        return true;
+    default:
+        return false;
+    }
+}
+
 OptionsSheet* sheetOfNewPage(HWND page, LPARAM initParam)
 {
     const auto* made = reinterpret_cast<const PROPSHEETPAGEW*>(initParam);
@@ -272,8 +292,12 @@ void OptionsSheet::open(HWND parent, int startPage)
     SetWindowPos(parent, HWND_TOPMOST, context_.maximizedWidth / 2 - 300, context_.maximizedHeight / 2 - 200, 0, 0,
                  SWP_NOSIZE | SWP_NOREDRAW | SWP_NOSENDCHANGING);
     opening_ = true;
-    const INT_PTR result = api->propertySheet(&header);
+    applied_ = false;
+    const auto run = context_.runPropertySheet != nullptr ? context_.runPropertySheet : api->propertySheet;
+    run(&header);
     opening_ = false;
     openSheet_ = nullptr;
-    if (result == 1 && context_.saveSettings) context_.saveSettings();
+    // OK was pressed: saved whatever PropertySheet returned (see
+    // applyRequested). Cancel saves nothing.
+    if (applied_ && context_.saveSettings) context_.saveSettings();
 }

@@ -58,6 +58,9 @@ struct OptionsContext {
     std::function<void()> saveSettings;
     SettingsPageDialogs dialogs = commonDialogs();
     LinkOpener openLink = openWithShell;
+    // What runs the modal sheet: comctl32's PropertySheetW when nullptr.
+    // Tests wrap it to give the sheet's result as Windows may give it.
+    INT_PTR(WINAPI* runPropertySheet)(LPCPROPSHEETHEADERW) = nullptr;
 };
 
 class OptionsSheet {
@@ -76,6 +79,12 @@ public:
 
     OptionsContext& context() const { return context_; }
 
+    // A page was told to apply (OK, or Enter on the sheet): open() saves the
+    // settings once the sheet is gone. Windows documents PropertySheet's
+    // result as 0 when no page reported a change, and the pages change the
+    // settings in place without reporting, so the result cannot tell.
+    void applyRequested() { applied_ = true; }
+
     // A page of this sheet has been made inside `sheet`: while open() runs,
     // the sheet is open from now on. Called by every page as it is created
     // (a page made on its own, outside a sheet, opens nothing).
@@ -87,6 +96,7 @@ public:
 private:
     OptionsContext& context_;
     bool opening_ = false;
+    bool applied_ = false;
     HWND openSheet_ = nullptr;
 };
 
@@ -96,3 +106,9 @@ int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM lParam);
 // What a page's WM_INITDIALOG receives: the sheet it belongs to (from the
 // PROPSHEETPAGE that made it), which it also records as open.
 OptionsSheet* sheetOfNewPage(HWND page, LPARAM initParam);
+
+// What every page does with the sheet's notifications (WM_NOTIFY from its
+// parent): on becoming the current page it fills the sheet's page area, on
+// PSN_APPLY it asks `sheet` to save. Returns whether `header` was one of
+// those.
+bool onSheetNotify(OptionsSheet* sheet, HWND page, const NMHDR& header);

@@ -316,6 +316,9 @@ INT_PTR CALLBACK settingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
     case WM_DRAWITEM:
         drawColourButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return FALSE;
+    case WM_NOTIFY:
+        return onSheetNotify(reinterpret_cast<OptionsSheet*>(GetWindowLongPtrW(page, DWLP_USER)), page,
+                             *reinterpret_cast<const NMHDR*>(lParam));
     default:
         return FALSE;
     }

@@ -213,8 +213,9 @@ BOOL CALLBACK countName(HMODULE, LPCWSTR, LPWSTR, LONG_PTR count)
 // A manifest the loader cannot parse, or whose dependency does not resolve,
 // stops the program before its first line runs; a second one (a
 // toolchain's default) would be ignored or clash. Without common controls
-// 6 the options sheet looks a decade older, and without asInvoker Windows
-// guesses that a program may need to run elevated.
+// 6 the options sheet looks a decade older; without asInvoker Windows
+// guesses that a program may need to run elevated, and with uiAccess it
+// refuses to start an unsigned one.
 TEST_F(ResourceTest, OneManifestThatActivates)
 {
     int manifests = 0;
@@ -225,7 +226,11 @@ TEST_F(ResourceTest, OneManifestThatActivates)
     const std::string text(static_cast<const char*>(LockResource(LoadResource(exeModule(), info))),
                            SizeofResource(exeModule(), info));
     EXPECT_NE(text.find("level=\"asInvoker\""), std::string::npos);
+    EXPECT_NE(text.find("uiAccess=\"false\""), std::string::npos);
     EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
+    EXPECT_NE(text.find("publicKeyToken=\"6595b64144ccf1df\""), std::string::npos);
+    // The word window lays itself out in pixels and lets Windows scale it.
+    EXPECT_EQ(text.find("dpiAware"), std::string::npos);
 
     const std::wstring path = exePath();
     ACTCTXW request = {};

@@ -99,24 +99,14 @@ struct LoadedStore {
 TEST(UnreadProgress, EveryShapeOfFile)
 {
     const V dictionary{u"x", u"y", u"z"};  // LoadedStore's fallback
+    const auto counts = [](std::int32_t remembered, std::int32_t learning) {
+        ProgressHeader h{};
+        h.rememberedCount = remembered;
+        h.learningCount = learning;
+        return h;
+    };
     ProgressHeader headerOnly{};
     headerOnly.startDate = 20200101;
-    ProgressHeader allRemembered{};
-    allRemembered.rememberedCount = 2;
-    ProgressHeader twice{};
-    twice.rememberedCount = 2;
-    twice.learningCount = 4;
-    ProgressHeader short1{};
-    short1.rememberedCount = 1;
-    short1.learningCount = 1;
-    ProgressHeader torn{};
-    torn.learningCount = 3;
-    ProgressHeader huge{};
-    huge.rememberedCount = 1;
-    huge.learningCount = 2000000000;
-    ProgressHeader negative{};
-    negative.rememberedCount = -1;
-    negative.learningCount = -5;
     const std::string tornRecord = recordBytes(entry(u"torn")).substr(0, 100);
     const struct {
         const char* what;
@@ -130,20 +120,23 @@ TEST(UnreadProgress, EveryShapeOfFile)
         {"the empty file a first start leaves", std::string(), {}, dictionary, true, false},
         {"shorter than a header", std::string(10, '\x01'), {}, dictionary, true, true},
         {"a header only", headerBytes(headerOnly), {}, dictionary, true, false},
-        {"every word remembered", progressImage(allRemembered, {entry(u"Y"), entry(u"other")}), {u"Y", u"other"},
+        {"every word remembered", progressImage(counts(2, 0), {entry(u"Y"), entry(u"other")}), {u"Y", u"other"},
          {u"x", u"z"}, true, false},
         {"a word in both sections, duplicates in one",
-         progressImage(twice, {entry(u"x"), entry(u"X"), entry(u"X"), entry(u"y"), entry(u"Y"), entry(u"z")}),
+         progressImage(counts(2, 4), {entry(u"x"), entry(u"X"), entry(u"X"), entry(u"y"), entry(u"Y"), entry(u"z")}),
          {u"x"}, {u"y", u"z"}, false, false},
-        {"records beyond the counts", progressImage(short1, {entry(u"r"), entry(u"l"), entry(u"more"), entry(u"most")}),
-         {u"r"}, {u"l"}, false, true},
-        {"a torn last record", progressImage(torn, {entry(u"a"), entry(u"b")}) + tornRecord, {}, {u"a", u"b"}, false,
-         true},
+        {"records beyond the counts",
+         progressImage(counts(1, 1), {entry(u"r"), entry(u"l"), entry(u"more"), entry(u"most")}), {u"r"}, {u"l"},
+         false, true},
+        {"a torn last record", progressImage(counts(0, 3), {entry(u"a"), entry(u"b")}) + tornRecord, {},
+         {u"a", u"b"}, false, true},
         {"a torn record beyond the counts", manyWords(2) + tornRecord, {}, {u"w0", u"w1"}, false, true},
-        {"counts far beyond the file", progressImage(huge, {entry(u"r"), entry(u"l1"), entry(u"l2")}), {u"r"},
-         {u"l1", u"l2"}, false, true},
+        {"counts far beyond the file",
+         progressImage(counts(1, 2000000000), {entry(u"r"), entry(u"l1"), entry(u"l2")}), {u"r"}, {u"l1", u"l2"},
+         false, true},
         // -1 reads as a huge unsigned count: everything is remembered.
-        {"negative counts", progressImage(negative, {entry(u"a"), entry(u"b")}), {u"a", u"b"}, dictionary, true, true},
+        {"negative counts", progressImage(counts(-1, -5), {entry(u"a"), entry(u"b")}), {u"a", u"b"}, dictionary,
+         true, true},
     };
     for (const auto& c : shapes) {
         SCOPED_TRACE(c.what);

@@ -33,6 +33,9 @@ public:
     // Something armed the switch timer (the end of the start-up load): a word
     // under the pointer stays held.
     void keepSwitchHeld(HWND window);
+    // Whether the pointer holds the word now: whoever would arm the switch
+    // timer leaves it to the pointer's leaving.
+    bool held() const { return held_; }
 
     // Stepping aside. Registers the window with the shell for full-screen
     // notifications, and removes it again.
