@@ -91,6 +91,8 @@ struct LibraryPageState {
     OptionsContext& context;
     HWND view = nullptr;
     RememberedRows rows;
+    // The list's font, when the dialog's has no phonetic symbols.
+    UniqueFont listFont;
 };
 
 LibraryPageState* stateOf(HWND page)
@@ -181,6 +183,8 @@ void onDictionaryPicked(HWND page)
     if (length < 0 || static_cast<std::size_t>(length) > kNameLimit) return;
     wchar_t name[kDictionaryNameUnits] = {};
     SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name));
+    // Leaving the box on the list in use loads nothing.
+    if (equalNoCase(as_u16cstr(name), currentDictionaryName(Settings))) return;
     copyBounded(Settings.dictionaryName, as_u16cstr(name));
     std::u16string picked;
     try {
@@ -188,9 +192,72 @@ void onDictionaryPicked(HWND page)
     } catch (const std::bad_alloc&) {
         return;
     }
+    // A disabled control loses the keyboard to nowhere: it goes to the list
+    // below first, and comes back when the reload has ended.
+    const bool hadFocus = GetFocus() == combo;
+    if (hadFocus) SendMessageW(page, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(state->view), TRUE);
     EnableWindow(combo, FALSE);
     // Without a thread nothing runs, so there is nothing to wait for.
-    if (!context.reload.start(std::move(picked))) EnableWindow(combo, TRUE);
+    if (!context.reload.start(std::move(picked), hadFocus ? state->view : nullptr)) {
+        EnableWindow(combo, TRUE);
+        if (hadFocus) SendMessageW(page, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);
+    }
+}
+
+// What the dictionary box reports. Browsing the closed box with the arrow
+// keys only shows another name; the list is loaded when the choice is
+// made: the open list closes on a name (Enter, a click), or the box loses
+// the keyboard (Tab, a click elsewhere), or the sheet's OK is pressed.
+void onDictionaryBox(HWND page, UINT code)
+{
+    switch (code) {
+    case CBN_CLOSEUP:
+    case CBN_KILLFOCUS:
+        onDictionaryPicked(page);
+        break;
+    case CBN_SELCHANGE:
+        // A click in the open list changes the selection and closes it;
+        // the close-up loads. Without an open list it was an arrow key.
+        break;
+    default:
+        break;
+    }
+}
+
+// The phonetic column shows symbols such as ˈ, ə and ʊ, which the
+// dialog's font (宋体 on a Chinese system) lacks. The list takes the first of
+// these faces that has them, at the list's own size: the word window's face
+// (which the user chose to read words in), then faces Windows ships with
+// them. Chinese in the other columns comes from font linking as before.
+bool hasPhoneticSymbols(HDC dc, HFONT font)
+{
+    SelectedObject selected(dc, font);
+    WORD glyphs[3] = {};
+    return GetGlyphIndicesW(dc, L"\u02C8\u0259\u028A", 3, glyphs, GGI_MARK_NONEXISTING_GLYPHS) == 3 &&
+           glyphs[0] != 0xFFFF && glyphs[1] != 0xFFFF && glyphs[2] != 0xFFFF;
+}
+
+UniqueFont phoneticListFont(HWND view, const FontRecord& wordFont)
+{
+    LOGFONTW list{};
+    const auto current = reinterpret_cast<HFONT>(SendMessageW(view, WM_GETFONT, 0, 0));
+    if (GetObjectW(current != nullptr ? static_cast<HGDIOBJ>(current) : GetStockObject(DEFAULT_GUI_FONT), sizeof list,
+                   &list) == 0)
+        return {};
+    WindowDC dc(view);
+    if (dc.get() == nullptr) return {};
+    if (current != nullptr && hasPhoneticSymbols(dc.get(), current)) return {};
+    wchar_t wordFace[LF_FACESIZE] = {};
+    for (int i = 0; i < LF_FACESIZE - 1 && wordFont.lfFaceName[i] != u'\0'; ++i)
+        wordFace[i] = static_cast<wchar_t>(wordFont.lfFaceName[i]);
+    const wchar_t* const faces[] = {wordFace, L"Segoe UI", L"Lucida Sans Unicode", L"Arial Unicode MS", L"Arial"};
+    for (const wchar_t* face : faces) {
+        if (face[0] == L'\0') continue;
+        lstrcpynW(list.lfFaceName, face, LF_FACESIZE);
+        UniqueFont candidate(CreateFontIndirectW(&list));
+        if (candidate && hasPhoneticSymbols(dc.get(), candidate.get())) return candidate;
+    }
+    return {};
 }
 
 void setUpRememberedView(HWND view)
@@ -240,19 +307,50 @@ void supplyRowText(const LibraryPageState& state, NMLVDISPINFOW& info)
     }
 }
 
-// NM_RCLICK anywhere on a row (the leftmost pixel column included) opens
-// the menu; a click below the last row does not.
-void rememberedContextMenu(HWND view, const NMITEMACTIVATE& click)
+// Opens the remembered-words menu for row `row` at `at` (screen) and
+// carries out the choice.
+void rememberedMenu(HWND view, int row, POINT at)
 {
     const LibraryPageState* state = stateOf(GetParent(view));
-    if (state == nullptr || click.iItem < 0 || static_cast<std::size_t>(click.iItem) >= state->rows.size()) return;
+    if (state == nullptr || row < 0 || static_cast<std::size_t>(row) >= state->rows.size()) return;
     const UniqueMenu menu(LoadMenuW(state->context.instance, MAKEINTRESOURCEW(IDR_REMEMBERED_MENU)));
     if (!menu) return;
     HMENU popup = GetSubMenu(menu.get(), 0);
+    const UINT command = static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD, at.x, at.y, 0, view, nullptr));
+    runRememberedCommand(view, row, command);
+}
+
+// NM_RCLICK anywhere on a row (the leftmost pixel column included) opens
+// the menu at the pointer; a click below the last row does not.
+void rememberedContextMenu(HWND view, const NMITEMACTIVATE& click)
+{
     POINT at{};
     GetCursorPos(&at);
-    const UINT command = static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD, at.x, at.y, 0, view, nullptr));
-    runRememberedCommand(view, click.iItem, command);
+    rememberedMenu(view, click.iItem, at);
+}
+
+// The row the keyboard works on: the focused one when it is selected, else
+// the first selected one; -1 without a selection.
+int keyboardRow(HWND view)
+{
+    const auto focused = static_cast<int>(SendMessageW(view, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (focused >= 0 && SendMessageW(view, LVM_GETITEMSTATE, static_cast<WPARAM>(focused), LVIS_SELECTED) != 0)
+        return focused;
+    return static_cast<int>(SendMessageW(view, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+// Shift+F10 or the menu key: the same menu, under the row it is for.
+void keyboardContextMenu(HWND view)
+{
+    const int row = keyboardRow(view);
+    if (row < 0) return;
+    SendMessageW(view, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    RECT bounds{};
+    bounds.left = LVIR_BOUNDS;
+    SendMessageW(view, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
+    POINT at{bounds.left + 20, bounds.bottom};
+    ClientToScreen(view, &at);
+    rememberedMenu(view, row, at);
 }
 
 INT_PTR onNotify(HWND page, const NMHDR& header)
@@ -265,6 +363,8 @@ INT_PTR onNotify(HWND page, const NMHDR& header)
         supplyRowText(*state, *reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
     else if (header.code == NM_RCLICK)
         rememberedContextMenu(state->view, reinterpret_cast<const NMITEMACTIVATE&>(header));
+    else if (header.code == LVN_KEYDOWN && reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE)
+        runRememberedCommand(state->view, keyboardRow(state->view), IDM_REMEMBERED_DELETE);
     return FALSE;
 }
 
@@ -273,7 +373,7 @@ void onInitDialog(HWND page, LPARAM initParam)
     OptionsSheet* sheet = sheetOfNewPage(page, initParam);
     if (sheet == nullptr) return;
     OptionsContext& context = sheet->context();
-    auto* state = new (std::nothrow) LibraryPageState{*sheet, context, nullptr, {}};
+    auto* state = new (std::nothrow) LibraryPageState{*sheet, context, nullptr, {}, {}};
     // Out of memory: an empty page, which can change nothing.
     if (state == nullptr) return;
     SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
@@ -282,6 +382,8 @@ void onInitDialog(HWND page, LPARAM initParam)
     // Opened again while the reload of an earlier opening still runs.
     if (context.reload.running()) EnableWindow(GetDlgItem(page, IDC_LIBRARY_DICTIONARIES), FALSE);
     state->view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
+    state->listFont = phoneticListFont(state->view, context.Settings.font);
+    if (state->listFont) SendMessageW(state->view, WM_SETFONT, reinterpret_cast<WPARAM>(state->listFont.get()), FALSE);
     setUpRememberedView(state->view);
     try {
         fillRememberedView(*state);
@@ -307,7 +409,13 @@ INT_PTR CALLBACK libraryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         onInitDialog(page, lParam);
         break;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_LIBRARY_DICTIONARIES && HIWORD(wParam) == CBN_SELCHANGE) onDictionaryPicked(page);
+        if (LOWORD(wParam) == IDC_LIBRARY_DICTIONARIES) onDictionaryBox(page, HIWORD(wParam));
+        break;
+    case WM_CONTEXTMENU:
+        // From the keyboard only (the position is -1, -1): a right click has
+        // opened the menu at the pointer already.
+        if (lParam == -1 && reinterpret_cast<HWND>(wParam) == GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW))
+            keyboardContextMenu(reinterpret_cast<HWND>(wParam));
         break;
     case WM_NOTIFY:
         return onNotify(page, *reinterpret_cast<const NMHDR*>(lParam));
@@ -324,26 +432,43 @@ void runRememberedCommand(HWND view, int row, UINT command)
 {
     LibraryPageState* state = stateOf(GetParent(view));
     if (state == nullptr || row < 0 || static_cast<std::size_t>(row) >= state->rows.size()) return;
-    const WordEntry entry = state->rows.entry(static_cast<std::size_t>(row));
+    if (command != IDM_REMEMBERED_FORGET && command != IDM_REMEMBERED_DELETE) return;
+    // The command is for every selected row when the row it was opened on is
+    // one of them (a click on a row outside the selection selects that row
+    // alone), the same from the mouse and from the keyboard.
+    std::vector<int> targets;
+    if (SendMessageW(view, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) != 0) {
+        for (int i = -1; (i = static_cast<int>(SendMessageW(view, LVM_GETNEXTITEM, static_cast<WPARAM>(i),
+                                                            LVNI_SELECTED))) >= 0;)
+            if (static_cast<std::size_t>(i) < state->rows.size()) targets.push_back(i);
+    }
+    if (targets.empty()) targets.push_back(row);
+    std::vector<WordEntry> entries;
+    for (int target : targets) entries.push_back(state->rows.entry(static_cast<std::size_t>(target)));
+
     WordGet& wordStore = state->context.wordStore;
-    if (command == IDM_REMEMBERED_FORGET) {
-        wordStore.setRemembered(entry, false);
-    } else if (command == IDM_REMEMBERED_DELETE) {
+    if (command == IDM_REMEMBERED_DELETE) {
+        // One question for all of them.
         if (MessageBoxW(view, L"确定执行删除操作吗？", L"提示", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-        wordStore.deleteRemembered(entry.word);
         // The question ran a message loop of its own: look the page up again.
         state = IsWindow(view) ? stateOf(GetParent(view)) : nullptr;
-        if (state == nullptr || static_cast<std::size_t>(row) >= state->rows.size()) return;
+        if (state == nullptr) return;
+        for (const WordEntry& entry : entries) wordStore.deleteRemembered(entry.word);
     } else {
-        return;
+        for (const WordEntry& entry : entries) wordStore.setRemembered(entry, false);
     }
-    state->rows.erase(static_cast<std::size_t>(row));
-    SendMessageW(view, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+    // From the bottom up, so that the rows still to go keep their places.
+    for (auto target = targets.rbegin(); target != targets.rend(); ++target) {
+        if (static_cast<std::size_t>(*target) >= state->rows.size()) continue;
+        state->rows.erase(static_cast<std::size_t>(*target));
+        SendMessageW(view, LVM_DELETEITEM, static_cast<WPARAM>(*target), 0);
+    }
 }
 
-bool DictionaryReload::start(std::u16string name)
+bool DictionaryReload::start(std::u16string name, HWND keyboardHeldBy)
 {
     if (worker_.running()) return false;
+    keyboardHeldBy_ = keyboardHeldBy;
     wordWindow_.waitForWordLoad(kWordLoadWaitMs);
     // Inputs by value; the store is made for use from several threads.
     WordGet* store = &store_;
@@ -361,5 +486,13 @@ void DictionaryReload::finish(WPARAM run)
     // The new list's first entry, laid out at once: painting it into the
     // previous word's extents would cut or misplace it until the next tick.
     wordWindow_.layout();
-    if (libraryPage_ != nullptr) EnableWindow(GetDlgItem(libraryPage_, IDC_LIBRARY_DICTIONARIES), TRUE);
+    const HWND heldBy = keyboardHeldBy_;
+    keyboardHeldBy_ = nullptr;
+    if (libraryPage_ == nullptr) return;
+    HWND combo = GetDlgItem(libraryPage_, IDC_LIBRARY_DICTIONARIES);
+    EnableWindow(combo, TRUE);
+    // The keyboard goes back to the box, unless the user has taken it
+    // elsewhere meanwhile.
+    if (heldBy != nullptr && GetFocus() == heldBy)
+        SendMessageW(libraryPage_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);
 }

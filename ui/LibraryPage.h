@@ -30,8 +30,10 @@ public:
     void setNotifyWindow(HWND notify) { notify_ = notify; }
 
     // Starts reloading dictionary `name`; false (and nothing started) while
-    // a reload still runs or when no thread can be had.
-    bool start(std::u16string name);
+    // a reload still runs or when no thread can be had. `keyboardHeldBy` is
+    // the control that took the keyboard from the disabled dictionary box,
+    // which gets it back at the end if it still has it.
+    bool start(std::u16string name, HWND keyboardHeldBy = nullptr);
 
     // True from the moment a dictionary is picked until the UI thread has
     // taken its reload's notice (or shutdown has waited for it). A pick made
@@ -56,9 +58,11 @@ private:
     WordWindow& wordWindow_;
     HWND notify_ = nullptr;
     HWND libraryPage_ = nullptr;
+    HWND keyboardHeldBy_ = nullptr;
 };
 
 // Carries out command `command` of the remembered-words menu ("忘记",
 // "删除"; 0 when the menu was dismissed) on row `row` of `view`, the page's
-// list view. "删除" asks first.
+// list view, and on every other selected row when `row` is selected.
+// "删除" asks first, once.
 void runRememberedCommand(HWND view, int row, UINT command);
