@@ -191,10 +191,10 @@ void WordWindow::captureTitleWindow(HWND window)
 
 void WordWindow::captureForegroundWindow()
 {
+    // Every window of the program (the owner, the word window, the sheet,
+    // its choosers and message boxes) belongs to the UI thread, this one.
     HWND front = GetForegroundWindow();
-    DWORD process = 0;
-    if (front == nullptr || GetWindowThreadProcessId(front, &process) == 0) return;
-    if (process == GetCurrentProcessId()) return;
+    if (front == nullptr || GetWindowThreadProcessId(front, nullptr) == GetCurrentThreadId()) return;
     captureTitleWindow(front);
 }
 
