@@ -331,9 +331,12 @@ void OptionsSheet::open(HWND parent, int startPage)
     header.pfnCallback = optionsSheetCallback;
 
     // The sheet opens relative to its owner: put the owner near the middle
-    // of the screen and above ordinary windows first.
-    SetWindowPos(parent, HWND_TOPMOST, context_.maximizedWidth / 2 - 300, context_.maximizedHeight / 2 - 200, 0, 0,
-                 SWP_NOSIZE | SWP_NOREDRAW | SWP_NOSENDCHANGING);
+    // of the screen first. An ordinary window, not a topmost one: the sheet,
+    // its choosers and message boxes would all be topmost with it, and the
+    // guide and the dic folder that the about page opens would appear
+    // behind the sheet.
+    SetWindowPos(parent, HWND_NOTOPMOST, context_.maximizedWidth / 2 - 300, context_.maximizedHeight / 2 - 200, 0,
+                 0, SWP_NOSIZE | SWP_NOREDRAW | SWP_NOSENDCHANGING | SWP_NOACTIVATE);
     opening_ = true;
     const INT_PTR result = api->propertySheet(&header);
     opening_ = false;
