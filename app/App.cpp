@@ -7,6 +7,7 @@
 #include "res/resource.h"
 #include "settings/Settings.h"
 #include "store/ProgressSaver.h"
+#include "win/MessageFilter.h"
 #include "win/Messages.h"
 #include "win/Program.h"
 #include "win/Timers.h"
@@ -53,8 +54,12 @@ bool App::registerWindowClasses(HINSTANCE instance)
 
 bool App::start()
 {
-    // The window records itself in ownerWindow_ while it is created.
-    return CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, appName, L"", WS_POPUP, 0, 0, 0, 0,
+    // The window records itself in ownerWindow_ while it is created. Not
+    // topmost: everything it owns (the options sheet, the font and colour
+    // choosers, every message box) would be topmost too, and the guide and
+    // the folder the about page opens would appear behind the sheet. The
+    // word window is topmost on its own.
+    return CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, appName, L"", WS_POPUP, 0, 0, 0, 0,
                            nullptr, nullptr, appInstance, this) != nullptr;
 }
 
@@ -121,6 +126,9 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ENDSESSION:
         onEndSession(wParam != FALSE);
         return 0;
+    case WM_OPEN_OPTIONS:
+        openOptionsForSecondStart();
+        return 0;
     case WM_TIMER:
         onTimer(wParam);
         return 0;
@@ -144,6 +152,7 @@ bool App::onCreate(HWND window)
     tray.load(appInstance, window);
     options.icon = tray.icon();
     reload.setNotifyWindow(window);
+    allowShellMessages(window);
     loadSettings();
     // The word window's creation starts the load, which needs both.
     wordStore.setDirectory(dictionaryDirectory(programDir));
@@ -174,7 +183,28 @@ void App::onEndSession(bool sessionEnds)
 {
     if (!sessionEnds) return;
     saveSettings();
-    finishWordStore();
+    // A load still running after this is left to be cut off: its lists are
+    // not in place yet, so the save writes what the user changed before.
+    finishWordStore(kEndSessionWaitMs);
+}
+
+void App::allowShellMessages(HWND window)
+{
+    allowMessageFromLowerIntegrity(window, taskbarCreatedMessage());
+    allowMessageFromLowerIntegrity(window, WM_TRAYICON);
+    allowMessageFromLowerIntegrity(window, WM_OPEN_OPTIONS);
+}
+
+void App::openOptionsForSecondStart()
+{
+    if (HWND open = sheet.openSheet()) {
+        SetForegroundWindow(open);
+        return;
+    }
+    // The second start let this process take the foreground; the sheet,
+    // owned by this window, opens in front.
+    SetForegroundWindow(ownerWindow());
+    sheet.open(ownerWindow(), kSettingsPage);
 }
 
 void App::onTimer(WPARAM id)
@@ -210,16 +240,21 @@ bool App::startProgressSave()
 
 void App::waitForWorkers(DWORD timeoutMs)
 {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    const auto left = [deadline]() -> DWORD {
+        const ULONGLONG now = GetTickCount64();
+        return now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    };
     // The load first: a reload waits for it, and a save that meets it
     // writes the lists as they were.
-    wordLoad.wait(timeoutMs);
-    dictionaryLoad.wait(timeoutMs);
-    progressSave.wait(timeoutMs);
+    wordLoad.wait(left());
+    dictionaryLoad.wait(left());
+    progressSave.wait(left());
 }
 
-void App::finishWordStore()
+void App::finishWordStore(DWORD waitMs)
 {
-    waitForWorkers(kWorkerWaitMs);
+    waitForWorkers(waitMs);
     // A periodic save that was still writing has finished; the final save
     // then writes whatever changed after its copy.
     if (wordStore.dirty()) wordStore.saveProgress();

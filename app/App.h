@@ -22,6 +22,10 @@ constexpr UINT kProgressSaveIntervalMs = 5 * 60 * 1000;
 // How long shutdown waits for each worker still running before the store
 // is saved. A load reads one file; ten seconds is far beyond it.
 constexpr DWORD kWorkerWaitMs = 10000;
+// At log-off Windows gives a program about five seconds after
+// WM_ENDSESSION: all workers together are waited for no longer than this,
+// so that the save comes first.
+constexpr DWORD kEndSessionWaitMs = 2500;
 
 class App {
 public:
@@ -45,7 +49,12 @@ public:
     // for every worker, then writes the progress file if the lists changed,
     // so the store's destructor finds nothing left to do while other
     // threads may exist.
-    void finishWordStore();
+    // `waitMs` bounds the wait for all workers together.
+    void finishWordStore(DWORD waitMs = kWorkerWaitMs);
+
+    // WM_OPEN_OPTIONS, a second start's request: the open sheet comes to
+    // the front, or the sheet opens on its settings page.
+    void openOptionsForSecondStart();
 
     // The settings file and the Run registration, for Settings and
     // programDir.
@@ -99,7 +108,11 @@ private:
     void onTimer(WPARAM id);
     UINT chooseTrayCommand();
     // Every worker, through one path: exit and log-off both come here.
+    // `timeoutMs` is for all of them together.
     void waitForWorkers(DWORD timeoutMs);
+    // Lets the shell's messages and a second start's request through to
+    // the owner window when the program runs elevated.
+    void allowShellMessages(HWND window);
 
     UniqueWindow ownerWindow_;
 };

@@ -48,8 +48,12 @@ NOTIFYICONDATAW Tray::addData() const
 
 bool Tray::add()
 {
+    // At a busy log-on the shell can report a failed add after a time-out
+    // and add the icon anyway; every later add then fails because the icon
+    // exists. Modifying it tells whether it is there (and brings it to its
+    // first state).
     NOTIFYICONDATAW data = addData();
-    return notifyIcon_(NIM_ADD, &data) != FALSE;
+    return notifyIcon_(NIM_ADD, &data) != FALSE || notifyIcon_(NIM_MODIFY, &data) != FALSE;
 }
 
 void Tray::beginRetry(DWORD now)
@@ -88,9 +92,8 @@ void Tray::remove()
 bool Tray::restore()
 {
     // A notification area that kept the icon refuses NIM_ADD; the icon is
-    // then brought back to its first state instead.
-    NOTIFYICONDATAW data = addData();
-    const bool shown = notifyIcon_(NIM_ADD, &data) || notifyIcon_(NIM_MODIFY, &data);
+    // then brought back to its first state instead (see add).
+    const bool shown = add();
     // The notification area the program was waiting for has come.
     if (shown) stopRetry();
     return shown;

@@ -32,8 +32,9 @@ public:
     // icon's notifications (WM_TRAYICON) and runs the retry timer.
     void load(HINSTANCE instance, HWND owner);
 
-    // One attempt to add the icon; false when the shell refused (no
-    // message: the caller then retries, see beginRetry).
+    // One attempt to add the icon, or to find it there already; false when
+    // the shell refused both (no message: the caller then retries, see
+    // beginRetry).
     bool add();
     void remove();
     // Adds the icon again after the notification area was recreated; true

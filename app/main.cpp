@@ -4,7 +4,38 @@
 
 #include "app/App.h"
 #include "app/DllSearch.h"
+#include "win/Messages.h"
 #include "win/Program.h"
+
+namespace {
+
+// How long a second start looks for the first one's owner window, which
+// the first start creates just after its mutex.
+constexpr int kFindOwnerTries = 50;
+constexpr DWORD kFindOwnerPauseMs = 100;
+
+// A second start: asks the running program to open its options sheet, so
+// that a user who cannot find the tray icon reaches the program. True when
+// the request was delivered.
+bool askRunningProgramForOptions()
+{
+    for (int i = 0; i < kFindOwnerTries; ++i) {
+        // The owner window is the only window of the class "Mivora".
+        if (HWND owner = FindWindowW(appName, nullptr)) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(owner, &process);
+            // This start came from the user and may take the foreground; it
+            // hands that right to the running program, whose sheet then
+            // opens in front.
+            AllowSetForegroundWindow(process);
+            return PostMessageW(owner, WM_OPEN_OPTIONS, 0, 0) != FALSE;
+        }
+        Sleep(kFindOwnerPauseMs);
+    }
+    return false;
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
@@ -14,7 +45,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // Never waited on and never closed: while this process lives, the
     // mutex's existence is what tells a second start to go away.
     HANDLE instanceMutex = CreateMutexW(nullptr, FALSE, appName);
-    if (instanceMutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) return 1;
+    if (instanceMutex == nullptr) return 1;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return askRunningProgramForOptions() ? 0 : 1;
 
     const auto app = std::make_unique<App>(instance);
     int exitCode = 1;

@@ -75,25 +75,70 @@ void saveSettings(const SettingsRecord& settings, const ProgramDir& programDir)
     applyRunRegistration(settings.autoStart != 0);
 }
 
+namespace {
+
+// The value as it is now: present or not, and its text when it is a string.
+struct RunValue {
+    bool present = false;
+    std::wstring text;
+};
+
+RunValue readRunValue(HKEY key)
+{
+    RunValue value;
+    DWORD type = 0;
+    DWORD bytes = 0;
+    if (RegQueryValueExW(key, kRunValueName, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return value;
+    value.present = true;
+    if ((type != REG_SZ && type != REG_EXPAND_SZ) || bytes == 0) return value;
+    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key, kRunValueName, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &bytes) !=
+        ERROR_SUCCESS)
+        return value;
+    // The stored text need not end with a terminator; it ends at the first.
+    text.resize(wcsnlen(text.c_str(), bytes / sizeof(wchar_t)));
+    value.text = std::move(text);
+    return value;
+}
+
+}  // namespace
+
+// The security programs common in China ask the user about every write to
+// the Run key, so the key is only read unless the value must change, and it
+// is opened with no more rights than that needs.
 void applyRunRegistration(bool autoStart)
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
+    std::wstring wanted;
     if (autoStart) {
-        std::wstring module = modulePath();
-        if (!module.empty()) {
-            // Quoted: Windows reads the value as a command line, and an
-            // unquoted "D:\My Tools\Mivora.exe" would start "D:\My.exe" if
-            // anyone put one there. Rewritten at every save, so a value of
-            // an earlier version is replaced.
-            const std::wstring command = runCommand(module);
-            DWORD bytes = static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t));
-            RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()), bytes);
-        }
+        const std::wstring module = modulePath();
+        // Quoted: Windows reads the value as a command line, and an unquoted
+        // "D:\My Tools\Mivora.exe" would start "D:\My.exe" if anyone put one
+        // there. A value of an earlier version, without quotes, differs and
+        // is replaced.
+        if (module.empty()) return;
+        wanted = runCommand(module);
+    }
+
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        const RunValue now = readRunValue(key);
+        RegCloseKey(key);
+        if (autoStart ? now.present && now.text == wanted : !now.present) return;
+    } else if (!autoStart) {
+        return;  // no key, so no value to delete
+    }
+
+    key = nullptr;
+    if (autoStart) {
+        // The key exists on every Windows, but a cleaned-up profile may lack it.
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                            nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return;
+        const DWORD bytes = static_cast<DWORD>((wanted.size() + 1) * sizeof(wchar_t));
+        RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(wanted.c_str()), bytes);
     } else {
-        RegDeleteValueW(key, kRunValueName);  // already absent is fine
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+        RegDeleteValueW(key, kRunValueName);
     }
     RegCloseKey(key);
 }

@@ -17,8 +17,10 @@ constexpr std::size_t kTranscriptionUnits = kPhoneticUnits - 3;
 
 // The file's text as UTF-16. A UTF-16LE byte-order mark at the start is
 // dropped. A UTF-8 file (one that starts with the UTF-8 mark, or that has no
-// mark, not one zero byte and is valid UTF-8) is decoded; anything else is
-// taken as UTF-16LE as it stands, an odd last byte ignored.
+// mark, not one zero byte and is valid UTF-8) is decoded; a file without a
+// mark and without a zero byte that is not valid UTF-8 is decoded as
+// GB18030 (Notepad's "ANSI" on a Chinese system); anything else is taken as
+// UTF-16LE as it stands, an odd last byte ignored.
 std::u16string decodeDictionaryText(std::string_view bytes);
 
 // Hands out the lines of a text: each up to and including its line feed, at

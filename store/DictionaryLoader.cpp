@@ -6,6 +6,7 @@
 #include <new>
 
 #include "FileReplace.h"
+#include "Gb18030.h"
 #include "Text.h"
 #include "WordGet.h"
 
@@ -124,10 +125,14 @@ bool barAt(std::u16string_view line, std::size_t at) noexcept
     return at < line.size() && line[at] == u'|';
 }
 
-// Decides how a dictionary's bytes are read. UTF-8 text is decoded into
-// `decoded` (true); otherwise the bytes are UTF-16LE from unit `firstUnit`
-// on, which skips a byte-order mark.
-bool decodeIfUtf8(std::string_view bytes, std::u16string& decoded, std::size_t& firstUnit)
+// Decides how a dictionary's bytes are read. UTF-8 and GB18030 text is
+// decoded into `decoded` (true); otherwise the bytes are UTF-16LE from unit
+// `firstUnit` on, which skips a byte-order mark. A text without a mark and
+// without one zero byte (which every UTF-16 line break has) that is not
+// valid UTF-8 is what Notepad saves as "ANSI" on a Chinese system: GBK, of
+// which GB18030 is a superset. It is read so whatever the code page of the
+// system the program runs on.
+bool decodeIfNotUtf16(std::string_view bytes, std::u16string& decoded, std::size_t& firstUnit)
 {
     firstUnit = 0;
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
@@ -140,8 +145,13 @@ bool decodeIfUtf8(std::string_view bytes, std::u16string& decoded, std::size_t& 
         decodeUtf8(bytes.substr(3), decoded);
         return true;
     }
-    if (bytes.find('\0') == std::string_view::npos && decodeUtf8(bytes, decoded))
+    if (bytes.find('\0') == std::string_view::npos) {
+        if (decodeUtf8(bytes, decoded))
+            return true;
+        decoded.clear();
+        decodeGb18030(bytes, decoded);
         return true;
+    }
     std::u16string().swap(decoded);
     return false;
 }
@@ -234,7 +244,7 @@ std::u16string decodeDictionaryText(std::string_view bytes)
 {
     std::u16string decoded;
     std::size_t firstUnit;
-    if (decodeIfUtf8(bytes, decoded, firstUnit))
+    if (decodeIfNotUtf16(bytes, decoded, firstUnit))
         return decoded;
     return utf16le(bytes.data() + 2 * firstUnit, bytes.size() - 2 * firstUnit);
 }
@@ -413,7 +423,7 @@ void WordGet::loadDictionary(std::u16string_view name)
                 auto decoded = std::make_shared<std::u16string>();
                 std::size_t firstUnit;
                 std::u16string_view text;
-                if (decodeIfUtf8(file.view(), *decoded, firstUnit)) {
+                if (decodeIfNotUtf16(file.view(), *decoded, firstUnit)) {
                     file = FileContent{};
                     text = *decoded;
                     fresh.keepText(std::move(decoded));

@@ -35,9 +35,41 @@ bool flushToDisk(std::FILE* file)
     return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
+namespace {
+
+// A virus scanner looking at a file just closed (Defender scans on close),
+// the search indexer, OneDrive (which syncs Desktop and Documents by
+// default) and backup programs open a freshly written file for tens to
+// hundreds of milliseconds without delete sharing. Replacing or deleting
+// it then fails with a sharing violation or access denied; both are tried
+// again for about a second before the failure counts.
+constexpr DWORD kBusyRetryDelaysMs[] = {20, 40, 80, 160, 250, 450};
+
+bool isBriefLock(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+}
+
+// Runs `attempt` until it succeeds, fails for another reason, or the
+// delays are used up. GetLastError() afterwards is the last attempt's.
+template <typename Attempt>
+bool retryWhileLocked(Attempt attempt)
+{
+    for (const DWORD delay : kBusyRetryDelaysMs) {
+        if (attempt()) return true;
+        if (!isBriefLock(GetLastError())) return false;
+        Sleep(delay);
+    }
+    return attempt();
+}
+
+}  // namespace
+
 bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target)
 {
-    return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return retryWhileLocked([&] {
+        return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    });
 }
 
 bool renameNoReplace(const std::filesystem::path& source, const std::filesystem::path& target)
@@ -58,7 +90,7 @@ bool removeFile(const std::filesystem::path& path)
         return false;
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
         SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (DeleteFileW(path.c_str()))
+    if (retryWhileLocked([&] { return DeleteFileW(path.c_str()) != 0; }))
         return true;
     // Put the attribute back on a file that stays.
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)

@@ -7,9 +7,12 @@
 #include <prsht.h>
 #include <shellapi.h>
 
+#include <objbase.h>
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "res/resource.h"
@@ -213,9 +216,69 @@ SettingsPageDialogs commonDialogs()
     return {chooseFontLoaded, chooseColorLoaded};
 }
 
+namespace {
+
+// COM for the time of one ShellExecuteEx, as its documentation asks: the
+// handler of a target may be a COM object. ole32 is loaded only here, as the
+// common controls are, so that a start without the sheet never maps it.
+class ShellComScope {
+public:
+    ShellComScope()
+    {
+        using Initialize = HRESULT(WINAPI*)(void*, DWORD);
+        if (!resolveOle(ole_, "CoInitializeEx", initialize_) || !resolveOle(ole_, "CoUninitialize", uninitialize_))
+            return;
+        // S_FALSE (already initialised on this thread) is balanced as well.
+        initialized_ = SUCCEEDED(reinterpret_cast<Initialize>(initialize_)(
+            nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+    }
+    ~ShellComScope()
+    {
+        if (initialized_) reinterpret_cast<void(WINAPI*)()>(uninitialize_)();
+    }
+    ShellComScope(const ShellComScope&) = delete;
+    ShellComScope& operator=(const ShellComScope&) = delete;
+
+private:
+    static bool resolveOle(const LoadedModule& module, const char* name, void*& target)
+    {
+        const FARPROC found = findExport(module, name);
+        target = reinterpret_cast<void*>(found);
+        return found != nullptr;
+    }
+
+    LoadedModule ole_{LoadLibraryW(L"ole32.dll")};
+    void* initialize_ = nullptr;
+    void* uninitialize_ = nullptr;
+    bool initialized_ = false;
+};
+
+}  // namespace
+
 void openWithShell(const wchar_t* target, int show)
 {
-    ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, show);
+    // The page's own window: the active one of this thread, the sheet.
+    HWND owner = GetActiveWindow();
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    // The shell's own error boxes are replaced by the one below.
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.hwnd = owner;
+    info.lpVerb = L"open";
+    info.lpFile = target;
+    info.nShow = show;
+    DWORD error = ERROR_SUCCESS;
+    {
+        ShellComScope com;
+        if (!ShellExecuteExW(&info)) error = GetLastError();
+    }
+    if (error == ERROR_SUCCESS) return;
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                         GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES;
+    std::wstring text = missing ? L"找不到：\r\n\r\n" : L"无法打开：\r\n\r\n";
+    text += target;
+    if (missing) text += L"\r\n\r\n它应该在 Mivora.exe 所在的文件夹中。";
+    MessageBoxW(owner, text.c_str(), L"提示", MB_OK | MB_ICONWARNING);
 }
 
 int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM)
@@ -288,9 +351,12 @@ void OptionsSheet::open(HWND parent, int startPage)
     header.pfnCallback = optionsSheetCallback;
 
     // The sheet opens relative to its owner: put the owner near the middle
-    // of the screen and above ordinary windows first.
-    SetWindowPos(parent, HWND_TOPMOST, context_.maximizedWidth / 2 - 300, context_.maximizedHeight / 2 - 200, 0, 0,
-                 SWP_NOSIZE | SWP_NOREDRAW | SWP_NOSENDCHANGING);
+    // of the screen first. An ordinary window, not a topmost one: the sheet,
+    // its choosers and message boxes would all be topmost with it, and the
+    // guide and the dic folder that the about page opens would appear
+    // behind the sheet.
+    SetWindowPos(parent, HWND_NOTOPMOST, context_.maximizedWidth / 2 - 300, context_.maximizedHeight / 2 - 200, 0,
+                 0, SWP_NOSIZE | SWP_NOREDRAW | SWP_NOSENDCHANGING | SWP_NOACTIVATE);
     opening_ = true;
     applied_ = false;
     const auto run = context_.runPropertySheet != nullptr ? context_.runPropertySheet : api->propertySheet;

@@ -27,6 +27,12 @@ constexpr UINT WM_SAVE_DONE = WM_APP + 4;
 // registered by the word window with the shell.
 constexpr UINT WM_APPBAR_NOTIFY = WM_APP + 5;
 
+// Posted by a second start of the program to the running one's owner
+// window: open the options sheet (or bring the open one to the front). On
+// Windows 11 a new program's tray icon sits hidden in the overflow, and a
+// user who cannot find it starts the program again.
+constexpr UINT WM_OPEN_OPTIONS = WM_APP + 6;
+
 // The broadcast that announces a new notification area (0 if unavailable).
 // Registered once for the process: the number is the same for every caller.
 inline UINT taskbarCreatedMessage()

@@ -246,9 +246,10 @@ TEST_F(OwnerWindowTest, CreationSetsUpHiddenOwnerWordWindowMenusAndIcon)
 {
     EXPECT_EQ(app().ownerWindow(), owner_);
     EXPECT_FALSE(IsWindowVisible(owner_));
+    // Not topmost: the sheet and every box it owns would be as well.
     const LONG_PTR exStyle = GetWindowLongPtrW(owner_, GWL_EXSTYLE);
-    EXPECT_EQ(exStyle & (WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST),
-              WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+    EXPECT_EQ(exStyle & (WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST), WS_EX_LAYERED | WS_EX_TOOLWINDOW);
+    EXPECT_NE(GetWindowLongPtrW(app().wordWindow.handle(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
     wchar_t className[32] = {};
     GetClassNameW(app().wordWindow.handle(), className, 32);
     EXPECT_STREQ(className, L"Mivora_Show");
@@ -340,6 +341,7 @@ struct OpenSheetProbe {
     int page = -1;
     wchar_t caption[64] = {};
     LRESULT rightClick = -1;
+    bool topmost = true;
 };
 OpenSheetProbe sheetProbe;
 
@@ -351,6 +353,7 @@ void CALLBACK inspectOpenSheet(HWND, UINT, UINT_PTR timer, DWORD)
     HWND sheet = app().sheet.openSheet();
     sheetProbe.page = PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet));
     GetWindowTextW(sheet, sheetProbe.caption, 64);
+    sheetProbe.topmost = (GetWindowLongPtrW(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     // A right click on the icon now must not open a second modal loop.
     sheetProbe.rightClick = SendMessageW(app().ownerWindow(), WM_TRAYICON, kTrayIconId, WM_RBUTTONUP);
     PropSheet_PressButton(sheet, sheetProbe.button);
@@ -390,8 +393,28 @@ TEST_F(OwnerWindowTest, OptionsOpensTheSheetOnItsFirstPageAndOkSavesTheSettings)
     runSheetCommand(IDM_TRAY_OPTIONS, PSBTN_OK);
     ASSERT_TRUE(sheetProbe.seen);
     EXPECT_EQ(sheetProbe.page, 0);
+    EXPECT_FALSE(sheetProbe.topmost) << "the guide and the dic folder must be able to come in front of it";
     EXPECT_EQ(app().sheet.openSheet(), nullptr);
     EXPECT_EQ(settingsFileInt(kWindowXOffset), 6666);
+}
+
+// A second start posts WM_OPEN_OPTIONS to the running program's owner
+// window, the one window of its class.
+TEST_F(OwnerWindowTest, ASecondStartsRequestOpensTheSheetOnItsFirstPage)
+{
+    EXPECT_EQ(FindWindowW(L"Mivora", nullptr), owner_);
+    sheetProbe = {};
+    sheetProbe.button = PSBTN_CANCEL;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 200, inspectOpenSheet);
+    ASSERT_NE(timer, 0u);
+    ASSERT_TRUE(PostMessageW(owner_, WM_OPEN_OPTIONS, 0, 0));
+    pumpUntil([] { return sheetProbe.seen && app().sheet.openSheet() == nullptr; });
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(sheetProbe.seen);
+    EXPECT_EQ(sheetProbe.page, 0);
+    EXPECT_STREQ(sheetProbe.caption, L"Mivora");
+    EXPECT_FALSE(sheetProbe.topmost);
+    EXPECT_TRUE(IsWindow(owner_));
 }
 
 // State observed at the moment the word window is destroyed.
@@ -478,6 +501,28 @@ TEST_F(OwnerWindowTest, EndingSessionSavesSettingsAndProgressAndKeepsRunning)
     EXPECT_FALSE(app().wordStore.dirty());
     EXPECT_EQ(fs::file_size(progressFile()), 24u + storedWords() * 1664u);
     EXPECT_TRUE(IsWindow(owner_));
+}
+
+// Windows ends the process about five seconds after WM_ENDSESSION: a
+// worker that does not end is not waited for past kEndSessionWaitMs, and
+// the save is made.
+TEST_F(OwnerWindowTest, EndingSessionSavesWithoutWaitingForAWorkerThatRunsOn)
+{
+    makeStoreDirty();
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(app().dictionaryLoad.start(owner_, WM_NULL, [release]() -> LPARAM {
+        WaitForSingleObject(release, INFINITE);
+        return 0;
+    }));
+    SendMessageW(owner_, WM_ENDSESSION, TRUE, 0);
+    // Returned while the worker still runs, with the progress written.
+    EXPECT_EQ(WaitForSingleObject(release, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_TRUE(app().dictionaryLoad.running());
+    EXPECT_FALSE(app().wordStore.dirty());
+    EXPECT_EQ(fs::file_size(progressFile()), 24u + storedWords() * 1664u);
+    SetEvent(release);
+    EXPECT_TRUE(app().dictionaryLoad.wait(30000));
+    CloseHandle(release);
 }
 
 // Sees WM_SAVE_DONE on its way to the owner window.
@@ -579,6 +624,48 @@ private:
     volatile bool stop_ = false;
     HANDLE thread_;
 };
+
+// A shell that reports a failed add after a time-out at a busy log-on but
+// keeps the icon: every later add fails because the icon exists.
+int keptIconAdds = 0;
+bool keptIconThere = false;
+BOOL WINAPI slowShellKeepsTheIcon(DWORD operation, PNOTIFYICONDATAW)
+{
+    switch (operation) {
+    case NIM_ADD:
+        ++keptIconAdds;
+        keptIconThere = true;
+        return FALSE;
+    case NIM_MODIFY:
+        return keptIconThere ? TRUE : FALSE;
+    case NIM_DELETE:
+        keptIconThere = false;
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+TEST(SlowShell, AnIconAddedDespiteAFailedAddLeavesTheProgramRunning)
+{
+    removeProgramFiles();
+    writeDictionary();
+    keptIconAdds = 0;
+    keptIconThere = false;
+    {
+        ErrorBoxCloser closer;
+        ASSERT_NE(startApp(slowShellKeepsTheIcon), nullptr);
+    }
+    EXPECT_EQ(keptIconAdds, 1);
+    EXPECT_FALSE(app().tray.retryPending()) << "the icon is there: nothing to retry";
+    EXPECT_FALSE(KillTimer(app().ownerWindow(), TIMER_TRAY_RETRY));
+    // A minute on, nothing ends the program.
+    app().retryTrayIcon(GetTickCount() + kTrayRetryPeriodMs);
+    EXPECT_TRUE(IsWindow(app().ownerWindow()));
+    app().tray.setNotifyIconFunction(nullptr);
+    endApp();
+    removeProgramFiles();
+}
 
 class TrayRetryTest : public ::testing::Test {
 protected:

@@ -221,6 +221,55 @@ TEST_F(SettingsWinTest, RunValueFollowsAutoStart)
     }
 }
 
+// The Run key's last write, as RegQueryInfoKey reports it.
+ULONGLONG runKeyWriteTime()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
+    FILETIME written{};
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     &written);
+    RegCloseKey(key);
+    return (ULONGLONG{written.dwHighDateTime} << 32) | written.dwLowDateTime;
+}
+
+// Waits until the system clock has passed `stamp`, so that a write from
+// now on gets a later time than one before.
+void waitForClockPast(ULONGLONG stamp)
+{
+    for (;;) {
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        if (((ULONGLONG{now.dwHighDateTime} << 32) | now.dwLowDateTime) > stamp) return;
+        Sleep(1);
+    }
+}
+
+// Every exit saves the settings; a save that leaves autoStart as it was
+// must not write the key, which security programs ask the user about.
+TEST_F(SettingsWinTest, SavesThatKeepAutoStartLeaveTheRunKeyUnwritten)
+{
+    loadSettings();
+    for (const std::int32_t autoStart : {1, 0}) {
+        SCOPED_TRACE(autoStart);
+        Settings.autoStart = autoStart;
+        saveSettings();
+        const ULONGLONG written = runKeyWriteTime();
+        ASSERT_NE(written, 0u);
+        waitForClockPast(written);
+        saveSettings();
+        saveSettings();
+        EXPECT_EQ(runKeyWriteTime(), written);
+        EXPECT_EQ(readRunValue().has_value(), autoStart != 0);
+    }
+    // The measure itself: a change of autoStart does write.
+    const ULONGLONG before = runKeyWriteTime();
+    waitForClockPast(before);
+    Settings.autoStart = 1;
+    saveSettings();
+    EXPECT_GT(runKeyWriteTime(), before);
+}
+
 // Unquoted, Windows would run "D:\My.exe" with the rest as arguments.
 TEST(RunCommand, APathWithSpacesStaysOneProgram)
 {

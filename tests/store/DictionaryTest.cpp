@@ -223,8 +223,8 @@ TEST(DictionaryText, ByteOrderMarksAndUtf8)
     EXPECT_EQ(decodeDictionaryText("ab|\xC9\x99|c\n"), u"ab|ə|c\n");
     // A UTF-8 mark followed by broken bytes still decodes, with U+FFFD.
     EXPECT_EQ(decodeDictionaryText("\xEF\xBB\xBF" "a\xFF"), u"a\uFFFD");
-    // Not valid UTF-8 and no zero byte: read as UTF-16LE as it stands.
-    EXPECT_EQ(decodeDictionaryText("\xFF\x41\x42\x43"), u"\x41FF\x4342");
+    // Not valid UTF-8 and no zero byte: read as GB18030 (Notepad's "ANSI").
+    EXPECT_EQ(decodeDictionaryText("\xFF\x41\x42\x43"), u"\uFFFD" "ABC");
     // Zero bytes mean UTF-16LE; an odd last byte is ignored.
     EXPECT_EQ(decodeDictionaryText(utf16le(u"ab") + "Z"), u"ab");
     EXPECT_EQ(decodeDictionaryText(""), u"");

@@ -412,8 +412,11 @@ void CALLBACK visitOpenSheet(HWND, UINT, UINT_PTR timer, DWORD)
     visit.done = true;
     KillTimer(nullptr, timer);
     HWND sheet = uitest::sheet.openSheet();
+    // Owned by the owner window, and neither of them topmost: the guide and
+    // the dic folder that the about page opens must come in front of it.
     visit.ownedByOwner = GetWindow(sheet, GW_OWNER) == ownerWindow &&
-                         (GetWindowLongPtrW(ownerWindow, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+                         (GetWindowLongPtrW(ownerWindow, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0 &&
+                         (GetWindowLongPtrW(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0;
     wchar_t caption[64] = {};
     GetWindowTextW(sheet, caption, 64);
     visit.caption = caption;

@@ -250,10 +250,38 @@ TEST_F(WordPlacementWindowTest, TheDefaultCornerShowsTheWholeLineOfAWideEntry)
     // The stored corner is the user's, not the shown one.
     EXPECT_EQ(Settings.windowX, GetSystemMetrics(SM_CXMAXIMIZED) - 300);
     EXPECT_EQ(Settings.windowY, 48);
-    // The probe samples below where the window is.
+    // The probe samples beside where the window is, not inside it.
     const POINT probe = probePoint(wordWindow, {Settings.windowX, Settings.windowY});
-    EXPECT_EQ(probe.x, r.left);
+    EXPECT_EQ(probe.x, r.left - kProbeGap - 1);
     EXPECT_EQ(probe.y, r.top + 10);
+}
+
+TEST(ProbePoint, BesideTheFrameOnItsMonitorNeverInside)
+{
+    const RECT monitor{0, 0, 1280, 800};
+    struct Case {
+        const char* name;
+        RECT frame;
+        bool found;
+        POINT at;
+    } const cases[] = {
+        {"left of it", {200, 150, 500, 180}, true, {200 - kProbeGap - 1, 160}},
+        {"at the left edge: right of it", {0, 150, 300, 180}, true, {300 + kProbeGap, 160}},
+        {"as wide as the screen: above", {0, 150, 1280, 180}, true, {10, 150 - kProbeGap - 1}},
+        {"wide at the top: below", {0, 0, 1280, 30}, true, {10, 30 + kProbeGap}},
+        {"a low window: its middle", {200, 150, 500, 160}, true, {200 - kProbeGap - 1, 155}},
+        {"covering the monitor", {0, 0, 1280, 800}, false, {}},
+        {"on a second monitor left of this one", {-900, 100, -600, 130}, false, {}},
+    };
+    for (const Case& c : cases) {
+        POINT at{-1, -1};
+        EXPECT_EQ(probePointBeside(c.frame, monitor, at), c.found) << c.name;
+        if (!c.found) continue;
+        EXPECT_EQ(at.x, c.at.x) << c.name;
+        EXPECT_EQ(at.y, c.at.y) << c.name;
+        const bool inside = at.x >= c.frame.left && at.x < c.frame.right && at.y >= c.frame.top && at.y < c.frame.bottom;
+        EXPECT_FALSE(inside) << c.name;
+    }
 }
 
 TEST_F(WordPlacementWindowTest, NearTheBottomEdgeItIsShownHigher)

@@ -12,6 +12,7 @@
 
 #include "WordWindowFixture.h"
 #include "res/resource.h"
+#include "ui/word/WordPlacement.h"
 
 namespace {
 
@@ -460,33 +461,55 @@ TEST_F(WordWindowTest, ProbeAdoptsANewColourOnly)
     EXPECT_EQ(alpha, 250);
 }
 
-TEST_F(WordWindowTest, ProbeReadsTheScreenAndIgnoresPointsOffIt)
+// An opaque window of one colour under the word window, standing in for
+// the desktop; the word window stays shown over it, as it is at a start.
+class ColourPatch {
+public:
+    ColourPatch(COLORREF colour, RECT at) : brush_(CreateSolidBrush(colour))
+    {
+        window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, kPlainClass, L"", WS_POPUP, at.left, at.top,
+                                  at.right - at.left, at.bottom - at.top, nullptr, nullptr, appInstance, nullptr);
+        SetClassLongPtrW(window_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush_));
+        ShowWindow(window_, SW_SHOWNA);
+        RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    }
+    ~ColourPatch()
+    {
+        SetClassLongPtrW(window_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(WHITE_BRUSH)));
+        DestroyWindow(window_);
+        DeleteObject(brush_);
+    }
+    HWND window() const { return window_; }
+
+private:
+    HBRUSH brush_;
+    HWND window_ = nullptr;
+};
+
+// The screen at `at` shows `colour` (the patch has been drawn).
+bool screenShows(POINT at, COLORREF colour)
+{
+    HDC screen = GetDC(nullptr);
+    const COLORREF seen = GetPixel(screen, at.x, at.y);
+    ReleaseDC(nullptr, screen);
+    return seen == colour;
+}
+
+TEST_F(WordWindowTest, ProbeReadsTheScreenBesideTheShownWindowAndIgnoresPointsOffIt)
 {
     writeDictionary({u"alpha||a"});
     start(15);
 
-    // An opaque window of a known colour away from the word window.
-    HBRUSH green = CreateSolidBrush(RGB(10, 200, 30));
-    HWND patch = CreateWindowExW(WS_EX_TOPMOST, kPlainClass, L"", WS_POPUP | WS_VISIBLE, 600, 400, 80, 80, nullptr,
-                                 nullptr, appInstance, nullptr);
-    SetClassLongPtrW(patch, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(green));
-    RedrawWindow(patch, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    // The screen shows the patch once the display has caught up.
-    ASSERT_TRUE(pumpUntil(
-        [] {
-            WindowDC screen(GetDesktopWindow(), true);
-            return GetPixel(screen.get(), 640, 440) == RGB(10, 200, 30);
-        },
-        30000));
-    // The probe reads below the window's real corner; hidden, the window
-    // itself does not cover the point.
-    ShowWindow(wordWindow, SW_HIDE);
-    SetWindowPos(wordWindow, nullptr, 620, 410, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A blue desktop under and around the word window, which stays in front
+    // of it: the sample must not read the window's own white.
+    constexpr COLORREF kBlue = RGB(30, 60, 200);
+    ColourPatch desk(kBlue, {500, 300, 1100, 600});
+    SetWindowPos(wordWindow, HWND_TOPMOST, 620, 410, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    const POINT at = probePoint(wordWindow, {620, 410});
+    ASSERT_TRUE(pumpUntil([&] { return screenShows(at, kBlue); }, 30000));
+    ASSERT_TRUE(screenShows({630, 415}, kBackground)) << "the word window covers its corner";
     theWordWindow.probeBackground();
-    EXPECT_EQ(Settings.backgroundColor, RGB(10, 200, 30));
-    SetClassLongPtrW(patch, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(WHITE_BRUSH)));
-    DestroyWindow(patch);
-    DeleteObject(green);
+    EXPECT_EQ(Settings.backgroundColor, kBlue);
 
     const COLORREF kept = Settings.backgroundColor;
     SetWindowPos(wordWindow, nullptr, -30000, -30000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -494,16 +517,93 @@ TEST_F(WordWindowTest, ProbeReadsTheScreenAndIgnoresPointsOffIt)
     EXPECT_EQ(Settings.backgroundColor, kept);
 }
 
-TEST_F(WordWindowTest, ProbeTimerIsOneShotAndRearmedOnFocusLoss)
+// A sample that falls on a colour the text is drawn in would hide the text
+// (in transparent mode the word would become the key and vanish).
+TEST_F(WordWindowTest, ProbeNeverAdoptsATextColour)
+{
+    writeDictionary({u"alpha||a"});
+    start(15);
+    Settings.transparentBackground = 1;
+    theWordWindow.applyWordTransparency();
+    SetWindowPos(wordWindow, HWND_TOPMOST, 620, 410, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    const POINT at = probePoint(wordWindow, {620, 410});
+    for (const COLORREF text : {kWordColor, kPhoneticColor, kContentColor}) {
+        ColourPatch desk(text, {500, 300, 1100, 600});
+        ASSERT_TRUE(pumpUntil([&] { return screenShows(at, text); }, 30000));
+        theWordWindow.probeBackground();
+        EXPECT_EQ(Settings.backgroundColor, kBackground) << std::hex << text;
+        COLORREF key = 0;
+        BYTE alpha = 0;
+        DWORD flags = 0;
+        ASSERT_TRUE(GetLayeredWindowAttributes(wordWindow, &key, &alpha, &flags));
+        EXPECT_EQ(key, kBackground);
+    }
+}
+
+// Mivora never takes the keyboard: not when the word window is shown, not
+// when it is clicked or dragged.
+TEST_F(WordWindowTest, TheWindowInFrontKeepsTheForegroundAtStartAndThroughADrag)
+{
+    writeDictionary({u"alpha||a"});
+    HWND front = CreateWindowExW(0, kPlainClass, L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 700, 500, 300, 200,
+                                 nullptr, nullptr, appInstance, nullptr);
+    SetForegroundWindow(front);
+    ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == front; }, 30000));
+    start(15);
+    EXPECT_TRUE(IsWindowVisible(wordWindow));
+    EXPECT_NE(GetWindowLongPtrW(wordWindow, GWL_EXSTYLE) & WS_EX_NOACTIVATE, 0);
+    pump(0);
+    EXPECT_EQ(GetForegroundWindow(), front);
+
+    // A click asks whether to activate: no.
+    EXPECT_EQ(SendMessageW(wordWindow, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(wordWindow),
+                           MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
+              MA_NOACTIVATE);
+    // A real drag with the mouse, through the window system.
+    RECT before{};
+    GetWindowRect(wordWindow, &before);
+    SetCursorPos(before.left + 5, before.top + 5);
+    INPUT press[3] = {};
+    for (INPUT& input : press) input.type = INPUT_MOUSE;
+    press[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    // Absolute, in 0..65535 of the primary screen: no pointer acceleration.
+    press[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    press[1].mi.dx = MulDiv(before.left + 45, 65536, GetSystemMetrics(SM_CXSCREEN));
+    press[1].mi.dy = MulDiv(before.top + 35, 65536, GetSystemMetrics(SM_CYSCREEN));
+    press[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, press, sizeof(INPUT));
+    ASSERT_TRUE(pumpUntil([&] { return GetCapture() == wordWindow; }, 30000)) << "the press did not reach the window";
+    SendInput(1, press + 1, sizeof(INPUT));
+    ASSERT_TRUE(pumpUntil([&] {
+        RECT now{};
+        GetWindowRect(wordWindow, &now);
+        return now.left != before.left;
+    }, 30000)) << "the drag did not move the window";
+    SendInput(1, press + 2, sizeof(INPUT));
+    ASSERT_TRUE(pumpUntil([&] { return GetCapture() == nullptr; }, 30000));
+    EXPECT_EQ(GetForegroundWindow(), front);
+    EXPECT_NE(GetForegroundWindow(), wordWindow);
+    DestroyWindow(front);
+}
+
+TEST_F(WordWindowTest, ProbeTimerIsOneShotAndRearmedAtTheEndOfADrag)
 {
     writeDictionary({u"alpha||a"});
     start(15);
     SendMessageW(wordWindow, WM_TIMER, TIMER_PROBE, 0);
     EXPECT_EQ(KillTimer(wordWindow, TIMER_PROBE), FALSE);
-    SendMessageW(wordWindow, WM_KILLFOCUS, 0, 0);
+    const auto drag = [&] {
+        SendMessageW(wordWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+        SendMessageW(wordWindow, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(20, 9));
+        SendMessageW(wordWindow, WM_LBUTTONUP, 0, MAKELPARAM(20, 9));
+    };
+    drag();
     EXPECT_EQ(KillTimer(wordWindow, TIMER_PROBE), FALSE);  // sampling is off
     Settings.sampleBackground = 1;
-    SendMessageW(wordWindow, WM_KILLFOCUS, 0, 0);
+    SendMessageW(wordWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(wordWindow, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    EXPECT_EQ(KillTimer(wordWindow, TIMER_PROBE), FALSE);  // a click is no drag
+    drag();
     EXPECT_EQ(KillTimer(wordWindow, TIMER_PROBE), TRUE);
 
     // WM_DESTROY's own handling stops all three timers and skips the default.
@@ -527,13 +627,24 @@ TEST_F(WordWindowTest, TitleBarModeWritesTheCapturedWindowsTitle)
     // not sample even with sampling on.
     Settings.sampleBackground = 1;
     Settings.windowX = -30000;  // a sample here would be CLR_INVALID anyway
-    HWND front = CreateWindowExW(0, kPlainClass, L"front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 200, 100,
-                                 nullptr, nullptr, appInstance, nullptr);
-    SetForegroundWindow(front);
-    pump(100);
-    SendMessageW(wordWindow, WM_TIMER, TIMER_PROBE, 0);
-    EXPECT_EQ(theWordWindow.capturedWindow(), GetForegroundWindow());
-    DestroyWindow(front);
+    {
+        ForeignWindow front(L"front");
+        ShowWindow(front.window(), SW_SHOW);
+        SetForegroundWindow(front.window());
+        ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == front.window(); }, 30000));
+        SendMessageW(wordWindow, WM_TIMER, TIMER_PROBE, 0);
+        EXPECT_EQ(theWordWindow.capturedWindow(), front.window());
+
+        // One of the program's own windows in front (the hidden owner after
+        // "当前标题", the sheet) is never taken: the window taken stays.
+        HWND own = CreateWindowExW(0, kPlainClass, L"own", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 200, 100,
+                                   nullptr, nullptr, appInstance, nullptr);
+        SetForegroundWindow(own);
+        ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == own; }, 30000));
+        SendMessageW(wordWindow, WM_TIMER, TIMER_PROBE, 0);
+        EXPECT_EQ(theWordWindow.capturedWindow(), front.window());
+        DestroyWindow(own);
+    }
 
     ForeignWindow target(L"original");
     theWordWindow.captureTitleWindow(target.window());

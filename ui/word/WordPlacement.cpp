@@ -123,12 +123,44 @@ void fitToWrappedText(HWND window, HFONT font, const WordEntry& entry, SIZE word
     fitWrappedLayout(layout, word, content, wordHeight, blockHeight);
 }
 
+bool probePointBeside(const RECT& frame, const RECT& monitor, POINT& at)
+{
+    // 10 pixels below the top edge, as the sample always was, or the middle
+    // of a window not that tall; just outside the frame, so that neither
+    // the window's own background nor a letter of its text is read.
+    const LONG height = frame.bottom - frame.top;
+    const LONG y = frame.top + (height > 20 ? 10 : height / 2);
+    const LONG x = frame.left + ((frame.right - frame.left) > 20 ? 10 : (frame.right - frame.left) / 2);
+    const POINT candidates[] = {
+        {frame.left - kProbeGap - 1, y},  // left of it
+        {frame.right + kProbeGap, y},     // right of it
+        {x, frame.top - kProbeGap - 1},   // above it
+        {x, frame.bottom + kProbeGap},    // below it
+    };
+    for (const POINT& candidate : candidates) {
+        if (contains(monitor, candidate)) {
+            at = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
 POINT probePoint(HWND window, POINT stored)
 {
-    POINT corner = stored;
-    RECT frame;
-    if (window != nullptr && GetWindowRect(window, &frame)) corner = {frame.left, frame.top};
-    // A corner near INT_MAX reads nothing rather than overflowing.
+    RECT frame{stored.x, stored.y, stored.x, stored.y};
+    if (window != nullptr) GetWindowRect(window, &frame);
+    // The monitor the window is on; a point beside it on another monitor
+    // (or on none) would read a colour the user never sees behind it.
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    HMONITOR monitor = MonitorFromRect(&frame, MONITOR_DEFAULTTONULL);
+    POINT at{};
+    if (monitor != nullptr && GetMonitorInfoW(monitor, &info) && probePointBeside(frame, info.rcMonitor, at))
+        return at;
+    // Off every screen: a point there reads CLR_INVALID, which changes
+    // nothing. A corner near INT_MAX reads nothing rather than overflowing.
+    POINT corner{frame.left, frame.top};
     corner.y = corner.y <= INT_MAX - 10 ? corner.y + 10 : INT_MAX;
     return corner;
 }

@@ -55,7 +55,19 @@ int oneLineLimitFor(const RECT& work);
 void fitToWrappedText(HWND window, HFONT font, const WordEntry& entry, SIZE word, SIZE content,
                       WordLayout& layout);
 
-// Where the background probe samples: 10 pixels below the word window's
-// real top-left corner (where it is shown, which is not always the stored
-// corner `stored`); below `stored` when there is no window.
+// How far outside the word window's frame the background probe samples.
+constexpr LONG kProbeGap = 2;
+
+// Where the background probe samples for a window at `frame` on `monitor`:
+// kProbeGap pixels outside the frame, 10 pixels below its top (or at the
+// middle of a lower window), left of it; right of it when that is off the
+// monitor; then above and below it. Never inside the frame, whose pixels
+// are the window's own background and text. False when no such point lies
+// on the monitor (the window covers it).
+bool probePointBeside(const RECT& frame, const RECT& monitor, POINT& at);
+
+// probePointBeside for the word window where it really is (which is not
+// always the stored corner `stored`) and the monitor it is on. A window
+// off every monitor, or none: 10 pixels below its corner (or `stored`),
+// a point on no screen, which reads CLR_INVALID.
 POINT probePoint(HWND window, POINT stored);

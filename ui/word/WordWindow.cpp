@@ -11,6 +11,7 @@
 #include "store/Text.h"
 #include "store/Wide.h"
 #include "ui/word/WordPlacement.h"
+#include "win/MessageFilter.h"
 #include "win/Messages.h"
 
 namespace {
@@ -65,7 +66,12 @@ bool WordWindow::create(HINSTANCE instance)
     wordMenu_.reset(LoadMenuW(instance, MAKEINTRESOURCEW(IDR_WORD_MENU)));
     // The window records itself in window_ while it is created, so that
     // the handlers of its first messages already find it.
-    return CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kWordWindowClass, L"", WS_POPUP,
+    // Never activated, neither when shown nor when clicked or dragged: it is
+    // a tool window without a taskbar button, so a user whose keys went to
+    // it could not see where they went (at a start at log-on, the program
+    // the user opened first would lose the keyboard).
+    return CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kWordWindowClass,
+                           L"", WS_POPUP,
                            Settings.windowX, Settings.windowY, 0, 0, nullptr, nullptr, instance, this) != nullptr;
 }
 
@@ -102,15 +108,16 @@ LRESULT WordWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         onDestroy();
         return 0;
-    case WM_KILLFOCUS:
-        onKillFocus();
-        break;
+    case WM_MOUSEACTIVATE:
+        // WS_EX_NOACTIVATE already says so; answered here as well, so that
+        // no click reaches DefWindowProc's activation.
+        return MA_NOACTIVATE;
     case WM_PAINT:
         paint();
         break;
     case WM_CONTEXTMENU:
         hold_.onWordMenuOpening(window);
-        showWordMenu(window);
+        showContextMenu();
         hold_.onWordMenuClosed(window);
         break;
     case WM_TIMER:
@@ -171,11 +178,13 @@ void WordWindow::installBackgroundBrush(UniqueBrush brush)
 
 void WordWindow::onCreate()
 {
+    // The shell's full-screen notices, also when the program runs elevated.
+    allowMessageFromLowerIntegrity(window_, WM_APPBAR_NOTIFY);
     wordFont_.reset(CreateFontIndirectW(&logFont(Settings.font)));
     installBackgroundBrush(UniqueBrush(CreateSolidBrush(Settings.backgroundColor)));
     SetLayeredWindowAttributes(window_, Settings.backgroundColor, kWindowAlpha,
                                Settings.transparentBackground ? LWA_COLORKEY | LWA_ALPHA : LWA_ALPHA);
-    ShowWindow(window_, Settings.titleBarMode ? SW_HIDE : SW_SHOW);
+    ShowWindow(window_, Settings.titleBarMode ? SW_HIDE : SW_SHOWNA);
     SetTimer(window_, TIMER_PROBE, kProbeDelayMs, nullptr);
     if (Settings.titleBarMode) SetTimer(window_, TIMER_TITLE, kTitlePeriodMs, nullptr);
 

@@ -108,7 +108,8 @@ public:
     // Arms the one-shot TIMER_PROBE (2000 ms): samples the screen or, in
     // title-bar mode, captures the foreground window.
     void startWordProbe();
-    // Samples the screen colour below the window's corner and adopts it.
+    // Samples the screen colour just outside the window's edge (see
+    // probePoint) and adopts it, unless it is one of the text colours.
     void probeBackground();
     // Title-bar mode: hide the window and start capturing and writing
     // titles; leaving shows the window again, laid out for the current entry.
@@ -118,7 +119,9 @@ public:
     // Title-bar mode: remembers a window (and who owns it) as the one to
     // write to, and writes the current entry into its title. Writing stops
     // for good when that window is gone, even if its handle is later given
-    // to another.
+    // to another. The program's own windows (the hidden owner the tray menu
+    // brings to the front, the options sheet) are never taken: the window
+    // taken before is kept.
     void captureTitleWindow(HWND window);
     void captureForegroundWindow();
     void writeCapturedTitle();
@@ -152,7 +155,12 @@ private:
     void onMouseMove(WPARAM keys);
     void onLeftButtonUp();
     void onProbeTick();
-    void onKillFocus();
+    // The word's own context menu (a right click), with the window in front
+    // for as long as the menu tracks.
+    void showContextMenu();
+    // Whether `colour` is one the text is drawn in: a background of that
+    // colour would hide it (in transparent mode it becomes the key).
+    bool isTextColor(COLORREF colour) const;
 
     SettingsRecord& Settings;
     WordGet& wordStore;

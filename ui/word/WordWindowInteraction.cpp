@@ -13,7 +13,9 @@
 namespace {
 
 constexpr UINT kTitleSendTimeoutMs = 500;
-constexpr UINT kRefocusProbeDelayMs = 500;
+// After a drag the word is over another part of the screen: sampled again
+// once the user has let go.
+constexpr UINT kAfterDragProbeDelayMs = 500;
 
 }  // namespace
 
@@ -51,15 +53,11 @@ void WordWindow::onLeftButtonUp()
         // Let go partly past the screen's edge, or on another monitor: laid
         // out for that monitor and shown inside its work area.
         layout();
+        if (Settings.sampleBackground) SetTimer(window_, TIMER_PROBE, kAfterDragProbeDelayMs, nullptr);
     }
     dragMoved_ = false;
     ReleaseCapture();
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-}
-
-void WordWindow::onKillFocus()
-{
-    if (Settings.sampleBackground) SetTimer(window_, TIMER_PROBE, kRefocusProbeDelayMs, nullptr);
 }
 
 void WordWindow::onProbeTick()
@@ -124,6 +122,23 @@ void WordWindow::showWordMenu(HWND menuOwner)
     runWordCommand(menuOwner, chosen);
 }
 
+void WordWindow::showContextMenu()
+{
+    // TrackPopupMenu needs its owner in front, or the menu does not close
+    // when the user clicks elsewhere. The window that had the keyboard gets
+    // it back when the menu is gone.
+    HWND previous = GetForegroundWindow();
+    SetForegroundWindow(window_);
+    showWordMenu(window_);
+    if (previous != nullptr && previous != window_ && window_ != nullptr && GetForegroundWindow() == window_)
+        SetForegroundWindow(previous);
+}
+
+bool WordWindow::isTextColor(COLORREF colour) const
+{
+    return colour == Settings.wordColor || colour == Settings.phoneticColor || colour == Settings.contentColor;
+}
+
 bool WordWindow::adoptBackgroundColor(COLORREF colour)
 {
     if (colour == CLR_INVALID || colour == Settings.backgroundColor) return false;
@@ -144,12 +159,13 @@ void WordWindow::probeBackground()
     {
         WindowDC screen(desktop, true);
         if (screen.get() != nullptr) {
-            // Below the corner where the window really is, which is not the
-            // stored one when it was moved to stay on the screen.
+            // Beside where the window really is, which is not the stored
+            // corner when it was moved to stay on the screen.
             const POINT at = probePoint(window_, {Settings.windowX, Settings.windowY});
             colour = GetPixel(screen.get(), at.x, at.y);
         }
     }
+    if (isTextColor(colour)) return;
     adoptBackgroundColor(colour);
 }
 
@@ -175,7 +191,11 @@ void WordWindow::captureTitleWindow(HWND window)
 
 void WordWindow::captureForegroundWindow()
 {
-    captureTitleWindow(GetForegroundWindow());
+    // Every window of the program (the owner, the word window, the sheet,
+    // its choosers and message boxes) belongs to the UI thread, this one.
+    HWND front = GetForegroundWindow();
+    if (front == nullptr || GetWindowThreadProcessId(front, nullptr) == GetCurrentThreadId()) return;
+    captureTitleWindow(front);
 }
 
 void WordWindow::writeCapturedTitle()
