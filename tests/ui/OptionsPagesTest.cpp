@@ -229,9 +229,9 @@ protected:
         return item;
     }
 
-    // Chooses `name` in the box as a user would: the selection changes and
-    // the box tells the page.
-    static void pick(HWND page, const wchar_t* name)
+    // Moves the box's selection to `name` as an arrow key or a click in the
+    // open list does: the box tells the page of the change.
+    static void browse(HWND page, const wchar_t* name)
     {
         HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
         const LRESULT index = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
@@ -240,6 +240,15 @@ protected:
         SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
         SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_LIBRARY_DICTIONARIES, CBN_SELCHANGE),
                      reinterpret_cast<LPARAM>(combo));
+    }
+
+    // Chooses `name` as a user does: a click on it in the open list, which
+    // then closes.
+    static void pick(HWND page, const wchar_t* name)
+    {
+        browse(page, name);
+        SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_LIBRARY_DICTIONARIES, CBN_CLOSEUP),
+                     reinterpret_cast<LPARAM>(GetDlgItem(page, IDC_LIBRARY_DICTIONARIES)));
     }
 
     static bool comboEnabled(HWND page) { return IsWindowEnabled(GetDlgItem(page, IDC_LIBRARY_DICTIONARIES)) != FALSE; }
@@ -385,6 +394,36 @@ TEST_F(OptionsPagesTest, APickWhileAReloadRunsIsRefused)
     DestroyWindow(page);
 }
 
+TEST_F(OptionsPagesTest, ArrowKeysBrowseAndLeavingTheBoxLoadsWithTheKeyboardKept)
+{
+    startOnFirst();
+    ShowWindow(host_, SW_SHOWNOACTIVATE);
+    HWND page = openLibraryPage();
+    HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
+    HWND view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
+    SetFocus(combo);
+    ASSERT_EQ(GetFocus(), combo);
+
+    browse(page, L"second");  // an arrow key on the closed box
+    EXPECT_FALSE(program().reload.running());
+    EXPECT_EQ(wide(std::u16string_view(Settings.dictionaryName)), L"first");
+
+    // Leaving the box makes the choice; the keyboard waits on the list
+    // while the box is disabled, and goes back when the reload has ended.
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_LIBRARY_DICTIONARIES, CBN_KILLFOCUS), reinterpret_cast<LPARAM>(combo));
+    ASSERT_TRUE(program().reload.running());
+    EXPECT_FALSE(comboEnabled(page));
+    EXPECT_EQ(GetFocus(), view);
+    ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page); }, 20000));
+    EXPECT_EQ(GetFocus(), combo);
+    EXPECT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"internationalisation", L"pear"}));
+
+    // Closing the list on the name in use loads nothing.
+    pick(page, L"second");
+    EXPECT_FALSE(program().reload.running());
+    DestroyWindow(page);
+}
+
 TEST_F(OptionsPagesTest, TheSheetClosedDuringAReloadLeavesTheNextPageToBeEnabled)
 {
     startOnFirst();
@@ -502,6 +541,52 @@ TEST_F(OptionsPagesTest, ARightClickOnTheLeftmostPixelOfARowOpensTheMenuBelowThe
 
     const ModalAnswer below = rightClick(5, row.bottom + 3 * (row.bottom - row.top));
     EXPECT_FALSE(below.menuSeen);
+    DestroyWindow(page);
+}
+
+TEST_F(OptionsPagesTest, TheKeyboardReachesTheMenuAndDeletesEverySelectedRow)
+{
+    remember({u"apple", u"banana", u"cherry", u"damson"});
+    HWND page = openLibraryPage();
+    HWND view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
+    auto select = [&](int row) {
+        LVITEMW state{};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(view, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+    };
+    select(0);
+    select(2);
+
+    // Shift+F10 or the menu key: the view passes WM_CONTEXTMENU at -1, -1 on.
+    {
+        ModalAnswer seen;
+        ModalWatch watch(seen);
+        SendMessageW(view, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view), -1);
+        EXPECT_TRUE(seen.menuSeen);
+        EXPECT_EQ(seen.menuItems, (std::vector<std::wstring>{L"忘记", L"删除"}));
+    }
+    // Delete asks once, for both selected rows.
+    ModalAnswer yes;
+    yes.answer = IDYES;
+    {
+        ModalWatch watch(yes);
+        SendMessageW(view, WM_KEYDOWN, VK_DELETE, 0);
+    }
+    EXPECT_EQ(yes.text, L"确定执行删除操作吗？");
+    EXPECT_EQ(words(WordList::remembered), (std::vector<std::wstring>{L"banana", L"damson"}));
+    EXPECT_EQ(numbers(view), (std::vector<std::wstring>{L"2", L"4"}));
+
+    // The phonetic column's font has the symbols the entries use.
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(view, WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr);
+    HDC dc = GetDC(view);
+    const HGDIOBJ previous = SelectObject(dc, font);
+    WORD glyphs[3] = {};
+    EXPECT_EQ(GetGlyphIndicesW(dc, L"\u02C8\u0259\u028A", 3, glyphs, GGI_MARK_NONEXISTING_GLYPHS), 3u);
+    for (WORD glyph : glyphs) EXPECT_NE(glyph, 0xFFFF);
+    SelectObject(dc, previous);
+    ReleaseDC(view, dc);
     DestroyWindow(page);
 }
 

@@ -15,6 +15,7 @@
 #include "WordWindowFixture.h"
 #include "res/resource.h"
 #include "ui/OptionsPages.h"
+#include "ui/CommonControls.h"
 #include "ui/OptionsSheet.h"
 
 namespace {
@@ -504,6 +505,24 @@ TEST_F(OptionsSheetTest, CancelKeepsChangesInMemoryOnlyOkWritesTheFile)
     EXPECT_EQ(transparentInFile(), 0);
     visit = SheetVisit{};
     runSheet(0, PSBTN_OK);
+    EXPECT_EQ(transparentInFile(), 1);
+}
+
+// Windows documents PropertySheet's result as 0 when no page reported a
+// change, which these pages never do: OK must save all the same.
+INT_PTR WINAPI sheetReportingNoChange(LPCPROPSHEETHEADERW header)
+{
+    const CommonControlsApi* api = commonControls();
+    if (api != nullptr) api->propertySheet(header);
+    return 0;
+}
+
+TEST_F(OptionsSheetTest, OkSavesWhateverTheSheetReturns)
+{
+    options.runPropertySheet = sheetReportingNoChange;
+    visit.clickTransparent = true;
+    runSheet(0, PSBTN_OK);
+    options.runPropertySheet = nullptr;
     EXPECT_EQ(transparentInFile(), 1);
 }
 
