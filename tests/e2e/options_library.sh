@@ -75,58 +75,6 @@ shoot_word_window() {
     e2e_fail "word window not at 300,120${2:+ with a box other than $2} (found: ${BOX:-nothing})"
 }
 
-# The sheet: the program's visible window captioned "Mivora".
-sheet_window() {
-    xdotool search --onlyvisible --name '^Mivora$' 2>/dev/null | head -n 1
-}
-sheet_open() { [ -n "$(sheet_window)" ]; }
-sheet_closed() { [ -z "$(sheet_window)" ]; }
-
-# tray_command <Up presses>: opens the tray menu and chooses the item that
-# many steps up from the bottom ("退出" is 1, "关于..." 2, "选项" 3: Up
-# from no selection wraps to the last item and skips the separators).
-tray_command() {
-    local attempt menu
-    for attempt in 1 2 3; do
-        menu=$(e2e_open_tray_menu) || { sleep 1; continue; }
-        e2e_log "tray menu open: $menu"
-        sleep 0.3
-        xdotool key --delay 150 $(printf 'Up %.0s' $(seq 1 "$1")) Return
-        return 0
-    done
-    e2e_fail "could not open the tray menu"
-}
-
-# shoot_sheet <name>: a screenshot of the whole screen and one of the sheet
-# alone, in SHEET_SHOT.
-shoot_sheet() {
-    local sheet X Y WIDTH HEIGHT
-    sheet=$(sheet_window)
-    eval "$(xdotool getwindowgeometry --shell "$sheet")"
-    e2e_screenshot "$1"
-    SHEET_SHOT=${E2E_SHOT%.png}-sheet.png
-    convert "$E2E_SHOT" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$SHEET_SHOT" ||
-        e2e_fail "cropping the sheet out of $E2E_SHOT"
-    e2e_log "sheet $WIDTH x $HEIGHT at $X,$Y: $SHEET_SHOT"
-}
-
-# shoot_settled <name> [<sheet png before>]: sheet screenshots until two in
-# a row are the same (and differ from the one before, if given): the sheet
-# has finished drawing what was asked of it. Leaves it in SHEET_SHOT.
-shoot_settled() {
-    local previous="" attempt
-    for attempt in $(seq 1 30); do
-        shoot_sheet "$1"
-        if [ -n "$previous" ] && cmp -s "$previous" "$SHEET_SHOT" &&
-            { [ -z "${2:-}" ] || ! cmp -s "$2" "$SHEET_SHOT"; }; then
-            return 0
-        fi
-        previous=$SHEET_SHOT
-        sleep 0.3
-    done
-    e2e_fail "the sheet did not settle on $1${2:+ (still as in $2)}"
-}
-
 # click_in_sheet <x> <y>: a left click at that point of the sheet.
 click_in_sheet() {
     local X Y WIDTH HEIGHT

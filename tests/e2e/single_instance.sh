@@ -13,9 +13,6 @@ e2e_wait_ready
 windows_before=$(e2e_program_windows | wc -l)
 settings_before=$(stat -c %y "$E2E_DIR/mivora.bin")
 
-sheet_window() { xdotool search --onlyvisible --name '^Mivora$' 2>/dev/null | head -n 1; }
-sheet_open() { [ -n "$(sheet_window)" ]; }
-sheet_closed() { ! sheet_open; }
 sheet_open && e2e_fail "the options sheet is open before the second start"
 
 e2e_start second

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The options sheet by keyboard alone, as a person who does not reach for
+# the mouse uses it (only the tray icon is clicked):
+#   1. tray -> "选项": Tab to the interval, type 25; Ctrl+Tab to "词库";
+#   2. the dictionary box: Down browses to "second", Tab leaves the box and
+#      loads it, and the keyboard goes on to the list of remembered words;
+#   3. the list: the first row's menu by Shift+F10, "忘记"; the next row
+#      by Delete, answered with Enter;
+#   4. Ctrl+Tab to "关于", Tab into its text box, Escape closes the sheet;
+#   5. tray -> "退出": the files say what was done.
+#   keyboard.sh <build dir>
+. "$(dirname "$0")/lib.sh"
+e2e_begin "$1" keyboard
+
+e2e_dictionary first 'apple|ˈæpl|苹果' 'banana|bəˈnɑːnə|香蕉'
+e2e_dictionary second 'pear|peə|梨' 'quince|kwɪns|榅桲'
+e2e_files progress-write "$E2E_DIR/dic/DAvud.bin" "ability abroad absence" "apple banana"
+e2e_settings_file autoSwitch=1 switchSeconds=10 sampleBackground=0 dictionaryName=first
+
+# keys <key>...: typed into whatever has the keyboard, a little apart, as
+# hands do; then a screenshot of the result.
+keys() {
+    xdotool key --delay 250 "$@"
+    sleep 0.5
+    e2e_screenshot "keys-$(echo "$*" | tr ' +' '_-')"
+}
+
+# The program's windows beyond the sheet and the word window: a menu or a
+# message box it opened.
+question_open() { [ -n "$(xdotool search --onlyvisible --name '^提示$' 2>/dev/null)" ]; }
+question_closed() { ! question_open; }
+
+e2e_start
+e2e_wait_ready
+
+# --- 1. the settings page
+tray_command 3
+e2e_wait_for 20 "the options sheet" sheet_open
+shoot_settled settings
+# Open at the first control, 开机自动启动: 替换当前窗口标题栏, 自动切换单词,
+# then the interval, whose text a Tab selects.
+keys Tab Tab Tab 2 5
+keys ctrl+Tab
+shoot_settled library "$SHEET_SHOT"
+
+# --- 2. the dictionary box: a page shown by Ctrl+Tab has the keyboard on
+# its first control.
+keys Down
+keys Tab
+# The reload ends on the owner window; the box is enabled again and the
+# keyboard stayed on the page (the list has it now).
+shoot_settled library-loaded
+
+# --- 3. the remembered words: the first row selected by the keyboard
+keys Down
+before=$(e2e_program_windows | cut -d' ' -f1)
+keys shift+F10
+menu=$(e2e_new_program_window "$before") || e2e_fail "Shift+F10 opened no menu"
+e2e_log "the row's menu: $menu"
+keys Down Return
+keys Down
+keys Delete
+e2e_wait_for 10 "the question before deleting" question_open
+keys Return
+e2e_wait_for 10 "the question to close" question_closed
+
+# --- 4. the about page, Escape from its text box
+keys ctrl+Tab
+shoot_settled about "$SHEET_SHOT"
+keys Tab
+keys Escape
+e2e_wait_for 20 "Escape to close the sheet" sheet_closed
+
+# --- 5. exit, and what was saved
+e2e_quit
+e2e_files settings-expect "$E2E_DIR/mivora.bin" switchSeconds=25 dictionaryName=second ||
+    e2e_fail "the settings file does not hold what was typed and chosen"
+words=$(e2e_files progress-words "$E2E_DIR/dic/DAvud.bin")
+e2e_log "progress: $words"
+# "ability" went back to learning, "abroad" was deleted; the learning list
+# is the second dictionary's, with the forgotten word.
+[ "$words" = "absence | pear quince ability" ] || e2e_fail "progress is '$words'"
+e2e_end
