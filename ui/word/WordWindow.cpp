@@ -236,7 +236,6 @@ void WordWindow::onWordLoadDone(WPARAM run)
     // SetTimer only accepts windows of the calling thread, so the switching
     // timer is started here rather than by the worker.
     if (Settings.autoSwitch) restartSwitchTimer();
-    hold_.keepSwitchHeld(window_);
 }
 
 void WordWindow::measure(const WordEntry& entry)

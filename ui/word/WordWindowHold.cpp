@@ -115,11 +115,13 @@ void WordHold::stopTracking(HWND window)
     tracking_ = hoverArmed_ = false;
 }
 
-// The pointer is on the word: no switch until it leaves.
-void WordHold::hold(HWND window)
+// The pointer is on the word: no switch until it leaves. The switch timer
+// keeps running, as the periodic check for a full-screen program (the word
+// window is never the active one, so no WM_ACTIVATEAPP tells of one); its
+// ticks only advance nothing.
+void WordHold::hold(HWND)
 {
     held_ = true;
-    KillTimer(window, TIMER_SWITCH);
 }
 
 bool WordHold::pointerHoldApplies() const
@@ -231,7 +233,12 @@ void WordHold::onPointerLeave(HWND window)
     tracking_ = hoverArmed_ = false;
     if (!held_) return;
     held_ = false;
-    if (Settings.autoSwitch && pointerHoldApplies()) restartSwitch(window);
+    if (!pointerHoldApplies()) return;
+    // The next word a full period from now; paused meanwhile, none.
+    if (Settings.autoSwitch)
+        restartSwitch(window);
+    else
+        KillTimer(window, TIMER_SWITCH);
 }
 
 void WordHold::onWordMenuOpening(HWND window)
@@ -244,11 +251,6 @@ void WordHold::onWordMenuClosed(HWND window)
 {
     // The menu has just restarted the switch timer.
     holdIfPointerOn(window);
-}
-
-void WordHold::keepSwitchHeld(HWND window)
-{
-    if (held_) KillTimer(window, TIMER_SWITCH);
 }
 
 void WordHold::onHoldCreate(HWND window)
@@ -293,7 +295,9 @@ void WordHold::onOtherMessage(HWND window, UINT message)
 
 bool WordHold::switchStaysAside(HWND window)
 {
-    return reconsider(window);
+    if (reconsider(window)) return true;
+    // Held: the tick was the check, and the word stays.
+    return held_ && pointerHoldApplies();
 }
 
 bool wordwindow::coversWordMonitor(const FullScreenFacts& facts)

@@ -19,9 +19,10 @@ public:
     WordHold& operator=(const WordHold&) = delete;
 
     // Pointer hold. Entering the window (its first WM_MOUSEMOVE) holds the
-    // switch timer and asks for WM_MOUSEHOVER and WM_MOUSELEAVE; leaving
-    // releases it, and the next word comes a full period later. Never
-    // touches autoSwitch: a held word is not a paused one.
+    // word and asks for WM_MOUSEHOVER and WM_MOUSELEAVE; the switch timer's
+    // ticks then advance nothing (they still check for full-screen
+    // programs). Leaving releases it, and the next word comes a full period
+    // later. Never touches autoSwitch: a held word is not a paused one.
     void onPointerMove(HWND window);
     void onPointerHover(HWND window);
     void onPointerLeave(HWND window);
@@ -30,12 +31,6 @@ public:
     // it again.
     void onWordMenuOpening(HWND window);
     void onWordMenuClosed(HWND window);
-    // Something armed the switch timer (the end of the start-up load): a word
-    // under the pointer stays held.
-    void keepSwitchHeld(HWND window);
-    // Whether the pointer holds the word now: whoever would arm the switch
-    // timer leaves it to the pointer's leaving.
-    bool held() const { return held_; }
 
     // Stepping aside. Registers the window with the shell for full-screen
     // notifications, and removes it again.

@@ -18,8 +18,9 @@ UINT switchTimerPeriodMs(std::int32_t switchSeconds)
 void WordWindow::restartSwitchTimer()
 {
     // Without a window SetTimer would make a thread timer under a new id.
-    // A word held by the pointer stays: its leaving starts the period.
-    if (window_ == nullptr || hold_.held()) return;
+    // A word held by the pointer stays whatever the period: the ticks of a
+    // held word advance nothing.
+    if (window_ == nullptr) return;
     // Setting a running timer again restarts its period from now.
     SetTimer(window_, TIMER_SWITCH, switchTimerPeriodMs(Settings.switchSeconds), nullptr);
 }
