@@ -7,6 +7,8 @@
 #include <commdlg.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "settings/SettingsRecord.h"
 #include "store/WordGet.h"
@@ -58,6 +60,11 @@ struct OptionsContext {
     std::function<void()> saveSettings;
     SettingsPageDialogs dialogs = commonDialogs();
     LinkOpener openLink = openWithShell;
+    // The folder where mivora.bin is kept (its dic holds the progress), and
+    // the folders whose word lists the library page offers, in the order
+    // they are looked for. Empty: the program's folder and its dic.
+    std::wstring fileFolder;
+    std::vector<std::wstring> dictionaryFolders;
 };
 
 class OptionsSheet {
