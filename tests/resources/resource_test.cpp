@@ -354,6 +354,9 @@ const std::vector<Expected> kAboutControls = {
     {1325, L"Static", L"生成", 0, SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN, 0, 9, 40, 269, 13},
     {1327, L"Static", L"使用说明", 0, kLink, 0, 153, 194, 125, 19},
     {1329, L"Static", L"打开词库文件夹（dic）", 0, kLink, 0, 153, 223, 125, 19},
+    {-1, L"Static", L"文件位置：", 0, SS_LEFT | SS_CENTERIMAGE, 0, 9, 248, 44, 12},
+    // The folder of the files: its path is set when the page opens.
+    {1331, L"Static", L"", 0, SS_LEFT | SS_CENTERIMAGE | SS_PATHELLIPSIS | SS_NOTIFY, 0, 53, 248, 225, 12},
     {1330, L"Static", nullptr, 105, SS_ICON, 0, 10, 9, 20, 20},
     {1328, L"Edit", L"", 0, kReadOnlyText, WS_EX_STATICEDGE, 9, 60, 134, 96},
     {1032, L"Edit", L"", 0, kReadOnlyText, WS_EX_STATICEDGE, 9, 162, 135, 81},
@@ -377,7 +380,7 @@ TEST_F(ResourceTest, LibraryPageTemplate)
 TEST_F(ResourceTest, AboutPageTemplate)
 {
     DialogTemplate d = readDialog(104);
-    expectPage(d, 285, 246, 9, L"宋体");
+    expectPage(d, 285, 262, 9, L"宋体");
     expectControls(d, kAboutControls);
 }
 
