@@ -1,6 +1,8 @@
 #include "app/App.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -14,16 +16,31 @@
 
 namespace {
 
-// programDir + "dic", or an empty path (no loads, no saves) when programDir
-// could not be set.
-std::filesystem::path dictionaryDirectory(const ProgramDir& programDir)
+std::filesystem::path pathOf(const ProgramDir& directory)
 {
-    std::wstring directory;
-    for (std::size_t i = 0; i < kPathUnits && programDir[i] != u'\0'; ++i)
-        directory.push_back(static_cast<wchar_t>(programDir[i]));
-    if (directory.empty()) return {};
-    directory += L"dic";
-    return std::filesystem::path(directory);
+    std::wstring path;
+    for (std::size_t i = 0; i < kPathUnits && directory[i] != u'\0'; ++i)
+        path.push_back(static_cast<wchar_t>(directory[i]));
+    // Without the final backslash, so that parent_path() is the folder's
+    // own parent.
+    if (!path.empty() && path.back() == L'\\') path.pop_back();
+    return std::filesystem::path(path);
+}
+
+// `folder` with a final backslash into `out`; empty when it does not fit.
+void toProgramDir(const std::filesystem::path& folder, ProgramDir& out)
+{
+    std::fill(std::begin(out), std::end(out), u'\0');
+    std::wstring path = folder.wstring();
+    if (path.empty()) return;
+    if (path.back() != L'\\') path.push_back(L'\\');
+    if (path.size() >= kPathUnits) return;
+    for (std::size_t i = 0; i < path.size(); ++i) out[i] = static_cast<char16_t>(path[i]);
+}
+
+std::size_t index(SavedFile file)
+{
+    return file == SavedFile::settings ? 0 : 1;
 }
 
 }  // namespace
@@ -77,14 +94,74 @@ int App::run()
     }
 }
 
-void App::loadSettings()
+void App::choosePlace()
 {
-    ::loadSettings(Settings, programDir, maximizedWidth);
+    setProgramDir(programDir);
+    place = chooseFilePlace(pathOf(programDir), userFolder);
+    toProgramDir(place.folder, fileDir);
+    options.fileFolder = place.folder.wstring();
+    options.dictionaryFolders.clear();
+    for (const std::filesystem::path& folder : place.dictionaryFolders)
+        options.dictionaryFolders.push_back(folder.wstring());
 }
 
-void App::saveSettings()
+void App::loadSettings()
 {
-    ::saveSettings(Settings, programDir);
+    loadSettingsIn(Settings, fileDir, maximizedWidth);
+}
+
+bool App::saveSettings()
+{
+    const bool saved = ::saveSettings(Settings, fileDir);
+    reportSave(SavedFile::settings, saved);
+    return saved;
+}
+
+std::filesystem::path App::savedPath(SavedFile file) const
+{
+    return file == SavedFile::settings ? place.folder / kSettingsFileName : place.dic / L"DAvud.bin";
+}
+
+std::wstring App::failureReason(SavedFile file) const
+{
+    std::uintmax_t bytes = sizeof(SettingsRecord);
+    if (file == SavedFile::progress) {
+        const ProgressHeader header = wordStore.header();
+        bytes = sizeof header + (static_cast<std::uintmax_t>(std::max(header.rememberedCount, 0)) +
+                                 static_cast<std::uintmax_t>(std::max(header.learningCount, 0))) *
+                                    sizeof(WordEntry);
+    }
+    return saveFailureReason(savedPath(file), bytes);
+}
+
+void App::reportSave(SavedFile file, bool saved)
+{
+    bool& told = failureTold_[index(file)];
+    if (saved) {
+        told = false;
+        return;
+    }
+    if (told) return;
+    told = true;
+    const Notice notice = failedSaveNotice(file, savedPath(file), failureReason(file));
+    tray.showBalloon(notice.title, notice.text);
+}
+
+void App::tellStartNotices()
+{
+    const std::wstring kept = takeSessionEndNotice();
+    Notice notice;
+    if (!kept.empty()) notice = sessionEndNotice(kept);
+    if (place.perUser && place.firstUse) {
+        const Notice placeNotice = userFolderNotice(place.folder);
+        if (notice.text.empty()) {
+            notice = placeNotice;
+        } else {
+            // Both at one start (rare): one balloon, the failure first.
+            notice.text = (notice.text + L"\n" + placeNotice.text).substr(0, 255);
+        }
+    }
+    if (!notice.text.empty()) tray.showBalloon(notice.title, notice.text);
 }
 
 LRESULT CALLBACK App::ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -121,7 +198,7 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SAVE_DONE:
         // Posting was the worker's last act but one: its thread is let go
         // here, so that none is left for exit.
-        progressSave.finished(wParam);
+        if (progressSave.finished(wParam)) reportSave(SavedFile::progress, lParam != 0);
         return 0;
     case WM_ENDSESSION:
         onEndSession(wParam != FALSE);
@@ -153,15 +230,19 @@ bool App::onCreate(HWND window)
     options.icon = tray.icon();
     reload.setNotifyWindow(window);
     allowShellMessages(window);
+    choosePlace();
     loadSettings();
-    // The word window's creation starts the load, which needs both.
-    wordStore.setDirectory(dictionaryDirectory(programDir));
+    // The word window's creation starts the load, which needs all three.
+    wordStore.setDirectory(place.dic);
+    wordStore.setDictionaryDirectories(place.dictionaryFolders);
     wordStore.setCycleSize(Settings.cycleSize);
 
     if (!wordWindow.create(appInstance)) return false;
     // The notification area may not be there yet (a start at log-on): the
     // program runs on and tries again for a while.
     if (!tray.add()) tray.beginRetry(GetTickCount());
+    // Shown once the icon is there.
+    tellStartNotices();
     SetTimer(window, TIMER_SAVE_PROGRESS, kProgressSaveIntervalMs, nullptr);
     return true;
 }
@@ -170,7 +251,9 @@ bool App::onCreate(HWND window)
 // taking down what is not there does nothing.
 void App::onDestroy()
 {
-    saveSettings();
+    // Told at the end of finishWordStore, with the progress, so that the
+    // user answers one question.
+    settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
     wordWindow.destroy();
     tray.remove();
     PostQuitMessage(0);
@@ -182,10 +265,19 @@ void App::onDestroy()
 void App::onEndSession(bool sessionEnds)
 {
     if (!sessionEnds) return;
-    saveSettings();
+    const bool settingsSaved = ::saveSettings(Settings, fileDir);
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
-    finishWordStore(kEndSessionWaitMs);
+    waitForWorkers(kEndSessionWaitMs);
+    const bool progressSaved = saveChangedProgress();
+    // No time to ask: the failure is kept and told at the next start.
+    std::wstring kept;
+    if (!progressSaved) kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress), failureReason(SavedFile::progress));
+    if (!settingsSaved) {
+        if (!kept.empty()) kept += L"；";
+        kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings), failureReason(SavedFile::settings));
+    }
+    if (!kept.empty()) keepSessionEndNotice(kept);
 }
 
 void App::allowShellMessages(HWND window)
@@ -252,12 +344,29 @@ void App::waitForWorkers(DWORD timeoutMs)
     progressSave.wait(left());
 }
 
+bool App::saveChangedProgress()
+{
+    // A periodic save that was still writing has finished; this save then
+    // writes whatever changed after its copy.
+    return !wordStore.dirty() || wordStore.saveProgress();
+}
+
 void App::finishWordStore(DWORD waitMs)
 {
     waitForWorkers(waitMs);
-    // A periodic save that was still writing has finished; the final save
-    // then writes whatever changed after its copy.
-    if (wordStore.dirty()) wordStore.saveProgress();
+    for (;;) {
+        const bool progressSaved = saveChangedProgress();
+        if (progressSaved && settingsSavedAtExit_) return;
+        const std::wstring question = exitQuestion(
+            !settingsSavedAtExit_, savedPath(SavedFile::settings),
+            settingsSavedAtExit_ ? std::wstring() : failureReason(SavedFile::settings), !progressSaved,
+            savedPath(SavedFile::progress), progressSaved ? std::wstring() : failureReason(SavedFile::progress));
+        // The owner window is gone: the box stands on its own, in front.
+        if (MessageBoxW(nullptr, question.c_str(), kExitQuestionTitle,
+                        MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) != IDRETRY)
+            return;
+        if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
+    }
 }
 
 // The tray menu is modal: this returns the chosen id, or 0 when the user

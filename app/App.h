@@ -8,7 +8,9 @@
 #include <windows.h>
 
 #include "app/Tray.h"
+#include "app/FileNotices.h"
 #include "settings/SettingsRecord.h"
+#include "store/FilePlace.h"
 #include "store/WordGet.h"
 #include "ui/LibraryPage.h"
 #include "ui/OptionsSheet.h"
@@ -48,18 +50,20 @@ public:
     // The last step before the process ends (normal exit or log-off): waits
     // for every worker, then writes the progress file if the lists changed,
     // so the store's destructor finds nothing left to do while other
-    // threads may exist.
-    // `waitMs` bounds the wait for all workers together.
+    // threads may exist. `waitMs` bounds the wait for all workers together.
+    // At an ordinary exit, when that save or the settings save of the exit
+    // failed, a question says so and lets the user retry (重试) once the
+    // file is free or the disk has room, or end without saving (取消).
     void finishWordStore(DWORD waitMs = kWorkerWaitMs);
 
     // WM_OPEN_OPTIONS, a second start's request: the open sheet comes to
     // the front, or the sheet opens on its settings page.
     void openOptionsForSecondStart();
 
-    // The settings file and the Run registration, for Settings and
-    // programDir.
+    // The settings file in the chosen place and the Run registration. A
+    // failed save is told once in a balloon until a save succeeds again.
     void loadSettings();
-    void saveSettings();
+    bool saveSettings();
 
     // The periodic save: starts writing the progress file on its worker when
     // the lists changed; the worker posts WM_SAVE_DONE to the owner window.
@@ -83,6 +87,13 @@ public:
     const HINSTANCE appInstance;
     SettingsRecord Settings{};
     ProgramDir programDir{};
+    // Where mivora.bin and DAvud.bin are kept, chosen at start; fileDir is
+    // its folder in the form the settings functions take.
+    FilePlace place;
+    ProgramDir fileDir{};
+    // The user's own folder for the files (%APPDATA%\Mivora); tests put a
+    // folder of their own here before start().
+    std::filesystem::path userFolder = userFilesFolder();
     // The size of a maximised window, taken at start.
     int maximizedWidth = 0;
     int maximizedHeight = 0;
@@ -113,6 +124,19 @@ private:
     // Lets the shell's messages and a second start's request through to
     // the owner window when the program runs elevated.
     void allowShellMessages(HWND window);
+    void choosePlace();
+    void tellStartNotices();
+    // The outcome of a save while the program runs: a failure is told once
+    // until a save of the same file succeeds again.
+    void reportSave(SavedFile file, bool saved);
+    std::filesystem::path savedPath(SavedFile file) const;
+    std::wstring failureReason(SavedFile file) const;
+    // Writes the progress file if the lists changed; true when nothing is
+    // left unsaved.
+    bool saveChangedProgress();
+
+    bool failureTold_[2] = {};
+    bool settingsSavedAtExit_ = true;
 
     UniqueWindow ownerWindow_;
 };

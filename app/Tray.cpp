@@ -1,5 +1,7 @@
 #include "app/Tray.h"
 
+#include <iterator>
+
 #include "res/resource.h"
 #include "win/Messages.h"
 #include "win/Program.h"
@@ -53,7 +55,34 @@ bool Tray::add()
     // exists. Modifying it tells whether it is there (and brings it to its
     // first state).
     NOTIFYICONDATAW data = addData();
-    return notifyIcon_(NIM_ADD, &data) != FALSE || notifyIcon_(NIM_MODIFY, &data) != FALSE;
+    if (notifyIcon_(NIM_ADD, &data) == FALSE && notifyIcon_(NIM_MODIFY, &data) == FALSE) return false;
+    added();
+    return true;
+}
+
+void Tray::added()
+{
+    shown_ = true;
+    if (waitingText_.empty()) return;
+    const std::wstring title = std::move(waitingTitle_);
+    const std::wstring text = std::move(waitingText_);
+    waitingTitle_.clear();
+    waitingText_.clear();
+    showBalloon(title, text);
+}
+
+bool Tray::showBalloon(const std::wstring& title, const std::wstring& text)
+{
+    if (!shown_) {
+        waitingTitle_ = title;
+        waitingText_ = text;
+        return false;
+    }
+    NOTIFYICONDATAW data = iconData(NIF_INFO);
+    lstrcpynW(data.szInfoTitle, title.c_str(), static_cast<int>(std::size(data.szInfoTitle)));
+    lstrcpynW(data.szInfo, text.c_str(), static_cast<int>(std::size(data.szInfo)));
+    data.dwInfoFlags = NIIF_WARNING;
+    return notifyIcon_(NIM_MODIFY, &data) != FALSE;
 }
 
 void Tray::beginRetry(DWORD now)
@@ -84,6 +113,7 @@ void Tray::setNotifyIconFunction(NotifyIconFunction function)
 void Tray::remove()
 {
     stopRetry();
+    shown_ = false;
     NOTIFYICONDATAW data = iconData(NIF_ICON);
     data.hIcon = icon_.get();
     notifyIcon_(NIM_DELETE, &data);
@@ -95,7 +125,10 @@ bool Tray::restore()
     // then brought back to its first state instead (see add).
     const bool shown = add();
     // The notification area the program was waiting for has come.
-    if (shown) stopRetry();
+    if (shown) {
+        stopRetry();
+        added();
+    }
     return shown;
 }
 

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <string>
+
 #include "store/WordEntry.h"
 #include "win/Handles.h"
 
@@ -44,6 +46,12 @@ public:
     // example because the icon is not there).
     bool refreshTip(const ProgressHeader& header);
 
+    // Shows a warning balloon from the icon (title and text cut to the
+    // fields' sizes). Asked for while the icon is not there yet, it is shown
+    // once the icon has been added; a later one replaces a waiting one.
+    // False when it could not be shown now.
+    bool showBalloon(const std::wstring& title, const std::wstring& text);
+
     // A failed add at start-up: keeps trying on the owner's TIMER_TRAY_RETRY
     // from `now` (GetTickCount) on.
     void beginRetry(DWORD now);
@@ -69,6 +77,8 @@ private:
     NOTIFYICONDATAW iconData(UINT flags) const;
     NOTIFYICONDATAW addData() const;
     void stopRetry();
+    // The icon has just been added: a balloon waiting for it is shown.
+    void added();
 
     UniqueIcon icon_;
     UniqueMenu menu_;
@@ -78,4 +88,7 @@ private:
     // (GetTickCount) the retry timer keeps trying.
     bool retrying_ = false;
     DWORD retrySince_ = 0;
+    bool shown_ = false;
+    std::wstring waitingTitle_;
+    std::wstring waitingText_;
 };

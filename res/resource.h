@@ -49,6 +49,7 @@
 #define IDC_ABOUT_DESCRIPTION           1328  // read-only edit, description
 #define IDC_ABOUT_CHAT_LINK             1329  // notifying static, chat-group link
 #define IDC_ABOUT_ICON                  1330  // static icon, IDI_MIVORA
+#define IDC_ABOUT_FILES_LINK            1331  // notifying static, the folder of the settings and progress
 
 // Menu commands (40000-40099) -----------------------------------------------
 // Tray menu (IDR_TRAY_MENU)

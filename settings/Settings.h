@@ -12,17 +12,23 @@ constexpr wchar_t kRunValueName[] = L"Mivora";
 constexpr wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kSettingsFileName[] = L"mivora.bin";
 
-// Sets `programDir` to the executable's directory and fills `settings` from
-// "mivora.bin" there, or defaults it and creates the file. If the
-// executable's path does not fit kPathUnits, `programDir` stays empty and the
-// defaults live in memory only. `maximizedWidth` (SM_CXMAXIMIZED) places the
-// default window.
+// Sets `programDir` to the executable's directory, with its final
+// backslash; empty when the executable's path does not fit kPathUnits.
+void setProgramDir(ProgramDir& programDir);
+
+// Fills `settings` from "mivora.bin" in `folder` (a directory with its final
+// backslash), or defaults it and creates the file. With `folder` empty or too
+// long the defaults live in memory only. `maximizedWidth` (SM_CXMAXIMIZED)
+// places the default window.
+void loadSettingsIn(SettingsRecord& settings, const ProgramDir& folder, std::int32_t maximizedWidth);
+
+// setProgramDir, then loadSettingsIn the program's directory.
 void loadSettings(SettingsRecord& settings, ProgramDir& programDir, std::int32_t maximizedWidth);
 
-// Writes `settings` over the start of an existing settings file in
-// `programDir` (never creating it), then brings the Run registration in line
-// with autoStart.
-void saveSettings(const SettingsRecord& settings, const ProgramDir& programDir);
+// Writes `settings` over the start of an existing settings file in `folder`
+// (never creating it), then brings the Run registration in line with
+// autoStart. False when the file was not written.
+bool saveSettings(const SettingsRecord& settings, const ProgramDir& folder);
 
 // programDir + "mivora.bin"; empty when that does not fit kPathUnits or
 // programDir has not been set.

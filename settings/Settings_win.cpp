@@ -48,7 +48,7 @@ std::filesystem::path settingsFilePath(const ProgramDir& programDir)
     return std::filesystem::path(path);
 }
 
-void loadSettings(SettingsRecord& settings, ProgramDir& programDir, std::int32_t maximizedWidth)
+void setProgramDir(ProgramDir& programDir)
 {
     std::wstring module = modulePath();
     std::size_t slash = module.rfind(L'\\');
@@ -57,8 +57,11 @@ void loadSettings(SettingsRecord& settings, ProgramDir& programDir, std::int32_t
         // Keep the backslash: every file of the program is programDir + name.
         for (std::size_t i = 0; i <= slash; ++i) programDir[i] = static_cast<char16_t>(module[i]);
     }
+}
 
-    std::filesystem::path file = settingsFilePath(programDir);
+void loadSettingsIn(SettingsRecord& settings, const ProgramDir& folder, std::int32_t maximizedWidth)
+{
+    std::filesystem::path file = settingsFilePath(folder);
     if (file.empty()) {
         applyDefaultSettings(settings, maximizedWidth);
         return;
@@ -66,13 +69,20 @@ void loadSettings(SettingsRecord& settings, ProgramDir& programDir, std::int32_t
     loadSettingsFile(file, settings, maximizedWidth);
 }
 
-void saveSettings(const SettingsRecord& settings, const ProgramDir& programDir)
+void loadSettings(SettingsRecord& settings, ProgramDir& programDir, std::int32_t maximizedWidth)
 {
-    std::filesystem::path file = settingsFilePath(programDir);
-    if (!file.empty()) saveSettingsFile(file, settings);
+    setProgramDir(programDir);
+    loadSettingsIn(settings, programDir, maximizedWidth);
+}
+
+bool saveSettings(const SettingsRecord& settings, const ProgramDir& folder)
+{
+    std::filesystem::path file = settingsFilePath(folder);
+    const bool written = !file.empty() && saveSettingsFile(file, settings);
     // The registration follows autoStart even when the file could not be
     // written, so it is repaired at every save.
     applyRunRegistration(settings.autoStart != 0);
+    return written;
 }
 
 namespace {

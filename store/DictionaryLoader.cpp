@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "FileReplace.h"
 #include "Gb18030.h"
@@ -400,10 +401,12 @@ void parseDictionaryLine(std::u16string_view line, WordEntry& entry) noexcept
 
 void WordGet::loadDictionary(std::u16string_view name)
 {
-    std::filesystem::path directory;
+    std::vector<std::filesystem::path> directories;
     {
         std::lock_guard guard(lock_);
-        directory = directory_;
+        directories = dictionaryDirectories_;
+        if (directories.empty() && !directory_.empty())
+            directories.push_back(directory_);
     }
 
     // Everything from here to the swap works on a list of its own, without
@@ -413,10 +416,17 @@ void WordGet::loadDictionary(std::u16string_view name)
     bool loaded = false;
     std::filesystem::path fileName;
     // The name comes from the settings file: only a plain name inside `dic`.
-    if (!directory.empty() && isPlainFileName(name) && makeFileName(name, u".txt", fileName)) {
+    if (!directories.empty() && isPlainFileName(name) && makeFileName(name, u".txt", fileName)) {
         try {
             FileContent file;
-            if (readWholeFile(directory / fileName, file)) {
+            const auto readFirst = [&] {
+                for (const std::filesystem::path& directory : directories) {
+                    if (readWholeFile(directory / fileName, file))
+                        return true;
+                }
+                return false;
+            };
+            if (readFirst()) {
                 // As decodeDictionaryText reads the bytes, but UTF-16 text,
                 // the usual case, is used where it was read.
                 // The lane keeps the text, since its nodes point into it.

@@ -70,6 +70,12 @@ void WordGet::setDirectory(const std::filesystem::path& dicDirectory)
     directory_ = dicDirectory;
 }
 
+void WordGet::setDictionaryDirectories(std::vector<std::filesystem::path> directories)
+{
+    std::lock_guard guard(lock_);
+    dictionaryDirectories_ = std::move(directories);
+}
+
 void WordGet::setCycleSize(std::int32_t cycleSize)
 {
     std::lock_guard guard(lock_);

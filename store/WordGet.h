@@ -47,6 +47,10 @@ public:
     // The `dic` directory, where dictionaries and the progress file live.
     // Without one, loads and saves do nothing.
     void setDirectory(const std::filesystem::path& dicDirectory);
+    // Where dictionaries are looked for, in this order: the first folder
+    // whose <name>.txt can be read supplies the list. Without any, the `dic`
+    // directory of setDirectory is the one.
+    void setDictionaryDirectories(std::vector<std::filesystem::path> directories);
     // Number of words in the study cycle; recomputes the cycle end.
     void setCycleSize(std::int32_t cycleSize);
 
@@ -135,4 +139,5 @@ private:
     std::mutex saveLock_;
     std::int32_t cycleSize_ = 15;
     std::filesystem::path directory_;
+    std::vector<std::filesystem::path> dictionaryDirectories_;
 };

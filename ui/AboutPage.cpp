@@ -1,6 +1,7 @@
 // The about page of the options sheet: name, build, description, the study
-// statistics and two links, one to the user guide that ships beside the
-// program and one to the folder where the user's word lists go.
+// statistics and three links: the user guide that ships beside the program,
+// the folder where the user's word lists go, and the folder where the
+// settings and the progress are kept, shown by its path.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -65,7 +66,34 @@ std::wstring besideProgram(const ProgramDir& programDir, const wchar_t* name)
     return path.size() < MAX_PATH ? path : std::wstring{};
 }
 
-enum class LinkTarget { file, folder };
+enum class LinkTarget { guide, dic, files };
+
+// The folder where mivora.bin is kept: the context's, or the program's own.
+std::wstring filesFolder(const OptionsContext& context)
+{
+    if (!context.fileFolder.empty()) return context.fileFolder.size() < MAX_PATH ? context.fileFolder : std::wstring{};
+    std::wstring folder = besideProgram(context.programDir, L"");
+    if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    return folder;
+}
+
+std::wstring targetOf(const OptionsContext& context, LinkTarget kind)
+{
+    switch (kind) {
+    case LinkTarget::guide:
+        return besideProgram(context.programDir, L"使用说明.html");
+    case LinkTarget::dic: {
+        // The dic beside the progress: where the user may add word lists
+        // even when the program folder cannot be written.
+        if (context.fileFolder.empty()) return besideProgram(context.programDir, L"dic");
+        const std::wstring folder = filesFolder(context);
+        return folder.empty() || folder.size() + 4 >= MAX_PATH ? std::wstring{} : folder + L"\\dic";
+    }
+    case LinkTarget::files:
+        return filesFolder(context);
+    }
+    return {};
+}
 
 // The static's own procedure, kept in its user data when the link's
 // replaced it.
@@ -95,33 +123,33 @@ bool opensLink(const MSG* message)
            (message->wParam == VK_RETURN || message->wParam == VK_SPACE);
 }
 
-void openLink(HWND link, const wchar_t* name, LinkTarget kind)
+void openLink(HWND link, LinkTarget kind)
 {
     const AboutPageState* state = stateOf(GetParent(link));
     if (state == nullptr) return;
-    const std::wstring target = besideProgram(state->context.programDir, name);
+    const std::wstring target = targetOf(state->context, kind);
     if (target.empty()) return;
     // A folder that is not there yet is made, so the user is shown the
     // place where word lists go rather than nothing at all.
-    if (kind == LinkTarget::folder) CreateDirectoryW(target.c_str(), nullptr);
+    if (kind == LinkTarget::dic) CreateDirectoryW(target.c_str(), nullptr);
     state->context.openLink(target.c_str(), SW_SHOWMAXIMIZED);
 }
 
-LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, const wchar_t* name, LinkTarget kind)
+LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, LinkTarget kind)
 {
     switch (message) {
     case WM_SETCURSOR:
         SetCursor(LoadCursorW(nullptr, IDC_HAND));
         return 0;
     case WM_LBUTTONDOWN:
-        openLink(link, name, kind);
+        openLink(link, kind);
         return 0;
     case WM_GETDLGCODE:
         return callPrevious(link, message, wParam, lParam) |
                (opensLink(reinterpret_cast<const MSG*>(lParam)) ? DLGC_WANTMESSAGE : 0);
     case WM_KEYDOWN:
         if (wParam != VK_RETURN && wParam != VK_SPACE) break;
-        openLink(link, name, kind);
+        openLink(link, kind);
         return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
@@ -164,13 +192,20 @@ LRESULT CALLBACK textBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lPara
 // The user guide in Chinese, 使用说明.html beside Mivora.exe.
 LRESULT CALLBACK webLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return linkProc(link, message, wParam, lParam, L"使用说明.html", LinkTarget::file);
+    return linkProc(link, message, wParam, lParam, LinkTarget::guide);
 }
 
 // The dic folder, where the user puts word lists, opened in Explorer.
 LRESULT CALLBACK chatLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return linkProc(link, message, wParam, lParam, L"dic", LinkTarget::folder);
+    return linkProc(link, message, wParam, lParam, LinkTarget::dic);
+}
+
+// The folder where the settings and the progress are kept, shown by its
+// path.
+LRESULT CALLBACK filesLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return linkProc(link, message, wParam, lParam, LinkTarget::files);
 }
 
 void replaceProc(HWND link, WNDPROC proc)
@@ -203,6 +238,8 @@ void onInitDialog(HWND page, LPARAM initParam)
 
     replaceProc(GetDlgItem(page, IDC_ABOUT_CHAT_LINK), chatLinkProc);
     replaceProc(GetDlgItem(page, IDC_ABOUT_WEB_LINK), webLinkProc);
+    replaceProc(GetDlgItem(page, IDC_ABOUT_FILES_LINK), filesLinkProc);
+    SetDlgItemTextW(page, IDC_ABOUT_FILES_LINK, filesFolder(state->context).c_str());
     replaceProc(GetDlgItem(page, IDC_ABOUT_DESCRIPTION), textBoxProc);
     replaceProc(GetDlgItem(page, IDC_ABOUT_STATISTICS), textBoxProc);
     // Statics select their own font after asking for their colours (Wine
@@ -213,6 +250,7 @@ void onInitDialog(HWND page, LPARAM initParam)
         const auto font = reinterpret_cast<WPARAM>(state->linkFont.get());
         SendDlgItemMessageW(page, IDC_ABOUT_WEB_LINK, WM_SETFONT, font, FALSE);
         SendDlgItemMessageW(page, IDC_ABOUT_CHAT_LINK, WM_SETFONT, font, FALSE);
+        SendDlgItemMessageW(page, IDC_ABOUT_FILES_LINK, WM_SETFONT, font, FALSE);
     }
 
     SetDlgItemTextW(page, IDC_ABOUT_DESCRIPTION, kDescription);
@@ -228,7 +266,8 @@ INT_PTR onCtlColorStatic(HWND page, HDC dc, HWND control)
 {
     const int id = GetDlgCtrlID(control);
     const AboutPageState* state = stateOf(page);
-    if ((id != IDC_ABOUT_WEB_LINK && id != IDC_ABOUT_CHAT_LINK) || state == nullptr) return FALSE;
+    if ((id != IDC_ABOUT_WEB_LINK && id != IDC_ABOUT_CHAT_LINK && id != IDC_ABOUT_FILES_LINK) || state == nullptr)
+        return FALSE;
     if (state->linkFont.get() != nullptr) SelectObject(dc, state->linkFont.get());
     SetTextColor(dc, kLinkColor);
     SetBkMode(dc, TRANSPARENT);

@@ -120,31 +120,49 @@ std::u16string_view dictionaryNameOf(const wchar_t* fileName)
     return name.size() <= kNameLimit ? name : std::u16string_view{};
 }
 
-void listDictionaries(HWND page, const OptionsContext& context)
+// Adds the dictionaries of the folder whose search pattern is `pattern`; a
+// name the box holds already (from a folder looked in first) is left out,
+// as the loader would never open its file.
+void addDictionaries(HWND combo, const wchar_t* pattern, std::u16string_view current)
 {
-    const ProgramDir& programDir = context.programDir;
-    HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
-    const std::size_t directoryUnits = boundedLength(programDir, kPathUnits);
-    // A program folder too long for the pattern lists nothing rather than
-    // searching a cut path.
-    if (directoryUnits == 0 || directoryUnits + std::size(kDictionaryPattern) > MAX_PATH) return;
-    wchar_t pattern[MAX_PATH] = {};
-    for (std::size_t i = 0; i < directoryUnits; ++i) pattern[i] = static_cast<wchar_t>(programDir[i]);
-    for (std::size_t i = 0; i < std::size(kDictionaryPattern); ++i) pattern[directoryUnits + i] = kDictionaryPattern[i];
-
     WIN32_FIND_DATAW found{};
     const UniqueFind find(FindFirstFileW(pattern, &found));
     if (!find) return;
-    const std::u16string_view current = currentDictionaryName(context.Settings);
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
         const std::u16string_view name = dictionaryNameOf(found.cFileName);
         if (name.empty()) continue;
         const std::wstring item(name.begin(), name.end());
+        // CB_FINDSTRINGEXACT ignores case, as the file system does.
+        if (SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(item.c_str())) !=
+            CB_ERR)
+            continue;
         const LRESULT index = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
         if (index < 0) continue;
         if (equalNoCase(name, current)) SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     } while (FindNextFileW(find.get(), &found));
+}
+
+void listDictionaries(HWND page, const OptionsContext& context)
+{
+    HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
+    const std::u16string_view current = currentDictionaryName(context.Settings);
+    // The folders the loader looks in, in its order: the user's own dic
+    // first, then the program's.
+    for (const std::wstring& folder : context.dictionaryFolders) {
+        const std::wstring pattern = folder + L"\\*.txt";
+        // A folder too long for the pattern lists nothing rather than
+        // searching a cut path.
+        if (pattern.size() < MAX_PATH) addDictionaries(combo, pattern.c_str(), current);
+    }
+    if (!context.dictionaryFolders.empty()) return;
+    const ProgramDir& programDir = context.programDir;
+    const std::size_t directoryUnits = boundedLength(programDir, kPathUnits);
+    if (directoryUnits == 0 || directoryUnits + std::size(kDictionaryPattern) > MAX_PATH) return;
+    wchar_t pattern[MAX_PATH] = {};
+    for (std::size_t i = 0; i < directoryUnits; ++i) pattern[i] = static_cast<wchar_t>(programDir[i]);
+    for (std::size_t i = 0; i < std::size(kDictionaryPattern); ++i) pattern[directoryUnits + i] = kDictionaryPattern[i];
+    addDictionaries(combo, pattern, current);
 }
 
 void selectCurrentDictionary(HWND combo, const SettingsRecord& Settings)

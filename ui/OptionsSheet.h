@@ -7,6 +7,8 @@
 #include <commdlg.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "settings/SettingsRecord.h"
 #include "store/WordGet.h"
@@ -61,6 +63,11 @@ struct OptionsContext {
     // What runs the modal sheet: comctl32's PropertySheetW when nullptr.
     // Tests wrap it to give the sheet's result as Windows may give it.
     INT_PTR(WINAPI* runPropertySheet)(LPCPROPSHEETHEADERW) = nullptr;
+    // The folder where mivora.bin is kept (its dic holds the progress), and
+    // the folders whose word lists the library page offers, in the order
+    // they are looked for. Empty: the program's folder and its dic.
+    std::wstring fileFolder{};
+    std::vector<std::wstring> dictionaryFolders{};
 };
 
 class OptionsSheet {

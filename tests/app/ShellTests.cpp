@@ -13,6 +13,7 @@
 #include <cstring>
 #include <cwchar>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "app/App.h"
+#include "app/FileNotices.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
 #include "store/WordGet.h"
@@ -48,6 +50,9 @@ fs::path exeDirectory()
 fs::path settingsFile() { return exeDirectory() / L"mivora.bin"; }
 fs::path dicDirectory() { return exeDirectory() / L"dic"; }
 fs::path progressFile() { return dicDirectory() / L"DAvud.bin"; }
+// The user's own folder of the tests' application objects, so that no
+// folder of the prefix's user is read or written.
+fs::path userFolder() { return exeDirectory() / L"user-folder" / L"Mivora"; }
 
 std::optional<std::wstring> runValue()
 {
@@ -120,6 +125,8 @@ void removeProgramFiles()
     std::error_code error;
     fs::remove(settingsFile(), error);
     fs::remove_all(dicDirectory(), error);
+    fs::remove_all(userFolder().parent_path(), error);
+    RegDeleteKeyW(HKEY_CURRENT_USER, kNoticeKeyPath);
 }
 
 // What the window code posted or sent during the test, handled the way the
@@ -158,6 +165,7 @@ bool pumpUntil(Condition done)
 HWND startApp(NotifyIconFunction notifyIcon = nullptr)
 {
     currentApp = std::make_unique<App>(GetModuleHandleW(nullptr));
+    app().userFolder = userFolder();
     app().tray.setNotifyIconFunction(notifyIcon);
     if (!app().start()) return nullptr;
     pumpUntil([] { return !app().wordWindow.loading(); });
@@ -743,6 +751,237 @@ TEST_F(TrayRetryTest, AfterAMinuteTheErrorIsShownAndTheProgramEnds)
     EXPECT_FALSE(IsWindow(owner_));
     EXPECT_FALSE(app().tray.retryPending());
     EXPECT_TRUE(drainMessages()) << "the quit message ends the loop";
+}
+
+// --- saves that fail --------------------------------------------------------
+
+// The balloons the program asked for, with every other icon call accepted.
+std::vector<std::pair<std::wstring, std::wstring>> balloons;
+BOOL WINAPI recordBalloons(DWORD operation, PNOTIFYICONDATAW data)
+{
+    if (operation == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0) balloons.emplace_back(data->szInfoTitle, data->szInfo);
+    return TRUE;
+}
+
+// Holds a file the way another program can: no sharing at all.
+class HeldFile {
+public:
+    explicit HeldFile(const fs::path& file)
+        : handle_(CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    ~HeldFile() { release(); }
+    bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void release()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+class FailedSaveTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        removeProgramFiles();
+        writeDictionary();
+        balloons.clear();
+        owner_ = startApp(recordBalloons);
+        ASSERT_NE(owner_, nullptr);
+    }
+    void TearDown() override
+    {
+        if (currentApp) app().tray.setNotifyIconFunction(nullptr);
+        endApp();
+        removeProgramFiles();
+    }
+    // One periodic save, run to its end.
+    void periodicSave()
+    {
+        SendMessageW(owner_, WM_TIMER, TIMER_SAVE_PROGRESS, 0);
+        ASSERT_TRUE(pumpUntil([] { return !app().progressSaveRunning(); }));
+    }
+
+    HWND owner_ = nullptr;
+};
+
+TEST_F(FailedSaveTest, PeriodicSaveFailureIsToldOnceUntilASaveSucceeds)
+{
+    makeStoreDirty();
+    auto held = std::make_unique<HeldFile>(progressFile());
+    ASSERT_TRUE(held->held());
+    periodicSave();
+    ASSERT_EQ(balloons.size(), 1u);
+    EXPECT_EQ(balloons[0].first, L"学习进度没能保存");
+    EXPECT_NE(balloons[0].second.find(L"DAvud.bin（文件正被其他程序占用）"), std::wstring::npos) << balloons[0].second;
+    EXPECT_TRUE(app().wordStore.dirty()) << "the next save must try again";
+
+    periodicSave();
+    EXPECT_EQ(balloons.size(), 1u) << "told once, not at every try";
+
+    held.reset();
+    periodicSave();
+    EXPECT_FALSE(app().wordStore.dirty());
+    EXPECT_EQ(fs::file_size(progressFile()), 24u + storedWords() * 1664u);
+    EXPECT_EQ(balloons.size(), 1u);
+
+    // After a save that worked, a new failure is told again.
+    makeStoreDirty();
+    held = std::make_unique<HeldFile>(progressFile());
+    periodicSave();
+    EXPECT_EQ(balloons.size(), 2u);
+}
+
+TEST_F(FailedSaveTest, SettingsSaveFailureIsToldOnce)
+{
+    EXPECT_TRUE(app().saveSettings());
+    fs::remove(settingsFile());  // never created by a save
+    EXPECT_FALSE(app().saveSettings());
+    EXPECT_FALSE(app().saveSettings());
+    ASSERT_EQ(balloons.size(), 1u);
+    EXPECT_EQ(balloons[0].first, L"设置没能保存");
+    EXPECT_NE(balloons[0].second.find(L"mivora.bin"), std::wstring::npos) << balloons[0].second;
+}
+
+// Answers the question at exit: records the text of every box in order and
+// presses the button the test gives for it; `beforeAnswer` runs first.
+class ExitQuestionAnswerer {
+public:
+    ExitQuestionAnswerer(std::vector<int> answers, std::function<void(int)> beforeAnswer)
+        : answers_(std::move(answers)), beforeAnswer_(std::move(beforeAnswer)),
+          thread_(CreateThread(nullptr, 0, &ExitQuestionAnswerer::run, this, 0, nullptr))
+    {
+    }
+    ~ExitQuestionAnswerer()
+    {
+        stop_ = true;
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    std::vector<std::wstring> texts()
+    {
+        WaitForSingleObject(thread_, INFINITE);
+        return texts_;
+    }
+
+private:
+    static DWORD WINAPI run(void* self)
+    {
+        auto* answerer = static_cast<ExitQuestionAnswerer*>(self);
+        const ULONGLONG deadline = GetTickCount64() + 60000;
+        HWND answered = nullptr;
+        while (!answerer->stop_ && GetTickCount64() < deadline && answerer->texts_.size() < answerer->answers_.size()) {
+            HWND box = FindWindowW(L"#32770", kExitQuestionTitle);
+            // The box just answered may still be there for a moment.
+            if (box != nullptr && box != answered && IsWindowVisible(box)) {
+                wchar_t text[2048] = {};
+                GetDlgItemTextW(box, 0xFFFF, text, 2048);
+                const int n = static_cast<int>(answerer->texts_.size());
+                answerer->texts_.push_back(text);
+                answerer->beforeAnswer_(n);
+                PostMessageW(box, WM_COMMAND, answerer->answers_[n], 0);
+                answered = box;
+            } else if (box == nullptr) {
+                answered = nullptr;
+            }
+            Sleep(20);
+        }
+        return 0;
+    }
+
+    std::vector<int> answers_;
+    std::function<void(int)> beforeAnswer_;
+    std::vector<std::wstring> texts_;
+    volatile bool stop_ = false;
+    HANDLE thread_;
+};
+
+TEST_F(FailedSaveTest, ExitWithAHeldProgressFileAsksAndRetrySavesOnceItIsFree)
+{
+    makeStoreDirty();
+    const std::size_t words = storedWords();
+    auto held = std::make_unique<HeldFile>(progressFile());
+    ASSERT_TRUE(held->held());
+    app().runTrayCommand(IDM_TRAY_EXIT);
+    ASSERT_FALSE(IsWindow(owner_));
+    drainMessages();
+    // 重试 while the file is still held asks again; the file is let go
+    // before the second 重试.
+    ExitQuestionAnswerer answerer({IDRETRY, IDRETRY}, [&held](int n) {
+        if (n == 1) held->release();
+    });
+    app().finishWordStore();
+    const std::vector<std::wstring> texts = answerer.texts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0].rfind(L"学习进度没能保存到\r\n", 0), 0u) << texts[0];
+    EXPECT_NE(texts[0].find(L"（文件正被其他程序占用）"), std::wstring::npos) << texts[0];
+    EXPECT_NE(texts[0].find(L"重试"), std::wstring::npos);
+    EXPECT_FALSE(app().wordStore.dirty());
+    EXPECT_EQ(fs::file_size(progressFile()), 24u + words * 1664u);
+    EXPECT_TRUE(balloons.empty()) << "at exit the question tells it, not a balloon";
+}
+
+TEST_F(FailedSaveTest, CancelAtExitEndsAndLeavesTheOldFileAsItWas)
+{
+    const std::vector<char> before = readFile(progressFile());
+    makeStoreDirty();
+    HeldFile held(progressFile());
+    ASSERT_TRUE(held.held());
+    app().runTrayCommand(IDM_TRAY_EXIT);
+    drainMessages();
+    ExitQuestionAnswerer answerer({IDCANCEL}, [](int) {});
+    app().finishWordStore();
+    EXPECT_EQ(answerer.texts().size(), 1u);
+    EXPECT_TRUE(app().wordStore.dirty());
+    held.release();
+    EXPECT_EQ(readFile(progressFile()), before);
+    EXPECT_FALSE(fs::exists(dicDirectory() / L"DAvud.bin.tmp"));
+}
+
+TEST_F(FailedSaveTest, SessionEndFailureIsKeptAndToldOnceAtTheNextStart)
+{
+    makeStoreDirty();
+    {
+        HeldFile held(progressFile());
+        ASSERT_TRUE(held.held());
+        SendMessageW(owner_, WM_ENDSESSION, TRUE, 0);
+        EXPECT_TRUE(balloons.empty()) << "no time to tell it now";
+    }
+    wchar_t kept[1024] = {};
+    DWORD bytes = sizeof kept;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, kNoticeKeyPath, kSessionEndNotice, RRF_RT_REG_SZ, nullptr, kept, &bytes),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(kept).rfind(L"学习进度没能保存到 ", 0), 0u) << kept;
+
+    endApp();
+    balloons.clear();
+    owner_ = startApp(recordBalloons);
+    ASSERT_NE(owner_, nullptr);
+    ASSERT_EQ(balloons.size(), 1u);
+    EXPECT_EQ(balloons[0].first, L"上次退出 Windows 时没能保存");
+    EXPECT_EQ(balloons[0].second.rfind(kept, 0), 0u) << balloons[0].second;
+    // Told once: the start after it says nothing.
+    endApp();
+    balloons.clear();
+    owner_ = startApp(recordBalloons);
+    EXPECT_TRUE(balloons.empty());
+}
+
+// The program folder can be written here: the files stay beside the
+// program, the user's folder is neither made nor told of, and its dic is
+// still offered for word lists, first.
+TEST_F(FailedSaveTest, WritableProgramFolderKeepsTheFilesBesideTheProgram)
+{
+    EXPECT_FALSE(app().place.perUser);
+    EXPECT_EQ(app().place.folder, exeDirectory());
+    EXPECT_FALSE(fs::exists(userFolder()));
+    EXPECT_TRUE(balloons.empty());
+    ASSERT_EQ(app().options.dictionaryFolders.size(), 2u);
+    EXPECT_EQ(fs::path(app().options.dictionaryFolders[0]), userFolder() / L"dic");
+    EXPECT_EQ(fs::path(app().options.dictionaryFolders[1]), dicDirectory());
 }
 
 }  // namespace

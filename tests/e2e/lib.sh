@@ -400,6 +400,33 @@ e2e_check_progress() {
     e2e_files progress-check "$@" || e2e_fail "progress file check"
 }
 
+# e2e_user_files_dir: %APPDATA%\Mivora of the prefix's user, where Mivora
+# keeps its files when the program folder cannot be written.
+e2e_user_files_dir() {
+    local appdata
+    appdata=$(mivora_wine cmd /c 'echo %APPDATA%' </dev/null 2>/dev/null 9>&- | tr -d '\r')
+    [ -n "$appdata" ] || e2e_fail "no %APPDATA% in the prefix"
+    echo "$(mivora_wine winepath -u "$appdata" </dev/null 2>/dev/null 9>&- | tr -d '\r')/Mivora"
+}
+
+e2e_window_gone() { ! e2e_program_windows | grep -q "^$1 "; }
+
+# Balloons of the notification area are windows of Wine's explorer.exe
+# other than the tray itself. e2e_balloon_count: how many have been seen so
+# far (each new window id counts once; the record lives in the scenario's
+# folder). e2e_balloon_shown <count before>: a new one is there.
+e2e_balloon_count() {
+    local tray w seen=$E2E_DIR.balloons
+    touch "$seen"
+    tray=$(e2e_tray_window)
+    for w in $(xdotool search --onlyvisible --classname '^explorer\.exe$' 2>/dev/null); do
+        [ "$w" = "$tray" ] && continue
+        grep -qx "$w" "$seen" || echo "$w" >>"$seen"
+    done
+    wc -l <"$seen"
+}
+e2e_balloon_shown() { [ "$(e2e_balloon_count)" -gt "$1" ]; }
+
 # --- the options sheet, shared by the scenarios that open it
 
 # The sheet: the program's visible window captioned "Mivora".

@@ -22,6 +22,8 @@ holder=${3:-$(cd "$1" && pwd)/tests/e2e/e2e_hold_file.exe}
 #                     menu first, so there is progress to save at the exit;
 #        steady       the window must not flicker from word to word: it
 #                     changes no more often than a word a second allows.
+#        asks         the save at exit fails and the question "Mivora 没能保存"
+#                     must come; it is answered 取消 (the file is still held).
 # group        | row                  | flags            | what the folder holds
 TABLE='
 dictionaries | dic-empty            |                  | a dictionary of 0 bytes
@@ -32,7 +34,7 @@ progress     | prog-complete        | mark             | a complete progress fil
 progress     | prog-empty           | mark             | a progress file of 0 bytes
 progress     | prog-record-cut      | mark             | a progress file cut inside its third record
 progress     | prog-read-only       | mark             | a complete progress file with the read-only attribute
-progress     | prog-held-open       | mark             | a complete progress file held open, unshared, by another program
+progress     | prog-held-open       | mark asks        | a complete progress file held open, unshared, by another program
 settings     | set-0                |                  | a settings file of 0 bytes
 settings     | set-60               |                  | a settings file of 60 bytes
 settings     | set-300              |                  | a settings file of 300 bytes
@@ -42,7 +44,7 @@ settings     | set-huge-position    |                  | a position near the end
 settings     | set-interval-0       | steady           | automatic switching every 0 seconds
 folders      | first-run            |                  | only the program and the shipped dictionary (the default corner)
 folders      | no-dic               |                  | no dic folder at all
-folders      | read-only-folder     | mark             | a read-only program folder with settings, dictionary and progress
+folders      | read-only-folder     | mark             | a read-only program folder with settings, dictionary and progress (kept in the user folder)
 folders      | read-only-first-run  |                  | a read-only program folder with only the shipped dictionary
 '
 
@@ -155,6 +157,23 @@ steady_window() {
 
 menu_closed() { ! e2e_program_windows | grep -q "^${1%% *} "; }
 
+question_shown() { [ -n "$(xdotool search --onlyvisible --name '^Mivora 没能保存$' 2>/dev/null)" ]; }
+
+# quit_answering_cancel: "退出", the question about the failed save comes
+# while the program still runs, and 取消 (Escape) ends it with 0.
+quit_answering_cancel() {
+    local menu box
+    menu=$(e2e_open_tray_menu) || e2e_fail "no tray menu"
+    e2e_choose_last_item "$menu"
+    e2e_wait_for 30 "the question about the failed save" question_shown
+    e2e_screenshot question
+    kill -0 "$E2E_PID" 2>/dev/null || e2e_fail "Mivora ended without waiting for the answer"
+    box=$(xdotool search --onlyvisible --name '^Mivora 没能保存$' 2>/dev/null | head -n 1)
+    xdotool windowactivate "$box" 2>/dev/null || xdotool windowfocus "$box" 2>/dev/null || true
+    xdotool key Escape
+    e2e_wait_exit "$E2E_PID" 30 0
+}
+
 # run_row <row> <flags>: lays out the folder, starts Mivora, checks; exit
 # status 0 when the row passed. Runs in a subshell of its own.
 run_row() {
@@ -167,7 +186,7 @@ run_row() {
     E2E_LOG_DIR=$ROWS_DIR
     local before=$ROWS_DIR/$row.before
     make_writable "$E2E_DIR"
-    rm -rf "$E2E_DIR" "$before"
+    rm -rf "$E2E_DIR" "$before" "$USER_FILES"
     mkdir -p "$E2E_DIR/dic"
     cp "$E2E_BUILD/app/Mivora.exe" "$E2E_DIR/"
     row_cleanup() {
@@ -181,6 +200,7 @@ run_row() {
             sleep 0.1
         done
         make_writable "$E2E_DIR"
+        rm -rf "$USER_FILES"
     }
     trap row_cleanup EXIT
     E2E_PID=""
@@ -219,7 +239,11 @@ run_row() {
         e2e_log "marked the shown word remembered"
     fi
     kill -0 "$E2E_PID" 2>/dev/null || e2e_fail "Mivora ended after start-up"
-    e2e_quit
+    if [[ " $flags " == *" asks "* ]]; then
+        quit_answering_cancel
+    else
+        e2e_quit
+    fi
     E2E_PID=""
     if [ -n "$hold_pid" ]; then
         touch "$release"
@@ -233,6 +257,9 @@ run_row() {
 make_writable "$(cd "$1" && pwd)/e2e/robustness_$group"
 e2e_begin "$1" "robustness_$group"
 ROWS_DIR=$E2E_DIR/rows
+# Where the read-only rows keep their files; emptied before and after each
+# row.
+USER_FILES=$(e2e_user_files_dir)
 mkdir -p "$ROWS_DIR"
 passed=() failed=()
 while IFS='|' read -r row_group row flags what; do

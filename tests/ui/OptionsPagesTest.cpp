@@ -734,4 +734,39 @@ TEST_F(OptionsPagesTest, LinkColoursComeFromOneFontAndOneBrushFreedWithThePage)
     EXPECT_EQ(GetObjectType(brush), 0u);
 }
 
+// With the files in the user's folder: the library lists its dic first and
+// the program's after it, a name in both once; the about page shows the
+// files' folder, its path opens it and the dic link opens the dic there.
+TEST_F(OptionsPagesTest, BothDicFoldersAreListedAndTheAboutPageShowsAndOpensTheFilesFolder)
+{
+    writeDictionary(L"shipped", {u"x"});
+    writeDictionary(L"Both", {u"x"});
+    const fs::path user = root_ / "user";
+    fs::create_directories(user / "dic");
+    uitest::writeDictionary(user / "dic" / "mine.txt", {u"y"});
+    uitest::writeDictionary(user / "dic" / "both.txt", {u"y"});
+    options.fileFolder = user.wstring();
+    options.dictionaryFolders = {(user / "dic").wstring(), (root_ / "dic").wstring()};
+    HWND library = openLibraryPage();
+    std::vector<std::wstring> items = comboItems(library);
+    std::sort(items.begin(), items.end());
+    EXPECT_EQ(items, (std::vector<std::wstring>{L"both", L"mine", L"shipped"}));
+    DestroyWindow(library);
+
+    openedLinks.clear();
+    options.openLink = recordLink;
+    HWND about = openAboutPage();
+    wchar_t shown[MAX_PATH] = {};
+    GetDlgItemTextW(about, IDC_ABOUT_FILES_LINK, shown, MAX_PATH);
+    EXPECT_EQ(std::wstring(shown), user.wstring());
+    SendMessageW(GetDlgItem(about, IDC_ABOUT_FILES_LINK), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(GetDlgItem(about, IDC_ABOUT_CHAT_LINK), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    ASSERT_EQ(openedLinks.size(), 2u);
+    EXPECT_EQ(openedLinks[0].target, user.wstring());
+    EXPECT_EQ(openedLinks[1].target, (user / "dic").wstring());
+    DestroyWindow(about);
+    options.fileFolder.clear();
+    options.dictionaryFolders.clear();
+}
+
 }  // namespace

@@ -1,0 +1,158 @@
+#include "app/FileNotices.h"
+
+#include <shlobj.h>
+
+#include <system_error>
+
+#include "store/FilePlace.h"
+
+namespace {
+
+constexpr std::size_t kTitleUnits = 63;   // NOTIFYICONDATAW::szInfoTitle without its terminator
+constexpr std::size_t kTextUnits = 255;   // NOTIFYICONDATAW::szInfo without its terminator
+// Room kept beyond the bytes a save writes: the file system's own needs.
+constexpr std::uintmax_t kSpareBytes = 64 * 1024;
+
+std::wstring cut(std::wstring text, std::size_t units)
+{
+    if (text.size() > units) text.resize(units);
+    return text;
+}
+
+// The text with "%PATH%" replaced by `path`, shortened so that the whole
+// fits `units`.
+std::wstring withPath(const std::wstring& text, const std::wstring& path, std::size_t units)
+{
+    const std::size_t at = text.find(L"%PATH%");
+    if (at == std::wstring::npos) return cut(text, units);
+    const std::size_t rest = text.size() - 6;
+    const std::size_t room = units > rest ? units - rest : 0;
+    return cut(text.substr(0, at) + shortenedPath(path, room) + text.substr(at + 6), units);
+}
+
+}  // namespace
+
+std::filesystem::path userFilesFolder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    // The roaming folder, as Windows asks of per-user data; CSIDL_FLAG_CREATE
+    // makes it for a profile that never had one.
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder)) ||
+        folder[0] == L'\0')
+        return {};
+    return std::filesystem::path(folder) / L"Mivora";
+}
+
+std::wstring saveFailureReason(const std::filesystem::path& file, std::uintmax_t bytesNeeded)
+{
+    const std::filesystem::path folder = file.parent_path();
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return L"文件夹不存在";
+    ULARGE_INTEGER freeToCaller{};
+    if (GetDiskFreeSpaceExW(folder.c_str(), &freeToCaller, nullptr, nullptr) &&
+        freeToCaller.QuadPart < bytesNeeded + kSpareBytes)
+        return L"磁盘空间不足";
+    if (GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        // Opened the way a save needs it and closed at once: nothing in the
+        // file changes (no truncation with OPEN_EXISTING).
+        HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE | DELETE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+                return L"文件正被其他程序占用";
+            if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) return L"没有写入权限";
+        } else {
+            CloseHandle(handle);
+        }
+    }
+    if (!canCreateAndDelete(folder)) return L"文件夹不能写入";
+    return L"写入时出错";
+}
+
+const wchar_t* savedFileName(SavedFile file)
+{
+    return file == SavedFile::settings ? L"设置" : L"学习进度";
+}
+
+std::wstring shortenedPath(const std::wstring& path, std::size_t units)
+{
+    if (path.size() <= units) return path;
+    if (units < 8) return cut(path, units);
+    // The drive and the file name tell the most; the middle goes.
+    const std::size_t head = (units - 1) / 3;
+    const std::size_t tail = units - 1 - head;
+    return path.substr(0, head) + L"…" + path.substr(path.size() - tail);
+}
+
+Notice failedSaveNotice(SavedFile file, const std::filesystem::path& path, const std::wstring& reason)
+{
+    Notice notice;
+    notice.title = cut(std::wstring(savedFileName(file)) + L"没能保存", kTitleUnits);
+    notice.text = withPath(L"没能写入 %PATH%（" + reason + L"）。原来的文件没有改动，下次保存时会再试。",
+                           path.wstring(), kTextUnits);
+    return notice;
+}
+
+Notice userFolderNotice(const std::filesystem::path& folder)
+{
+    Notice notice;
+    notice.title = L"设置和学习进度存在你的用户文件夹里";
+    notice.text = withPath(L"Mivora 所在的文件夹不能写入，设置和学习进度改存在 %PATH%。在 关于 页上可以打开这个文件夹。",
+                           folder.wstring(), kTextUnits);
+    return notice;
+}
+
+std::wstring exitQuestion(bool settingsFailed, const std::filesystem::path& settingsPath,
+                          const std::wstring& settingsReason, bool progressFailed,
+                          const std::filesystem::path& progressPath, const std::wstring& progressReason)
+{
+    std::wstring text;
+    if (progressFailed)
+        text += L"学习进度没能保存到\r\n" + progressPath.wstring() + L"\r\n（" + progressReason + L"）。\r\n\r\n";
+    if (settingsFailed)
+        text += L"设置没能保存到\r\n" + settingsPath.wstring() + L"\r\n（" + settingsReason + L"）。\r\n\r\n";
+    text += L"可以先关掉占用文件的程序，或者腾出磁盘空间，再点“重试”。\r\n"
+            L"点“取消”就直接退出：这次的改动不保存，原来的文件保持不变。";
+    return text;
+}
+
+std::wstring sessionEndText(SavedFile file, const std::filesystem::path& path, const std::wstring& reason)
+{
+    return std::wstring(savedFileName(file)) + L"没能保存到 " + path.wstring() + L"（" + reason + L"）";
+}
+
+Notice sessionEndNotice(const std::wstring& keptText)
+{
+    Notice notice;
+    notice.title = L"上次退出 Windows 时没能保存";
+    notice.text = cut(keptText + L"。那次的改动已经丢失，原来的文件没有改动。", kTextUnits);
+    return notice;
+}
+
+void keepSessionEndNotice(const std::wstring& text)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kNoticeKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, kSessionEndNotice, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    // The session ends right after this: the value must be on the disk.
+    RegFlushKey(key);
+    RegCloseKey(key);
+}
+
+std::wstring takeSessionEndNotice()
+{
+    wchar_t text[1024] = {};
+    DWORD bytes = sizeof text - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CURRENT_USER, kNoticeKeyPath, kSessionEndNotice, RRF_RT_REG_SZ, nullptr, text, &bytes) !=
+        ERROR_SUCCESS)
+        return {};
+    // Told once: the key holds nothing else of ours.
+    RegDeleteKeyW(HKEY_CURRENT_USER, kNoticeKeyPath);
+    return text;
+}
