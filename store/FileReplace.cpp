@@ -9,32 +9,19 @@
 
 namespace {
 
-std::atomic<int> stepsUntilFault{0};
-std::atomic<void (*)()> stepHook{nullptr};
-
 struct FileCloser {
     void operator()(std::FILE* file) const noexcept { std::fclose(file); }
 };
 
 }  // namespace
 
-void failNthFileStep(int n)
+bool FileSteps::fail()
 {
-    stepsUntilFault.store(n > 0 ? n : 0);
-}
-
-void setFileStepHook(void (*hook)())
-{
-    stepHook.store(hook);
-}
-
-bool failStep()
-{
-    if (void (*const hook)() = stepHook.load())
+    if (void (*const hook)() = hook_.load())
         hook();
-    int left = stepsUntilFault.load();
+    int left = untilFault_.load();
     while (left > 0) {
-        if (stepsUntilFault.compare_exchange_weak(left, left - 1))
+        if (untilFault_.compare_exchange_weak(left, left - 1))
             return left == 1;
     }
     return false;

@@ -4,6 +4,8 @@
 // touches the operating system's file API.
 #pragma once
 
+#include <atomic>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -59,10 +61,26 @@ bool readWholeFile(const std::filesystem::path& path, FileContent& content);
 
 // Fault injection for tests of the progress file: every fallible step of a
 // save (create, each write, flush, close, replace) and of a load (open, each
-// read) asks failStep() first. With failNthFileStep(n), n >= 1, the n-th step
-// from then on fails; 0 turns it off.
-void failNthFileStep(int n);
-bool failStep();
-// Called by failStep() before it answers, on the thread of the save or load:
-// tests hold a save part-way with it. nullptr removes it.
-void setFileStepHook(void (*hook)());
+// read) of a store asks the store's FileSteps first. A store has none unless
+// a test hands it one (WordGet::setFileSteps).
+class FileSteps {
+public:
+    // With n >= 1, the n-th step from now fails; 0 turns it off.
+    void failNth(int n) { untilFault_.store(n > 0 ? n : 0); }
+    // Called at every step before it is answered, on the thread of the save
+    // or load: tests count the steps, or hold a save part-way. nullptr
+    // removes it.
+    void setHook(void (*hook)()) { hook_.store(hook); }
+    // One step: true when it is the one to fail.
+    bool fail();
+
+private:
+    std::atomic<int> untilFault_{0};
+    std::atomic<void (*)()> hook_{nullptr};
+};
+
+// A step of `steps`; with none, no step fails.
+inline bool failStep(FileSteps* steps)
+{
+    return steps != nullptr && steps->fail();
+}

@@ -65,9 +65,9 @@ struct ProgressRead {
 
 // The 24-byte header. False for a file shorter than that, which holds no
 // progress at all.
-bool readHeader(std::FILE* file, ProgressHeader& header)
+bool readHeader(std::FILE* file, ProgressHeader& header, FileSteps* steps)
 {
-    return !failStep() && std::fread(&header, sizeof header, 1, file) == 1;
+    return !failStep(steps) && std::fread(&header, sizeof header, 1, file) == 1;
 }
 
 // For a file whose header could not be read: only an empty file (the one a
@@ -82,8 +82,9 @@ bool emptyFile(std::FILE* file, const std::filesystem::path& path)
 // texts of its record.
 class RecordReader {
 public:
-    RecordReader(std::FILE* file, std::uintmax_t recordsInFile)
-        : file_(file), recordsInFile_(recordsInFile), batch_(std::make_unique<WordEntry[]>(kBatchRecords))
+    RecordReader(std::FILE* file, std::uintmax_t recordsInFile, FileSteps* steps)
+        : file_(file), steps_(steps), recordsInFile_(recordsInFile),
+          batch_(std::make_unique<WordEntry[]>(kBatchRecords))
     {
     }
 
@@ -97,7 +98,7 @@ public:
         recordsInFile_ -= expected;
         while (records > 0 && !endOfFile_) {
             const std::size_t wanted = std::min<std::uint32_t>(records, kBatchRecords);
-            const std::size_t got = failStep() ? 0 : std::fread(batch_.get(), sizeof(WordEntry), wanted, file_);
+            const std::size_t got = failStep(steps_) ? 0 : std::fread(batch_.get(), sizeof(WordEntry), wanted, file_);
             // The index slots of the whole batch are fetched before the
             // first record is added, so that their cache misses overlap.
             for (std::size_t i = 0; i < got; ++i) {
@@ -127,6 +128,7 @@ public:
 
 private:
     std::FILE* file_;
+    FileSteps* steps_;
     // What the file's size says is still to come; the counts only bound the
     // reading, the file's end decides.
     std::uintmax_t recordsInFile_;
@@ -150,7 +152,7 @@ bool wellFormed(const ProgressHeader& header, std::uintmax_t bytes)
 
 // Both sections of a file whose header is read: the remembered list, then
 // the learning one, and whether that was everything.
-void readSections(std::FILE* file, const std::filesystem::path& path, ProgressRead& read)
+void readSections(std::FILE* file, const std::filesystem::path& path, ProgressRead& read, FileSteps* steps)
 {
     // Nothing is allocated up front from what the header claims, only from
     // what the file can really hold.
@@ -159,7 +161,7 @@ void readSections(std::FILE* file, const std::filesystem::path& path, ProgressRe
     const std::uintmax_t recordsInFile =
         error || bytes < sizeof read.header ? 0 : (bytes - sizeof read.header) / sizeof(WordEntry);
     try {
-        RecordReader reader(file, recordsInFile);
+        RecordReader reader(file, recordsInFile, steps);
         reader.readSection(static_cast<std::uint32_t>(read.header.rememberedCount), read.remembered, nullptr,
                            read.complete);
         // A word in both sections stays remembered.
@@ -176,10 +178,10 @@ void readSections(std::FILE* file, const std::filesystem::path& path, ProgressRe
 }
 
 // The whole read: header, sections, and the counters of what was loaded.
-void readProgress(std::FILE* file, const std::filesystem::path& path, ProgressRead& read)
+void readProgress(std::FILE* file, const std::filesystem::path& path, ProgressRead& read, FileSteps* steps)
 {
-    if (readHeader(file, read.header)) {
-        readSections(file, path, read);
+    if (readHeader(file, read.header, steps)) {
+        readSections(file, path, read, steps);
     } else {
         read.complete = emptyFile(file, path);
         read.header = ProgressHeader{};
@@ -202,10 +204,10 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
 
     if (!directory.empty()) {
         const std::filesystem::path path = directory / kProgressName;
-        File file{failStep() ? nullptr : openFile(path, "rb")};
+        File file{failStep(fileSteps_) ? nullptr : openFile(path, "rb")};
         if (file) {
             ProgressRead read;
-            readProgress(file.get(), path, read);
+            readProgress(file.get(), path, read, fileSteps_);
             file.reset();
             // Swapped in under the lock; the old lists go with `read`, after
             // the lock is let go.
@@ -297,7 +299,7 @@ namespace {
 
 // "DAvud.bin.unreadable-yyyymmdd", then "-2", "-3" ... for further files of
 // the same day: none is ever replaced.
-bool keepUnreadProgress(const std::filesystem::path& target, std::int32_t today)
+bool keepUnreadProgress(const std::filesystem::path& target, std::int32_t today, FileSteps* steps)
 {
     std::error_code error;
     if (!std::filesystem::exists(target, error) && !error)
@@ -315,7 +317,7 @@ bool keepUnreadProgress(const std::filesystem::path& target, std::int32_t today)
         if (!makeFileName(name, u"", kept))
             return false;
         kept = target.parent_path() / kept;
-        if (!failStep() && renameNoReplace(target, kept))
+        if (!failStep(steps) && renameNoReplace(target, kept))
             return true;
         if (!std::filesystem::exists(kept, error) || error)
             return false;  // not a name taken: the file cannot be moved
@@ -341,10 +343,10 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
     if (!removeFile(temporary))
         return false;
     bool ok = false;
-    if (!failStep()) {
+    if (!failStep(fileSteps_)) {
         if (File file{openFile(temporary, "wb")}) {
             std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 18);
-            ok = !failStep() && std::fwrite(&header, sizeof header, 1, file.get()) == 1;
+            ok = !failStep(fileSteps_) && std::fwrite(&header, sizeof header, 1, file.get()) == 1;
             WordEntry record;
             std::size_t at = 0;
             for (const ProgressSnapshot::Record& r : snapshot.records) {
@@ -354,11 +356,11 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
                                                 std::size_t{r.wordUnits} + r.phoneticUnits + r.contentUnits);
                 at += units.size();
                 putRecord(record, units, r);
-                ok = !failStep() && std::fwrite(&record, sizeof record, 1, file.get()) == 1;
+                ok = !failStep(fileSteps_) && std::fwrite(&record, sizeof record, 1, file.get()) == 1;
             }
-            ok = ok && !failStep() && flushToDisk(file.get());
+            ok = ok && !failStep(fileSteps_) && flushToDisk(file.get());
             const bool closed = std::fclose(file.release()) == 0;
-            ok = ok && !failStep() && closed;
+            ok = ok && !failStep(fileSteps_) && closed;
         }
     }
     if (ok) {
@@ -372,14 +374,14 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
             keep = progressUnread_;
         }
         if (keep) {
-            ok = keepUnreadProgress(target, header.lastDate);
+            ok = keepUnreadProgress(target, header.lastDate, fileSteps_);
             if (ok) {
                 std::lock_guard guard(lock_);
                 progressUnread_ = false;
             }
         }
     }
-    ok = ok && !failStep() && replaceFile(temporary, target);
+    ok = ok && !failStep(fileSteps_) && replaceFile(temporary, target);
     if (!ok) {
         removeFile(temporary);
         return false;

@@ -18,6 +18,8 @@
 #include "WordEntry.h"
 #include "WordLane.h"
 
+class FileSteps;
+
 enum class WordList { learning, remembered };
 
 // Everything a save writes, copied from the store under its lock, so that
@@ -90,6 +92,10 @@ public:
     bool writeProgress(const ProgressSnapshot& snapshot);
     void progressWritten(const ProgressSnapshot& snapshot, bool written);
 
+    // Tests of the progress file fail its steps through `steps` (see
+    // FileSteps); it must outlive every load and save. nullptr: none fail.
+    void setFileSteps(FileSteps* steps) { fileSteps_ = steps; }
+
     // True after a load met a progress file it could not read completely
     // (locked, unreadable, out of memory part-way, records beyond its
     // counts) and until a save has kept that file under another name.
@@ -140,4 +146,5 @@ private:
     std::int32_t cycleSize_ = 15;
     std::filesystem::path directory_;
     std::vector<std::filesystem::path> dictionaryDirectories_;
+    FileSteps* fileSteps_ = nullptr;
 };

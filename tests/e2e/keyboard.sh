@@ -37,6 +37,9 @@ e2e_wait_ready
 tray_command 3
 e2e_wait_for 20 "the options sheet" sheet_open
 shoot_settled settings
+# Windows gives the sheet the keyboard as it opens; on a display without a
+# window manager nobody hands its X window the input focus, so this does.
+xdotool windowfocus --sync "$(sheet_window)" || e2e_fail "could not give the sheet the keyboard"
 # Open at the first control, 开机自动启动: 替换当前窗口标题栏, 自动切换单词,
 # then the interval, whose text a Tab selects.
 keys Tab Tab Tab 2 5

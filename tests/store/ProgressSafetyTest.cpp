@@ -84,6 +84,7 @@ struct LoadedStore {
     {
         writeDictionary(dir.path() / "words.txt", u"x|p|c\r\ny|p|c\r\nz|p|c\r\n");
         store.setDirectory(dir.path());
+        store.setFileSteps(&testFileSteps());
         failNthFileStep(failingStep);
         store.loadProgress(u"words");
         failNthFileStep(0);

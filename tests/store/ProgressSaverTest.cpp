@@ -27,12 +27,12 @@ public:
     {
         testThread_ = std::this_thread::get_id();
         current_ = this;
-        setFileStepHook(&StepGate::hook);
+        testFileSteps().setHook(&StepGate::hook);
     }
     ~StepGate()
     {
         release();
-        setFileStepHook(nullptr);
+        testFileSteps().setHook(nullptr);
         current_ = nullptr;
     }
     bool waitUntilHeld()
@@ -105,6 +105,7 @@ TEST(ProgressSaver, TheStoreStaysUsableWhileTheFileIsWritten)
 {
     TempDir dir;
     WordGet store;
+    store.setFileSteps(&testFileSteps());
     loadFive(dir, store);
     BackgroundSave saver(store);
     StepGate gate;
@@ -147,6 +148,7 @@ TEST(ProgressSaver, TheExitSaveComesAfterARunningOne)
 {
     TempDir dir;
     WordGet store;
+    store.setFileSteps(&testFileSteps());
     loadFive(dir, store);
     BackgroundSave saver(store);
     auto gate = std::make_unique<StepGate>();

@@ -238,6 +238,7 @@ TEST(Progress, FailureAtAnyStepKeepsTheOldFile)
     TempDir dir;
     writeDictionary(dir, "words", u"a|p|c\r\nb|p|c\r\nc|p|c\r\n");
     WordGet store;
+    store.setFileSteps(&testFileSteps());
     store.setDirectory(dir.path());
     store.loadProgress(u"words");
     ASSERT_TRUE(store.saveProgress());

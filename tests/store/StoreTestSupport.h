@@ -133,17 +133,32 @@ inline std::string progressImage(ProgressHeader header, std::initializer_list<Wo
     return bytes;
 }
 
-// The file steps (see failNthFileStep) that `call` takes, counted through the
-// step hook: tests that fail each step in turn take their number from the
-// code, so that a step added later is failed too.
+// The file steps the tests fail or count: a store takes part once it is
+// given them (WordGet::setFileSteps). One for the test process.
+inline FileSteps& testFileSteps()
+{
+    static FileSteps steps;
+    return steps;
+}
+
+// With n >= 1 the n-th step from now of a store given testFileSteps() fails;
+// 0 turns that off.
+inline void failNthFileStep(int n)
+{
+    testFileSteps().failNth(n);
+}
+
+// The file steps that `call` takes, counted through the step hook: tests
+// that fail each step in turn take their number from the code, so that a
+// step added later is failed too.
 template <class Call>
 int fileStepsOf(Call&& call)
 {
     static std::atomic<int> steps;
     steps = 0;
-    setFileStepHook([] { ++steps; });
+    testFileSteps().setHook([] { ++steps; });
     call();
-    setFileStepHook(nullptr);
+    testFileSteps().setHook(nullptr);
     return steps.load();
 }
 
