@@ -9,11 +9,37 @@
 
 static_assert(sizeof(NOTIFYICONDATAW::szTip) / sizeof(wchar_t) == kTrayTipUnits);
 
+namespace {
+
+// The icon at `side` pixels, the small-icon size of the system DPI, which
+// the notification area draws at: 16 at 100 %, 20 at 125 %, 24 at 150 %,
+// 32 at 200 %. The icon file holds 16, 32 and 48 pixels. A size between
+// is made by shrinking the next larger image (LoadIconWithScaleDown, in
+// common controls 6 from Windows Vista on, looked up here because the
+// program links no comctl32), never by stretching a smaller one; at the
+// sizes the file holds nothing more is loaded at start.
+HICON loadTrayIcon(HINSTANCE instance, int side)
+{
+    if (side != 16 && side != 32 && side != 48) {
+        const LoadedModule controls(LoadLibraryW(L"comctl32.dll"));
+        using ScaleDown = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+        const FARPROC found = controls ? GetProcAddress(controls.get(), "LoadIconWithScaleDown") : nullptr;
+        HICON icon = nullptr;
+        if (found != nullptr &&
+            SUCCEEDED(reinterpret_cast<ScaleDown>(reinterpret_cast<void*>(found))(
+                instance, MAKEINTRESOURCEW(IDI_MIVORA), side, side, &icon)))
+            return icon;
+    }
+    return static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_MIVORA), IMAGE_ICON, side, side, LR_DEFAULTCOLOR));
+}
+
+}  // namespace
+
 void Tray::load(HINSTANCE instance, HWND owner)
 {
     owner_ = owner;
-    icon_.reset(static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(IDI_MIVORA), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+    icon_.reset(loadTrayIcon(instance, GetSystemMetrics(SM_CXSMICON)));
     menu_.reset(LoadMenuW(instance, MAKEINTRESOURCEW(IDR_TRAY_MENU)));
 }
 

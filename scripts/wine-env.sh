@@ -31,6 +31,8 @@ mivora_wine() {
 # holds and says which), waits until it answers and exports DISPLAY; its pid
 # is left in MIVORA_XVFB_PID, and whoever started it stops it with
 # mivora_stop_xvfb. Fails, leaving no server behind, when none came up.
+# MIVORA_XVFB_SCREEN: another screen than 1280x800x24 (the scenario at
+# 200 % takes one twice as large, as such a scale has in practice).
 # -noreset: the server keeps its state (the desktop's colour, say) when the
 # last client goes, as it does between two starts of the program once Wine's
 # desktop has closed.
@@ -38,7 +40,7 @@ mivora_start_xvfb() {
     local fdfile number="" i
     MIVORA_XVFB_PID=""
     fdfile=$(mktemp "${TMPDIR:-/tmp}/mivora-display.XXXXXX") || return 1
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fdfile" </dev/null >/dev/null 2>&1 8>&- 9>&- &
+    Xvfb -displayfd 3 -screen 0 "${MIVORA_XVFB_SCREEN:-1280x800x24}" -nolisten tcp -noreset 3>"$fdfile" </dev/null >/dev/null 2>&1 8>&- 9>&- &
     MIVORA_XVFB_PID=$!
     if [ -n "${MIVORA_RUN_DIR:-}" ]; then echo "$MIVORA_XVFB_PID" >>"$MIVORA_RUN_DIR/xvfb-pids"; fi
     # The number comes once the server listens; on a busy machine that can

@@ -13,6 +13,7 @@
 #include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
+#include "win/Dpi.h"
 #include "win/Handles.h"
 
 namespace {
@@ -28,17 +29,67 @@ constexpr wchar_t kBuildTime[] = MIVORA_WIDEN(__TIME__);
 
 constexpr int kTextUnits = 256;
 constexpr COLORREF kLinkColor = 0x00FF0000;
+constexpr int kQrCodePixels = 185;  // res/qrcode.bmp
 
 constexpr wchar_t kDescription[] =
     L"软件说明：\r\n\r\n为了边工作边背单词,因为找不到简单\r\n\r\n适用的软件,所以便有了这个软件,\r\n\r\n"
     L"在使用过程中有任何建议欢迎提出。\r\n\r\n如果你喜欢也可以用手机扫一扫^o^";
 
-HFONT createUnderlinedGuiFont()
+// The GUI font, underlined. Its height is that of 100 %, whatever the
+// scale: above 96 DPI the links take the height of the page's own font,
+// which grows with the page (on a Chinese system the two are the same
+// 宋体 9 pt).
+HFONT createUnderlinedGuiFont(HWND page)
 {
     LOGFONTW font{};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
     font.lfUnderline = 1;
+    LOGFONTW pageFont{};
+    const auto own = reinterpret_cast<HFONT>(SendMessageW(page, WM_GETFONT, 0, 0));
+    if (dpiForWindow(page) != kBaseDpi && own != nullptr && GetObjectW(own, sizeof pageFont, &pageFont) != 0) {
+        font.lfHeight = pageFont.lfHeight;
+        font.lfWidth = 0;
+    }
     return CreateFontIndirectW(&font);
+}
+
+// The QR picture is 185 pixels square, made for 96 DPI; above that it is
+// stretched with the page (pixel for pixel, so the code stays sharp
+// enough to scan). The static sizes itself to the new bitmap.
+UniqueBitmap scaledPicture(HWND page)
+{
+    const UINT dpi = dpiForWindow(page);
+    if (dpi == kBaseDpi) return {};
+    HWND picture = nullptr;
+    for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) {
+            picture = child;
+            break;
+        }
+    }
+    if (picture == nullptr) return {};
+    const UniqueBitmap original(static_cast<HBITMAP>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_QRCODE), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+    WindowDC screen(nullptr);
+    if (!original || screen.get() == nullptr) return {};
+    const int side = scaleToDpi(kQrCodePixels, dpi);
+    UniqueBitmap scaled(CreateCompatibleBitmap(screen.get(), side, side));
+    const UniqueDC from(CreateCompatibleDC(screen.get()));
+    const UniqueDC to(CreateCompatibleDC(screen.get()));
+    if (!scaled || !from || !to) return {};
+    {
+        SelectedObject source(from.get(), original.get());
+        SelectedObject target(to.get(), scaled.get());
+        // Whole pixels repeated, never blended: a blurred module edge is
+        // what makes a code hard to scan.
+        SetStretchBltMode(to.get(), COLORONCOLOR);
+        StretchBlt(to.get(), 0, 0, side, side, from.get(), 0, 0, kQrCodePixels, kQrCodePixels, SRCCOPY);
+    }
+    // The bitmap the static loaded itself comes back to us; ours stays with
+    // the page's state until after the static is gone.
+    UniqueBitmap previous(reinterpret_cast<HBITMAP>(SendMessageW(
+        picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.get()))));
+    return scaled;
 }
 
 // What the page draws its links with: made once when the page opens and
@@ -46,7 +97,8 @@ HFONT createUnderlinedGuiFont()
 struct AboutPageState {
     OptionsSheet& sheet;
     const OptionsContext& context;
-    UniqueFont linkFont{createUnderlinedGuiFont()};
+    UniqueFont linkFont{};
+    UniqueBitmap picture{};
     UniqueBrush faceBrush{CreateSolidBrush(GetSysColor(COLOR_BTNFACE))};
 };
 
@@ -232,6 +284,8 @@ void onInitDialog(HWND page, LPARAM initParam)
     auto* state = new (std::nothrow) AboutPageState{*sheet, sheet->context()};
     SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     if (state == nullptr) return;
+    state->linkFont.reset(createUnderlinedGuiFont(page));
+    state->picture = scaledPicture(page);
 
     wchar_t text[kTextUnits];
     SetDlgItemTextW(page, IDC_ABOUT_BUILD, buildLine().c_str());

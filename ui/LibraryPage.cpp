@@ -21,6 +21,7 @@
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
+#include "win/Dpi.h"
 #include "win/Handles.h"
 #include "win/Messages.h"
 
@@ -284,20 +285,22 @@ void setUpRememberedView(HWND view)
         const wchar_t* header;
         int width;
     };
+    // Widths in pixels at 96 DPI, grown with the view's DPI like its font.
     static constexpr Column kColumns[] = {{L"序号", 40}, {L"单词", 100}, {L"音标", 100}, {L"内容", 160}};
+    const UINT dpi = dpiForWindow(view);
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH;
         column.pszText = const_cast<wchar_t*>(kColumns[i].header);
-        column.cx = kColumns[i].width;
+        column.cx = scaleToDpi(kColumns[i].width, dpi);
         SendMessageW(view, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
     SendMessageW(view, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
-    // Gives the rows their 16-pixel height. The view owns and frees it (no
-    // LVS_SHAREIMAGELISTS).
+    // Gives the rows their height: 16 pixels at 96 DPI. The view owns and
+    // frees it (no LVS_SHAREIMAGELISTS).
     const CommonControlsApi* api = commonControls();
     if (api == nullptr) return;
-    HIMAGELIST rowHeight = api->imageListCreate(1, 16, ILC_COLOR32, 1, 1);
+    HIMAGELIST rowHeight = api->imageListCreate(1, scaleToDpi(16, dpi), ILC_COLOR32, 1, 1);
     SendMessageW(view, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(rowHeight));
 }
 

@@ -18,6 +18,8 @@
 #include "res/resource.h"
 #include "ui/CommonControls.h"
 #include "ui/OptionsPages.h"
+#include "ui/word/WordPlacement.h"
+#include "win/Dpi.h"
 #include "win/Program.h"
 
 namespace {
@@ -207,6 +209,21 @@ void fitPagesIntoSheet(HWND sheet)
     // Pages made so far (the start page) fill the page area; the sheet
     // places later ones into the grown area when their tab is first chosen.
     for (int i = 0; i < static_cast<int>(std::size(kPages)); ++i) fillPageArea(sheet, PropSheet_IndexToHwnd(sheet, i));
+
+    // At 150 % and more the sheet is half as large again or twice as large,
+    // and where it opens it may reach past the screen's edge: moved left or
+    // up by what it takes to be whole on its monitor. (At 100 % it always
+    // fits where it opens.)
+    RECT frame{};
+    GetWindowRect(sheet, &frame);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromRect(&frame, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const POINT at = placeInWorkArea({frame.left, frame.top},
+                                         {frame.right - frame.left, frame.bottom - frame.top}, monitor.rcWork);
+        if (at.x != frame.left || at.y != frame.top)
+            SetWindowPos(sheet, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 }  // namespace
@@ -355,8 +372,12 @@ void OptionsSheet::open(HWND parent, int startPage)
     // its choosers and message boxes would all be topmost with it, and the
     // guide and the dic folder that the about page opens would appear
     // behind the sheet.
-    SetWindowPos(parent, HWND_NOTOPMOST, context_.maximizedWidth / 2 - 300, context_.maximizedHeight / 2 - 200, 0,
-                 0, SWP_NOSIZE | SWP_NOREDRAW | SWP_NOSENDCHANGING | SWP_NOACTIVATE);
+    // (Half the sheet's size at 96 DPI, grown with the scale as the sheet
+    // grows with its font.)
+    const UINT dpi = systemDpi();
+    SetWindowPos(parent, HWND_NOTOPMOST, context_.maximizedWidth / 2 - scaleToDpi(300, dpi),
+                 context_.maximizedHeight / 2 - scaleToDpi(200, dpi), 0, 0,
+                 SWP_NOSIZE | SWP_NOREDRAW | SWP_NOSENDCHANGING | SWP_NOACTIVATE);
     opening_ = true;
     applied_ = false;
     const auto run = context_.runPropertySheet != nullptr ? context_.runPropertySheet : api->propertySheet;

@@ -14,6 +14,7 @@
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
+#include "win/Dpi.h"
 #include "win/Handles.h"
 
 namespace {
@@ -129,6 +130,13 @@ void chooseFont(HWND page, OptionsContext& context)
     // touched the record.
     LOGFONTW font = logFont(Settings.font);
     font.lfFaceName[LF_FACESIZE - 1] = L'\0';
+    // The record keeps 96-DPI units; the dialog offers and returns sizes at
+    // the DPI it is shown at, which is the page's (its owner's monitor).
+    const UINT dpi = dpiForWindow(page);
+    const LONG storedHeight = font.lfHeight;
+    const LONG storedWidth = font.lfWidth;
+    font.lfHeight = fontHeightForDpi(storedHeight, dpi);
+    font.lfWidth = fontHeightForDpi(storedWidth, dpi);
     CHOOSEFONTW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = page;
@@ -137,6 +145,10 @@ void chooseFont(HWND page, OptionsContext& context)
     dialog.nFontType = SCREEN_FONTTYPE;
     if (!context.dialogs.chooseFont(&dialog)) return;
 
+    // Back to 96-DPI units; the size that was offered gives back the very
+    // bytes it came from.
+    font.lfHeight = fontHeightFromDpi(font.lfHeight, dpi, storedHeight);
+    font.lfWidth = fontHeightFromDpi(font.lfWidth, dpi, storedWidth);
     logFont(Settings.font) = font;
     context.wordWindow.applyWordFont();
     showFontLabel(page, Settings);
@@ -280,15 +292,21 @@ void drawColourButton(const DRAWITEMSTRUCT& item)
     const COLORREF colour = buttonColour(item.hwndItem);
     FillRect(item.hDC, &r, GetSysColorBrush(COLOR_BTNFACE));
 
-    RECT swatch{r.right / 2, 2, r.right - 2, r.bottom - 2};
+    // The button grows with the dialog's font at every scale; the margins
+    // and the push offset (pixels at 96 DPI) grow with it. The frame's own
+    // edges are what DrawFrameControl draws at this DPI.
+    const UINT dpi = dpiForWindow(item.hwndItem);
+    const int margin = scaleToDpi(2, dpi);
+    const int push = scaleToDpi(1, dpi);
+    RECT swatch{r.right / 2, margin, r.right - margin, r.bottom - margin};
     UINT state = DFCS_BUTTONPUSH;
     if (item.itemState & ODS_SELECTED) {
-        OffsetRect(&swatch, 1, 1);
+        OffsetRect(&swatch, push, push);
         state |= DFCS_PUSHED;
     }
     DrawFrameControl(item.hDC, &r, DFC_BUTTON, state);
     DrawFrameControl(item.hDC, &swatch, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_PUSHED);
-    InflateRect(&swatch, -1, -1);
+    InflateRect(&swatch, -push, -push);
     if (const UniqueBrush brush{CreateSolidBrush(colour)}) FillRect(item.hDC, &swatch, brush.get());
 
     if (const wchar_t* caption = captionOf(static_cast<int>(item.CtlID))) {
@@ -297,7 +315,7 @@ void drawColourButton(const DRAWITEMSTRUCT& item)
     }
     if (item.itemState & ODS_FOCUS) {
         RECT focus = r;
-        InflateRect(&focus, -2, -2);
+        InflateRect(&focus, -margin, -margin);
         DrawFocusRect(item.hDC, &focus);
     }
 }

@@ -62,6 +62,13 @@ struct GdiObject {
     static void close(Handle handle) { DeleteObject(handle); }
 };
 
+// A memory device context of CreateCompatibleDC.
+struct MemoryDC {
+    using Handle = HDC;
+    static Handle invalid() { return nullptr; }
+    static void close(Handle handle) { DeleteDC(handle); }
+};
+
 struct Menu {
     using Handle = HMENU;
     static Handle invalid() { return nullptr; }
@@ -94,6 +101,8 @@ template <class GdiHandle>
 using GdiObject = UniqueResource<handles::GdiObject<GdiHandle>>;
 using UniqueFont = GdiObject<HFONT>;
 using UniqueBrush = GdiObject<HBRUSH>;
+using UniqueBitmap = GdiObject<HBITMAP>;
+using UniqueDC = UniqueResource<handles::MemoryDC>;
 using UniqueMenu = UniqueResource<handles::Menu>;
 using UniqueIcon = UniqueResource<handles::Icon>;
 using LoadedModule = UniqueResource<handles::Module>;

@@ -82,8 +82,10 @@ e2e_begin() {
     mkdir -p "$E2E_DIR/dic" "$E2E_SHOTS"
     rm -f "$E2E_SHOTS/$E2E_SCENARIO"-*.png
     cp "$E2E_BUILD/app/Mivora.exe" "$E2E_DIR/"
-    # Only ever this tree's own prefix: its server is stopped below.
-    export WINEPREFIX=$E2E_BUILD/e2e/wine-prefix
+    # Only ever this tree's own prefix: its server is stopped below. A
+    # scenario that changes the prefix's settings (its DPI) names one of its
+    # own in E2E_PREFIX_NAME, so the others never see the change.
+    export WINEPREFIX=$E2E_BUILD/e2e/${E2E_PREFIX_NAME:-wine-prefix}
     export MIVORA_WINEPREFIX=$WINEPREFIX
     trap e2e_cleanup EXIT
     # A server left by an interrupted run would still be bound to a dead

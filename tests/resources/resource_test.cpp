@@ -230,8 +230,19 @@ TEST_F(ResourceTest, OneManifestThatActivates)
     EXPECT_NE(text.find("uiAccess=\"false\""), std::string::npos);
     EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
     EXPECT_NE(text.find("publicKeyToken=\"6595b64144ccf1df\""), std::string::npos);
-    // The word window lays itself out in pixels and lets Windows scale it.
-    EXPECT_EQ(text.find("dpiAware"), std::string::npos);
+    // Per-monitor awareness v2, then per-monitor (Windows 10 1607 and
+    // earlier), and "true/pm" for Windows 8.1 (per-monitor) and 7 (system).
+    EXPECT_NE(text.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                        "PerMonitorV2, PerMonitor</dpiAwareness>"),
+              std::string::npos);
+    EXPECT_NE(text.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
+                        "true/pm</dpiAware>"),
+              std::string::npos);
+    // Both inside the asm.v3 application element, where Windows looks.
+    const auto application = text.find("<application xmlns=\"urn:schemas-microsoft-com:asm.v3\">");
+    ASSERT_NE(application, std::string::npos);
+    EXPECT_LT(application, text.find("<dpiAwareness"));
+    EXPECT_GT(text.find("</application>", application), text.find("<dpiAwareness"));
 
     const std::wstring path = exePath();
     ACTCTXW request = {};

@@ -17,12 +17,13 @@ int clampToInt(double value)
 
 }  // namespace
 
-WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wordLength, int oneLineLimit)
+WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wordLength, int oneLineLimit,
+                         UINT dpi)
 {
     WordLayout layout;
     // One line: the word, 4 pixels of gap, the phonetic, the content
-    // directly after it, and 5 pixels to spare on the right.
-    const double width = 10.0 + word.cx + phonetic.cx + content.cx;
+    // directly after it, and 5 pixels to spare on the right (at 96 DPI).
+    const double width = scaleToDpi(10, dpi) + static_cast<double>(word.cx) + phonetic.cx + content.cx;
     // A line wider than the screen would run off it (a meaning of 255
     // characters is thousands of pixels long): such an entry wraps.
     // (Compared once clamped: the default limit INT_MAX means none.)
@@ -34,10 +35,11 @@ WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wor
         // other two texts still need their line.
         LONG line = word.cy;
         if (word.cx == 0) line = phonetic.cy > content.cy ? phonetic.cy : content.cy;
-        layout.height = clampToInt(2.0 + line);
-        layout.wordX = 1;
-        layout.phoneticX = clampToInt(5.0 + word.cx);
-        layout.contentX = clampToInt(5.0 + word.cx + phonetic.cx);
+        layout.height = clampToInt(scaleToDpi(2, dpi) + static_cast<double>(line));
+        layout.wordX = scaleToDpi(1, dpi);
+        layout.textY = scaleToDpi(1, dpi);
+        layout.phoneticX = clampToInt(scaleToDpi(5, dpi) + static_cast<double>(word.cx));
+        layout.contentX = clampToInt(scaleToDpi(5, dpi) + static_cast<double>(word.cx) + phonetic.cx);
         return layout;
     }
     // The word gets one line more than its whole multiples of the wrap width
@@ -45,9 +47,10 @@ WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wor
     // multiples. The phonetic shares the content's lines and is not counted.
     layout.wrapped = true;
     layout.overWide = wordLength <= kShortWordUnits;
-    layout.width = kWrapWidth;
-    const double wordLines = static_cast<double>(word.cx / kWrapWidth) + 1.5;
-    const double contentLines = static_cast<double>(content.cx / kWrapWidth) + 1.0;
+    const int wrapWidth = scaleToDpi(kWrapWidth, dpi);
+    layout.width = wrapWidth;
+    const double wordLines = static_cast<double>(word.cx / wrapWidth) + 1.5;
+    const double contentLines = static_cast<double>(content.cx / wrapWidth) + 1.0;
     layout.height = clampToInt(wordLines * word.cy + contentLines * content.cy);
     return layout;
 }

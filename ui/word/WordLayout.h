@@ -10,9 +10,11 @@
 #include <string_view>
 
 #include "store/WordEntry.h"
+#include "win/Dpi.h"
 
 // Words up to this many UTF-16 units sit on one line with their phonetic and
-// content; longer ones are wrapped into a block kWrapWidth pixels wide.
+// content; longer ones are wrapped into a block kWrapWidth pixels wide (at
+// 96 DPI; scaled with the monitor's DPI like every spacing of the layout).
 constexpr std::size_t kShortWordUnits = 20;
 constexpr int kWrapWidth = 600;
 
@@ -29,8 +31,9 @@ struct WordLayout {
     int width = 0;
     int height = 0;
     // Left edges of the three texts on the single line of the short layout
-    // (all three share the top edge y = 1).
+    // (all three share the top edge textY: 1 pixel at 96 DPI).
     int wordX = 1;
+    int textY = 1;
     int phoneticX = 0;
     int contentX = 0;
 };
@@ -38,8 +41,10 @@ struct WordLayout {
 // The window size and text positions for texts of the given extents, the
 // word being `wordLength` UTF-16 units long. A one-line layout wider than
 // `oneLineLimit` (the width of the monitor's work area) becomes a long one.
+// The extents are measured in the font made for `dpi`; the spacings and the
+// wrap width are scaled to it, so the whole window grows with the text.
 WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wordLength,
-                         int oneLineLimit = INT_MAX);
+                         int oneLineLimit = INT_MAX, UINT dpi = kBaseDpi);
 
 // Makes a long layout tall enough for its texts as they really wrap: the
 // word takes `wordTextHeight` pixels from the top (plus half a line of

@@ -74,6 +74,24 @@ RECT workAreaForCorner(POINT corner, const std::vector<MonitorArea>& monitors)
     return nearest != nullptr ? nearest->work : RECT{};
 }
 
+RECT workAreaForRect(const RECT& rect, const std::vector<MonitorArea>& monitors)
+{
+    const MonitorArea* most = nullptr;
+    std::int64_t mostArea = 0;
+    for (const MonitorArea& m : monitors) {
+        RECT common{};
+        if (!IntersectRect(&common, &rect, &m.monitor)) continue;
+        const std::int64_t area =
+            static_cast<std::int64_t>(common.right - common.left) * (common.bottom - common.top);
+        if (area > mostArea) {
+            mostArea = area;
+            most = &m;
+        }
+    }
+    if (most != nullptr) return most->work;
+    return workAreaForCorner({rect.left, rect.top}, monitors);
+}
+
 POINT placeInWorkArea(POINT stored, SIZE size, const RECT& work)
 {
     if (work.right <= work.left || work.bottom <= work.top) return stored;

@@ -26,6 +26,12 @@ struct MonitorArea {
 // machine, an absurd number). No monitors at all: an empty rectangle.
 RECT workAreaForCorner(POINT corner, const std::vector<MonitorArea>& monitors);
 
+// The work area of the monitor that holds most of `rect` (the rectangle
+// WM_DPICHANGED suggests is mostly on the monitor whose DPI it carries), or,
+// when it lies on none, of the monitor nearest to its top-left corner. No
+// monitors at all: an empty rectangle.
+RECT workAreaForRect(const RECT& rect, const std::vector<MonitorArea>& monitors);
+
 // The top-left corner at which a window of `size` is shown for the stored
 // corner `stored` inside `work`: moved left or up by what it takes to end at
 // the work area's right or bottom edge, and right or down when it would

@@ -158,6 +158,9 @@ LRESULT WordWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // also puts the window back on a screen.
         if (!Settings.titleBarMode) layout();
         break;
+    case WM_DPICHANGED:
+        onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_SETTINGCHANGE:
         // A task bar moved or grew: the work area is another.
         if (wParam == SPI_SETWORKAREA && !Settings.titleBarMode) layout();
@@ -180,7 +183,10 @@ void WordWindow::onCreate()
 {
     // The shell's full-screen notices, also when the program runs elevated.
     allowMessageFromLowerIntegrity(window_, WM_APPBAR_NOTIFY);
-    wordFont_.reset(CreateFontIndirectW(&logFont(Settings.font)));
+    // The font for the monitor the window is going to; the first layout
+    // shows it there.
+    fontDpi_ = dpiAtPoint({Settings.windowX, Settings.windowY});
+    wordFont_ = makeWordFont(fontDpi_);
     installBackgroundBrush(UniqueBrush(CreateSolidBrush(Settings.backgroundColor)));
     SetLayeredWindowAttributes(window_, Settings.backgroundColor, kWindowAlpha,
                                Settings.transparentBackground ? LWA_COLORKEY | LWA_ALPHA : LWA_ALPHA);
@@ -258,21 +264,53 @@ void WordWindow::advanceAndLayout(bool stepOn)
         writeCapturedTitle();
         return;
     }
+    // The monitor of the stored corner (or the nearest one) decides how wide
+    // one line may be, where the window is shown and the scale of its text.
+    const POINT stored{Settings.windowX, Settings.windowY};
+    layoutAt(stored, currentWorkAreaFor(stored), dpiAtPoint(stored));
+}
+
+void WordWindow::layoutAt(POINT corner, const RECT& work, UINT dpi)
+{
+    if (dpi != fontDpi_) {
+        // A record GDI refuses keeps the font there is, at its own DPI.
+        if (UniqueFont font = makeWordFont(dpi)) {
+            wordFont_ = std::move(font);
+            fontDpi_ = dpi;
+        }
+    }
     const WordEntry entry = wordStore.currentEntry();
     measure(entry);
-    // The monitor of the stored corner (or the nearest one) decides how wide
-    // one line may be and where the window is shown.
-    const POINT stored{Settings.windowX, Settings.windowY};
-    const RECT work = currentWorkAreaFor(stored);
     laidOutLineLimit_ = oneLineLimitFor(work);
-    WordLayout layout =
-        computeLayout(wordExtent_, phoneticExtent_, contentExtent_, wordLength(entry), laidOutLineLimit_);
+    WordLayout layout = computeLayout(wordExtent_, phoneticExtent_, contentExtent_, wordLength(entry),
+                                      laidOutLineLimit_, fontDpi_);
     fitToWrappedText(window_, wordFont_.get(), entry, wordExtent_, contentExtent_, layout);
     laidOut_ = layout;
     Settings.windowWidth = layout.width;
     Settings.windowHeight = layout.height;
-    placeWordWindow(window_, stored, {layout.width, layout.height}, work);
+    placing_ = true;
+    placeWordWindow(window_, corner, {layout.width, layout.height}, work);
+    placing_ = false;
     InvalidateRect(window_, nullptr, TRUE);
+}
+
+void WordWindow::onDpiChanged(UINT dpi, const RECT& suggested)
+{
+    // Our own move to the monitor the layout was made for.
+    if (placing_) return;
+    if (Settings.titleBarMode) {
+        // Hidden: only the font follows, for when the window is shown again.
+        if (UniqueFont font = makeWordFont(dpi)) {
+            wordFont_ = std::move(font);
+            fontDpi_ = dpi;
+        }
+        return;
+    }
+    // Dragged onto a monitor of another scale, or the scale of this one
+    // changed: laid out again at the corner Windows suggests, wholly on the
+    // monitor of that rectangle. The stored corner stays what the user
+    // chose; a drag stores its own when it ends.
+    layoutAt({suggested.left, suggested.top}, workAreaForRect(suggested, currentMonitors()), dpi);
 }
 
 void WordWindow::onSwitchRequest(bool stepOn)
@@ -311,14 +349,16 @@ void WordWindow::paint()
         // Positions come from the extents of the last layout, never from a
         // new measurement.
         const WordLayout layout =
-            computeLayout(wordExtent_, phoneticExtent_, contentExtent_, length, laidOutLineLimit_);
+            computeLayout(wordExtent_, phoneticExtent_, contentExtent_, length, laidOutLineLimit_, fontDpi_);
         SetTextColor(dc, Settings.wordColor);
         if (!layout.wrapped) {
-            TextOutW(dc, layout.wordX, 1, as_wcstr(entry.word), static_cast<int>(length));
+            TextOutW(dc, layout.wordX, layout.textY, as_wcstr(entry.word), static_cast<int>(length));
             SetTextColor(dc, Settings.phoneticColor);
-            TextOutW(dc, layout.phoneticX, 1, as_wcstr(entry.phonetic), unitCount(entry.phonetic, kPhoneticUnits));
+            TextOutW(dc, layout.phoneticX, layout.textY, as_wcstr(entry.phonetic),
+                     unitCount(entry.phonetic, kPhoneticUnits));
             SetTextColor(dc, Settings.contentColor);
-            TextOutW(dc, layout.contentX, 1, as_wcstr(entry.content), unitCount(entry.content, kContentUnits));
+            TextOutW(dc, layout.contentX, layout.textY, as_wcstr(entry.content),
+                     unitCount(entry.content, kContentUnits));
         } else {
             // The whole client area, not ps.rcPaint: an uncovered strip of
             // the window must not become the frame the text wraps into.

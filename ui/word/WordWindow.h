@@ -93,8 +93,9 @@ public:
     // Starts TIMER_SWITCH afresh with the period of switchSeconds, or stops it.
     void restartSwitchTimer();
     void stopSwitchTimer();
-    // Replaces the font by one made from the settings' font; an unusable
-    // record keeps the old font. Returns whether the font changed.
+    // Replaces the font by one made from the settings' font at the DPI the
+    // window is laid out for; an unusable record keeps the old font.
+    // Returns whether the font changed.
     bool applyWordFont();
     // The layered attributes: alpha 250, and the background colour as the
     // transparent one when the background is to be transparent.
@@ -128,6 +129,9 @@ public:
     HWND capturedWindow() const { return captured_.window; }
 
     HFONT wordFont() const { return wordFont_.get(); }
+    // The DPI the font was made for and the window is laid out at: that of
+    // the monitor of the stored corner, or the one WM_DPICHANGED gave.
+    UINT wordDpi() const { return fontDpi_; }
     HBRUSH backgroundBrush() const { return backgroundBrush_.get(); }
 
 private:
@@ -148,6 +152,14 @@ private:
     // The advance-and-layout request, from a tick, a message or a call.
     void onSwitchRequest(bool stepOn);
     void advanceAndLayout(bool stepOn);
+    // Lays out the current entry in a font for `dpi` and shows the window
+    // at `corner`, wholly inside `work` where it fits.
+    void layoutAt(POINT corner, const RECT& work, UINT dpi);
+    // WM_DPICHANGED: another monitor, or another scale of this one.
+    void onDpiChanged(UINT dpi, const RECT& suggested);
+    // The settings' font scaled from its 96-DPI units to `dpi`; nullptr for
+    // a record GDI refuses.
+    UniqueFont makeWordFont(UINT dpi) const;
     void paint();
 
     // What the user does (WordWindowInteraction.cpp).
@@ -168,6 +180,10 @@ private:
 
     HWND window_ = nullptr;
     UniqueFont wordFont_;
+    UINT fontDpi_ = kBaseDpi;
+    // While layoutAt moves the window: the WM_DPICHANGED this move causes is
+    // already answered by the font the layout made for the target monitor.
+    bool placing_ = false;
     UniqueBrush backgroundBrush_;
     UniqueMenu wordMenu_;
     bool loading_ = false;

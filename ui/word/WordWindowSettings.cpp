@@ -30,11 +30,20 @@ void WordWindow::stopSwitchTimer()
     if (window_ != nullptr) KillTimer(window_, TIMER_SWITCH);
 }
 
-bool WordWindow::applyWordFont()
+UniqueFont WordWindow::makeWordFont(UINT dpi) const
 {
     LOGFONTW font = logFont(Settings.font);
     font.lfFaceName[LF_FACESIZE - 1] = L'\0';  // a hand-edited file may lack the terminator
-    UniqueFont created(CreateFontIndirectW(&font));
+    // The record keeps 96-DPI units (what the program stored before it knew
+    // of scaling); the user asked for that size as it looks at 100 %.
+    font.lfHeight = fontHeightForDpi(font.lfHeight, dpi);
+    font.lfWidth = fontHeightForDpi(font.lfWidth, dpi);
+    return UniqueFont(CreateFontIndirectW(&font));
+}
+
+bool WordWindow::applyWordFont()
+{
+    UniqueFont created = makeWordFont(fontDpi_);
     if (!created) return false;
     // Nothing holds the old font selected: layout and painting select it
     // only for the time of one call.
