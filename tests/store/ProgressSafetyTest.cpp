@@ -252,14 +252,10 @@ TEST(UnreadProgress, AFailureAtAnyStepOfTheSaveLosesNothing)
         LoadedStore loaded(dir, 1);  // the open fails: the file is held back
         WordGet& store = loaded.store;
         ASSERT_TRUE(store.dirty());
-        bool saved = false;
-        failNthFileStep(step);
-        const int steps = fileStepsOf([&] { saved = store.saveProgress(); });
-        failNthFileStep(0);
-        if (saved) {
-            // The fault was armed for a step this save no longer reaches.
-            EXPECT_LT(steps, step);
-            EXPECT_EQ(failures, steps);
+        const SaveTry attempt = saveFailingStep(store, step);
+        if (attempt.saved) {
+            EXPECT_LT(attempt.steps, step);
+            EXPECT_EQ(failures, attempt.steps);
             break;
         }
         ++failures;

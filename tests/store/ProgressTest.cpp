@@ -251,15 +251,10 @@ TEST(Progress, FailureAtAnyStepKeepsTheOldFile)
     int failures = 0;
     for (int step = 1;; ++step) {
         SCOPED_TRACE(step);
-        bool saved = false;
-        failNthFileStep(step);
-        const int steps = fileStepsOf([&] { saved = store.saveProgress(); });
-        failNthFileStep(0);
-        if (saved) {
-            // A save that went through all the same: its fault was never
-            // reached. Had a failed step been ignored, it would have been.
-            EXPECT_LT(steps, step);
-            EXPECT_EQ(failures, steps);
+        const SaveTry attempt = saveFailingStep(store, step);
+        if (attempt.saved) {
+            EXPECT_LT(attempt.steps, step);
+            EXPECT_EQ(failures, attempt.steps);
             break;
         }
         ++failures;

@@ -162,6 +162,23 @@ int fileStepsOf(Call&& call)
     return steps.load();
 }
 
+// One save of `store` (given testFileSteps()) with its `step`-th file step
+// failing: whether it saved, and how many steps it took. A save that went
+// through took fewer steps than `step`: its fault was never reached, and
+// had a failed step been ignored it would have been.
+struct SaveTry {
+    bool saved;
+    int steps;
+};
+inline SaveTry saveFailingStep(WordGet& store, int step)
+{
+    bool saved = false;
+    failNthFileStep(step);
+    const int steps = fileStepsOf([&] { saved = store.saveProgress(); });
+    failNthFileStep(0);
+    return {saved, steps};
+}
+
 // Local yyyymmdd, the way the store dates its loads and saves.
 inline std::int32_t localDate()
 {

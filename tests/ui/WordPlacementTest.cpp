@@ -160,15 +160,7 @@ int windowPixels(HWND window, COLORREF colour)
 
 int measuredHeight(const std::u16string& s, int width)
 {
-    HFONT font = CreateFontIndirectW(&logFont(Settings.font));
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ previous = SelectObject(dc, font);
-    RECT r{0, 0, width, 0};
-    DrawTextW(dc, as_wcstr(s.c_str()), static_cast<int>(s.size()), &r, DT_EDITCONTROL | DT_WORDBREAK | DT_CALCRECT);
-    SelectObject(dc, previous);
-    ReleaseDC(nullptr, dc);
-    DeleteObject(font);
-    return r.bottom - r.top;
+    return wrappedTextHeight(s, width);
 }
 
 // Words appended until the text is at least `pixels` wide.
