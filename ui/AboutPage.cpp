@@ -228,12 +228,13 @@ LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, LinkTarg
 
 // The read-only text boxes: a multi-line edit asks for every key, Escape
 // included, so Escape in one would not close the sheet. They leave it to
-// the sheet.
+// the sheet. Nor is their whole text selected when the keyboard arrives:
+// there is nothing to type over, and the page would open highlighted.
 LRESULT CALLBACK textBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_GETDLGCODE) {
         const auto* key = reinterpret_cast<const MSG*>(lParam);
-        LRESULT code = callPrevious(box, message, wParam, lParam);
+        LRESULT code = callPrevious(box, message, wParam, lParam) & ~static_cast<LRESULT>(DLGC_HASSETSEL);
         if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_ESCAPE)
             code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
         return code;

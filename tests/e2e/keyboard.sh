@@ -8,7 +8,7 @@
 #   3. the list: the first row's menu by Shift+F10, "忘记" (the row goes,
 #      the keyboard stays on the first row); the next row by Delete,
 #      answered with Enter;
-#   4. the tabs again, on to "关于", Tab into its text box, Escape closes
+#   4. the tabs again, on to "关于", Tab to its first link, Escape closes
 #      the sheet;
 #   5. tray -> "退出": the files say what was done.
 #   keyboard.sh <build dir>
@@ -72,7 +72,7 @@ e2e_wait_for 10 "the question before deleting" question_open
 keys Return
 e2e_wait_for 10 "the question to close" question_closed
 
-# --- 4. the about page, Escape from its text box
+# --- 4. the about page, Escape from its first link
 keys shift+Tab shift+Tab Right
 shoot_settled about "$SHEET_SHOT"
 keys Tab

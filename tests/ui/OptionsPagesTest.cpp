@@ -653,6 +653,36 @@ void recordLink(const wchar_t* target, int show)
     openedLinks.push_back({target, show});
 }
 
+// The keys the about page's controls ask the dialog manager for: Escape
+// stays with the sheet from its text boxes, and a focused link takes Enter
+// and Space, which open it.
+TEST_F(OptionsPagesTest, TheAboutPageLeavesEscapeToTheSheetAndItsLinksOpenByKey)
+{
+    openedLinks.clear();
+    options.openLink = recordLink;
+    HWND page = openAboutPage();
+    auto asks = [](HWND control, WPARAM key) {
+        MSG message{};
+        message.hwnd = control;
+        message.message = WM_KEYDOWN;
+        message.wParam = key;
+        return SendMessageW(control, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(&message));
+    };
+    for (int box : {IDC_ABOUT_DESCRIPTION, IDC_ABOUT_STATISTICS}) {
+        EXPECT_EQ(asks(GetDlgItem(page, box), VK_ESCAPE) & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE), 0) << box;
+        EXPECT_EQ(asks(GetDlgItem(page, box), VK_TAB) & DLGC_HASSETSEL, 0) << box;
+    }
+    HWND guide = GetDlgItem(page, IDC_ABOUT_WEB_LINK);
+    EXPECT_NE(asks(guide, VK_RETURN) & DLGC_WANTMESSAGE, 0);
+    EXPECT_EQ(asks(guide, VK_ESCAPE) & DLGC_WANTMESSAGE, 0);
+    SendMessageW(guide, WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageW(GetDlgItem(page, IDC_ABOUT_CHAT_LINK), WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_EQ(openedLinks.size(), 2u);
+    EXPECT_EQ(fs::path(openedLinks[0].target).filename(), fs::path(L"使用说明.html"));
+    EXPECT_EQ(fs::path(openedLinks[1].target).filename(), fs::path(L"dic"));
+    DestroyWindow(page);
+}
+
 TEST_F(OptionsPagesTest, LinksOpenTheGuideAndTheDictionaryFolderOnButtonDownWithAHandCursor)
 {
     openedLinks.clear();
