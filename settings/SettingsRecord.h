@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string_view>
 
 struct FontRecord {
     std::int32_t lfHeight;
@@ -61,3 +62,12 @@ static_assert(offsetof(SettingsRecord, dictionaryName) == 156);
 // The executable's directory with its trailing separator, zero-terminated;
 // set by loadSettings and never changed afterwards.
 using ProgramDir = char16_t[kPathUnits];
+
+// The dictionary the record names, up to its terminator (or the whole field
+// when a hand-edited file left none).
+inline std::u16string_view storedDictionaryName(const SettingsRecord& record)
+{
+    std::size_t units = 0;
+    while (units < kDictionaryNameUnits && record.dictionaryName[units] != u'\0') ++units;
+    return std::u16string_view(record.dictionaryName, units);
+}

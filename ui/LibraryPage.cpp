@@ -101,11 +101,6 @@ LibraryPageState* stateOf(HWND page)
     return reinterpret_cast<LibraryPageState*>(GetWindowLongPtrW(page, DWLP_USER));
 }
 
-std::u16string_view currentDictionaryName(const SettingsRecord& Settings)
-{
-    return std::u16string_view(Settings.dictionaryName, boundedLength(Settings.dictionaryName, kDictionaryNameUnits));
-}
-
 // A file of dic\ as a dictionary name: the file name without its ".txt";
 // empty when it cannot be one (no name left, or longer than dictionaryName
 // holds, so that picking it could never be stored).
@@ -147,7 +142,7 @@ void addDictionaries(HWND combo, const wchar_t* pattern, std::u16string_view cur
 void listDictionaries(HWND page, const OptionsContext& context)
 {
     HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
-    const std::u16string_view current = currentDictionaryName(context.Settings);
+    const std::u16string_view current = storedDictionaryName(context.Settings);
     // The folders the loader looks in, in its order: the user's own dic
     // first, then the program's.
     for (const std::wstring& folder : context.dictionaryFolders) {
@@ -168,7 +163,7 @@ void listDictionaries(HWND page, const OptionsContext& context)
 
 void selectCurrentDictionary(HWND combo, const SettingsRecord& Settings)
 {
-    const std::u16string_view current = currentDictionaryName(Settings);
+    const std::u16string_view current = storedDictionaryName(Settings);
     const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
@@ -203,11 +198,11 @@ void onDictionaryPicked(HWND page)
     wchar_t name[kDictionaryNameUnits] = {};
     SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name));
     // Leaving the box on the list in use loads nothing.
-    if (equalNoCase(as_u16cstr(name), currentDictionaryName(Settings))) return;
+    if (equalNoCase(as_u16cstr(name), storedDictionaryName(Settings))) return;
     copyBounded(Settings.dictionaryName, as_u16cstr(name));
     std::u16string picked;
     try {
-        picked.assign(currentDictionaryName(Settings));
+        picked.assign(storedDictionaryName(Settings));
     } catch (const std::bad_alloc&) {
         return;
     }

@@ -30,12 +30,6 @@ int unitCount(const char16_t* text, std::size_t limit)
     return static_cast<int>(boundedLength(text, limit));
 }
 
-std::u16string_view dictionaryNameOf(const SettingsRecord& settings)
-{
-    return std::u16string_view(settings.dictionaryName,
-                               boundedLength(settings.dictionaryName, kDictionaryNameUnits));
-}
-
 }  // namespace
 
 WordWindow::WordWindow(SettingsRecord& settings, WordGet& store, Worker& load)
@@ -195,7 +189,7 @@ void WordWindow::onCreate()
     if (Settings.titleBarMode) SetTimer(window_, TIMER_TITLE, kTitlePeriodMs, nullptr);
 
     WordEntry loading{};
-    copyBounded(loading.word, dictionaryNameOf(Settings));
+    copyBounded(loading.word, storedDictionaryName(Settings));
     copyBounded(loading.phonetic, u"正在");
     copyBounded(loading.content, u"加载中...");
     wordStore.setCurrentEntry(loading);
@@ -226,7 +220,7 @@ void WordWindow::startWordLoad()
     // settings while the UI thread may change them. The store is made for
     // use from several threads.
     WordGet* store = &wordStore;
-    std::u16string name(dictionaryNameOf(Settings));
+    std::u16string name(storedDictionaryName(Settings));
     loading_ = load_.start(window_, WM_WORDLOAD_DONE, [store, name = std::move(name)]() -> LPARAM {
         store->loadProgress(name);
         return 1;
