@@ -46,8 +46,8 @@ std::size_t index(SavedFile file)
 }  // namespace
 
 App::App(HINSTANCE instance)
-    : appInstance(instance),
-      options{instance, nullptr, Settings, programDir, wordStore, wordWindow, reload, customColors, 0, 0, {}}
+    : appInstance(instance), options{instance, nullptr,      Settings, programDir, wordStore, wordWindow,
+                                     reload,   customColors, 0,        0,          {}}
 {
     options.saveSettings = [this] { saveSettings(); };
 }
@@ -76,8 +76,8 @@ bool App::start()
     // choosers, every message box) would be topmost too, and the guide and
     // the folder the about page opens would appear behind the sheet. The
     // word window is topmost on its own.
-    return CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, appName, L"", WS_POPUP, 0, 0, 0, 0,
-                           nullptr, nullptr, appInstance, this) != nullptr;
+    return CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, appName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                           appInstance, this) != nullptr;
 }
 
 int App::run()
@@ -272,7 +272,8 @@ void App::onEndSession(bool sessionEnds)
     const bool progressSaved = saveChangedProgress();
     // No time to ask: the failure is kept and told at the next start.
     std::wstring kept;
-    if (!progressSaved) kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress), failureReason(SavedFile::progress));
+    if (!progressSaved)
+        kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress), failureReason(SavedFile::progress));
     if (!settingsSaved) {
         if (!kept.empty()) kept += L"；";
         kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings), failureReason(SavedFile::settings));
@@ -377,8 +378,8 @@ UINT App::chooseTrayCommand()
     if (menu == nullptr) return 0;
     POINT cursor{};
     GetCursorPos(&cursor);
-    return static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_RIGHTALIGN, cursor.x,
-                                            cursor.y, 0, ownerWindow(), nullptr));
+    return static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_RIGHTALIGN, cursor.x, cursor.y,
+                                            0, ownerWindow(), nullptr));
 }
 
 void App::runTrayCommand(UINT command)

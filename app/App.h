@@ -7,8 +7,8 @@
 
 #include <windows.h>
 
-#include "app/Tray.h"
 #include "app/FileNotices.h"
+#include "app/Tray.h"
 #include "settings/SettingsRecord.h"
 #include "store/FilePlace.h"
 #include "store/WordGet.h"

@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr std::size_t kTitleUnits = 63;   // NOTIFYICONDATAW::szInfoTitle without its terminator
-constexpr std::size_t kTextUnits = 255;   // NOTIFYICONDATAW::szInfo without its terminator
+constexpr std::size_t kTitleUnits = 63;  // NOTIFYICONDATAW::szInfoTitle without its terminator
+constexpr std::size_t kTextUnits = 255;  // NOTIFYICONDATAW::szInfo without its terminator
 // Room kept beyond the bytes a save writes: the file system's own needs.
 constexpr std::uintmax_t kSpareBytes = 64 * 1024;
 
@@ -47,8 +47,7 @@ std::wstring saveFailureReason(const std::filesystem::path& file, std::uintmax_t
 {
     const std::filesystem::path folder = file.parent_path();
     const DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        return L"文件夹不存在";
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return L"文件夹不存在";
     ULARGE_INTEGER freeToCaller{};
     if (GetDiskFreeSpaceExW(folder.c_str(), &freeToCaller, nullptr, nullptr) &&
         freeToCaller.QuadPart < bytesNeeded + kSpareBytes)
@@ -56,13 +55,12 @@ std::wstring saveFailureReason(const std::filesystem::path& file, std::uintmax_t
     if (GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES) {
         // Opened the way a save needs it and closed at once: nothing in the
         // file changes (no truncation with OPEN_EXISTING).
-        HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE | DELETE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle =
+            CreateFileW(file.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
-            if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
-                return L"文件正被其他程序占用";
+            if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return L"文件正被其他程序占用";
             if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) return L"没有写入权限";
         } else {
             CloseHandle(handle);
@@ -100,8 +98,9 @@ Notice userFolderNotice(const std::filesystem::path& folder)
 {
     Notice notice;
     notice.title = L"设置和学习进度存在你的用户文件夹里";
-    notice.text = withPath(L"Mivora 所在的文件夹不能写入，设置和学习进度改存在 %PATH%。在 关于 页上可以打开这个文件夹。",
-                           folder.wstring(), kTextUnits);
+    notice.text =
+        withPath(L"Mivora 所在的文件夹不能写入，设置和学习进度改存在 %PATH%。在 关于 页上可以打开这个文件夹。",
+                 folder.wstring(), kTextUnits);
     return notice;
 }
 

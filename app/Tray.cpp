@@ -25,9 +25,8 @@ HICON loadTrayIcon(HINSTANCE instance, int side)
         using ScaleDown = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
         const FARPROC found = controls ? GetProcAddress(controls.get(), "LoadIconWithScaleDown") : nullptr;
         HICON icon = nullptr;
-        if (found != nullptr &&
-            SUCCEEDED(reinterpret_cast<ScaleDown>(reinterpret_cast<void*>(found))(
-                instance, MAKEINTRESOURCEW(IDI_MIVORA), side, side, &icon)))
+        if (found != nullptr && SUCCEEDED(reinterpret_cast<ScaleDown>(reinterpret_cast<void*>(found))(
+                                    instance, MAKEINTRESOURCEW(IDI_MIVORA), side, side, &icon)))
             return icon;
     }
     return static_cast<HICON>(

@@ -3,8 +3,8 @@
 // word window is hidden in title-bar mode.
 #pragma once
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <string>
 

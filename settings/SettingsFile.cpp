@@ -26,12 +26,12 @@ void copyBounded(char16_t (&dest)[N], const char16_t* src)
 bool usableFile(std::FILE* f, bool forUpdate)
 {
 #ifdef _WIN32
-    struct _stat64 st{};
+    struct _stat64 st {};
     if (_fstat64(_fileno(f), &st) != 0) return false;
     const bool directory = (st.st_mode & _S_IFMT) == _S_IFDIR;
     const bool writable = (st.st_mode & _S_IWRITE) != 0;
 #else
-    struct stat st{};
+    struct stat st {};
     if (fstat(fileno(f), &st) != 0) return false;
     const bool directory = S_ISDIR(st.st_mode);
     const bool writable = (st.st_mode & S_IWUSR) != 0;
@@ -104,8 +104,7 @@ void applyDefaultSettings(SettingsRecord& r, std::int32_t maximizedWidth)
     copyBounded(r.dictionaryName, u"英语四级词汇");
 }
 
-SettingsLoad loadSettingsFile(const std::filesystem::path& file, SettingsRecord& record,
-                              std::int32_t maximizedWidth)
+SettingsLoad loadSettingsFile(const std::filesystem::path& file, SettingsRecord& record, std::int32_t maximizedWidth)
 {
     if (std::FILE* in = openFile(file, "rb")) {
         // Read into a zeroed image so that a short file leaves the rest 0

@@ -24,8 +24,7 @@ enum class SettingsLoad {
 // defaulted. Without a readable file the record is defaulted and a new file is
 // written with it ("wb"). The two strings are always left terminated inside
 // their fields.
-SettingsLoad loadSettingsFile(const std::filesystem::path& file, SettingsRecord& record,
-                              std::int32_t maximizedWidth);
+SettingsLoad loadSettingsFile(const std::filesystem::path& file, SettingsRecord& record, std::int32_t maximizedWidth);
 
 // Overwrites the first sizeof(SettingsRecord) bytes of an existing file and
 // leaves any bytes after them alone. Never creates the file: a deleted or

@@ -141,8 +141,8 @@ void applyRunRegistration(bool autoStart)
     key = nullptr;
     if (autoStart) {
         // The key exists on every Windows, but a cleaned-up profile may lack it.
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                            nullptr, &key, nullptr) != ERROR_SUCCESS)
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                            &key, nullptr) != ERROR_SUCCESS)
             return;
         const DWORD bytes = static_cast<DWORD>((wanted.size() + 1) * sizeof(wchar_t));
         RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(wanted.c_str()), bytes);

@@ -11,8 +11,7 @@
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
 static_assert(sizeof(LOGFONTW) == sizeof(FontRecord));
 static_assert(alignof(LOGFONTW) == alignof(FontRecord));
-#define MIVORA_SAME_OFFSET(member) \
-    static_assert(offsetof(LOGFONTW, member) == offsetof(FontRecord, member), #member)
+#define MIVORA_SAME_OFFSET(member) static_assert(offsetof(LOGFONTW, member) == offsetof(FontRecord, member), #member)
 MIVORA_SAME_OFFSET(lfHeight);
 MIVORA_SAME_OFFSET(lfWidth);
 MIVORA_SAME_OFFSET(lfEscapement);

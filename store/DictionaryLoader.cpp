@@ -74,8 +74,7 @@ std::uint32_t specialMask(const char16_t* p, std::size_t n) noexcept
     }
 #endif
     std::uint32_t mask = 0;
-    for (std::size_t k = 0; k < n; ++k)
-        mask |= static_cast<std::uint32_t>(isSpecial(p[k])) << k;
+    for (std::size_t k = 0; k < n; ++k) mask |= static_cast<std::uint32_t>(isSpecial(p[k])) << k;
     return mask;
 }
 
@@ -90,14 +89,12 @@ bool isLittleEndianHost()
 std::u16string utf16le(const char* bytes, std::size_t size)
 {
     std::u16string text(size / 2, u'\0');
-    if (text.empty())
-        return text;
+    if (text.empty()) return text;
     if (isLittleEndianHost()) {
         std::memcpy(text.data(), bytes, text.size() * 2);
     } else {
         const auto* p = reinterpret_cast<const unsigned char*>(bytes);
-        for (std::size_t i = 0; i < text.size(); ++i)
-            text[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+        for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
     }
     return text;
 }
@@ -106,8 +103,7 @@ std::u16string utf16le(const char* bytes, std::size_t size)
 std::size_t notBar(std::u16string_view line, std::size_t from) noexcept
 {
     std::size_t i = from;
-    while (i < line.size() && line[i] != u'|')
-        ++i;
+    while (i < line.size() && line[i] != u'|') ++i;
     return i - from;
 }
 
@@ -116,8 +112,7 @@ std::size_t notBar(std::u16string_view line, std::size_t from) noexcept
 std::size_t contentRun(std::u16string_view line, std::size_t from) noexcept
 {
     std::size_t i = from;
-    while (i < line.size() && line[i] != u'\r' && line[i] != u'\n' && line[i] != u'^')
-        ++i;
+    while (i < line.size() && line[i] != u'\r' && line[i] != u'\n' && line[i] != u'^') ++i;
     return i - from;
 }
 
@@ -147,8 +142,7 @@ bool decodeIfNotUtf16(std::string_view bytes, std::u16string& decoded, std::size
         return true;
     }
     if (bytes.find('\0') == std::string_view::npos) {
-        if (decodeUtf8(bytes, decoded))
-            return true;
+        if (decodeUtf8(bytes, decoded)) return true;
         decoded.clear();
         decodeGb18030(bytes, decoded);
         return true;
@@ -166,8 +160,7 @@ std::size_t countLineFeeds(std::u16string_view text) noexcept
     for (std::size_t at = 0; at < text.size(); at += 0xFFFF) {
         const std::size_t end = std::min(text.size(), at + 0xFFFF);
         std::uint16_t count = 0;
-        for (std::size_t i = at; i < end; ++i)
-            count = static_cast<std::uint16_t>(count + (text[i] == u'\n'));
+        for (std::size_t i = at; i < end; ++i) count = static_cast<std::uint16_t>(count + (text[i] == u'\n'));
         total += count;
     }
     return total;
@@ -218,10 +211,8 @@ std::size_t addLines(std::u16string_view text, WordLane& lane)
     bool counts;
     DictionaryLineParts parts;
     while (scanner.next(line, counts, parts)) {
-        if (!counts)
-            continue;
-        if (parsed >= kAhead)
-            addLine(parsed - kAhead);  // frees the queue entry for this line
+        if (!counts) continue;
+        if (parsed >= kAhead) addLine(parsed - kAhead);  // frees the queue entry for this line
         // Usually the node points at the line's own units. A line whose word
         // or transcription had to be cut gets a node with copies, the
         // transcription bracketed in a few units of its own.
@@ -229,13 +220,13 @@ std::size_t addLines(std::u16string_view text, WordLane& lane)
         pending.fields = WordFields{parts.word, parts.transcription, parts.content};
         pending.inText = WordLane::laidOutInText(pending.fields);
         if (!pending.inText && !parts.transcription.empty())
-            pending.fields.phonetic = std::u16string_view(pending.phonetic, bracketed(parts.transcription, pending.phonetic));
+            pending.fields.phonetic =
+                std::u16string_view(pending.phonetic, bracketed(parts.transcription, pending.phonetic));
         pending.hash = WordLane::hashOf(parts.word);
         lane.prefetch(pending.hash);
         ++parsed;
     }
-    for (std::size_t k = parsed > kAhead ? parsed - kAhead : 0; k < parsed; ++k)
-        addLine(k);
+    for (std::size_t k = parsed > kAhead ? parsed - kAhead : 0; k < parsed; ++k) addLine(k);
     return parsed;
 }
 
@@ -245,21 +236,17 @@ std::u16string decodeDictionaryText(std::string_view bytes)
 {
     std::u16string decoded;
     std::size_t firstUnit;
-    if (decodeIfNotUtf16(bytes, decoded, firstUnit))
-        return decoded;
+    if (decodeIfNotUtf16(bytes, decoded, firstUnit)) return decoded;
     return utf16le(bytes.data() + 2 * firstUnit, bytes.size() - 2 * firstUnit);
 }
 
 bool DictionaryLines::next(std::u16string_view& line)
 {
-    if (pos_ >= text_.size())
-        return false;
+    if (pos_ >= text_.size()) return false;
     const std::size_t limit = std::min(text_.size(), pos_ + kLineUnits);
     std::size_t end = pos_;
-    while (end < limit && text_[end] != u'\n')
-        ++end;
-    if (end < limit)
-        ++end;  // the line feed belongs to its line
+    while (end < limit && text_[end] != u'\n') ++end;
+    if (end < limit) ++end;  // the line feed belongs to its line
     line = text_.substr(pos_, end - pos_);
     pos_ = end;
     return true;
@@ -267,8 +254,7 @@ bool DictionaryLines::next(std::u16string_view& line)
 
 bool DictionaryScanner::next(std::u16string_view& line, bool& counts, DictionaryLineParts& parts) noexcept
 {
-    if (pos_ >= text_.size())
-        return false;
+    if (pos_ >= text_.size()) return false;
     const char16_t* const begin = text_.data() + pos_;
     const char16_t* const limit = begin + std::min(text_.size() - pos_, kLineUnits);
 
@@ -292,16 +278,13 @@ bool DictionaryScanner::next(std::u16string_view& line, bool& counts, Dictionary
             if (c == u'\n') {
                 end = p + 1;
                 lineFeed = true;
-                if (in == In::content)
-                    contentEnd = p;
+                if (in == In::content) contentEnd = p;
                 break;
             }
-            if (in == In::nothing)
-                continue;
+            if (in == In::nothing) continue;
             if (c == 0) {
                 parseEnd = p;
-                if (in == In::content)
-                    contentEnd = p;
+                if (in == In::content) contentEnd = p;
                 in = In::nothing;
             } else if (c == u'|') {
                 if (in == In::word) {
@@ -319,29 +302,23 @@ bool DictionaryScanner::next(std::u16string_view& line, bool& counts, Dictionary
     }
     line = std::u16string_view(begin, static_cast<std::size_t>(end - begin));
     pos_ += line.size();
-    if (parseEnd == nullptr)
-        parseEnd = end;
-    if (in == In::content && contentEnd == nullptr)
-        contentEnd = parseEnd;
+    if (parseEnd == nullptr) parseEnd = end;
+    if (in == In::content && contentEnd == nullptr) contentEnd = parseEnd;
 
     counts = line.size() >= 2 && begin[0] != 0 && begin[1] != 0;
     parts = DictionaryLineParts{};
-    if (!counts)
-        return true;
+    if (!counts) return true;
     const auto piece = [](const char16_t* from, const char16_t* to, std::size_t units) {
         const std::u16string_view text(from, static_cast<std::size_t>(to - from));
         return text.substr(0, cutLength(text, units));
     };
     const char16_t* const wordEnd = firstBar != nullptr ? firstBar : parseEnd;
-    if (wordEnd == begin)
-        return true;  // no word: nothing matched
+    if (wordEnd == begin) return true;  // no word: nothing matched
     parts.word = piece(begin, wordEnd, kWordUnits - 1);
-    if (firstBar == nullptr)
-        return true;
+    if (firstBar == nullptr) return true;
     const char16_t* const transcriptionEnd = secondBar != nullptr ? secondBar : parseEnd;
     parts.transcription = piece(firstBar + 1, transcriptionEnd, kTranscriptionUnits);
-    if (secondBar != nullptr)
-        parts.content = piece(secondBar + 1, contentEnd, kContentUnits - 1);
+    if (secondBar != nullptr) parts.content = piece(secondBar + 1, contentEnd, kContentUnits - 1);
     return true;
 }
 
@@ -360,8 +337,7 @@ DictionaryLineParts splitDictionaryLine(std::u16string_view line) noexcept
     // the scan stops at the first one that does not match.
     DictionaryLineParts parts;
     const std::size_t wordUnits = notBar(line, 0);
-    if (wordUnits == 0)
-        return parts;
+    if (wordUnits == 0) return parts;
     parts.word = cut(line.substr(0, wordUnits), kWordUnits - 1);
     std::size_t at = wordUnits;
     if (barAt(line, at)) {
@@ -389,8 +365,7 @@ DictionaryLineParts splitDictionaryLine(std::u16string_view line) noexcept
 void parseDictionaryLine(std::u16string_view line, WordEntry& entry) noexcept
 {
     const DictionaryLineParts parts = splitDictionaryLine(line);
-    if (parts.word.empty())
-        return;
+    if (parts.word.empty()) return;
     copyBounded(entry.word, parts.word);
     copyBounded(entry.content, parts.content);
     if (!parts.transcription.empty()) {
@@ -405,8 +380,7 @@ void WordGet::loadDictionary(std::u16string_view name)
     {
         std::lock_guard guard(lock_);
         directories = dictionaryDirectories_;
-        if (directories.empty() && !directory_.empty())
-            directories.push_back(directory_);
+        if (directories.empty() && !directory_.empty()) directories.push_back(directory_);
     }
 
     // Everything from here to the swap works on a list of its own, without
@@ -421,8 +395,7 @@ void WordGet::loadDictionary(std::u16string_view name)
             FileContent file;
             const auto readFirst = [&] {
                 for (const std::filesystem::path& directory : directories) {
-                    if (readWholeFile(directory / fileName, file))
-                        return true;
+                    if (readWholeFile(directory / fileName, file)) return true;
                 }
                 return false;
             };
@@ -470,8 +443,7 @@ void WordGet::loadDictionary(std::u16string_view name)
             header_.lastDate = today;
             markDirtyLocked();
         }
-        if (!learning_.empty())
-            learning_.front()->copyTo(current_);
+        if (!learning_.empty()) learning_.front()->copyTo(current_);
     }
     // `fresh` now holds the old learning list; it is freed here, outside the
     // lock.

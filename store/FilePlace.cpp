@@ -25,8 +25,7 @@ std::filesystem::path named(const std::filesystem::path& folder, std::u16string_
                             std::u16string_view extension = u"")
 {
     std::filesystem::path file;
-    if (!makeFileName(name, extension, file))
-        return {};
+    if (!makeFileName(name, extension, file)) return {};
     return folder / file;
 }
 
@@ -48,23 +47,18 @@ bool present(const std::filesystem::path& path)
 
 bool canCreateAndDelete(const std::filesystem::path& folder)
 {
-    if (folder.empty() || !isFolder(folder))
-        return false;
+    if (folder.empty() || !isFolder(folder)) return false;
     // A name no user picks, made different at every try by the clock.
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     for (int attempt = 0; attempt < 4; ++attempt) {
         std::u16string name = u".mivora-write-test-";
-        for (char c : std::to_string(stamp + attempt))
-            name.push_back(static_cast<char16_t>(c));
+        for (char c : std::to_string(stamp + attempt)) name.push_back(static_cast<char16_t>(c));
         const std::filesystem::path probe = named(folder, name);
-        if (probe.empty())
-            return false;
-        if (present(probe))
-            continue;
+        if (probe.empty()) return false;
+        if (present(probe)) continue;
         {
             File file{openFile(probe, "wb")};
-            if (!file)
-                return false;
+            if (!file) return false;
         }
         return removeFile(probe);
     }
@@ -73,11 +67,9 @@ bool canCreateAndDelete(const std::filesystem::path& folder)
 
 bool copyIfAbsent(const std::filesystem::path& from, const std::filesystem::path& to)
 {
-    if (present(to) || !present(from))
-        return false;
+    if (present(to) || !present(from)) return false;
     const std::filesystem::path copy = named(to.parent_path(), to.filename().u16string(), kCopyExtension);
-    if (copy.empty() || !removeFile(copy))
-        return false;
+    if (copy.empty() || !removeFile(copy)) return false;
     bool ok = false;
     {
         File source{openFile(from, "rb")};
@@ -101,8 +93,7 @@ bool copyIfAbsent(const std::filesystem::path& from, const std::filesystem::path
         }
     }
     ok = ok && renameNoReplace(copy, to);
-    if (!ok)
-        removeFile(copy);
+    if (!ok) removeFile(copy);
     return ok;
 }
 
@@ -113,8 +104,7 @@ FilePlace chooseFilePlace(const std::filesystem::path& programFolder, const std:
     const std::filesystem::path userDic = userFolder.empty() ? userFolder : userFolder / "dic";
     const bool programWritable =
         canCreateAndDelete(programFolder) && (!present(programDic) || canCreateAndDelete(programDic));
-    if (!userFolder.empty())
-        place.dictionaryFolders.push_back(userDic);
+    if (!userFolder.empty()) place.dictionaryFolders.push_back(userDic);
     // The program living in the user's folder itself has one dic, not two.
     if (!programDic.empty() && (userDic.empty() || programDic.lexically_normal() != userDic.lexically_normal()))
         place.dictionaryFolders.push_back(programDic);

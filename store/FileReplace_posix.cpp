@@ -20,11 +20,9 @@ bool makeFileName(std::u16string_view name, std::u16string_view extension, std::
 {
     std::u16string full(name);
     full += extension;
-    if (full.find(u'\0') != std::u16string::npos)
-        return false;
+    if (full.find(u'\0') != std::u16string::npos) return false;
     std::string bytes;
-    if (!encodeUtf8(full, bytes))
-        return false;
+    if (!encodeUtf8(full, bytes)) return false;
     out = std::filesystem::path(bytes);
     return true;
 }
@@ -36,8 +34,7 @@ bool flushToDisk(std::FILE* file)
 
 bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target)
 {
-    if (std::rename(source.c_str(), target.c_str()) != 0)
-        return false;
+    if (std::rename(source.c_str(), target.c_str()) != 0) return false;
     // Make the rename itself durable; the replacement has happened either
     // way, so a directory that cannot be synced is no failure.
     const std::filesystem::path directory = target.has_parent_path() ? target.parent_path() : ".";
@@ -54,17 +51,14 @@ bool renameNoReplace(const std::filesystem::path& source, const std::filesystem:
     // A hard link fails on an existing name, which a plain rename would
     // silently replace.
     if (::link(source.c_str(), target.c_str()) == 0) {
-        if (::unlink(source.c_str()) == 0)
-            return true;
+        if (::unlink(source.c_str()) == 0) return true;
         ::unlink(target.c_str());
         return false;
     }
-    if (errno == EEXIST)
-        return false;
+    if (errno == EEXIST) return false;
     // File systems without hard links: look first, then rename.
     struct stat existing {};
-    if (::lstat(target.c_str(), &existing) == 0 || errno != ENOENT)
-        return false;
+    if (::lstat(target.c_str(), &existing) == 0 || errno != ENOENT) return false;
     return std::rename(source.c_str(), target.c_str()) == 0;
 }
 
@@ -77,7 +71,6 @@ std::int32_t todayDate()
 {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
-    if (!::localtime_r(&now, &local))
-        return 0;
+    if (!::localtime_r(&now, &local)) return 0;
     return (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
 }

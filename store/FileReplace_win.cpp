@@ -14,8 +14,7 @@ std::FILE* openFile(const std::filesystem::path& path, const char* mode)
 {
     // The mode is plain ASCII.
     std::wstring wideMode;
-    for (const char* m = mode; *m; ++m)
-        wideMode.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*m)));
+    for (const char* m = mode; *m; ++m) wideMode.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*m)));
     return _wfopen(path.c_str(), wideMode.c_str());
 }
 
@@ -23,8 +22,7 @@ bool makeFileName(std::u16string_view name, std::u16string_view extension, std::
 {
     std::u16string full(name);
     full += extension;
-    if (full.find(u'\0') != std::u16string::npos)
-        return false;
+    if (full.find(u'\0') != std::u16string::npos) return false;
     // The units go to the file system as they are; no code page is involved.
     out = std::filesystem::path(std::wstring(as_wcstr(full.c_str()), full.size()));
     return true;
@@ -86,15 +84,12 @@ bool removeFile(const std::filesystem::path& path)
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return false;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
         SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (retryWhileLocked([&] { return DeleteFileW(path.c_str()) != 0; }))
-        return true;
+    if (retryWhileLocked([&] { return DeleteFileW(path.c_str()) != 0; })) return true;
     // Put the attribute back on a file that stays.
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        SetFileAttributesW(path.c_str(), attributes);
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) SetFileAttributesW(path.c_str(), attributes);
     return GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 

@@ -14,8 +14,14 @@ constexpr char16_t kReplacement = u'\uFFFD';
 constexpr std::uint32_t kSupplementaryBase = 189000;
 constexpr std::uint32_t kBmpFourByteCount = 39420;
 
-bool isFourByteDigit(unsigned char byte) { return byte >= 0x30 && byte <= 0x39; }
-bool isLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+bool isFourByteDigit(unsigned char byte)
+{
+    return byte >= 0x30 && byte <= 0x39;
+}
+bool isLeadByte(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
 
 char16_t bmpFromLinear(std::uint32_t index)
 {
@@ -78,8 +84,7 @@ void decodeGb18030(std::string_view bytes, std::u16string& out)
             continue;
         }
         const bool trail = (b2 >= 0x40 && b2 <= 0x7E) || (b2 >= 0x80 && b2 <= 0xFE);
-        const char16_t unit =
-            trail ? kGbTwoByte[(b1 - 0x81) * 190 + (b2 < 0x7F ? b2 - 0x40 : b2 - 0x41)] : char16_t{0};
+        const char16_t unit = trail ? kGbTwoByte[(b1 - 0x81) * 190 + (b2 < 0x7F ? b2 - 0x40 : b2 - 0x41)] : char16_t{0};
         if (unit == 0) {
             // The second byte may begin the next character (an ASCII letter
             // after a stray lead byte): only the first is lost.

@@ -5,9 +5,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <memory>
 #include <new>
+#include <string>
 #include <system_error>
 
 #include "FileReplace.h"
@@ -43,8 +43,7 @@ std::int32_t clampedCount(std::size_t count)
 void putRecord(WordEntry& record, std::u16string_view units, const ProgressSnapshot::Record& r)
 {
     const auto put = [](char16_t* field, std::size_t size, std::u16string_view text) {
-        if (!text.empty())
-            std::memcpy(field, text.data(), text.size() * sizeof(char16_t));
+        if (!text.empty()) std::memcpy(field, text.data(), text.size() * sizeof(char16_t));
         std::memset(field + text.size(), 0, (size - text.size()) * sizeof(char16_t));
     };
     put(record.word, kWordUnits, units.substr(0, r.wordUnits));
@@ -85,8 +84,7 @@ public:
     RecordReader(std::FILE* file, std::uintmax_t recordsInFile, FileSteps* steps)
         : file_(file), steps_(steps), recordsInFile_(recordsInFile),
           batch_(std::make_unique<WordEntry[]>(kBatchRecords))
-    {
-    }
+    {}
 
     // Reads the next `records` records (one list's section) into `into`,
     // leaving out words that `unlessIn` holds; stops early at the end of
@@ -105,8 +103,7 @@ public:
                 fields_[i] = fieldsOf(batch_[i]);
                 hashes_[i] = WordLane::hashOf(fields_[i].word);
                 into.prefetch(hashes_[i]);
-                if (unlessIn != nullptr)
-                    unlessIn->prefetch(hashes_[i]);
+                if (unlessIn != nullptr) unlessIn->prefetch(hashes_[i]);
             }
             for (std::size_t i = 0; i < got; ++i) {
                 if (unlessIn == nullptr || unlessIn->find(fields_[i].word, hashes_[i]) == nullptr)
@@ -143,8 +140,8 @@ private:
 // it held cannot be known to be in the lists, so it is kept, not replaced.
 bool wellFormed(const ProgressHeader& header, std::uintmax_t bytes)
 {
-    return bytes >= sizeof header && (bytes - sizeof header) % sizeof(WordEntry) == 0 &&
-           header.rememberedCount >= 0 && header.learningCount >= 0 &&
+    return bytes >= sizeof header && (bytes - sizeof header) % sizeof(WordEntry) == 0 && header.rememberedCount >= 0 &&
+           header.learningCount >= 0 &&
            std::uintmax_t{static_cast<std::uint32_t>(header.rememberedCount)} +
                    static_cast<std::uint32_t>(header.learningCount) ==
                (bytes - sizeof header) / sizeof(WordEntry);
@@ -167,10 +164,8 @@ void readSections(std::FILE* file, const std::filesystem::path& path, ProgressRe
         // A word in both sections stays remembered.
         reader.readSection(static_cast<std::uint32_t>(read.header.learningCount), read.learning, &read.remembered,
                            read.complete);
-        if (reader.recordsLeftOver())
-            read.complete = false;
-        if (error || !wellFormed(read.header, bytes))
-            read.complete = false;
+        if (reader.recordsLeftOver()) read.complete = false;
+        if (error || !wellFormed(read.header, bytes)) read.complete = false;
     } catch (const std::bad_alloc&) {
         // Keep what fitted into memory.
         read.complete = false;
@@ -224,8 +219,7 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
             // open by another program, no permission): that one is kept.
             std::error_code error;
             const bool missing = !std::filesystem::exists(path, error) && !error;
-            if (missing)
-                File created{openFile(path, "wb")};
+            if (missing) File created{openFile(path, "wb")};
             std::lock_guard guard(lock_);
             progressUnread_ = !missing;
         }
@@ -236,12 +230,10 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
         std::lock_guard guard(lock_);
         nothingToLearn = header_.learningCount == 0;
     }
-    if (nothingToLearn)
-        loadDictionary(fallbackName);
+    if (nothingToLearn) loadDictionary(fallbackName);
 
     std::lock_guard guard(lock_);
-    if (!learning_.empty())
-        learning_.front()->copyTo(current_);
+    if (!learning_.empty()) learning_.front()->copyTo(current_);
 }
 
 bool WordGet::progressFileKeptBack() const
@@ -302,25 +294,19 @@ namespace {
 bool keepUnreadProgress(const std::filesystem::path& target, std::int32_t today, FileSteps* steps)
 {
     std::error_code error;
-    if (!std::filesystem::exists(target, error) && !error)
-        return true;  // gone meanwhile: nothing to keep
+    if (!std::filesystem::exists(target, error) && !error) return true;  // gone meanwhile: nothing to keep
     for (int copy = 1; copy <= kKeptCopiesPerDay; ++copy) {
         std::u16string name = kKeptName;
-        for (char c : std::to_string(today))
-            name.push_back(static_cast<char16_t>(c));
+        for (char c : std::to_string(today)) name.push_back(static_cast<char16_t>(c));
         if (copy > 1) {
             name.push_back(u'-');
-            for (char c : std::to_string(copy))
-                name.push_back(static_cast<char16_t>(c));
+            for (char c : std::to_string(copy)) name.push_back(static_cast<char16_t>(c));
         }
         std::filesystem::path kept;
-        if (!makeFileName(name, u"", kept))
-            return false;
+        if (!makeFileName(name, u"", kept)) return false;
         kept = target.parent_path() / kept;
-        if (!failStep(steps) && renameNoReplace(target, kept))
-            return true;
-        if (!std::filesystem::exists(kept, error) || error)
-            return false;  // not a name taken: the file cannot be moved
+        if (!failStep(steps) && renameNoReplace(target, kept)) return true;
+        if (!std::filesystem::exists(kept, error) || error) return false;  // not a name taken: the file cannot be moved
     }
     return false;
 }
@@ -331,8 +317,7 @@ bool keepUnreadProgress(const std::filesystem::path& target, std::int32_t today,
 // replaced in one step: a failure at any point leaves the old file as it was.
 bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
 {
-    if (snapshot.directory.empty())
-        return false;
+    if (snapshot.directory.empty()) return false;
     std::lock_guard saving(saveLock_);
     const std::filesystem::path target = snapshot.directory / kProgressName;
     const std::filesystem::path temporary = snapshot.directory / kTemporaryName;
@@ -340,8 +325,7 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
 
     // A temporary file that a crash left behind is never read; it only
     // stands in the way (it may even be read-only), so it goes first.
-    if (!removeFile(temporary))
-        return false;
+    if (!removeFile(temporary)) return false;
     bool ok = false;
     if (!failStep(fileSteps_)) {
         if (File file{openFile(temporary, "wb")}) {
@@ -350,8 +334,7 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
             WordEntry record;
             std::size_t at = 0;
             for (const ProgressSnapshot::Record& r : snapshot.records) {
-                if (!ok)
-                    break;
+                if (!ok) break;
                 const std::u16string_view units(snapshot.units.data() + at,
                                                 std::size_t{r.wordUnits} + r.phoneticUnits + r.contentUnits);
                 at += units.size();
@@ -391,8 +374,7 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
 
 void WordGet::progressWritten(const ProgressSnapshot& snapshot, bool written)
 {
-    if (!written)
-        return;
+    if (!written) return;
     std::lock_guard guard(lock_);
     // The file's date is the date of its save, whatever happened since.
     header_.lastDate = snapshot.header.lastDate;

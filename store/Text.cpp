@@ -5,11 +5,20 @@
 
 namespace {
 
-constexpr bool isHighSurrogate(char16_t c) noexcept { return c >= 0xD800 && c <= 0xDBFF; }
-constexpr bool isLowSurrogate(char16_t c) noexcept { return c >= 0xDC00 && c <= 0xDFFF; }
+constexpr bool isHighSurrogate(char16_t c) noexcept
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+constexpr bool isLowSurrogate(char16_t c) noexcept
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // The white space the C locale's iswspace accepts.
-constexpr bool isCSpace(char16_t c) noexcept { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+constexpr bool isCSpace(char16_t c) noexcept
+{
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
 
 }  // namespace
 
@@ -18,42 +27,36 @@ int compareNoCase(const char16_t* a, const char16_t* b) noexcept
     for (;; ++a, ++b) {
         const int x = foldAscii(*a);
         const int y = foldAscii(*b);
-        if (x != y || x == 0)
-            return x - y;
+        if (x != y || x == 0) return x - y;
     }
 }
 
 bool equalNoCase(std::u16string_view a, std::u16string_view b) noexcept
 {
-    if (a.size() != b.size())
-        return false;
+    if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (foldAscii(a[i]) != foldAscii(b[i]))
-            return false;
+        if (foldAscii(a[i]) != foldAscii(b[i])) return false;
     return true;
 }
 
 std::u16string foldedWord(std::u16string_view word)
 {
     std::u16string folded(word);
-    for (char16_t& c : folded)
-        c = foldAscii(c);
+    for (char16_t& c : folded) c = foldAscii(c);
     return folded;
 }
 
 std::size_t boundedLength(const char16_t* text, std::size_t limit) noexcept
 {
     std::size_t n = 0;
-    while (n < limit && text[n] != 0)
-        ++n;
+    while (n < limit && text[n] != 0) ++n;
     return n;
 }
 
 std::int32_t numericKey(std::u16string_view text) noexcept
 {
     std::size_t i = 0;
-    while (i < text.size() && isCSpace(text[i]))
-        ++i;
+    while (i < text.size() && isCSpace(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
         negative = text[i] == u'-';
@@ -66,11 +69,9 @@ std::int32_t numericKey(std::u16string_view text) noexcept
     bool digits = false;
     for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
         digits = true;
-        if (magnitude < beyond)
-            magnitude = magnitude * 10 + (text[i] - u'0');
+        if (magnitude < beyond) magnitude = magnitude * 10 + (text[i] - u'0');
     }
-    if (!digits)
-        return 0;
+    if (!digits) return 0;
     if (negative) {
         const std::int64_t value = -magnitude;
         return value < std::numeric_limits<std::int32_t>::min() ? std::numeric_limits<std::int32_t>::min()
@@ -87,21 +88,17 @@ std::int32_t numericKey(const char16_t* text) noexcept
 
 std::size_t cutLength(std::u16string_view text, std::size_t limit) noexcept
 {
-    if (text.size() <= limit)
-        return text.size();
+    if (text.size() <= limit) return text.size();
     std::size_t n = limit;
-    if (n > 0 && isHighSurrogate(text[n - 1]) && isLowSurrogate(text[n]))
-        --n;
+    if (n > 0 && isHighSurrogate(text[n - 1]) && isLowSurrogate(text[n])) --n;
     return n;
 }
 
 std::size_t copyBounded(char16_t* field, std::size_t fieldUnits, std::u16string_view source) noexcept
 {
-    if (fieldUnits == 0)
-        return 0;
+    if (fieldUnits == 0) return 0;
     const std::size_t n = cutLength(source, fieldUnits - 1);
-    if (n > 0)
-        std::memcpy(field, source.data(), n * sizeof(char16_t));
+    if (n > 0) std::memcpy(field, source.data(), n * sizeof(char16_t));
     std::memset(field + n, 0, (fieldUnits - n) * sizeof(char16_t));
     return n;
 }
@@ -153,8 +150,7 @@ bool decodeUtf8(std::string_view bytes, std::u16string& out)
             const unsigned char c = p[i + j];
             const unsigned char min = j == 1 ? lo : 0x80;
             const unsigned char max = j == 1 ? hi : 0xBF;
-            if (c < min || c > max)
-                break;
+            if (c < min || c > max) break;
             cp = (cp << 6) | (c & 0x3F);
         }
         if (j <= need) {
@@ -182,8 +178,7 @@ bool encodeUtf8(std::u16string_view text, std::string& out)
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t cp = text[i];
         if (isHighSurrogate(text[i])) {
-            if (i + 1 >= text.size() || !isLowSurrogate(text[i + 1]))
-                return false;
+            if (i + 1 >= text.size() || !isLowSurrogate(text[i + 1])) return false;
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (isLowSurrogate(text[i])) {

@@ -26,8 +26,7 @@ void bump(std::int32_t& counter, int delta)
 void normalizeField(char16_t* field, std::size_t units)
 {
     std::size_t n = boundedLength(field, units);
-    if (n == units)
-        n = cutLength(std::u16string_view(field, units), units - 1);
+    if (n == units) n = cutLength(std::u16string_view(field, units), units - 1);
     std::memset(field + n, 0, (units - n) * sizeof(char16_t));
 }
 
@@ -94,8 +93,7 @@ bool WordGet::insert(const WordEntry& entry, WordList list)
 
 bool WordGet::insertLocked(const WordFields& fields, WordList list)
 {
-    if (learning_.holds(fields.word) || remembered_.holds(fields.word))
-        return true;
+    if (learning_.holds(fields.word) || remembered_.holds(fields.word)) return true;
     try {
         lane(list).add(fields, Lane::Allocation::single);
     } catch (const std::bad_alloc&) {
@@ -103,8 +101,7 @@ bool WordGet::insertLocked(const WordFields& fields, WordList list)
     }
     // A cycle end that was never computed is computed now, so that
     // navigation never meets a list without one.
-    if (list == WordList::learning && cycleEnd_ == nullptr)
-        recomputeCycleEndLocked();
+    if (list == WordList::learning && cycleEnd_ == nullptr) recomputeCycleEndLocked();
     return true;
 }
 
@@ -118,14 +115,12 @@ bool WordGet::unlinkLocked(std::u16string_view word, WordList list)
 {
     Lane& from = lane(list);
     Node* const node = from.find(word);
-    if (node == nullptr)
-        return false;
+    if (node == nullptr) return false;
     const bool wasCycleEnd = node == cycleEnd_;
     from.erase(node);
     markDirtyLocked();
     // Never leave the cycle end on a freed node.
-    if (wasCycleEnd)
-        recomputeCycleEndLocked();
+    if (wasCycleEnd) recomputeCycleEndLocked();
     return true;
 }
 
@@ -149,8 +144,7 @@ void WordGet::recomputeCycleEndLocked()
         return;
     }
     const Node* node = learning_.front();
-    for (std::int32_t position = 1; position < cycleSize_; ++position)
-        node = node->next;
+    for (std::int32_t position = 1; position < cycleSize_; ++position) node = node->next;
     cycleEnd_ = node;
 }
 
@@ -163,8 +157,7 @@ void WordGet::next(const char16_t* word, WordEntry& out)
 void WordGet::nextLocked(const char16_t* word, WordEntry& out)
 {
     const Node* const node = learning_.find(wordOf(word));
-    if (node == nullptr)
-        return;
+    if (node == nullptr) return;
     // The lookup is finished before `out` is written: `word` may lie in it.
     const Node* const shown = (node == cycleEnd_ || node->next == nullptr) ? learning_.front() : node->next;
     shown->copyTo(out);
@@ -179,8 +172,7 @@ void WordGet::previous(const char16_t* word, WordEntry& out)
 void WordGet::previousLocked(const char16_t* word, WordEntry& out)
 {
     const Node* const node = learning_.find(wordOf(word));
-    if (node == nullptr)
-        return;
+    if (node == nullptr) return;
     if (node->prev != nullptr)
         node->prev->copyTo(out);
     else if (cycleEnd_ != nullptr)
@@ -219,8 +211,7 @@ void WordGet::setRemembered(const WordEntry& entry, bool toRemembered)
 bool WordGet::deleteRemembered(const char16_t* word)
 {
     std::lock_guard guard(lock_);
-    if (!unlinkLocked(wordOf(word), WordList::remembered))
-        return false;
+    if (!unlinkLocked(wordOf(word), WordList::remembered)) return false;
     bump(header_.rememberedCount, -1);
     return true;
 }
@@ -257,8 +248,7 @@ std::vector<WordEntry> WordGet::entries(WordList list) const
     const Lane& from = list == WordList::learning ? learning_ : remembered_;
     std::vector<WordEntry> copies(from.size());
     std::size_t i = 0;
-    for (const Node* node = from.front(); node != nullptr; node = node->next)
-        node->copyTo(copies[i++]);
+    for (const Node* node = from.front(); node != nullptr; node = node->next) node->copyTo(copies[i++]);
     return copies;
 }
 
@@ -273,7 +263,6 @@ void WordGet::forEachEntry(WordList list, const std::function<void(const WordFie
 std::u16string WordGet::cycleEndWord() const
 {
     std::lock_guard guard(lock_);
-    if (cycleEnd_ == nullptr)
-        return {};
+    if (cycleEnd_ == nullptr) return {};
     return std::u16string(cycleEnd_->word());
 }

@@ -31,10 +31,10 @@ struct ProgressSnapshot {
         std::uint16_t contentUnits;
     };
     std::filesystem::path directory;
-    ProgressHeader header{};          // counts and lastDate as they will be written
-    std::u16string units;             // the texts of every record, back to back
-    std::vector<Record> records;      // the remembered list, then the learning list
-    std::uint64_t version = 0;        // the store's change count at the copy
+    ProgressHeader header{};      // counts and lastDate as they will be written
+    std::u16string units;         // the texts of every record, back to back
+    std::vector<Record> records;  // the remembered list, then the learning list
+    std::uint64_t version = 0;    // the store's change count at the copy
 };
 
 class WordGet {

@@ -28,8 +28,7 @@ std::size_t fieldLength(const char16_t* field, std::size_t units) noexcept
 
 void putField(char16_t* field, std::size_t units, std::u16string_view text) noexcept
 {
-    if (!text.empty())
-        std::memcpy(field, text.data(), text.size() * sizeof(char16_t));
+    if (!text.empty()) std::memcpy(field, text.data(), text.size() * sizeof(char16_t));
     std::memset(field + text.size(), 0, (units - text.size()) * sizeof(char16_t));
 }
 
@@ -54,8 +53,7 @@ std::size_t WordLane::hashOf(std::u16string_view word) noexcept
         h ^= h >> 32;
     }
     std::uint64_t rest = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        rest |= static_cast<std::uint64_t>(p[i] | 0x20) << (16 * i);
+    for (std::size_t i = 0; i < n; ++i) rest |= static_cast<std::uint64_t>(p[i] | 0x20) << (16 * i);
     h = (h ^ rest) * multiplier;
     h ^= h >> 33;
     h *= 0xFF51AFD7ED558CCDu;
@@ -88,12 +86,14 @@ void WordLane::Node::copyTo(WordEntry& entry) const noexcept
 bool WordLane::laidOutInText(const WordFields& pieces) noexcept
 {
     const char16_t* const afterWord = pieces.word.data() + pieces.word.size();
-    if (!pieces.phonetic.empty() && pieces.phonetic.data() != afterWord + 1)
-        return false;
+    if (!pieces.phonetic.empty() && pieces.phonetic.data() != afterWord + 1) return false;
     return pieces.content.empty() || pieces.content.data() == afterWord + 1 + pieces.phonetic.size() + 1;
 }
 
-void WordLane::BlockFree::operator()(void* block) const noexcept { ::operator delete(block); }
+void WordLane::BlockFree::operator()(void* block) const noexcept
+{
+    ::operator delete(block);
+}
 
 WordLane::~WordLane()
 {
@@ -116,15 +116,12 @@ WordLane::Node* WordLane::find(std::u16string_view word) const noexcept
 
 WordLane::Node* WordLane::find(std::u16string_view word, std::size_t hash) const noexcept
 {
-    if (capacity_ == 0)
-        return nullptr;
+    if (capacity_ == 0) return nullptr;
     const std::size_t mask = capacity_ - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const Slot& slot = slots_[i];
-        if (slot.node == nullptr)
-            return nullptr;
-        if (slot.hash == hash && equalNoCase(slot.node->word(), word))
-            return slot.node;
+        if (slot.node == nullptr) return nullptr;
+        if (slot.hash == hash && equalNoCase(slot.node->word(), word)) return slot.node;
     }
 }
 
@@ -132,21 +129,17 @@ std::size_t WordLane::slotOf(const Node* node) const noexcept
 {
     const std::size_t mask = capacity_ - 1;
     std::size_t i = hashOf(node->word()) & mask;
-    while (slots_[i].node != node)
-        i = (i + 1) & mask;
+    while (slots_[i].node != node) i = (i + 1) & mask;
     return i;
 }
 
 void WordLane::reserve(std::size_t words)
 {
     // At most half the slots in use keeps the probe runs short.
-    if (words > std::numeric_limits<std::size_t>::max() / 4)
-        throw std::bad_alloc();
+    if (words > std::numeric_limits<std::size_t>::max() / 4) throw std::bad_alloc();
     std::size_t capacity = kSmallestIndex;
-    while (capacity < 2 * words)
-        capacity *= 2;
-    if (capacity > capacity_)
-        rehash(capacity);
+    while (capacity < 2 * words) capacity *= 2;
+    if (capacity > capacity_) rehash(capacity);
 }
 
 void WordLane::rehash(std::size_t capacity)
@@ -155,11 +148,9 @@ void WordLane::rehash(std::size_t capacity)
     const std::size_t mask = capacity - 1;
     for (std::size_t from = 0; from < capacity_; ++from) {
         const Slot& slot = slots_[from];
-        if (slot.node == nullptr)
-            continue;
+        if (slot.node == nullptr) continue;
         std::size_t i = slot.hash & mask;
-        while (slots[i].node != nullptr)
-            i = (i + 1) & mask;
+        while (slots[i].node != nullptr) i = (i + 1) & mask;
         slots[i] = slot;
     }
     slots_ = std::move(slots);
@@ -168,8 +159,7 @@ void WordLane::rehash(std::size_t capacity)
 
 WordLane::Node* WordLane::allocate(std::size_t bytes, Allocation allocation)
 {
-    if (allocation == Allocation::single)
-        return static_cast<Node*>(::operator new(bytes));
+    if (allocation == Allocation::single) return static_cast<Node*>(::operator new(bytes));
     // Keep every node in a block aligned like the first.
     bytes = (bytes + alignof(Node) - 1) / alignof(Node) * alignof(Node);
     if (blockLeft_ < bytes) {
@@ -188,8 +178,7 @@ WordLane::Node* WordLane::allocate(std::size_t bytes, Allocation allocation)
 
 void WordLane::prefetch(std::size_t hash) const noexcept
 {
-    if (capacity_ == 0)
-        return;
+    if (capacity_ == 0) return;
     [[maybe_unused]] const Slot* const slot = &slots_[hash & (capacity_ - 1)];
 #if defined(__GNUC__) || defined(__clang__)
     __builtin_prefetch(slot);
@@ -207,15 +196,12 @@ bool WordLane::insert(const WordFields& fields, Allocation allocation, std::size
         const std::size_t mask = capacity_ - 1;
         for (freeSlot = hash & mask;; freeSlot = (freeSlot + 1) & mask) {
             const Slot& slot = slots_[freeSlot];
-            if (slot.node == nullptr)
-                break;
-            if (slot.hash == hash && equalNoCase(slot.node->word(), fields.word))
-                return false;
+            if (slot.node == nullptr) break;
+            if (slot.hash == hash && equalNoCase(slot.node->word(), fields.word)) return false;
         }
     }
     const bool grow = 2 * (used_ + 1) > capacity_;
-    if (grow)
-        rehash(capacity_ == 0 ? kSmallestIndex : 2 * capacity_);
+    if (grow) rehash(capacity_ == 0 ? kSmallestIndex : 2 * capacity_);
 
     // Where the node goes: behind every node of a key not greater than its
     // own. Words usually arrive in key order (plain words all have key 0),
@@ -266,21 +252,18 @@ bool WordLane::insert(const WordFields& fields, Allocation allocation, std::size
     } else {
         char16_t* out = node->units();
         for (const std::u16string_view text : {fields.word, fields.phonetic, fields.content}) {
-            if (!text.empty())
-                std::memcpy(out, text.data(), text.size() * sizeof(char16_t));
+            if (!text.empty()) std::memcpy(out, text.data(), text.size() * sizeof(char16_t));
             out += text.size();
         }
     }
     (node->prev == nullptr ? head_ : node->prev->next) = node;
     (before == nullptr ? tail_ : before->prev) = node;
     ++size_;
-    if (allocation == Allocation::single)
-        ++singleNodes_;
+    if (allocation == Allocation::single) ++singleNodes_;
 
     if (grow) {
         const std::size_t mask = capacity_ - 1;
-        for (freeSlot = hash & mask; slots_[freeSlot].node != nullptr; freeSlot = (freeSlot + 1) & mask) {
-        }
+        for (freeSlot = hash & mask; slots_[freeSlot].node != nullptr; freeSlot = (freeSlot + 1) & mask) {}
     }
     slots_[freeSlot] = Slot{node, hash};
     ++used_;
@@ -325,14 +308,12 @@ void WordLane::dropWordsOf(const WordLane& other) noexcept
     if (size_ <= other.size_) {
         for (Node* node = head_; node != nullptr;) {
             Node* const next = node->next;
-            if (other.holds(node->word()))
-                erase(node);
+            if (other.holds(node->word())) erase(node);
             node = next;
         }
     } else {
         for (const Node* theirs = other.head_; theirs != nullptr; theirs = theirs->next) {
-            if (Node* const mine = find(theirs->word()))
-                erase(mine);
+            if (Node* const mine = find(theirs->word())) erase(mine);
         }
     }
 }

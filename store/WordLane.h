@@ -52,8 +52,7 @@ public:
         // without the square brackets, which copyTo adds.
         const char16_t* text() const noexcept
         {
-            if (!inText)
-                return reinterpret_cast<const char16_t*>(this + 1);
+            if (!inText) return reinterpret_cast<const char16_t*>(this + 1);
             const char16_t* word;
             std::memcpy(&word, this + 1, sizeof word);
             return word;
@@ -63,14 +62,12 @@ public:
         // As stored: for a node in a text, the transcription alone.
         std::u16string_view phonetic() const noexcept
         {
-            if (phoneticUnits == 0)
-                return {};
+            if (phoneticUnits == 0) return {};
             return {text() + wordUnits + (inText ? 1 : 0), phoneticUnits};
         }
         std::u16string_view content() const noexcept
         {
-            if (contentUnits == 0)
-                return {};
+            if (contentUnits == 0) return {};
             return {text() + wordUnits + phoneticUnits + (inText ? 2 : 0), contentUnits};
         }
         // The full 1664-byte record: texts, terminators, zero fill.
@@ -170,6 +167,6 @@ private:
     unsigned char* blockCursor_ = nullptr;
     std::size_t blockLeft_ = 0;
     std::size_t nextBlockBytes_ = 0;
-    std::size_t singleNodes_ = 0;  // how many nodes must be freed one by one
+    std::size_t singleNodes_ = 0;                     // how many nodes must be freed one by one
     std::vector<std::shared_ptr<const void>> texts_;  // what nodes in texts point into
 };

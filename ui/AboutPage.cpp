@@ -2,8 +2,8 @@
 // statistics and three links: the user guide that ships beside the program,
 // the folder where the user's word lists go, and the folder where the
 // settings and the progress are kept, shown by its path.
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <new>
 #include <string>
@@ -87,8 +87,8 @@ UniqueBitmap scaledPicture(HWND page)
     }
     // The bitmap the static loaded itself comes back to us; ours stays with
     // the page's state until after the static is gone.
-    UniqueBitmap previous(reinterpret_cast<HBITMAP>(SendMessageW(
-        picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.get()))));
+    UniqueBitmap previous(reinterpret_cast<HBITMAP>(
+        SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.get()))));
     return scaled;
 }
 
@@ -264,8 +264,7 @@ LRESULT CALLBACK filesLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lP
 void replaceProc(HWND link, WNDPROC proc)
 {
     if (link == nullptr || previousProc(link) != nullptr) return;
-    const auto old = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
+    const auto old = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
     SetWindowLongPtrW(link, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(old));
 }
 

@@ -72,7 +72,7 @@ public:
 
 private:
     struct Row {
-        std::uint32_t number;  // 1-based position in the list when the page opened
+        std::uint32_t number;                 // 1-based position in the list when the page opened
         std::size_t word, phonetic, content;  // offsets into units_
     };
     std::size_t add(std::u16string_view text)
@@ -454,8 +454,8 @@ void runRememberedCommand(HWND view, int row, UINT command)
     // alone), the same from the mouse and from the keyboard.
     std::vector<int> targets;
     if (SendMessageW(view, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) != 0) {
-        for (int i = -1; (i = static_cast<int>(SendMessageW(view, LVM_GETNEXTITEM, static_cast<WPARAM>(i),
-                                                            LVNI_SELECTED))) >= 0;)
+        for (int i = -1;
+             (i = static_cast<int>(SendMessageW(view, LVM_GETNEXTITEM, static_cast<WPARAM>(i), LVNI_SELECTED))) >= 0;)
             if (static_cast<std::size_t>(i) < state->rows.size()) targets.push_back(i);
     }
     if (targets.empty()) targets.push_back(row);

@@ -22,8 +22,7 @@ public:
     // shows the new list's first entry.
     DictionaryReload(Worker& worker, WordGet& store, WordWindow& wordWindow)
         : worker_(worker), store_(store), wordWindow_(wordWindow)
-    {
-    }
+    {}
     DictionaryReload(const DictionaryReload&) = delete;
     DictionaryReload& operator=(const DictionaryReload&) = delete;
 

@@ -219,8 +219,8 @@ void fitPagesIntoSheet(HWND sheet)
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     if (GetMonitorInfoW(MonitorFromRect(&frame, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        const POINT at = placeInWorkArea({frame.left, frame.top},
-                                         {frame.right - frame.left, frame.bottom - frame.top}, monitor.rcWork);
+        const POINT at = placeInWorkArea({frame.left, frame.top}, {frame.right - frame.left, frame.bottom - frame.top},
+                                         monitor.rcWork);
         if (at.x != frame.left || at.y != frame.top)
             SetWindowPos(sheet, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -246,8 +246,8 @@ public:
         if (!resolveOle(ole_, "CoInitializeEx", initialize_) || !resolveOle(ole_, "CoUninitialize", uninitialize_))
             return;
         // S_FALSE (already initialised on this thread) is balanced as well.
-        initialized_ = SUCCEEDED(reinterpret_cast<Initialize>(initialize_)(
-            nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+        initialized_ = SUCCEEDED(
+            reinterpret_cast<Initialize>(initialize_)(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     }
     ~ShellComScope()
     {

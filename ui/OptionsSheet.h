@@ -3,8 +3,8 @@
 // them.
 #pragma once
 
-#include <windows.h>
 #include <commdlg.h>
+#include <windows.h>
 
 #include <functional>
 #include <string>

@@ -82,8 +82,8 @@ UINT dpiForMonitor(HMONITOR monitor)
 {
     UINT x = 0;
     UINT y = 0;
-    if (const auto function = getDpiForMonitor(); function != nullptr && monitor != nullptr &&
-                                                  SUCCEEDED(function(monitor, kEffectiveDpi, &x, &y)) && y != 0)
+    if (const auto function = getDpiForMonitor();
+        function != nullptr && monitor != nullptr && SUCCEEDED(function(monitor, kEffectiveDpi, &x, &y)) && y != 0)
         return y;
     return systemDpi();
 }

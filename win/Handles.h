@@ -120,8 +120,7 @@ class WindowDC {
 public:
     explicit WindowDC(HWND window, bool wholeWindow = false)
         : window_(window), dc_(wholeWindow ? GetWindowDC(window) : GetDC(window))
-    {
-    }
+    {}
     ~WindowDC()
     {
         if (dc_ != nullptr) ReleaseDC(window_, dc_);
@@ -139,10 +138,8 @@ private:
 // exit, so a DC never goes back to the system holding our font.
 class SelectedObject {
 public:
-    SelectedObject(HDC dc, HGDIOBJ object)
-        : dc_(dc), previous_(object != nullptr ? SelectObject(dc, object) : nullptr)
-    {
-    }
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object != nullptr ? SelectObject(dc, object) : nullptr)
+    {}
     ~SelectedObject()
     {
         if (previous_ != nullptr) SelectObject(dc_, previous_);

@@ -17,8 +17,7 @@ int clampToInt(double value)
 
 }  // namespace
 
-WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wordLength, int oneLineLimit,
-                         UINT dpi)
+WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wordLength, int oneLineLimit, UINT dpi)
 {
     WordLayout layout;
     // One line: the word, 4 pixels of gap, the phonetic, the content

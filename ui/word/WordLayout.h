@@ -43,8 +43,8 @@ struct WordLayout {
 // `oneLineLimit` (the width of the monitor's work area) becomes a long one.
 // The extents are measured in the font made for `dpi`; the spacings and the
 // wrap width are scaled to it, so the whole window grows with the text.
-WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wordLength,
-                         int oneLineLimit = INT_MAX, UINT dpi = kBaseDpi);
+WordLayout computeLayout(SIZE word, SIZE phonetic, SIZE content, std::size_t wordLength, int oneLineLimit = INT_MAX,
+                         UINT dpi = kBaseDpi);
 
 // Makes a long layout tall enough for its texts as they really wrap: the
 // word takes `wordTextHeight` pixels from the top (plus half a line of

@@ -81,8 +81,7 @@ RECT workAreaForRect(const RECT& rect, const std::vector<MonitorArea>& monitors)
     for (const MonitorArea& m : monitors) {
         RECT common{};
         if (!IntersectRect(&common, &rect, &m.monitor)) continue;
-        const std::int64_t area =
-            static_cast<std::int64_t>(common.right - common.left) * (common.bottom - common.top);
+        const std::int64_t area = static_cast<std::int64_t>(common.right - common.left) * (common.bottom - common.top);
         if (area > mostArea) {
             mostArea = area;
             most = &m;
@@ -132,8 +131,7 @@ void fitToWrappedText(HWND window, HFONT font, const WordEntry& entry, SIZE word
     if (dc.get() == nullptr) return;
     SelectedObject selected(dc.get(), font);
     const auto wordUnits = boundedLength(entry.word, kWordUnits);
-    const int wordHeight = wrappedHeight(dc.get(), as_wcstr(entry.word),
-                                         static_cast<int>(wordUnits), layout.width);
+    const int wordHeight = wrappedHeight(dc.get(), as_wcstr(entry.word), static_cast<int>(wordUnits), layout.width);
     // The block exactly as the painting composes it.
     wchar_t block[kComposeUnits] = {};
     const std::size_t n = composeWrappedBlock(entry, block);
@@ -174,8 +172,7 @@ POINT probePoint(HWND window, POINT stored)
     info.cbSize = sizeof info;
     HMONITOR monitor = MonitorFromRect(&frame, MONITOR_DEFAULTTONULL);
     POINT at{};
-    if (monitor != nullptr && GetMonitorInfoW(monitor, &info) && probePointBeside(frame, info.rcMonitor, at))
-        return at;
+    if (monitor != nullptr && GetMonitorInfoW(monitor, &info) && probePointBeside(frame, info.rcMonitor, at)) return at;
     // Off every screen: a point there reads CLR_INVALID, which changes
     // nothing. A corner near INT_MAX reads nothing rather than overflowing.
     POINT corner{frame.left, frame.top};

@@ -58,8 +58,7 @@ int oneLineLimitFor(const RECT& work);
 // Heights of the word and of the phonetic-and-content block as DrawTextW
 // wraps them at `layout.width` in `font` (the painting's own flags), fitted
 // into `layout` (see fitWrappedLayout). Does nothing to a one-line layout.
-void fitToWrappedText(HWND window, HFONT font, const WordEntry& entry, SIZE word, SIZE content,
-                      WordLayout& layout);
+void fitToWrappedText(HWND window, HFONT font, const WordEntry& entry, SIZE word, SIZE content, WordLayout& layout);
 
 // How far outside the word window's frame the background probe samples.
 constexpr LONG kProbeGap = 2;

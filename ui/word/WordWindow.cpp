@@ -34,8 +34,7 @@ int unitCount(const char16_t* text, std::size_t limit)
 
 WordWindow::WordWindow(SettingsRecord& settings, WordGet& store, Worker& load)
     : Settings(settings), wordStore(store), load_(load), hold_(*this, settings)
-{
-}
+{}
 
 WordWindow::~WordWindow()
 {
@@ -64,9 +63,9 @@ bool WordWindow::create(HINSTANCE instance)
     // a tool window without a taskbar button, so a user whose keys went to
     // it could not see where they went (at a start at log-on, the program
     // the user opened first would lose the keyboard).
-    return CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kWordWindowClass,
-                           L"", WS_POPUP,
-                           Settings.windowX, Settings.windowY, 0, 0, nullptr, nullptr, instance, this) != nullptr;
+    return CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kWordWindowClass, L"",
+                           WS_POPUP, Settings.windowX, Settings.windowY, 0, 0, nullptr, nullptr, instance,
+                           this) != nullptr;
 }
 
 void WordWindow::destroy()
@@ -246,8 +245,7 @@ void WordWindow::measure(const WordEntry& entry)
     GetTextExtentPoint32W(dc.get(), as_wcstr(entry.word), unitCount(entry.word, kWordUnits), &wordExtent_);
     GetTextExtentPoint32W(dc.get(), as_wcstr(entry.phonetic), unitCount(entry.phonetic, kPhoneticUnits),
                           &phoneticExtent_);
-    GetTextExtentPoint32W(dc.get(), as_wcstr(entry.content), unitCount(entry.content, kContentUnits),
-                          &contentExtent_);
+    GetTextExtentPoint32W(dc.get(), as_wcstr(entry.content), unitCount(entry.content, kContentUnits), &contentExtent_);
 }
 
 // TIMER_SWITCH: every tick, and every request to show something.
@@ -276,8 +274,8 @@ void WordWindow::layoutAt(POINT corner, const RECT& work, UINT dpi)
     const WordEntry entry = wordStore.currentEntry();
     measure(entry);
     laidOutLineLimit_ = oneLineLimitFor(work);
-    WordLayout layout = computeLayout(wordExtent_, phoneticExtent_, contentExtent_, wordLength(entry),
-                                      laidOutLineLimit_, fontDpi_);
+    WordLayout layout =
+        computeLayout(wordExtent_, phoneticExtent_, contentExtent_, wordLength(entry), laidOutLineLimit_, fontDpi_);
     fitToWrappedText(window_, wordFont_.get(), entry, wordExtent_, contentExtent_, layout);
     laidOut_ = layout;
     Settings.windowWidth = layout.width;

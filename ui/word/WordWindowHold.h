@@ -80,15 +80,15 @@ namespace wordwindow {
 // word window, gathered from the window system so the decision itself can
 // be checked for any monitor layout.
 struct FullScreenFacts {
-    bool foreground = false;     // some window is in the foreground
-    bool ownProcess = false;     // it is ours (the options sheet, a dialog)
-    bool desktop = false;        // the desktop or another of the shell's windows
-    bool shown = false;          // visible and not minimised
-    RECT client = {};            // its client area, in screen coordinates
-    RECT foregroundMonitor = {}; // the monitor it is mostly on
-    RECT wordMonitor = {};       // the monitor the word window is on
-    bool shellBusy = false;      // the shell: busy, full-screen Direct3D, presenting
-    bool shellReported = false;  // the shell announced this window as full-screen
+    bool foreground = false;      // some window is in the foreground
+    bool ownProcess = false;      // it is ours (the options sheet, a dialog)
+    bool desktop = false;         // the desktop or another of the shell's windows
+    bool shown = false;           // visible and not minimised
+    RECT client = {};             // its client area, in screen coordinates
+    RECT foregroundMonitor = {};  // the monitor it is mostly on
+    RECT wordMonitor = {};        // the monitor the word window is on
+    bool shellBusy = false;       // the shell: busy, full-screen Direct3D, presenting
+    bool shellReported = false;   // the shell announced this window as full-screen
 };
 bool coversWordMonitor(const FullScreenFacts& facts);
 
