@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ProgressBase.h"
 #include "WordEntry.h"
 #include "WordLane.h"
 
@@ -91,6 +92,25 @@ public:
     ProgressSnapshot snapshotProgress() const;
     bool writeProgress(const ProgressSnapshot& snapshot);
     void progressWritten(const ProgressSnapshot& snapshot, bool written);
+    // The second and third step together, after catching up with the file
+    // on disk: when another program replaced it since this process last
+    // read or wrote it, it is read and merged into the lists first, and the
+    // merged lists are written instead of `snapshot`. A file on disk that
+    // cannot be read completely is never replaced: false, and the store
+    // stays dirty.
+    bool saveSnapshot(const ProgressSnapshot& snapshot);
+
+    // What a look at the progress file on disk found.
+    enum class DiskCheck { unchanged, merged, unreadable };
+    // Compares the file on disk with the one this process last read or
+    // wrote and merges it into the lists when another program replaced it
+    // (on any thread; a look at an unchanged file reads nothing but its
+    // size and time). After a merge the current entry is the same word if
+    // it is still to be learnt, otherwise the next one that is.
+    DiskCheck checkProgressFile();
+    // True once after a merge of another program's file into the lists,
+    // for the UI thread to show the merged state.
+    bool takeMergeNotice();
 
     // Tests of the progress file fail its steps through `steps` (see
     // FileSteps); it must outlive every load and save. nullptr: none fail.
@@ -126,6 +146,15 @@ private:
     void previousLocked(const char16_t* word, WordEntry& out);
     // Any change that a save must write.
     void markDirtyLocked();
+    // The progress file's halves that work with saveLock_ held.
+    enum class WriteOutcome { written, failed, replacedMeanwhile };
+    WriteOutcome writeProgressLocked(const ProgressSnapshot& snapshot);
+    DiskCheck catchUpLocked(const std::filesystem::path& directory);
+    // Puts `merged` in place of both lists (lock_ held).
+    void installMergedLocked(const ProgressLists& merged);
+    // At start: the sync programs' conflict copies beside the file.
+    void mergeConflictCopies(const std::filesystem::path& directory);
+    void renameMergedCopiesLocked(std::int32_t today);
     // Every field zero-terminated inside its array and zero-filled behind
     // the terminator, whatever the entry came with.
     static void normalize(WordEntry& entry);
@@ -141,8 +170,13 @@ private:
     // The progress file on disk holds more than the lists: it must be kept
     // before a save replaces it.
     bool progressUnread_ = false;
-    // One save writes at a time: they share the temporary file.
+    // One save writes at a time: they share the temporary file. It also
+    // guards what the saves compare the file on disk with.
     std::mutex saveLock_;
+    ProgressBase base_;
+    // Conflict copies merged at start, renamed after the next save.
+    std::vector<std::filesystem::path> mergedCopies_;
+    bool mergeNotice_ = false;  // under lock_
     std::int32_t cycleSize_ = 15;
     std::filesystem::path directory_;
     std::vector<std::filesystem::path> dictionaryDirectories_;
