@@ -16,6 +16,7 @@
 #include "ui/OptionsSheet.h"
 #include "win/Dpi.h"
 #include "win/Handles.h"
+#include "win/Messages.h"
 
 namespace {
 
@@ -278,6 +279,17 @@ std::wstring buildLine()
     return line;
 }
 
+// The study counters, as they are at this moment.
+void showStatistics(HWND page, const WordGet& store)
+{
+    wchar_t text[kTextUnits];
+    const ProgressHeader counters = store.header();
+    // wsprintfW: %d and a format of about 60 units; the result fits easily.
+    wsprintfW(text, L"学习信息：\r\n\r\n记住数量: %d\r\n\r\n学习数量: %d\r\n\r\n上次时间: %d\r\n\r\n开始时间: %d",
+              counters.rememberedCount, counters.learningCount, counters.lastDate, counters.startDate);
+    SetDlgItemTextW(page, IDC_ABOUT_STATISTICS, text);
+}
+
 void onInitDialog(HWND page, LPARAM initParam)
 {
     OptionsSheet* sheet = sheetOfNewPage(page, initParam);
@@ -288,7 +300,6 @@ void onInitDialog(HWND page, LPARAM initParam)
     state->linkFont.reset(createUnderlinedGuiFont(page));
     state->picture = scaledPicture(page);
 
-    wchar_t text[kTextUnits];
     SetDlgItemTextW(page, IDC_ABOUT_BUILD, buildLine().c_str());
 
     replaceProc(GetDlgItem(page, IDC_ABOUT_CHAT_LINK), chatLinkProc);
@@ -310,11 +321,7 @@ void onInitDialog(HWND page, LPARAM initParam)
 
     SetDlgItemTextW(page, IDC_ABOUT_DESCRIPTION, kDescription);
 
-    const ProgressHeader counters = state->context.wordStore.header();
-    // wsprintfW: %d and a format of about 60 units; the result fits easily.
-    wsprintfW(text, L"学习信息：\r\n\r\n记住数量: %d\r\n\r\n学习数量: %d\r\n\r\n上次时间: %d\r\n\r\n开始时间: %d",
-              counters.rememberedCount, counters.learningCount, counters.lastDate, counters.startDate);
-    SetDlgItemTextW(page, IDC_ABOUT_STATISTICS, text);
+    showStatistics(page, state->context.wordStore);
 }
 
 INT_PTR onCtlColorStatic(HWND page, HDC dc, HWND control)
@@ -344,6 +351,12 @@ INT_PTR CALLBACK aboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
     case WM_INITDIALOG:
         onInitDialog(page, lParam);
         return FALSE;
+    case PSM_QUERYSIBLINGS:
+        // Another PC's progress was merged: the counters changed.
+        if (wParam == kProgressChangedQuery && stateOf(page) != nullptr)
+            showStatistics(page, stateOf(page)->context.wordStore);
+        SetWindowLongPtrW(page, DWLP_MSGRESULT, 0);
+        return TRUE;
     case WM_CTLCOLORSTATIC:
         return onCtlColorStatic(page, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_NOTIFY: {

@@ -435,6 +435,17 @@ INT_PTR CALLBACK libraryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         break;
     case WM_NOTIFY:
         return onNotify(page, *reinterpret_cast<const NMHDR*>(lParam));
+    case PSM_QUERYSIBLINGS:
+        // Another PC's progress was merged: the remembered words changed.
+        if (wParam == kProgressChangedQuery && stateOf(page) != nullptr) {
+            try {
+                fillRememberedView(*stateOf(page));
+            } catch (const std::bad_alloc&) {
+                SendMessageW(stateOf(page)->view, LVM_SETITEMCOUNT, 0, 0);
+            }
+        }
+        SetWindowLongPtrW(page, DWLP_MSGRESULT, 0);
+        return TRUE;
     case WM_NCDESTROY:
         onNcDestroy(page);
         break;
