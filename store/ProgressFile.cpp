@@ -507,8 +507,10 @@ WordGet::DiskCheck WordGet::catchUpLocked(const std::filesystem::path& directory
     FileStamp now;
     if (!readFileStamp(path, now)) return DiskCheck::unreadable;
     if (now == base_.stamp) return DiskCheck::unchanged;
-    if (!now.exists) {
-        // Removed by another program: nothing to merge, and the next save
+    if (!now.exists || now.size == 0) {
+        // Removed by another program, or emptied (a program that rewrites
+        // it in place, caught in the middle): nothing to merge, and never
+        // taken for another PC having dropped every word. The next save
         // writes the file anew.
         base_.stamp = now;
         return DiskCheck::unchanged;

@@ -5,6 +5,7 @@
 
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "ProgressBase.h"
 #include "ProgressMerge.h"
@@ -143,12 +144,15 @@ TEST(ConflictCopies, OnlyTheSyncProgramsNamesForTheProgressFile)
 namespace {
 
 // The other PC's save arriving through the sync program: new bytes with a
-// last-write time of their own (that PC's clock), as sync programs keep it.
+// last-write time of their own (that PC's clock), as sync programs keep it,
+// put in place in one step.
 void otherPcWrites(const fs::path& file, const std::string& bytes)
 {
     static int arrivals = 0;
-    writeBytes(file, bytes);
-    fs::last_write_time(file, fs::file_time_type::clock::now() + std::chrono::hours(1 + arrivals++));
+    const fs::path arriving = file.parent_path() / "arriving.partial";
+    writeBytes(arriving, bytes);
+    fs::last_write_time(arriving, fs::file_time_type::clock::now() + std::chrono::hours(1 + arrivals++));
+    fs::rename(arriving, file);
 }
 
 WordEntry word(const char* w)
@@ -223,6 +227,10 @@ TEST(SyncedFolder, TheFileOnDiskIsComparedAndMergedBeforeSaving)
     EXPECT_FALSE(store.saveProgress());
     EXPECT_EQ(readBytes(file), torn);
     EXPECT_TRUE(store.dirty());
+    // Emptied in the middle of a rewrite: no PC dropped every word.
+    otherPcWrites(file, "");
+    EXPECT_EQ(store.checkProgressFile(), WordGet::DiskCheck::unchanged);
+    EXPECT_EQ(rememberedWords(store), (std::vector<std::u16string>{u"b", u"a", u"c", u"r"}));
     EXPECT_FALSE(fs::exists(dir / "DAvud.bin.tmp"));
     otherPcWrites(file, progressImage(counts(0, 4, 20260101, 20260104), {word("b"), word("c"), word("a"), word("x")}));
     EXPECT_TRUE(store.saveProgress());
@@ -296,4 +304,41 @@ TEST(SyncedFolder, ConflictCopiesAreMergedOnceAndKeptAside)
     again.loadProgress(u"none");
     EXPECT_FALSE(again.dirty());
     EXPECT_EQ(rememberedWords(again), rememberedWords(store));
+}
+
+// The look at the file runs on a worker while the UI thread goes on with the
+// lists (ThreadSanitizer watches this one): every merge leaves them sound.
+TEST(SyncedFolder, LooksAtTheFileWhileTheListsAreInUse)
+{
+    TempDir dir;
+    const fs::path file = dir / "DAvud.bin";
+    writeBytes(file, progressImage(counts(6, 0, 20260101, 20260101),
+                                   {word("a"), word("b"), word("c"), word("d"), word("e"), word("f")}));
+    WordGet store;
+    store.setDirectory(dir.path());
+    store.loadProgress(u"none");
+    std::atomic<bool> done{false};
+    std::atomic<int> merges{0};
+    std::thread worker([&] {
+        while (!done) {
+            if (store.checkProgressFile() == WordGet::DiskCheck::merged) ++merges;
+        }
+    });
+    const char* remembered[] = {"b", "d", "f"};
+    for (int round = 0; round < 3; ++round) {
+        store.advance();
+        store.setRemembered(store.currentEntry(), true);
+        otherPcWrites(file, progressImage(counts(5, 1, 20260101, 20260102),
+                                          {word(remembered[round]), word("a"), word("c"), word("e"),
+                                           word(round == 0 ? "d" : "b"), word(round == 2 ? "d" : "f")}));
+        for (int wait = 0; wait < 20000 && merges <= round; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    done = true;
+    worker.join();
+    EXPECT_EQ(merges.load(), 3);
+    std::set<std::u16string> seen;
+    for (const std::u16string& w : rememberedWords(store)) EXPECT_TRUE(seen.insert(w).second);
+    for (const std::u16string& w : learningWords(store)) EXPECT_TRUE(seen.insert(w).second);
+    EXPECT_EQ(store.header().rememberedCount + store.header().learningCount, static_cast<std::int32_t>(seen.size()));
 }
