@@ -104,7 +104,7 @@ protected:
     void openPage()
     {
         if (page_ != nullptr) DestroyWindow(page_);
-        page_ = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_SETTINGS_PAGE), host_, settingsPageProc, pageParam());
+        page_ = makeOptionsPage(kSettingsPage, host_);
         ASSERT_NE(page_, nullptr);
     }
 
