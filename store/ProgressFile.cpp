@@ -468,6 +468,10 @@ bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot)
     std::optional<ProgressSnapshot> merged;
     for (int attempt = 0; attempt < kMergeAttempts; ++attempt) {
         const DiskCheck check = catchUpLocked(snapshot.directory);
+        {
+            std::lock_guard guard(lock_);
+            diskUnfinished_ = check == DiskCheck::unreadable;
+        }
         if (check == DiskCheck::unreadable) return false;
         if (check == DiskCheck::merged) {
             // The file on disk holds everything already.
@@ -492,6 +496,12 @@ WordGet::DiskCheck WordGet::checkProgressFile()
     }
     std::lock_guard saving(saveLock_);
     return catchUpLocked(directory);
+}
+
+bool WordGet::progressFileUnfinished() const
+{
+    std::lock_guard guard(lock_);
+    return diskUnfinished_;
 }
 
 bool WordGet::takeMergeNotice()

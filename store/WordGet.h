@@ -111,6 +111,10 @@ public:
     // True once after a merge of another program's file into the lists,
     // for the UI thread to show the merged state.
     bool takeMergeNotice();
+    // True while the last save met a progress file that another program
+    // had replaced and that could not be read completely (a sync program
+    // still writing it): why that save failed.
+    bool progressFileUnfinished() const;
 
     // Tests of the progress file fail its steps through `steps` (see
     // FileSteps); it must outlive every load and save. nullptr: none fail.
@@ -177,6 +181,7 @@ private:
     // Conflict copies merged at start, renamed after the next save.
     std::vector<std::filesystem::path> mergedCopies_;
     bool mergeNotice_ = false;  // under lock_
+    bool diskUnfinished_ = false;  // under lock_
     std::int32_t cycleSize_ = 15;
     std::filesystem::path directory_;
     std::vector<std::filesystem::path> dictionaryDirectories_;

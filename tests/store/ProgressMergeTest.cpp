@@ -227,6 +227,7 @@ TEST(SyncedFolder, TheFileOnDiskIsComparedAndMergedBeforeSaving)
     EXPECT_FALSE(store.saveProgress());
     EXPECT_EQ(readBytes(file), torn);
     EXPECT_TRUE(store.dirty());
+    EXPECT_TRUE(store.progressFileUnfinished());
     // Emptied in the middle of a rewrite: no PC dropped every word.
     otherPcWrites(file, "");
     EXPECT_EQ(store.checkProgressFile(), WordGet::DiskCheck::unchanged);
@@ -234,6 +235,7 @@ TEST(SyncedFolder, TheFileOnDiskIsComparedAndMergedBeforeSaving)
     EXPECT_FALSE(fs::exists(dir / "DAvud.bin.tmp"));
     otherPcWrites(file, progressImage(counts(0, 4, 20260101, 20260104), {word("b"), word("c"), word("a"), word("x")}));
     EXPECT_TRUE(store.saveProgress());
+    EXPECT_FALSE(store.progressFileUnfinished());
     EXPECT_EQ(rememberedWords(store), (std::vector<std::u16string>{u"b", u"a", u"c", u"r", u"x"}));
 }
 
