@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "res/resource.h"
