@@ -13,8 +13,7 @@ namespace {
 
 bool sameEntries(const std::vector<WordEntry>& a, const std::vector<WordEntry>& b)
 {
-    return a.size() == b.size() &&
-           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(WordEntry)) == 0);
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(WordEntry)) == 0);
 }
 
 }  // namespace
@@ -45,8 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!store.progressFileKeptBack());
     bool keptCopy = false;
     for (const auto& item : std::filesystem::directory_iterator(directory)) {
-        if (item.path().filename().string().rfind("DAvud.bin.unreadable-", 0) != 0)
-            continue;
+        if (item.path().filename().string().rfind("DAvud.bin.unreadable-", 0) != 0) continue;
         FUZZ_CHECK(!keptCopy);
         keptCopy = true;
         std::ifstream in(item.path(), std::ios::binary);

@@ -202,7 +202,6 @@ void readProgress(std::FILE* file, const std::filesystem::path& path, ProgressRe
     read.header.learningCount = clampedCount(read.learning.size());
 }
 
-
 // The texts of a node as a record of the file holds them: a node that points
 // into a loaded dictionary keeps its transcription without the square
 // brackets the record carries.

@@ -96,6 +96,5 @@ bool sameWords(const ProgressLists& a, const ProgressLists& b)
         return std::equal(x.begin(), x.end(), y.begin(), y.end(),
                           [](const ProgressRecord& p, const ProgressRecord& q) { return p.word == q.word; });
     };
-    return same(a.remembered, b.remembered) && same(a.learning, b.learning) &&
-           a.header.startDate == b.header.startDate;
+    return same(a.remembered, b.remembered) && same(a.learning, b.learning) && a.header.startDate == b.header.startDate;
 }

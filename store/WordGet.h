@@ -180,7 +180,7 @@ private:
     ProgressBase base_;
     // Conflict copies merged at start, renamed after the next save.
     std::vector<std::filesystem::path> mergedCopies_;
-    bool mergeNotice_ = false;  // under lock_
+    bool mergeNotice_ = false;     // under lock_
     bool diskUnfinished_ = false;  // under lock_
     std::int32_t cycleSize_ = 15;
     std::filesystem::path directory_;

@@ -63,16 +63,14 @@ TEST(ProgressMerge, FollowsTheRuleRowByRow)
         {"only the other PC changed", "r | a b c", 1, "r | a b c", 1, "r b | a c", 1, "r b | a c", 1},
         {"remembered here and there", "| a b c d", 1, "a | b c d", 1, "c | a b d", 1, "a c | b d", 1},
         {"the same word remembered on both, in other case", "| a b", 1, "a | b", 1, "A | b", 1, "a | b", 1},
-        {"forgotten there comes back here at the end", "r s | a b", 1, "r s | a b", 1, "s | a b r", 1, "s | a b r",
-         1},
+        {"forgotten there comes back here at the end", "r s | a b", 1, "r s | a b", 1, "s | a b r", 1, "s | a b r", 1},
         {"forgotten here stays forgotten", "r | a", 1, "| a r", 1, "r | a", 1, "| a r", 1},
         {"forgotten on both", "r | a", 1, "| a r", 1, "| r a", 1, "| a r", 1},
         {"deleted there is gone", "r s | a", 1, "r s | a", 1, "s | a", 1, "s | a", 1},
         {"deleted here is gone", "r s | a", 1, "s | a", 1, "r s | a", 1, "s | a", 1},
         {"deleted there, forgotten here: gone", "r | a", 1, "| a r", 1, "| a", 1, "| a", 1},
         {"deleted here, forgotten there: learnt again", "r | a", 1, "| a", 1, "| a r", 1, "| a r", 1},
-        {"remembered here, forgotten there (another word)", "r | a b", 1, "r a | b", 1, "| a b r", 1, "a | b r",
-         1},
+        {"remembered here, forgotten there (another word)", "r | a b", 1, "r a | b", 1, "| a b r", 1, "a | b r", 1},
         {"a new word list there replaces the learning list", "r | a b c", 1, "r a | b c", 1, "r | x y a z", 5,
          "r a | x y z", 5},
         {"a new word list here stays", "| a b", 1, "| x y", 5, "b | a", 1, "b | x y", 5},
@@ -182,8 +180,8 @@ TEST(SyncedFolder, TheFileOnDiskIsComparedAndMergedBeforeSaving)
 {
     TempDir dir;
     const fs::path file = dir / "DAvud.bin";
-    const std::string first = progressImage(counts(3, 1, 20260101, 20260101),
-                                            {word("r"), word("a"), word("b"), word("c")});
+    const std::string first =
+        progressImage(counts(3, 1, 20260101, 20260101), {word("r"), word("a"), word("b"), word("c")});
     writeBytes(file, first);
     WordGet store;
     store.setDirectory(dir.path());
@@ -274,10 +272,10 @@ TEST(SyncedFolder, AnUnsharedFolderGetsTheSameBytesAsEver)
 TEST(SyncedFolder, ConflictCopiesAreMergedOnceAndKeptAside)
 {
     TempDir dir;
-    writeBytes(dir / "DAvud.bin",
-               progressImage(counts(4, 1, 20260101, 20260101), {word("r"), word("a"), word("b"), word("c"), word("d")}));
-    writeBytes(dir / "DAvud-OFFICE.bin", progressImage(counts(3, 1, 20260101, 20260102),
-                                                       {word("a"), word("b"), word("c"), word("d")}));
+    writeBytes(dir / "DAvud.bin", progressImage(counts(4, 1, 20260101, 20260101),
+                                                {word("r"), word("a"), word("b"), word("c"), word("d")}));
+    writeBytes(dir / "DAvud-OFFICE.bin",
+               progressImage(counts(3, 1, 20260101, 20260102), {word("a"), word("b"), word("c"), word("d")}));
     writeBytes(dir / "DAvud (HOME's conflicted copy 2026-12-07).bin",
                progressImage(counts(2, 2, 20260101, 20260102), {word("C"), word("x"), word("a"), word("b")}));
     const std::string torn = progressImage(counts(1, 1, 20260101, 20260102), {word("d"), word("a")}).substr(0, 2000);
@@ -288,7 +286,7 @@ TEST(SyncedFolder, ConflictCopiesAreMergedOnceAndKeptAside)
     WordGet store;
     store.setDirectory(dir.path());
     store.loadProgress(u"none");
-        // Copies in the order of their names.
+    // Copies in the order of their names.
     EXPECT_EQ(rememberedWords(store), (std::vector<std::u16string>{u"r", u"C", u"x", u"a"}));
     EXPECT_EQ(learningWords(store), (std::vector<std::u16string>{u"b", u"d"}));
     EXPECT_TRUE(store.dirty());
