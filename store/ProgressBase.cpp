@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Text.h"
+#include "WordGet.h"
 
 void ContentHash::mix(std::uint64_t word) noexcept
 {
@@ -73,8 +74,10 @@ bool computerName(std::u16string_view name)
 
 bool isConflictCopyName(std::u16string_view name)
 {
-    constexpr std::u16string_view stem = u"DAvud";
-    constexpr std::u16string_view extension = u".bin";
+    // "DAvud" and ".bin".
+    constexpr std::u16string_view file = kProgressFileName;
+    constexpr std::u16string_view stem = file.substr(0, file.rfind(u'.'));
+    constexpr std::u16string_view extension = file.substr(file.rfind(u'.'));
     constexpr std::size_t kLongestMiddle = 200;
     if (name.size() <= stem.size() + extension.size() || !startsWithNoCase(name, stem) ||
         !equalNoCase(name.substr(name.size() - extension.size()), extension))

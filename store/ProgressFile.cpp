@@ -24,10 +24,11 @@ static_assert(std::endian::native == std::endian::little, "the progress file is 
 
 namespace {
 
-constexpr char16_t kProgressName[] = u"DAvud.bin";
-constexpr char16_t kTemporaryName[] = u"DAvud.bin.tmp";
-// Where a progress file that could not be read completely is kept.
-constexpr char16_t kKeptName[] = u"DAvud.bin.unreadable-";
+// The file written before it replaces the progress file.
+constexpr char16_t kTemporaryExtension[] = u".tmp";
+// Where a progress file that could not be read completely is kept: the
+// progress file's name with this and the date.
+constexpr char16_t kKeptExtension[] = u".unreadable-";
 // What a conflict copy is renamed to once merged: "<its name>.merged-".
 constexpr char16_t kMergedSuffix[] = u".merged-";
 // How often a save reads and merges a file that another program keeps
@@ -37,11 +38,6 @@ constexpr int kKeptCopiesPerDay = 99;
 // Records read with one call: big enough that the C library copies straight
 // from the file into them, small enough to stay in the cache.
 constexpr std::uint32_t kBatchRecords = 64;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 std::int32_t clampedCount(std::size_t count)
 {
@@ -288,7 +284,7 @@ bool putAside(const std::filesystem::path& file, std::u16string name, std::int32
 // Reads a whole progress file. False when it cannot be opened.
 bool readProgressFile(const std::filesystem::path& path, ProgressRead& read, FileSteps* steps)
 {
-    File file{failStep(steps) ? nullptr : openFile(path, "rb")};
+    UniqueFile file{failStep(steps) ? nullptr : openFile(path, "rb")};
     if (!file) return false;
     readProgress(file.get(), path, read, steps);
     // Taken while the file is open: Windows replaces no file that is open
@@ -308,7 +304,7 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
     }
 
     if (!directory.empty()) {
-        const std::filesystem::path path = directory / kProgressName;
+        const std::filesystem::path path = directory / kProgressFileName;
         ProgressRead read;
         if (readProgressFile(path, read, fileSteps_)) {
             ProgressBase base;
@@ -337,7 +333,7 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
             // open by another program, no permission): that one is kept.
             std::error_code error;
             const bool missing = !std::filesystem::exists(path, error) && !error;
-            if (missing) File created{openFile(path, "wb")};
+            if (missing) UniqueFile created{openFile(path, "wb")};
             {
                 std::lock_guard guard(lock_);
                 progressUnread_ = !missing;
@@ -512,7 +508,7 @@ bool WordGet::takeMergeNotice()
 WordGet::DiskCheck WordGet::catchUpLocked(const std::filesystem::path& directory)
 {
     if (!base_.known || directory.empty()) return DiskCheck::unchanged;
-    const std::filesystem::path path = directory / kProgressName;
+    const std::filesystem::path path = directory / kProgressFileName;
     FileStamp now;
     if (!readFileStamp(path, now)) return DiskCheck::unreadable;
     if (now == base_.stamp) return DiskCheck::unchanged;
@@ -581,8 +577,9 @@ void WordGet::installMergedLocked(const ProgressLists& merged)
 WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snapshot)
 {
     if (snapshot.directory.empty()) return WriteOutcome::failed;
-    const std::filesystem::path target = snapshot.directory / kProgressName;
-    const std::filesystem::path temporary = snapshot.directory / kTemporaryName;
+    const std::filesystem::path target = snapshot.directory / kProgressFileName;
+    const std::filesystem::path temporary =
+        snapshot.directory / (std::u16string(kProgressFileName) + kTemporaryExtension);
     const ProgressHeader& header = snapshot.header;
 
     // A temporary file that a crash left behind is never read; it only
@@ -592,7 +589,7 @@ WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snaps
     ContentHash hash;
     FileStamp written;
     if (!failStep(fileSteps_)) {
-        if (File file{openFile(temporary, "wb")}) {
+        if (UniqueFile file{openFile(temporary, "wb")}) {
             std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 18);
             ok = !failStep(fileSteps_) && std::fwrite(&header, sizeof header, 1, file.get()) == 1;
             hash.add(&header, sizeof header);
@@ -626,7 +623,7 @@ WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snaps
             keep = progressUnread_;
         }
         if (keep) {
-            ok = putAside(target, kKeptName, header.lastDate, fileSteps_);
+            ok = putAside(target, std::u16string(kProgressFileName) + kKeptExtension, header.lastDate, fileSteps_);
             if (ok) {
                 std::lock_guard guard(lock_);
                 progressUnread_ = false;
