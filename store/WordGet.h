@@ -82,10 +82,13 @@ public:
     // Afterwards the current entry is the head of the learning list, if any.
     void loadDictionary(std::u16string_view name);
     // Fill both lists from the progress file; falls back to dictionary
-    // `fallbackName` when nothing is left to learn.
+    // `fallbackName` when nothing is left to learn. The remembered words of
+    // the sync programs' conflict copies beside the file (see
+    // isConflictCopyName) are taken in too; each copy is renamed
+    // "<name>.merged-yyyymmdd" after the next save.
     void loadProgress(std::u16string_view fallbackName);
     // Write the progress file atomically. False when nothing was written.
-    // The same as the three steps below in a row.
+    // The same as snapshotProgress and saveSnapshot in a row.
     bool saveProgress();
 
     // A save in three steps, so that only the first holds the store's lock:
