@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <iterator>
 #include <optional>
@@ -43,6 +44,8 @@ std::size_t index(SavedFile file)
     return file == SavedFile::settings ? 0 : 1;
 }
 
+constexpr wchar_t kSessionWatchClass[] = L"MivoraSessionWatch";
+
 }  // namespace
 
 App::App(HINSTANCE instance)
@@ -66,6 +69,11 @@ bool App::registerWindowClasses(HINSTANCE instance)
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     windowClass.lpszClassName = appName;
     if (RegisterClassW(&windowClass) == 0) return false;
+    WNDCLASSW watchClass{};
+    watchClass.lpfnWndProc = sessionWatchProc;
+    watchClass.hInstance = instance;
+    watchClass.lpszClassName = kSessionWatchClass;
+    if (RegisterClassW(&watchClass) == 0) return false;
     return WordWindow::registerClass(instance);
 }
 
@@ -264,21 +272,40 @@ void App::onDestroy()
 // in the same order.
 void App::onEndSession(bool sessionEnds)
 {
-    if (!sessionEnds) return;
-    const bool settingsSaved = ::saveSettings(Settings, fileDir);
+    if (sessionEnds) keepAtSessionEnd();
+}
+
+void App::keepAtSessionEnd()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEndSessionMs);
+    settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
-    waitForWorkers(kEndSessionWaitMs);
-    const bool progressSaved = saveChangedProgress();
-    // No time to ask: the failure is kept and told at the next start.
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    waitForWorkers(static_cast<DWORD>(std::clamp<long long>(left.count(), 0, kEndSessionWaitMs)));
+    const bool progressSaved = !wordStore.dirty() || wordStore.saveProgress(deadline);
+    // Without the cause: finding it tries the file again, and the time is
+    // up. The next start tells what was not saved, and where.
     std::wstring kept;
-    if (!progressSaved)
-        kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress), failureReason(SavedFile::progress));
-    if (!settingsSaved) {
+    if (!progressSaved) kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress), L"");
+    if (!settingsSavedAtExit_) {
         if (!kept.empty()) kept += L"；";
-        kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings), failureReason(SavedFile::settings));
+        kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings), L"");
     }
     if (!kept.empty()) keepSessionEndNotice(kept);
+}
+
+LRESULT CALLBACK App::sessionWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE)
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams));
+    auto* app = reinterpret_cast<App*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_ENDSESSION && wParam != FALSE && app != nullptr) {
+        app->keepAtSessionEnd();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void App::allowShellMessages(HWND window)
@@ -288,12 +315,19 @@ void App::allowShellMessages(HWND window)
     allowMessageFromLowerIntegrity(window, WM_OPEN_OPTIONS);
 }
 
+bool App::bringSheetForward()
+{
+    HWND open = sheet.openSheet();
+    if (open == nullptr) return false;
+    // The sheet itself when nothing of it is on top.
+    HWND popup = GetLastActivePopup(open);
+    SetForegroundWindow(popup != nullptr ? popup : open);
+    return true;
+}
+
 void App::openOptionsForSecondStart()
 {
-    if (HWND open = sheet.openSheet()) {
-        SetForegroundWindow(open);
-        return;
-    }
+    if (bringSheetForward()) return;
     // The second start let this process take the foreground; the sheet,
     // owned by this window, opens in front.
     SetForegroundWindow(ownerWindow());
@@ -331,6 +365,20 @@ bool App::startProgressSave()
     });
 }
 
+bool App::workersRunning() const
+{
+    return wordLoad.running() || dictionaryLoad.running() || progressSave.running();
+}
+
+App* App::release(std::unique_ptr<App> app)
+{
+    if (app == nullptr) return nullptr;
+    // Let go of any that have ended since the wait.
+    app->waitForWorkers(0);
+    if (app->workersRunning()) return app.release();
+    return nullptr;
+}
+
 void App::waitForWorkers(DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
@@ -355,17 +403,29 @@ bool App::saveChangedProgress()
 void App::finishWordStore(DWORD waitMs)
 {
     waitForWorkers(waitMs);
+    // The owner window is gone; while the question waits, this hidden one
+    // hears of a log-off in its place (a hidden top-level window is told
+    // of it like any other).
+    UniqueWindow sessionWatch;
     for (;;) {
         const bool progressSaved = saveChangedProgress();
         if (progressSaved && settingsSavedAtExit_) return;
+        if (!sessionWatch)
+            sessionWatch.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kSessionWatchClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                               nullptr, appInstance, this));
         const std::wstring question = exitQuestion(
             !settingsSavedAtExit_, savedPath(SavedFile::settings),
             settingsSavedAtExit_ ? std::wstring() : failureReason(SavedFile::settings), !progressSaved,
             savedPath(SavedFile::progress), progressSaved ? std::wstring() : failureReason(SavedFile::progress));
         // The owner window is gone: the box stands on its own, in front.
         if (MessageBoxW(nullptr, question.c_str(), kExitQuestionTitle,
-                        MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) != IDRETRY)
+                        MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) != IDRETRY) {
+            // The question promised that the old files stay as they are:
+            // the store's destructor must not save after all, even if the
+            // file has been let go meanwhile.
+            wordStore.forgoSaving();
             return;
+        }
         if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
     }
 }
@@ -411,10 +471,7 @@ LRESULT App::trayNotify(LPARAM lParam)
     // With the sheet open either click brings it forward with the keyboard:
     // the owner window is hidden, and activating it would leave the user
     // nowhere to type.
-    if ((lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) && sheet.openSheet() != nullptr) {
-        SetForegroundWindow(sheet.openSheet());
-        return 0;
-    }
+    if ((lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) && bringSheetForward()) return 0;
     switch (lParam) {
     case WM_MOUSEMOVE:
         // On every move, so the tooltip shows the counters of this moment.

@@ -120,7 +120,9 @@ std::wstring exitQuestion(bool settingsFailed, const std::filesystem::path& sett
 
 std::wstring sessionEndText(SavedFile file, const std::filesystem::path& path, const std::wstring& reason)
 {
-    return std::wstring(savedFileName(file)) + L"没能保存到 " + path.wstring() + L"（" + reason + L"）";
+    std::wstring text = std::wstring(savedFileName(file)) + L"没能保存到 " + path.wstring();
+    if (!reason.empty()) text += L"（" + reason + L"）";
+    return text;
 }
 
 Notice sessionEndNotice(const std::wstring& keptText)

@@ -48,6 +48,7 @@ constexpr wchar_t kSessionEndNotice[] = L"UnsavedAtSessionEnd";
 void keepSessionEndNotice(const std::wstring& text);
 // The kept notice's text, removed from the registry; empty when none.
 std::wstring takeSessionEndNotice();
-// The text kept for the saves that failed at the end of a session.
+// The text kept for the saves that failed at the end of a session; without
+// a reason, none is given.
 std::wstring sessionEndText(SavedFile file, const std::filesystem::path& path, const std::wstring& reason);
 Notice sessionEndNotice(const std::wstring& keptText);
