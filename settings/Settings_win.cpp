@@ -116,7 +116,7 @@ RunValue readRunValue(HKEY key)
 // The security programs common in China ask the user about every write to
 // the Run key, so the key is only read unless the value must change, and it
 // is opened with no more rights than that needs.
-void applyRunRegistration(bool autoStart)
+RunRegistration applyRunRegistration(bool autoStart)
 {
     std::wstring wanted;
     if (autoStart) {
@@ -125,7 +125,7 @@ void applyRunRegistration(bool autoStart)
         // "D:\My Tools\Mivora.exe" would start "D:\My.exe" if anyone put one
         // there. A value of an earlier version, without quotes, differs and
         // is replaced.
-        if (module.empty()) return;
+        if (module.empty()) return RunRegistration::failed;
         wanted = runCommand(module);
     }
 
@@ -133,22 +133,26 @@ void applyRunRegistration(bool autoStart)
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
         const RunValue now = readRunValue(key);
         RegCloseKey(key);
-        if (autoStart ? now.present && now.text == wanted : !now.present) return;
+        if (autoStart ? now.present && now.text == wanted : !now.present) return RunRegistration::unchanged;
     } else if (!autoStart) {
-        return;  // no key, so no value to delete
+        return RunRegistration::unchanged;  // no key, so no value to delete
     }
 
     key = nullptr;
+    LSTATUS status;
     if (autoStart) {
         // The key exists on every Windows, but a cleaned-up profile may lack it.
         if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
                             &key, nullptr) != ERROR_SUCCESS)
-            return;
+            return RunRegistration::failed;
         const DWORD bytes = static_cast<DWORD>((wanted.size() + 1) * sizeof(wchar_t));
-        RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(wanted.c_str()), bytes);
+        status = RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(wanted.c_str()), bytes);
     } else {
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-        RegDeleteValueW(key, kRunValueName);
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            return RunRegistration::failed;
+        status = RegDeleteValueW(key, kRunValueName);
     }
     RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return RunRegistration::failed;
+    return autoStart ? RunRegistration::written : RunRegistration::deleted;
 }
