@@ -281,7 +281,8 @@ void App::keepAtSessionEnd()
     settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     waitForWorkers(static_cast<DWORD>(std::clamp<long long>(left.count(), 0, kEndSessionWaitMs)));
     const bool progressSaved = !wordStore.dirty() || wordStore.saveProgress(deadline);
     // Without the cause: finding it tries the file again, and the time is

@@ -69,13 +69,11 @@ bool retryWhileLocked(Attempt attempt, const SaveDeadline& deadline)
 
 }  // namespace
 
-bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target,
-                 const SaveDeadline& deadline)
+bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target, const SaveDeadline& deadline)
 {
     return retryWhileLocked(
         [&] {
-            return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-                   0;
+            return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
         },
         deadline);
 }

@@ -6,8 +6,8 @@
 //   e2e_elevated_first_start
 // Prints "ready" once both are there, then "asked" when the request to open
 // the options arrives (exit code 0), or ends with 3 after a minute without.
-#include <windows.h>
 #include <sddl.h>
+#include <windows.h>
 
 #include <cstdio>
 
@@ -57,8 +57,8 @@ int main()
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"Mivora";
     if (RegisterClassW(&windowClass) == 0 ||
-        CreateWindowExW(WS_EX_TOOLWINDOW, L"Mivora", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                        windowClass.hInstance, nullptr) == nullptr) {
+        CreateWindowExW(WS_EX_TOOLWINDOW, L"Mivora", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance,
+                        nullptr) == nullptr) {
         std::fputs("no owner window\n", stderr);
         return 2;
     }
