@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <iterator>
 #include <optional>
-#include <string>
+#include <utility>
 
 #include "res/resource.h"
 #include "settings/Settings.h"
@@ -17,40 +16,14 @@
 
 namespace {
 
-std::filesystem::path pathOf(const ProgramDir& directory)
-{
-    std::wstring path;
-    for (std::size_t i = 0; i < kPathUnits && directory[i] != u'\0'; ++i)
-        path.push_back(static_cast<wchar_t>(directory[i]));
-    // Without the final backslash, so that parent_path() is the folder's
-    // own parent.
-    if (!path.empty() && path.back() == L'\\') path.pop_back();
-    return std::filesystem::path(path);
-}
-
-// `folder` with a final backslash into `out`; empty when it does not fit.
-void toProgramDir(const std::filesystem::path& folder, ProgramDir& out)
-{
-    std::fill(std::begin(out), std::end(out), u'\0');
-    std::wstring path = folder.wstring();
-    if (path.empty()) return;
-    if (path.back() != L'\\') path.push_back(L'\\');
-    if (path.size() >= kPathUnits) return;
-    for (std::size_t i = 0; i < path.size(); ++i) out[i] = static_cast<char16_t>(path[i]);
-}
-
-std::size_t index(SavedFile file)
-{
-    return file == SavedFile::settings ? 0 : 1;
-}
-
 constexpr wchar_t kSessionWatchClass[] = L"MivoraSessionWatch";
 
 }  // namespace
 
-App::App(HINSTANCE instance)
-    : appInstance(instance), options{instance, nullptr,      Settings, programDir, wordStore, wordWindow,
-                                     reload,   customColors, 0,        0,          {}}
+App::App(HINSTANCE instance, std::filesystem::path userFolder)
+    : appInstance(instance),
+      userFolder_(std::move(userFolder)), options{instance, nullptr,      Settings, place, wordStore, wordWindow,
+                                                  reload,   customColors, 0,        0,     {}}
 {
     options.saveSettings = [this] { saveSettings(); };
 }
@@ -102,74 +75,11 @@ int App::run()
     }
 }
 
-void App::choosePlace()
-{
-    setProgramDir(programDir);
-    place = chooseFilePlace(pathOf(programDir), userFolder);
-    toProgramDir(place.folder, fileDir);
-    options.fileFolder = place.folder.wstring();
-    options.dictionaryFolders.clear();
-    for (const std::filesystem::path& folder : place.dictionaryFolders)
-        options.dictionaryFolders.push_back(folder.wstring());
-}
-
-void App::loadSettings()
-{
-    loadSettingsIn(Settings, fileDir, maximizedWidth);
-}
-
 bool App::saveSettings()
 {
-    const bool saved = ::saveSettings(Settings, fileDir);
-    reportSave(SavedFile::settings, saved);
+    const bool saved = ::saveSettings(Settings, place.folder);
+    notices.reportSave(SavedFile::settings, saved);
     return saved;
-}
-
-std::filesystem::path App::savedPath(SavedFile file) const
-{
-    return file == SavedFile::settings ? place.folder / kSettingsFileName : place.dic / L"DAvud.bin";
-}
-
-std::wstring App::failureReason(SavedFile file) const
-{
-    std::uintmax_t bytes = sizeof(SettingsRecord);
-    if (file == SavedFile::progress) {
-        const ProgressHeader header = wordStore.header();
-        bytes = sizeof header + (static_cast<std::uintmax_t>(std::max(header.rememberedCount, 0)) +
-                                 static_cast<std::uintmax_t>(std::max(header.learningCount, 0))) *
-                                    sizeof(WordEntry);
-    }
-    return saveFailureReason(savedPath(file), bytes);
-}
-
-void App::reportSave(SavedFile file, bool saved)
-{
-    bool& told = failureTold_[index(file)];
-    if (saved) {
-        told = false;
-        return;
-    }
-    if (told) return;
-    told = true;
-    const Notice notice = failedSaveNotice(file, savedPath(file), failureReason(file));
-    tray.showBalloon(notice.title, notice.text);
-}
-
-void App::tellStartNotices()
-{
-    const std::wstring kept = takeSessionEndNotice();
-    Notice notice;
-    if (!kept.empty()) notice = sessionEndNotice(kept);
-    if (place.perUser && place.firstUse) {
-        const Notice placeNotice = userFolderNotice(place.folder);
-        if (notice.text.empty()) {
-            notice = placeNotice;
-        } else {
-            // Both at one start (rare): one balloon, the failure first.
-            notice.text = (notice.text + L"\n" + placeNotice.text).substr(0, 255);
-        }
-    }
-    if (!notice.text.empty()) tray.showBalloon(notice.title, notice.text);
 }
 
 LRESULT CALLBACK App::ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -206,7 +116,7 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SAVE_DONE:
         // Posting was the worker's last act but one: its thread is let go
         // here, so that none is left for exit.
-        if (progressSave.finished(wParam)) reportSave(SavedFile::progress, lParam != 0);
+        if (progressSave.finished(wParam)) notices.reportSave(SavedFile::progress, lParam != 0);
         return 0;
     case WM_ENDSESSION:
         onEndSession(wParam != FALSE);
@@ -238,8 +148,8 @@ bool App::onCreate(HWND window)
     options.icon = tray.icon();
     reload.setNotifyWindow(window);
     allowShellMessages(window);
-    choosePlace();
-    loadSettings();
+    place = chooseFilePlace(programFolder(), userFolder_);
+    loadSettingsIn(Settings, place.folder, maximizedWidth);
     // The word window's creation starts the load, which needs all three.
     wordStore.setDirectory(place.dic);
     wordStore.setDictionaryDirectories(place.dictionaryFolders);
@@ -250,7 +160,7 @@ bool App::onCreate(HWND window)
     // program runs on and tries again for a while.
     if (!tray.add()) tray.beginRetry(GetTickCount());
     // Shown once the icon is there.
-    tellStartNotices();
+    notices.tellStartNotices();
     SetTimer(window, TIMER_SAVE_PROGRESS, kProgressSaveIntervalMs, nullptr);
     return true;
 }
@@ -261,7 +171,7 @@ void App::onDestroy()
 {
     // Told at the end of finishWordStore, with the progress, so that the
     // user answers one question.
-    settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
+    settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
     wordWindow.destroy();
     tray.remove();
     PostQuitMessage(0);
@@ -278,22 +188,15 @@ void App::onEndSession(bool sessionEnds)
 void App::keepAtSessionEnd()
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEndSessionMs);
-    settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
+    settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     waitForWorkers(static_cast<DWORD>(std::clamp<long long>(left.count(), 0, kEndSessionWaitMs)));
     const bool progressSaved = !wordStore.dirty() || wordStore.saveProgress(deadline);
-    // Without the cause: finding it tries the file again, and the time is
-    // up. The next start tells what was not saved, and where.
-    std::wstring kept;
-    if (!progressSaved) kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress), L"");
-    if (!settingsSavedAtExit_) {
-        if (!kept.empty()) kept += L"；";
-        kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings), L"");
-    }
-    if (!kept.empty()) keepSessionEndNotice(kept);
+    // No time to ask: a failure is kept and told at the next start.
+    notices.keepForNextStart(settingsSavedAtExit_, progressSaved);
 }
 
 LRESULT CALLBACK App::sessionWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -414,20 +317,14 @@ void App::finishWordStore(DWORD waitMs)
         if (!sessionWatch)
             sessionWatch.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kSessionWatchClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
                                                nullptr, appInstance, this));
-        const std::wstring question = exitQuestion(
-            !settingsSavedAtExit_, savedPath(SavedFile::settings),
-            settingsSavedAtExit_ ? std::wstring() : failureReason(SavedFile::settings), !progressSaved,
-            savedPath(SavedFile::progress), progressSaved ? std::wstring() : failureReason(SavedFile::progress));
-        // The owner window is gone: the box stands on its own, in front.
-        if (MessageBoxW(nullptr, question.c_str(), kExitQuestionTitle,
-                        MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) != IDRETRY) {
+        if (!notices.askToRetryAtExit(!settingsSavedAtExit_, !progressSaved)) {
             // The question promised that the old files stay as they are:
             // the store's destructor must not save after all, even if the
             // file has been let go meanwhile.
             wordStore.forgoSaving();
             return;
         }
-        if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
+        if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
     }
 }
 

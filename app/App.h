@@ -14,7 +14,7 @@
 #include "settings/SettingsRecord.h"
 #include "store/FilePlace.h"
 #include "store/WordGet.h"
-#include "ui/LibraryPage.h"
+#include "ui/DictionaryReload.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
 #include "win/Handles.h"
@@ -37,7 +37,9 @@ constexpr DWORD kEndSessionWaitMs = 2500;
 
 class App {
 public:
-    explicit App(HINSTANCE instance);
+    // `userFolder` is the user's own folder for the files, used when the
+    // program's folder cannot be written (tests give a folder of their own).
+    explicit App(HINSTANCE instance, std::filesystem::path userFolder = userFilesFolder());
     // Destroys the owner window if it is still there (the whole shutdown
     // runs inside that), then everything else.
     ~App();
@@ -64,8 +66,6 @@ public:
     // what it can, as any log-off does.
     void finishWordStore(DWORD waitMs = kWorkerWaitMs);
 
-    // True while a worker that a bounded wait gave up on still runs.
-    bool workersRunning() const;
     // The last step of all, after finishWordStore. A worker still running
     // then uses the store and the word window, which its application object
     // owns: the object is then deliberately left alive until the process
@@ -73,66 +73,12 @@ public:
     // Otherwise it is destroyed and nullptr is returned.
     static App* release(std::unique_ptr<App> app);
 
-    // WM_OPEN_OPTIONS, a second start's request: the open sheet comes to
-    // the front, or the sheet opens on its settings page.
-    void openOptionsForSecondStart();
-    // The open sheet to the front with the keyboard: the sheet itself, or
-    // what it shows on top of itself (the font or colour chooser, the 删除
-    // question), since the sheet is disabled while that is open. False when
-    // no sheet is open.
-    bool bringSheetForward();
-
-    // The settings file in the chosen place and the Run registration. A
-    // failed save is told once in a balloon until a save succeeds again.
-    void loadSettings();
-    bool saveSettings();
-
-    // The periodic save: starts writing the progress file on its worker when
-    // the lists changed; the worker posts WM_SAVE_DONE to the owner window.
-    // False when no save was started (nothing changed, or one is running).
-    bool startProgressSave();
-    bool progressSaveRunning() const { return progressSave.running(); }
-
-    // The tray icon's notification (WM_TRAYICON's lParam), and the commands
-    // of its menu (0 and unknown ids do nothing).
-    LRESULT trayNotify(LPARAM lParam);
-    void runTrayCommand(UINT command);
-
-    // One try on the tray icon's retry timer at `now` (GetTickCount). When
-    // the icon is still missing after kTrayRetryPeriodMs, shows the error
-    // and destroys the owner window, which ends the program.
-    void retryTrayIcon(DWORD now);
-
     HWND ownerWindow() const { return ownerWindow_.get(); }
 
-    // Owned, in the order they are made.
-    const HINSTANCE appInstance;
-    SettingsRecord Settings{};
-    ProgramDir programDir{};
-    // Where mivora.bin and DAvud.bin are kept, chosen at start; fileDir is
-    // its folder in the form the settings functions take.
-    FilePlace place;
-    ProgramDir fileDir{};
-    // The user's own folder for the files (%APPDATA%\Mivora); tests put a
-    // folder of their own here before start().
-    std::filesystem::path userFolder = userFilesFolder();
-    // The size of a maximised window, taken at start.
-    int maximizedWidth = 0;
-    int maximizedHeight = 0;
-    WordGet wordStore;
-    // The workers: the start-up load, dictionary reloads, periodic saves.
-    Worker wordLoad;
-    Worker dictionaryLoad;
-    Worker progressSave;
-    Tray tray;
-    WordWindow wordWindow{Settings, wordStore, wordLoad};
-    DictionaryReload reload{dictionaryLoad, wordStore, wordWindow};
-    // The colour dialog's custom colours, kept for the life of the process.
-    COLORREF customColors[16] = {};
-    OptionsContext options;
-    OptionsSheet sheet{options};
-
 private:
+    // The in-process tests drive the parts directly.
+    friend struct AppTestAccess;
+
     static LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // The hidden window that stands in for the owner window while the
     // question at exit waits: it hears of a log-off.
@@ -146,25 +92,72 @@ private:
     // next start (there is no time to ask, nor to look into the cause).
     void keepAtSessionEnd();
     void onTimer(WPARAM id);
+    // True while a worker that a bounded wait gave up on still runs.
+    bool workersRunning() const;
+
+    // WM_OPEN_OPTIONS, a second start's request: the open sheet comes to
+    // the front, or the sheet opens on its settings page.
+    void openOptionsForSecondStart();
+    // The open sheet to the front with the keyboard: the sheet itself, or
+    // what it shows on top of itself (the font or colour chooser, the 删除
+    // question), since the sheet is disabled while that is open. False when
+    // no sheet is open.
+    bool bringSheetForward();
+
+    // The settings file in the files' folder and the Run registration. A
+    // failed save is told once in a balloon until a save succeeds again.
+    bool saveSettings();
+
+    // The periodic save: starts writing the progress file on its worker when
+    // the lists changed; the worker posts WM_SAVE_DONE to the owner window.
+    // False when no save was started (nothing changed, or one is running).
+    bool startProgressSave();
+    bool progressSaveRunning() const { return progressSave.running(); }
+    // Writes the progress file if the lists changed; true when nothing is
+    // left unsaved.
+    bool saveChangedProgress();
+
+    // The tray icon's notification (WM_TRAYICON's lParam), and the commands
+    // of its menu (0 and unknown ids do nothing).
+    LRESULT trayNotify(LPARAM lParam);
     UINT chooseTrayCommand();
+    void runTrayCommand(UINT command);
+
+    // One try on the tray icon's retry timer at `now` (GetTickCount). When
+    // the icon is still missing after kTrayRetryPeriodMs, shows the error
+    // and destroys the owner window, which ends the program.
+    void retryTrayIcon(DWORD now);
+
     // Every worker, through one path: exit and log-off both come here.
     // `timeoutMs` is for all of them together.
     void waitForWorkers(DWORD timeoutMs);
     // Lets the shell's messages and a second start's request through to
     // the owner window when the program runs elevated.
     void allowShellMessages(HWND window);
-    void choosePlace();
-    void tellStartNotices();
-    // The outcome of a save while the program runs: a failure is told once
-    // until a save of the same file succeeds again.
-    void reportSave(SavedFile file, bool saved);
-    std::filesystem::path savedPath(SavedFile file) const;
-    std::wstring failureReason(SavedFile file) const;
-    // Writes the progress file if the lists changed; true when nothing is
-    // left unsaved.
-    bool saveChangedProgress();
 
-    bool failureTold_[2] = {};
+    // Owned, in the order they are made.
+    const HINSTANCE appInstance;
+    const std::filesystem::path userFolder_;
+    SettingsRecord Settings{};
+    // Where the program and its files are, chosen at start.
+    FilePlace place;
+    // The size of a maximised window, taken at start.
+    int maximizedWidth = 0;
+    int maximizedHeight = 0;
+    WordGet wordStore;
+    // The workers: the start-up load, dictionary reloads, periodic saves.
+    Worker wordLoad;
+    Worker dictionaryLoad;
+    Worker progressSave;
+    Tray tray;
+    FileNotices notices{place, wordStore, tray};
+    WordWindow wordWindow{Settings, wordStore, wordLoad};
+    DictionaryReload reload{dictionaryLoad, wordStore, wordWindow};
+    // The colour dialog's custom colours, kept for the life of the process.
+    COLORREF customColors[16] = {};
+    OptionsContext options;
+    OptionsSheet sheet{options};
+
     bool settingsSavedAtExit_ = true;
 
     UniqueWindow ownerWindow_;

@@ -19,6 +19,9 @@
 #include "WordEntry.h"
 #include "WordLane.h"
 
+// The progress file, in the dic directory.
+constexpr char16_t kProgressFileName[] = u"DAvud.bin";
+
 enum class WordList { learning, remembered };
 
 // Everything a save writes, copied from the store under its lock, so that

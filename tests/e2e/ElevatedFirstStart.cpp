@@ -6,8 +6,9 @@
 //   e2e_elevated_first_start
 // Prints "ready" once both are there, then "asked" when the request to open
 // the options arrives (exit code 0), or ends with 3 after a minute without.
-#include <sddl.h>
 #include <windows.h>
+
+#include <sddl.h>
 
 #include <cstdio>
 
