@@ -46,8 +46,8 @@ public:
     App(const App&) = delete;
     App& operator=(const App&) = delete;
 
-    // The owner window's class "Mivora" and the word window's; once a
-    // process.
+    // The owner window's class "Mivora", the session watch's and the word
+    // window's; once a process.
     static bool registerWindowClasses(HINSTANCE instance);
 
     // Creates the hidden owner window; everything else is set up inside its

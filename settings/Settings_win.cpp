@@ -147,5 +147,5 @@ RunRegistration applyRunRegistration(bool autoStart)
     const UniqueRegKey key = openRunKey(KEY_SET_VALUE);
     if (!key) return RunRegistration::failed;
     return RegDeleteValueW(key.get(), kRunValueName) == ERROR_SUCCESS ? RunRegistration::deleted
-                                                                       : RunRegistration::failed;
+                                                                      : RunRegistration::failed;
 }
