@@ -173,8 +173,10 @@ e2e_wait_desktop_closed() {
 # icon. The keeper is a second Wine process that holds a file of its own
 # and ends when its release file appears (e2e_release_desktop).
 e2e_keep_desktop() {
-    local holder=$1 keep=$E2E_DIR/.desktop-keeper
-    [ -f "$holder" ] || e2e_fail "no file holder at $holder"
+    local holder keep=$E2E_DIR/.desktop-keeper
+    [ -f "$1" ] || e2e_fail "no file holder at $1"
+    # Started from the scenario's folder: the path must not be relative.
+    holder=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
     : >"$keep"
     rm -f "$keep.release"
     e2e_wait_desktop_closed
