@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <iterator>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "res/resource.h"
