@@ -409,9 +409,9 @@ bool WordGet::progressFileKeptBack() const
     return progressUnread_;
 }
 
-bool WordGet::saveProgress()
+bool WordGet::saveProgress(const SaveDeadline& deadline)
 {
-    return saveSnapshot(snapshotProgress());
+    return saveSnapshot(snapshotProgress(), deadline);
 }
 
 ProgressSnapshot WordGet::snapshotProgress() const
@@ -451,15 +451,19 @@ ProgressSnapshot WordGet::snapshotProgress() const
     return snapshot;
 }
 
-bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
+bool WordGet::writeProgress(const ProgressSnapshot& snapshot, const SaveDeadline& deadline)
 {
     std::lock_guard saving(saveLock_);
-    return writeProgressLocked(snapshot) == WriteOutcome::written;
+    return writeProgressLocked(snapshot, deadline) == WriteOutcome::written;
 }
 
-bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot)
+bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline& deadline)
 {
     std::lock_guard saving(saveLock_);
+    {
+        std::lock_guard guard(lock_);
+        if (savingForgone_) return false;
+    }
     std::optional<ProgressSnapshot> merged;
     for (int attempt = 0; attempt < kMergeAttempts; ++attempt) {
         const DiskCheck check = catchUpLocked(snapshot.directory);
@@ -474,7 +478,7 @@ bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot)
             merged = snapshotProgress();
         }
         const ProgressSnapshot& written = merged ? *merged : snapshot;
-        const WriteOutcome outcome = writeProgressLocked(written);
+        const WriteOutcome outcome = writeProgressLocked(written, deadline);
         if (outcome == WriteOutcome::replacedMeanwhile) continue;
         progressWritten(written, outcome == WriteOutcome::written);
         return outcome == WriteOutcome::written;
@@ -574,9 +578,13 @@ void WordGet::installMergedLocked(const ProgressLists& merged)
 
 // The new content goes to a temporary file beside the old one, which is then
 // replaced in one step: a failure at any point leaves the old file as it was.
-WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snapshot)
+WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snapshot, const SaveDeadline& deadline)
 {
     if (snapshot.directory.empty()) return WriteOutcome::failed;
+    {
+        std::lock_guard guard(lock_);
+        if (savingForgone_) return WriteOutcome::failed;
+    }
     const std::filesystem::path target = snapshot.directory / kProgressFileName;
     const std::filesystem::path temporary =
         snapshot.directory / (std::u16string(kProgressFileName) + kTemporaryExtension);
@@ -584,7 +592,7 @@ WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snaps
 
     // A temporary file that a crash left behind is never read; it only
     // stands in the way (it may even be read-only), so it goes first.
-    if (!removeFile(temporary)) return WriteOutcome::failed;
+    if (!removeFile(temporary, deadline)) return WriteOutcome::failed;
     bool ok = false;
     ContentHash hash;
     FileStamp written;
@@ -604,7 +612,10 @@ WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snaps
                 ok = !failStep(fileSteps_) && std::fwrite(&record, sizeof record, 1, file.get()) == 1;
                 hash.add(&record, sizeof record);
             }
-            ok = ok && !failStep(fileSteps_) && flushToDisk(file.get());
+            // With the time up (the session ends) the data goes without the
+            // flush: Windows writes its cache out before it turns off, and an
+            // unflushed save is better than none.
+            ok = ok && !failStep(fileSteps_) && (pastDeadline(deadline) || flushToDisk(file.get()));
             const bool closed = std::fclose(file.release()) == 0;
             ok = ok && !failStep(fileSteps_) && closed;
             // A rename keeps the time and size: this is the stamp the file
@@ -636,13 +647,13 @@ WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snaps
         if (!readFileStamp(target, now)) {
             ok = false;
         } else if (!(now == base_.stamp)) {
-            removeFile(temporary);
+            removeFile(temporary, deadline);
             return WriteOutcome::replacedMeanwhile;
         }
     }
-    ok = ok && !failStep(fileSteps_) && replaceFile(temporary, target);
+    ok = ok && !failStep(fileSteps_) && replaceFile(temporary, target, deadline);
     if (!ok) {
-        removeFile(temporary);
+        removeFile(temporary, deadline);
         return WriteOutcome::failed;
     }
     base_.known = true;

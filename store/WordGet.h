@@ -15,14 +15,13 @@
 #include <string_view>
 #include <vector>
 
+#include "FileReplace.h"
 #include "ProgressBase.h"
 #include "WordEntry.h"
 #include "WordLane.h"
 
 // The progress file, in the dic directory.
 constexpr char16_t kProgressFileName[] = u"DAvud.bin";
-
-class FileSteps;
 
 enum class WordList { learning, remembered };
 
@@ -45,7 +44,8 @@ class WordGet {
 public:
     WordGet();
     // Saves the progress file when the lists changed since the last load or
-    // save, then frees both lists.
+    // save (unless saving was given up, see forgoSaving), then frees both
+    // lists.
     virtual ~WordGet();
     WordGet(const WordGet&) = delete;
     WordGet& operator=(const WordGet&) = delete;
@@ -88,15 +88,21 @@ public:
     // "<name>.merged-yyyymmdd" after the next save.
     void loadProgress(std::u16string_view fallbackName);
     // Write the progress file atomically. False when nothing was written.
-    // The same as snapshotProgress and saveSnapshot in a row.
-    bool saveProgress();
+    // The same as snapshotProgress and saveSnapshot in a row. With a
+    // deadline, the retries of a file held for a moment stop there.
+    bool saveProgress(const SaveDeadline& deadline = {});
 
     // A save in three steps, so that only the first holds the store's lock:
     // copy what is to be written; write it (on any thread; saves run one at
     // a time); record the outcome, which clears `dirty` only when nothing
     // changed since the copy.
     ProgressSnapshot snapshotProgress() const;
-    bool writeProgress(const ProgressSnapshot& snapshot);
+    bool writeProgress(const ProgressSnapshot& snapshot, const SaveDeadline& deadline = {});
+
+    // The user chose to end without saving: from now on no save writes
+    // anything, the destructor's included, so the old file stays as it was
+    // even when whatever stopped the save has gone meanwhile.
+    void forgoSaving();
     void progressWritten(const ProgressSnapshot& snapshot, bool written);
     // The second and third step together, after catching up with the file
     // on disk: when another program replaced it since this process last
@@ -104,7 +110,7 @@ public:
     // merged lists are written instead of `snapshot`. A file on disk that
     // cannot be read completely is never replaced: false, and the store
     // stays dirty.
-    bool saveSnapshot(const ProgressSnapshot& snapshot);
+    bool saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline& deadline = {});
 
     // What a look at the progress file on disk found.
     enum class DiskCheck { unchanged, merged, unreadable };
@@ -158,7 +164,7 @@ private:
     void markDirtyLocked();
     // The progress file's halves that work with saveLock_ held.
     enum class WriteOutcome { written, failed, replacedMeanwhile };
-    WriteOutcome writeProgressLocked(const ProgressSnapshot& snapshot);
+    WriteOutcome writeProgressLocked(const ProgressSnapshot& snapshot, const SaveDeadline& deadline);
     DiskCheck catchUpLocked(const std::filesystem::path& directory);
     // Puts `merged` in place of both lists (lock_ held).
     void installMergedLocked(const ProgressLists& merged);
@@ -180,6 +186,7 @@ private:
     // The progress file on disk holds more than the lists: it must be kept
     // before a save replaces it.
     bool progressUnread_ = false;
+    bool savingForgone_ = false;
     // One save writes at a time: they share the temporary file. It also
     // guards what the saves compare the file on disk with.
     std::mutex saveLock_;
