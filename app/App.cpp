@@ -7,6 +7,7 @@
 #include <string>
 
 #include "res/resource.h"
+#include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "store/ProgressSaver.h"
 #include "win/MessageFilter.h"
@@ -40,7 +41,7 @@ void toProgramDir(const std::filesystem::path& folder, ProgramDir& out)
 
 std::size_t index(SavedFile file)
 {
-    return file == SavedFile::settings ? 0 : 1;
+    return file == SavedFile::settings ? 0 : file == SavedFile::progress ? 1 : 2;
 }
 
 }  // namespace
@@ -114,17 +115,56 @@ bool App::saveSettings()
 {
     const bool saved = ::saveSettings(Settings, fileDir);
     reportSave(SavedFile::settings, saved);
+    const bool iniSaved = saveIni();
+    return saved && iniSaved;
+}
+
+void App::loadIni()
+{
+    // Without a file, or with one that cannot be read, every value keeps its
+    // default; a file that cannot be read is never written over (writeIni).
+    IniDocument document;
+    loadIniFile(savedPath(SavedFile::moreSettings), document);
+    speechSettings = readSpeechSettings(document);
+    // Another section: its typed settings read here from `document`.
+}
+
+bool App::writeIni()
+{
+    if (place.folder.empty()) return false;
+    const std::filesystem::path file = savedPath(SavedFile::moreSettings);
+    IniDocument document;
+    if (loadIniFile(file, document) == IniLoad::Unreadable) return false;
+    const IniDocument before = document;
+    writeSpeechSettings(document, speechSettings);
+    // Another section: its typed settings written here into `document`.
+    return document == before || saveIniFile(file, document);
+}
+
+bool App::saveIni()
+{
+    const bool saved = writeIni();
+    iniUnsaved_ = !saved;
+    reportSave(SavedFile::moreSettings, saved);
     return saved;
 }
 
 std::filesystem::path App::savedPath(SavedFile file) const
 {
-    return file == SavedFile::settings ? place.folder / kSettingsFileName : place.dic / L"DAvud.bin";
+    switch (file) {
+    case SavedFile::settings:
+        return place.folder / kSettingsFileName;
+    case SavedFile::moreSettings:
+        return place.folder / kIniFileName;
+    default:
+        return place.dic / L"DAvud.bin";
+    }
 }
 
 std::wstring App::failureReason(SavedFile file) const
 {
-    std::uintmax_t bytes = sizeof(SettingsRecord);
+    // mivora.ini is a few hundred bytes.
+    std::uintmax_t bytes = file == SavedFile::moreSettings ? 4096 : sizeof(SettingsRecord);
     if (file == SavedFile::progress) {
         const ProgressHeader header = wordStore.header();
         bytes = sizeof header + (static_cast<std::uintmax_t>(std::max(header.rememberedCount, 0)) +
@@ -232,6 +272,7 @@ bool App::onCreate(HWND window)
     allowShellMessages(window);
     choosePlace();
     loadSettings();
+    loadIni();
     // The word window's creation starts the load, which needs all three.
     wordStore.setDirectory(place.dic);
     wordStore.setDictionaryDirectories(place.dictionaryFolders);
@@ -254,6 +295,7 @@ void App::onDestroy()
     // Told at the end of finishWordStore, with the progress, so that the
     // user answers one question.
     settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
+    iniSavedAtExit_ = !iniUnsaved_ || writeIni();
     wordWindow.destroy();
     tray.remove();
     PostQuitMessage(0);
@@ -266,6 +308,7 @@ void App::onEndSession(bool sessionEnds)
 {
     if (!sessionEnds) return;
     const bool settingsSaved = ::saveSettings(Settings, fileDir);
+    const bool iniSaved = !iniUnsaved_ || writeIni();
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
     waitForWorkers(kEndSessionWaitMs);
@@ -277,6 +320,11 @@ void App::onEndSession(bool sessionEnds)
     if (!settingsSaved) {
         if (!kept.empty()) kept += L"；";
         kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings), failureReason(SavedFile::settings));
+    }
+    if (!iniSaved) {
+        if (!kept.empty()) kept += L"；";
+        kept += sessionEndText(SavedFile::moreSettings, savedPath(SavedFile::moreSettings),
+                               failureReason(SavedFile::moreSettings));
     }
     if (!kept.empty()) keepSessionEndNotice(kept);
 }
@@ -357,16 +405,21 @@ void App::finishWordStore(DWORD waitMs)
     waitForWorkers(waitMs);
     for (;;) {
         const bool progressSaved = saveChangedProgress();
-        if (progressSaved && settingsSavedAtExit_) return;
-        const std::wstring question = exitQuestion(
-            !settingsSavedAtExit_, savedPath(SavedFile::settings),
-            settingsSavedAtExit_ ? std::wstring() : failureReason(SavedFile::settings), !progressSaved,
-            savedPath(SavedFile::progress), progressSaved ? std::wstring() : failureReason(SavedFile::progress));
+        if (progressSaved && settingsSavedAtExit_ && iniSavedAtExit_) return;
+        // Both settings files are "设置" to the user: the question names the
+        // one that failed (mivora.bin when both did).
+        const SavedFile settingsFile = settingsSavedAtExit_ ? SavedFile::moreSettings : SavedFile::settings;
+        const bool settingsFailed = !settingsSavedAtExit_ || !iniSavedAtExit_;
+        const std::wstring question = exitQuestion(settingsFailed, savedPath(settingsFile),
+                                                   settingsFailed ? failureReason(settingsFile) : std::wstring(),
+                                                   !progressSaved, savedPath(SavedFile::progress),
+                                                   progressSaved ? std::wstring() : failureReason(SavedFile::progress));
         // The owner window is gone: the box stands on its own, in front.
         if (MessageBoxW(nullptr, question.c_str(), kExitQuestionTitle,
                         MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) != IDRETRY)
             return;
         if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
+        if (!iniSavedAtExit_) iniSavedAtExit_ = writeIni();
     }
 }
 

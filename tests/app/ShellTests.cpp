@@ -14,6 +14,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -23,6 +24,7 @@
 #include "app/App.h"
 #include "app/FileNotices.h"
 #include "res/resource.h"
+#include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "store/WordGet.h"
 #include "win/Messages.h"
@@ -50,6 +52,7 @@ fs::path exeDirectory()
 fs::path settingsFile() { return exeDirectory() / L"mivora.bin"; }
 fs::path dicDirectory() { return exeDirectory() / L"dic"; }
 fs::path progressFile() { return dicDirectory() / L"DAvud.bin"; }
+fs::path iniFile() { return exeDirectory() / L"mivora.ini"; }
 // The user's own folder of the tests' application objects, so that no
 // folder of the prefix's user is read or written.
 fs::path userFolder() { return exeDirectory() / L"user-folder" / L"Mivora"; }
@@ -124,6 +127,7 @@ void removeProgramFiles()
 {
     std::error_code error;
     fs::remove(settingsFile(), error);
+    fs::remove(iniFile(), error);
     fs::remove_all(dicDirectory(), error);
     fs::remove_all(userFolder().parent_path(), error);
     RegDeleteKeyW(HKEY_CURRENT_USER, kNoticeKeyPath);
@@ -844,6 +848,38 @@ TEST_F(FailedSaveTest, SettingsSaveFailureIsToldOnce)
     ASSERT_EQ(balloons.size(), 1u);
     EXPECT_EQ(balloons[0].first, L"设置没能保存");
     EXPECT_NE(balloons[0].second.find(L"mivora.bin"), std::wstring::npos) << balloons[0].second;
+}
+
+TEST_F(FailedSaveTest, IniSaveKeepsOtherSectionsAndAFailureIsToldOnce)
+{
+    {
+        std::ofstream user(iniFile(), std::ios::binary);
+        user << "; mine\n[Mine]\nKeep=1\n[Speech]\nRate=3\n";
+    }
+    app().speechSettings.rate = -4;
+    EXPECT_TRUE(app().saveSettings());
+    std::ifstream in(iniFile(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const std::u16string_view expected = u"\uFEFF; mine\r\n[Mine]\r\nKeep=1\r\n[Speech]\r\nRate=-4\r\nAutoRead=0\r\n"
+                                         u"Voice=\r\nVolume=100\r\n";
+    EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(expected.data()), expected.size() * 2));
+    EXPECT_TRUE(balloons.empty());
+
+    auto held = std::make_unique<HeldFile>(iniFile());
+    ASSERT_TRUE(held->held());
+    app().speechSettings.rate = 5;
+    EXPECT_FALSE(app().saveSettings());
+    EXPECT_FALSE(app().saveSettings());
+    ASSERT_EQ(balloons.size(), 1u) << "told once";
+    EXPECT_EQ(balloons[0].first, L"设置没能保存");
+    EXPECT_NE(balloons[0].second.find(L"mivora.ini"), std::wstring::npos) << balloons[0].second;
+    held.reset();
+    EXPECT_TRUE(app().saveSettings());
+    IniDocument document;
+    ASSERT_EQ(loadIniFile(iniFile(), document), IniLoad::Read);
+    EXPECT_EQ(readSpeechSettings(document).rate, 5);
+    EXPECT_TRUE(document.get(u"Mine", u"Keep") == std::u16string(u"1"));
 }
 
 // Answers the question at exit: records the text of every box in order and
