@@ -10,6 +10,7 @@
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "store/ProgressSaver.h"
+#include "store/Text.h"
 #include "win/MessageFilter.h"
 #include "win/ObjectWindow.h"
 #include "win/Messages.h"
@@ -40,6 +41,12 @@ void toProgramDir(const std::filesystem::path& folder, ProgramDir& out)
     for (std::size_t i = 0; i < path.size(); ++i) out[i] = static_cast<char16_t>(path[i]);
 }
 
+// The word field of an entry, the only part that is said.
+std::u16string_view shownWord(const WordEntry& entry)
+{
+    return {entry.word, boundedLength(entry.word, std::size(entry.word))};
+}
+
 std::size_t index(SavedFile file)
 {
     return file == SavedFile::settings ? 0 : file == SavedFile::progress ? 1 : 2;
@@ -52,6 +59,8 @@ App::App(HINSTANCE instance)
                                      reload,   customColors, 0,        0,          {}}
 {
     options.saveSettings = [this] { saveSettings(); };
+    options.speech = &speechSettings;
+    options.speaker = &speech;
 }
 
 App::~App()
@@ -261,6 +270,19 @@ bool App::onCreate(HWND window)
     wordStore.setDictionaryDirectories(place.dictionaryFolders);
     wordStore.setCycleSize(Settings.cycleSize);
 
+    speech.setTell([this](const std::wstring& title, const std::wstring& text) { tray.showBalloon(title, text); });
+    WordWindowEvents events;
+    events.wordShown = [this](const WordEntry& entry) {
+        if (speechSettings.autoRead) speech.speak(shownWord(entry));
+    };
+    // Nothing is said while a full-screen program is in front: what is
+    // being said stops, and no word is shown (or told) until the window is
+    // back.
+    events.asideChanged = [this](bool aside) {
+        if (aside) speech.stop();
+    };
+    events.speakRequested = [this](const WordEntry& entry) { speech.speak(shownWord(entry)); };
+    wordWindow.setEvents(std::move(events));
     if (!wordWindow.create(appInstance)) return false;
     // The notification area may not be there yet (a start at log-on): the
     // program runs on and tries again for a while.
@@ -279,6 +301,9 @@ void App::onDestroy()
     // user answers one question.
     settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
     iniSavedAtExit_ = !iniUnsaved_ || writeIni();
+    // Silent before the windows go; the voice and COM are let go here, on
+    // the thread that started them.
+    speech.shutdown();
     wordWindow.destroy();
     tray.remove();
     PostQuitMessage(0);
@@ -292,6 +317,7 @@ void App::onEndSession(bool sessionEnds)
     if (!sessionEnds) return;
     const bool settingsSaved = ::saveSettings(Settings, fileDir);
     const bool iniSaved = !iniUnsaved_ || writeIni();
+    speech.stop();
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
     waitForWorkers(kEndSessionWaitMs);

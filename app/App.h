@@ -17,6 +17,7 @@
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
 #include "win/Handles.h"
+#include "win/Speech.h"
 #include "win/Worker.h"
 
 // The periodic save's period. Progress is otherwise written only when the
@@ -116,6 +117,9 @@ public:
     Worker dictionaryLoad;
     Worker progressSave;
     Tray tray;
+    // Says words aloud (朗读, 自动朗读, the options page's 试听); anything
+    // else that wants the shown word said calls speech.speak(word).
+    Speech speech{speechSettings};
     WordWindow wordWindow{Settings, wordStore, wordLoad};
     DictionaryReload reload{dictionaryLoad, wordStore, wordWindow};
     // The colour dialog's custom colours, kept for the life of the process.

@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "settings/SettingsRecord.h"
+#include "settings/SpeechSettings.h"
 #include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 
 class WordWindow;
+class Speech;
 class DictionaryReload;
 
 // The common dialogs the settings page opens. Tests put stand-ins here,
@@ -63,6 +65,11 @@ struct OptionsContext {
     // they are looked for. Empty: the program's folder and its dic.
     std::wstring fileFolder{};
     std::vector<std::wstring> dictionaryFolders{};
+    // The [Speech] settings of mivora.ini, edited in place by the 朗读 page
+    // on OK, and what says the words (its 试听). Without them the page
+    // offers nothing.
+    SpeechSettings* speech = nullptr;
+    Speech* speaker = nullptr;
 };
 
 class OptionsSheet {
