@@ -50,10 +50,11 @@ private:
         if (!any) note(std::wstring(kNoEnglishVoiceTitle) + L"。" + kNoEnglishVoiceText);
 
         HWND rate = item(IDC_SPEECH_RATE);
-        SendMessageW(rate, TBM_SETRANGEMIN, FALSE, kSpeechRateLowest);
-        SendMessageW(rate, TBM_SETRANGEMAX, FALSE, kSpeechRateHighest);
+        // The slider counts from 0: the rate plus its lowest value's distance.
+        SendMessageW(rate, TBM_SETRANGEMIN, FALSE, 0);
+        SendMessageW(rate, TBM_SETRANGEMAX, FALSE, kSpeechRateHighest - kSpeechRateLowest);
         SendMessageW(rate, TBM_SETPAGESIZE, 0, 2);
-        SendMessageW(rate, TBM_SETPOS, TRUE, settings.rate);
+        SendMessageW(rate, TBM_SETPOS, TRUE, settings.rate - kSpeechRateLowest);
         HWND volume = item(IDC_SPEECH_VOLUME);
         SendMessageW(volume, TBM_SETRANGEMIN, FALSE, 0);
         SendMessageW(volume, TBM_SETRANGEMAX, FALSE, kSpeechVolumeHighest);
@@ -96,7 +97,7 @@ private:
         const LRESULT chosen = SendMessageW(item(IDC_SPEECH_VOICE), CB_GETCURSEL, 0, 0);
         if (voiceChosen_ && chosen >= 0 && static_cast<std::size_t>(chosen) < voices_.size())
             settings.voice = voices_[static_cast<std::size_t>(chosen)].id;
-        settings.rate = static_cast<int>(SendMessageW(item(IDC_SPEECH_RATE), TBM_GETPOS, 0, 0));
+        settings.rate = static_cast<int>(SendMessageW(item(IDC_SPEECH_RATE), TBM_GETPOS, 0, 0)) + kSpeechRateLowest;
         settings.volume = static_cast<int>(SendMessageW(item(IDC_SPEECH_VOLUME), TBM_GETPOS, 0, 0));
         settings.autoRead = IsDlgButtonChecked(window(), IDC_SPEECH_AUTO_READ) == BST_CHECKED;
         return settings;
