@@ -12,8 +12,8 @@
 #include "store/ProgressSaver.h"
 #include "store/Text.h"
 #include "win/MessageFilter.h"
-#include "win/ObjectWindow.h"
 #include "win/Messages.h"
+#include "win/ObjectWindow.h"
 #include "win/Program.h"
 #include "win/Timers.h"
 

@@ -45,14 +45,19 @@ bool Speech::startCom()
     if (comStarted_) return true;
     if (comFailed_ || down_) return false;
     ole_.reset(LoadLibraryW(L"ole32.dll"));
-    coInitializeEx_ = reinterpret_cast<decltype(coInitializeEx_)>(reinterpret_cast<void*>(findExport(ole_, "CoInitializeEx")));
-    coUninitialize_ = reinterpret_cast<decltype(coUninitialize_)>(reinterpret_cast<void*>(findExport(ole_, "CoUninitialize")));
-    coCreateInstance_ = reinterpret_cast<decltype(coCreateInstance_)>(reinterpret_cast<void*>(findExport(ole_, "CoCreateInstance")));
-    coTaskMemFree_ = reinterpret_cast<decltype(coTaskMemFree_)>(reinterpret_cast<void*>(findExport(ole_, "CoTaskMemFree")));
+    coInitializeEx_ =
+        reinterpret_cast<decltype(coInitializeEx_)>(reinterpret_cast<void*>(findExport(ole_, "CoInitializeEx")));
+    coUninitialize_ =
+        reinterpret_cast<decltype(coUninitialize_)>(reinterpret_cast<void*>(findExport(ole_, "CoUninitialize")));
+    coCreateInstance_ =
+        reinterpret_cast<decltype(coCreateInstance_)>(reinterpret_cast<void*>(findExport(ole_, "CoCreateInstance")));
+    coTaskMemFree_ =
+        reinterpret_cast<decltype(coTaskMemFree_)>(reinterpret_cast<void*>(findExport(ole_, "CoTaskMemFree")));
     // S_FALSE (the options sheet's shell call has it initialised right now)
     // is balanced by shutdown() as well.
     if (coInitializeEx_ == nullptr || coUninitialize_ == nullptr || coCreateInstance_ == nullptr ||
-        coTaskMemFree_ == nullptr || FAILED(coInitializeEx_(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
+        coTaskMemFree_ == nullptr ||
+        FAILED(coInitializeEx_(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
         comFailed_ = true;
         return false;
     }
@@ -168,7 +173,8 @@ bool Speech::speakWith(std::u16string_view word, const SpeechSettings& settings)
     }
     if (FAILED(result)) {
         wchar_t text[160];
-        std::swprintf(text, std::size(text), L"Windows 的语音功能不可用（错误 0x%08lX），单词没能读出来。请检查声音设备和语音设置。",
+        std::swprintf(text, std::size(text),
+                      L"Windows 的语音功能不可用（错误 0x%08lX），单词没能读出来。请检查声音设备和语音设置。",
                       static_cast<unsigned long>(result));
         fail(kSpeechFailedTitle, text, failureTold_);
         return false;

@@ -10,11 +10,9 @@
 
 namespace {
 
-const VoiceInfo kHuihui{u"HKLM\\Speech\\Voices\\Tokens\\TTS_MS_ZH-CN_HUIHUI_11.0", u"Microsoft Huihui Desktop",
-                        u"804"};
+const VoiceInfo kHuihui{u"HKLM\\Speech\\Voices\\Tokens\\TTS_MS_ZH-CN_HUIHUI_11.0", u"Microsoft Huihui Desktop", u"804"};
 const VoiceInfo kZira{u"HKLM\\Speech\\Voices\\Tokens\\TTS_MS_EN-US_ZIRA_11.0", u"Microsoft Zira Desktop", u"409"};
-const VoiceInfo kDavid{u"HKLM\\Speech\\Voices\\Tokens\\TTS_MS_EN-US_DAVID_11.0", u"Microsoft David Desktop",
-                       u"409;9"};
+const VoiceInfo kDavid{u"HKLM\\Speech\\Voices\\Tokens\\TTS_MS_EN-US_DAVID_11.0", u"Microsoft David Desktop", u"409;9"};
 const VoiceInfo kHazel{u"HKLM\\Speech_OneCore\\Voices\\Tokens\\MSTTS_V110_enGB_HazelM", u"Microsoft Hazel", u"809"};
 const VoiceInfo kIndia{u"HKLM\\Speech_OneCore\\Voices\\Tokens\\MSTTS_V110_enIN_HeeraM", u"Microsoft Heera", u"4009"};
 const VoiceInfo kGerman{u"HKLM\\Speech\\Voices\\Tokens\\TTS_MS_DE-DE_HEDDA_11.0", u"Microsoft Hedda Desktop", u"407"};
@@ -40,7 +38,9 @@ TEST(VoiceChoice, ChoosesTheWantedVoiceOrTheBestEnglishOne)
         {"British before other English", {kIndia, kHazel}, u"", 1},
         {"any English before none", {kGerman, kIndia, kHuihui}, u"", 1},
         {"the wanted voice", {kZira, kDavid}, kDavid.id, 1},
-        {"the wanted voice, its id in other case", {kZira, kDavid}, u"hklm\\speech\\voices\\tokens\\tts_ms_en-us_david_11.0",
+        {"the wanted voice, its id in other case",
+         {kZira, kDavid},
+         u"hklm\\speech\\voices\\tokens\\tts_ms_en-us_david_11.0",
          1},
         {"a wanted voice that speaks no English is still the user's choice", {kZira, kHuihui}, kHuihui.id, 1},
         {"a wanted voice no longer installed: the best English one", {kHuihui, kHazel}, kDavid.id, 1},

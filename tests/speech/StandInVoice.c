@@ -19,8 +19,17 @@ static HMODULE module_;
 static LONG objects_;
 
 /* ISpVoice's methods in the order of its vtable, IUnknown's first. */
-enum { kQueryInterface, kAddRef, kRelease, kSetVoice = 18, kSpeak = 20, kSetRate = 28, kSetVolume = 30,
-       kWaitUntilDone = 32, kVoiceMethods = 38 };
+enum {
+    kQueryInterface,
+    kAddRef,
+    kRelease,
+    kSetVoice = 18,
+    kSpeak = 20,
+    kSetRate = 28,
+    kSetVolume = 30,
+    kWaitUntilDone = 32,
+    kVoiceMethods = 38
+};
 
 typedef struct Voice {
     void** vtable;
