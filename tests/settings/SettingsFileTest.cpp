@@ -79,8 +79,8 @@ Bytes pattern(std::size_t size, std::uint8_t seed)
 Bytes expectedDefaults(std::int32_t maximizedWidth)
 {
     Bytes b(284, 0);
-    put32(b, 4, 1);   // autoSwitch
-    put32(b, 12, 1);  // sampleBackground
+    put32(b, 4, 1);    // autoSwitch
+    put32(b, 12, 1);   // sampleBackground
     put32(b, 24, static_cast<std::uint32_t>(maximizedWidth - 300));
     put32(b, 28, 48);
     put32(b, 32, 200);
@@ -108,8 +108,8 @@ protected:
     {
         static std::atomic<unsigned> counter{0};
         auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        dir_ =
-            fs::temp_directory_path() / ("mivora-settings-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+        dir_ = fs::temp_directory_path() /
+               ("mivora-settings-" + std::to_string(stamp) + "-" + std::to_string(counter++));
         ASSERT_TRUE(fs::create_directories(dir_));
         file_ = dir_ / "mivora.bin";
     }

@@ -1,8 +1,8 @@
 // loadSettings/saveSettings against the real executable directory and the
 // registry. Every test puts the Run value and the settings file back as it
 // found them: a Run value left behind would start this test at the next log-on.
-#include <shellapi.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -52,7 +52,8 @@ struct RegValue {
 std::optional<RegValue> readRunValue()
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return std::nullopt;
     RegValue v;
     DWORD size = 0;
     LSTATUS status = RegQueryValueExW(key, kRunValueName, nullptr, &v.type, nullptr, &size);
