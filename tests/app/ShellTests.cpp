@@ -58,28 +58,36 @@ fs::path iniFile() { return exeDirectory() / L"mivora.ini"; }
 // folder of the prefix's user is read or written.
 fs::path userFolder() { return exeDirectory() / L"user-folder" / L"Mivora"; }
 
-std::optional<std::wstring> runValue()
+// A string value of the registry; nothing when it is absent.
+std::optional<std::wstring> registryText(HKEY root, const wchar_t* path, const wchar_t* name)
 {
     wchar_t buffer[1024] = {};
-    DWORD bytes = sizeof buffer;
-    if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, kRunValueName, RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
+    DWORD bytes = sizeof buffer - sizeof(wchar_t);
+    if (RegGetValueW(root, path, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS) return std::nullopt;
     return std::wstring(buffer);
+}
+
+// Sets a string value of the registry, or removes it for nothing.
+void setRegistryText(HKEY root, const wchar_t* path, const wchar_t* name, const std::optional<std::wstring>& text)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) return;
+    if (text)
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text->c_str()),
+                       static_cast<DWORD>((text->size() + 1) * sizeof(wchar_t)));
+    else
+        RegDeleteValueW(key, name);
+    RegCloseKey(key);
+}
+
+std::optional<std::wstring> runValue()
+{
+    return registryText(HKEY_CURRENT_USER, kRunKeyPath, kRunValueName);
 }
 
 void restoreRunValue(const std::optional<std::wstring>& value)
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    if (value)
-        RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
-                       static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
-    else
-        RegDeleteValueW(key, kRunValueName);
-    RegCloseKey(key);
+    setRegistryText(HKEY_CURRENT_USER, kRunKeyPath, kRunValueName, value);
 }
 
 std::vector<char> readFile(const fs::path& file)
@@ -907,43 +915,23 @@ constexpr wchar_t kVoiceServerKey[] =
     L"Software\\Classes\\CLSID\\{96749377-3391-11D2-9EE3-00C04F797396}\\InprocServer32";
 fs::path spokenLog() { return exeDirectory() / L"spoken.txt"; }
 
-std::optional<std::wstring> registryText(const wchar_t* value)
-{
-    wchar_t buffer[1024] = {};
-    DWORD bytes = sizeof buffer - sizeof(wchar_t);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kVoiceServerKey, value, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::wstring(buffer);
-}
-
-void setRegistryText(const wchar_t* value, const std::optional<std::wstring>& text)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kVoiceServerKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    if (text)
-        RegSetValueExW(key, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text->c_str()),
-                       static_cast<DWORD>((text->size() + 1) * sizeof(wchar_t)));
-    else
-        RegDeleteValueW(key, value);
-    RegCloseKey(key);
-}
-
 // Puts the stand-in voice (stand_in_voice.dll, which writes what it is asked
 // to say to spoken.txt) in the place of the prefix's own for as long as it
 // lives; the other tests of the prefix find Wine's voice again afterwards.
 class StandInVoice {
 public:
-    StandInVoice() : server_(registryText(nullptr)), threading_(registryText(L"ThreadingModel"))
+    StandInVoice()
+        : server_(registryText(HKEY_LOCAL_MACHINE, kVoiceServerKey, nullptr)),
+          threading_(registryText(HKEY_LOCAL_MACHINE, kVoiceServerKey, L"ThreadingModel"))
     {
-        setRegistryText(nullptr, (exeDirectory() / L"stand_in_voice.dll").wstring());
-        setRegistryText(L"ThreadingModel", std::wstring(L"Both"));
+        setRegistryText(HKEY_LOCAL_MACHINE, kVoiceServerKey, nullptr,
+                        (exeDirectory() / L"stand_in_voice.dll").wstring());
+        setRegistryText(HKEY_LOCAL_MACHINE, kVoiceServerKey, L"ThreadingModel", std::wstring(L"Both"));
     }
     ~StandInVoice()
     {
-        setRegistryText(nullptr, server_);
-        setRegistryText(L"ThreadingModel", threading_);
+        setRegistryText(HKEY_LOCAL_MACHINE, kVoiceServerKey, nullptr, server_);
+        setRegistryText(HKEY_LOCAL_MACHINE, kVoiceServerKey, L"ThreadingModel", threading_);
     }
     StandInVoice(const StandInVoice&) = delete;
     StandInVoice& operator=(const StandInVoice&) = delete;

@@ -38,14 +38,6 @@ e2e_dictionary 英语四级词汇 'apple|ˈæpl|苹果' 'banana|bəˈnɑːnə|�
 # No switching on a timer: every word said comes from the steps below.
 e2e_settings_file autoSwitch=0
 printf '[Speech]\r\nAutoRead=1\r\n' >"$E2E_DIR/mivora.ini"
-# click_in_sheet <x> <y>: a left click at that point of the sheet.
-click_in_sheet() {
-    local X Y WIDTH HEIGHT
-    eval "$(xdotool getwindowgeometry --shell "$(sheet_window)")"
-    xdotool mousemove $((X + $1)) $((Y + $2))
-    sleep 0.2
-    xdotool click 1
-}
 said() { [ -f "$spoken" ] && [ "$(wc -l <"$spoken")" -ge "$1" ]; }
 
 # --- 1. the first word after the load
@@ -58,12 +50,6 @@ case "$first" in
 "13 apple" | "13 banana" | "13 cherry") ;;
 *) e2e_fail "the first word was said as '$first'" ;;
 esac
-click_ok() {
-    local X Y WIDTH HEIGHT
-    eval "$(xdotool getwindowgeometry --shell "$(sheet_window)")"
-    click_in_sheet $((WIDTH - 125)) $((HEIGHT - 19))
-}
-
 # --- 2. the 朗读 page
 # A first OK writes mivora.bin as the program holds its settings (the word
 # window's size and more differ from the file the script wrote); the
