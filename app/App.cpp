@@ -159,6 +159,11 @@ bool App::saveIni()
     return saved;
 }
 
+void App::speakShownWord()
+{
+    if (!wordWindow.loading()) speech.speak(shownWord(wordStore.currentEntry()));
+}
+
 std::filesystem::path App::savedPath(SavedFile file) const
 {
     switch (file) {
@@ -281,7 +286,7 @@ bool App::onCreate(HWND window)
     events.asideChanged = [this](bool aside) {
         if (aside) speech.stop();
     };
-    events.speakRequested = [this](const WordEntry& entry) { speech.speak(shownWord(entry)); };
+    events.speakRequested = [this](const WordEntry&) { speakShownWord(); };
     wordWindow.setEvents(std::move(events));
     if (!wordWindow.create(appInstance)) return false;
     // The notification area may not be there yet (a start at log-on): the

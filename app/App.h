@@ -77,6 +77,10 @@ public:
     void loadIni();
     bool saveIni();
 
+    // 朗读 from anywhere (the word's menu, a hotkey): says the word the
+    // window shows, nothing while the list is loading.
+    void speakShownWord();
+
     // The periodic save: starts writing the progress file on its worker when
     // the lists changed; the worker posts WM_SAVE_DONE to the owner window.
     // False when no save was started (nothing changed, or one is running).
