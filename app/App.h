@@ -66,7 +66,6 @@ private:
     // The in-process tests drive the parts directly.
     friend struct AppTestAccess;
 
-    static LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool onCreate(HWND window);
     void onDestroy();
