@@ -9,14 +9,23 @@
 #include <utility>
 
 #include "res/resource.h"
+#include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "store/ProgressSaver.h"
+#include "store/Text.h"
 #include "win/MessageFilter.h"
 #include "win/Messages.h"
+#include "win/ObjectWindow.h"
 #include "win/Program.h"
 #include "win/Timers.h"
 
 namespace {
+
+// The word field of an entry, the only part that is said.
+std::u16string_view shownWord(const WordEntry& entry)
+{
+    return {entry.word, boundedLength(entry.word, std::size(entry.word))};
+}
 
 constexpr wchar_t kSessionWatchClass[] = L"MivoraSessionWatch";
 
@@ -28,6 +37,8 @@ App::App(HINSTANCE instance, std::filesystem::path userFolder)
                                                   reload,   customColors, 0,        0,     {}}
 {
     options.saveSettings = [this] { saveSettings(); };
+    options.speech = &speechSettings;
+    options.speaker = &speech;
 }
 
 App::~App()
@@ -38,7 +49,7 @@ App::~App()
 bool App::registerWindowClasses(HINSTANCE instance)
 {
     WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = ownerWindowProc;
+    windowClass.lpfnWndProc = objectWindowProc<App, &App::ownerWindow_, &App::onMessage>;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
@@ -81,25 +92,43 @@ bool App::saveSettings()
 {
     const bool saved = ::saveSettings(Settings, place.folder);
     notices.reportSave(SavedFile::settings, saved);
+    const bool iniSaved = saveIni();
+    return saved && iniSaved;
+}
+
+void App::loadIni()
+{
+    // Without a file, or with one that cannot be read, every value keeps its
+    // default; a file that cannot be read is never written over (writeIni).
+    IniDocument document;
+    loadIniFile(place.folder / kIniFileName, document);
+    speechSettings = readSpeechSettings(document);
+    // Another section: its typed settings read here from `document`.
+}
+
+bool App::writeIni()
+{
+    if (place.folder.empty()) return false;
+    const std::filesystem::path file = place.folder / kIniFileName;
+    IniDocument document;
+    if (loadIniFile(file, document) == IniLoad::Unreadable) return false;
+    const IniDocument before = document;
+    writeSpeechSettings(document, speechSettings);
+    // Another section: its typed settings written here into `document`.
+    return document == before || saveIniFile(file, document);
+}
+
+bool App::saveIni()
+{
+    const bool saved = writeIni();
+    iniUnsaved_ = !saved;
+    notices.reportSave(SavedFile::moreSettings, saved);
     return saved;
 }
 
-LRESULT CALLBACK App::ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void App::speakShownWord()
 {
-    auto* app = reinterpret_cast<App*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        app = static_cast<App*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
-        if (app != nullptr) app->ownerWindow_.reset(window);
-    }
-    if (app == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    const LRESULT result = app->onMessage(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        // Gone already: the owner must not destroy it again.
-        app->ownerWindow_.release();
-    }
-    return result;
+    if (!wordWindow.loading()) speech.speak(shownWord(wordStore.currentEntry()));
 }
 
 LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -162,11 +191,25 @@ bool App::onCreate(HWND window)
     allowShellMessages(window);
     place = chooseFilePlace(programFolder(), userFolder_);
     loadSettingsIn(Settings, place.folder, maximizedWidth);
+    loadIni();
     // The word window's creation starts the load, which needs all three.
     wordStore.setDirectory(place.dic);
     wordStore.setDictionaryDirectories(place.dictionaryFolders);
     wordStore.setCycleSize(Settings.cycleSize);
 
+    speech.setTell([this](const std::wstring& title, const std::wstring& text) { tray.showBalloon(title, text); });
+    WordWindowEvents events;
+    events.wordShown = [this](const WordEntry& entry) {
+        if (speechSettings.autoRead) speech.speak(shownWord(entry));
+    };
+    // Nothing is said while a full-screen program is in front: what is
+    // being said stops, and no word is shown (or told) until the window is
+    // back.
+    events.asideChanged = [this](bool aside) {
+        if (aside) speech.stop();
+    };
+    events.speakRequested = [this](const WordEntry&) { speakShownWord(); };
+    wordWindow.setEvents(std::move(events));
     if (!wordWindow.create(appInstance)) return false;
     // The notification area may not be there yet (a start at log-on): the
     // program runs on and tries again for a while.
@@ -185,6 +228,10 @@ void App::onDestroy()
     // Told at the end of finishWordStore, with the progress, so that the
     // user answers one question.
     settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
+    iniSavedAtExit_ = !iniUnsaved_ || writeIni();
+    // Silent before the windows go; the voice and COM are let go here, on
+    // the thread that started them.
+    speech.shutdown();
     wordWindow.destroy();
     tray.remove();
     PostQuitMessage(0);
@@ -202,6 +249,8 @@ void App::keepAtSessionEnd()
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEndSessionMs);
     settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
+    iniSavedAtExit_ = !iniUnsaved_ || writeIni();
+    speech.stop();
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
     const auto left =
@@ -209,7 +258,7 @@ void App::keepAtSessionEnd()
     waitForWorkers(static_cast<DWORD>(std::clamp<long long>(left.count(), 0, kEndSessionWaitMs)));
     const bool progressSaved = !wordStore.dirty() || wordStore.saveProgress(deadline);
     // No time to ask: a failure is kept and told at the next start.
-    notices.keepForNextStart(settingsSavedAtExit_, progressSaved);
+    notices.keepForNextStart(settingsSavedAtExit_, progressSaved, iniSavedAtExit_);
 }
 
 LRESULT CALLBACK App::sessionWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -347,11 +396,11 @@ void App::finishWordStore(DWORD waitMs)
     UniqueWindow sessionWatch;
     for (;;) {
         const bool progressSaved = saveChangedProgress();
-        if (progressSaved && settingsSavedAtExit_) return;
+        if (progressSaved && settingsSavedAtExit_ && iniSavedAtExit_) return;
         if (!sessionWatch)
             sessionWatch.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kSessionWatchClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
                                                nullptr, appInstance, this));
-        if (!notices.askToRetryAtExit(!settingsSavedAtExit_, !progressSaved)) {
+        if (!notices.askToRetryAtExit(!settingsSavedAtExit_, !progressSaved, !iniSavedAtExit_)) {
             // The question promised that the old files stay as they are:
             // the store's destructor must not save after all, even if the
             // file has been let go meanwhile.
@@ -359,6 +408,7 @@ void App::finishWordStore(DWORD waitMs)
             return;
         }
         if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
+        if (!iniSavedAtExit_) iniSavedAtExit_ = writeIni();
     }
 }
 
@@ -400,20 +450,23 @@ void App::runTrayCommand(UINT command)
 LRESULT App::trayNotify(LPARAM lParam)
 {
     HWND window = ownerWindow();
-    // With the sheet open either click brings it forward with the keyboard:
-    // the owner window is hidden, and activating it would leave the user
-    // nowhere to type.
-    if ((lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) && bringSheetForward()) return 0;
     switch (lParam) {
     case WM_MOUSEMOVE:
         // On every move, so the tooltip shows the counters of this moment.
         tray.refreshTip(wordStore.header());
         return 0;
     case WM_LBUTTONUP:
+        // The word's menu also while the options are open: in title-bar mode
+        // it is the only way to 已记住 then.
         SetForegroundWindow(window);
         wordWindow.showWordMenu(window);
         return 0;
     case WM_RBUTTONUP:
+        // With the sheet open the tray menu would start a second modal loop:
+        // the sheet comes forward with the keyboard instead (the owner
+        // window is hidden, and activating it would leave the user nowhere
+        // to type).
+        if (bringSheetForward()) return 0;
         // The foreground is what makes the menu close when the user clicks
         // elsewhere.
         SetForegroundWindow(window);

@@ -12,12 +12,14 @@
 #include "app/FileNotices.h"
 #include "app/Tray.h"
 #include "settings/SettingsRecord.h"
+#include "settings/SpeechSettings.h"
 #include "store/FilePlace.h"
 #include "store/WordGet.h"
 #include "ui/DictionaryReload.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
 #include "win/Handles.h"
+#include "win/Speech.h"
 #include "win/Worker.h"
 
 // The periodic save's period. Progress is otherwise written only when the
@@ -83,7 +85,6 @@ private:
     // The in-process tests drive the parts directly.
     friend struct AppTestAccess;
 
-    static LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // The hidden window that stands in for the owner window while the
     // question at exit waits: it hears of a log-off.
     static LRESULT CALLBACK sessionWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -110,7 +111,24 @@ private:
 
     // The settings file in the files' folder and the Run registration. A
     // failed save is told once in a balloon until a save succeeds again.
+    // saveSettings writes mivora.ini too (the options sheet's OK).
     bool saveSettings();
+
+    // mivora.ini beside mivora.bin: every section the program knows is read
+    // into its typed settings at start, and written back from them by
+    // saveIni (on OK; at exit and log-off when a change is still unsaved).
+    // The file is read again before each save, so a section or a line the
+    // program does not know, or one the user edited meanwhile, stays as it
+    // is. A failed save is told as the other files' are.
+    void loadIni();
+    bool saveIni();
+    // Reads mivora.ini as it is now, sets every section of the program in
+    // it and replaces the file if that changed anything. No balloon.
+    bool writeIni();
+
+    // 朗读 from anywhere (the word's menu, a hotkey): says the word the
+    // window shows, nothing while the list is loading.
+    void speakShownWord();
 
     // The periodic save: starts writing the progress file on its worker when
     // the lists changed; the worker posts WM_SAVE_DONE to the owner window.
@@ -150,6 +168,8 @@ private:
     const HINSTANCE appInstance;
     const std::filesystem::path userFolder_;
     SettingsRecord Settings{};
+    // The sections of mivora.ini.
+    SpeechSettings speechSettings;
     // Where the program and its files are, chosen at start.
     FilePlace place;
     // The size of a maximised window, taken at start.
@@ -162,6 +182,9 @@ private:
     Worker progressSave;
     Tray tray;
     FileNotices notices{place, wordStore, tray};
+    // Says words aloud (朗读, 自动朗读, the options page's 试听): anything
+    // else that wants a word said calls speech.speak(word).
+    Speech speech{speechSettings};
     WordWindow wordWindow{Settings, wordStore, wordLoad};
     DictionaryReload reload{dictionaryLoad, wordStore, wordWindow};
     // The colour dialog's custom colours, kept for the life of the process.
@@ -170,6 +193,9 @@ private:
     OptionsSheet sheet{options};
 
     bool settingsSavedAtExit_ = true;
+    // A change to mivora.ini that is not on the disk yet (its save failed).
+    bool iniUnsaved_ = false;
+    bool iniSavedAtExit_ = true;
 
     UniqueWindow ownerWindow_;
 };
