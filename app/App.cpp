@@ -97,7 +97,8 @@ int App::run()
 void App::choosePlace()
 {
     setProgramDir(programDir);
-    place = chooseFilePlace(pathOf(programDir), userFolder);
+    const std::filesystem::path programFolder = pathOf(programDir);
+    place = chooseFilePlace(programFolder, userFolder, insideTemporaryFolder(programFolder.wstring()));
     toProgramDir(place.folder, fileDir);
     options.fileFolder = place.folder.wstring();
     options.dictionaryFolders.clear();
@@ -152,8 +153,11 @@ void App::tellStartNotices()
     const std::wstring kept = takeSessionEndNotice();
     Notice notice;
     if (!kept.empty()) notice = sessionEndNotice(kept);
+    // Told once, at the first start that keeps the files in the user's
+    // folder; from inside an archive, that is what the user must hear.
     if (place.perUser && place.firstUse) {
-        const Notice placeNotice = userFolderNotice(place.folder);
+        const Notice placeNotice =
+            place.programVanishes ? archiveNotice(place.folder) : userFolderNotice(place.folder);
         if (notice.text.empty()) {
             notice = placeNotice;
         } else {

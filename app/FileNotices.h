@@ -34,6 +34,9 @@ struct Notice {
 std::wstring shortenedPath(const std::wstring& path, std::size_t units);
 Notice failedSaveNotice(SavedFile file, const std::filesystem::path& path, const std::wstring& reason);
 Notice userFolderNotice(const std::filesystem::path& folder);
+// The program runs from inside an archive (unpacked into the temporary
+// folder, deleted after the run); its files are kept in `folder`.
+Notice archiveNotice(const std::filesystem::path& folder);
 constexpr wchar_t kExitQuestionTitle[] = L"Mivora 没能保存";
 // The text of the question at exit, for the saves that failed.
 std::wstring exitQuestion(bool settingsFailed, const std::filesystem::path& settingsPath,

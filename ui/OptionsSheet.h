@@ -13,6 +13,7 @@
 
 #include "settings/SettingsRecord.h"
 #include "store/WordGet.h"
+#include "win/Dpi.h"
 
 class WordWindow;
 class DictionaryReload;
@@ -32,6 +33,14 @@ struct SettingsPageDialogs {
 };
 // The dialogs of comdlg32, loaded with the sheet.
 SettingsPageDialogs commonDialogs();
+
+// The DPIs the pages convert with: the system's, at which the font dialog
+// works, and a window's (its monitor's). Tests put others here to play two
+// monitors of different scales, which Wine never has.
+struct PageDpis {
+    UINT (*system)() = systemDpi;
+    UINT (*ofWindow)(HWND) = dpiForWindow;
+};
 
 // Opens a link target the way the shell opens a double-clicked file, in a
 // window of `show` state. The about page opens its links through this;
@@ -69,6 +78,7 @@ struct OptionsContext {
     // they are looked for. Empty: the program's folder and its dic.
     std::wstring fileFolder{};
     std::vector<std::wstring> dictionaryFolders{};
+    PageDpis dpis{};
 };
 
 class OptionsSheet {
