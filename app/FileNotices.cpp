@@ -109,7 +109,7 @@ Notice archiveNotice(const std::filesystem::path& folder)
     Notice notice;
     notice.title = L"Mivora 正在压缩包里运行";
     notice.text = withPath(L"Mivora 是从压缩包里直接打开的，退出后它所在的临时文件夹会被删除。设置和学习进度先存在 "
-                           L"%PATH%，开机自动启动 不会生效。请先把压缩包解压到一个文件夹，再从那里启动 Mivora，"
+                           L"%PATH%，“开机自动启动”不会生效。请先把压缩包解压到一个文件夹，再从那里启动 Mivora，"
                            L"学习进度会接着用。",
                            folder.wstring(), kTextUnits);
     return notice;

@@ -50,7 +50,8 @@ mark_shown_word() {
 
 # --- 1
 unpack "$first"
-e2e_settings_file autoStart=1
+# Below the balloon, which would take the click meant for the word.
+e2e_settings_file autoStart=1 windowY=400
 balloons_before=$(e2e_balloon_count)
 e2e_start
 e2e_wait_for 30 "the Wine System Tray window" e2e_tray_window_present
