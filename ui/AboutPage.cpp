@@ -40,14 +40,14 @@ constexpr wchar_t kDescription[] =
 // scale: above 96 DPI the links take the height of the page's own font,
 // which grows with the page (on a Chinese system the two are the same
 // 宋体 9 pt).
-HFONT createUnderlinedGuiFont(HWND page)
+HFONT createUnderlinedGuiFont(HWND page, UINT dpi)
 {
     LOGFONTW font{};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
     font.lfUnderline = 1;
     LOGFONTW pageFont{};
     const auto own = reinterpret_cast<HFONT>(SendMessageW(page, WM_GETFONT, 0, 0));
-    if (dpiForWindow(page) != kBaseDpi && own != nullptr && GetObjectW(own, sizeof pageFont, &pageFont) != 0) {
+    if (dpi != kBaseDpi && own != nullptr && GetObjectW(own, sizeof pageFont, &pageFont) != 0) {
         font.lfHeight = pageFont.lfHeight;
         font.lfWidth = 0;
     }
@@ -56,11 +56,12 @@ HFONT createUnderlinedGuiFont(HWND page)
 
 // The QR picture is 185 pixels square, made for 96 DPI; above that it is
 // stretched with the page (pixel for pixel, so the code stays sharp
-// enough to scan). The static sizes itself to the new bitmap.
-UniqueBitmap scaledPicture(HWND page)
+// enough to scan). The static sizes itself to the new bitmap. `current` is
+// the one made before (nullptr: the static still shows its own, which is
+// right at 96 DPI).
+UniqueBitmap scaledPicture(HWND page, UINT dpi, HBITMAP current)
 {
-    const UINT dpi = dpiForWindow(page);
-    if (dpi == kBaseDpi) return {};
+    if (dpi == kBaseDpi && current == nullptr) return {};
     HWND picture = nullptr;
     for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
         if ((GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) {
@@ -87,9 +88,10 @@ UniqueBitmap scaledPicture(HWND page)
         StretchBlt(to.get(), 0, 0, side, side, from.get(), 0, 0, kQrCodePixels, kQrCodePixels, SRCCOPY);
     }
     // The bitmap the static loaded itself comes back to us; ours stays with
-    // the page's state until after the static is gone.
-    UniqueBitmap previous(reinterpret_cast<HBITMAP>(
-        SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.get()))));
+    // the page's state until after the static is gone (or replaced).
+    const auto previous = reinterpret_cast<HBITMAP>(
+        SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.get())));
+    if (previous != nullptr && previous != current) DeleteObject(previous);
     return scaled;
 }
 
@@ -278,6 +280,25 @@ std::wstring buildLine()
     return line;
 }
 
+// The links' font and the QR picture for the DPI of the page's monitor:
+// when the page is made, and again when Windows has scaled it for another.
+void scaleAboutPage(HWND page, AboutPageState& state)
+{
+    const UINT dpi = state.context.dpis.ofWindow(page);
+    // Statics select their own font after asking for their colours (Wine
+    // does), which would undo the font chosen in WM_CTLCOLORSTATIC: give
+    // them the underlined font as their own as well. It lives until the
+    // page's last message, after the statics are gone, or until they have
+    // the next one.
+    if (UniqueFont linkFont{createUnderlinedGuiFont(page, dpi)}) {
+        const auto font = reinterpret_cast<WPARAM>(linkFont.get());
+        for (const int link : {IDC_ABOUT_WEB_LINK, IDC_ABOUT_CHAT_LINK, IDC_ABOUT_FILES_LINK})
+            SendDlgItemMessageW(page, link, WM_SETFONT, font, TRUE);
+        state.linkFont = std::move(linkFont);
+    }
+    if (UniqueBitmap picture = scaledPicture(page, dpi, state.picture.get())) state.picture = std::move(picture);
+}
+
 void onInitDialog(HWND page, LPARAM initParam)
 {
     OptionsSheet* sheet = sheetOfNewPage(page, initParam);
@@ -285,8 +306,7 @@ void onInitDialog(HWND page, LPARAM initParam)
     auto* state = new (std::nothrow) AboutPageState{*sheet, sheet->context()};
     SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     if (state == nullptr) return;
-    state->linkFont.reset(createUnderlinedGuiFont(page));
-    state->picture = scaledPicture(page);
+    scaleAboutPage(page, *state);
 
     wchar_t text[kTextUnits];
     SetDlgItemTextW(page, IDC_ABOUT_BUILD, buildLine().c_str());
@@ -297,17 +317,6 @@ void onInitDialog(HWND page, LPARAM initParam)
     SetDlgItemTextW(page, IDC_ABOUT_FILES_LINK, filesFolder(state->context).c_str());
     replaceProc(GetDlgItem(page, IDC_ABOUT_DESCRIPTION), textBoxProc);
     replaceProc(GetDlgItem(page, IDC_ABOUT_STATISTICS), textBoxProc);
-    // Statics select their own font after asking for their colours (Wine
-    // does), which would undo the font chosen in WM_CTLCOLORSTATIC: give
-    // them the underlined font as their own as well. It lives until the
-    // page's last message, after the statics are gone.
-    if (state->linkFont) {
-        const auto font = reinterpret_cast<WPARAM>(state->linkFont.get());
-        SendDlgItemMessageW(page, IDC_ABOUT_WEB_LINK, WM_SETFONT, font, FALSE);
-        SendDlgItemMessageW(page, IDC_ABOUT_CHAT_LINK, WM_SETFONT, font, FALSE);
-        SendDlgItemMessageW(page, IDC_ABOUT_FILES_LINK, WM_SETFONT, font, FALSE);
-    }
-
     SetDlgItemTextW(page, IDC_ABOUT_DESCRIPTION, kDescription);
 
     const ProgressHeader counters = state->context.wordStore.header();
@@ -355,6 +364,12 @@ INT_PTR CALLBACK aboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         return TRUE;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageW(page, WM_COMMAND, IDOK, 0);
+        return FALSE;
+    case kDpiChangedAfterParent:
+        // Windows has scaled the page and sent every control the page's
+        // font, taking the links' underline.
+        if (AboutPageState* state = stateOf(page)) scaleAboutPage(page, *state);
+        refitPage(page);
         return FALSE;
     case WM_NCDESTROY:
         onNcDestroy(page);

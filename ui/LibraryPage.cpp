@@ -254,7 +254,8 @@ bool hasPhoneticSymbols(HDC dc, HFONT font)
 UniqueFont phoneticListFont(HWND view, const FontRecord& wordFont)
 {
     LOGFONTW list{};
-    const auto current = reinterpret_cast<HFONT>(SendMessageW(view, WM_GETFONT, 0, 0));
+    // The page's font, at the scale Windows made it for the page's monitor.
+    const auto current = reinterpret_cast<HFONT>(SendMessageW(GetParent(view), WM_GETFONT, 0, 0));
     if (GetObjectW(current != nullptr ? static_cast<HGDIOBJ>(current) : GetStockObject(DEFAULT_GUI_FONT), sizeof list,
                    &list) == 0)
         return {};
@@ -274,29 +275,51 @@ UniqueFont phoneticListFont(HWND view, const FontRecord& wordFont)
     return {};
 }
 
-void setUpRememberedView(HWND view)
+struct Column {
+    const wchar_t* header;
+    int width;
+};
+// Widths in pixels at 96 DPI, grown with the view's DPI like its font.
+constexpr Column kColumns[] = {{L"序号", 40}, {L"单词", 100}, {L"音标", 100}, {L"内容", 160}};
+
+// The phonetic font, the columns' widths and the rows' height for the DPI
+// of the view's monitor.
+void scaleRememberedView(LibraryPageState& state)
 {
-    struct Column {
-        const wchar_t* header;
-        int width;
-    };
-    // Widths in pixels at 96 DPI, grown with the view's DPI like its font.
-    static constexpr Column kColumns[] = {{L"序号", 40}, {L"单词", 100}, {L"音标", 100}, {L"内容", 160}};
-    const UINT dpi = dpiForWindow(view);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.pszText = const_cast<wchar_t*>(kColumns[i].header);
-        column.cx = scaleToDpi(kColumns[i].width, dpi);
-        SendMessageW(view, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-    }
-    SendMessageW(view, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    HWND view = state.view;
+    UniqueFont listFont = phoneticListFont(view, state.context.Settings.font);
+    // The old font goes only once the view has the new one.
+    const HFONT font =
+        listFont ? listFont.get() : reinterpret_cast<HFONT>(SendMessageW(GetParent(view), WM_GETFONT, 0, 0));
+    SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    state.listFont = std::move(listFont);
+
+    const UINT dpi = state.context.dpis.ofWindow(view);
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
+        SendMessageW(view, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), scaleToDpi(kColumns[i].width, dpi));
     // Gives the rows their height: 16 pixels at 96 DPI. The view owns and
-    // frees it (no LVS_SHAREIMAGELISTS).
+    // frees the one it has (no LVS_SHAREIMAGELISTS); one it gives back for
+    // a new one is ours.
     const CommonControlsApi* api = commonControls();
     if (api == nullptr) return;
     HIMAGELIST rowHeight = api->imageListCreate(1, scaleToDpi(16, dpi), ILC_COLOR32, 1, 1);
-    SendMessageW(view, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(rowHeight));
+    const auto previous = reinterpret_cast<HIMAGELIST>(
+        SendMessageW(view, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(rowHeight)));
+    if (previous != nullptr) api->imageListDestroy(previous);
+    InvalidateRect(view, nullptr, TRUE);
+}
+
+void setUpRememberedView(LibraryPageState& state)
+{
+    HWND view = state.view;
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT;
+        column.pszText = const_cast<wchar_t*>(kColumns[i].header);
+        SendMessageW(view, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+    SendMessageW(view, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    scaleRememberedView(state);
 }
 
 // The texts of the owner-data view come from the page's copy.
@@ -398,9 +421,7 @@ void onInitDialog(HWND page, LPARAM initParam)
     // Opened again while the reload of an earlier opening still runs.
     if (context.reload.running()) EnableWindow(GetDlgItem(page, IDC_LIBRARY_DICTIONARIES), FALSE);
     state->view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
-    state->listFont = phoneticListFont(state->view, context.Settings.font);
-    if (state->listFont) SendMessageW(state->view, WM_SETFONT, reinterpret_cast<WPARAM>(state->listFont.get()), FALSE);
-    setUpRememberedView(state->view);
+    setUpRememberedView(*state);
     try {
         fillRememberedView(*state);
     } catch (const std::bad_alloc&) {
@@ -435,6 +456,12 @@ INT_PTR CALLBACK libraryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         break;
     case WM_NOTIFY:
         return onNotify(page, *reinterpret_cast<const NMHDR*>(lParam));
+    case kDpiChangedAfterParent:
+        // Windows has scaled the page and sent every control the page's
+        // font: the list's own font and sizes go back in at the new scale.
+        if (LibraryPageState* state = stateOf(page)) scaleRememberedView(*state);
+        refitPage(page);
+        break;
     case WM_NCDESTROY:
         onNcDestroy(page);
         break;

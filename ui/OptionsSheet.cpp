@@ -176,6 +176,8 @@ void fillPageArea(HWND sheet, HWND page)
 {
     if (page == nullptr) return;
     const RECT area = pageArea(sheet);
+    // Not in a sheet (a page made on its own): nothing to fill.
+    if (IsRectEmpty(&area)) return;
     SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -302,6 +304,11 @@ int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM)
 {
     if (message == PSCB_INITIALIZED) fitPagesIntoSheet(sheet);
     return 0;
+}
+
+void refitPage(HWND page)
+{
+    fillPageArea(GetParent(page), page);
 }
 
 bool onSheetNotify(OptionsSheet* sheet, HWND page, const NMHDR& header)

@@ -125,6 +125,10 @@ int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM lParam);
 // PROPSHEETPAGE that made it), which it also records as open.
 OptionsSheet* sheetOfNewPage(HWND page, LPARAM initParam);
 
+// A page scaled by Windows for a monitor of another scale (or a new scale
+// of its own): it fills the sheet's page area again, as when it was shown.
+void refitPage(HWND page);
+
 // What every page does with the sheet's notifications (WM_NOTIFY from its
 // parent): on becoming the current page it fills the sheet's page area, on
 // PSN_APPLY it asks `sheet` to save. Returns whether `header` was one of

@@ -349,6 +349,10 @@ INT_PTR CALLBACK settingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
     case WM_NOTIFY:
         return onSheetNotify(reinterpret_cast<OptionsSheet*>(GetWindowLongPtrW(page, DWLP_USER)), page,
                              *reinterpret_cast<const NMHDR*>(lParam));
+    case kDpiChangedAfterParent:
+        // The colour buttons take the new scale as they are drawn.
+        refitPage(page);
+        return FALSE;
     default:
         return FALSE;
     }

@@ -12,6 +12,10 @@
 #include <windows.h>
 
 constexpr UINT kBaseDpi = 96;
+// WM_DPICHANGED_AFTERPARENT (Windows 10 1703), which headers for Windows 7
+// leave out: sent to every child window once Windows has scaled its
+// top-level window for a new DPI.
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
 
 // `value` (at `from` DPI) at `to` DPI, rounded half away from zero as MulDiv
 // does, computed in 64 bits and clamped to the int range. A DPI of 0 (not

@@ -322,7 +322,9 @@ TEST_F(SettingsPageTest, TheFontDialogWorksAtTheSystemDpiOnEveryMonitor)
             const LONG offered = Settings.font.lfHeight;
             click(IDC_SETTINGS_FONT);
             // 12 pt is a whole number of pixels at either DPI (16, 24).
-            if (offered == -16) EXPECT_EQ(pointDialog.offeredPoints, 12);
+            if (offered == -16) {
+                EXPECT_EQ(pointDialog.offeredPoints, 12);
+            }
             EXPECT_EQ(Settings.font.lfHeight, stored) << points << " pt";
         }
         if (before != -1) {
