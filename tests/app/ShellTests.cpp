@@ -349,6 +349,9 @@ struct OpenSheetProbe {
     int page = -1;
     wchar_t caption[64] = {};
     LRESULT rightClick = -1;
+    LRESULT leftClick = -1;
+    // The first item of the menu a left click showed (0: no menu).
+    UINT leftClickMenuFirst = 0;
     bool topmost = true;
 };
 OpenSheetProbe sheetProbe;
@@ -364,6 +367,18 @@ void CALLBACK inspectOpenSheet(HWND, UINT, UINT_PTR timer, DWORD)
     sheetProbe.topmost = (GetWindowLongPtrW(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     // A right click on the icon now must not open a second modal loop.
     sheetProbe.rightClick = SendMessageW(app().ownerWindow(), WM_TRAYICON, kTrayIconId, WM_RBUTTONUP);
+    // A left click still shows the word's menu: in title-bar mode it is the
+    // only way to 已记住 while the sheet is open.
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR shown, DWORD) {
+        KillTimer(nullptr, shown);
+        HWND menu = FindWindowW(L"#32768", nullptr);
+        if (menu != nullptr && IsWindowVisible(menu)) {
+            HMENU items = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+            sheetProbe.leftClickMenuFirst = items != nullptr ? GetMenuItemID(items, 0) : 0;
+        }
+        EndMenu();
+    });
+    sheetProbe.leftClick = SendMessageW(app().ownerWindow(), WM_TRAYICON, kTrayIconId, WM_LBUTTONUP);
     PropSheet_PressButton(sheet, sheetProbe.button);
 }
 
@@ -385,6 +400,8 @@ TEST_F(OwnerWindowTest, AboutOpensTheSheetOnItsThirdPageAndCancelSavesNothing)
     EXPECT_EQ(sheetProbe.page, 2);
     EXPECT_STREQ(sheetProbe.caption, L"Mivora");
     EXPECT_EQ(sheetProbe.rightClick, 0);
+    EXPECT_EQ(sheetProbe.leftClick, 0);
+    EXPECT_EQ(sheetProbe.leftClickMenuFirst, static_cast<UINT>(IDM_WORD_REMEMBERED)) << "no word menu with the sheet open";
     EXPECT_EQ(app().sheet.openSheet(), nullptr);
     EXPECT_NE(settingsFileInt(kWindowXOffset), 5555);
 
