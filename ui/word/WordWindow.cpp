@@ -398,7 +398,7 @@ void WordWindow::onDpiChanged(UINT dpi, const RECT& suggested)
     // monitor of that rectangle. The stored corner stays what the user
     // chose; a drag stores its own when it ends.
     POINT corner{suggested.left, suggested.top};
-    if (GetCapture() == window_) {
+    if (GetCapture() == window_.get()) {
         // Still dragging: the point of the word that was grabbed stays under
         // the pointer. The grab offset was in pixels of the old scale; the
         // corner Windows suggests keeps the old offset and would make the
