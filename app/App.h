@@ -12,7 +12,7 @@
 #include "settings/SettingsRecord.h"
 #include "store/FilePlace.h"
 #include "store/WordGet.h"
-#include "ui/LibraryPage.h"
+#include "ui/DictionaryReload.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
 #include "win/Handles.h"

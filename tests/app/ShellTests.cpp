@@ -397,7 +397,7 @@ TEST_F(OwnerWindowTest, AboutOpensTheSheetOnItsThirdPageAndCancelSavesNothing)
     app().Settings.windowX = 5555;
     runSheetCommand(IDM_TRAY_ABOUT, PSBTN_CANCEL);
     ASSERT_TRUE(sheetProbe.seen);
-    EXPECT_EQ(sheetProbe.page, 2);
+    EXPECT_EQ(sheetProbe.page, kAboutPage);
     EXPECT_STREQ(sheetProbe.caption, L"Mivora");
     EXPECT_EQ(sheetProbe.rightClick, 0);
     EXPECT_EQ(sheetProbe.leftClick, 0);
