@@ -298,6 +298,13 @@ BOOL WINAPI pointChooseFont(LPCHOOSEFONTW dialog)
 
 UINT playedWindowDpi = 96;
 
+BOOL WINAPI awareChooseColor(LPCHOOSECOLORW dialog)
+{
+    pointDialog.awareness = threadDpiAwareness();
+    dialog->rgbResult = RGB(1, 2, 3);
+    return TRUE;
+}
+
 // Two monitors of different scales, and a system DPI of either: the stored
 // 12 pt is offered as 12 pt, and a choice stores the same bytes everywhere.
 TEST_F(SettingsPageTest, TheFontDialogWorksAtTheSystemDpiOnEveryMonitor)
@@ -331,6 +338,15 @@ TEST_F(SettingsPageTest, TheFontDialogWorksAtTheSystemDpiOnEveryMonitor)
             EXPECT_EQ(pointDialog.awareness, 1) << "the dialog runs system-aware";
             EXPECT_EQ(threadDpiAwareness(), before) << "and the thread's awareness comes back";
         }
+    }
+    // The colour dialog too.
+    options.dialogs.chooseColor = awareChooseColor;
+    pointDialog.awareness = -1;
+    click(IDC_SETTINGS_WORD_COLOR);
+    EXPECT_EQ(Settings.wordColor, RGB(1, 2, 3));
+    if (before != -1) {
+        EXPECT_EQ(pointDialog.awareness, 1) << "the colour dialog runs system-aware";
+        EXPECT_EQ(threadDpiAwareness(), before);
     }
     options.dialogs = realDialogs;
     options.dpis = {};
@@ -449,6 +465,9 @@ struct SheetVisit {
     int pagesWhole = 0;
     std::vector<std::string> clipped;
     bool clickTransparent = false;
+    // Each page, once checked, is moved off its place and told that Windows
+    // has scaled it for another monitor, then checked again.
+    bool rescale = false;
 } visit;
 
 bool inside(const RECT& a, const RECT& b)
@@ -503,6 +522,12 @@ void CALLBACK visitOpenSheet(HWND, UINT, UINT_PTR timer, DWORD)
     for (int index = 0; index < kOptionsPageCount; ++index) {
         PropSheet_SetCurSel(sheet, nullptr, index);
         checkCurrentPage(sheet, index);
+        if (visit.rescale) {
+            HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+            SetWindowPos(page, nullptr, 3, 3, 50, 40, SWP_NOZORDER | SWP_NOACTIVATE);
+            SendMessageW(page, kDpiChangedAfterParent, 0, 0);
+            checkCurrentPage(sheet, index);
+        }
     }
     if (visit.clickTransparent) {
         PropSheet_SetCurSel(sheet, nullptr, 0);
@@ -569,6 +594,15 @@ TEST_F(OptionsSheetTest, SheetIsAsSpecifiedAndShowsEveryPageWholeFromEitherStart
     EXPECT_FALSE(visit.applyOrHelp);
     EXPECT_FALSE(visit.contextHelp);
     EXPECT_EQ(visit.icon, options.icon);
+}
+
+// Windows scales the sheet and its pages for a monitor of another scale by
+// the ratio of the two DPIs; each page then fills the page area again.
+TEST_F(OptionsSheetTest, APageScaledForAnotherMonitorFillsThePageAreaAgain)
+{
+    visit.rescale = true;
+    runSheet(kSettingsPage, PSBTN_CANCEL);
+    EXPECT_EQ(visit.pagesWhole, 2 * kOptionsPageCount + 1);
 }
 
 TEST_F(OptionsSheetTest, CancelKeepsChangesInMemoryOnlyOkWritesTheFile)
