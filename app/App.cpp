@@ -157,8 +157,7 @@ void App::tellStartNotices()
     // Told once, at the first start that keeps the files in the user's
     // folder; from inside an archive, that is what the user must hear.
     if (place.perUser && place.firstUse) {
-        const Notice placeNotice =
-            place.programVanishes ? archiveNotice(place.folder) : userFolderNotice(place.folder);
+        const Notice placeNotice = place.programVanishes ? archiveNotice(place.folder) : userFolderNotice(place.folder);
         if (notice.text.empty()) {
             notice = placeNotice;
         } else {

@@ -104,8 +104,8 @@ FilePlace chooseFilePlace(const std::filesystem::path& programFolder, const std:
     place.programVanishes = programVanishes;
     const std::filesystem::path programDic = programFolder.empty() ? programFolder : programFolder / "dic";
     const std::filesystem::path userDic = userFolder.empty() ? userFolder : userFolder / "dic";
-    const bool programWritable =
-        !programVanishes && canCreateAndDelete(programFolder) && (!present(programDic) || canCreateAndDelete(programDic));
+    const bool programWritable = !programVanishes && canCreateAndDelete(programFolder) &&
+                                 (!present(programDic) || canCreateAndDelete(programDic));
     if (!userFolder.empty()) place.dictionaryFolders.push_back(userDic);
     // The program living in the user's folder itself has one dic, not two.
     if (!programDic.empty() && (userDic.empty() || programDic.lexically_normal() != userDic.lexically_normal()))

@@ -13,8 +13,8 @@
 
 #include "settings/SettingsRecord.h"
 #include "store/WordGet.h"
-#include "win/Dpi.h"
 #include "ui/OptionsPages.h"
+#include "win/Dpi.h"
 
 class WordWindow;
 class DictionaryReload;

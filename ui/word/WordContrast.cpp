@@ -20,8 +20,7 @@ BYTE blendChannel(BYTE top, BYTE alpha, BYTE beneath)
 
 double relativeLuminance(COLORREF colour)
 {
-    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
-           0.0722 * linear(GetBValue(colour));
+    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) + 0.0722 * linear(GetBValue(colour));
 }
 
 double contrastRatio(COLORREF a, COLORREF b)
