@@ -36,13 +36,16 @@ std::filesystem::path settingsFilePath(const std::filesystem::path& folder);
 std::wstring runCommand(const std::wstring& module);
 
 // Adds or removes the HKCU Run value that starts the executable at log-on.
-// Failures are silent; with the key unavailable nothing is changed.
-void applyRunRegistration(bool autoStart);
+// Failures are silent; with the key unavailable nothing is changed. Says
+// what it did to the key, so that tests see a write that changes nothing
+// (which the registry's times do not always show).
+enum class RunRegistration { unchanged, written, deleted, failed };
+RunRegistration applyRunRegistration(bool autoStart);
 // The same for the executable at `module`. One that lies in the temporary
 // folder (run from inside an archive) is deleted with it: no value is
 // written for it, and one that is there (for the program unpacked
 // elsewhere) is left as it is.
-void applyRunRegistration(bool autoStart, const std::wstring& module);
+RunRegistration applyRunRegistration(bool autoStart, const std::wstring& module);
 
 // Whether `folder` is the temporary folder (GetTempPathW) or lies inside it,
 // both taken as full paths in their long form, compared as Windows compares
