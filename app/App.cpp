@@ -10,8 +10,8 @@
 #include "settings/Settings.h"
 #include "store/ProgressSaver.h"
 #include "win/MessageFilter.h"
-#include "win/ObjectWindow.h"
 #include "win/Messages.h"
+#include "win/ObjectWindow.h"
 #include "win/Program.h"
 #include "win/Timers.h"
 
