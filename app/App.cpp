@@ -1,10 +1,8 @@
 #include "app/App.h"
 
-#include <algorithm>
 #include <filesystem>
-#include <iterator>
 #include <optional>
-#include <string>
+#include <utility>
 
 #include "res/resource.h"
 #include "settings/Settings.h"
@@ -15,40 +13,10 @@
 #include "win/Program.h"
 #include "win/Timers.h"
 
-namespace {
-
-std::filesystem::path pathOf(const ProgramDir& directory)
-{
-    std::wstring path;
-    for (std::size_t i = 0; i < kPathUnits && directory[i] != u'\0'; ++i)
-        path.push_back(static_cast<wchar_t>(directory[i]));
-    // Without the final backslash, so that parent_path() is the folder's
-    // own parent.
-    if (!path.empty() && path.back() == L'\\') path.pop_back();
-    return std::filesystem::path(path);
-}
-
-// `folder` with a final backslash into `out`; empty when it does not fit.
-void toProgramDir(const std::filesystem::path& folder, ProgramDir& out)
-{
-    std::fill(std::begin(out), std::end(out), u'\0');
-    std::wstring path = folder.wstring();
-    if (path.empty()) return;
-    if (path.back() != L'\\') path.push_back(L'\\');
-    if (path.size() >= kPathUnits) return;
-    for (std::size_t i = 0; i < path.size(); ++i) out[i] = static_cast<char16_t>(path[i]);
-}
-
-std::size_t index(SavedFile file)
-{
-    return file == SavedFile::settings ? 0 : 1;
-}
-
-}  // namespace
-
-App::App(HINSTANCE instance)
-    : appInstance(instance), options{instance, nullptr,      Settings, programDir, wordStore, wordWindow,
-                                     reload,   customColors, 0,        0,          {}}
+App::App(HINSTANCE instance, std::filesystem::path userFolder)
+    : appInstance(instance),
+      userFolder_(std::move(userFolder)), options{instance, nullptr,      Settings, place, wordStore, wordWindow,
+                                                  reload,   customColors, 0,        0,     {}}
 {
     options.saveSettings = [this] { saveSettings(); };
 }
@@ -95,74 +63,11 @@ int App::run()
     }
 }
 
-void App::choosePlace()
-{
-    setProgramDir(programDir);
-    place = chooseFilePlace(pathOf(programDir), userFolder);
-    toProgramDir(place.folder, fileDir);
-    options.fileFolder = place.folder.wstring();
-    options.dictionaryFolders.clear();
-    for (const std::filesystem::path& folder : place.dictionaryFolders)
-        options.dictionaryFolders.push_back(folder.wstring());
-}
-
-void App::loadSettings()
-{
-    loadSettingsIn(Settings, fileDir, maximizedWidth);
-}
-
 bool App::saveSettings()
 {
-    const bool saved = ::saveSettings(Settings, fileDir);
-    reportSave(SavedFile::settings, saved);
+    const bool saved = ::saveSettings(Settings, place.folder);
+    notices.reportSave(SavedFile::settings, saved);
     return saved;
-}
-
-std::filesystem::path App::savedPath(SavedFile file) const
-{
-    return file == SavedFile::settings ? place.folder / kSettingsFileName : place.dic / L"DAvud.bin";
-}
-
-std::wstring App::failureReason(SavedFile file) const
-{
-    std::uintmax_t bytes = sizeof(SettingsRecord);
-    if (file == SavedFile::progress) {
-        const ProgressHeader header = wordStore.header();
-        bytes = sizeof header + (static_cast<std::uintmax_t>(std::max(header.rememberedCount, 0)) +
-                                 static_cast<std::uintmax_t>(std::max(header.learningCount, 0))) *
-                                    sizeof(WordEntry);
-    }
-    return saveFailureReason(savedPath(file), bytes);
-}
-
-void App::reportSave(SavedFile file, bool saved)
-{
-    bool& told = failureTold_[index(file)];
-    if (saved) {
-        told = false;
-        return;
-    }
-    if (told) return;
-    told = true;
-    const Notice notice = failedSaveNotice(file, savedPath(file), failureReason(file));
-    tray.showBalloon(notice.title, notice.text);
-}
-
-void App::tellStartNotices()
-{
-    const std::wstring kept = takeSessionEndNotice();
-    Notice notice;
-    if (!kept.empty()) notice = sessionEndNotice(kept);
-    if (place.perUser && place.firstUse) {
-        const Notice placeNotice = userFolderNotice(place.folder);
-        if (notice.text.empty()) {
-            notice = placeNotice;
-        } else {
-            // Both at one start (rare): one balloon, the failure first.
-            notice.text = (notice.text + L"\n" + placeNotice.text).substr(0, 255);
-        }
-    }
-    if (!notice.text.empty()) tray.showBalloon(notice.title, notice.text);
 }
 
 LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -181,7 +86,7 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SAVE_DONE:
         // Posting was the worker's last act but one: its thread is let go
         // here, so that none is left for exit.
-        if (progressSave.finished(wParam)) reportSave(SavedFile::progress, lParam != 0);
+        if (progressSave.finished(wParam)) notices.reportSave(SavedFile::progress, lParam != 0);
         return 0;
     case WM_ENDSESSION:
         onEndSession(wParam != FALSE);
@@ -213,8 +118,8 @@ bool App::onCreate(HWND window)
     options.icon = tray.icon();
     reload.setNotifyWindow(window);
     allowShellMessages(window);
-    choosePlace();
-    loadSettings();
+    place = chooseFilePlace(programFolder(), userFolder_);
+    loadSettingsIn(Settings, place.folder, maximizedWidth);
     // The word window's creation starts the load, which needs all three.
     wordStore.setDirectory(place.dic);
     wordStore.setDictionaryDirectories(place.dictionaryFolders);
@@ -225,7 +130,7 @@ bool App::onCreate(HWND window)
     // program runs on and tries again for a while.
     if (!tray.add()) tray.beginRetry(GetTickCount());
     // Shown once the icon is there.
-    tellStartNotices();
+    notices.tellStartNotices();
     SetTimer(window, TIMER_SAVE_PROGRESS, kProgressSaveIntervalMs, nullptr);
     return true;
 }
@@ -236,7 +141,7 @@ void App::onDestroy()
 {
     // Told at the end of finishWordStore, with the progress, so that the
     // user answers one question.
-    settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
+    settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
     wordWindow.destroy();
     tray.remove();
     PostQuitMessage(0);
@@ -248,20 +153,13 @@ void App::onDestroy()
 void App::onEndSession(bool sessionEnds)
 {
     if (!sessionEnds) return;
-    const bool settingsSaved = ::saveSettings(Settings, fileDir);
+    const bool settingsSaved = ::saveSettings(Settings, place.folder);
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
     waitForWorkers(kEndSessionWaitMs);
     const bool progressSaved = saveChangedProgress();
-    // No time to ask: the failure is kept and told at the next start.
-    std::wstring kept;
-    if (!progressSaved)
-        kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress), failureReason(SavedFile::progress));
-    if (!settingsSaved) {
-        if (!kept.empty()) kept += L"；";
-        kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings), failureReason(SavedFile::settings));
-    }
-    if (!kept.empty()) keepSessionEndNotice(kept);
+    // No time to ask: a failure is kept and told at the next start.
+    notices.keepForNextStart(settingsSaved, progressSaved);
 }
 
 void App::allowShellMessages(HWND window)
@@ -341,15 +239,8 @@ void App::finishWordStore(DWORD waitMs)
     for (;;) {
         const bool progressSaved = saveChangedProgress();
         if (progressSaved && settingsSavedAtExit_) return;
-        const std::wstring question = exitQuestion(
-            !settingsSavedAtExit_, savedPath(SavedFile::settings),
-            settingsSavedAtExit_ ? std::wstring() : failureReason(SavedFile::settings), !progressSaved,
-            savedPath(SavedFile::progress), progressSaved ? std::wstring() : failureReason(SavedFile::progress));
-        // The owner window is gone: the box stands on its own, in front.
-        if (MessageBoxW(nullptr, question.c_str(), kExitQuestionTitle,
-                        MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) != IDRETRY)
-            return;
-        if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
+        if (!notices.askToRetryAtExit(!settingsSavedAtExit_, !progressSaved)) return;
+        if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
     }
 }
 

@@ -5,7 +5,7 @@
 #define MIVORA_RES_RESOURCE_H
 
 // Resources (100-199) -------------------------------------------------------
-#define IDD_ABOUT_PAGE          104   // about page, third tab of the options sheet
+#define IDD_ABOUT_PAGE          104   // about page, last tab of the options sheet
 #define IDI_MIVORA              105   // icon group: 48, 32 and 16 px at 256 colours
 #define IDR_TRAY_MENU           106   // "TASKMENU", the tray icon's right-click menu
 #define IDD_SETTINGS_PAGE       107   // settings page, first tab
@@ -45,9 +45,9 @@
 #define IDC_ABOUT_STATISTICS            1032  // read-only edit, study statistics
 #define IDC_ABOUT_SUBTITLE              1323  // second title line
 #define IDC_ABOUT_BUILD                 1325  // build date and time
-#define IDC_ABOUT_WEB_LINK              1327  // notifying static, web-site link
+#define IDC_ABOUT_GUIDE_LINK            1327  // notifying static, the user guide
 #define IDC_ABOUT_DESCRIPTION           1328  // read-only edit, description
-#define IDC_ABOUT_CHAT_LINK             1329  // notifying static, chat-group link
+#define IDC_ABOUT_DIC_LINK              1329  // notifying static, the dic folder
 #define IDC_ABOUT_ICON                  1330  // static icon, IDI_MIVORA
 #define IDC_ABOUT_FILES_LINK            1331  // notifying static, the folder of the settings and progress
 

@@ -9,20 +9,14 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "settings/SettingsRecord.h"
+#include "store/FilePlace.h"
 #include "store/WordGet.h"
+#include "ui/OptionsPages.h"
 
 class WordWindow;
 class DictionaryReload;
-
-// The pages, in the order of their tabs.
-enum OptionsPage : int {
-    kSettingsPage = 0,
-    kLibraryPage = 1,
-    kAboutPage = 2,
-};
 
 // The common dialogs the settings page opens. Tests put stand-ins here,
 // since a real modal dialog would wait for a person.
@@ -47,7 +41,9 @@ struct OptionsContext {
     HINSTANCE instance;
     HICON icon;  // the sheet's
     SettingsRecord& Settings;
-    const ProgramDir& programDir;
+    // Where the program and its files are: the guide, the folder of the
+    // settings and the progress, the folders of word lists.
+    const FilePlace& place;
     WordGet& wordStore;
     WordWindow& wordWindow;
     DictionaryReload& reload;
@@ -64,11 +60,6 @@ struct OptionsContext {
     // What runs the modal sheet: comctl32's PropertySheetW when nullptr.
     // Tests wrap it to give the sheet's result as Windows may give it.
     INT_PTR(WINAPI* runPropertySheet)(LPCPROPSHEETHEADERW) = nullptr;
-    // The folder where mivora.bin is kept (its dic holds the progress), and
-    // the folders whose word lists the library page offers, in the order
-    // they are looked for. Empty: the program's folder and its dic.
-    std::wstring fileFolder{};
-    std::vector<std::wstring> dictionaryFolders{};
 };
 
 class OptionsSheet {
@@ -111,12 +102,6 @@ private:
 // The sheet's callback: makes room for every page once the sheet exists.
 int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM lParam);
 
-// What a page's WM_INITDIALOG receives: the sheet it belongs to (from the
-// PROPSHEETPAGE that made it), which it also records as open.
-OptionsSheet* sheetOfNewPage(HWND page, LPARAM initParam);
-
-// What every page does with the sheet's notifications (WM_NOTIFY from its
-// parent): on becoming the current page it fills the sheet's page area, on
-// PSN_APPLY it asks `sheet` to save. Returns whether `header` was one of
-// those.
-bool onSheetNotify(OptionsSheet* sheet, HWND page, const NMHDR& header);
+// Places `page` over the whole page area of `sheet`, which the sheet's
+// callback may have grown.
+void fillPageArea(HWND sheet, HWND page);

@@ -26,9 +26,11 @@
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "settings/Win32Settings.h"
+#include "store/FilePlace.h"
 #include "store/Text.h"
 #include "store/Wide.h"
 #include "store/WordGet.h"
+#include "ui/DictionaryReload.h"
 #include "ui/LibraryPage.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordLayout.h"
@@ -43,15 +45,15 @@ namespace fs = std::filesystem;
 // as the application object owns them; one for the test process.
 struct TestProgram {
     SettingsRecord Settings{};
-    ProgramDir programDir{};
+    FilePlace place{};
     WordGet wordStore;
     Worker wordLoad;
     Worker dictionaryLoad;
     WordWindow wordWindow{Settings, wordStore, wordLoad};
     DictionaryReload reload{dictionaryLoad, wordStore, wordWindow};
     COLORREF customColors[16] = {};
-    OptionsContext options{GetModuleHandleW(nullptr), nullptr, Settings, programDir, wordStore, wordWindow,
-                           reload, customColors, 1280, 800, [this] { saveSettings(Settings, programDir); }};
+    OptionsContext options{GetModuleHandleW(nullptr), nullptr, Settings, place, wordStore, wordWindow,
+                           reload, customColors, 1280, 800, [this] { saveSettings(Settings, place.folder); }};
     OptionsSheet sheet{options};
 };
 
@@ -65,7 +67,7 @@ inline TestProgram& program()
 inline HINSTANCE appInstance = GetModuleHandleW(nullptr);
 inline SettingsRecord& Settings = program().Settings;
 inline WordGet& wordStore = program().wordStore;
-inline ProgramDir& programDir = program().programDir;
+inline FilePlace& place = program().place;
 inline COLORREF (&customColors)[16] = program().customColors;
 inline OptionsSheet& sheet = program().sheet;
 inline OptionsContext& options = program().options;
@@ -76,17 +78,19 @@ inline HWND wordWindow = nullptr;
 // A window standing in for the owner window, where reloads end.
 inline HWND ownerWindow = nullptr;
 
-// What a page made on its own (CreateDialogParamW) is given, as the sheet
-// gives its pages: the PROPSHEETPAGEW that names the test's sheet.
-inline LPARAM pageParam()
+// Page `which` of the test's sheet, made on its own from its template as a
+// child of `parent`, given what the sheet gives its pages: the
+// PROPSHEETPAGEW that names the sheet and the page.
+inline HWND makeOptionsPage(int which, HWND parent)
 {
-    static PROPSHEETPAGEW page = [] {
-        PROPSHEETPAGEW made{};
-        made.dwSize = sizeof made;
-        made.lParam = reinterpret_cast<LPARAM>(&program().sheet);
-        return made;
-    }();
-    return reinterpret_cast<LPARAM>(&page);
+    static PageSeed seeds[kOptionsPageCount];
+    static PROPSHEETPAGEW pages[kOptionsPageCount];
+    seeds[which] = {&program().sheet, which};
+    pages[which] = {};
+    pages[which].dwSize = sizeof pages[which];
+    pages[which].lParam = reinterpret_cast<LPARAM>(&seeds[which]);
+    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kOptionsPages[which].templateId), parent,
+                              optionsPageProc, reinterpret_cast<LPARAM>(&pages[which]));
 }
 
 // Serves the queue (timers, posted and sent messages, paints) until `done()`
