@@ -121,10 +121,11 @@ std::wstring exitQuestion(bool settingsFailed, const std::filesystem::path& sett
     return text;
 }
 
-// The text kept for a save that failed at the end of a session.
-std::wstring sessionEndText(SavedFile file, const std::filesystem::path& path, const std::wstring& reason)
+// The text kept for a save that failed at the end of a session: what and
+// where, not why (see keepForNextStart).
+std::wstring sessionEndText(SavedFile file, const std::filesystem::path& path)
 {
-    return std::wstring(savedFileName(file)) + L"没能保存到 " + path.wstring() + L"（" + reason + L"）";
+    return std::wstring(savedFileName(file)) + L"没能保存到 " + path.wstring();
 }
 
 Notice sessionEndNotice(const std::wstring& keptText)
@@ -217,12 +218,13 @@ bool FileNotices::askToRetryAtExit(bool settingsFailed, bool progressFailed) con
 
 void FileNotices::keepForNextStart(bool settingsSaved, bool progressSaved) const
 {
+    // Without the cause: finding it tries the file again, and the session
+    // end's time is up.
     std::wstring kept;
-    if (!progressSaved)
-        kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress), failureReason(SavedFile::progress));
+    if (!progressSaved) kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress));
     if (!settingsSaved) {
         if (!kept.empty()) kept += L"；";
-        kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings), failureReason(SavedFile::settings));
+        kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings));
     }
     if (!kept.empty()) keepSessionEndNotice(kept);
 }

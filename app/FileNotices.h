@@ -50,8 +50,9 @@ public:
     // saving (取消). True for 重试.
     bool askToRetryAtExit(bool settingsFailed, bool progressFailed) const;
 
-    // At the end of a Windows session, for the saves that failed: kept for
-    // the next start. Nothing is kept when both were saved.
+    // At the end of a Windows session, for the saves that failed: what was
+    // not saved and where, kept for the next start (no time to look for
+    // why). Nothing is kept when both were saved.
     void keepForNextStart(bool settingsSaved, bool progressSaved) const;
 
 private:
