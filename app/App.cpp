@@ -11,6 +11,7 @@
 #include "store/ProgressSaver.h"
 #include "win/MessageFilter.h"
 #include "win/Messages.h"
+#include "win/ObjectWindow.h"
 #include "win/Program.h"
 #include "win/Timers.h"
 
@@ -36,7 +37,7 @@ App::~App()
 bool App::registerWindowClasses(HINSTANCE instance)
 {
     WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = ownerWindowProc;
+    windowClass.lpfnWndProc = objectWindowProc<App, &App::ownerWindow_, &App::onMessage>;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
@@ -80,24 +81,6 @@ bool App::saveSettings()
     const bool saved = ::saveSettings(Settings, place.folder);
     notices.reportSave(SavedFile::settings, saved);
     return saved;
-}
-
-LRESULT CALLBACK App::ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* app = reinterpret_cast<App*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        app = static_cast<App*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
-        if (app != nullptr) app->ownerWindow_.reset(window);
-    }
-    if (app == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    const LRESULT result = app->onMessage(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        // Gone already: the owner must not destroy it again.
-        app->ownerWindow_.release();
-    }
-    return result;
 }
 
 LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -367,20 +350,26 @@ void App::runTrayCommand(UINT command)
 LRESULT App::trayNotify(LPARAM lParam)
 {
     HWND window = ownerWindow();
-    // With the sheet open either click brings it forward with the keyboard:
-    // the owner window is hidden, and activating it would leave the user
-    // nowhere to type.
-    if ((lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) && bringSheetForward()) return 0;
     switch (lParam) {
     case WM_MOUSEMOVE:
         // On every move, so the tooltip shows the counters of this moment.
         tray.refreshTip(wordStore.header());
         return 0;
     case WM_LBUTTONUP:
+        // The word's menu also while the options are open: in title-bar mode
+        // it is the only way to 已记住 then.
         SetForegroundWindow(window);
         wordWindow.showWordMenu(window);
+        // The user was working in the open sheet (or a window of it): it
+        // gets the keyboard back.
+        bringSheetForward();
         return 0;
     case WM_RBUTTONUP:
+        // With the sheet open the tray menu would start a second modal loop:
+        // the sheet (or its chooser or question on top) comes forward with
+        // the keyboard instead (the owner window is hidden, and activating it
+        // would leave the user nowhere to type).
+        if (bringSheetForward()) return 0;
         // The foreground is what makes the menu close when the user clicks
         // elsewhere.
         SetForegroundWindow(window);

@@ -79,7 +79,6 @@ private:
     // The in-process tests drive the parts directly.
     friend struct AppTestAccess;
 
-    static LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // The hidden window that stands in for the owner window while the
     // question at exit waits: it hears of a log-off.
     static LRESULT CALLBACK sessionWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -57,7 +57,7 @@ bool WordWindow::registerClass(HINSTANCE instance)
 
 bool WordWindow::create(HINSTANCE instance)
 {
-    if (window_.get()) return true;
+    if (window_) return true;
     wordMenu_.reset(LoadMenuW(instance, MAKEINTRESOURCEW(IDR_WORD_MENU)));
     // The window records itself in window_ while it is created, so that
     // the handlers of its first messages already find it.
@@ -74,7 +74,7 @@ void WordWindow::destroy()
 {
     // Not window_.reset(): the handlers of the destruction still use the
     // handle, which is let go at WM_NCDESTROY.
-    if (window_.get()) DestroyWindow(window_.get());
+    if (window_) DestroyWindow(window_.get());
 }
 
 LRESULT WordWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -242,7 +242,7 @@ void WordWindow::onWordLoadDone(WPARAM run)
 // from the facts as they are then.
 void WordWindow::decide()
 {
-    if (!window_.get()) return;
+    if (!window_) return;
     if (deciding_) {
         decideAgain_ = true;
         return;
@@ -426,10 +426,7 @@ void WordWindow::stepOn()
 
 void WordWindow::advance()
 {
-    if (!window_.get()) return;
-    stepOn();
-    freshPeriod_ = true;
-    decide();
+    if (window_) stepOn();
 }
 
 void WordWindow::layout()
@@ -439,7 +436,7 @@ void WordWindow::layout()
 
 void WordWindow::repaint()
 {
-    if (window_.get()) InvalidateRect(window_.get(), nullptr, TRUE);
+    if (window_) InvalidateRect(window_.get(), nullptr, TRUE);
 }
 
 void WordWindow::paint()
