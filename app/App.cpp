@@ -1,5 +1,7 @@
 #include "app/App.h"
 
+#include <prsht.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -99,7 +101,17 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SAVE_DONE:
         // Posting was the worker's last act but one: its thread is let go
         // here, so that none is left for exit.
-        if (progressSave.finished(wParam)) notices.reportSave(SavedFile::progress, lParam != 0);
+        if (progressSave.finished(wParam)) {
+            notices.reportSave(SavedFile::progress, lParam != 0);
+            showMergedProgress();
+        }
+        return 0;
+    case WM_PROGRESS_CHECKED:
+        if (progressSave.finished(wParam)) {
+            showMergedProgress();
+            // What this PC changed meanwhile goes to the other one at once.
+            if (lParam != 0) startProgressSave();
+        }
         return 0;
     case WM_ENDSESSION:
         onEndSession(wParam != FALSE);
@@ -146,6 +158,7 @@ bool App::onCreate(HWND window)
     // Shown once the icon is there.
     notices.tellStartNotices();
     SetTimer(window, TIMER_SAVE_PROGRESS, kProgressSaveIntervalMs, nullptr);
+    SetTimer(window, TIMER_CHECK_PROGRESS, kProgressCheckIntervalMs, nullptr);
     return true;
 }
 
@@ -226,6 +239,8 @@ void App::onTimer(WPARAM id)
 {
     if (id == TIMER_SAVE_PROGRESS)
         startProgressSave();
+    else if (id == TIMER_CHECK_PROGRESS)
+        startProgressCheck();
     else if (id == TIMER_TRAY_RETRY)
         retryTrayIcon(GetTickCount());
 }
@@ -251,6 +266,25 @@ bool App::startProgressSave()
     return progressSave.start(ownerWindow(), WM_SAVE_DONE, [store, snapshot = std::move(*snapshot)]() -> LPARAM {
         return ProgressSaver::write(*store, snapshot) ? 1 : 0;
     });
+}
+
+bool App::startProgressCheck()
+{
+    if (progressSave.running()) return false;
+    WordGet* store = &wordStore;
+    return progressSave.start(ownerWindow(), WM_PROGRESS_CHECKED, [store]() -> LPARAM {
+        return store->checkProgressFile() == WordGet::DiskCheck::merged ? 1 : 0;
+    });
+}
+
+void App::showMergedProgress()
+{
+    if (!wordStore.takeMergeNotice()) return;
+    // The store has kept the word shown if it is still to be learnt, or
+    // moved on to the next one that is.
+    wordWindow.layout();
+    tray.refreshTip(wordStore.header());
+    if (HWND open = sheet.openSheet()) SendMessageW(open, PSM_QUERYSIBLINGS, kProgressChangedQuery, 0);
 }
 
 bool App::workersRunning() const

@@ -286,6 +286,8 @@ private:
     INT_PTR onNotify(const NMHDR& header);
     void openMenu(int row, POINT at);
     void keyboardContextMenu();
+    // The remembered words, as they are at this moment.
+    void showRemembered();
 
     HWND view_ = nullptr;
     RememberedRows rows_;
@@ -310,13 +312,19 @@ void LibraryPage::fill()
     if (context.reload.running()) EnableWindow(dictionaries(), FALSE);
     view_ = item(IDC_LIBRARY_REMEMBERED_VIEW);
     setUpRememberedView(view_, context, listFont_);
+    showRemembered();
+}
+
+void LibraryPage::showRemembered()
+{
     // The texts of the owner-data view come from the page's copy.
     try {
-        rows_.fill(context.wordStore);
+        rows_.fill(context().wordStore);
         SendMessageW(view_, LVM_SETITEMCOUNT, rows_.size(), 0);
     } catch (const std::bad_alloc&) {
         SendMessageW(view_, LVM_SETITEMCOUNT, 0, 0);
     }
+    InvalidateRect(view_, nullptr, TRUE);
 }
 
 INT_PTR LibraryPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -332,6 +340,12 @@ INT_PTR LibraryPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_NOTIFY:
         return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case PSM_QUERYSIBLINGS:
+        if (wParam != kProgressChangedQuery) break;
+        // Another PC's progress was merged: the remembered words changed.
+        showRemembered();
+        SetWindowLongPtrW(window(), DWLP_MSGRESULT, 0);
+        return TRUE;
     default:
         break;
     }
