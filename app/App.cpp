@@ -189,7 +189,8 @@ bool App::onCreate(HWND window)
     options.icon = tray.icon();
     reload.setNotifyWindow(window);
     allowShellMessages(window);
-    place = chooseFilePlace(programFolder(), userFolder_);
+    const std::filesystem::path program = programFolder();
+    place = chooseFilePlace(program, userFolder_, insideTemporaryFolder(program.wstring()));
     loadSettingsIn(Settings, place.folder, maximizedWidth);
     loadIni();
     // The word window's creation starts the load, which needs all three.
@@ -460,12 +461,15 @@ LRESULT App::trayNotify(LPARAM lParam)
         // it is the only way to 已记住 then.
         SetForegroundWindow(window);
         wordWindow.showWordMenu(window);
+        // The user was working in the open sheet (or a window of it): it
+        // gets the keyboard back.
+        bringSheetForward();
         return 0;
     case WM_RBUTTONUP:
         // With the sheet open the tray menu would start a second modal loop:
-        // the sheet comes forward with the keyboard instead (the owner
-        // window is hidden, and activating it would leave the user nowhere
-        // to type).
+        // the sheet (or its chooser or question on top) comes forward with
+        // the keyboard instead (the owner window is hidden, and activating it
+        // would leave the user nowhere to type).
         if (bringSheetForward()) return 0;
         // The foreground is what makes the menu close when the user clicks
         // elsewhere.

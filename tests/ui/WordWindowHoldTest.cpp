@@ -294,6 +294,27 @@ TEST_F(WordWindowHoldTest, CommandsActWhateverMakesTheTickWait)
     }
 }
 
+// Hidden on the user's request: the round waits (no switch, no word told),
+// it is no stepping aside, and the window comes back as it was.
+TEST_F(WordWindowHoldTest, HiddenOnRequestTheRoundWaits)
+{
+    std::vector<std::wstring> told;
+    theWordWindow.setEvents({[&](const WordEntry& entry) { told.push_back(wide(wordOf(entry))); },
+                             [&](bool aside) { told.push_back(aside ? L"aside" : L"back"); }});
+    start(1);
+    told.clear();
+    theWordWindow.setHiddenByUser(true);
+    EXPECT_FALSE(wordShown());
+    EXPECT_FALSE(switchesWithin(2500)) << "the round went on while hidden";
+    theWordWindow.setHiddenByUser(false);
+    EXPECT_TRUE(wordShown());
+    EXPECT_EQ(shownWord(), L"two");
+    EXPECT_TRUE(told.empty());
+    ASSERT_TRUE(switchesWithin(30000)) << "switching did not resume";
+    EXPECT_EQ(told, std::vector<std::wstring>{shownWord()});
+    theWordWindow.setEvents({});
+}
+
 // The menu as Windows opens it (WM_CONTEXTMENU) over a resting pointer, and
 // 下一个 picked from it with the keyboard.
 TEST_F(WordWindowHoldTest, NextFromTheMenuUnderARestingPointerStepsOn)

@@ -57,7 +57,7 @@ bool WordWindow::registerClass(HINSTANCE instance)
 
 bool WordWindow::create(HINSTANCE instance)
 {
-    if (window_.get()) return true;
+    if (window_) return true;
     wordMenu_.reset(LoadMenuW(instance, MAKEINTRESOURCEW(IDR_WORD_MENU)));
     // The window records itself in window_ while it is created, so that
     // the handlers of its first messages already find it.
@@ -74,7 +74,7 @@ void WordWindow::destroy()
 {
     // Not window_.reset(): the handlers of the destruction still use the
     // handle, which is let go at WM_NCDESTROY.
-    if (window_.get()) DestroyWindow(window_.get());
+    if (window_) DestroyWindow(window_.get());
 }
 
 LRESULT WordWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -242,7 +242,7 @@ void WordWindow::onWordLoadDone(WPARAM run)
 // from the facts as they are then.
 void WordWindow::decide()
 {
-    if (!window_.get()) return;
+    if (!window_) return;
     if (deciding_) {
         decideAgain_ = true;
         return;
@@ -397,7 +397,17 @@ void WordWindow::onDpiChanged(UINT dpi, const RECT& suggested)
     // changed: laid out again at the corner Windows suggests, wholly on the
     // monitor of that rectangle. The stored corner stays what the user
     // chose; a drag stores its own when it ends.
-    layoutAt({suggested.left, suggested.top}, workAreaForRect(suggested, currentMonitors()), dpi);
+    POINT corner{suggested.left, suggested.top};
+    if (GetCapture() == window_.get()) {
+        // Still dragging: the point of the word that was grabbed stays under
+        // the pointer. The grab offset was in pixels of the old scale; the
+        // corner Windows suggests keeps the old offset and would make the
+        // word jump away from the pointer.
+        grabOffset_ = {scaleBetweenDpi(grabOffset_.x, fontDpi_, dpi), scaleBetweenDpi(grabOffset_.y, fontDpi_, dpi)};
+        GetCursorPos(&dragCursor_);
+        corner = {dragCursor_.x - grabOffset_.x, dragCursor_.y - grabOffset_.y};
+    }
+    layoutAt(corner, workAreaForRect(suggested, currentMonitors()), dpi);
 }
 
 void WordWindow::onSwitchTick()
@@ -416,10 +426,7 @@ void WordWindow::stepOn()
 
 void WordWindow::advance()
 {
-    if (!window_.get()) return;
-    stepOn();
-    freshPeriod_ = true;
-    decide();
+    if (window_) stepOn();
 }
 
 void WordWindow::layout()
@@ -429,7 +436,7 @@ void WordWindow::layout()
 
 void WordWindow::repaint()
 {
-    if (window_.get()) InvalidateRect(window_.get(), nullptr, TRUE);
+    if (window_) InvalidateRect(window_.get(), nullptr, TRUE);
 }
 
 void WordWindow::paint()
