@@ -3,8 +3,9 @@
 // word window is hidden in title-bar mode.
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 

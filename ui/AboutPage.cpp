@@ -2,8 +2,9 @@
 // statistics and three links: the user guide that ships beside the program,
 // the folder where the user's word lists go, and the folder where the
 // settings and the progress are kept, shown by its path.
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <new>
 #include <string>

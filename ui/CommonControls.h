@@ -4,10 +4,11 @@
 // into every start, for a sheet most starts never open.
 #pragma once
 
+#include <windows.h>
+
 #include <commctrl.h>
 #include <commdlg.h>
 #include <prsht.h>
-#include <windows.h>
 
 #include "win/Handles.h"
 

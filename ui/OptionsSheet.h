@@ -3,8 +3,9 @@
 // them.
 #pragma once
 
-#include <commdlg.h>
 #include <windows.h>
+
+#include <commdlg.h>
 
 #include <functional>
 #include <string>
