@@ -49,7 +49,14 @@ App::App(HINSTANCE instance)
     : appInstance(instance), options{instance, nullptr,      Settings, programDir, wordStore, wordWindow,
                                      reload,   customColors, 0,        0,          {}}
 {
-    options.saveSettings = [this] { saveSettings(); };
+    options.saveSettings = [this] {
+        saveSettings();
+        // Taken again after OK: one another program let go of meanwhile is
+        // ours now.
+        hotkeys.setSettings(hotkeySettings);
+    };
+    options.hotkeySettings = &hotkeySettings;
+    options.hotkeys = &hotkeys;
 }
 
 App::~App()
@@ -206,6 +213,9 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_OPEN_OPTIONS:
         openOptionsForSecondStart();
         return 0;
+    case WM_HOTKEY:
+        runHotkey(wParam);
+        return 0;
     case WM_TIMER:
         onTimer(wParam);
         return 0;
@@ -238,6 +248,8 @@ bool App::onCreate(HWND window)
     wordStore.setCycleSize(Settings.cycleSize);
 
     if (!wordWindow.create(appInstance)) return false;
+    hotkeys.setWindow(window);
+    hotkeys.setSettings(hotkeySettings);
     // The notification area may not be there yet (a start at log-on): the
     // program runs on and tries again for a while.
     if (!tray.add()) tray.beginRetry(GetTickCount());
@@ -254,6 +266,7 @@ void App::onDestroy()
     // Told at the end of finishWordStore, with the progress, so that the
     // user answers one question.
     settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
+    hotkeys.setWindow(nullptr);
     wordWindow.destroy();
     tray.remove();
     PostQuitMessage(0);
@@ -399,6 +412,36 @@ void App::runTrayCommand(UINT command)
         wordWindow.startWordProbe();
         break;
     default:
+        break;
+    }
+}
+
+void App::runHotkey(WPARAM id)
+{
+    const std::optional<HotkeyCommand> command = hotkeys.commandOf(id);
+    if (!command) return;
+    switch (*command) {
+    case HotkeyCommand::next:
+        wordWindow.runCommand(WordCommand::next);
+        break;
+    case HotkeyCommand::previous:
+        wordWindow.runCommand(WordCommand::previous);
+        break;
+    case HotkeyCommand::remembered:
+        wordWindow.runCommand(WordCommand::remembered);
+        break;
+    case HotkeyCommand::pause:
+        wordWindow.runCommand(WordCommand::pause);
+        break;
+    case HotkeyCommand::speak:
+        break;
+    case HotkeyCommand::showHide:
+        wordWindow.setHiddenByUser(!wordWindow.hiddenByUser());
+        break;
+    case HotkeyCommand::options:
+        // The hotkey lets this process take the foreground, as a second
+        // start does.
+        openOptionsForSecondStart();
         break;
     }
 }

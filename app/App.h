@@ -16,6 +16,7 @@
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
 #include "win/Handles.h"
+#include "win/Hotkeys.h"
 #include "win/Worker.h"
 
 // The periodic save's period. Progress is otherwise written only when the
@@ -75,6 +76,9 @@ public:
     // of its menu (0 and unknown ids do nothing).
     LRESULT trayNotify(LPARAM lParam);
     void runTrayCommand(UINT command);
+    // WM_HOTKEY: the command of hotkey `id`, as its menu item or the tray
+    // menu runs it.
+    void runHotkey(WPARAM id);
 
     // One try on the tray icon's retry timer at `now` (GetTickCount). When
     // the icon is still missing after kTrayRetryPeriodMs, shows the error
@@ -103,6 +107,10 @@ public:
     Worker dictionaryLoad;
     Worker progressSave;
     Tray tray;
+    // The system-wide hotkeys as mivora.ini holds them, and their
+    // registrations for the owner window.
+    HotkeySettings hotkeySettings = defaultHotkeys();
+    Hotkeys hotkeys;
     WordWindow wordWindow{Settings, wordStore, wordLoad};
     DictionaryReload reload{dictionaryLoad, wordStore, wordWindow};
     // The colour dialog's custom colours, kept for the life of the process.

@@ -55,6 +55,7 @@ struct PageTemplate {
 constexpr PageTemplate kPages[] = {
     {IDD_SETTINGS_PAGE, L"设置", settingsPageProc},
     {IDD_LIBRARY_PAGE, L"词库", libraryPageProc},
+    {IDD_HOTKEYS_PAGE, L"热键", hotkeysPageProc},
     {IDD_ABOUT_PAGE, L"关于", aboutPageProc},
 };
 static_assert(std::size(kPages) == kAboutPage + 1);
@@ -338,8 +339,8 @@ void OptionsSheet::open(HWND parent, int startPage)
     // them there is no sheet to show.
     const CommonControlsApi* api = commonControls();
     if (api == nullptr) return;
-    // The word-library page holds a list view.
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
+    // The word-library page holds a list view, the hotkey page hotkey fields.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_HOTKEY_CLASS};
     api->initCommonControlsEx(&controls);
 
     PROPSHEETPAGEW pages[std::size(kPages)] = {};

@@ -16,12 +16,15 @@
 
 class WordWindow;
 class DictionaryReload;
+class Hotkeys;
+struct HotkeySettings;
 
 // The pages, in the order of their tabs.
 enum OptionsPage : int {
     kSettingsPage = 0,
     kLibraryPage = 1,
-    kAboutPage = 2,
+    kHotkeysPage = 2,
+    kAboutPage = 3,
 };
 
 // The common dialogs the settings page opens. Tests put stand-ins here,
@@ -69,6 +72,12 @@ struct OptionsContext {
     // they are looked for. Empty: the program's folder and its dic.
     std::wstring fileFolder{};
     std::vector<std::wstring> dictionaryFolders{};
+    // The hotkeys as mivora.ini holds them, which the hotkey page replaces
+    // on OK, and their registrations, which it asks whether a combination
+    // is free and lets go while it is in front. Without them the page
+    // shows empty fields and changes nothing.
+    HotkeySettings* hotkeySettings = nullptr;
+    Hotkeys* hotkeys = nullptr;
 };
 
 class OptionsSheet {

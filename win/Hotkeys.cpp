@@ -47,6 +47,13 @@ void Hotkeys::setStandingAside(bool aside)
     update();
 }
 
+void Hotkeys::setEditing(bool editing)
+{
+    if (editing == editing_) return;
+    editing_ = editing;
+    update();
+}
+
 void Hotkeys::releaseAll()
 {
     for (int i = 0; i < kHotkeyCommandCount; ++i) {
@@ -58,7 +65,7 @@ void Hotkeys::releaseAll()
 
 void Hotkeys::update()
 {
-    if (window_ == nullptr || aside_) {
+    if (window_ == nullptr || aside_ || editing_) {
         releaseAll();
         return;
     }

@@ -46,6 +46,10 @@ public:
     // While the word window stands aside for a full-screen program every
     // hotkey is let go, so that a game or a film gets every key.
     void setStandingAside(bool aside);
+    // While the hotkey page is in front they are let go as well: a
+    // combination of ours pressed in one of its fields would otherwise run
+    // its command instead of reaching the field.
+    void setEditing(bool editing);
 
     // The command of WM_HOTKEY's wParam, or nothing for an id not ours.
     std::optional<HotkeyCommand> commandOf(WPARAM id) const;
@@ -68,6 +72,7 @@ private:
     HWND window_ = nullptr;
     HotkeySettings settings_{};
     bool aside_ = false;
+    bool editing_ = false;
     // What is registered now, per command (none: nothing).
     std::array<Hotkey, kHotkeyCommandCount> registered_{};
     std::array<bool, kHotkeyCommandCount> failed_{};
