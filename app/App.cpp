@@ -10,6 +10,7 @@
 #include "settings/Settings.h"
 #include "store/ProgressSaver.h"
 #include "win/MessageFilter.h"
+#include "win/ObjectWindow.h"
 #include "win/Messages.h"
 #include "win/Program.h"
 #include "win/Timers.h"
@@ -67,7 +68,7 @@ App::~App()
 bool App::registerWindowClasses(HINSTANCE instance)
 {
     WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = ownerWindowProc;
+    windowClass.lpfnWndProc = objectWindowProc<App, &App::ownerWindow_, &App::onMessage>;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
@@ -169,24 +170,6 @@ void App::tellStartNotices()
         }
     }
     if (!notice.text.empty()) tray.showBalloon(notice.title, notice.text);
-}
-
-LRESULT CALLBACK App::ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* app = reinterpret_cast<App*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        app = static_cast<App*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
-        if (app != nullptr) app->ownerWindow_.reset(window);
-    }
-    if (app == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    const LRESULT result = app->onMessage(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        // Gone already: the owner must not destroy it again.
-        app->ownerWindow_.release();
-    }
-    return result;
 }
 
 LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -451,23 +434,26 @@ void App::runHotkey(WPARAM id)
 LRESULT App::trayNotify(LPARAM lParam)
 {
     HWND window = ownerWindow();
-    // With the sheet open either click brings it forward with the keyboard:
-    // the owner window is hidden, and activating it would leave the user
-    // nowhere to type.
-    if ((lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) && sheet.openSheet() != nullptr) {
-        SetForegroundWindow(sheet.openSheet());
-        return 0;
-    }
     switch (lParam) {
     case WM_MOUSEMOVE:
         // On every move, so the tooltip shows the counters of this moment.
         tray.refreshTip(wordStore.header());
         return 0;
     case WM_LBUTTONUP:
+        // The word's menu also while the options are open: in title-bar mode
+        // it is the only way to 已记住 then.
         SetForegroundWindow(window);
         wordWindow.showWordMenu(window);
         return 0;
     case WM_RBUTTONUP:
+        // With the sheet open the tray menu would start a second modal loop:
+        // the sheet comes forward with the keyboard instead (the owner
+        // window is hidden, and activating it would leave the user nowhere
+        // to type).
+        if (HWND open = sheet.openSheet()) {
+            SetForegroundWindow(open);
+            return 0;
+        }
         // The foreground is what makes the menu close when the user clicks
         // elsewhere.
         SetForegroundWindow(window);

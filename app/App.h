@@ -119,7 +119,6 @@ public:
     OptionsSheet sheet{options};
 
 private:
-    static LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool onCreate(HWND window);
     void onDestroy();

@@ -15,9 +15,8 @@ constexpr int kFindOwnerTries = 50;
 constexpr DWORD kFindOwnerPauseMs = 100;
 
 // A second start: asks the running program to open its options sheet, so
-// that a user who cannot find the tray icon reaches the program. True when
-// the request was delivered.
-bool askRunningProgramForOptions()
+// that a user who cannot find the tray icon reaches the program.
+void askRunningProgramForOptions()
 {
     for (int i = 0; i < kFindOwnerTries; ++i) {
         // The owner window is the only window of the class "Mivora".
@@ -28,11 +27,11 @@ bool askRunningProgramForOptions()
             // hands that right to the running program, whose sheet then
             // opens in front.
             AllowSetForegroundWindow(process);
-            return PostMessageW(owner, WM_OPEN_OPTIONS, 0, 0) != FALSE;
+            PostMessageW(owner, WM_OPEN_OPTIONS, 0, 0);
+            return;
         }
         Sleep(kFindOwnerPauseMs);
     }
-    return false;
 }
 
 }  // namespace
@@ -46,7 +45,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // mutex's existence is what tells a second start to go away.
     HANDLE instanceMutex = CreateMutexW(nullptr, FALSE, appName);
     if (instanceMutex == nullptr) return 1;
-    if (GetLastError() == ERROR_ALREADY_EXISTS) return askRunningProgramForOptions() ? 0 : 1;
+    // A second start ends with 1, which scripts and installers may read,
+    // after handing its request to the running program.
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        askRunningProgramForOptions();
+        return 1;
+    }
 
     const auto app = std::make_unique<App>(instance);
     int exitCode = 1;

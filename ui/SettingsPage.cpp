@@ -199,10 +199,7 @@ void onAutoSwitch(HWND page, OptionsContext& context)
 {
     SettingsRecord& Settings = context.Settings;
     Settings.autoSwitch = isTicked(page, IDC_SETTINGS_AUTO_SWITCH);
-    if (Settings.autoSwitch)
-        context.wordWindow.restartSwitchTimer();
-    else
-        context.wordWindow.stopSwitchTimer();
+    context.wordWindow.switchingChanged();
     EnableWindow(GetDlgItem(page, IDC_SETTINGS_SWITCH_SECONDS), Settings.autoSwitch != 0);
 }
 
@@ -218,10 +215,7 @@ void onSampleBackground(HWND page, OptionsContext& context)
 void onTitleBarMode(HWND page, OptionsContext& context)
 {
     context.Settings.titleBarMode = isTicked(page, IDC_SETTINGS_TITLE_BAR_MODE);
-    if (context.Settings.titleBarMode)
-        context.wordWindow.enterTitleBarMode();
-    else
-        context.wordWindow.leaveTitleBarMode();
+    context.wordWindow.titleBarModeChanged();
 }
 
 void onCommand(HWND page, int id, UINT code, HWND control)
@@ -235,7 +229,7 @@ void onCommand(HWND page, int id, UINT code, HWND control)
     case IDC_SETTINGS_SWITCH_SECONDS:
         if (code != EN_CHANGE) return;
         Settings.switchSeconds = readNumber(page, id);
-        if (Settings.autoSwitch) context.wordWindow.restartSwitchTimer();
+        context.wordWindow.switchingChanged();
         return;
     case IDC_SETTINGS_CYCLE_SIZE:
         if (code != EN_CHANGE) return;

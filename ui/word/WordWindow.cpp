@@ -4,6 +4,7 @@
 // WordWindowSettings.cpp.
 #include "ui/word/WordWindow.h"
 
+#include <cstring>
 #include <string>
 
 #include "res/resource.h"
@@ -13,6 +14,7 @@
 #include "ui/word/WordPlacement.h"
 #include "win/MessageFilter.h"
 #include "win/Messages.h"
+#include "win/ObjectWindow.h"
 
 namespace {
 
@@ -44,7 +46,7 @@ WordWindow::~WordWindow()
 bool WordWindow::registerClass(HINSTANCE instance)
 {
     WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = windowProc;
+    windowClass.lpfnWndProc = objectWindowProc<WordWindow, &WordWindow::window_, &WordWindow::onMessage>;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     // Replaced with the window's own brush when it is created.
@@ -55,7 +57,7 @@ bool WordWindow::registerClass(HINSTANCE instance)
 
 bool WordWindow::create(HINSTANCE instance)
 {
-    if (window_ != nullptr) return true;
+    if (window_.get()) return true;
     wordMenu_.reset(LoadMenuW(instance, MAKEINTRESOURCEW(IDR_WORD_MENU)));
     // The window records itself in window_ while it is created, so that
     // the handlers of its first messages already find it.
@@ -70,29 +72,13 @@ bool WordWindow::create(HINSTANCE instance)
 
 void WordWindow::destroy()
 {
-    if (window_ != nullptr) DestroyWindow(window_);
+    // Not window_.reset(): the handlers of the destruction still use the
+    // handle, which is let go at WM_NCDESTROY.
+    if (window_.get()) DestroyWindow(window_.get());
 }
 
-LRESULT CALLBACK WordWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT WordWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = reinterpret_cast<WordWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        self = static_cast<WordWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        if (self != nullptr) self->window_ = window;
-    }
-    if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    const LRESULT result = self->onMessage(message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        self->window_ = nullptr;
-    }
-    return result;
-}
-
-LRESULT WordWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    HWND window = window_;
     switch (message) {
     case WM_CREATE:
         hold_.onHoldCreate(window);
@@ -109,17 +95,19 @@ LRESULT WordWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         paint();
         break;
     case WM_CONTEXTMENU:
-        hold_.onWordMenuOpening(window);
         showContextMenu();
-        hold_.onWordMenuClosed(window);
         break;
     case WM_TIMER:
-        if (wParam == TIMER_SWITCH)
-            onSwitchRequest(lParam == 0);
-        else if (wParam == TIMER_PROBE)
+        if (wParam == TIMER_SWITCH) {
+            if (lParam == 0)
+                onSwitchTick();
+            else
+                showCurrent();
+        } else if (wParam == TIMER_PROBE) {
             onProbeTick();
-        else if (wParam == TIMER_TITLE)
+        } else if (wParam == TIMER_TITLE) {
             writeCapturedTitle();
+        }
         break;
     case WM_WORDLOAD_DONE:
         onWordLoadDone(wParam);
@@ -167,25 +155,24 @@ LRESULT WordWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void WordWindow::installBackgroundBrush(UniqueBrush brush)
 {
-    SetClassLongPtrW(window_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush.get()));
+    SetClassLongPtrW(window_.get(), GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush.get()));
     // Only now: the class must never be left holding a deleted brush.
     backgroundBrush_ = std::move(brush);
 }
 
 void WordWindow::onCreate()
 {
+    HWND window = window_.get();
     // The shell's full-screen notices, also when the program runs elevated.
-    allowMessageFromLowerIntegrity(window_, WM_APPBAR_NOTIFY);
+    allowMessageFromLowerIntegrity(window, WM_APPBAR_NOTIFY);
     // The font for the monitor the window is going to; the first layout
     // shows it there.
     fontDpi_ = dpiAtPoint({Settings.windowX, Settings.windowY});
     wordFont_ = makeWordFont(fontDpi_);
     installBackgroundBrush(UniqueBrush(CreateSolidBrush(Settings.backgroundColor)));
-    SetLayeredWindowAttributes(window_, Settings.backgroundColor, kWindowAlpha,
+    SetLayeredWindowAttributes(window, Settings.backgroundColor, kWindowAlpha,
                                Settings.transparentBackground ? LWA_COLORKEY | LWA_ALPHA : LWA_ALPHA);
-    ShowWindow(window_, Settings.titleBarMode ? SW_HIDE : SW_SHOWNA);
-    SetTimer(window_, TIMER_PROBE, kProbeDelayMs, nullptr);
-    if (Settings.titleBarMode) SetTimer(window_, TIMER_TITLE, kTitlePeriodMs, nullptr);
+    SetTimer(window, TIMER_PROBE, kProbeDelayMs, nullptr);
 
     WordEntry loading{};
     copyBounded(loading.word, storedDictionaryName(Settings));
@@ -193,19 +180,26 @@ void WordWindow::onCreate()
     copyBounded(loading.content, u"加载中...");
     wordStore.setCurrentEntry(loading);
 
-    layout();
+    menuOpen_ = hiddenByUser_ = destroying_ = freshPeriod_ = false;
+    decided_ = Decided{};
+    asideTold_ = toldAny_ = false;
+    // No switching before the lists are in place. The window is laid out
+    // for the loading line and shown (unless in title-bar mode).
+    loading_ = true;
+    decide();
     startWordLoad();
 }
 
 void WordWindow::onDestroy()
 {
-    hold_.onHoldDestroy(window_);
-    KillTimer(window_, TIMER_SWITCH);
-    KillTimer(window_, TIMER_PROBE);
-    KillTimer(window_, TIMER_TITLE);
+    HWND window = window_.get();
+    hold_.onHoldDestroy(window);
+    destroying_ = true;
+    decide();
+    KillTimer(window, TIMER_PROBE);
     // The class outlives the window: it must not keep the brush that goes
     // with it.
-    SetClassLongPtrW(window_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(WHITE_BRUSH)));
+    SetClassLongPtrW(window, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(WHITE_BRUSH)));
     backgroundBrush_.reset();
     wordFont_.reset();
     loading_ = false;
@@ -220,26 +214,111 @@ void WordWindow::startWordLoad()
     // use from several threads.
     WordGet* store = &wordStore;
     std::u16string name(storedDictionaryName(Settings));
-    loading_ = load_.start(window_, WM_WORDLOAD_DONE, [store, name = std::move(name)]() -> LPARAM {
+    loading_ = load_.start(window_.get(), WM_WORDLOAD_DONE, [store, name = std::move(name)]() -> LPARAM {
         store->loadProgress(name);
         return 1;
     });
     // Without a thread the loading line stays.
+    if (!loading_) decide();
 }
 
 void WordWindow::onWordLoadDone(WPARAM run)
 {
     if (!load_.finished(run)) return;
     loading_ = false;
-    advance();
-    // SetTimer only accepts windows of the calling thread, so the switching
-    // timer is started here rather than by the worker.
-    if (Settings.autoSwitch) restartSwitchTimer();
+    // A full-screen program already in front sends the window aside before
+    // the first word would show over it.
+    hold_.checkFullScreen(window_.get());
+    // The load's advance always happens, under a resting pointer or behind
+    // a full-screen program too: otherwise the loading line would stay, and
+    // the first word shown would be the list's head instead of its second.
+    // Aside, the store steps and the window shows the word when it is back.
+    stepOn();
+    decide();
+}
+
+// Being called again from inside (a move the shown window causes, a
+// listener that acts on the window) decides again once this round is done,
+// from the facts as they are then.
+void WordWindow::decide()
+{
+    if (!window_.get()) return;
+    if (deciding_) {
+        decideAgain_ = true;
+        return;
+    }
+    deciding_ = true;
+    do {
+        decideAgain_ = false;
+        decideOnce();
+    } while (decideAgain_);
+    deciding_ = false;
+}
+
+void WordWindow::decideOnce()
+{
+    HWND window = window_.get();
+    const bool titleBar = Settings.titleBarMode != 0;
+    const bool aside = hold_.aside();
+    const bool held = hold_.held();
+    const Decided was = decided_;
+    Decided now;
+    now.held = held;
+    now.aside = aside;
+    now.showing = !destroying_ && !aside && !hiddenByUser_;
+    now.visible = now.showing && !titleBar;
+    now.titleRuns = now.showing && titleBar;
+    // TIMER_SWITCH paces the round while switching is on. While the window
+    // is aside it also runs, paused or not, as the check for the full-screen
+    // program to go (its ticks advance nothing then); while the pointer
+    // holds the word it runs on as the check for one to come (the word
+    // window is never the active one, so no WM_ACTIVATEAPP tells of it).
+    // Nothing switches while the menu is open, before the lists are loaded,
+    // or while the user keeps the window hidden.
+    now.switchRuns = !destroying_ && !loading_ && !menuOpen_ && !hiddenByUser_ && (Settings.autoSwitch != 0 || aside);
+    now.period = switchTimerPeriodMs(Settings.switchSeconds);
+    // A full period from now: the pointer left the word, the window came
+    // back with the word it showed, a command showed a word.
+    const bool fresh = freshPeriod_ || (was.held && !held) || (was.aside && !aside);
+    freshPeriod_ = false;
+    decided_ = now;
+
+    if (!now.switchRuns)
+        KillTimer(window, TIMER_SWITCH);
+    else if (!was.switchRuns || now.period != was.period || fresh)
+        SetTimer(window, TIMER_SWITCH, now.period, nullptr);  // a running timer starts its period afresh
+    if (!now.titleRuns)
+        KillTimer(window, TIMER_TITLE);
+    else if (!was.titleRuns)
+        SetTimer(window, TIMER_TITLE, kTitlePeriodMs, nullptr);
+    if (destroying_) return;  // DestroyWindow hides it; nobody is told any more
+
+    if (now.visible && !was.visible) {
+        // Laid out before it shows: the entry may have changed while the
+        // window was hidden (a step behind a full-screen program, a reload).
+        layoutAtStoredCorner();
+        ShowWindow(window, SW_SHOWNA);
+        tellShown();
+    } else if (!now.visible && IsWindowVisible(window)) {
+        ShowWindow(window, SW_HIDE);
+    }
+    if (now.titleRuns && !was.titleRuns) showCurrent();
+    if (aside != asideTold_) {
+        asideTold_ = aside;
+        if (events_.asideChanged) events_.asideChanged(aside);
+    }
+}
+
+void WordWindow::setHiddenByUser(bool hidden)
+{
+    if (hiddenByUser_ == hidden) return;
+    hiddenByUser_ = hidden;
+    decide();
 }
 
 void WordWindow::measure(const WordEntry& entry)
 {
-    WindowDC dc(window_);
+    WindowDC dc(window_.get());
     if (dc.get() == nullptr) return;
     SelectedObject font(dc.get(), wordFont_.get());
     GetTextExtentPoint32W(dc.get(), as_wcstr(entry.word), unitCount(entry.word, kWordUnits), &wordExtent_);
@@ -248,18 +327,32 @@ void WordWindow::measure(const WordEntry& entry)
     GetTextExtentPoint32W(dc.get(), as_wcstr(entry.content), unitCount(entry.content, kContentUnits), &contentExtent_);
 }
 
-// TIMER_SWITCH: every tick, and every request to show something.
-void WordWindow::advanceAndLayout(bool stepOn)
+void WordWindow::layoutAtStoredCorner()
 {
-    if (stepOn) wordStore.advance();
-    if (Settings.titleBarMode) {
-        writeCapturedTitle();
-        return;
-    }
     // The monitor of the stored corner (or the nearest one) decides how wide
     // one line may be, where the window is shown and the scale of its text.
     const POINT stored{Settings.windowX, Settings.windowY};
     layoutAt(stored, currentWorkAreaFor(stored), dpiAtPoint(stored));
+}
+
+void WordWindow::showCurrent()
+{
+    if (!window_ || !decided_.showing) return;
+    if (Settings.titleBarMode)
+        writeCapturedTitle();
+    else
+        layoutAtStoredCorner();
+    tellShown();
+}
+
+void WordWindow::tellShown()
+{
+    if (loading_) return;  // the loading line is no word
+    const WordEntry entry = wordStore.currentEntry();
+    if (toldAny_ && std::memcmp(&entry, &told_, sizeof entry) == 0) return;
+    told_ = entry;
+    toldAny_ = true;
+    if (events_.wordShown) events_.wordShown(entry);
 }
 
 void WordWindow::layoutAt(POINT corner, const RECT& work, UINT dpi)
@@ -276,14 +369,14 @@ void WordWindow::layoutAt(POINT corner, const RECT& work, UINT dpi)
     laidOutLineLimit_ = oneLineLimitFor(work);
     WordLayout layout =
         computeLayout(wordExtent_, phoneticExtent_, contentExtent_, wordLength(entry), laidOutLineLimit_, fontDpi_);
-    fitToWrappedText(window_, wordFont_.get(), entry, wordExtent_, contentExtent_, layout);
+    fitToWrappedText(window_.get(), wordFont_.get(), entry, wordExtent_, contentExtent_, layout);
     laidOut_ = layout;
     Settings.windowWidth = layout.width;
     Settings.windowHeight = layout.height;
     placing_ = true;
-    placeWordWindow(window_, corner, {layout.width, layout.height}, work);
+    placeWordWindow(window_.get(), corner, {layout.width, layout.height}, work);
     placing_ = false;
-    InvalidateRect(window_, nullptr, TRUE);
+    InvalidateRect(window_.get(), nullptr, TRUE);
 }
 
 void WordWindow::onDpiChanged(UINT dpi, const RECT& suggested)
@@ -305,32 +398,42 @@ void WordWindow::onDpiChanged(UINT dpi, const RECT& suggested)
     layoutAt({suggested.left, suggested.top}, workAreaForRect(suggested, currentMonitors()), dpi);
 }
 
-void WordWindow::onSwitchRequest(bool stepOn)
+void WordWindow::onSwitchTick()
 {
-    // Every advance first asks whether a full-screen program is in front.
-    if (stepOn && hold_.switchStaysAside(window_)) return;
-    advanceAndLayout(stepOn);
+    // Every tick first asks whether a full-screen program is in front: the
+    // timer is the periodic check as well.
+    if (hiddenByUser_ || hold_.tickWaits(window_.get())) return;
+    stepOn();
+}
+
+void WordWindow::stepOn()
+{
+    wordStore.advance();
+    showCurrent();
 }
 
 void WordWindow::advance()
 {
-    if (window_ != nullptr) onSwitchRequest(true);
+    if (!window_.get()) return;
+    stepOn();
+    freshPeriod_ = true;
+    decide();
 }
 
 void WordWindow::layout()
 {
-    if (window_ != nullptr) onSwitchRequest(false);
+    showCurrent();
 }
 
 void WordWindow::repaint()
 {
-    if (window_ != nullptr) InvalidateRect(window_, nullptr, TRUE);
+    if (window_.get()) InvalidateRect(window_.get(), nullptr, TRUE);
 }
 
 void WordWindow::paint()
 {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window_, &ps);
+    HDC dc = BeginPaint(window_.get(), &ps);
     if (dc == nullptr) return;
     {
         SetBkMode(dc, TRANSPARENT);
@@ -355,7 +458,7 @@ void WordWindow::paint()
             // The whole client area, not ps.rcPaint: an uncovered strip of
             // the window must not become the frame the text wraps into.
             RECT r;
-            GetClientRect(window_, &r);
+            GetClientRect(window_.get(), &r);
             DrawTextW(dc, as_wcstr(entry.word), static_cast<int>(length), &r, DT_EDITCONTROL | DT_WORDBREAK);
             const std::size_t n = composeWrappedBlock(entry, composeBuffer_);
             // The phonetic shares the content's colour in this layout.
@@ -366,5 +469,5 @@ void WordWindow::paint()
             DrawTextW(dc, composeBuffer_, static_cast<int>(n), &r, DT_EDITCONTROL | DT_WORDBREAK | DT_BOTTOM);
         }
     }
-    EndPaint(window_, &ps);
+    EndPaint(window_.get(), &ps);
 }

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "settings/SettingsRecord.h"
 #include "store/WordGet.h"
@@ -42,6 +43,29 @@ struct CapturedWindow {
     bool stillThere() const;
 };
 
+// The word commands of the menu. Any other way of giving them (keys, for
+// one) runs the same; a command the user gives always acts, whatever the
+// pointer or a full-screen program: only the timer's tick waits for them.
+enum class WordCommand {
+    remembered,  // 已记住
+    previous,    // 上一个
+    next,        // 下一个
+    pause,       // 暂停: pause or resume automatic switching
+};
+
+// What the word window tells its owner. Either may be empty.
+struct WordWindowEvents {
+    // A word is newly shown: laid out in the window, or written into the
+    // captured window's title in title-bar mode. Never the loading line,
+    // never the same entry twice in a row, never while the window is aside
+    // or hidden: a word the store stepped to meanwhile is told when the
+    // window shows again.
+    std::function<void(const WordEntry&)> wordShown;
+    // The window stepped aside for a full-screen program (true) or came
+    // back (false). Hiding on the user's request is no stepping aside.
+    std::function<void(bool aside)> asideChanged;
+};
+
 class WordWindow {
 public:
     // The window shows `store`'s current entry as `settings` say; its
@@ -59,27 +83,42 @@ public:
     bool create(HINSTANCE instance);
     // Destroys the window (nothing when there is none).
     void destroy();
-    HWND handle() const { return window_; }
+    HWND handle() const { return window_.get(); }
 
-    // The advance-and-layout request: step on, or lay out the current entry
-    // again (a new font, a display change, a reload). In title-bar mode
-    // both write the captured window's title instead. The window answers the
-    // same request as WM_TIMER / TIMER_SWITCH with lParam 0 or 1 from
-    // anyone who sends it.
+    // What the owner hears of the window; set before create().
+    void setEvents(WordWindowEvents events) { events_ = std::move(events); }
+
+    // Step on (always: this is a command, not a tick), or show the current
+    // entry again (a new font, a display change, a reload). In title-bar
+    // mode both write the captured window's title instead; while the window
+    // is aside or hidden the store steps and the window shows the result
+    // when it comes back. WM_TIMER / TIMER_SWITCH with lParam 1 is the
+    // same request as layout(); with lParam 0 it is a tick, which waits
+    // under a resting pointer and behind a full-screen program.
     void advance();
     void layout();
     // Repaints the current entry as laid out (new text colours).
     void repaint();
 
+    // Carries out a word command at once, as the menu does.
+    void runCommand(WordCommand command);
+
+    // Hides the word window for a moment on the user's request (a
+    // presentation, a screenshot), and shows it again. While hidden the
+    // study round waits and no title is written; commands still act.
+    void setHiddenByUser(bool hidden);
+    bool hiddenByUser() const { return hiddenByUser_; }
+    // Stepped aside for a full-screen program.
+    bool steppedAside() const { return hold_.aside(); }
+
     // Opens the context menu at the cursor, owned by `menuOwner`, and carries
     // out the chosen command.
     void showWordMenu(HWND menuOwner);
-    // The two halves of showWordMenu. prepareWordMenu stops automatic
-    // switching for as long as the menu is open and sets the pause item's
-    // check mark; it returns the popup to show (nullptr without the menu).
+    // The two halves of showWordMenu. prepareWordMenu marks the menu open
+    // (no automatic switch while it is) and sets the pause item's check
+    // mark; it returns the popup to show (nullptr without the menu).
     // runWordCommand carries out command `id` (0: dismissed), then lets
-    // `menuOwner` know the menu is gone and restarts automatic switching
-    // when it is on.
+    // `menuOwner` know the menu is gone; the switching period starts afresh.
     HMENU prepareWordMenu();
     void runWordCommand(HWND menuOwner, UINT id);
 
@@ -90,9 +129,8 @@ public:
 
     // Settings applied at once; the options sheet's settings page changes
     // the window only through these.
-    // Starts TIMER_SWITCH afresh with the period of switchSeconds, or stops it.
-    void restartSwitchTimer();
-    void stopSwitchTimer();
+    // autoSwitch or switchSeconds changed.
+    void switchingChanged() { decide(); }
     // Replaces the font by one made from the settings' font at the DPI the
     // window is laid out for; an unusable record keeps the old font.
     // Returns whether the font changed.
@@ -112,10 +150,10 @@ public:
     // Samples the screen colour just outside the window's edge (see
     // probePoint) and adopts it, unless it is one of the text colours.
     void probeBackground();
-    // Title-bar mode: hide the window and start capturing and writing
-    // titles; leaving shows the window again, laid out for the current entry.
-    void enterTitleBarMode();
-    void leaveTitleBarMode();
+    // titleBarMode changed. Turned on, the window hides and a capture is
+    // armed; turned off, the window shows again, laid out for the current
+    // entry.
+    void titleBarModeChanged();
 
     // Title-bar mode: remembers a window (and who owns it) as the one to
     // write to, and writes the current entry into its title. Writing stops
@@ -139,8 +177,18 @@ private:
     static constexpr UINT kProbeDelayMs = 2000;
     static constexpr UINT kTitlePeriodMs = 3000;
 
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The one place that decides, from the facts (switching on or paused,
+    // the period, loading, the menu open, the word held under the pointer,
+    // stepped aside, hidden by the user, title-bar mode, being destroyed),
+    // whether TIMER_SWITCH and TIMER_TITLE run and whether the window is
+    // shown. Every change of one of them calls it; nothing else sets or
+    // kills those timers or shows or hides the window.
+    void decide();
+    void decideOnce();
+    // The hold's facts changed (WordWindowHold.cpp reports them here).
+    friend class WordHold;
 
     // Display (WordWindow.cpp).
     void onCreate();
@@ -149,9 +197,18 @@ private:
     void startWordLoad();
     void installBackgroundBrush(UniqueBrush brush);
     void measure(const WordEntry& entry);
-    // The advance-and-layout request, from a tick, a message or a call.
-    void onSwitchRequest(bool stepOn);
-    void advanceAndLayout(bool stepOn);
+    // TIMER_SWITCH's tick: steps on unless the pointer holds the word or a
+    // full-screen program is in front.
+    void onSwitchTick();
+    // Steps the store on and shows the result.
+    void stepOn();
+    // Shows the current entry: lays it out in the window, or writes the
+    // title; nothing while the window is aside or hidden (decide lays it
+    // out when it shows the window again).
+    void showCurrent();
+    void layoutAtStoredCorner();
+    // Tells the owner of the current entry if it is new (wordShown).
+    void tellShown();
     // Lays out the current entry in a font for `dpi` and shows the window
     // at `corner`, wholly inside `work` where it fits.
     void layoutAt(POINT corner, const RECT& work, UINT dpi);
@@ -178,7 +235,8 @@ private:
     WordGet& wordStore;
     Worker& load_;
 
-    HWND window_ = nullptr;
+    UniqueWindow window_;
+    WordWindowEvents events_;
     UniqueFont wordFont_;
     UINT fontDpi_ = kBaseDpi;
     // While layoutAt moves the window: the WM_DPICHANGED this move causes is
@@ -187,6 +245,30 @@ private:
     UniqueBrush backgroundBrush_;
     UniqueMenu wordMenu_;
     bool loading_ = false;
+
+    // Facts decide() reads besides the settings and the hold.
+    bool menuOpen_ = false;
+    bool hiddenByUser_ = false;
+    bool destroying_ = false;
+    // A command was given: the word it shows gets a full period.
+    bool freshPeriod_ = false;
+    // What decide() last made of them.
+    struct Decided {
+        bool switchRuns = false;
+        UINT period = 0;
+        bool titleRuns = false;
+        bool showing = false;  // the word is on display (window or title)
+        bool visible = false;  // the window is shown
+        bool held = false;
+        bool aside = false;
+    };
+    Decided decided_;
+    bool deciding_ = false;
+    bool decideAgain_ = false;
+    bool asideTold_ = false;
+    // The entry last told to events_.wordShown.
+    WordEntry told_{};
+    bool toldAny_ = false;
 
     // Extents of the current entry's texts in the font, as measured by the
     // last layout, and the layout with the one-line limit it was made under;

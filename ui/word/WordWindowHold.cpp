@@ -7,10 +7,10 @@
 // - the shell's ABN_FULLSCREENAPP, for which the window registers as an
 //   application bar without claiming any screen space (Windows only: Wine
 //   accepts the registration but never sends the notification);
-// - every advance request, so the switch timer doubles as the periodic
+// - every tick of the switch timer, so the timer doubles as the periodic
 //   check, at no cost beyond what the window already does. While the window
-//   is aside the timer keeps running as that check, even when switching is
-//   paused, and its ticks never advance;
+//   is aside the word window keeps the timer running as that check, even
+//   when switching is paused, and its ticks never advance;
 // - WM_ACTIVATEAPP: one of our own windows (the tray menu, the options
 //   sheet) coming to the front brings the word back at once.
 // The check itself asks the shell (SHQueryUserNotificationState, which Wine
@@ -25,7 +25,6 @@
 
 #include "ui/word/WordWindow.h"
 #include "win/Messages.h"
-#include "win/Timers.h"
 
 namespace {
 
@@ -87,12 +86,6 @@ wordwindow::FullScreenFacts gatherFacts(HWND window, HWND shellFullScreenWindow)
 
 }  // namespace
 
-void WordHold::restartSwitch(HWND window)
-{
-    // Setting a running timer again starts its period afresh.
-    SetTimer(window, TIMER_SWITCH, switchTimerPeriodMs(Settings.switchSeconds), nullptr);
-}
-
 void WordHold::trackPointer(HWND window)
 {
     TRACKMOUSEEVENT request{};
@@ -115,20 +108,19 @@ void WordHold::stopTracking(HWND window)
     tracking_ = hoverArmed_ = false;
 }
 
-// The pointer is on the word: no switch until it leaves. The switch timer
-// keeps running, as the periodic check for a full-screen program (the word
-// window is never the active one, so no WM_ACTIVATEAPP tells of one); its
-// ticks only advance nothing.
+// The pointer is on the word: no switch until it leaves.
 void WordHold::hold(HWND)
 {
+    if (held_) return;
     held_ = true;
+    owner_.decide();
 }
 
 bool WordHold::pointerHoldApplies() const
 {
-    // In title-bar mode the word is not in this window; aside, the window is
-    // hidden and nothing can rest on it.
-    return !Settings.titleBarMode && !aside_;
+    // In title-bar mode the word is not in this window; aside or hidden by
+    // the user, the window is not shown and nothing can rest on it.
+    return !Settings.titleBarMode && !aside_ && !owner_.hiddenByUser();
 }
 
 // For when the window learns of no move although the pointer may be on it:
@@ -154,25 +146,15 @@ void WordHold::stepAside(HWND window)
     aside_ = true;
     held_ = false;
     stopTracking(window);
-    ShowWindow(window, SW_HIDE);
-    // The switch timer now only watches for the program to go, paused or
-    // not; its ticks advance nothing while the window is aside.
-    restartSwitch(window);
+    owner_.decide();
 }
 
 void WordHold::comeBack(HWND window)
 {
     aside_ = false;
-    // The word shown before gets its full period again.
-    if (Settings.autoSwitch)
-        restartSwitch(window);
-    else
-        KillTimer(window, TIMER_SWITCH);
-    if (Settings.titleBarMode) return;  // turned on meanwhile: stays hidden
-    // The same word, laid out again: a reload may have replaced the entry
-    // while the window was hidden.
-    owner_.layout();
-    ShowWindow(window, SW_SHOWNOACTIVATE);
+    // Shown again with the word it showed (or the one a command or the
+    // load stepped to meanwhile), which gets its full period.
+    owner_.decide();
     holdIfPointerOn(window);
 }
 
@@ -228,28 +210,24 @@ void WordHold::onPointerHover(HWND window)
     hold(window);
 }
 
-void WordHold::onPointerLeave(HWND window)
+void WordHold::onPointerLeave(HWND)
 {
     tracking_ = hoverArmed_ = false;
     if (!held_) return;
     held_ = false;
-    if (!pointerHoldApplies()) return;
     // The next word a full period from now; paused meanwhile, none.
-    if (Settings.autoSwitch)
-        restartSwitch(window);
-    else
-        KillTimer(window, TIMER_SWITCH);
+    owner_.decide();
 }
 
 void WordHold::onWordMenuOpening(HWND window)
 {
     held_ = false;
     stopTracking(window);
+    owner_.decide();
 }
 
 void WordHold::onWordMenuClosed(HWND window)
 {
-    // The menu has just restarted the switch timer.
     holdIfPointerOn(window);
 }
 
@@ -293,11 +271,11 @@ void WordHold::onOtherMessage(HWND window, UINT message)
     registerAppBar(window);
 }
 
-bool WordHold::switchStaysAside(HWND window)
+bool WordHold::tickWaits(HWND window)
 {
     if (reconsider(window)) return true;
     // Held: the tick was the check, and the word stays.
-    return held_ && pointerHoldApplies();
+    return held();
 }
 
 bool wordwindow::coversWordMonitor(const FullScreenFacts& facts)

@@ -1,7 +1,10 @@
 // Keeping the word window out of the user's way: the word stays while the
 // pointer rests on it, and the window steps aside while a full-screen
 // program is in front on its monitor. The word window owns one and calls it
-// from its window procedure; the rest of the program never needs it.
+// from its window procedure; the rest of the program never needs it. The
+// hold only gathers these two facts and reports each change to the word
+// window, whose decide() works out its timer and its visibility from them:
+// the hold never touches either.
 #pragma once
 
 #include <windows.h>
@@ -18,17 +21,21 @@ public:
     WordHold(const WordHold&) = delete;
     WordHold& operator=(const WordHold&) = delete;
 
+    // The facts. held: the pointer rests on the shown word, so a tick of
+    // the switch timer advances nothing (the word window gives the next word
+    // a full period once it leaves). aside: a full-screen program is in
+    // front on the word window's monitor.
+    bool held() const { return held_ && pointerHoldApplies(); }
+    bool aside() const { return aside_; }
+
     // Pointer hold. Entering the window (its first WM_MOUSEMOVE) holds the
-    // word and asks for WM_MOUSEHOVER and WM_MOUSELEAVE; the switch timer's
-    // ticks then advance nothing (they still check for full-screen
-    // programs). Leaving releases it, and the next word comes a full period
-    // later. Never touches autoSwitch: a held word is not a paused one.
+    // word and asks for WM_MOUSEHOVER and WM_MOUSELEAVE. Leaving releases
+    // it. Never touches autoSwitch: a held word is not a paused one.
     void onPointerMove(HWND window);
     void onPointerHover(HWND window);
     void onPointerLeave(HWND window);
-    // The context menu takes the switch timer over for as long as it is open
-    // and restarts it when it closes; a pointer still on the word then holds
-    // it again.
+    // While the context menu is open the pointer holds nothing; a pointer
+    // still on the word when it closes holds it again.
     void onWordMenuOpening(HWND window);
     void onWordMenuClosed(HWND window);
 
@@ -41,15 +48,16 @@ public:
     void onAppBarNotify(HWND window, WPARAM notification, LPARAM lParam);
     void onActivateApp(HWND window);
     void onOtherMessage(HWND window, UINT message);
-    // Called for every advance request (TIMER_SWITCH, lParam 0) before the
-    // advance, which makes the switch timer the periodic check as well: true
-    // when the request must not advance, because a full-screen program is in
-    // front (the window steps aside) or has just left (the window comes back
-    // with the word it showed).
-    bool switchStaysAside(HWND window);
+    // Called for every tick of the switch timer before it advances, which
+    // makes the timer the periodic check as well: true when the tick must
+    // not advance, because a full-screen program is in front (the window
+    // steps aside), has just left (the window comes back with the word it
+    // showed), or the pointer holds the word. Commands never ask.
+    bool tickWaits(HWND window);
+    // Steps aside or comes back as the program in front demands, now.
+    void checkFullScreen(HWND window) { reconsider(window); }
 
 private:
-    void restartSwitch(HWND window);
     void trackPointer(HWND window);
     void stopTracking(HWND window);
     void hold(HWND window);

@@ -21,10 +21,10 @@ constexpr UINT kAfterDragProbeDelayMs = 500;
 
 void WordWindow::onLeftButtonDown()
 {
-    SetCapture(window_);
+    SetCapture(window_.get());
     POINT cursor;
     GetCursorPos(&cursor);
-    ScreenToClient(window_, &cursor);
+    ScreenToClient(window_.get(), &cursor);
     grabOffset_ = cursor;
     dragMoved_ = false;
     SetCursor(LoadCursorW(nullptr, IDC_HAND));
@@ -34,9 +34,9 @@ void WordWindow::onMouseMove(WPARAM keys)
 {
     // Only while our press holds the capture: a button pressed elsewhere and
     // dragged across the window must not move it by a stale grab offset.
-    if ((keys & MK_LBUTTON) == 0 || GetCapture() != window_) return;
+    if ((keys & MK_LBUTTON) == 0 || GetCapture() != window_.get()) return;
     GetCursorPos(&dragCursor_);
-    MoveWindow(window_, dragCursor_.x - grabOffset_.x, dragCursor_.y - grabOffset_.y, Settings.windowWidth,
+    MoveWindow(window_.get(), dragCursor_.x - grabOffset_.x, dragCursor_.y - grabOffset_.y, Settings.windowWidth,
                Settings.windowHeight, TRUE);
     dragMoved_ = true;
 }
@@ -53,7 +53,7 @@ void WordWindow::onLeftButtonUp()
         // Let go partly past the screen's edge, or on another monitor: laid
         // out for that monitor and shown inside its work area.
         layout();
-        if (Settings.sampleBackground) SetTimer(window_, TIMER_PROBE, kAfterDragProbeDelayMs, nullptr);
+        if (Settings.sampleBackground) SetTimer(window_.get(), TIMER_PROBE, kAfterDragProbeDelayMs, nullptr);
     }
     dragMoved_ = false;
     ReleaseCapture();
@@ -62,7 +62,7 @@ void WordWindow::onLeftButtonUp()
 
 void WordWindow::onProbeTick()
 {
-    KillTimer(window_, TIMER_PROBE);
+    KillTimer(window_.get(), TIMER_PROBE);
     if (Settings.titleBarMode) {
         captureForegroundWindow();
         return;
@@ -72,33 +72,58 @@ void WordWindow::onProbeTick()
 
 HMENU WordWindow::prepareWordMenu()
 {
-    if (Settings.autoSwitch && window_ != nullptr) KillTimer(window_, TIMER_SWITCH);
+    menuOpen_ = true;
+    // Whatever the pointer does while the menu tracks, the command chosen
+    // acts; the hold is taken up again when the menu is gone.
+    if (window_) hold_.onWordMenuOpening(window_.get());
+    decide();
     HMENU popup = wordMenu_ ? GetSubMenu(wordMenu_.get(), 0) : nullptr;
     if (popup != nullptr)
         CheckMenuItem(popup, IDM_WORD_PAUSE, MF_BYCOMMAND | (Settings.autoSwitch ? MF_UNCHECKED : MF_CHECKED));
     return popup;
 }
 
-void WordWindow::runWordCommand(HWND menuOwner, UINT id)
+void WordWindow::runCommand(WordCommand command)
 {
-    switch (id) {
-    case IDM_WORD_REMEMBERED: {
+    switch (command) {
+    case WordCommand::remembered: {
         // Step on first, while the word is still in the learning list where
         // the step finds it; the copy keeps the word being marked.
         const WordEntry marked = wordStore.currentEntry();
-        advance();
+        stepOn();
         wordStore.setRemembered(marked, true);
         break;
     }
-    case IDM_WORD_PREVIOUS:
+    case WordCommand::previous:
         wordStore.stepBack();
-        layout();
+        showCurrent();
+        break;
+    case WordCommand::next:
+        stepOn();
+        break;
+    case WordCommand::pause:
+        Settings.autoSwitch = Settings.autoSwitch ? 0 : 1;
+        break;
+    }
+    // The word a command shows gets its full period.
+    freshPeriod_ = true;
+    decide();
+}
+
+void WordWindow::runWordCommand(HWND menuOwner, UINT id)
+{
+    switch (id) {
+    case IDM_WORD_REMEMBERED:
+        runCommand(WordCommand::remembered);
+        break;
+    case IDM_WORD_PREVIOUS:
+        runCommand(WordCommand::previous);
         break;
     case IDM_WORD_NEXT:
-        advance();
+        runCommand(WordCommand::next);
         break;
     case IDM_WORD_PAUSE:
-        Settings.autoSwitch = Settings.autoSwitch ? 0 : 1;
+        runCommand(WordCommand::pause);
         break;
     default:
         break;  // dismissed
@@ -106,7 +131,12 @@ void WordWindow::runWordCommand(HWND menuOwner, UINT id)
     // Makes the menu's owner handle the menu's end before it goes idle (a
     // tray menu otherwise fails to close on the next click elsewhere).
     PostMessageW(menuOwner, WM_NULL, 0, 0);
-    if (Settings.autoSwitch) restartSwitchTimer();
+    // After every use of the menu, even a dismissal, the period starts
+    // afresh (or switching stays stopped when paused).
+    menuOpen_ = false;
+    decide();
+    // A pointer still resting on the word holds it again.
+    if (window_) hold_.onWordMenuClosed(window_.get());
 }
 
 void WordWindow::showWordMenu(HWND menuOwner)
@@ -127,10 +157,11 @@ void WordWindow::showContextMenu()
     // TrackPopupMenu needs its owner in front, or the menu does not close
     // when the user clicks elsewhere. The window that had the keyboard gets
     // it back when the menu is gone.
+    HWND window = window_.get();
     HWND previous = GetForegroundWindow();
-    SetForegroundWindow(window_);
-    showWordMenu(window_);
-    if (previous != nullptr && previous != window_ && window_ != nullptr && GetForegroundWindow() == window_)
+    SetForegroundWindow(window);
+    showWordMenu(window);
+    if (previous != nullptr && previous != window && window_ && GetForegroundWindow() == window)
         SetForegroundWindow(previous);
 }
 
@@ -145,10 +176,10 @@ bool WordWindow::adoptBackgroundColor(COLORREF colour)
     UniqueBrush brush(CreateSolidBrush(colour));
     if (!brush) return false;
     Settings.backgroundColor = colour;
-    if (window_ == nullptr) return true;
+    if (!window_) return true;
     installBackgroundBrush(std::move(brush));
     if (Settings.transparentBackground) applyWordTransparency();
-    InvalidateRect(window_, nullptr, TRUE);
+    InvalidateRect(window_.get(), nullptr, TRUE);
     return true;
 }
 
@@ -161,7 +192,7 @@ void WordWindow::probeBackground()
         if (screen.get() != nullptr) {
             // Beside where the window really is, which is not the stored
             // corner when it was moved to stay on the screen.
-            const POINT at = probePoint(window_, {Settings.windowX, Settings.windowY});
+            const POINT at = probePoint(window_.get(), {Settings.windowX, Settings.windowY});
             colour = GetPixel(screen.get(), at.x, at.y);
         }
     }

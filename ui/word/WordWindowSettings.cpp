@@ -15,21 +15,6 @@ UINT switchTimerPeriodMs(std::int32_t switchSeconds)
     return static_cast<UINT>(seconds * 1000u);
 }
 
-void WordWindow::restartSwitchTimer()
-{
-    // Without a window SetTimer would make a thread timer under a new id.
-    // A word held by the pointer stays whatever the period: the ticks of a
-    // held word advance nothing.
-    if (window_ == nullptr) return;
-    // Setting a running timer again restarts its period from now.
-    SetTimer(window_, TIMER_SWITCH, switchTimerPeriodMs(Settings.switchSeconds), nullptr);
-}
-
-void WordWindow::stopSwitchTimer()
-{
-    if (window_ != nullptr) KillTimer(window_, TIMER_SWITCH);
-}
-
 UniqueFont WordWindow::makeWordFont(UINT dpi) const
 {
     LOGFONTW font = logFont(Settings.font);
@@ -53,8 +38,8 @@ bool WordWindow::applyWordFont()
 
 void WordWindow::applyWordTransparency()
 {
-    if (window_ != nullptr)
-        SetLayeredWindowAttributes(window_, Settings.backgroundColor, kWindowAlpha,
+    if (window_)
+        SetLayeredWindowAttributes(window_.get(), Settings.backgroundColor, kWindowAlpha,
                                    Settings.transparentBackground ? LWA_COLORKEY | LWA_ALPHA : LWA_ALPHA);
 }
 
@@ -68,23 +53,14 @@ void WordWindow::applyWordBackground(COLORREF colour)
 
 void WordWindow::startWordProbe()
 {
-    if (window_ != nullptr) SetTimer(window_, TIMER_PROBE, kProbeDelayMs, nullptr);
+    if (window_) SetTimer(window_.get(), TIMER_PROBE, kProbeDelayMs, nullptr);
 }
 
-void WordWindow::enterTitleBarMode()
+void WordWindow::titleBarModeChanged()
 {
-    if (window_ == nullptr) return;
-    ShowWindow(window_, SW_HIDE);
-    startWordProbe();
-    SetTimer(window_, TIMER_TITLE, kTitlePeriodMs, nullptr);
-}
-
-void WordWindow::leaveTitleBarMode()
-{
-    if (window_ == nullptr) return;
-    // Shown without activation: the user is working in the options sheet,
-    // which must keep the keyboard.
-    ShowWindow(window_, SW_SHOWNA);
-    KillTimer(window_, TIMER_TITLE);
-    layout();
+    // Two seconds for the user to bring the window to write to to the front.
+    if (Settings.titleBarMode) startWordProbe();
+    // Shown again without activation: the user is working in the options
+    // sheet, which must keep the keyboard.
+    decide();
 }
