@@ -230,6 +230,9 @@ bool App::onCreate(HWND window)
     wordStore.setDictionaryDirectories(place.dictionaryFolders);
     wordStore.setCycleSize(Settings.cycleSize);
 
+    // Stepped aside for a full-screen program, the hotkeys are let go so a
+    // game or a film gets every key; they come back with the window.
+    wordWindow.setEvents({nullptr, [this](bool aside) { hotkeys.setStandingAside(aside); }});
     if (!wordWindow.create(appInstance)) return false;
     hotkeys.setWindow(window);
     hotkeys.setSettings(hotkeySettings);
