@@ -102,13 +102,22 @@ TEST(Hotkeys, RegisteredForTheWindowReleasedWhileAsideAndAtTheEnd)
     EXPECT_EQ(system.take(), (Calls{"-2", "-3"}));
 }
 
-TEST(Hotkeys, ExitReleasesEverything)
+TEST(Hotkeys, ThePageInFrontAndExitReleaseEverything)
 {
     RecordingSystem system;
     system.expectedWindow = reinterpret_cast<HWND>(0x99);
     Hotkeys hotkeys(system);
     hotkeys.setWindow(system.expectedWindow);
     hotkeys.setSettings(defaultHotkeys());
+    EXPECT_EQ(system.take().size(), 5u);
+    // The hotkey page in front lets them go too; aside and editing at once
+    // take them back only when both are over.
+    hotkeys.setEditing(true);
+    EXPECT_EQ(system.take().size(), 5u);
+    hotkeys.setStandingAside(true);
+    hotkeys.setEditing(false);
+    EXPECT_EQ(system.take(), Calls{});
+    hotkeys.setStandingAside(false);
     EXPECT_EQ(system.take().size(), 5u);
     hotkeys.setWindow(nullptr);
     EXPECT_EQ(system.take(), (Calls{"-1", "-2", "-3", "-4", "-5"}));

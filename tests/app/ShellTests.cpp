@@ -24,6 +24,7 @@
 #include "app/FileNotices.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
+#include "store/Text.h"
 #include "store/WordGet.h"
 #include "win/Messages.h"
 #include "win/Timers.h"
@@ -290,6 +291,59 @@ TEST_F(OwnerWindowTest, OnlyButtonReleasesAndMovesAreHandled)
                              WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK, WM_CONTEXTMENU, WM_USER};
     for (LPARAM ignored : others)
         EXPECT_EQ(SendMessageW(owner_, WM_TRAYICON, kTrayIconId, ignored), 1) << ignored;
+}
+
+std::u16string currentWord()
+{
+    const WordEntry entry = app().wordStore.currentEntry();
+    return std::u16string(entry.word, boundedLength(entry.word, kWordUnits));
+}
+
+// WM_HOTKEY as Windows posts it for the hotkey of `command`.
+void pressHotkey(HotkeyCommand command)
+{
+    PostMessageW(app().ownerWindow(), WM_HOTKEY, Hotkeys::kFirstId + static_cast<int>(command), 0);
+    drainMessages();
+}
+
+TEST_F(OwnerWindowTest, HotkeysRunTheWordCommandsAndHideTheWordForAMoment)
+{
+    // The defaults, and hide-and-show on a key no other test program holds.
+    HotkeySettings settings = defaultHotkeys();
+    settings[HotkeyCommand::showHide] = {kHotkeyCtrl | kHotkeyAlt | kHotkeyShift, VK_F11};
+    app().hotkeySettings = settings;
+    app().hotkeys.setSettings(settings);
+    ASSERT_FALSE(app().hotkeys.heldElsewhere(HotkeyCommand::showHide));
+    app().Settings.autoSwitch = 1;
+
+    const std::u16string first = currentWord();
+    pressHotkey(HotkeyCommand::next);
+    const std::u16string second = currentWord();
+    EXPECT_NE(second, first);
+    pressHotkey(HotkeyCommand::previous);
+    EXPECT_EQ(currentWord(), first);
+    pressHotkey(HotkeyCommand::next);
+    pressHotkey(HotkeyCommand::remembered);
+    const std::vector<WordEntry> remembered = app().wordStore.entries(WordList::remembered);
+    ASSERT_EQ(remembered.size(), 1u);
+    EXPECT_EQ(std::u16string(remembered[0].word, boundedLength(remembered[0].word, kWordUnits)), second);
+    EXPECT_NE(currentWord(), second);
+
+    pressHotkey(HotkeyCommand::pause);
+    EXPECT_EQ(app().Settings.autoSwitch, 0);
+    pressHotkey(HotkeyCommand::pause);
+    EXPECT_EQ(app().Settings.autoSwitch, 1);
+
+    pressHotkey(HotkeyCommand::showHide);
+    EXPECT_TRUE(app().wordWindow.hiddenByUser());
+    pressHotkey(HotkeyCommand::showHide);
+    EXPECT_FALSE(app().wordWindow.hiddenByUser());
+
+    // An id that is not a registered hotkey of ours does nothing.
+    const std::u16string now = currentWord();
+    PostMessageW(app().ownerWindow(), WM_HOTKEY, Hotkeys::kFirstId + static_cast<int>(HotkeyCommand::options) + 5, 0);
+    drainMessages();
+    EXPECT_EQ(currentWord(), now);
 }
 
 // What a timer saw while the tray menu was open, before it closed the menu.
