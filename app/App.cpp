@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <filesystem>
 #include <iterator>
 #include <optional>
@@ -52,6 +53,7 @@ App::App(HINSTANCE instance)
 {
     options.saveSettings = [this] {
         saveSettings();
+        saveHotkeys();
         // Taken again after OK: one another program let go of meanwhile is
         // ours now.
         hotkeys.setSettings(hotkeySettings);
@@ -116,6 +118,33 @@ void App::choosePlace()
 void App::loadSettings()
 {
     loadSettingsIn(Settings, fileDir, maximizedWidth);
+}
+
+// [Hotkeys] of mivora.ini beside mivora.bin.
+void App::loadHotkeys()
+{
+    const std::wstring ini = (place.folder / L"mivora.ini").wstring();
+    hotkeySettings = defaultHotkeys();
+    for (int i = 0; i < kHotkeyCommandCount; ++i) {
+        const auto command = static_cast<HotkeyCommand>(i);
+        const wchar_t* key = reinterpret_cast<const wchar_t*>(hotkeyIniKey(command));
+        wchar_t value[256] = {};
+        GetPrivateProfileStringW(L"Hotkeys", key, L"\x1", value, 256, ini.c_str());
+        if (value[0] == L'\x1') continue;
+        const std::u16string text(value, value + std::wcslen(value));
+        hotkeySettings.read(command, &text);
+    }
+}
+
+void App::saveHotkeys()
+{
+    const std::wstring ini = (place.folder / L"mivora.ini").wstring();
+    for (int i = 0; i < kHotkeyCommandCount; ++i) {
+        const auto command = static_cast<HotkeyCommand>(i);
+        const std::u16string text = hotkeySettings.text(command);
+        WritePrivateProfileStringW(L"Hotkeys", reinterpret_cast<const wchar_t*>(hotkeyIniKey(command)),
+                                   std::wstring(text.begin(), text.end()).c_str(), ini.c_str());
+    }
 }
 
 bool App::saveSettings()
@@ -225,6 +254,7 @@ bool App::onCreate(HWND window)
     allowShellMessages(window);
     choosePlace();
     loadSettings();
+    loadHotkeys();
     // The word window's creation starts the load, which needs all three.
     wordStore.setDirectory(place.dic);
     wordStore.setDictionaryDirectories(place.dictionaryFolders);

@@ -65,6 +65,8 @@ public:
     // failed save is told once in a balloon until a save succeeds again.
     void loadSettings();
     bool saveSettings();
+    void loadHotkeys();
+    void saveHotkeys();
 
     // The periodic save: starts writing the progress file on its worker when
     // the lists changed; the worker posts WM_SAVE_DONE to the owner window.

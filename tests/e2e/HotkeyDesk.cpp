@@ -1,7 +1,7 @@
 // Another program on the user's desk, for the hotkey scenario:
 //   e2e_hotkey_desk window <key log> [fullscreen] [hold <modifiers> <key>]
-//     A window of its own (covering the screen with "fullscreen"), brought
-//     to the front, which writes every key it receives to the key log as
+//     A window of its own captioned with the key log's name (covering the
+//     screen with "fullscreen"), brought to the front, which writes every key it receives to the key log as
 //     "<virtual-key code> <modifiers>" lines (modifiers as RegisterHotKey
 //     counts them). With "hold" it first registers that hotkey itself and
 //     writes "holds" or "could not hold" as the log's first line. Ends on
@@ -63,7 +63,7 @@ int runWindow(int argc, wchar_t** argv)
     RegisterClassW(&windowClass);
     const int width = fullScreen ? GetSystemMetrics(SM_CXSCREEN) : 320;
     const int height = fullScreen ? GetSystemMetrics(SM_CYSCREEN) : 200;
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"desk", WS_POPUP | WS_VISIBLE,
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, argv[2], WS_POPUP | WS_VISIBLE,
                                   fullScreen ? 0 : 40, fullScreen ? 0 : 500, width, height, nullptr, nullptr,
                                   nullptr, nullptr);
     if (window == nullptr) return 1;
