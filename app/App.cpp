@@ -1,13 +1,13 @@
 #include "app/App.h"
 
 #include <algorithm>
-#include <cwchar>
 #include <filesystem>
 #include <iterator>
 #include <optional>
 #include <string>
 
 #include "res/resource.h"
+#include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "store/ProgressSaver.h"
 #include "win/MessageFilter.h"
@@ -42,7 +42,7 @@ void toProgramDir(const std::filesystem::path& folder, ProgramDir& out)
 
 std::size_t index(SavedFile file)
 {
-    return file == SavedFile::settings ? 0 : 1;
+    return file == SavedFile::settings ? 0 : file == SavedFile::progress ? 1 : 2;
 }
 
 }  // namespace
@@ -53,7 +53,6 @@ App::App(HINSTANCE instance)
 {
     options.saveSettings = [this] {
         saveSettings();
-        saveHotkeys();
         // Taken again after OK: one another program let go of meanwhile is
         // ours now.
         hotkeys.setSettings(hotkeySettings);
@@ -120,48 +119,62 @@ void App::loadSettings()
     loadSettingsIn(Settings, fileDir, maximizedWidth);
 }
 
-// [Hotkeys] of mivora.ini beside mivora.bin.
-void App::loadHotkeys()
-{
-    const std::wstring ini = (place.folder / L"mivora.ini").wstring();
-    hotkeySettings = defaultHotkeys();
-    for (int i = 0; i < kHotkeyCommandCount; ++i) {
-        const auto command = static_cast<HotkeyCommand>(i);
-        const wchar_t* key = reinterpret_cast<const wchar_t*>(hotkeyIniKey(command));
-        wchar_t value[256] = {};
-        GetPrivateProfileStringW(L"Hotkeys", key, L"\x1", value, 256, ini.c_str());
-        if (value[0] == L'\x1') continue;
-        const std::u16string text(value, value + std::wcslen(value));
-        hotkeySettings.read(command, &text);
-    }
-}
-
-void App::saveHotkeys()
-{
-    const std::wstring ini = (place.folder / L"mivora.ini").wstring();
-    for (int i = 0; i < kHotkeyCommandCount; ++i) {
-        const auto command = static_cast<HotkeyCommand>(i);
-        const std::u16string text = hotkeySettings.text(command);
-        WritePrivateProfileStringW(L"Hotkeys", reinterpret_cast<const wchar_t*>(hotkeyIniKey(command)),
-                                   std::wstring(text.begin(), text.end()).c_str(), ini.c_str());
-    }
-}
-
 bool App::saveSettings()
 {
     const bool saved = ::saveSettings(Settings, fileDir);
     reportSave(SavedFile::settings, saved);
+    const bool iniSaved = saveIni();
+    return saved && iniSaved;
+}
+
+void App::loadIni()
+{
+    // Without a file, or with one that cannot be read, every value keeps its
+    // default; a file that cannot be read is never written over (writeIni).
+    IniDocument document;
+    loadIniFile(savedPath(SavedFile::moreSettings), document);
+    speechSettings = readSpeechSettings(document);
+    hotkeySettings = readHotkeySettings(document);
+    // Another section: its typed settings read here from `document`.
+}
+
+bool App::writeIni()
+{
+    if (place.folder.empty()) return false;
+    const std::filesystem::path file = savedPath(SavedFile::moreSettings);
+    IniDocument document;
+    if (loadIniFile(file, document) == IniLoad::Unreadable) return false;
+    const IniDocument before = document;
+    writeSpeechSettings(document, speechSettings);
+    writeHotkeySettings(document, hotkeySettings);
+    // Another section: its typed settings written here into `document`.
+    return document == before || saveIniFile(file, document);
+}
+
+bool App::saveIni()
+{
+    const bool saved = writeIni();
+    iniUnsaved_ = !saved;
+    reportSave(SavedFile::moreSettings, saved);
     return saved;
 }
 
 std::filesystem::path App::savedPath(SavedFile file) const
 {
-    return file == SavedFile::settings ? place.folder / kSettingsFileName : place.dic / L"DAvud.bin";
+    switch (file) {
+    case SavedFile::settings:
+        return place.folder / kSettingsFileName;
+    case SavedFile::moreSettings:
+        return place.folder / kIniFileName;
+    default:
+        return place.dic / L"DAvud.bin";
+    }
 }
 
 std::wstring App::failureReason(SavedFile file) const
 {
-    std::uintmax_t bytes = sizeof(SettingsRecord);
+    // mivora.ini is a few hundred bytes.
+    std::uintmax_t bytes = file == SavedFile::moreSettings ? 4096 : sizeof(SettingsRecord);
     if (file == SavedFile::progress) {
         const ProgressHeader header = wordStore.header();
         bytes = sizeof header + (static_cast<std::uintmax_t>(std::max(header.rememberedCount, 0)) +
@@ -254,7 +267,7 @@ bool App::onCreate(HWND window)
     allowShellMessages(window);
     choosePlace();
     loadSettings();
-    loadHotkeys();
+    loadIni();
     // The word window's creation starts the load, which needs all three.
     wordStore.setDirectory(place.dic);
     wordStore.setDictionaryDirectories(place.dictionaryFolders);
@@ -283,6 +296,7 @@ void App::onDestroy()
     // user answers one question.
     settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
     hotkeys.setWindow(nullptr);
+    iniSavedAtExit_ = !iniUnsaved_ || writeIni();
     wordWindow.destroy();
     tray.remove();
     PostQuitMessage(0);
@@ -295,6 +309,7 @@ void App::onEndSession(bool sessionEnds)
 {
     if (!sessionEnds) return;
     const bool settingsSaved = ::saveSettings(Settings, fileDir);
+    const bool iniSaved = !iniUnsaved_ || writeIni();
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
     waitForWorkers(kEndSessionWaitMs);
@@ -306,6 +321,11 @@ void App::onEndSession(bool sessionEnds)
     if (!settingsSaved) {
         if (!kept.empty()) kept += L"；";
         kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings), failureReason(SavedFile::settings));
+    }
+    if (!iniSaved) {
+        if (!kept.empty()) kept += L"；";
+        kept += sessionEndText(SavedFile::moreSettings, savedPath(SavedFile::moreSettings),
+                               failureReason(SavedFile::moreSettings));
     }
     if (!kept.empty()) keepSessionEndNotice(kept);
 }
@@ -386,16 +406,21 @@ void App::finishWordStore(DWORD waitMs)
     waitForWorkers(waitMs);
     for (;;) {
         const bool progressSaved = saveChangedProgress();
-        if (progressSaved && settingsSavedAtExit_) return;
-        const std::wstring question = exitQuestion(
-            !settingsSavedAtExit_, savedPath(SavedFile::settings),
-            settingsSavedAtExit_ ? std::wstring() : failureReason(SavedFile::settings), !progressSaved,
-            savedPath(SavedFile::progress), progressSaved ? std::wstring() : failureReason(SavedFile::progress));
+        if (progressSaved && settingsSavedAtExit_ && iniSavedAtExit_) return;
+        // Both settings files are "设置" to the user: the question names the
+        // one that failed (mivora.bin when both did).
+        const SavedFile settingsFile = settingsSavedAtExit_ ? SavedFile::moreSettings : SavedFile::settings;
+        const bool settingsFailed = !settingsSavedAtExit_ || !iniSavedAtExit_;
+        const std::wstring question = exitQuestion(settingsFailed, savedPath(settingsFile),
+                                                   settingsFailed ? failureReason(settingsFile) : std::wstring(),
+                                                   !progressSaved, savedPath(SavedFile::progress),
+                                                   progressSaved ? std::wstring() : failureReason(SavedFile::progress));
         // The owner window is gone: the box stands on its own, in front.
         if (MessageBoxW(nullptr, question.c_str(), kExitQuestionTitle,
                         MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) != IDRETRY)
             return;
         if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
+        if (!iniSavedAtExit_) iniSavedAtExit_ = writeIni();
     }
 }
 

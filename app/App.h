@@ -10,9 +10,10 @@
 #include "app/FileNotices.h"
 #include "app/Tray.h"
 #include "settings/SettingsRecord.h"
+#include "settings/SpeechSettings.h"
 #include "store/FilePlace.h"
 #include "store/WordGet.h"
-#include "ui/LibraryPage.h"
+#include "ui/DictionaryReload.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
 #include "win/Handles.h"
@@ -63,10 +64,18 @@ public:
 
     // The settings file in the chosen place and the Run registration. A
     // failed save is told once in a balloon until a save succeeds again.
+    // saveSettings writes mivora.ini too (the options sheet's OK).
     void loadSettings();
     bool saveSettings();
-    void loadHotkeys();
-    void saveHotkeys();
+
+    // mivora.ini beside mivora.bin: every section the program knows is read
+    // into its typed settings at start, and written back from them by
+    // saveIni (on OK; at exit and log-off when a change is still unsaved).
+    // The file is read again before each save, so a section or a line the
+    // program does not know, or one the user edited meanwhile, stays as it
+    // is. A failed save is told as the other files' are.
+    void loadIni();
+    bool saveIni();
 
     // The periodic save: starts writing the progress file on its worker when
     // the lists changed; the worker posts WM_SAVE_DONE to the owner window.
@@ -92,6 +101,8 @@ public:
     // Owned, in the order they are made.
     const HINSTANCE appInstance;
     SettingsRecord Settings{};
+    // The sections of mivora.ini.
+    SpeechSettings speechSettings;
     ProgramDir programDir{};
     // Where mivora.bin and DAvud.bin are kept, chosen at start; fileDir is
     // its folder in the form the settings functions take.
@@ -144,8 +155,15 @@ private:
     // left unsaved.
     bool saveChangedProgress();
 
-    bool failureTold_[2] = {};
+    // Reads mivora.ini as it is now, sets every section of the program in
+    // it and replaces the file if that changed anything. No balloon.
+    bool writeIni();
+
+    bool failureTold_[3] = {};
     bool settingsSavedAtExit_ = true;
+    // A change to mivora.ini that is not on the disk yet (its save failed).
+    bool iniUnsaved_ = false;
+    bool iniSavedAtExit_ = true;
 
     UniqueWindow ownerWindow_;
 };

@@ -72,7 +72,7 @@ std::wstring saveFailureReason(const std::filesystem::path& file, std::uintmax_t
 
 const wchar_t* savedFileName(SavedFile file)
 {
-    return file == SavedFile::settings ? L"设置" : L"学习进度";
+    return file == SavedFile::progress ? L"学习进度" : L"设置";
 }
 
 std::wstring shortenedPath(const std::wstring& path, std::size_t units)

@@ -20,9 +20,10 @@ std::filesystem::path userFilesFolder();
 // held open by another program, no permission, or a plain write error.
 std::wstring saveFailureReason(const std::filesystem::path& file, std::uintmax_t bytesNeeded);
 
-// The files a save writes, for the texts.
-enum class SavedFile { settings, progress };
-const wchar_t* savedFileName(SavedFile file);  // "设置", "学习进度"
+// The files a save writes, for the texts: mivora.bin, DAvud.bin and
+// mivora.ini (whose settings are settings to the user as well).
+enum class SavedFile { settings, progress, moreSettings };
+const wchar_t* savedFileName(SavedFile file);  // "设置", "学习进度", "设置"
 
 // A balloon: a title and a text cut to the sizes the notification area
 // holds (64 and 256 units with their terminators).

@@ -63,9 +63,9 @@
 #define IDC_ABOUT_STATISTICS            1032  // read-only edit, study statistics
 #define IDC_ABOUT_SUBTITLE              1323  // second title line
 #define IDC_ABOUT_BUILD                 1325  // build date and time
-#define IDC_ABOUT_WEB_LINK              1327  // notifying static, web-site link
+#define IDC_ABOUT_GUIDE_LINK            1327  // notifying static, the user guide
 #define IDC_ABOUT_DESCRIPTION           1328  // read-only edit, description
-#define IDC_ABOUT_CHAT_LINK             1329  // notifying static, chat-group link
+#define IDC_ABOUT_DIC_LINK              1329  // notifying static, the dic folder
 #define IDC_ABOUT_ICON                  1330  // static icon, IDI_MIVORA
 #define IDC_ABOUT_FILES_LINK            1331  // notifying static, the folder of the settings and progress
 

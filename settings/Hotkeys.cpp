@@ -1,6 +1,5 @@
 #include "Hotkeys.h"
 
-#include <iterator>
 
 namespace {
 
@@ -181,6 +180,25 @@ void HotkeySettings::set(HotkeyCommand command, Hotkey hotkey)
     const int i = static_cast<int>(command);
     keys[i] = hotkey;
     unreadable[i].clear();
+}
+
+HotkeySettings readHotkeySettings(const IniDocument& document)
+{
+    HotkeySettings settings = defaultHotkeys();
+    for (int i = 0; i < kHotkeyCommandCount; ++i) {
+        const auto command = static_cast<HotkeyCommand>(i);
+        const std::optional<std::u16string> value = document.get(kHotkeysSection, hotkeyIniKey(command));
+        settings.read(command, value ? &*value : nullptr);
+    }
+    return settings;
+}
+
+void writeHotkeySettings(IniDocument& document, const HotkeySettings& settings)
+{
+    for (int i = 0; i < kHotkeyCommandCount; ++i) {
+        const auto command = static_cast<HotkeyCommand>(i);
+        document.set(kHotkeysSection, hotkeyIniKey(command), settings.text(command));
+    }
 }
 
 HotkeySettings defaultHotkeys()

@@ -1,7 +1,8 @@
-// The system-wide hotkeys as the user writes them in mivora.ini
-// ("Ctrl+Alt+N", "Ctrl+Shift+F8") and as the program keeps them: the
-// modifier bits and virtual-key code RegisterHotKey takes, with no Windows
-// header needed, so that the text form is checked on every platform.
+// The system-wide hotkeys as the user writes them in mivora.ini, section
+// [Hotkeys] ("Next=Ctrl+Alt+N", "Pause=Ctrl+Shift+F8"), and as the program
+// keeps them: the modifier bits and virtual-key code RegisterHotKey takes,
+// with no Windows header needed, so that the text form is checked on every
+// platform.
 #pragma once
 
 #include <array>
@@ -9,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "IniFile.h"
 
 // What a hotkey can do, in the order of the hotkey page's fields.
 enum class HotkeyCommand : int {
@@ -67,6 +70,13 @@ struct HotkeySettings {
     // Sets `command` from the page: any kept unreadable text is dropped.
     void set(HotkeyCommand command, Hotkey hotkey);
 };
+
+constexpr char16_t kHotkeysSection[] = u"Hotkeys";
+
+// The [Hotkeys] section of mivora.ini: a key missing takes its default.
+HotkeySettings readHotkeySettings(const IniDocument& document);
+// Every command's value, readable; an unreadable one as it stood.
+void writeHotkeySettings(IniDocument& document, const HotkeySettings& settings);
 
 // The defaults: the four study commands and 朗读 on the right hand's
 // bottom row with Ctrl+Alt; showing and hiding the word and the options

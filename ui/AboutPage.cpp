@@ -6,7 +6,9 @@
 
 #include <commctrl.h>
 
-#include <new>
+#include <algorithm>
+#include <iterator>
+#include <memory>
 #include <string>
 
 #include "res/resource.h"
@@ -31,6 +33,7 @@ constexpr wchar_t kBuildTime[] = MIVORA_WIDEN(__TIME__);
 constexpr int kTextUnits = 256;
 constexpr COLORREF kLinkColor = 0x00FF0000;
 constexpr int kQrCodePixels = 185;  // res/qrcode.bmp
+constexpr int kLinks[] = {IDC_ABOUT_GUIDE_LINK, IDC_ABOUT_DIC_LINK, IDC_ABOUT_FILES_LINK};
 
 constexpr wchar_t kDescription[] =
     L"软件说明：\r\n\r\n为了边工作边背单词,因为找不到简单\r\n\r\n适用的软件,所以便有了这个软件,\r\n\r\n"
@@ -91,21 +94,6 @@ UniqueBitmap scaledPicture(HWND page)
     UniqueBitmap previous(reinterpret_cast<HBITMAP>(
         SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.get()))));
     return scaled;
-}
-
-// What the page draws its links with: made once when the page opens and
-// freed with it, since WM_CTLCOLORSTATIC comes at every repaint.
-struct AboutPageState {
-    OptionsSheet& sheet;
-    const OptionsContext& context;
-    UniqueFont linkFont{};
-    UniqueBitmap picture{};
-    UniqueBrush faceBrush{CreateSolidBrush(GetSysColor(COLOR_BTNFACE))};
-};
-
-AboutPageState* stateOf(HWND page)
-{
-    return reinterpret_cast<AboutPageState*>(GetWindowLongPtrW(page, DWLP_USER));
 }
 
 // programDir + `name`, or empty when programDir is unset or the result would
@@ -178,14 +166,15 @@ bool opensLink(const MSG* message)
 
 void openLink(HWND link, LinkTarget kind)
 {
-    const AboutPageState* state = stateOf(GetParent(link));
-    if (state == nullptr) return;
-    const std::wstring target = targetOf(state->context, kind);
+    const SheetPage* page = sheetPageOf(GetParent(link));
+    if (page == nullptr) return;
+    const OptionsContext& context = page->context();
+    const std::wstring target = targetOf(context, kind);
     if (target.empty()) return;
     // A folder that is not there yet is made, so the user is shown the
     // place where word lists go rather than nothing at all.
     if (kind == LinkTarget::dic) CreateDirectoryW(target.c_str(), nullptr);
-    state->context.openLink(target.c_str(), SW_SHOWMAXIMIZED);
+    context.openLink(target.c_str(), SW_SHOWMAXIMIZED);
 }
 
 LRESULT linkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam, LinkTarget kind)
@@ -244,13 +233,13 @@ LRESULT CALLBACK textBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 // The user guide in Chinese, 使用说明.html beside Mivora.exe.
-LRESULT CALLBACK webLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK guideLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return linkProc(link, message, wParam, lParam, LinkTarget::guide);
 }
 
 // The dic folder, where the user puts word lists, opened in Explorer.
-LRESULT CALLBACK chatLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK dicLinkProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return linkProc(link, message, wParam, lParam, LinkTarget::dic);
 }
@@ -278,88 +267,76 @@ std::wstring buildLine()
     return line;
 }
 
-void onInitDialog(HWND page, LPARAM initParam)
-{
-    OptionsSheet* sheet = sheetOfNewPage(page, initParam);
-    if (sheet == nullptr) return;
-    auto* state = new (std::nothrow) AboutPageState{*sheet, sheet->context()};
-    SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-    if (state == nullptr) return;
-    state->linkFont.reset(createUnderlinedGuiFont(page));
-    state->picture = scaledPicture(page);
+class AboutPage : public SheetPage {
+public:
+    using SheetPage::SheetPage;
 
-    wchar_t text[kTextUnits];
+private:
+    void fill() override;
+    INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    INT_PTR onCtlColorStatic(HDC dc, HWND control) const;
+
+    // What the page draws its links with: made once when the page opens and
+    // freed with it (after the statics are gone, so nothing can draw with
+    // them any more), since WM_CTLCOLORSTATIC comes at every repaint.
+    UniqueFont linkFont_;
+    UniqueBitmap picture_;
+    UniqueBrush faceBrush_{CreateSolidBrush(GetSysColor(COLOR_BTNFACE))};
+};
+
+void AboutPage::fill()
+{
+    HWND page = window();
+    linkFont_.reset(createUnderlinedGuiFont(page));
+    picture_ = scaledPicture(page);
+
     SetDlgItemTextW(page, IDC_ABOUT_BUILD, buildLine().c_str());
 
-    replaceProc(GetDlgItem(page, IDC_ABOUT_CHAT_LINK), chatLinkProc);
-    replaceProc(GetDlgItem(page, IDC_ABOUT_WEB_LINK), webLinkProc);
-    replaceProc(GetDlgItem(page, IDC_ABOUT_FILES_LINK), filesLinkProc);
-    SetDlgItemTextW(page, IDC_ABOUT_FILES_LINK, filesFolder(state->context).c_str());
-    replaceProc(GetDlgItem(page, IDC_ABOUT_DESCRIPTION), textBoxProc);
-    replaceProc(GetDlgItem(page, IDC_ABOUT_STATISTICS), textBoxProc);
+    replaceProc(item(IDC_ABOUT_DIC_LINK), dicLinkProc);
+    replaceProc(item(IDC_ABOUT_GUIDE_LINK), guideLinkProc);
+    replaceProc(item(IDC_ABOUT_FILES_LINK), filesLinkProc);
+    SetDlgItemTextW(page, IDC_ABOUT_FILES_LINK, filesFolder(context()).c_str());
+    replaceProc(item(IDC_ABOUT_DESCRIPTION), textBoxProc);
+    replaceProc(item(IDC_ABOUT_STATISTICS), textBoxProc);
     // Statics select their own font after asking for their colours (Wine
     // does), which would undo the font chosen in WM_CTLCOLORSTATIC: give
     // them the underlined font as their own as well. It lives until the
     // page's last message, after the statics are gone.
-    if (state->linkFont) {
-        const auto font = reinterpret_cast<WPARAM>(state->linkFont.get());
-        SendDlgItemMessageW(page, IDC_ABOUT_WEB_LINK, WM_SETFONT, font, FALSE);
-        SendDlgItemMessageW(page, IDC_ABOUT_CHAT_LINK, WM_SETFONT, font, FALSE);
-        SendDlgItemMessageW(page, IDC_ABOUT_FILES_LINK, WM_SETFONT, font, FALSE);
+    if (linkFont_) {
+        const auto font = reinterpret_cast<WPARAM>(linkFont_.get());
+        for (int link : kLinks) SendDlgItemMessageW(page, link, WM_SETFONT, font, FALSE);
     }
 
     SetDlgItemTextW(page, IDC_ABOUT_DESCRIPTION, kDescription);
 
-    const ProgressHeader counters = state->context.wordStore.header();
+    const ProgressHeader counters = context().wordStore.header();
     // wsprintfW: %d and a format of about 60 units; the result fits easily.
+    wchar_t text[kTextUnits];
     wsprintfW(text, L"学习信息：\r\n\r\n记住数量: %d\r\n\r\n学习数量: %d\r\n\r\n上次时间: %d\r\n\r\n开始时间: %d",
               counters.rememberedCount, counters.learningCount, counters.lastDate, counters.startDate);
     SetDlgItemTextW(page, IDC_ABOUT_STATISTICS, text);
 }
 
-INT_PTR onCtlColorStatic(HWND page, HDC dc, HWND control)
+INT_PTR AboutPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const int id = GetDlgCtrlID(control);
-    const AboutPageState* state = stateOf(page);
-    if ((id != IDC_ABOUT_WEB_LINK && id != IDC_ABOUT_CHAT_LINK && id != IDC_ABOUT_FILES_LINK) || state == nullptr)
-        return FALSE;
-    if (state->linkFont.get() != nullptr) SelectObject(dc, state->linkFont.get());
-    SetTextColor(dc, kLinkColor);
-    SetBkMode(dc, TRANSPARENT);
-    return reinterpret_cast<INT_PTR>(state->faceBrush.get());
+    if (message == WM_CTLCOLORSTATIC)
+        return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    return FALSE;
 }
 
-// After the children are gone: nothing can draw with the font any more.
-void onNcDestroy(HWND page)
+INT_PTR AboutPage::onCtlColorStatic(HDC dc, HWND control) const
 {
-    delete stateOf(page);
-    SetWindowLongPtrW(page, DWLP_USER, 0);
+    const int id = GetDlgCtrlID(control);
+    if (std::find(std::begin(kLinks), std::end(kLinks), id) == std::end(kLinks)) return FALSE;
+    if (linkFont_) SelectObject(dc, linkFont_.get());
+    SetTextColor(dc, kLinkColor);
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<INT_PTR>(faceBrush_.get());
 }
 
 }  // namespace
 
-INT_PTR CALLBACK aboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+std::unique_ptr<SheetPage> makeAboutPage(OptionsContext& context)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        onInitDialog(page, lParam);
-        return FALSE;
-    case WM_CTLCOLORSTATIC:
-        return onCtlColorStatic(page, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_NOTIFY: {
-        AboutPageState* state = stateOf(page);
-        return onSheetNotify(state != nullptr ? &state->sheet : nullptr, page, *reinterpret_cast<const NMHDR*>(lParam));
-    }
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) EndDialog(page, 0);
-        return TRUE;
-    case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageW(page, WM_COMMAND, IDOK, 0);
-        return FALSE;
-    case WM_NCDESTROY:
-        onNcDestroy(page);
-        return FALSE;
-    default:
-        return FALSE;
-    }
+    return std::make_unique<AboutPage>(context);
 }

@@ -9,13 +9,14 @@
 #include <commctrl.h>
 
 #include <iterator>
-#include <new>
+#include <memory>
 #include <string>
 
 #include "res/resource.h"
 #include "settings/Hotkeys.h"
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
+#include "ui/SheetPage.h"
 #include "win/Hotkeys.h"
 
 namespace {
@@ -39,23 +40,6 @@ constexpr HotkeyField kFields[] = {
 static_assert(std::size(kFields) == kHotkeyCommandCount);
 
 constexpr wchar_t kHeldElsewhere[] = L"已被其他程序占用";
-
-struct HotkeysPageState {
-    OptionsSheet* sheet = nullptr;
-    HotkeySettings edited;
-    // What each field showed when last looked at, in the control's form.
-    WORD shown[kHotkeyCommandCount] = {};
-};
-
-HotkeysPageState* stateOf(HWND page)
-{
-    return reinterpret_cast<HotkeysPageState*>(GetWindowLongPtrW(page, DWLP_USER));
-}
-
-Hotkeys* registrations(const HotkeysPageState& state)
-{
-    return state.sheet != nullptr ? state.sheet->context().hotkeys : nullptr;
-}
 
 // The keys the hotkey control tells apart from their number-pad twins only
 // by HOTKEYF_EXT: without it Home would show as "Num 7".
@@ -94,40 +78,6 @@ std::wstring wide(const std::u16string& text)
     return std::wstring(text.begin(), text.end());
 }
 
-// What is to be known about field `i`'s combination, from the facts of this
-// moment: a value of the file that could not be read, the same combination
-// in a field above, one another program holds, or one with the Windows key
-// (which the field cannot show).
-std::wstring statusOf(const HotkeysPageState& state, int i)
-{
-    const HotkeyCommand command = kFields[i].command;
-    if (!state.edited.unreadable[i].empty()) return L"无法识别：" + wide(state.edited.unreadable[i]);
-    const Hotkey hotkey = state.edited[command];
-    if (hotkey.none()) return {};
-    for (int j = 0; j < i; ++j)
-        if (state.edited.keys[j] == hotkey) return std::wstring(L"与“") + kFields[j].name + L"”相同";
-    const Hotkeys* hotkeys = registrations(state);
-    if (hotkeys != nullptr && hotkeys->heldByAnotherProgram(hotkey)) return kHeldElsewhere;
-    if (hotkey.modifiers & kHotkeyWin) return wide(formatHotkey(hotkey));
-    return {};
-}
-
-void showStatuses(HWND page, const HotkeysPageState& state)
-{
-    for (int i = 0; i < kHotkeyCommandCount; ++i) SetDlgItemTextW(page, kFields[i].status, statusOf(state, i).c_str());
-}
-
-// Field `i` may have changed: taken into the copy, and every status told
-// again (a change can end or make a sameness with another field).
-void onFieldChanged(HWND page, HotkeysPageState& state, int i)
-{
-    const WORD value = static_cast<WORD>(SendDlgItemMessageW(page, kFields[i].field, HKM_GETHOTKEY, 0, 0));
-    if (value == state.shown[i]) return;
-    state.shown[i] = value;
-    state.edited.set(kFields[i].command, fromControl(value));
-    showStatuses(page, state);
-}
-
 // The control clears itself on Backspace, Delete and Space without telling
 // its parent; every key it handles is followed by a look at its value.
 LRESULT CALLBACK fieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam)
@@ -135,92 +85,123 @@ LRESULT CALLBACK fieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lPara
     const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(field, GWLP_USERDATA));
     const LRESULT result = CallWindowProcW(original, field, message, wParam, lParam);
     if (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN || message == WM_SYSKEYUP ||
-        message == WM_CHAR) {
-        HWND page = GetParent(field);
-        SendMessageW(page, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(field), EN_CHANGE), reinterpret_cast<LPARAM>(field));
-    }
-    if (message == WM_NCDESTROY) SetWindowLongPtrW(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        message == WM_CHAR)
+        SendMessageW(GetParent(field), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(field), EN_CHANGE),
+                     reinterpret_cast<LPARAM>(field));
     return result;
 }
 
-void onInitDialog(HWND page, LPARAM initParam)
+class HotkeysPage : public SheetPage {
+public:
+    using SheetPage::SheetPage;
+
+private:
+    void fill() override;
+    INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void apply() override;
+    void destroyed() override;
+
+    // While the page is shown (its tab chosen) the program's own hotkeys are
+    // let go; hidden or gone, they are taken again.
+    void setInFront(bool inFront);
+    void onFieldChanged(int i);
+    std::wstring statusOf(int i) const;
+    void showStatuses();
+
+    HotkeySettings edited_;
+    // What each field showed when last looked at, in the control's form.
+    WORD shown_[kHotkeyCommandCount] = {};
+    bool inFront_ = false;
+};
+
+void HotkeysPage::fill()
 {
-    auto* state = new (std::nothrow) HotkeysPageState;
-    SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-    if (state == nullptr) return;
-    state->sheet = sheetOfNewPage(page, initParam);
-    const HotkeySettings* settings = state->sheet != nullptr ? state->sheet->context().hotkeySettings : nullptr;
-    state->edited = settings != nullptr ? *settings : HotkeySettings{};
+    if (context().hotkeySettings != nullptr) edited_ = *context().hotkeySettings;
     for (int i = 0; i < kHotkeyCommandCount; ++i) {
-        HWND field = GetDlgItem(page, kFields[i].field);
+        HWND field = item(kFields[i].field);
         // A key alone, or with Shift alone, would be taken from every
         // program the user types in: Ctrl+Alt is added to it.
         SendMessageW(field, HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(HOTKEYF_CONTROL | HOTKEYF_ALT, 0));
-        state->shown[i] = toControl(state->edited.keys[i]);
-        SendMessageW(field, HKM_SETHOTKEY, state->shown[i], 0);
+        shown_[i] = toControl(edited_.keys[i]);
+        SendMessageW(field, HKM_SETHOTKEY, shown_[i], 0);
         const LONG_PTR original = SetWindowLongPtrW(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(fieldProc));
         SetWindowLongPtrW(field, GWLP_USERDATA, original);
     }
+    showStatuses();
 }
 
-void onDestroy(HWND page)
+INT_PTR HotkeysPage::onMessage(UINT message, WPARAM wParam, LPARAM)
 {
-    HotkeysPageState* state = stateOf(page);
-    SetWindowLongPtrW(page, DWLP_USER, 0);
-    if (state == nullptr) return;
-    if (Hotkeys* hotkeys = registrations(*state)) hotkeys->setEditing(false);
-    delete state;
-}
-
-void onCommand(HWND page, int id, int code)
-{
-    HotkeysPageState* state = stateOf(page);
-    if (state == nullptr || code != EN_CHANGE) return;
-    for (int i = 0; i < kHotkeyCommandCount; ++i)
-        if (kFields[i].field == id) onFieldChanged(page, *state, i);
-}
-
-INT_PTR onNotify(HWND page, const NMHDR& header)
-{
-    HotkeysPageState* state = stateOf(page);
-    OptionsSheet* sheet = state != nullptr ? state->sheet : nullptr;
-    Hotkeys* hotkeys = state != nullptr ? registrations(*state) : nullptr;
-    switch (header.code) {
-    case PSN_SETACTIVE:
-        if (hotkeys != nullptr) hotkeys->setEditing(true);
-        if (state != nullptr) showStatuses(page, *state);
-        break;
-    case PSN_KILLACTIVE:
-        if (hotkeys != nullptr) hotkeys->setEditing(false);
-        SetWindowLongPtrW(page, DWLP_MSGRESULT, FALSE);
+    switch (message) {
+    case WM_SHOWWINDOW:
+        setInFront(wParam != FALSE);
+        return FALSE;
+    case WM_COMMAND:
+        if (HIWORD(wParam) != EN_CHANGE) return FALSE;
+        for (int i = 0; i < kHotkeyCommandCount; ++i)
+            if (kFields[i].field == LOWORD(wParam)) onFieldChanged(i);
         return TRUE;
-    case PSN_APPLY:
-        if (sheet != nullptr && sheet->context().hotkeySettings != nullptr)
-            *sheet->context().hotkeySettings = state->edited;
-        break;
     default:
-        break;
+        return FALSE;
     }
-    return onSheetNotify(sheet, page, header) ? TRUE : FALSE;
+}
+
+void HotkeysPage::apply()
+{
+    if (context().hotkeySettings != nullptr) *context().hotkeySettings = edited_;
+}
+
+void HotkeysPage::destroyed()
+{
+    setInFront(false);
+}
+
+void HotkeysPage::setInFront(bool inFront)
+{
+    if (inFront == inFront_) return;
+    inFront_ = inFront;
+    if (context().hotkeys != nullptr) context().hotkeys->setEditing(inFront);
+    // Registered or let go, the program's own combinations are free or not
+    // for what the statuses ask of the system.
+    if (inFront && window() != nullptr) showStatuses();
+}
+
+// Field `i` may have changed: taken into the copy, and every status told
+// again (a change can end or make a sameness with another field).
+void HotkeysPage::onFieldChanged(int i)
+{
+    const WORD value = static_cast<WORD>(SendMessageW(item(kFields[i].field), HKM_GETHOTKEY, 0, 0));
+    if (value == shown_[i]) return;
+    shown_[i] = value;
+    edited_.set(kFields[i].command, fromControl(value));
+    showStatuses();
+}
+
+// What is to be known about field `i`'s combination, from the facts of this
+// moment: a value of the file that could not be read, the same combination
+// in a field above, one another program holds, or one with the Windows key
+// (which the field cannot show).
+std::wstring HotkeysPage::statusOf(int i) const
+{
+    if (!edited_.unreadable[i].empty()) return L"无法识别：" + wide(edited_.unreadable[i]);
+    const Hotkey hotkey = edited_.keys[i];
+    if (hotkey.none()) return {};
+    for (int j = 0; j < i; ++j)
+        if (edited_.keys[j] == hotkey) return std::wstring(L"与“") + kFields[j].name + L"”相同";
+    const Hotkeys* hotkeys = context().hotkeys;
+    if (hotkeys != nullptr && hotkeys->heldByAnotherProgram(hotkey)) return kHeldElsewhere;
+    if (hotkey.modifiers & kHotkeyWin) return wide(formatHotkey(hotkey));
+    return {};
+}
+
+void HotkeysPage::showStatuses()
+{
+    for (int i = 0; i < kHotkeyCommandCount; ++i) SetWindowTextW(item(kFields[i].status), statusOf(i).c_str());
 }
 
 }  // namespace
 
-INT_PTR CALLBACK hotkeysPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+std::unique_ptr<SheetPage> makeHotkeysPage(OptionsContext& context)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        onInitDialog(page, lParam);
-        return FALSE;
-    case WM_COMMAND:
-        onCommand(page, LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY:
-        return onNotify(page, *reinterpret_cast<const NMHDR*>(lParam));
-    case WM_DESTROY:
-        onDestroy(page);
-        return FALSE;
-    default:
-        return FALSE;
-    }
+    return std::make_unique<HotkeysPage>(context);
 }

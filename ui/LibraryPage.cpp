@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "res/resource.h"
@@ -18,6 +19,7 @@
 #include "store/Wide.h"
 #include "store/WordGet.h"
 #include "ui/CommonControls.h"
+#include "ui/DictionaryReload.h"
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
@@ -30,10 +32,6 @@ namespace {
 constexpr std::u16string_view kDictionaryExtension = u".txt";
 constexpr wchar_t kDictionaryPattern[] = L"dic\\*.txt";
 constexpr std::size_t kNameLimit = kDictionaryNameUnits - 1;  // what dictionaryName holds
-
-// The start-up load swaps its lists in when it ends; a reload that ended
-// before it would be undone by it, so a reload waits for it this long.
-constexpr DWORD kWordLoadWaitMs = 10000;
 
 // A compact copy of the remembered list as it was when the page opened. The
 // view is an owner-data view over it: opening the page costs one pass over
@@ -86,20 +84,6 @@ private:
     std::u16string units_;
     std::vector<Row> rows_;
 };
-
-struct LibraryPageState {
-    OptionsSheet& sheet;
-    OptionsContext& context;
-    HWND view = nullptr;
-    RememberedRows rows;
-    // The list's font, when the dialog's has no phonetic symbols.
-    UniqueFont listFont;
-};
-
-LibraryPageState* stateOf(HWND page)
-{
-    return reinterpret_cast<LibraryPageState*>(GetWindowLongPtrW(page, DWLP_USER));
-}
 
 // A file of dic\ as a dictionary name: the file name without its ".txt";
 // empty when it cannot be one (no name left, or longer than dictionaryName
@@ -178,66 +162,10 @@ void selectCurrentDictionary(HWND combo, const SettingsRecord& Settings)
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 }
 
-void onDictionaryPicked(HWND page)
-{
-    LibraryPageState* state = stateOf(page);
-    if (state == nullptr) return;
-    OptionsContext& context = state->context;
-    SettingsRecord& Settings = context.Settings;
-    HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
-    // The box is disabled while a reload runs; a pick that still arrives
-    // is refused and the box shows the name in use again.
-    if (context.reload.running()) {
-        selectCurrentDictionary(combo, Settings);
-        return;
-    }
-    const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    if (index < 0) return;
-    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length < 0 || static_cast<std::size_t>(length) > kNameLimit) return;
-    wchar_t name[kDictionaryNameUnits] = {};
-    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name));
-    // Leaving the box on the list in use loads nothing.
-    if (equalNoCase(as_u16cstr(name), storedDictionaryName(Settings))) return;
-    copyBounded(Settings.dictionaryName, as_u16cstr(name));
-    std::u16string picked;
-    try {
-        picked.assign(storedDictionaryName(Settings));
-    } catch (const std::bad_alloc&) {
-        return;
-    }
-    // A disabled control loses the keyboard to nowhere: it goes to the list
-    // below first, and comes back when the reload has ended.
-    const bool hadFocus = GetFocus() == combo;
-    if (hadFocus) SendMessageW(page, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(state->view), TRUE);
-    EnableWindow(combo, FALSE);
-    // Without a thread nothing runs, so there is nothing to wait for.
-    if (!context.reload.start(std::move(picked), hadFocus ? state->view : nullptr)) {
-        EnableWindow(combo, TRUE);
-        if (hadFocus) SendMessageW(page, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);
-    }
-}
-
 // What the dictionary box reports. Browsing the closed box with the arrow
 // keys only shows another name; the list is loaded when the choice is
 // made: the open list closes on a name (Enter, a click), or the box loses
 // the keyboard (Tab, a click elsewhere), or the sheet's OK is pressed.
-void onDictionaryBox(HWND page, UINT code)
-{
-    switch (code) {
-    case CBN_CLOSEUP:
-    case CBN_KILLFOCUS:
-        onDictionaryPicked(page);
-        break;
-    case CBN_SELCHANGE:
-        // A click in the open list changes the selection and closes it;
-        // the close-up loads. Without an open list it was an arrow key.
-        break;
-    default:
-        break;
-    }
-}
-
 // The phonetic column shows symbols such as ˈ, ə and ʊ, which the
 // dialog's font (宋体 on a Chinese system) lacks. The list takes the first of
 // these faces that has them, at the list's own size: the word window's face
@@ -299,50 +227,21 @@ void setUpRememberedView(HWND view)
     SendMessageW(view, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(rowHeight));
 }
 
-// The texts of the owner-data view come from the page's copy.
-void fillRememberedView(LibraryPageState& state)
-{
-    state.rows.fill(state.context.wordStore);
-    SendMessageW(state.view, LVM_SETITEMCOUNT, state.rows.size(), 0);
-}
-
-void supplyRowText(const LibraryPageState& state, NMLVDISPINFOW& info)
+void supplyRowText(const RememberedRows& rows, NMLVDISPINFOW& info)
 {
     LVITEMW& item = info.item;
-    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= state.rows.size()) return;
+    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows.size()) return;
     const auto row = static_cast<std::size_t>(item.iItem);
     if ((item.mask & LVIF_IMAGE) != 0) item.iImage = 0;
     if ((item.mask & LVIF_TEXT) == 0 || item.pszText == nullptr || item.cchTextMax <= 0) return;
     if (item.iSubItem == 0) {
         wchar_t number[16];
-        wsprintfW(number, L"%d", static_cast<int>(state.rows.number(row)));
+        wsprintfW(number, L"%d", static_cast<int>(rows.number(row)));
         lstrcpynW(item.pszText, number, item.cchTextMax);
     } else if (item.iSubItem <= 3) {
         // The view reads it straight away; the copy outlives the page's rows.
-        item.pszText = const_cast<wchar_t*>(as_wcstr(state.rows.text(row, item.iSubItem)));
+        item.pszText = const_cast<wchar_t*>(as_wcstr(rows.text(row, item.iSubItem)));
     }
-}
-
-// Opens the remembered-words menu for row `row` at `at` (screen) and
-// carries out the choice.
-void rememberedMenu(HWND view, int row, POINT at)
-{
-    const LibraryPageState* state = stateOf(GetParent(view));
-    if (state == nullptr || row < 0 || static_cast<std::size_t>(row) >= state->rows.size()) return;
-    const UniqueMenu menu(LoadMenuW(state->context.instance, MAKEINTRESOURCEW(IDR_REMEMBERED_MENU)));
-    if (!menu) return;
-    HMENU popup = GetSubMenu(menu.get(), 0);
-    const UINT command = static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD, at.x, at.y, 0, view, nullptr));
-    runRememberedCommand(view, row, command);
-}
-
-// NM_RCLICK anywhere on a row (the leftmost pixel column included) opens
-// the menu at the pointer; a click below the last row does not.
-void rememberedContextMenu(HWND view, const NMITEMACTIVATE& click)
-{
-    POINT at{};
-    GetCursorPos(&at);
-    rememberedMenu(view, click.iItem, at);
 }
 
 // The row the keyboard works on: the focused one when it is selected, else
@@ -355,100 +254,189 @@ int keyboardRow(HWND view)
     return static_cast<int>(SendMessageW(view, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
-// Shift+F10 or the menu key: the same menu, under the row it is for.
-void keyboardContextMenu(HWND view)
+class LibraryPage : public SheetPage {
+public:
+    using SheetPage::SheetPage;
+
+    // runRememberedCommand on this page's view.
+    void runCommand(int row, UINT command);
+
+private:
+    void fill() override;
+    INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void destroyed() override { context().reload.stopListening(this); }
+
+    HWND dictionaries() const { return item(IDC_LIBRARY_DICTIONARIES); }
+    void onDictionaryBox(UINT code);
+    void onDictionaryPicked();
+    void reloadEnded();
+    INT_PTR onNotify(const NMHDR& header);
+    void openMenu(int row, POINT at);
+    void keyboardContextMenu();
+
+    HWND view_ = nullptr;
+    RememberedRows rows_;
+    // The list's font, when the dialog's has no phonetic symbols.
+    UniqueFont listFont_;
+    // The keyboard went from the dictionary box to the list while the box
+    // is disabled for a reload; it comes back if it is still there.
+    bool keyboardLent_ = false;
+};
+
+LibraryPage* libraryPageOf(HWND page)
 {
-    const int row = keyboardRow(view);
-    if (row < 0) return;
-    SendMessageW(view, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
-    RECT bounds{};
-    bounds.left = LVIR_BOUNDS;
-    SendMessageW(view, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
-    POINT at{bounds.left + 20, bounds.bottom};
-    ClientToScreen(view, &at);
-    rememberedMenu(view, row, at);
+    return dynamic_cast<LibraryPage*>(sheetPageOf(page));
 }
 
-INT_PTR onNotify(HWND page, const NMHDR& header)
+void LibraryPage::fill()
 {
-    LibraryPageState* state = stateOf(page);
-    if (state == nullptr) return FALSE;
-    if (onSheetNotify(&state->sheet, page, header)) return TRUE;
-    if (header.hwndFrom != state->view) return FALSE;
-    if (header.code == LVN_GETDISPINFOW)
-        supplyRowText(*state, *reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
-    else if (header.code == NM_RCLICK)
-        rememberedContextMenu(state->view, reinterpret_cast<const NMITEMACTIVATE&>(header));
-    else if (header.code == LVN_KEYDOWN && reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE)
-        runRememberedCommand(state->view, keyboardRow(state->view), IDM_REMEMBERED_DELETE);
-    return FALSE;
-}
-
-void onInitDialog(HWND page, LPARAM initParam)
-{
-    OptionsSheet* sheet = sheetOfNewPage(page, initParam);
-    if (sheet == nullptr) return;
-    OptionsContext& context = sheet->context();
-    auto* state = new (std::nothrow) LibraryPageState{*sheet, context, nullptr, {}, {}};
-    // Out of memory: an empty page, which can change nothing.
-    if (state == nullptr) return;
-    SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-    context.reload.pageOpened(page);
-    listDictionaries(page, context);
-    // Opened again while the reload of an earlier opening still runs.
-    if (context.reload.running()) EnableWindow(GetDlgItem(page, IDC_LIBRARY_DICTIONARIES), FALSE);
-    state->view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
-    state->listFont = phoneticListFont(state->view, context.Settings.font);
-    if (state->listFont) SendMessageW(state->view, WM_SETFONT, reinterpret_cast<WPARAM>(state->listFont.get()), FALSE);
-    setUpRememberedView(state->view);
+    OptionsContext& context = this->context();
+    // A reload still running from an earlier opening ends on this page too.
+    context.reload.listen(this, [this] { reloadEnded(); });
+    listDictionaries(window(), context);
+    if (context.reload.running()) EnableWindow(dictionaries(), FALSE);
+    view_ = item(IDC_LIBRARY_REMEMBERED_VIEW);
+    listFont_ = phoneticListFont(view_, context.Settings.font);
+    if (listFont_) SendMessageW(view_, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_.get()), FALSE);
+    setUpRememberedView(view_);
+    // The texts of the owner-data view come from the page's copy.
     try {
-        fillRememberedView(*state);
+        rows_.fill(context.wordStore);
+        SendMessageW(view_, LVM_SETITEMCOUNT, rows_.size(), 0);
     } catch (const std::bad_alloc&) {
-        SendMessageW(state->view, LVM_SETITEMCOUNT, 0, 0);
+        SendMessageW(view_, LVM_SETITEMCOUNT, 0, 0);
     }
 }
 
-void onNcDestroy(HWND page)
-{
-    LibraryPageState* state = stateOf(page);
-    if (state != nullptr) state->context.reload.pageClosed(page);
-    delete state;
-    SetWindowLongPtrW(page, DWLP_USER, 0);
-}
-
-}  // namespace
-
-INT_PTR CALLBACK libraryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR LibraryPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_INITDIALOG:
-        onInitDialog(page, lParam);
-        break;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_LIBRARY_DICTIONARIES) onDictionaryBox(page, HIWORD(wParam));
+        if (LOWORD(wParam) == IDC_LIBRARY_DICTIONARIES) onDictionaryBox(HIWORD(wParam));
         break;
     case WM_CONTEXTMENU:
         // From the keyboard only (the position is -1, -1): a right click has
         // opened the menu at the pointer already.
-        if (lParam == -1 && reinterpret_cast<HWND>(wParam) == GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW))
-            keyboardContextMenu(reinterpret_cast<HWND>(wParam));
+        if (lParam == -1 && reinterpret_cast<HWND>(wParam) == view_) keyboardContextMenu();
         break;
     case WM_NOTIFY:
-        return onNotify(page, *reinterpret_cast<const NMHDR*>(lParam));
-    case WM_NCDESTROY:
-        onNcDestroy(page);
-        break;
+        return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
     default:
         break;
     }
     return FALSE;
 }
 
-void runRememberedCommand(HWND view, int row, UINT command)
+// What the dictionary box reports. Browsing the closed box with the arrow
+// keys only shows another name; the list is loaded when the choice is
+// made: the open list closes on a name (Enter, a click), or the box loses
+// the keyboard (Tab, a click elsewhere), or the sheet's OK is pressed.
+// (A click in the open list changes the selection, CBN_SELCHANGE, and
+// closes it; the close-up loads. Without an open list it was an arrow key.)
+void LibraryPage::onDictionaryBox(UINT code)
 {
-    LibraryPageState* state = stateOf(GetParent(view));
-    if (state == nullptr || row < 0 || static_cast<std::size_t>(row) >= state->rows.size()) return;
+    if (code == CBN_CLOSEUP || code == CBN_KILLFOCUS) onDictionaryPicked();
+}
+
+void LibraryPage::onDictionaryPicked()
+{
+    OptionsContext& context = this->context();
+    SettingsRecord& Settings = context.Settings;
+    HWND combo = dictionaries();
+    // The box is disabled while a reload runs; a pick that still arrives
+    // is refused and the box shows the name in use again.
+    if (context.reload.running()) {
+        selectCurrentDictionary(combo, Settings);
+        return;
+    }
+    const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    if (index < 0) return;
+    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length < 0 || static_cast<std::size_t>(length) > kNameLimit) return;
+    wchar_t name[kDictionaryNameUnits] = {};
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name));
+    // Leaving the box on the list in use loads nothing.
+    if (equalNoCase(as_u16cstr(name), storedDictionaryName(Settings))) return;
+    copyBounded(Settings.dictionaryName, as_u16cstr(name));
+    std::u16string picked;
+    try {
+        picked.assign(storedDictionaryName(Settings));
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    // A disabled control loses the keyboard to nowhere: it goes to the list
+    // below first, and comes back when the reload has ended.
+    const bool hadFocus = GetFocus() == combo;
+    if (hadFocus) SendMessageW(window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(view_), TRUE);
+    EnableWindow(combo, FALSE);
+    keyboardLent_ = hadFocus;
+    // Without a thread nothing runs, so there is nothing to wait for.
+    if (!context.reload.start(std::move(picked))) {
+        keyboardLent_ = false;
+        EnableWindow(combo, TRUE);
+        if (hadFocus) SendMessageW(window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);
+    }
+}
+
+// The reload this page (or an earlier opening) started has ended: the box
+// takes picks again, and the keyboard goes back to it unless the user has
+// taken it elsewhere meanwhile.
+void LibraryPage::reloadEnded()
+{
+    HWND combo = dictionaries();
+    EnableWindow(combo, TRUE);
+    const bool lent = std::exchange(keyboardLent_, false);
+    if (lent && GetFocus() == view_) SendMessageW(window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);
+}
+
+INT_PTR LibraryPage::onNotify(const NMHDR& header)
+{
+    if (header.hwndFrom != view_) return FALSE;
+    if (header.code == LVN_GETDISPINFOW) {
+        supplyRowText(rows_, *reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+    } else if (header.code == NM_RCLICK) {
+        // Anywhere on a row (the leftmost pixel column included) the menu
+        // opens at the pointer; a click below the last row opens none.
+        POINT at{};
+        GetCursorPos(&at);
+        openMenu(reinterpret_cast<const NMITEMACTIVATE&>(header).iItem, at);
+    } else if (header.code == LVN_KEYDOWN && reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE) {
+        runCommand(keyboardRow(view_), IDM_REMEMBERED_DELETE);
+    }
+    return FALSE;
+}
+
+// Opens the remembered-words menu for row `row` at `at` (screen) and
+// carries out the choice.
+void LibraryPage::openMenu(int row, POINT at)
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return;
+    const UniqueMenu menu(LoadMenuW(context().instance, MAKEINTRESOURCEW(IDR_REMEMBERED_MENU)));
+    if (!menu) return;
+    HMENU popup = GetSubMenu(menu.get(), 0);
+    const UINT command = static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD, at.x, at.y, 0, view_, nullptr));
+    runRememberedCommand(view_, row, command);
+}
+
+// Shift+F10 or the menu key: the same menu, under the row it is for.
+void LibraryPage::keyboardContextMenu()
+{
+    const int row = keyboardRow(view_);
+    if (row < 0) return;
+    SendMessageW(view_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    RECT bounds{};
+    bounds.left = LVIR_BOUNDS;
+    SendMessageW(view_, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&bounds));
+    POINT at{bounds.left + 20, bounds.bottom};
+    ClientToScreen(view_, &at);
+    openMenu(row, at);
+}
+
+void LibraryPage::runCommand(int row, UINT command)
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return;
     if (command != IDM_REMEMBERED_FORGET && command != IDM_REMEMBERED_DELETE) return;
+    HWND view = view_;
     // The command is for every selected row when the row it was opened on is
     // one of them (a click on a row outside the selection selects that row
     // alone), the same from the mouse and from the keyboard.
@@ -456,59 +444,41 @@ void runRememberedCommand(HWND view, int row, UINT command)
     if (SendMessageW(view, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) != 0) {
         for (int i = -1;
              (i = static_cast<int>(SendMessageW(view, LVM_GETNEXTITEM, static_cast<WPARAM>(i), LVNI_SELECTED))) >= 0;)
-            if (static_cast<std::size_t>(i) < state->rows.size()) targets.push_back(i);
+            if (static_cast<std::size_t>(i) < rows_.size()) targets.push_back(i);
     }
     if (targets.empty()) targets.push_back(row);
     std::vector<WordEntry> entries;
-    for (int target : targets) entries.push_back(state->rows.entry(static_cast<std::size_t>(target)));
+    for (int target : targets) entries.push_back(rows_.entry(static_cast<std::size_t>(target)));
 
-    WordGet& wordStore = state->context.wordStore;
+    WordGet& wordStore = context().wordStore;
+    LibraryPage* page = this;
     if (command == IDM_REMEMBERED_DELETE) {
         // One question for all of them.
         if (MessageBoxW(view, L"确定执行删除操作吗？", L"提示", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-        // The question ran a message loop of its own: look the page up again.
-        state = IsWindow(view) ? stateOf(GetParent(view)) : nullptr;
-        if (state == nullptr) return;
+        // The question ran a message loop of its own, in which the page may
+        // have gone: look it up again.
+        page = IsWindow(view) ? libraryPageOf(GetParent(view)) : nullptr;
+        if (page == nullptr) return;
         for (const WordEntry& entry : entries) wordStore.deleteRemembered(entry.word);
     } else {
         for (const WordEntry& entry : entries) wordStore.setRemembered(entry, false);
     }
     // From the bottom up, so that the rows still to go keep their places.
     for (auto target = targets.rbegin(); target != targets.rend(); ++target) {
-        if (static_cast<std::size_t>(*target) >= state->rows.size()) continue;
-        state->rows.erase(static_cast<std::size_t>(*target));
+        if (static_cast<std::size_t>(*target) >= page->rows_.size()) continue;
+        page->rows_.erase(static_cast<std::size_t>(*target));
         SendMessageW(view, LVM_DELETEITEM, static_cast<WPARAM>(*target), 0);
     }
 }
 
-bool DictionaryReload::start(std::u16string name, HWND keyboardHeldBy)
+}  // namespace
+
+std::unique_ptr<SheetPage> makeLibraryPage(OptionsContext& context)
 {
-    if (worker_.running()) return false;
-    keyboardHeldBy_ = keyboardHeldBy;
-    wordWindow_.waitForWordLoad(kWordLoadWaitMs);
-    // Inputs by value; the store is made for use from several threads.
-    WordGet* store = &store_;
-    return worker_.start(notify_, WM_RELOAD_DONE, [store, name = std::move(name)]() -> LPARAM {
-        store->loadDictionary(name);
-        return 1;
-    });
+    return std::make_unique<LibraryPage>(context);
 }
 
-void DictionaryReload::finish(WPARAM run)
+void runRememberedCommand(HWND view, int row, UINT command)
 {
-    // A notice from a reload that shutdown already waited for, followed by
-    // a newer reload, must not end the newer one.
-    if (!worker_.finished(run)) return;
-    // The new list's first entry, laid out at once: painting it into the
-    // previous word's extents would cut or misplace it until the next tick.
-    wordWindow_.layout();
-    const HWND heldBy = keyboardHeldBy_;
-    keyboardHeldBy_ = nullptr;
-    if (libraryPage_ == nullptr) return;
-    HWND combo = GetDlgItem(libraryPage_, IDC_LIBRARY_DICTIONARIES);
-    EnableWindow(combo, TRUE);
-    // The keyboard goes back to the box, unless the user has taken it
-    // elsewhere meanwhile.
-    if (heldBy != nullptr && GetFocus() == heldBy)
-        SendMessageW(libraryPage_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);
+    if (LibraryPage* page = libraryPageOf(GetParent(view))) page->runCommand(row, command);
 }

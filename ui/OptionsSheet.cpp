@@ -17,7 +17,6 @@
 
 #include "res/resource.h"
 #include "ui/CommonControls.h"
-#include "ui/OptionsPages.h"
 #include "ui/word/WordPlacement.h"
 #include "win/Dpi.h"
 #include "win/Program.h"
@@ -45,20 +44,6 @@ HINSTANCE resourceModule()
 {
     return GetModuleHandleW(nullptr);
 }
-
-struct PageTemplate {
-    int templateId;
-    const wchar_t* title;
-    DLGPROC proc;
-};
-
-constexpr PageTemplate kPages[] = {
-    {IDD_SETTINGS_PAGE, L"设置", settingsPageProc},
-    {IDD_LIBRARY_PAGE, L"词库", libraryPageProc},
-    {IDD_HOTKEYS_PAGE, L"热键", hotkeysPageProc},
-    {IDD_ABOUT_PAGE, L"关于", aboutPageProc},
-};
-static_assert(std::size(kPages) == kAboutPage + 1);
 
 // --- Making room for every page --------------------------------------------
 //
@@ -173,18 +158,10 @@ void moveBy(HWND sheet, HWND child, int dx, int dy, bool grow)
         SetWindowPos(child, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void fillPageArea(HWND sheet, HWND page)
-{
-    if (page == nullptr) return;
-    const RECT area = pageArea(sheet);
-    SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void fitPagesIntoSheet(HWND sheet)
 {
     SIZE needed{0, 0};
-    for (const PageTemplate& page : kPages) {
+    for (const OptionsPageKind& page : kOptionsPages) {
         const SIZE size = pageTemplateSize(sheet, page.templateId);
         needed.cx = std::max(needed.cx, size.cx);
         needed.cy = std::max(needed.cy, size.cy);
@@ -209,7 +186,7 @@ void fitPagesIntoSheet(HWND sheet)
     }
     // Pages made so far (the start page) fill the page area; the sheet
     // places later ones into the grown area when their tab is first chosen.
-    for (int i = 0; i < static_cast<int>(std::size(kPages)); ++i) fillPageArea(sheet, PropSheet_IndexToHwnd(sheet, i));
+    for (int i = 0; i < kOptionsPageCount; ++i) fillPageArea(sheet, PropSheet_IndexToHwnd(sheet, i));
 
     // At 150 % and more the sheet is half as large again or twice as large,
     // and where it opens it may reach past the screen's edge: moved left or
@@ -228,6 +205,14 @@ void fitPagesIntoSheet(HWND sheet)
 }
 
 }  // namespace
+
+void fillPageArea(HWND sheet, HWND page)
+{
+    if (page == nullptr) return;
+    const RECT area = pageArea(sheet);
+    SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 SettingsPageDialogs commonDialogs()
 {
@@ -305,34 +290,6 @@ int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM)
     return 0;
 }
 
-bool onSheetNotify(OptionsSheet* sheet, HWND page, const NMHDR& header)
-{
-    switch (header.code) {
-    case PSN_SETACTIVE:
-        // Windows places a page in the page area it computed when the sheet
-        // was made, before the sheet grew to fit the largest page (Wine
-        // measures it again at every change of page): every page is made to
-        // fill the grown area as it is shown.
-        fillPageArea(GetParent(page), page);
-        SetWindowLongPtrW(page, DWLP_MSGRESULT, 0);
-        return true;
-    case PSN_APPLY:
-        if (sheet != nullptr) sheet->applyRequested();
-        SetWindowLongPtrW(page, DWLP_MSGRESULT, PSNRET_NOERROR);
-        return true;
-    default:
-        return false;
-    }
-}
-
-OptionsSheet* sheetOfNewPage(HWND page, LPARAM initParam)
-{
-    const auto* made = reinterpret_cast<const PROPSHEETPAGEW*>(initParam);
-    auto* sheet = made != nullptr ? reinterpret_cast<OptionsSheet*>(made->lParam) : nullptr;
-    if (sheet != nullptr) sheet->pageCreated(GetParent(page));
-    return sheet;
-}
-
 void OptionsSheet::open(HWND parent, int startPage)
 {
     // The first opening loads the common controls and dialogs; without
@@ -343,15 +300,17 @@ void OptionsSheet::open(HWND parent, int startPage)
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_HOTKEY_CLASS};
     api->initCommonControlsEx(&controls);
 
-    PROPSHEETPAGEW pages[std::size(kPages)] = {};
-    for (std::size_t i = 0; i < std::size(kPages); ++i) {
+    PageSeed seeds[kOptionsPageCount] = {};
+    PROPSHEETPAGEW pages[kOptionsPageCount] = {};
+    for (int i = 0; i < kOptionsPageCount; ++i) {
+        seeds[i] = {this, i};
         pages[i].dwSize = sizeof(PROPSHEETPAGEW);
         pages[i].dwFlags = PSP_USETITLE;
         pages[i].hInstance = context_.instance;
-        pages[i].pszTemplate = MAKEINTRESOURCEW(kPages[i].templateId);
-        pages[i].pszTitle = kPages[i].title;
-        pages[i].pfnDlgProc = kPages[i].proc;
-        pages[i].lParam = reinterpret_cast<LPARAM>(this);
+        pages[i].pszTemplate = MAKEINTRESOURCEW(kOptionsPages[i].templateId);
+        pages[i].pszTitle = kOptionsPages[i].title;
+        pages[i].pfnDlgProc = optionsPageProc;
+        pages[i].lParam = reinterpret_cast<LPARAM>(&seeds[i]);
     }
 
     PROPSHEETHEADERW header{};
@@ -364,7 +323,7 @@ void OptionsSheet::open(HWND parent, int startPage)
     header.nPages = static_cast<UINT>(std::size(pages));
     // The tray asks for the settings page ("选项") or the about page
     // ("关于..."); anything else would name no page.
-    header.nStartPage = startPage >= kSettingsPage && startPage <= kAboutPage ? startPage : kSettingsPage;
+    header.nStartPage = startPage >= 0 && startPage < kOptionsPageCount ? startPage : kSettingsPage;
     header.ppsp = pages;
     header.pfnCallback = optionsSheetCallback;
 

@@ -13,19 +13,12 @@
 
 #include "settings/SettingsRecord.h"
 #include "store/WordGet.h"
+#include "ui/OptionsPages.h"
 
 class WordWindow;
 class DictionaryReload;
 class Hotkeys;
 struct HotkeySettings;
-
-// The pages, in the order of their tabs.
-enum OptionsPage : int {
-    kSettingsPage = 0,
-    kLibraryPage = 1,
-    kHotkeysPage = 2,
-    kAboutPage = 3,
-};
 
 // The common dialogs the settings page opens. Tests put stand-ins here,
 // since a real modal dialog would wait for a person.
@@ -120,12 +113,6 @@ private:
 // The sheet's callback: makes room for every page once the sheet exists.
 int CALLBACK optionsSheetCallback(HWND sheet, UINT message, LPARAM lParam);
 
-// What a page's WM_INITDIALOG receives: the sheet it belongs to (from the
-// PROPSHEETPAGE that made it), which it also records as open.
-OptionsSheet* sheetOfNewPage(HWND page, LPARAM initParam);
-
-// What every page does with the sheet's notifications (WM_NOTIFY from its
-// parent): on becoming the current page it fills the sheet's page area, on
-// PSN_APPLY it asks `sheet` to save. Returns whether `header` was one of
-// those.
-bool onSheetNotify(OptionsSheet* sheet, HWND page, const NMHDR& header);
+// Places `page` over the whole page area of `sheet`, which the sheet's
+// callback may have grown.
+void fillPageArea(HWND sheet, HWND page);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <memory>
 #include <string>
 
 #include "res/resource.h"
@@ -18,13 +19,6 @@
 #include "win/Handles.h"
 
 namespace {
-
-// The sheet's context, recorded when the page was made; nullptr before.
-OptionsContext* contextOf(HWND page)
-{
-    auto* sheet = reinterpret_cast<OptionsSheet*>(GetWindowLongPtrW(page, DWLP_USER));
-    return sheet != nullptr ? &sheet->context() : nullptr;
-}
 
 // Nine digits always read back as a number; a longer text can exceed what
 // GetDlgItemInt reads, which then gives 0 instead of what the user typed.
@@ -95,12 +89,8 @@ void showFontLabel(HWND page, const SettingsRecord& Settings)
     SetDlgItemTextW(page, IDC_SETTINGS_FONT, label);
 }
 
-void onInitDialog(HWND page, LPARAM initParam)
+void showSettings(HWND page, const SettingsRecord& Settings)
 {
-    OptionsSheet* sheet = sheetOfNewPage(page, initParam);
-    SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(sheet));
-    if (sheet == nullptr) return;
-    const SettingsRecord& Settings = sheet->context().Settings;
     EnableWindow(GetDlgItem(page, IDC_SETTINGS_SWITCH_SECONDS), Settings.autoSwitch != 0);
     SendDlgItemMessageW(page, IDC_SETTINGS_SWITCH_SECONDS, EM_LIMITTEXT, kNumberDigits, 0);
     SendDlgItemMessageW(page, IDC_SETTINGS_CYCLE_SIZE, EM_LIMITTEXT, kNumberDigits, 0);
@@ -218,12 +208,9 @@ void onTitleBarMode(HWND page, OptionsContext& context)
     context.wordWindow.titleBarModeChanged();
 }
 
-void onCommand(HWND page, int id, UINT code, HWND control)
+void onCommand(HWND page, OptionsContext& context, int id, UINT code, HWND control)
 {
     if (control == nullptr) return;  // menus and accelerators: the page has none
-    OptionsContext* found = contextOf(page);
-    if (found == nullptr) return;
-    OptionsContext& context = *found;
     SettingsRecord& Settings = context.Settings;
     switch (id) {
     case IDC_SETTINGS_SWITCH_SECONDS:
@@ -314,24 +301,31 @@ void drawColourButton(const DRAWITEMSTRUCT& item)
     }
 }
 
+class SettingsPage : public SheetPage {
+public:
+    using SheetPage::SheetPage;
+
+private:
+    void fill() override { showSettings(window(), context().Settings); }
+
+    INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        switch (message) {
+        case WM_COMMAND:
+            onCommand(window(), context(), LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+            return TRUE;
+        case WM_DRAWITEM:
+            drawColourButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return FALSE;
+        default:
+            return FALSE;
+        }
+    }
+};
+
 }  // namespace
 
-INT_PTR CALLBACK settingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+std::unique_ptr<SheetPage> makeSettingsPage(OptionsContext& context)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        onInitDialog(page, lParam);
-        return FALSE;
-    case WM_COMMAND:
-        onCommand(page, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
-        return TRUE;
-    case WM_DRAWITEM:
-        drawColourButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return FALSE;
-    case WM_NOTIFY:
-        return onSheetNotify(reinterpret_cast<OptionsSheet*>(GetWindowLongPtrW(page, DWLP_USER)), page,
-                             *reinterpret_cast<const NMHDR*>(lParam));
-    default:
-        return FALSE;
-    }
+    return std::make_unique<SettingsPage>(context);
 }

@@ -14,6 +14,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -23,6 +24,7 @@
 #include "app/App.h"
 #include "app/FileNotices.h"
 #include "res/resource.h"
+#include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "store/Text.h"
 #include "store/WordGet.h"
@@ -51,6 +53,7 @@ fs::path exeDirectory()
 fs::path settingsFile() { return exeDirectory() / L"mivora.bin"; }
 fs::path dicDirectory() { return exeDirectory() / L"dic"; }
 fs::path progressFile() { return dicDirectory() / L"DAvud.bin"; }
+fs::path iniFile() { return exeDirectory() / L"mivora.ini"; }
 // The user's own folder of the tests' application objects, so that no
 // folder of the prefix's user is read or written.
 fs::path userFolder() { return exeDirectory() / L"user-folder" / L"Mivora"; }
@@ -125,6 +128,7 @@ void removeProgramFiles()
 {
     std::error_code error;
     fs::remove(settingsFile(), error);
+    fs::remove(iniFile(), error);
     fs::remove_all(dicDirectory(), error);
     fs::remove_all(userFolder().parent_path(), error);
     RegDeleteKeyW(HKEY_CURRENT_USER, kNoticeKeyPath);
@@ -403,6 +407,9 @@ struct OpenSheetProbe {
     int page = -1;
     wchar_t caption[64] = {};
     LRESULT rightClick = -1;
+    LRESULT leftClick = -1;
+    // The first item of the menu a left click showed (0: no menu).
+    UINT leftClickMenuFirst = 0;
     bool topmost = true;
 };
 OpenSheetProbe sheetProbe;
@@ -418,6 +425,18 @@ void CALLBACK inspectOpenSheet(HWND, UINT, UINT_PTR timer, DWORD)
     sheetProbe.topmost = (GetWindowLongPtrW(sheet, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     // A right click on the icon now must not open a second modal loop.
     sheetProbe.rightClick = SendMessageW(app().ownerWindow(), WM_TRAYICON, kTrayIconId, WM_RBUTTONUP);
+    // A left click still shows the word's menu: in title-bar mode it is the
+    // only way to 已记住 while the sheet is open.
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR shown, DWORD) {
+        KillTimer(nullptr, shown);
+        HWND menu = FindWindowW(L"#32768", nullptr);
+        if (menu != nullptr && IsWindowVisible(menu)) {
+            HMENU items = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+            sheetProbe.leftClickMenuFirst = items != nullptr ? GetMenuItemID(items, 0) : 0;
+        }
+        EndMenu();
+    });
+    sheetProbe.leftClick = SendMessageW(app().ownerWindow(), WM_TRAYICON, kTrayIconId, WM_LBUTTONUP);
     PropSheet_PressButton(sheet, sheetProbe.button);
 }
 
@@ -436,9 +455,11 @@ TEST_F(OwnerWindowTest, AboutOpensTheSheetOnItsThirdPageAndCancelSavesNothing)
     app().Settings.windowX = 5555;
     runSheetCommand(IDM_TRAY_ABOUT, PSBTN_CANCEL);
     ASSERT_TRUE(sheetProbe.seen);
-    EXPECT_EQ(sheetProbe.page, 2);
+    EXPECT_EQ(sheetProbe.page, kAboutPage);
     EXPECT_STREQ(sheetProbe.caption, L"Mivora");
     EXPECT_EQ(sheetProbe.rightClick, 0);
+    EXPECT_EQ(sheetProbe.leftClick, 0);
+    EXPECT_EQ(sheetProbe.leftClickMenuFirst, static_cast<UINT>(IDM_WORD_REMEMBERED)) << "no word menu with the sheet open";
     EXPECT_EQ(app().sheet.openSheet(), nullptr);
     EXPECT_NE(settingsFileInt(kWindowXOffset), 5555);
 
@@ -898,6 +919,38 @@ TEST_F(FailedSaveTest, SettingsSaveFailureIsToldOnce)
     ASSERT_EQ(balloons.size(), 1u);
     EXPECT_EQ(balloons[0].first, L"设置没能保存");
     EXPECT_NE(balloons[0].second.find(L"mivora.bin"), std::wstring::npos) << balloons[0].second;
+}
+
+TEST_F(FailedSaveTest, IniSaveKeepsOtherSectionsAndAFailureIsToldOnce)
+{
+    {
+        std::ofstream user(iniFile(), std::ios::binary);
+        user << "; mine\n[Mine]\nKeep=1\n[Speech]\nRate=3\n";
+    }
+    app().speechSettings.rate = -4;
+    EXPECT_TRUE(app().saveSettings());
+    std::ifstream in(iniFile(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const std::u16string_view expected = u"\uFEFF; mine\r\n[Mine]\r\nKeep=1\r\n[Speech]\r\nRate=-4\r\nAutoRead=0\r\n"
+                                         u"Voice=\r\nVolume=100\r\n";
+    EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(expected.data()), expected.size() * 2));
+    EXPECT_TRUE(balloons.empty());
+
+    auto held = std::make_unique<HeldFile>(iniFile());
+    ASSERT_TRUE(held->held());
+    app().speechSettings.rate = 5;
+    EXPECT_FALSE(app().saveSettings());
+    EXPECT_FALSE(app().saveSettings());
+    ASSERT_EQ(balloons.size(), 1u) << "told once";
+    EXPECT_EQ(balloons[0].first, L"设置没能保存");
+    EXPECT_NE(balloons[0].second.find(L"mivora.ini"), std::wstring::npos) << balloons[0].second;
+    held.reset();
+    EXPECT_TRUE(app().saveSettings());
+    IniDocument document;
+    ASSERT_EQ(loadIniFile(iniFile(), document), IniLoad::Read);
+    EXPECT_EQ(readSpeechSettings(document).rate, 5);
+    EXPECT_TRUE(document.get(u"Mine", u"Keep") == std::u16string(u"1"));
 }
 
 // Answers the question at exit: records the text of every box in order and

@@ -69,15 +69,12 @@ if xs and red:
 # shoot_word <name>: screenshots until the word window shows the word in
 # red at the same box twice running; leaves "box textHeight" in WORD.
 shoot_word() {
-    local attempt previous=""
-    for attempt in $(seq 1 40); do
-        e2e_screenshot "$1"
-        WORD=$(measure)
-        [ -n "$WORD" ] && [ "$WORD" = "$previous" ] && return 0
-        previous=$WORD
-        sleep 0.5
-    done
-    e2e_fail "no settled word window in $E2E_SHOT (found: ${WORD:-nothing})"
+    E2E_BEFORE=
+    e2e_shoot_until "$1" "no settled word window" word_settled
+}
+word_settled() {
+    WORD=$(measure)
+    e2e_same_as_before "$WORD"
 }
 
 # new_window <ids before>: a visible window of the program's that was not

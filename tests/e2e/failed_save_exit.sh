@@ -23,10 +23,7 @@ trap cleanup_holder EXIT
 e2e_start
 e2e_wait_ready
 e2e_wait_for 30 "the empty progress file" test -e "$E2E_DIR/dic/DAvud.bin"
-read -r _ x y _ <<<"$(e2e_program_windows | sort -k4,4n | tail -n 1)"
-menu=$(e2e_open_menu_at $((x + 5)) $((y + 5))) || e2e_fail "no context menu on the word window"
-xdotool key Down Return  # the first item, 已记住
-e2e_wait_for 10 "the menu to close" e2e_window_gone "${menu%% *}"
+e2e_mark_remembered
 
 (cd "$E2E_DIR" && exec "$(mivora_wine_binary)" "$holder" 'dic\DAvud.bin' "$(mivora_wine winepath -w "$release" 2>/dev/null </dev/null 9>&- | tr -d '\r')") \
     </dev/null >"$E2E_DIR.holder.log" 2>&1 9>&- &

@@ -166,14 +166,12 @@ read -r left top width height <<<"$BOX"
 # the desktop's colour, not the background. The window may still be
 # waiting for its first paint at its new size (unpainted, it shows black),
 # so look again until it has been drawn.
-for attempt in $(seq 1 40); do
-    e2e_screenshot transparent
+corner_is_desktop() {
     corner=$(pixel "$E2E_SHOT" $((left + width - 2)) $((top + 1)))
-    [ "$corner" = "$desktop" ] && break
-    sleep 0.25
-done
-e2e_log "transparent window $BOX, pixel inside its top right corner $corner (look $attempt)"
-[ "$corner" = "$desktop" ] || e2e_fail "the background is $corner, not the desktop's $desktop"
+    [ "$corner" = "$desktop" ]
+}
+e2e_shoot_until transparent "the background is not the desktop's $desktop" corner_is_desktop
+e2e_log "transparent window $BOX, pixel inside its top right corner $corner"
 [ "$(colours_in "$E2E_SHOT" "$left" "$top" "$width" "$height")" -gt 5 ] || e2e_fail "no text over the desktop"
 keep word-transparent 24 $BOX
 e2e_quit

@@ -229,9 +229,10 @@ e2e_program_windows() {
 
 e2e_has_program_window() { [ -n "$(e2e_program_windows)" ]; }
 
-# e2e_open_tray_menu: right-clicks the tray's first slot (ours is the only
-# icon on this display; the next slots are tried should that ever change)
-# until a menu opens; prints its "id x y width height".
+# e2e_open_tray_menu [<button>]: right-clicks (or clicks with that button)
+# the tray's first slot (ours is the only icon on this display; the next
+# slots are tried should that ever change) until a menu opens; prints its
+# "id x y width height".
 e2e_open_tray_menu() {
     local tray before slot
     tray=$(e2e_tray_window)
@@ -240,19 +241,19 @@ e2e_open_tray_menu() {
     local trayX=$X trayY=$Y trayWidth=$WIDTH
     before=$(e2e_program_windows | cut -d' ' -f1)
     for slot in $(seq 0 $((trayWidth / 20 - 1))); do
-        e2e_right_click_menu $((trayX + slot * 20 + 10)) $((trayY + 10)) "$before" && return 0
+        e2e_right_click_menu $((trayX + slot * 20 + 10)) $((trayY + 10)) "$before" "${1:-3}" && return 0
     done
     return 1
 }
 
-# e2e_right_click_menu <x> <y> <ids before>: one right click at that point;
-# prints the program's menu that opened ("id x y width height"), or closes
-# whatever else opened and fails.
+# e2e_right_click_menu <x> <y> <ids before> [<button>]: one right click (or
+# a click of that button) at that point; prints the program's menu that
+# opened ("id x y width height"), or closes whatever else opened and fails.
 e2e_right_click_menu() {
     local menu
     xdotool mousemove "$1" "$2"
     sleep 0.2
-    xdotool click 3
+    xdotool click "${4:-3}"
     if menu=$(e2e_new_program_window "$3"); then
         echo "$menu"
         return 0
@@ -413,6 +414,53 @@ e2e_user_files_dir() {
 
 e2e_window_gone() { ! e2e_program_windows | grep -q "^$1 "; }
 
+# e2e_word_window: the largest visible window of the program (the word
+# window, when neither the sheet nor a box is open), as "id x y width
+# height".
+e2e_word_window() {
+    e2e_program_windows | awk '$4 >= 5 && $5 >= 5 { print $4 * $5, $0 }' | sort -n | tail -n 1 | cut -d' ' -f2-
+}
+
+# e2e_mark_remembered [<x> <y>]: "已记住" from the word window's menu, opened
+# with a right click at that point of the screen (by default just inside
+# the word window's corner); returns once the menu has closed.
+e2e_mark_remembered() {
+    local x=${1:-} y=${2:-} menu
+    if [ -z "$x" ]; then
+        read -r _ x y _ <<<"$(e2e_word_window)"
+        x=$((x + 5)) y=$((y + 5))
+    fi
+    menu=$(e2e_open_menu_at "$x" "$y") || e2e_fail "no context menu on the word window"
+    e2e_log "context menu open: $menu"
+    xdotool key Down Return  # the first item, 已记住
+    e2e_wait_for 10 "the menu to close" e2e_window_gone "${menu%% *}"
+}
+
+# e2e_shoot_until <name> <what> <check> [<args>...]: screenshots (left in
+# E2E_SHOT) until `check args...`, run after each, succeeds; fails the
+# scenario, naming <what>, after 40 tries half a second apart. What a check
+# leaves in variables stays there for the caller.
+e2e_shoot_until() {
+    local name=$1 what=$2 attempt
+    shift 2
+    for attempt in $(seq 1 40); do
+        e2e_screenshot "$name"
+        "$@" && return 0
+        sleep 0.5
+    done
+    e2e_fail "$what (last screenshot $E2E_SHOT)"
+}
+
+# e2e_same_as_before <value>: true when <value> is not empty and is what the
+# previous call was given (a measurement that holds still: the screen has
+# settled). e2e_shoot_until's callers start with E2E_BEFORE empty.
+E2E_BEFORE=
+e2e_same_as_before() {
+    local previous=$E2E_BEFORE
+    E2E_BEFORE=$1
+    [ -n "$1" ] && [ "$1" = "$previous" ]
+}
+
 # Balloons of the notification area are windows of Wine's explorer.exe
 # other than the tray itself. e2e_balloon_count: how many have been seen so
 # far (each new window id counts once; the record lives in the scenario's
@@ -456,10 +504,15 @@ tray_command() {
 # shoot_sheet <name>: a screenshot of the whole screen and one of the sheet
 # alone, in SHEET_SHOT.
 shoot_sheet() {
+    e2e_screenshot "$1"
+    crop_sheet
+}
+
+# crop_sheet: the sheet alone out of E2E_SHOT, in SHEET_SHOT.
+crop_sheet() {
     local sheet X Y WIDTH HEIGHT
     sheet=$(sheet_window)
     eval "$(xdotool getwindowgeometry --shell "$sheet")"
-    e2e_screenshot "$1"
     SHEET_SHOT=${E2E_SHOT%.png}-sheet.png
     convert "$E2E_SHOT" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$SHEET_SHOT" ||
         e2e_fail "cropping the sheet out of $E2E_SHOT"
@@ -470,15 +523,10 @@ shoot_sheet() {
 # a row are the same (and differ from the one before, if given): the sheet
 # has finished drawing what was asked of it. Leaves it in SHEET_SHOT.
 shoot_settled() {
-    local previous="" attempt
-    for attempt in $(seq 1 30); do
-        shoot_sheet "$1"
-        if [ -n "$previous" ] && cmp -s "$previous" "$SHEET_SHOT" &&
-            { [ -z "${2:-}" ] || ! cmp -s "$2" "$SHEET_SHOT"; }; then
-            return 0
-        fi
-        previous=$SHEET_SHOT
-        sleep 0.3
-    done
-    e2e_fail "the sheet did not settle on $1${2:+ (still as in $2)}"
+    E2E_BEFORE=
+    e2e_shoot_until "$1" "the sheet did not settle on $1${2:+ (still as in $2)}" sheet_settled "${2:-}"
+}
+sheet_settled() {
+    crop_sheet
+    e2e_same_as_before "$(md5sum <"$SHEET_SHOT")" && { [ -z "$1" ] || ! cmp -s "$1" "$SHEET_SHOT"; }
 }

@@ -65,14 +65,11 @@ print(300, 120, right - 299, bottom - 119)
 # shoot_word_window <name> [<box before>]: screenshots until the word window
 # is at its corner with a box other than the one before; leaves it in BOX.
 shoot_word_window() {
-    local attempt
-    for attempt in $(seq 1 40); do
-        e2e_screenshot "$1"
-        BOX=$(word_box)
-        [ -n "$BOX" ] && [ "$BOX" != "${2:-}" ] && return 0
-        sleep 0.5
-    done
-    e2e_fail "word window not at 300,120${2:+ with a box other than $2} (found: ${BOX:-nothing})"
+    e2e_shoot_until "$1" "word window not at 300,120${2:+ with a box other than $2}" word_box_other_than "${2:-}"
+}
+word_box_other_than() {
+    BOX=$(word_box)
+    [ -n "$BOX" ] && [ "$BOX" != "$1" ]
 }
 
 # click_in_sheet <x> <y>: a left click at that point of the sheet.

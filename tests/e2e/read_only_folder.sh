@@ -26,15 +26,6 @@ rm -rf "$E2E_LOG_DIR" && mkdir -p "$E2E_LOG_DIR"
 chattr +i "$E2E_DIR/dic" "$E2E_DIR" || e2e_fail "the file system cannot make the folder immutable"
 touch "$E2E_DIR/probe" 2>/dev/null && e2e_fail "the program folder is still writable"
 
-# mark_shown_word: "已记住" from the word window's menu.
-mark_shown_word() {
-    local x y menu
-    read -r _ x y _ <<<"$(e2e_program_windows | sort -k4,4n | tail -n 1)"
-    menu=$(e2e_open_menu_at $((x + 5)) $((y + 5))) || e2e_fail "no context menu on the word window"
-    xdotool key Down Return  # the first item, 已记住
-    e2e_wait_for 10 "the menu to close" e2e_window_gone "${menu%% *}"
-}
-
 # --- 1
 rm -f "$E2E_DIR.balloons"  # X window ids of an earlier run may come again
 balloons_before=$(e2e_balloon_count)
@@ -44,7 +35,7 @@ e2e_wait_for 30 "the word window" e2e_has_program_window
 e2e_wait_for 30 "the user's settings file" test -s "$user_dir/mivora.bin"
 e2e_wait_for 30 "the balloon saying where the files are" e2e_balloon_shown "$balloons_before"
 e2e_screenshot balloon
-mark_shown_word
+e2e_mark_remembered
 e2e_quit
 e2e_check_progress "$user_dir/dic/DAvud.bin" 1 4138
 [ ! -e "$E2E_DIR/mivora.bin" ] && [ ! -e "$E2E_DIR/dic/DAvud.bin" ] || e2e_fail "a file appeared in the program folder"
@@ -56,7 +47,7 @@ e2e_wait_for 30 "the Wine System Tray window" e2e_tray_window_present
 e2e_wait_for 30 "the word window" e2e_has_program_window
 # No balloon at any look during this run (a balloon stays for seconds).
 e2e_balloon_count >/dev/null
-mark_shown_word
+e2e_mark_remembered
 e2e_balloon_count >/dev/null
 # The first run's word is remembered already: this one is the next.
 e2e_quit

@@ -120,16 +120,12 @@ make_writable() {
 
 # --- what each row is checked for ----------------------------------------
 
-# The largest visible window of the program, as "id x y width height".
-main_window() {
-    e2e_program_windows | awk '$4 >= 5 && $5 >= 5 { print $4 * $5, $0 }' | sort -n | tail -n 1 | cut -d' ' -f2-
-}
 
 # sensible_screen: a window of the program lies wholly on the screen and
 # shows more than one colour (text on its background).
 sensible_screen() {
     local line id x y w h colours
-    line=$(main_window)
+    line=$(e2e_word_window)
     [ -n "$line" ] || return 1
     read -r id x y w h <<<"$line"
     [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le 1280 ] && [ $((y + h)) -le 800 ] || return 1
@@ -147,15 +143,13 @@ sensible_screen() {
 # nearly every one of them.
 steady_window() {
     local id x y w h seen looks changes ms allowed
-    read -r id x y w h <<<"$(main_window)"
+    read -r id x y w h <<<"$(e2e_word_window)"
     seen=$(python3 "$E2E_SOURCE/tests/e2e/watch_windows.py" steady "$x" "$y" "$w" "$h" 4 60) || return 1
     read -r looks changes ms <<<"$seen"
     allowed=$((2 * (ms / 1000 + 3)))
     e2e_log "the window changed $changes times in $looks looks over $ms ms (a word a second allows $allowed)"
     [ "$changes" -le "$allowed" ]
 }
-
-menu_closed() { ! e2e_program_windows | grep -q "^${1%% *} "; }
 
 question_shown() { [ -n "$(xdotool search --onlyvisible --name '^Mivora 没能保存$' 2>/dev/null)" ]; }
 
@@ -226,16 +220,12 @@ run_row() {
     # Time for the start-up load to finish and be shown.
     e2e_wait_for 30 "a sensible window wholly on the screen" sensible_screen
     e2e_screenshot "$row"
-    e2e_log "window: $(main_window)"
+    e2e_log "window: $(e2e_word_window)"
     if [[ " $flags " == *" steady "* ]]; then
         steady_window || e2e_fail "the window flickers from word to word"
     fi
     if [[ " $flags " == *" mark "* ]]; then
-        local x y menu
-        read -r _ x y _ <<<"$(main_window)"
-        menu=$(e2e_open_menu_at $((x + 5)) $((y + 5))) || e2e_fail "no context menu on the word window"
-        xdotool key Down Return
-        e2e_wait_for 10 "the menu to close" menu_closed "$menu"
+        e2e_mark_remembered
         e2e_log "marked the shown word remembered"
     fi
     kill -0 "$E2E_PID" 2>/dev/null || e2e_fail "Mivora ended after start-up"

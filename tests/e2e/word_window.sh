@@ -44,14 +44,11 @@ if xs:
 # word window is at left,top (and no longer shows the box it had before);
 # leaves its box in BOX.
 shoot_word_window() {
-    local name=$1 corner="$2 $3" before=${4:-} attempt
-    for attempt in $(seq 1 20); do
-        e2e_screenshot "$name"
-        BOX=$(screen_box "$E2E_SHOT")
-        [ -n "$BOX" ] && [ "$(cut -d' ' -f1-2 <<<"$BOX")" = "$corner" ] && [ "$BOX" != "$before" ] && return 0
-        sleep 0.5
-    done
-    e2e_fail "word window not at $2,$3${before:+ with a box other than $before} in $E2E_SHOT (found: ${BOX:-nothing})"
+    e2e_shoot_until "$1" "word window not at $2,$3${4:+ with a box other than $4}" word_window_at "$2 $3" "${4:-}"
+}
+word_window_at() {
+    BOX=$(screen_box "$E2E_SHOT")
+    [ -n "$BOX" ] && [ "$(cut -d' ' -f1-2 <<<"$BOX")" = "$1" ] && [ "$BOX" != "$2" ]
 }
 
 # check_colours <box>: in the last screenshot, inside the box, the red word
@@ -86,10 +83,7 @@ read -r _ _ width height <<<"$started"
 check_colours "$started"
 
 # --- 2. right click -> 已记住, the context menu's first item
-menu=$(e2e_open_menu_at 310 205) || e2e_fail "no context menu on the word window"
-e2e_log "context menu open: $menu"
-e2e_screenshot menu
-xdotool key Down Return
+e2e_mark_remembered 310 205
 shoot_word_window marked 300 200 "$started"
 e2e_log "after 已记住: $BOX"
 check_colours "$BOX"

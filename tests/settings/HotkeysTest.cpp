@@ -170,3 +170,35 @@ TEST(HotkeySettings, DefaultsAvoidTheCombinationsOthersHold)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HotkeySettings, TheSectionReadAndWrittenBackKeepsWhatItCannotRead)
+{
+    const IniDocument file = IniDocument::parse("[Speech]\r\nRate=2\r\n[Hotkeys]\r\n; mine\r\nnext = ctrl + alt + n\r\n"
+                                                "Previous=Ctrl+Alt+Wat\r\nRemembered=\r\n");
+    const HotkeySettings read = readHotkeySettings(file);
+    const HotkeySettings defaults = defaultHotkeys();
+    EXPECT_EQ(read[HotkeyCommand::next], (Hotkey{C | A, 'N'}));
+    EXPECT_TRUE(read[HotkeyCommand::previous].none());
+    EXPECT_TRUE(read[HotkeyCommand::remembered].none());
+    EXPECT_EQ(read[HotkeyCommand::pause], defaults[HotkeyCommand::pause]);
+    EXPECT_EQ(read[HotkeyCommand::speak], defaults[HotkeyCommand::speak]);
+
+    IniDocument written = file;
+    writeHotkeySettings(written, read);
+    const std::pair<const char16_t*, const char16_t*> expected[] = {
+        {u"Next", u"Ctrl+Alt+N"}, {u"Previous", u"Ctrl+Alt+Wat"}, {u"Remembered", u""},
+        {u"Pause", u"Ctrl+Alt+/"}, {u"Speak", u"Ctrl+Alt+;"},     {u"ShowHide", u""},
+        {u"Options", u""},
+    };
+    for (const auto& [key, value] : expected) {
+        SCOPED_TRACE(narrow(key));
+        EXPECT_EQ(written.get(u"Hotkeys", key), std::u16string(value));
+    }
+    EXPECT_EQ(written.get(u"Speech", u"Rate"), std::u16string(u"2"));
+    // Read back, it is the same.
+    EXPECT_EQ(readHotkeySettings(IniDocument::parse(written.serialize())).keys, read.keys);
+}
+
+}  // namespace

@@ -59,8 +59,7 @@ protected:
         hotkeys_.setSettings(settings_);
         options.hotkeySettings = &settings_;
         options.hotkeys = &hotkeys_;
-        page_ = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_HOTKEYS_PAGE), host_, hotkeysPageProc,
-                                   pageParam());
+        page_ = makeOptionsPage(kHotkeysPage, host_);
         ASSERT_NE(page_, nullptr) << GetLastError();
     }
 
@@ -72,6 +71,9 @@ protected:
         options.hotkeys = nullptr;
     }
 
+    // The sheet shows a page when its tab is chosen and hides it when
+    // another is.
+    void show(bool shown) { ShowWindow(page_, shown ? SW_SHOW : SW_HIDE); }
     void notify(UINT code)
     {
         NMHDR header{host_, 0, code};
@@ -96,7 +98,7 @@ protected:
 TEST_F(HotkeysPageTest, FieldsShowTheSettingsAndTheStatusesWhatIsKnown)
 {
     EXPECT_EQ(system_.registered, (std::set<int>{1, 7}));
-    notify(PSN_SETACTIVE);
+    show(true);
     // In front, the program's own hotkeys are let go, so that pressing one
     // reaches the field.
     EXPECT_TRUE(system_.registered.empty());
@@ -112,14 +114,14 @@ TEST_F(HotkeysPageTest, FieldsShowTheSettingsAndTheStatusesWhatIsKnown)
     EXPECT_EQ(status(IDC_HOTKEYS_PAUSE_STATUS), L"已被其他程序占用");
     EXPECT_EQ(status(IDC_HOTKEYS_OPTIONS_STATUS), L"");
 
-    // Leaving the page (another tab) takes them again.
-    notify(PSN_KILLACTIVE);
+    // Another tab chosen: taken again.
+    show(false);
     EXPECT_EQ(system_.registered, (std::set<int>{1, 7}));
 }
 
 TEST_F(HotkeysPageTest, AChangedFieldIsToldAtOnceAndOkHandsTheCopyOn)
 {
-    notify(PSN_SETACTIVE);
+    show(true);
     // Onto a combination another program holds, then one of another field.
     press(IDC_HOTKEYS_REMEMBERED, MAKEWORD('J', HOTKEYF_CONTROL | HOTKEYF_ALT));
     EXPECT_EQ(status(IDC_HOTKEYS_REMEMBERED_STATUS), L"已被其他程序占用");
@@ -136,7 +138,7 @@ TEST_F(HotkeysPageTest, AChangedFieldIsToldAtOnceAndOkHandsTheCopyOn)
 
     // Nothing is handed on before OK.
     EXPECT_EQ(settings_[HotkeyCommand::next], (Hotkey{kCtrlAlt, 'N'}));
-    notify(PSN_KILLACTIVE);
+    show(false);
     notify(PSN_APPLY);
     EXPECT_TRUE(settings_[HotkeyCommand::next].none());
     EXPECT_EQ(settings_.text(HotkeyCommand::next), u"");
@@ -148,7 +150,7 @@ TEST_F(HotkeysPageTest, AChangedFieldIsToldAtOnceAndOkHandsTheCopyOn)
 
 TEST_F(HotkeysPageTest, ClosedWhileInFrontTheHotkeysComeBack)
 {
-    notify(PSN_SETACTIVE);
+    show(true);
     ASSERT_TRUE(system_.registered.empty());
     DestroyWindow(page_);
     page_ = nullptr;

@@ -195,15 +195,15 @@ protected:
         uitest::writeDictionary(root_ / "dic" / (name + L".txt"), lines);
     }
 
-    HWND openPage(int templateId, DLGPROC proc)
+    HWND openPage(int which)
     {
-        HWND page = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(templateId), host_, proc, pageParam());
+        HWND page = makeOptionsPage(which, host_);
         EXPECT_NE(page, nullptr) << GetLastError();
         if (page != nullptr) ShowWindow(page, SW_SHOW);
         return page;
     }
-    HWND openLibraryPage() { return openPage(IDD_LIBRARY_PAGE, libraryPageProc); }
-    HWND openAboutPage() { return openPage(IDD_ABOUT_PAGE, aboutPageProc); }
+    HWND openLibraryPage() { return openPage(kLibraryPage); }
+    HWND openAboutPage() { return openPage(kAboutPage); }
 
     static std::vector<std::wstring> comboItems(HWND page)
     {
@@ -453,6 +453,22 @@ TEST_F(OptionsPagesTest, TheSheetClosedDuringAReloadLeavesTheNextPageToBeEnabled
     EXPECT_EQ(Settings.windowWidth, oneLine(wordStore.currentEntry()).width);
 }
 
+// The reload tells the page that listens last; an older page that closes
+// afterwards must not silence it.
+TEST_F(OptionsPagesTest, AnOlderPageClosingLeavesTheReloadsEndToTheNewerOne)
+{
+    startOnFirst();
+    HWND older = openLibraryPage();
+    HWND newer = openLibraryPage();
+    pick(newer, L"second");
+    ASSERT_TRUE(program().reload.running());
+    EXPECT_FALSE(comboEnabled(newer));
+    DestroyWindow(older);
+    ASSERT_TRUE(pumpUntil([&] { return reloadNotices == 1; }, 20000));
+    EXPECT_TRUE(comboEnabled(newer));
+    DestroyWindow(newer);
+}
+
 TEST_F(OptionsPagesTest, ShutdownWaitsForARunningReloadBeforeTheFinalSave)
 {
     startOnFirst();
@@ -672,11 +688,11 @@ TEST_F(OptionsPagesTest, TheAboutPageLeavesEscapeToTheSheetAndItsLinksOpenByKey)
         EXPECT_EQ(asks(GetDlgItem(page, box), VK_ESCAPE) & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE), 0) << box;
         EXPECT_EQ(asks(GetDlgItem(page, box), VK_TAB) & DLGC_HASSETSEL, 0) << box;
     }
-    HWND guide = GetDlgItem(page, IDC_ABOUT_WEB_LINK);
+    HWND guide = GetDlgItem(page, IDC_ABOUT_GUIDE_LINK);
     EXPECT_NE(asks(guide, VK_RETURN) & DLGC_WANTMESSAGE, 0);
     EXPECT_EQ(asks(guide, VK_ESCAPE) & DLGC_WANTMESSAGE, 0);
     SendMessageW(guide, WM_KEYDOWN, VK_SPACE, 0);
-    SendMessageW(GetDlgItem(page, IDC_ABOUT_CHAT_LINK), WM_KEYDOWN, VK_RETURN, 0);
+    SendMessageW(GetDlgItem(page, IDC_ABOUT_DIC_LINK), WM_KEYDOWN, VK_RETURN, 0);
     ASSERT_EQ(openedLinks.size(), 2u);
     EXPECT_EQ(fs::path(openedLinks[0].target).filename(), fs::path(L"使用说明.html"));
     EXPECT_EQ(fs::path(openedLinks[1].target).filename(), fs::path(L"dic"));
@@ -688,8 +704,8 @@ TEST_F(OptionsPagesTest, LinksOpenTheGuideAndTheDictionaryFolderOnButtonDownWith
     openedLinks.clear();
     options.openLink = recordLink;
     HWND page = openAboutPage();
-    HWND guide = GetDlgItem(page, IDC_ABOUT_WEB_LINK);
-    HWND folder = GetDlgItem(page, IDC_ABOUT_CHAT_LINK);
+    HWND guide = GetDlgItem(page, IDC_ABOUT_GUIDE_LINK);
+    HWND folder = GetDlgItem(page, IDC_ABOUT_DIC_LINK);
     const std::wstring dir = root_.wstring() + L"\\";
 
     SendMessageW(guide, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
@@ -724,7 +740,7 @@ TEST_F(OptionsPagesTest, LinksOpenTheGuideAndTheDictionaryFolderOnButtonDownWith
 TEST_F(OptionsPagesTest, LinkColoursComeFromOneFontAndOneBrushFreedWithThePage)
 {
     HWND page = openAboutPage();
-    HWND guide = GetDlgItem(page, IDC_ABOUT_WEB_LINK);
+    HWND guide = GetDlgItem(page, IDC_ABOUT_GUIDE_LINK);
     HDC dc = GetDC(guide);
 
     const auto brush = reinterpret_cast<HBRUSH>(
@@ -732,7 +748,7 @@ TEST_F(OptionsPagesTest, LinkColoursComeFromOneFontAndOneBrushFreedWithThePage)
     ASSERT_NE(brush, nullptr);
     const auto font = static_cast<HFONT>(GetCurrentObject(dc, OBJ_FONT));
     for (int i = 0; i < 2000; ++i) {
-        HWND link = i % 2 == 0 ? guide : GetDlgItem(page, IDC_ABOUT_CHAT_LINK);
+        HWND link = i % 2 == 0 ? guide : GetDlgItem(page, IDC_ABOUT_DIC_LINK);
         ASSERT_EQ(reinterpret_cast<HBRUSH>(SendMessageW(page, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                                                         reinterpret_cast<LPARAM>(link))),
                   brush);
@@ -790,7 +806,7 @@ TEST_F(OptionsPagesTest, BothDicFoldersAreListedAndTheAboutPageShowsAndOpensTheF
     GetDlgItemTextW(about, IDC_ABOUT_FILES_LINK, shown, MAX_PATH);
     EXPECT_EQ(std::wstring(shown), user.wstring());
     SendMessageW(GetDlgItem(about, IDC_ABOUT_FILES_LINK), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
-    SendMessageW(GetDlgItem(about, IDC_ABOUT_CHAT_LINK), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(GetDlgItem(about, IDC_ABOUT_DIC_LINK), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
     ASSERT_EQ(openedLinks.size(), 2u);
     EXPECT_EQ(openedLinks[0].target, user.wstring());
     EXPECT_EQ(openedLinks[1].target, (user / "dic").wstring());

@@ -104,7 +104,7 @@ protected:
     void openPage()
     {
         if (page_ != nullptr) DestroyWindow(page_);
-        page_ = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(IDD_SETTINGS_PAGE), host_, settingsPageProc, pageParam());
+        page_ = makeOptionsPage(kSettingsPage, host_);
         ASSERT_NE(page_, nullptr);
     }
 
@@ -425,7 +425,9 @@ void CALLBACK visitOpenSheet(HWND, UINT, UINT_PTR timer, DWORD)
     visit.applyOrHelp = IsWindowVisible(GetDlgItem(sheet, 0x3021)) || IsWindowVisible(GetDlgItem(sheet, IDHELP));
     visit.contextHelp = (GetWindowLongPtrW(sheet, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) != 0;
     visit.icon = reinterpret_cast<HICON>(SendMessageW(sheet, WM_GETICON, ICON_SMALL, 0));
-    for (int index : {visit.startPage, 0, 1, 2}) {
+    PropSheet_SetCurSel(sheet, nullptr, visit.startPage);
+    checkCurrentPage(sheet, visit.startPage);
+    for (int index = 0; index < kOptionsPageCount; ++index) {
         PropSheet_SetCurSel(sheet, nullptr, index);
         checkCurrentPage(sheet, index);
     }
@@ -482,13 +484,13 @@ protected:
 
 TEST_F(OptionsSheetTest, SheetIsAsSpecifiedAndShowsEveryPageWholeFromEitherStartPage)
 {
-    runSheet(2, PSBTN_CANCEL);
-    EXPECT_EQ(visit.startPage, 2);
-    EXPECT_EQ(visit.pagesWhole, 4);
+    runSheet(kAboutPage, PSBTN_CANCEL);
+    EXPECT_EQ(visit.startPage, kAboutPage);
+    EXPECT_EQ(visit.pagesWhole, kOptionsPageCount + 1);
     visit = SheetVisit{};
-    runSheet(0, PSBTN_CANCEL);
-    EXPECT_EQ(visit.startPage, 0);
-    EXPECT_EQ(visit.pagesWhole, 4);
+    runSheet(kSettingsPage, PSBTN_CANCEL);
+    EXPECT_EQ(visit.startPage, kSettingsPage);
+    EXPECT_EQ(visit.pagesWhole, kOptionsPageCount + 1);
     EXPECT_TRUE(visit.ownedByOwner);
     EXPECT_EQ(visit.caption, L"Mivora");
     EXPECT_FALSE(visit.applyOrHelp);

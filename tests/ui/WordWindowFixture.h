@@ -29,6 +29,7 @@
 #include "store/Text.h"
 #include "store/Wide.h"
 #include "store/WordGet.h"
+#include "ui/DictionaryReload.h"
 #include "ui/LibraryPage.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordLayout.h"
@@ -76,17 +77,19 @@ inline HWND wordWindow = nullptr;
 // A window standing in for the owner window, where reloads end.
 inline HWND ownerWindow = nullptr;
 
-// What a page made on its own (CreateDialogParamW) is given, as the sheet
-// gives its pages: the PROPSHEETPAGEW that names the test's sheet.
-inline LPARAM pageParam()
+// Page `which` of the test's sheet, made on its own from its template as a
+// child of `parent`, given what the sheet gives its pages: the
+// PROPSHEETPAGEW that names the sheet and the page.
+inline HWND makeOptionsPage(int which, HWND parent)
 {
-    static PROPSHEETPAGEW page = [] {
-        PROPSHEETPAGEW made{};
-        made.dwSize = sizeof made;
-        made.lParam = reinterpret_cast<LPARAM>(&program().sheet);
-        return made;
-    }();
-    return reinterpret_cast<LPARAM>(&page);
+    static PageSeed seeds[kOptionsPageCount];
+    static PROPSHEETPAGEW pages[kOptionsPageCount];
+    seeds[which] = {&program().sheet, which};
+    pages[which] = {};
+    pages[which].dwSize = sizeof pages[which];
+    pages[which].lParam = reinterpret_cast<LPARAM>(&seeds[which]);
+    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kOptionsPages[which].templateId), parent,
+                              optionsPageProc, reinterpret_cast<LPARAM>(&pages[which]));
 }
 
 // Serves the queue (timers, posted and sent messages, paints) until `done()`

@@ -7,7 +7,10 @@
 
 #include <shellapi.h>
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "WordWindowFixture.h"
 #include "res/resource.h"
@@ -98,6 +101,7 @@ protected:
         Settings.windowY = 150;
         std::error_code error;
         fs::remove(root_ / "dic" / "DAvud.bin", error);  // every test starts from the dictionary
+        emptyWordStore();
         wordStore.setDirectory(root_ / "dic");
         wordStore.setCycleSize(Settings.cycleSize);
         startWordWindow();
@@ -116,6 +120,32 @@ protected:
     {
         SetCursorPos(1000, 700);
         SendMessageW(wordWindow, WM_MOUSELEAVE, 0, 0);
+    }
+    void pointerRests()
+    {
+        pointerOnWord();
+        SendMessageW(wordWindow, WM_MOUSEHOVER, 0, 0);
+    }
+
+    // Like start(), but the load's notice is left unserved: the lists are
+    // in place and the window still shows the loading line.
+    void createUnloaded(int autoSwitch)
+    {
+        SetCursorPos(1000, 700);
+        resetSettings();
+        Settings.autoSwitch = autoSwitch;
+        Settings.switchSeconds = 1;
+        Settings.windowX = 200;
+        Settings.windowY = 150;
+        std::error_code error;
+        fs::remove(root_ / "dic" / "DAvud.bin", error);
+        emptyWordStore();
+        wordStore.setDirectory(root_ / "dic");
+        wordStore.setCycleSize(Settings.cycleSize);
+        ASSERT_TRUE(theWordWindow.create(appInstance));
+        wordWindow = theWordWindow.handle();
+        ASSERT_TRUE(theWordWindow.waitForWordLoad(20000));
+        ASSERT_TRUE(theWordWindow.loading());
     }
 
     static inline fs::path root_;
@@ -163,8 +193,132 @@ TEST_F(WordWindowHoldTest, ThePointerHoldsTheWordAndLeavingGivesAFullPeriod)
 TEST_F(WordWindowHoldTest, TitleBarModeIsNotHeld)
 {
     start(1, 1);
+    // The hidden window at the pointer: in this mode the word is in another
+    // window's title, and nothing rests on it here.
     pointerOnWord();
-    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), TRUE);
+    SendMessageW(wordWindow, WM_MOUSEHOVER, 0, 0);
+    EXPECT_TRUE(switchesWithin(30000)) << "the title stopped changing under a pointer";
+}
+
+// The pointer rests where the word window appears as the load ends (a
+// still pointer is reported as a move when the window appears or grows
+// under it): the load's advance shows the list's second word all the same,
+// switching on or off.
+TEST_F(WordWindowHoldTest, TheLoadsAdvanceHappensUnderARestingPointer)
+{
+    for (int autoSwitch : {0, 1}) {
+        SCOPED_TRACE(autoSwitch);
+        createUnloaded(autoSwitch);
+        pointerOnWord();
+        SendMessageW(wordWindow, WM_MOUSEHOVER, 0, 0);
+        ASSERT_TRUE(pumpUntil([] { return !theWordWindow.loading(); }, 20000));
+        EXPECT_EQ(shownWord(), L"two");
+        EXPECT_TRUE(wordShown());
+        EXPECT_EQ(Settings.windowWidth, oneLine(wordStore.currentEntry()).width) << "not laid out for the word";
+        closeWordWindow();
+    }
+}
+
+// A full-screen program in front as the load ends: the store steps behind
+// it, and the window shows that word (the second) when it comes back;
+// nobody is told of a word while the window is aside.
+TEST_F(WordWindowHoldTest, TheLoadsAdvanceHappensBehindAFullScreenProgram)
+{
+    std::vector<std::wstring> told;
+    theWordWindow.setEvents({[&](const WordEntry& entry) { told.push_back(wide(wordOf(entry))); },
+                             [&](bool aside) { told.push_back(aside ? L"aside" : L"back"); }});
+    Film film;
+    ASSERT_TRUE(film.inFront());
+    createUnloaded(0);
+    ASSERT_TRUE(pumpUntil([] { return !theWordWindow.loading(); }, 20000));
+    EXPECT_FALSE(wordShown()) << "the first word came over the film";
+    EXPECT_EQ(shownWord(), L"two");
+    film.close();
+    ASSERT_TRUE(pumpUntil(wordShown, 10000)) << "the word never came back";
+    EXPECT_EQ(shownWord(), L"two");
+    EXPECT_EQ(Settings.windowWidth, oneLine(wordStore.currentEntry()).width);
+    EXPECT_EQ(told, (std::vector<std::wstring>{L"aside", L"back", L"two"}));
+    theWordWindow.setEvents({});
+}
+
+// Every reason the timer's tick waits for, against every command: a command
+// the user gives always acts, and the window shows its result (at once, or
+// when it shows again).
+TEST_F(WordWindowHoldTest, CommandsActWhateverMakesTheTickWait)
+{
+    struct Reason {
+        const char* name;
+        int autoSwitch;
+        bool film;
+        std::function<void()> begin;
+        std::function<void()> end;
+    };
+    const auto rests = [this] { pointerRests(); };
+    const auto leaves = [this] { pointerOffWord(); };
+    const auto nothing = [] {};
+    const Reason reasons[] = {
+        {"the pointer rests on the word", 1, false, rests, leaves},
+        {"paused, the pointer on the word", 0, false, rests, leaves},
+        {"hidden on request", 1, false, [] { theWordWindow.setHiddenByUser(true); },
+         [] { theWordWindow.setHiddenByUser(false); }},
+        {"a full-screen program in front", 1, true, nothing, nothing},
+    };
+    for (const Reason& reason : reasons) {
+        SCOPED_TRACE(reason.name);
+        start(reason.autoSwitch);
+        ASSERT_EQ(shownWord(), L"two");
+        std::optional<Film> film;
+        if (reason.film) {
+            film.emplace();
+            ASSERT_TRUE(film->inFront());
+            ASSERT_TRUE(pumpUntil([] { return !wordShown(); }, 10000)) << "the word stayed over the film";
+        }
+        reason.begin();
+        theWordWindow.runCommand(WordCommand::next);
+        EXPECT_EQ(shownWord(), L"three");
+        theWordWindow.runCommand(WordCommand::previous);
+        EXPECT_EQ(shownWord(), L"two");
+        theWordWindow.runCommand(WordCommand::remembered);
+        EXPECT_EQ(shownWord(), L"three");
+        const auto remembered = wordStore.entries(WordList::remembered);
+        ASSERT_EQ(remembered.size(), 1u);
+        EXPECT_EQ(wide(wordOf(remembered[0])), L"two");
+        // Seen on the screen: laid out for the word, now or once back.
+        if (film) film->close();
+        reason.end();
+        ASSERT_TRUE(pumpUntil(wordShown, 10000));
+        EXPECT_EQ(shownWord(), L"three");
+        EXPECT_EQ(Settings.windowWidth, oneLine(wordStore.currentEntry()).width);
+        closeWordWindow();
+    }
+}
+
+// The menu as Windows opens it (WM_CONTEXTMENU) over a resting pointer, and
+// 下一个 picked from it with the keyboard.
+TEST_F(WordWindowHoldTest, NextFromTheMenuUnderARestingPointerStepsOn)
+{
+    start(1);
+    pointerRests();
+    static bool menuSeen;
+    menuSeen = false;
+    static HWND target;
+    target = wordWindow;
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        HWND menu = FindWindowW(L"#32768", nullptr);
+        menuSeen = menu != nullptr && IsWindowVisible(menu);
+        // 已记住, 上一个, 下一个 (the separators are skipped), then Enter.
+        for (WPARAM key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) {
+            PostMessageW(target, WM_KEYDOWN, key, 1);
+            PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+        }
+    });
+    SendMessageW(wordWindow, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(wordWindow), -1);
+    EXPECT_TRUE(menuSeen) << "the menu did not open";
+    EXPECT_EQ(shownWord(), L"three");
+    EXPECT_TRUE(wordStore.entries(WordList::remembered).empty());
+    // Still under the pointer: no switch follows.
+    EXPECT_FALSE(switchesWithin(2500)) << "switched under the pointer after the menu";
 }
 
 TEST_F(WordWindowHoldTest, AFullScreenProgramSendsTheWordAsideUntilItEnds)

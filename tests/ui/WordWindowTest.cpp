@@ -352,16 +352,13 @@ TEST_F(WordWindowTest, PauseStopsAndRestartsAutomaticSwitching)
     Settings.switchSeconds = 1;
     writeDictionary({u"one||1", u"two||2", u"three||3"});
     start(15);
-    // The load started the timer; stop it here and let a dismissed menu
-    // start it afresh.
-    EXPECT_EQ(KillTimer(wordWindow, TIMER_SWITCH), TRUE);
-
+    // The load started the timer, a second's period: the menu is "open"
+    // before it comes due, and no switch may come, not even after a period.
     HMENU popup = theWordWindow.prepareWordMenu();
     ASSERT_NE(popup, nullptr);
     EXPECT_EQ(GetMenuState(popup, IDM_WORD_PAUSE, MF_BYCOMMAND) & MF_CHECKED, 0u);
     const std::wstring before = shownWord();
-    // The menu is "open": no switch may come, not even after a period.
-    EXPECT_FALSE(wordChangesBefore(1500));
+    EXPECT_FALSE(wordChangesBefore(1500)) << "switched while the menu was open";
     theWordWindow.runWordCommand(owner_, 0);
     EXPECT_TRUE(pumpUntil([&] { return shownWord() != before; }, 30000));
 

@@ -293,6 +293,12 @@ void WordWindow::decideOnce()
         SetTimer(window, TIMER_TITLE, kTitlePeriodMs, nullptr);
     if (destroying_) return;  // DestroyWindow hides it; nobody is told any more
 
+    // Told first: whoever stops its work while the window is aside (keys,
+    // speech) has started again before a word comes back.
+    if (aside != asideTold_) {
+        asideTold_ = aside;
+        if (events_.asideChanged) events_.asideChanged(aside);
+    }
     if (now.visible && !was.visible) {
         // Laid out before it shows: the entry may have changed while the
         // window was hidden (a step behind a full-screen program, a reload).
@@ -303,10 +309,6 @@ void WordWindow::decideOnce()
         ShowWindow(window, SW_HIDE);
     }
     if (now.titleRuns && !was.titleRuns) showCurrent();
-    if (aside != asideTold_) {
-        asideTold_ = aside;
-        if (events_.asideChanged) events_.asideChanged(aside);
-    }
 }
 
 void WordWindow::setHiddenByUser(bool hidden)

@@ -129,8 +129,9 @@ public:
 
     // Settings applied at once; the options sheet's settings page changes
     // the window only through these.
-    // autoSwitch or switchSeconds changed.
-    void switchingChanged() { decide(); }
+    // autoSwitch or switchSeconds changed: switching starts or stops, and a
+    // running period starts afresh.
+    void switchingChanged();
     // Replaces the font by one made from the settings' font at the DPI the
     // window is laid out for; an unusable record keeps the old font.
     // Returns whether the font changed.

@@ -15,6 +15,14 @@ UINT switchTimerPeriodMs(std::int32_t switchSeconds)
     return static_cast<UINT>(seconds * 1000u);
 }
 
+void WordWindow::switchingChanged()
+{
+    // A word held by the pointer stays whatever the period: the ticks of a
+    // held word advance nothing.
+    freshPeriod_ = true;
+    decide();
+}
+
 UniqueFont WordWindow::makeWordFont(UINT dpi) const
 {
     LOGFONTW font = logFont(Settings.font);
