@@ -11,8 +11,8 @@
 #include "settings/Settings.h"
 #include "store/ProgressSaver.h"
 #include "win/MessageFilter.h"
-#include "win/ObjectWindow.h"
 #include "win/Messages.h"
+#include "win/ObjectWindow.h"
 #include "win/Program.h"
 #include "win/Timers.h"
 
@@ -502,6 +502,8 @@ LRESULT App::trayNotify(LPARAM lParam)
         // it is the only way to 已记住 then.
         SetForegroundWindow(window);
         wordWindow.showWordMenu(window);
+        // The user was working in the open sheet: it gets the keyboard back.
+        if (HWND open = sheet.openSheet()) SetForegroundWindow(open);
         return 0;
     case WM_RBUTTONUP:
         // With the sheet open the tray menu would start a second modal loop:

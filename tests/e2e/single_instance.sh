@@ -2,7 +2,9 @@
 # A second start while Mivora runs asks the first one to open its options
 # sheet (on Windows 11 a new program's tray icon sits hidden in the
 # overflow, and a user who cannot find it starts the program again), ends
-# with exit code 1 (as a second start always has) and leaves the first instance running and usable.
+# with exit code 1 (as a second start always has, for scripts and
+# installers) and leaves the first instance running and usable; a left
+# click on the tray icon then still shows the word's menu.
 #   single_instance.sh <build dir>
 . "$(dirname "$0")/lib.sh"
 e2e_begin "$1" single_instance
@@ -21,6 +23,21 @@ kill -0 "$E2E_PID" 2>/dev/null || e2e_fail "the first instance ended"
 e2e_wait_for 15 "the first instance's options sheet" sheet_open
 e2e_screenshot after-second-start
 [ "$(stat -c %y "$E2E_DIR/mivora.bin")" = "$settings_before" ] || e2e_fail "the second start wrote the settings"
+# A left click on the icon with the sheet open still shows the word's menu.
+# Its last item is 暂停 (the tray menu's would be 退出, which would end the
+# program): switching is off at exit.
+[ "$(e2e_settings_int autoSwitch)" = 1 ] || e2e_fail "switching is off before 暂停"
+menu=$(e2e_open_tray_menu 1) || e2e_fail "no menu from a left click on the icon with the sheet open"
+e2e_log "menu from a left click: $menu"
+e2e_screenshot left-click-menu
+xdotool key Up Return
+e2e_wait_for 10 "the menu to close" e2e_window_gone "${menu%% *}"
+kill -0 "$E2E_PID" 2>/dev/null || e2e_fail "the left click's menu was the tray menu: the program ended"
+sheet_open || e2e_fail "the sheet closed"
+# Back to the sheet, as a hand would (Wine without a window manager leaves
+# the X keyboard focus where the menu was).
+eval "$(xdotool getwindowgeometry --shell "$(sheet_window)")"
+xdotool mousemove $((X + 40)) $((Y + HEIGHT - 15)) click 1
 # Cancel closes it; nothing is saved and the first instance runs on.
 xdotool key Escape
 e2e_wait_for 15 "the sheet to close" sheet_closed
@@ -28,5 +45,6 @@ e2e_wait_for 15 "the sheet to close" sheet_closed
 [ "$(stat -c %y "$E2E_DIR/mivora.bin")" = "$settings_before" ] || e2e_fail "cancelling the sheet wrote the settings"
 
 e2e_quit
+[ "$(e2e_settings_int autoSwitch)" = 0 ] || e2e_fail "暂停 from the left click's menu did not pause switching"
 e2e_check_progress "$E2E_DIR/dic/DAvud.bin" 0 20 word0000
 e2e_end
