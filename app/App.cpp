@@ -10,6 +10,7 @@
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "store/ProgressSaver.h"
+#include "store/Text.h"
 #include "win/MessageFilter.h"
 #include "win/Messages.h"
 #include "win/ObjectWindow.h"
@@ -40,6 +41,12 @@ void toProgramDir(const std::filesystem::path& folder, ProgramDir& out)
     for (std::size_t i = 0; i < path.size(); ++i) out[i] = static_cast<char16_t>(path[i]);
 }
 
+// The word field of an entry, the only part that is said.
+std::u16string_view shownWord(const WordEntry& entry)
+{
+    return {entry.word, boundedLength(entry.word, std::size(entry.word))};
+}
+
 std::size_t index(SavedFile file)
 {
     return file == SavedFile::settings ? 0 : file == SavedFile::progress ? 1 : 2;
@@ -57,6 +64,8 @@ App::App(HINSTANCE instance)
         // ours now.
         hotkeys.setSettings(hotkeySettings);
     };
+    options.speech = &speechSettings;
+    options.speaker = &speech;
     options.hotkeySettings = &hotkeySettings;
     options.hotkeys = &hotkeys;
 }
@@ -273,9 +282,22 @@ bool App::onCreate(HWND window)
     wordStore.setDictionaryDirectories(place.dictionaryFolders);
     wordStore.setCycleSize(Settings.cycleSize);
 
-    // Stepped aside for a full-screen program, the hotkeys are let go so a
-    // game or a film gets every key; they come back with the window.
-    wordWindow.setEvents({nullptr, [this](bool aside) { hotkeys.setStandingAside(aside); }});
+    speech.setTell([this](const std::wstring& title, const std::wstring& text) { tray.showBalloon(title, text); });
+    WordWindowEvents events;
+    events.wordShown = [this](const WordEntry& entry) {
+        if (speechSettings.autoRead) speech.speak(shownWord(entry));
+    };
+    // Nothing is said while a full-screen program is in front: what is
+    // being said stops, and no word is shown (or told) until the window is
+    // back.
+    // The hotkeys are let go as well, so a game or a film gets every key;
+    // they come back with the window.
+    events.asideChanged = [this](bool aside) {
+        if (aside) speech.stop();
+        hotkeys.setStandingAside(aside);
+    };
+    events.speakRequested = [this](const WordEntry& entry) { speech.speak(shownWord(entry)); };
+    wordWindow.setEvents(std::move(events));
     if (!wordWindow.create(appInstance)) return false;
     hotkeys.setWindow(window);
     hotkeys.setSettings(hotkeySettings);
@@ -297,6 +319,9 @@ void App::onDestroy()
     settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
     hotkeys.setWindow(nullptr);
     iniSavedAtExit_ = !iniUnsaved_ || writeIni();
+    // Silent before the windows go; the voice and COM are let go here, on
+    // the thread that started them.
+    speech.shutdown();
     wordWindow.destroy();
     tray.remove();
     PostQuitMessage(0);
@@ -310,6 +335,7 @@ void App::onEndSession(bool sessionEnds)
     if (!sessionEnds) return;
     const bool settingsSaved = ::saveSettings(Settings, fileDir);
     const bool iniSaved = !iniUnsaved_ || writeIni();
+    speech.stop();
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
     waitForWorkers(kEndSessionWaitMs);
@@ -475,6 +501,9 @@ void App::runHotkey(WPARAM id)
         wordWindow.runCommand(WordCommand::pause);
         break;
     case HotkeyCommand::speak:
+        // As 朗读 in the word's menu: not while the list is loading, whose
+        // line is no word.
+        if (!wordWindow.loading()) speech.speak(shownWord(wordStore.currentEntry()));
         break;
     case HotkeyCommand::showHide:
         wordWindow.setHiddenByUser(!wordWindow.hiddenByUser());

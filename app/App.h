@@ -17,6 +17,7 @@
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
 #include "win/Handles.h"
+#include "win/Speech.h"
 #include "win/Hotkeys.h"
 #include "win/Worker.h"
 
@@ -120,6 +121,9 @@ public:
     Worker dictionaryLoad;
     Worker progressSave;
     Tray tray;
+    // Says words aloud (朗读, 自动朗读, the options page's 试听); anything
+    // else that wants the shown word said calls speech.speak(word).
+    Speech speech{speechSettings};
     // The system-wide hotkeys as mivora.ini holds them, and their
     // registrations for the owner window.
     HotkeySettings hotkeySettings = defaultHotkeys();

@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "settings/SettingsRecord.h"
+#include "settings/SpeechSettings.h"
 #include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 
 class WordWindow;
+class Speech;
 class DictionaryReload;
 class Hotkeys;
 struct HotkeySettings;
@@ -65,6 +67,11 @@ struct OptionsContext {
     // they are looked for. Empty: the program's folder and its dic.
     std::wstring fileFolder{};
     std::vector<std::wstring> dictionaryFolders{};
+    // The [Speech] settings of mivora.ini, edited in place by the 朗读 page
+    // on OK, and what says the words (its 试听). Without them the page
+    // offers nothing.
+    SpeechSettings* speech = nullptr;
+    Speech* speaker = nullptr;
     // The hotkeys as mivora.ini holds them, which the hotkey page replaces
     // on OK, and their registrations, which it asks whether a combination
     // is free and lets go while it is in front. Without them the page

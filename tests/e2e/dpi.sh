@@ -120,12 +120,12 @@ open_sheet_pages() {
         e2e_wait_for 20 "the font dialog to close" dialog_closed "${dialog%% *}"
     fi
     # The tabs' middles, where they are at 144 and 192 DPI alike (the
-    # tabs' labels are as wide at both): 词库 the second, 关于 the fourth,
-    # past 热键.
+    # tabs' labels are as wide at both): 词库 the second, 关于 the fifth,
+    # past 朗读 and 热键.
     click_at $((X + 92)) $((Y + 23 * dpi / 144))
     shoot_settled "library-$dpi" "$SHEET_SHOT"
     PAGE_library=$SHEET_SHOT
-    click_at $((X + 200)) $((Y + 23 * dpi / 144))
+    click_at $((X + 254)) $((Y + 23 * dpi / 144))
     shoot_settled "about-$dpi" "$SHEET_SHOT"
     PAGE_about=$SHEET_SHOT
     # OK, left of Cancel at the bottom right; the buttons grow with the DPI.

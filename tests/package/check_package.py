@@ -125,8 +125,9 @@ pages_code = "".join(open(os.path.join(source, "ui", name), encoding="utf-8").re
 replaced = set(re.findall(r"SetDlgItemTextW\(page, (IDC_\w+)", pages_code))
 names = re.findall(r'^\s*MENUITEM "([^"]+)"', rc, re.M)
 names += [text for text, control in re.findall(r'^\s*CONTROL "([^"]+)", (\w+)', rc, re.M) if control not in replaced]
-names += re.findall(r'\{IDD_\w+, L"([^"]+)", \w+\}', open(os.path.join(source, "ui", "OptionsSheet.cpp"),
-                                                            encoding="utf-8").read())
+# The page titles, from the one list of the pages.
+names += re.findall(r'PAGE\(\w+, IDD_\w+, L"([^"]+)", \w+\)', open(os.path.join(source, "ui", "OptionsPages.h"),
+                                                                  encoding="utf-8").read())
 check(len(names) >= 30 and "设置" in names and "已记住" in names, f"texts of the program not found: {names}")
 zh_guide = open(os.path.join(source, "README.zh-CN.md"), encoding="utf-8").read()
 for name in names:
