@@ -1085,6 +1085,20 @@ protected:
     }
 };
 
+TEST_F(SpeechTest, TheSpeakHotkeySaysTheShownWordAsTheMenuDoes)
+{
+    StandInVoice standIn;
+    HWND owner = startApp(recordBalloons);
+    ASSERT_NE(owner, nullptr);
+    ASSERT_FALSE(app().speechSettings.autoRead);
+    ASSERT_FALSE(app().hotkeys.heldElsewhere(HotkeyCommand::speak));
+    pressHotkey(HotkeyCommand::speak);
+    const std::vector<std::string> expected = {saidLine(shownWord())};
+    ASSERT_TRUE(pumpUntil([] { return !spokenLines().empty(); }));
+    EXPECT_EQ(spokenLines(), expected);
+    EXPECT_TRUE(balloons.empty());
+}
+
 TEST_F(SpeechTest, AutoReadSaysEachNewWordOnceInOrderAndSpeakSaysTheShownWordAsPlainText)
 {
     StandInVoice standIn;
