@@ -1,10 +1,8 @@
 #include "app/App.h"
 
-#include <algorithm>
 #include <filesystem>
-#include <iterator>
 #include <optional>
-#include <string>
+#include <utility>
 
 #include "res/resource.h"
 #include "settings/IniFile.h"
@@ -13,33 +11,10 @@
 #include "store/Text.h"
 #include "win/MessageFilter.h"
 #include "win/Messages.h"
-#include "win/ObjectWindow.h"
 #include "win/Program.h"
 #include "win/Timers.h"
 
 namespace {
-
-std::filesystem::path pathOf(const ProgramDir& directory)
-{
-    std::wstring path;
-    for (std::size_t i = 0; i < kPathUnits && directory[i] != u'\0'; ++i)
-        path.push_back(static_cast<wchar_t>(directory[i]));
-    // Without the final backslash, so that parent_path() is the folder's
-    // own parent.
-    if (!path.empty() && path.back() == L'\\') path.pop_back();
-    return std::filesystem::path(path);
-}
-
-// `folder` with a final backslash into `out`; empty when it does not fit.
-void toProgramDir(const std::filesystem::path& folder, ProgramDir& out)
-{
-    std::fill(std::begin(out), std::end(out), u'\0');
-    std::wstring path = folder.wstring();
-    if (path.empty()) return;
-    if (path.back() != L'\\') path.push_back(L'\\');
-    if (path.size() >= kPathUnits) return;
-    for (std::size_t i = 0; i < path.size(); ++i) out[i] = static_cast<char16_t>(path[i]);
-}
 
 // The word field of an entry, the only part that is said.
 std::u16string_view shownWord(const WordEntry& entry)
@@ -47,16 +22,12 @@ std::u16string_view shownWord(const WordEntry& entry)
     return {entry.word, boundedLength(entry.word, std::size(entry.word))};
 }
 
-std::size_t index(SavedFile file)
-{
-    return file == SavedFile::settings ? 0 : file == SavedFile::progress ? 1 : 2;
-}
-
 }  // namespace
 
-App::App(HINSTANCE instance)
-    : appInstance(instance), options{instance, nullptr,      Settings, programDir, wordStore, wordWindow,
-                                     reload,   customColors, 0,        0,          {}}
+App::App(HINSTANCE instance, std::filesystem::path userFolder)
+    : appInstance(instance),
+      userFolder_(std::move(userFolder)), options{instance, nullptr,      Settings, place, wordStore, wordWindow,
+                                                  reload,   customColors, 0,        0,     {}}
 {
     options.saveSettings = [this] {
         saveSettings();
@@ -78,7 +49,7 @@ App::~App()
 bool App::registerWindowClasses(HINSTANCE instance)
 {
     WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = objectWindowProc<App, &App::ownerWindow_, &App::onMessage>;
+    windowClass.lpfnWndProc = ownerWindowProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
@@ -112,26 +83,10 @@ int App::run()
     }
 }
 
-void App::choosePlace()
-{
-    setProgramDir(programDir);
-    place = chooseFilePlace(pathOf(programDir), userFolder);
-    toProgramDir(place.folder, fileDir);
-    options.fileFolder = place.folder.wstring();
-    options.dictionaryFolders.clear();
-    for (const std::filesystem::path& folder : place.dictionaryFolders)
-        options.dictionaryFolders.push_back(folder.wstring());
-}
-
-void App::loadSettings()
-{
-    loadSettingsIn(Settings, fileDir, maximizedWidth);
-}
-
 bool App::saveSettings()
 {
-    const bool saved = ::saveSettings(Settings, fileDir);
-    reportSave(SavedFile::settings, saved);
+    const bool saved = ::saveSettings(Settings, place.folder);
+    notices.reportSave(SavedFile::settings, saved);
     const bool iniSaved = saveIni();
     return saved && iniSaved;
 }
@@ -141,7 +96,7 @@ void App::loadIni()
     // Without a file, or with one that cannot be read, every value keeps its
     // default; a file that cannot be read is never written over (writeIni).
     IniDocument document;
-    loadIniFile(savedPath(SavedFile::moreSettings), document);
+    loadIniFile(place.folder / kIniFileName, document);
     speechSettings = readSpeechSettings(document);
     hotkeySettings = readHotkeySettings(document);
     // Another section: its typed settings read here from `document`.
@@ -150,7 +105,7 @@ void App::loadIni()
 bool App::writeIni()
 {
     if (place.folder.empty()) return false;
-    const std::filesystem::path file = savedPath(SavedFile::moreSettings);
+    const std::filesystem::path file = place.folder / kIniFileName;
     IniDocument document;
     if (loadIniFile(file, document) == IniLoad::Unreadable) return false;
     const IniDocument before = document;
@@ -164,63 +119,31 @@ bool App::saveIni()
 {
     const bool saved = writeIni();
     iniUnsaved_ = !saved;
-    reportSave(SavedFile::moreSettings, saved);
+    notices.reportSave(SavedFile::moreSettings, saved);
     return saved;
 }
 
-std::filesystem::path App::savedPath(SavedFile file) const
+void App::speakShownWord()
 {
-    switch (file) {
-    case SavedFile::settings:
-        return place.folder / kSettingsFileName;
-    case SavedFile::moreSettings:
-        return place.folder / kIniFileName;
-    default:
-        return place.dic / L"DAvud.bin";
-    }
+    if (!wordWindow.loading()) speech.speak(shownWord(wordStore.currentEntry()));
 }
 
-std::wstring App::failureReason(SavedFile file) const
+LRESULT CALLBACK App::ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // mivora.ini is a few hundred bytes.
-    std::uintmax_t bytes = file == SavedFile::moreSettings ? 4096 : sizeof(SettingsRecord);
-    if (file == SavedFile::progress) {
-        const ProgressHeader header = wordStore.header();
-        bytes = sizeof header + (static_cast<std::uintmax_t>(std::max(header.rememberedCount, 0)) +
-                                 static_cast<std::uintmax_t>(std::max(header.learningCount, 0))) *
-                                    sizeof(WordEntry);
+    auto* app = reinterpret_cast<App*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        app = static_cast<App*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+        if (app != nullptr) app->ownerWindow_.reset(window);
     }
-    return saveFailureReason(savedPath(file), bytes);
-}
-
-void App::reportSave(SavedFile file, bool saved)
-{
-    bool& told = failureTold_[index(file)];
-    if (saved) {
-        told = false;
-        return;
+    if (app == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    const LRESULT result = app->onMessage(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        // Gone already: the owner must not destroy it again.
+        app->ownerWindow_.release();
     }
-    if (told) return;
-    told = true;
-    const Notice notice = failedSaveNotice(file, savedPath(file), failureReason(file));
-    tray.showBalloon(notice.title, notice.text);
-}
-
-void App::tellStartNotices()
-{
-    const std::wstring kept = takeSessionEndNotice();
-    Notice notice;
-    if (!kept.empty()) notice = sessionEndNotice(kept);
-    if (place.perUser && place.firstUse) {
-        const Notice placeNotice = userFolderNotice(place.folder);
-        if (notice.text.empty()) {
-            notice = placeNotice;
-        } else {
-            // Both at one start (rare): one balloon, the failure first.
-            notice.text = (notice.text + L"\n" + placeNotice.text).substr(0, 255);
-        }
-    }
-    if (!notice.text.empty()) tray.showBalloon(notice.title, notice.text);
+    return result;
 }
 
 LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -239,7 +162,7 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SAVE_DONE:
         // Posting was the worker's last act but one: its thread is let go
         // here, so that none is left for exit.
-        if (progressSave.finished(wParam)) reportSave(SavedFile::progress, lParam != 0);
+        if (progressSave.finished(wParam)) notices.reportSave(SavedFile::progress, lParam != 0);
         return 0;
     case WM_ENDSESSION:
         onEndSession(wParam != FALSE);
@@ -274,8 +197,8 @@ bool App::onCreate(HWND window)
     options.icon = tray.icon();
     reload.setNotifyWindow(window);
     allowShellMessages(window);
-    choosePlace();
-    loadSettings();
+    place = chooseFilePlace(programFolder(), userFolder_);
+    loadSettingsIn(Settings, place.folder, maximizedWidth);
     loadIni();
     // The word window's creation starts the load, which needs all three.
     wordStore.setDirectory(place.dic);
@@ -296,7 +219,7 @@ bool App::onCreate(HWND window)
         if (aside) speech.stop();
         hotkeys.setStandingAside(aside);
     };
-    events.speakRequested = [this](const WordEntry& entry) { speech.speak(shownWord(entry)); };
+    events.speakRequested = [this](const WordEntry&) { speakShownWord(); };
     wordWindow.setEvents(std::move(events));
     if (!wordWindow.create(appInstance)) return false;
     hotkeys.setWindow(window);
@@ -305,7 +228,7 @@ bool App::onCreate(HWND window)
     // program runs on and tries again for a while.
     if (!tray.add()) tray.beginRetry(GetTickCount());
     // Shown once the icon is there.
-    tellStartNotices();
+    notices.tellStartNotices();
     SetTimer(window, TIMER_SAVE_PROGRESS, kProgressSaveIntervalMs, nullptr);
     return true;
 }
@@ -316,7 +239,7 @@ void App::onDestroy()
 {
     // Told at the end of finishWordStore, with the progress, so that the
     // user answers one question.
-    settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
+    settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
     hotkeys.setWindow(nullptr);
     iniSavedAtExit_ = !iniUnsaved_ || writeIni();
     // Silent before the windows go; the voice and COM are let go here, on
@@ -333,27 +256,15 @@ void App::onDestroy()
 void App::onEndSession(bool sessionEnds)
 {
     if (!sessionEnds) return;
-    const bool settingsSaved = ::saveSettings(Settings, fileDir);
+    const bool settingsSaved = ::saveSettings(Settings, place.folder);
     const bool iniSaved = !iniUnsaved_ || writeIni();
     speech.stop();
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
     waitForWorkers(kEndSessionWaitMs);
     const bool progressSaved = saveChangedProgress();
-    // No time to ask: the failure is kept and told at the next start.
-    std::wstring kept;
-    if (!progressSaved)
-        kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress), failureReason(SavedFile::progress));
-    if (!settingsSaved) {
-        if (!kept.empty()) kept += L"；";
-        kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings), failureReason(SavedFile::settings));
-    }
-    if (!iniSaved) {
-        if (!kept.empty()) kept += L"；";
-        kept += sessionEndText(SavedFile::moreSettings, savedPath(SavedFile::moreSettings),
-                               failureReason(SavedFile::moreSettings));
-    }
-    if (!kept.empty()) keepSessionEndNotice(kept);
+    // No time to ask: a failure is kept and told at the next start.
+    notices.keepForNextStart(settingsSaved, progressSaved, iniSaved);
 }
 
 void App::allowShellMessages(HWND window)
@@ -433,19 +344,8 @@ void App::finishWordStore(DWORD waitMs)
     for (;;) {
         const bool progressSaved = saveChangedProgress();
         if (progressSaved && settingsSavedAtExit_ && iniSavedAtExit_) return;
-        // Both settings files are "设置" to the user: the question names the
-        // one that failed (mivora.bin when both did).
-        const SavedFile settingsFile = settingsSavedAtExit_ ? SavedFile::moreSettings : SavedFile::settings;
-        const bool settingsFailed = !settingsSavedAtExit_ || !iniSavedAtExit_;
-        const std::wstring question = exitQuestion(settingsFailed, savedPath(settingsFile),
-                                                   settingsFailed ? failureReason(settingsFile) : std::wstring(),
-                                                   !progressSaved, savedPath(SavedFile::progress),
-                                                   progressSaved ? std::wstring() : failureReason(SavedFile::progress));
-        // The owner window is gone: the box stands on its own, in front.
-        if (MessageBoxW(nullptr, question.c_str(), kExitQuestionTitle,
-                        MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) != IDRETRY)
-            return;
-        if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, fileDir);
+        if (!notices.askToRetryAtExit(!settingsSavedAtExit_, !progressSaved, !iniSavedAtExit_)) return;
+        if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
         if (!iniSavedAtExit_) iniSavedAtExit_ = writeIni();
     }
 }
@@ -501,9 +401,7 @@ void App::runHotkey(WPARAM id)
         wordWindow.runCommand(WordCommand::pause);
         break;
     case HotkeyCommand::speak:
-        // As 朗读 in the word's menu: not while the list is loading, whose
-        // line is no word.
-        if (!wordWindow.loading()) speech.speak(shownWord(wordStore.currentEntry()));
+        speakShownWord();
         break;
     case HotkeyCommand::showHide:
         wordWindow.setHiddenByUser(!wordWindow.hiddenByUser());
@@ -521,28 +419,25 @@ void App::runHotkey(WPARAM id)
 LRESULT App::trayNotify(LPARAM lParam)
 {
     HWND window = ownerWindow();
+    // With the sheet open either click brings it forward with the keyboard:
+    // the owner window is hidden, and activating it would leave the user
+    // nowhere to type.
+    if ((lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) && sheet.openSheet() != nullptr) {
+        SetForegroundWindow(sheet.openSheet());
+        return 0;
+    }
     switch (lParam) {
     case WM_MOUSEMOVE:
         // On every move, so the tooltip shows the counters of this moment.
         tray.refreshTip(wordStore.header());
         return 0;
     case WM_LBUTTONUP:
-        // The word's menu also while the options are open: in title-bar mode
-        // it is the only way to 已记住 then.
         SetForegroundWindow(window);
         wordWindow.showWordMenu(window);
         // The user was working in the open sheet: it gets the keyboard back.
         if (HWND open = sheet.openSheet()) SetForegroundWindow(open);
         return 0;
     case WM_RBUTTONUP:
-        // With the sheet open the tray menu would start a second modal loop:
-        // the sheet comes forward with the keyboard instead (the owner
-        // window is hidden, and activating it would leave the user nowhere
-        // to type).
-        if (HWND open = sheet.openSheet()) {
-            SetForegroundWindow(open);
-            return 0;
-        }
         // The foreground is what makes the menu close when the user clicks
         // elsewhere.
         SetForegroundWindow(window);

@@ -34,7 +34,9 @@ constexpr DWORD kEndSessionWaitMs = 2500;
 
 class App {
 public:
-    explicit App(HINSTANCE instance);
+    // `userFolder` is the user's own folder for the files, used when the
+    // program's folder cannot be written (tests give a folder of their own).
+    explicit App(HINSTANCE instance, std::filesystem::path userFolder = userFilesFolder());
     // Destroys the owner window if it is still there (the whole shutdown
     // runs inside that), then everything else.
     ~App();
@@ -59,14 +61,26 @@ public:
     // file is free or the disk has room, or end without saving (取消).
     void finishWordStore(DWORD waitMs = kWorkerWaitMs);
 
+    HWND ownerWindow() const { return ownerWindow_.get(); }
+
+private:
+    // The in-process tests drive the parts directly.
+    friend struct AppTestAccess;
+
+    static LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    bool onCreate(HWND window);
+    void onDestroy();
+    void onEndSession(bool sessionEnds);
+    void onTimer(WPARAM id);
+
     // WM_OPEN_OPTIONS, a second start's request: the open sheet comes to
     // the front, or the sheet opens on its settings page.
     void openOptionsForSecondStart();
 
-    // The settings file in the chosen place and the Run registration. A
+    // The settings file in the files' folder and the Run registration. A
     // failed save is told once in a balloon until a save succeeds again.
     // saveSettings writes mivora.ini too (the options sheet's OK).
-    void loadSettings();
     bool saveSettings();
 
     // mivora.ini beside mivora.bin: every section the program knows is read
@@ -77,16 +91,27 @@ public:
     // is. A failed save is told as the other files' are.
     void loadIni();
     bool saveIni();
+    // Reads mivora.ini as it is now, sets every section of the program in
+    // it and replaces the file if that changed anything. No balloon.
+    bool writeIni();
+
+    // 朗读 from anywhere (the word's menu, a hotkey): says the word the
+    // window shows, nothing while the list is loading.
+    void speakShownWord();
 
     // The periodic save: starts writing the progress file on its worker when
     // the lists changed; the worker posts WM_SAVE_DONE to the owner window.
     // False when no save was started (nothing changed, or one is running).
     bool startProgressSave();
     bool progressSaveRunning() const { return progressSave.running(); }
+    // Writes the progress file if the lists changed; true when nothing is
+    // left unsaved.
+    bool saveChangedProgress();
 
     // The tray icon's notification (WM_TRAYICON's lParam), and the commands
     // of its menu (0 and unknown ids do nothing).
     LRESULT trayNotify(LPARAM lParam);
+    UINT chooseTrayCommand();
     void runTrayCommand(UINT command);
     // WM_HOTKEY: the command of hotkey `id`, as its menu item or the tray
     // menu runs it.
@@ -97,21 +122,21 @@ public:
     // and destroys the owner window, which ends the program.
     void retryTrayIcon(DWORD now);
 
-    HWND ownerWindow() const { return ownerWindow_.get(); }
+    // Every worker, through one path: exit and log-off both come here.
+    // `timeoutMs` is for all of them together.
+    void waitForWorkers(DWORD timeoutMs);
+    // Lets the shell's messages and a second start's request through to
+    // the owner window when the program runs elevated.
+    void allowShellMessages(HWND window);
 
     // Owned, in the order they are made.
     const HINSTANCE appInstance;
+    const std::filesystem::path userFolder_;
     SettingsRecord Settings{};
     // The sections of mivora.ini.
     SpeechSettings speechSettings;
-    ProgramDir programDir{};
-    // Where mivora.bin and DAvud.bin are kept, chosen at start; fileDir is
-    // its folder in the form the settings functions take.
+    // Where the program and its files are, chosen at start.
     FilePlace place;
-    ProgramDir fileDir{};
-    // The user's own folder for the files (%APPDATA%\Mivora); tests put a
-    // folder of their own here before start().
-    std::filesystem::path userFolder = userFilesFolder();
     // The size of a maximised window, taken at start.
     int maximizedWidth = 0;
     int maximizedHeight = 0;
@@ -121,8 +146,9 @@ public:
     Worker dictionaryLoad;
     Worker progressSave;
     Tray tray;
-    // Says words aloud (朗读, 自动朗读, the options page's 试听); anything
-    // else that wants the shown word said calls speech.speak(word).
+    FileNotices notices{place, wordStore, tray};
+    // Says words aloud (朗读, 自动朗读, the options page's 试听): anything
+    // else that wants a word said calls speech.speak(word).
     Speech speech{speechSettings};
     // The system-wide hotkeys as mivora.ini holds them, and their
     // registrations for the owner window.
@@ -135,35 +161,6 @@ public:
     OptionsContext options;
     OptionsSheet sheet{options};
 
-private:
-    LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    bool onCreate(HWND window);
-    void onDestroy();
-    void onEndSession(bool sessionEnds);
-    void onTimer(WPARAM id);
-    UINT chooseTrayCommand();
-    // Every worker, through one path: exit and log-off both come here.
-    // `timeoutMs` is for all of them together.
-    void waitForWorkers(DWORD timeoutMs);
-    // Lets the shell's messages and a second start's request through to
-    // the owner window when the program runs elevated.
-    void allowShellMessages(HWND window);
-    void choosePlace();
-    void tellStartNotices();
-    // The outcome of a save while the program runs: a failure is told once
-    // until a save of the same file succeeds again.
-    void reportSave(SavedFile file, bool saved);
-    std::filesystem::path savedPath(SavedFile file) const;
-    std::wstring failureReason(SavedFile file) const;
-    // Writes the progress file if the lists changed; true when nothing is
-    // left unsaved.
-    bool saveChangedProgress();
-
-    // Reads mivora.ini as it is now, sets every section of the program in
-    // it and replaces the file if that changed anything. No balloon.
-    bool writeIni();
-
-    bool failureTold_[3] = {};
     bool settingsSavedAtExit_ = true;
     // A change to mivora.ini that is not on the disk yet (its save failed).
     bool iniUnsaved_ = false;

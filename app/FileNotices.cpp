@@ -2,9 +2,13 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <system_error>
 
-#include "store/FilePlace.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+#include "win/Handles.h"
 
 namespace {
 
@@ -13,10 +17,28 @@ constexpr std::size_t kTextUnits = 255;  // NOTIFYICONDATAW::szInfo without its 
 // Room kept beyond the bytes a save writes: the file system's own needs.
 constexpr std::uintmax_t kSpareBytes = 64 * 1024;
 
+// A balloon: a title and a text cut to the sizes the notification area
+// holds.
+struct Notice {
+    std::wstring title;
+    std::wstring text;
+};
+
 std::wstring cut(std::wstring text, std::size_t units)
 {
     if (text.size() > units) text.resize(units);
     return text;
+}
+
+// `path` shortened in its middle to `units`.
+std::wstring shortenedPath(const std::wstring& path, std::size_t units)
+{
+    if (path.size() <= units) return path;
+    if (units < 8) return cut(path, units);
+    // The drive and the file name tell the most; the middle goes.
+    const std::size_t head = (units - 1) / 3;
+    const std::size_t tail = units - 1 - head;
+    return path.substr(0, head) + L"…" + path.substr(path.size() - tail);
 }
 
 // The text with "%PATH%" replaced by `path`, shortened so that the whole
@@ -30,19 +52,9 @@ std::wstring withPath(const std::wstring& text, const std::wstring& path, std::s
     return cut(text.substr(0, at) + shortenedPath(path, room) + text.substr(at + 6), units);
 }
 
-}  // namespace
-
-std::filesystem::path userFilesFolder()
-{
-    wchar_t folder[MAX_PATH] = {};
-    // The roaming folder, as Windows asks of per-user data; CSIDL_FLAG_CREATE
-    // makes it for a profile that never had one.
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder)) ||
-        folder[0] == L'\0')
-        return {};
-    return std::filesystem::path(folder) / L"Mivora";
-}
-
+// Why writing `file` fails, in a few words, found by looking at it after the
+// failure: its folder missing, too little space for `bytesNeeded`, the file
+// held open by another program, no permission, or a plain write error.
 std::wstring saveFailureReason(const std::filesystem::path& file, std::uintmax_t bytesNeeded)
 {
     const std::filesystem::path folder = file.parent_path();
@@ -70,19 +82,10 @@ std::wstring saveFailureReason(const std::filesystem::path& file, std::uintmax_t
     return L"写入时出错";
 }
 
+// "设置", "学习进度"
 const wchar_t* savedFileName(SavedFile file)
 {
     return file == SavedFile::progress ? L"学习进度" : L"设置";
-}
-
-std::wstring shortenedPath(const std::wstring& path, std::size_t units)
-{
-    if (path.size() <= units) return path;
-    if (units < 8) return cut(path, units);
-    // The drive and the file name tell the most; the middle goes.
-    const std::size_t head = (units - 1) / 3;
-    const std::size_t tail = units - 1 - head;
-    return path.substr(0, head) + L"…" + path.substr(path.size() - tail);
 }
 
 Notice failedSaveNotice(SavedFile file, const std::filesystem::path& path, const std::wstring& reason)
@@ -104,6 +107,7 @@ Notice userFolderNotice(const std::filesystem::path& folder)
     return notice;
 }
 
+// The text of the question at exit, for the saves that failed.
 std::wstring exitQuestion(bool settingsFailed, const std::filesystem::path& settingsPath,
                           const std::wstring& settingsReason, bool progressFailed,
                           const std::filesystem::path& progressPath, const std::wstring& progressReason)
@@ -118,6 +122,7 @@ std::wstring exitQuestion(bool settingsFailed, const std::filesystem::path& sett
     return text;
 }
 
+// The text kept for a save that failed at the end of a session.
 std::wstring sessionEndText(SavedFile file, const std::filesystem::path& path, const std::wstring& reason)
 {
     return std::wstring(savedFileName(file)) + L"没能保存到 " + path.wstring() + L"（" + reason + L"）";
@@ -133,17 +138,18 @@ Notice sessionEndNotice(const std::wstring& keptText)
 
 void keepSessionEndNotice(const std::wstring& text)
 {
-    HKEY key = nullptr;
+    HKEY created = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kNoticeKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
+                        &created, nullptr) != ERROR_SUCCESS)
         return;
-    RegSetValueExW(key, kSessionEndNotice, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    const UniqueRegKey key(created);
+    RegSetValueExW(key.get(), kSessionEndNotice, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     // The session ends right after this: the value must be on the disk.
-    RegFlushKey(key);
-    RegCloseKey(key);
+    RegFlushKey(key.get());
 }
 
+// The kept notice's text, removed from the registry; empty when none.
 std::wstring takeSessionEndNotice()
 {
     wchar_t text[1024] = {};
@@ -154,4 +160,102 @@ std::wstring takeSessionEndNotice()
     // Told once: the key holds nothing else of ours.
     RegDeleteKeyW(HKEY_CURRENT_USER, kNoticeKeyPath);
     return text;
+}
+
+}  // namespace
+
+std::filesystem::path userFilesFolder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    // The roaming folder, as Windows asks of per-user data; CSIDL_FLAG_CREATE
+    // makes it for a profile that never had one.
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder)) ||
+        folder[0] == L'\0')
+        return {};
+    return std::filesystem::path(folder) / L"Mivora";
+}
+
+void FileNotices::tellStartNotices()
+{
+    const std::wstring kept = takeSessionEndNotice();
+    Notice notice;
+    if (!kept.empty()) notice = sessionEndNotice(kept);
+    if (place_.perUser && place_.firstUse) {
+        const Notice placeNotice = userFolderNotice(place_.folder);
+        if (notice.text.empty()) {
+            notice = placeNotice;
+        } else {
+            // Both at one start (rare): one balloon, the failure first.
+            notice.text = (notice.text + L"\n" + placeNotice.text).substr(0, kTextUnits);
+        }
+    }
+    if (!notice.text.empty()) tray_.showBalloon(notice.title, notice.text);
+}
+
+void FileNotices::reportSave(SavedFile file, bool saved)
+{
+    bool& told = failureTold_[static_cast<int>(file)];
+    if (saved) {
+        told = false;
+        return;
+    }
+    if (told) return;
+    told = true;
+    const Notice notice = failedSaveNotice(file, savedPath(file), failureReason(file));
+    tray_.showBalloon(notice.title, notice.text);
+}
+
+bool FileNotices::askToRetryAtExit(bool settingsFailed, bool progressFailed, bool moreSettingsFailed) const
+{
+    const SavedFile settings = settingsFailed ? SavedFile::settings : SavedFile::moreSettings;
+    const bool eitherFailed = settingsFailed || moreSettingsFailed;
+    const std::wstring question = exitQuestion(eitherFailed, savedPath(settings),
+                                               eitherFailed ? failureReason(settings) : std::wstring(), progressFailed,
+                                               savedPath(SavedFile::progress),
+                                               progressFailed ? failureReason(SavedFile::progress) : std::wstring());
+    // The owner window is gone: the box stands on its own, in front.
+    return MessageBoxW(nullptr, question.c_str(), kExitQuestionTitle,
+                       MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) == IDRETRY;
+}
+
+void FileNotices::keepForNextStart(bool settingsSaved, bool progressSaved, bool moreSettingsSaved) const
+{
+    std::wstring kept;
+    if (!progressSaved)
+        kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress), failureReason(SavedFile::progress));
+    if (!settingsSaved) {
+        if (!kept.empty()) kept += L"；";
+        kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings), failureReason(SavedFile::settings));
+    }
+    if (!moreSettingsSaved) {
+        if (!kept.empty()) kept += L"；";
+        kept += sessionEndText(SavedFile::moreSettings, savedPath(SavedFile::moreSettings),
+                               failureReason(SavedFile::moreSettings));
+    }
+    if (!kept.empty()) keepSessionEndNotice(kept);
+}
+
+std::filesystem::path FileNotices::savedPath(SavedFile file) const
+{
+    switch (file) {
+    case SavedFile::settings:
+        return place_.folder / kSettingsFileName;
+    case SavedFile::moreSettings:
+        return place_.folder / kIniFileName;
+    default:
+        return place_.dic / kProgressFileName;
+    }
+}
+
+std::wstring FileNotices::failureReason(SavedFile file) const
+{
+    // mivora.ini is a few hundred bytes.
+    std::uintmax_t bytes = file == SavedFile::moreSettings ? 4096 : sizeof(SettingsRecord);
+    if (file == SavedFile::progress) {
+        const ProgressHeader header = store_.header();
+        bytes = sizeof header + (static_cast<std::uintmax_t>(std::max(header.rememberedCount, 0)) +
+                                 static_cast<std::uintmax_t>(std::max(header.learningCount, 0))) *
+                                    sizeof(WordEntry);
+    }
+    return saveFailureReason(savedPath(file), bytes);
 }

@@ -1,54 +1,69 @@
 // What the user is told about where the files are and about saves that
-// failed: the user's own folder, the few words that say why a save failed,
-// the texts of the balloons and of the question at exit, and the notice
-// that a save at the end of a Windows session failed, kept for the next
-// start.
+// failed. The FileNotices object holds the whole policy: a failed save is
+// told in a balloon while the program runs (once, until a save of the same
+// file succeeds again), by a question at exit that lets the user retry,
+// and, at the end of a Windows session when there is no time to ask, by a
+// notice kept for the next start.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
+
+#include "app/Tray.h"
+#include "store/FilePlace.h"
+#include "store/WordGet.h"
 
 // %APPDATA%\Mivora (the roaming application-data folder, where Windows
 // keeps per-user data), or empty when the shell cannot name it.
 std::filesystem::path userFilesFolder();
 
-// Why writing `file` fails, in a few words, found by looking at it after the
-// failure: its folder missing, too little space for `bytesNeeded`, the file
-// held open by another program, no permission, or a plain write error.
-std::wstring saveFailureReason(const std::filesystem::path& file, std::uintmax_t bytesNeeded);
-
-// The files a save writes, for the texts: mivora.bin, DAvud.bin and
-// mivora.ini (whose settings are settings to the user as well).
+// The files a save writes: mivora.bin, DAvud.bin and mivora.ini (whose
+// settings are "设置" to the user as well).
 enum class SavedFile { settings, progress, moreSettings };
-const wchar_t* savedFileName(SavedFile file);  // "设置", "学习进度", "设置"
 
-// A balloon: a title and a text cut to the sizes the notification area
-// holds (64 and 256 units with their terminators).
-struct Notice {
-    std::wstring title;
-    std::wstring text;
-};
-// `path` shortened in its middle so that `text` with it fits a balloon.
-std::wstring shortenedPath(const std::wstring& path, std::size_t units);
-Notice failedSaveNotice(SavedFile file, const std::filesystem::path& path, const std::wstring& reason);
-Notice userFolderNotice(const std::filesystem::path& folder);
 constexpr wchar_t kExitQuestionTitle[] = L"Mivora 没能保存";
-// The text of the question at exit, for the saves that failed.
-std::wstring exitQuestion(bool settingsFailed, const std::filesystem::path& settingsPath,
-                          const std::wstring& settingsReason, bool progressFailed,
-                          const std::filesystem::path& progressPath, const std::wstring& progressReason);
 
-// A save at the end of a Windows session failed: there is no time to ask,
-// so the notice is kept in HKCU\Software\Mivora (value kSessionEndNotice)
-// and shown at the next start, which removes it.
+// A save at the end of a Windows session failed: the notice is kept in
+// HKCU\Software\Mivora (value kSessionEndNotice) and shown at the next
+// start, which removes it.
 constexpr wchar_t kNoticeKeyPath[] = L"Software\\Mivora";
 constexpr wchar_t kSessionEndNotice[] = L"UnsavedAtSessionEnd";
-void keepSessionEndNotice(const std::wstring& text);
-// The kept notice's text, removed from the registry; empty when none.
-std::wstring takeSessionEndNotice();
-// The text kept for the saves that failed at the end of a session.
-std::wstring sessionEndText(SavedFile file, const std::filesystem::path& path, const std::wstring& reason);
-Notice sessionEndNotice(const std::wstring& keptText);
+
+class FileNotices {
+public:
+    // The files are those of `place`; the progress file's size comes from
+    // `store`; balloons go through `tray`.
+    FileNotices(const FilePlace& place, const WordGet& store, Tray& tray) : place_(place), store_(store), tray_(tray) {}
+    FileNotices(const FileNotices&) = delete;
+    FileNotices& operator=(const FileNotices&) = delete;
+
+    // At start, once the icon is there: a failure kept at the end of the
+    // last session, and the user's own folder chosen for the first time.
+    void tellStartNotices();
+
+    // The outcome of a save while the program runs.
+    void reportSave(SavedFile file, bool saved);
+
+    // At an ordinary exit, for the saves that failed: asks whether to retry
+    // (重试, once the file is free or the disk has room) or to end without
+    // saving (取消). True for 重试.
+    // mivora.bin and mivora.ini are both "设置": the question names the one
+    // that failed (mivora.bin when both did).
+    bool askToRetryAtExit(bool settingsFailed, bool progressFailed, bool moreSettingsFailed = false) const;
+
+    // At the end of a Windows session, for the saves that failed: kept for
+    // the next start. Nothing is kept when both were saved.
+    void keepForNextStart(bool settingsSaved, bool progressSaved, bool moreSettingsSaved = true) const;
+
+private:
+    std::filesystem::path savedPath(SavedFile file) const;
+    // Why writing `file` fails, in a few words, found by looking at it.
+    std::wstring failureReason(SavedFile file) const;
+
+    const FilePlace& place_;
+    const WordGet& store_;
+    Tray& tray_;
+    bool failureTold_[3] = {};
+};

@@ -5,7 +5,7 @@
 #define MIVORA_RES_RESOURCE_H
 
 // Resources (100-199) -------------------------------------------------------
-#define IDD_ABOUT_PAGE          104   // about page, third tab of the options sheet
+#define IDD_ABOUT_PAGE          104   // about page, last tab of the options sheet
 #define IDI_MIVORA              105   // icon group: 48, 32 and 16 px at 256 colours
 #define IDR_TRAY_MENU           106   // "TASKMENU", the tray icon's right-click menu
 #define IDD_SETTINGS_PAGE       107   // settings page, first tab

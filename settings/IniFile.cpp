@@ -14,10 +14,6 @@ namespace {
 // (and so never overwritten).
 constexpr std::uintmax_t kMaxIniBytes = 1u << 20;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-
 bool isBlank(char16_t c)
 {
     return c == u' ' || c == u'\t';
@@ -209,7 +205,7 @@ bool saveIniFile(const std::filesystem::path& file, const IniDocument& document)
     if (!removeFile(temporary)) return false;
     const std::string bytes = document.serialize();
     bool ok = false;
-    if (std::unique_ptr<std::FILE, FileCloser> out{openFile(temporary, "wb")}) {
+    if (UniqueFile out{openFile(temporary, "wb")}) {
         ok = std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size() && flushToDisk(out.get());
         ok = std::fclose(out.release()) == 0 && ok;
     }

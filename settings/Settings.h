@@ -12,27 +12,24 @@ constexpr wchar_t kRunValueName[] = L"Mivora";
 constexpr wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kSettingsFileName[] = L"mivora.bin";
 
-// Sets `programDir` to the executable's directory, with its final
-// backslash; empty when the executable's path does not fit kPathUnits.
-void setProgramDir(ProgramDir& programDir);
+// The executable's folder (without a final separator, unless it is a
+// drive's root); empty when the executable's path does not fit kPathUnits.
+std::filesystem::path programFolder();
 
-// Fills `settings` from "mivora.bin" in `folder` (a directory with its final
-// backslash), or defaults it and creates the file. With `folder` empty or too
-// long the defaults live in memory only. `maximizedWidth` (SM_CXMAXIMIZED)
-// places the default window.
-void loadSettingsIn(SettingsRecord& settings, const ProgramDir& folder, std::int32_t maximizedWidth);
-
-// setProgramDir, then loadSettingsIn the program's directory.
-void loadSettings(SettingsRecord& settings, ProgramDir& programDir, std::int32_t maximizedWidth);
+// Fills `settings` from "mivora.bin" in `folder`, or defaults it and creates
+// the file. With `folder` empty or too long for the file's path the defaults
+// live in memory only. `maximizedWidth` (SM_CXMAXIMIZED) places the default
+// window.
+void loadSettingsIn(SettingsRecord& settings, const std::filesystem::path& folder, std::int32_t maximizedWidth);
 
 // Writes `settings` over the start of an existing settings file in `folder`
 // (never creating it), then brings the Run registration in line with
 // autoStart. False when the file was not written.
-bool saveSettings(const SettingsRecord& settings, const ProgramDir& folder);
+bool saveSettings(const SettingsRecord& settings, const std::filesystem::path& folder);
 
-// programDir + "mivora.bin"; empty when that does not fit kPathUnits or
-// programDir has not been set.
-std::filesystem::path settingsFilePath(const ProgramDir& programDir);
+// `folder`'s "mivora.bin"; empty when `folder` is empty or the path does not
+// fit kPathUnits with its terminator.
+std::filesystem::path settingsFilePath(const std::filesystem::path& folder);
 
 // The Run value's data for the executable at `module`: its path in double
 // quotes, the command line form that no space in the path can split.

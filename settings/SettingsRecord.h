@@ -59,10 +59,6 @@ static_assert(offsetof(SettingsRecord, font) + offsetof(FontRecord, lfOutPrecisi
 static_assert(offsetof(SettingsRecord, font) + offsetof(FontRecord, lfFaceName) == 92);
 static_assert(offsetof(SettingsRecord, dictionaryName) == 156);
 
-// The executable's directory with its trailing separator, zero-terminated;
-// set by loadSettings and never changed afterwards.
-using ProgramDir = char16_t[kPathUnits];
-
 // The dictionary the record names, up to its terminator (or the whole field
 // when a hand-edited file left none).
 inline std::u16string_view storedDictionaryName(const SettingsRecord& record)

@@ -7,6 +7,7 @@
 
 #include "Settings.h"
 #include "SettingsFile.h"
+#include "win/Handles.h"
 
 namespace {
 
@@ -37,29 +38,22 @@ std::wstring runCommand(const std::wstring& module)
     return command;
 }
 
-std::filesystem::path settingsFilePath(const ProgramDir& programDir)
+std::filesystem::path settingsFilePath(const std::filesystem::path& folder)
 {
-    const wchar_t* dir = reinterpret_cast<const wchar_t*>(programDir);
-    std::size_t dirLength = wcsnlen(dir, kPathUnits);
-    std::size_t nameLength = std::size(kSettingsFileName) - 1;
-    if (dirLength == 0 || dirLength == kPathUnits || dirLength + nameLength + 1 > kPathUnits) return {};
-    std::wstring path(dir, dirLength);
-    path += kSettingsFileName;
-    return std::filesystem::path(path);
+    if (folder.empty()) return {};
+    std::filesystem::path file = folder / kSettingsFileName;
+    if (file.native().size() + 1 > kPathUnits) return {};
+    return file;
 }
 
-void setProgramDir(ProgramDir& programDir)
+std::filesystem::path programFolder()
 {
-    std::wstring module = modulePath();
-    std::size_t slash = module.rfind(L'\\');
-    std::fill(std::begin(programDir), std::end(programDir), u'\0');
-    if (slash != std::wstring::npos) {
-        // Keep the backslash: every file of the program is programDir + name.
-        for (std::size_t i = 0; i <= slash; ++i) programDir[i] = static_cast<char16_t>(module[i]);
-    }
+    const std::wstring module = modulePath();
+    if (module.empty()) return {};
+    return std::filesystem::path(module).parent_path();
 }
 
-void loadSettingsIn(SettingsRecord& settings, const ProgramDir& folder, std::int32_t maximizedWidth)
+void loadSettingsIn(SettingsRecord& settings, const std::filesystem::path& folder, std::int32_t maximizedWidth)
 {
     std::filesystem::path file = settingsFilePath(folder);
     if (file.empty()) {
@@ -69,13 +63,7 @@ void loadSettingsIn(SettingsRecord& settings, const ProgramDir& folder, std::int
     loadSettingsFile(file, settings, maximizedWidth);
 }
 
-void loadSettings(SettingsRecord& settings, ProgramDir& programDir, std::int32_t maximizedWidth)
-{
-    setProgramDir(programDir);
-    loadSettingsIn(settings, programDir, maximizedWidth);
-}
-
-bool saveSettings(const SettingsRecord& settings, const ProgramDir& folder)
+bool saveSettings(const SettingsRecord& settings, const std::filesystem::path& folder)
 {
     std::filesystem::path file = settingsFilePath(folder);
     const bool written = !file.empty() && saveSettingsFile(file, settings);
@@ -92,6 +80,13 @@ struct RunValue {
     bool present = false;
     std::wstring text;
 };
+
+UniqueRegKey openRunKey(REGSAM access)
+{
+    HKEY key = nullptr;
+    return UniqueRegKey(RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, access, &key) == ERROR_SUCCESS ? key
+                                                                                                        : nullptr);
+}
 
 RunValue readRunValue(HKEY key)
 {
@@ -129,26 +124,23 @@ void applyRunRegistration(bool autoStart)
         wanted = runCommand(module);
     }
 
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-        const RunValue now = readRunValue(key);
-        RegCloseKey(key);
+    if (const UniqueRegKey key = openRunKey(KEY_QUERY_VALUE)) {
+        const RunValue now = readRunValue(key.get());
         if (autoStart ? now.present && now.text == wanted : !now.present) return;
     } else if (!autoStart) {
         return;  // no key, so no value to delete
     }
 
-    key = nullptr;
     if (autoStart) {
         // The key exists on every Windows, but a cleaned-up profile may lack it.
+        HKEY created = nullptr;
         if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
-                            &key, nullptr) != ERROR_SUCCESS)
+                            &created, nullptr) != ERROR_SUCCESS)
             return;
+        const UniqueRegKey key(created);
         const DWORD bytes = static_cast<DWORD>((wanted.size() + 1) * sizeof(wchar_t));
-        RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(wanted.c_str()), bytes);
-    } else {
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-        RegDeleteValueW(key, kRunValueName);
+        RegSetValueExW(key.get(), kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(wanted.c_str()), bytes);
+    } else if (const UniqueRegKey key = openRunKey(KEY_SET_VALUE)) {
+        RegDeleteValueW(key.get(), kRunValueName);
     }
-    RegCloseKey(key);
 }

@@ -7,19 +7,14 @@
 #include <system_error>
 
 #include "FileReplace.h"
+#include "WordGet.h"
 
 namespace {
 
 constexpr char16_t kSettingsName[] = u"mivora.bin";
-constexpr char16_t kProgressName[] = u"DAvud.bin";
 // A copy in the making; a crash may leave one, which the next copy removes
 // and nothing ever reads.
 constexpr char16_t kCopyExtension[] = u".copying";
-
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 std::filesystem::path named(const std::filesystem::path& folder, std::u16string_view name,
                             std::u16string_view extension = u"")
@@ -57,7 +52,7 @@ bool canCreateAndDelete(const std::filesystem::path& folder)
         if (probe.empty()) return false;
         if (present(probe)) continue;
         {
-            File file{openFile(probe, "wb")};
+            UniqueFile file{openFile(probe, "wb")};
             if (!file) return false;
         }
         return removeFile(probe);
@@ -72,8 +67,8 @@ bool copyIfAbsent(const std::filesystem::path& from, const std::filesystem::path
     if (copy.empty() || !removeFile(copy)) return false;
     bool ok = false;
     {
-        File source{openFile(from, "rb")};
-        File target{source ? openFile(copy, "wb") : nullptr};
+        UniqueFile source{openFile(from, "rb")};
+        UniqueFile target{source ? openFile(copy, "wb") : nullptr};
         if (target) {
             char buffer[1 << 16];
             ok = true;
@@ -100,6 +95,7 @@ bool copyIfAbsent(const std::filesystem::path& from, const std::filesystem::path
 FilePlace chooseFilePlace(const std::filesystem::path& programFolder, const std::filesystem::path& userFolder)
 {
     FilePlace place;
+    place.programDir = programFolder;
     const std::filesystem::path programDic = programFolder.empty() ? programFolder : programFolder / "dic";
     const std::filesystem::path userDic = userFolder.empty() ? userFolder : userFolder / "dic";
     const bool programWritable =
@@ -130,7 +126,7 @@ FilePlace chooseFilePlace(const std::filesystem::path& programFolder, const std:
     place.firstUse = !present(settings);
     if (!programFolder.empty()) {
         copyIfAbsent(named(programFolder, kSettingsName), settings);
-        copyIfAbsent(named(programDic, kProgressName), named(userDic, kProgressName));
+        copyIfAbsent(named(programDic, kProgressFileName), named(userDic, kProgressFileName));
     }
     return place;
 }

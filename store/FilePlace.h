@@ -9,6 +9,9 @@
 #include <vector>
 
 struct FilePlace {
+    // The executable's folder, where the shipped files (the guide, the
+    // shipped word lists) are.
+    std::filesystem::path programDir;
     // Where mivora.bin lives; its "dic" holds DAvud.bin.
     std::filesystem::path folder;
     std::filesystem::path dic;

@@ -7,13 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-
-}  // namespace
+namespace {}  // namespace
 
 bool FileSteps::fail()
 {
@@ -56,7 +50,7 @@ bool isPlainFileName(std::u16string_view name)
 bool readWholeFile(const std::filesystem::path& path, FileContent& content)
 {
     content = FileContent{};
-    std::unique_ptr<std::FILE, FileCloser> file(openFile(path, "rb"));
+    UniqueFile file(openFile(path, "rb"));
     if (!file) return false;
     // The size is only a hint for the first read (one more byte than it
     // says, to see the end at once); reading goes on until the end of the

@@ -17,6 +17,13 @@
 // fopen by a path that may hold any Unicode character (_wfopen on Windows).
 std::FILE* openFile(const std::filesystem::path& path, const char* mode);
 
+// An open file, closed when it goes out of scope. Where a failed close
+// matters (the last write of a file), call std::fclose(file.release()).
+struct FileCloser {
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
+
 // A file name made of `name` followed by `extension`, both UTF-16. False when
 // no such name can be formed (a zero unit inside, or text that the platform
 // cannot represent); such a file counts as one that cannot be opened.

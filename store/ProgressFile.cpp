@@ -20,19 +20,15 @@ static_assert(std::endian::native == std::endian::little, "the progress file is 
 
 namespace {
 
-constexpr char16_t kProgressName[] = u"DAvud.bin";
-constexpr char16_t kTemporaryName[] = u"DAvud.bin.tmp";
-// Where a progress file that could not be read completely is kept.
-constexpr char16_t kKeptName[] = u"DAvud.bin.unreadable-";
+// The file written before it replaces the progress file.
+constexpr char16_t kTemporaryExtension[] = u".tmp";
+// Where a progress file that could not be read completely is kept: the
+// progress file's name with this and the date.
+constexpr char16_t kKeptExtension[] = u".unreadable-";
 constexpr int kKeptCopiesPerDay = 99;
 // Records read with one call: big enough that the C library copies straight
 // from the file into them, small enough to stay in the cache.
 constexpr std::uint32_t kBatchRecords = 64;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 std::int32_t clampedCount(std::size_t count)
 {
@@ -198,8 +194,8 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
     }
 
     if (!directory.empty()) {
-        const std::filesystem::path path = directory / kProgressName;
-        File file{failStep(fileSteps_) ? nullptr : openFile(path, "rb")};
+        const std::filesystem::path path = directory / kProgressFileName;
+        UniqueFile file{failStep(fileSteps_) ? nullptr : openFile(path, "rb")};
         if (file) {
             ProgressRead read;
             readProgress(file.get(), path, read, fileSteps_);
@@ -219,7 +215,7 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
             // open by another program, no permission): that one is kept.
             std::error_code error;
             const bool missing = !std::filesystem::exists(path, error) && !error;
-            if (missing) File created{openFile(path, "wb")};
+            if (missing) UniqueFile created{openFile(path, "wb")};
             std::lock_guard guard(lock_);
             progressUnread_ = !missing;
         }
@@ -296,7 +292,7 @@ bool keepUnreadProgress(const std::filesystem::path& target, std::int32_t today,
     std::error_code error;
     if (!std::filesystem::exists(target, error) && !error) return true;  // gone meanwhile: nothing to keep
     for (int copy = 1; copy <= kKeptCopiesPerDay; ++copy) {
-        std::u16string name = kKeptName;
+        std::u16string name = std::u16string(kProgressFileName) + kKeptExtension;
         for (char c : std::to_string(today)) name.push_back(static_cast<char16_t>(c));
         if (copy > 1) {
             name.push_back(u'-');
@@ -319,8 +315,9 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
 {
     if (snapshot.directory.empty()) return false;
     std::lock_guard saving(saveLock_);
-    const std::filesystem::path target = snapshot.directory / kProgressName;
-    const std::filesystem::path temporary = snapshot.directory / kTemporaryName;
+    const std::filesystem::path target = snapshot.directory / kProgressFileName;
+    const std::filesystem::path temporary =
+        snapshot.directory / (std::u16string(kProgressFileName) + kTemporaryExtension);
     const ProgressHeader& header = snapshot.header;
 
     // A temporary file that a crash left behind is never read; it only
@@ -328,7 +325,7 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
     if (!removeFile(temporary)) return false;
     bool ok = false;
     if (!failStep(fileSteps_)) {
-        if (File file{openFile(temporary, "wb")}) {
+        if (UniqueFile file{openFile(temporary, "wb")}) {
             std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 18);
             ok = !failStep(fileSteps_) && std::fwrite(&header, sizeof header, 1, file.get()) == 1;
             WordEntry record;

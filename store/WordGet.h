@@ -18,6 +18,9 @@
 #include "WordEntry.h"
 #include "WordLane.h"
 
+// The progress file, in the dic directory.
+constexpr char16_t kProgressFileName[] = u"DAvud.bin";
+
 class FileSteps;
 
 enum class WordList { learning, remembered };

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -96,42 +97,27 @@ UniqueBitmap scaledPicture(HWND page)
     return scaled;
 }
 
-// programDir + `name`, or empty when programDir is unset or the result would
-// not be a usable path.
-std::wstring besideProgram(const ProgramDir& programDir, const wchar_t* name)
-{
-    const std::size_t units = boundedLength(programDir, kPathUnits);
-    if (units == 0) return {};
-    std::wstring path(programDir, programDir + units);
-    path += name;
-    return path.size() < MAX_PATH ? path : std::wstring{};
-}
-
 enum class LinkTarget { guide, dic, files };
 
-// The folder where mivora.bin is kept: the context's, or the program's own.
-std::wstring filesFolder(const OptionsContext& context)
+// `path` as the shell takes it, or empty when there is none or it is too
+// long for the shell.
+std::wstring shellPath(const std::filesystem::path& path)
 {
-    if (!context.fileFolder.empty()) return context.fileFolder.size() < MAX_PATH ? context.fileFolder : std::wstring{};
-    std::wstring folder = besideProgram(context.programDir, L"");
-    if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-    return folder;
+    const std::wstring& text = path.native();
+    return text.size() < MAX_PATH ? text : std::wstring{};
 }
 
-std::wstring targetOf(const OptionsContext& context, LinkTarget kind)
+std::wstring targetOf(const FilePlace& place, LinkTarget kind)
 {
     switch (kind) {
     case LinkTarget::guide:
-        return besideProgram(context.programDir, L"使用说明.html");
-    case LinkTarget::dic: {
+        return place.programDir.empty() ? std::wstring{} : shellPath(place.programDir / L"使用说明.html");
+    case LinkTarget::dic:
         // The dic beside the progress: where the user may add word lists
         // even when the program folder cannot be written.
-        if (context.fileFolder.empty()) return besideProgram(context.programDir, L"dic");
-        const std::wstring folder = filesFolder(context);
-        return folder.empty() || folder.size() + 4 >= MAX_PATH ? std::wstring{} : folder + L"\\dic";
-    }
+        return shellPath(place.dic);
     case LinkTarget::files:
-        return filesFolder(context);
+        return shellPath(place.folder);
     }
     return {};
 }
@@ -169,7 +155,7 @@ void openLink(HWND link, LinkTarget kind)
     const SheetPage* page = sheetPageOf(GetParent(link));
     if (page == nullptr) return;
     const OptionsContext& context = page->context();
-    const std::wstring target = targetOf(context, kind);
+    const std::wstring target = targetOf(context.place, kind);
     if (target.empty()) return;
     // A folder that is not there yet is made, so the user is shown the
     // place where word lists go rather than nothing at all.
@@ -295,7 +281,7 @@ void AboutPage::fill()
     replaceProc(item(IDC_ABOUT_DIC_LINK), dicLinkProc);
     replaceProc(item(IDC_ABOUT_GUIDE_LINK), guideLinkProc);
     replaceProc(item(IDC_ABOUT_FILES_LINK), filesLinkProc);
-    SetDlgItemTextW(page, IDC_ABOUT_FILES_LINK, filesFolder(context()).c_str());
+    SetDlgItemTextW(page, IDC_ABOUT_FILES_LINK, targetOf(context().place, LinkTarget::files).c_str());
     replaceProc(item(IDC_ABOUT_DESCRIPTION), textBoxProc);
     replaceProc(item(IDC_ABOUT_STATISTICS), textBoxProc);
     // Statics select their own font after asking for their colours (Wine

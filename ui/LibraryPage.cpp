@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <iterator>
 #include <memory>
 #include <new>
@@ -30,7 +31,6 @@
 namespace {
 
 constexpr std::u16string_view kDictionaryExtension = u".txt";
-constexpr wchar_t kDictionaryPattern[] = L"dic\\*.txt";
 constexpr std::size_t kNameLimit = kDictionaryNameUnits - 1;  // what dictionaryName holds
 
 // A compact copy of the remembered list as it was when the page opened. The
@@ -129,20 +129,12 @@ void listDictionaries(HWND page, const OptionsContext& context)
     const std::u16string_view current = storedDictionaryName(context.Settings);
     // The folders the loader looks in, in its order: the user's own dic
     // first, then the program's.
-    for (const std::wstring& folder : context.dictionaryFolders) {
-        const std::wstring pattern = folder + L"\\*.txt";
+    for (const std::filesystem::path& folder : context.place.dictionaryFolders) {
+        const std::wstring pattern = folder.native() + L"\\*.txt";
         // A folder too long for the pattern lists nothing rather than
         // searching a cut path.
         if (pattern.size() < MAX_PATH) addDictionaries(combo, pattern.c_str(), current);
     }
-    if (!context.dictionaryFolders.empty()) return;
-    const ProgramDir& programDir = context.programDir;
-    const std::size_t directoryUnits = boundedLength(programDir, kPathUnits);
-    if (directoryUnits == 0 || directoryUnits + std::size(kDictionaryPattern) > MAX_PATH) return;
-    wchar_t pattern[MAX_PATH] = {};
-    for (std::size_t i = 0; i < directoryUnits; ++i) pattern[i] = static_cast<wchar_t>(programDir[i]);
-    for (std::size_t i = 0; i < std::size(kDictionaryPattern); ++i) pattern[directoryUnits + i] = kDictionaryPattern[i];
-    addDictionaries(combo, pattern, current);
 }
 
 void selectCurrentDictionary(HWND combo, const SettingsRecord& Settings)

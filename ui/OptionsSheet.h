@@ -9,10 +9,10 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "settings/SettingsRecord.h"
 #include "settings/SpeechSettings.h"
+#include "store/FilePlace.h"
 #include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 
@@ -45,7 +45,9 @@ struct OptionsContext {
     HINSTANCE instance;
     HICON icon;  // the sheet's
     SettingsRecord& Settings;
-    const ProgramDir& programDir;
+    // Where the program and its files are: the guide, the folder of the
+    // settings and the progress, the folders of word lists.
+    const FilePlace& place;
     WordGet& wordStore;
     WordWindow& wordWindow;
     DictionaryReload& reload;
@@ -62,11 +64,6 @@ struct OptionsContext {
     // What runs the modal sheet: comctl32's PropertySheetW when nullptr.
     // Tests wrap it to give the sheet's result as Windows may give it.
     INT_PTR(WINAPI* runPropertySheet)(LPCPROPSHEETHEADERW) = nullptr;
-    // The folder where mivora.bin is kept (its dic holds the progress), and
-    // the folders whose word lists the library page offers, in the order
-    // they are looked for. Empty: the program's folder and its dic.
-    std::wstring fileFolder{};
-    std::vector<std::wstring> dictionaryFolders{};
     // The [Speech] settings of mivora.ini, edited in place by the 朗读 page
     // on OK, and what says the words (its 试听). Without them the page
     // offers nothing.

@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstdint>
 
+#include "win/Handles.h"
+
 namespace {
 
 // GetProcAddress gives a FARPROC; each pointer gets its declared type here.
@@ -71,10 +73,9 @@ UINT systemDpi()
 {
     static const auto forSystem = exported<GetDpiForSystemFunction>(L"user32.dll", "GetDpiForSystem");
     if (forSystem != nullptr) return usable(forSystem());
-    HDC screen = GetDC(nullptr);
-    if (screen == nullptr) return kBaseDpi;
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const WindowDC screen(nullptr);
+    if (screen.get() == nullptr) return kBaseDpi;
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
     return dpi > 0 ? static_cast<UINT>(dpi) : kBaseDpi;
 }
 

@@ -93,6 +93,12 @@ struct Window {
     static void close(Handle handle) { DestroyWindow(handle); }
 };
 
+struct RegistryKey {
+    using Handle = HKEY;
+    static Handle invalid() { return nullptr; }
+    static void close(Handle handle) { RegCloseKey(handle); }
+};
+
 }  // namespace handles
 
 using UniqueHandle = UniqueResource<handles::KernelHandle>;
@@ -107,6 +113,7 @@ using UniqueMenu = UniqueResource<handles::Menu>;
 using UniqueIcon = UniqueResource<handles::Icon>;
 using LoadedModule = UniqueResource<handles::Module>;
 using UniqueWindow = UniqueResource<handles::Window>;
+using UniqueRegKey = UniqueResource<handles::RegistryKey>;
 
 // The address of an export of a loaded module, or nullptr (also without a
 // module).
@@ -115,7 +122,8 @@ inline FARPROC findExport(const LoadedModule& module, const char* name)
     return module ? GetProcAddress(module.get(), name) : nullptr;
 }
 
-// Device context of a window, released on scope exit.
+// Device context of a window (of the whole screen for nullptr), released
+// on scope exit.
 class WindowDC {
 public:
     explicit WindowDC(HWND window, bool wholeWindow = false)

@@ -34,14 +34,40 @@
 
 namespace fs = std::filesystem;
 
+// The parts of the application object, as the tests drive them.
+struct AppTestAccess {
+    App& app;
+    SettingsRecord& Settings = app.Settings;
+    const FilePlace& place = app.place;
+    const int& maximizedWidth = app.maximizedWidth;
+    const int& maximizedHeight = app.maximizedHeight;
+    WordGet& wordStore = app.wordStore;
+    Worker& dictionaryLoad = app.dictionaryLoad;
+    Tray& tray = app.tray;
+    WordWindow& wordWindow = app.wordWindow;
+    OptionsSheet& sheet = app.sheet;
+    SpeechSettings& speechSettings = app.speechSettings;
+    Speech& speech = app.speech;
+    HotkeySettings& hotkeySettings = app.hotkeySettings;
+    Hotkeys& hotkeys = app.hotkeys;
+
+    bool start() { return app.start(); }
+    HWND ownerWindow() const { return app.ownerWindow(); }
+    void finishWordStore() { app.finishWordStore(); }
+    bool saveSettings() { return app.saveSettings(); }
+    bool progressSaveRunning() const { return app.progressSaveRunning(); }
+    void runTrayCommand(UINT command) { app.runTrayCommand(command); }
+    void retryTrayIcon(DWORD now) { app.retryTrayIcon(now); }
+};
+
 namespace {
 
 // The application object of the running test; every test makes its own.
 std::unique_ptr<App> currentApp;
 
-App& app()
+AppTestAccess app()
 {
-    return *currentApp;
+    return AppTestAccess{*currentApp};
 }
 
 fs::path exeDirectory()
@@ -178,8 +204,7 @@ bool pumpUntil(Condition done)
 // start-up load end and its notice be served.
 HWND startApp(NotifyIconFunction notifyIcon = nullptr)
 {
-    currentApp = std::make_unique<App>(GetModuleHandleW(nullptr));
-    app().userFolder = userFolder();
+    currentApp = std::make_unique<App>(GetModuleHandleW(nullptr), userFolder());
     app().tray.setNotifyIconFunction(notifyIcon);
     if (!app().start()) return nullptr;
     pumpUntil([] { return !app().wordWindow.loading(); });
@@ -1335,9 +1360,9 @@ TEST_F(FailedSaveTest, WritableProgramFolderKeepsTheFilesBesideTheProgram)
     EXPECT_EQ(app().place.folder, exeDirectory());
     EXPECT_FALSE(fs::exists(userFolder()));
     EXPECT_TRUE(balloons.empty());
-    ASSERT_EQ(app().options.dictionaryFolders.size(), 2u);
-    EXPECT_EQ(fs::path(app().options.dictionaryFolders[0]), userFolder() / L"dic");
-    EXPECT_EQ(fs::path(app().options.dictionaryFolders[1]), dicDirectory());
+    ASSERT_EQ(app().place.dictionaryFolders.size(), 2u);
+    EXPECT_EQ(app().place.dictionaryFolders[0], userFolder() / L"dic");
+    EXPECT_EQ(app().place.dictionaryFolders[1], dicDirectory());
 }
 
 }  // namespace

@@ -125,7 +125,7 @@ pages_code = "".join(open(os.path.join(source, "ui", name), encoding="utf-8").re
 replaced = set(re.findall(r"SetDlgItemTextW\(page, (IDC_\w+)", pages_code))
 names = re.findall(r'^\s*MENUITEM "([^"]+)"', rc, re.M)
 names += [text for text, control in re.findall(r'^\s*CONTROL "([^"]+)", (\w+)', rc, re.M) if control not in replaced]
-# The page titles, from the one list of the pages.
+# The page titles come from the page list, one PAGE(...) line a page.
 names += re.findall(r'PAGE\(\w+, IDD_\w+, L"([^"]+)", \w+\)', open(os.path.join(source, "ui", "OptionsPages.h"),
                                                                   encoding="utf-8").read())
 check(len(names) >= 30 and "设置" in names and "已记住" in names, f"texts of the program not found: {names}")

@@ -1,4 +1,4 @@
-// loadSettings/saveSettings against the real executable directory and the
+// loadSettingsIn/saveSettings against the real executable directory and the
 // registry. Every test puts the Run value and the settings file back as it
 // found them: a Run value left behind would start this test at the next log-on.
 #include <windows.h>
@@ -25,23 +25,25 @@ namespace {
 // The record, folder and screen size the program's application object owns,
 // here owned by the test.
 SettingsRecord Settings{};
-ProgramDir programDir{};
+fs::path folder;
 int maximizedWidth = 0;
 int maximizedHeight = 0;
 
+// As the program does at start with its own folder.
 void loadSettings()
 {
-    ::loadSettings(Settings, programDir, maximizedWidth);
+    folder = programFolder();
+    loadSettingsIn(Settings, folder, maximizedWidth);
 }
 
 void saveSettings()
 {
-    ::saveSettings(Settings, programDir);
+    ::saveSettings(Settings, folder);
 }
 
 fs::path settingsFilePath()
 {
-    return ::settingsFilePath(programDir);
+    return ::settingsFilePath(folder);
 }
 
 struct RegValue {
@@ -124,7 +126,7 @@ protected:
         savedFile_ = readFile(settingsFile_);
         savedRun_ = readRunValue();
         Settings = SettingsRecord{};
-        std::memset(programDir, 0, sizeof programDir);
+        folder.clear();
         maximizedWidth = GetSystemMetrics(SM_CXMAXIMIZED);
         maximizedHeight = GetSystemMetrics(SM_CYMAXIMIZED);
     }
@@ -146,7 +148,7 @@ protected:
     std::optional<RegValue> savedRun_;
 };
 
-TEST_F(SettingsWinTest, LoadSetsProgramDirAndCreatesMissingFile)
+TEST_F(SettingsWinTest, LoadFindsTheProgramFolderAndCreatesMissingFile)
 {
     std::error_code ec;
     fs::remove(settingsFile_, ec);
@@ -154,10 +156,9 @@ TEST_F(SettingsWinTest, LoadSetsProgramDirAndCreatesMissingFile)
 
     loadSettings();
 
-    std::wstring dir(reinterpret_cast<const wchar_t*>(programDir));
+    std::wstring dir = folder.wstring() + L"\\";
     ASSERT_GE(dir.size(), 3u);
     EXPECT_EQ(dir[1], L':') << "an absolute drive path is expected";
-    EXPECT_EQ(dir.back(), L'\\');
     EXPECT_EQ(dir.find(L"settings_win_tests"), std::wstring::npos) << "the file name must be cut off";
     EXPECT_TRUE(fs::is_regular_file(fs::path(dir + L"settings_win_tests.exe")));
     EXPECT_EQ(settingsFilePath(), fs::path(dir + L"mivora.bin"));
@@ -327,3 +328,21 @@ TEST(SettingsFontTest, DefaultFontMatchesTheGdiConstants)
 }
 
 }  // namespace
+
+// The settings file beside its folder, a drive's root included; a path that
+// would not fit a 260-unit buffer with its terminator names no file.
+TEST(SettingsFilePath, IsTheFolderWithTheFileNameWhenItFits)
+{
+    const std::wstring longest(kPathUnits - 1 - 11, L'x');  // with "\mivora.bin": 259 units
+    const struct {
+        std::wstring folder;
+        std::wstring file;
+    } cases[] = {
+        {L"C:\\", L"C:\\mivora.bin"},
+        {L"D:\\Tools\\Mivora", L"D:\\Tools\\Mivora\\mivora.bin"},
+        {L"", L""},
+        {L"C:\\" + longest.substr(3), L"C:\\" + longest.substr(3) + L"\\mivora.bin"},
+        {L"C:\\" + longest.substr(3) + L"y", L""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(settingsFilePath(c.folder).wstring(), c.file) << c.folder.size();
+}

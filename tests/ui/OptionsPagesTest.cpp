@@ -181,13 +181,20 @@ protected:
         ownerWindow = nullptr;
         pump(0);
         options.openLink = openWithShell;
+        place = FilePlace{};
         removeScratchFolder(root_);
     }
 
+    // The program and its files in `directory` (given with its final
+    // backslash), the program's dic the only folder of word lists.
     static void setProgramDir(const std::wstring& directory)
     {
-        std::u16string units(directory.begin(), directory.end());
-        copyBounded(programDir, units);
+        const fs::path folder = directory.substr(0, directory.size() - 1);
+        place = FilePlace{};
+        place.programDir = folder;
+        place.folder = folder;
+        place.dic = folder / L"dic";
+        place.dictionaryFolders = {place.dic};
     }
 
     void writeDictionary(const std::wstring& name, std::initializer_list<std::u16string_view> lines)
@@ -791,8 +798,9 @@ TEST_F(OptionsPagesTest, BothDicFoldersAreListedAndTheAboutPageShowsAndOpensTheF
     fs::create_directories(user / "dic");
     uitest::writeDictionary(user / "dic" / "mine.txt", {u"y"});
     uitest::writeDictionary(user / "dic" / "both.txt", {u"y"});
-    options.fileFolder = user.wstring();
-    options.dictionaryFolders = {(user / "dic").wstring(), (root_ / "dic").wstring()};
+    place.folder = user;
+    place.dic = user / "dic";
+    place.dictionaryFolders = {user / "dic", root_ / "dic"};
     HWND library = openLibraryPage();
     std::vector<std::wstring> items = comboItems(library);
     std::sort(items.begin(), items.end());
@@ -811,8 +819,6 @@ TEST_F(OptionsPagesTest, BothDicFoldersAreListedAndTheAboutPageShowsAndOpensTheF
     EXPECT_EQ(openedLinks[0].target, user.wstring());
     EXPECT_EQ(openedLinks[1].target, (user / "dic").wstring());
     DestroyWindow(about);
-    options.fileFolder.clear();
-    options.dictionaryFolders.clear();
 }
 
 }  // namespace

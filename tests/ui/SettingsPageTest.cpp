@@ -443,9 +443,8 @@ protected:
     void SetUp() override
     {
         SettingsPageTest::SetUp();
-        const std::u16string dir = root_.u16string() + u"\\";  // the settings file goes there
-        std::memset(programDir, 0, sizeof programDir);
-        std::memcpy(programDir, dir.data(), dir.size() * sizeof(char16_t));
+        place = FilePlace{};
+        place.folder = root_;  // the settings file goes there
         std::ofstream(root_ / "mivora.bin", std::ios::binary).write(reinterpret_cast<const char*>(&Settings), 284);
         ownerWindow = host_;
         options.icon = static_cast<HICON>(LoadImageW(appInstance, MAKEINTRESOURCEW(IDI_MIVORA), IMAGE_ICON, 16, 16, 0));
@@ -459,7 +458,7 @@ protected:
         DestroyIcon(options.icon);
         options.icon = nullptr;
         ownerWindow = nullptr;
-        std::memset(programDir, 0, sizeof programDir);
+        place = FilePlace{};
         SettingsPageTest::TearDown();
     }
 

@@ -26,6 +26,7 @@
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 #include "settings/Win32Settings.h"
+#include "store/FilePlace.h"
 #include "store/Text.h"
 #include "store/Wide.h"
 #include "store/WordGet.h"
@@ -44,15 +45,15 @@ namespace fs = std::filesystem;
 // as the application object owns them; one for the test process.
 struct TestProgram {
     SettingsRecord Settings{};
-    ProgramDir programDir{};
+    FilePlace place{};
     WordGet wordStore;
     Worker wordLoad;
     Worker dictionaryLoad;
     WordWindow wordWindow{Settings, wordStore, wordLoad};
     DictionaryReload reload{dictionaryLoad, wordStore, wordWindow};
     COLORREF customColors[16] = {};
-    OptionsContext options{GetModuleHandleW(nullptr), nullptr, Settings, programDir, wordStore, wordWindow,
-                           reload, customColors, 1280, 800, [this] { saveSettings(Settings, programDir); }};
+    OptionsContext options{GetModuleHandleW(nullptr), nullptr, Settings, place, wordStore, wordWindow,
+                           reload, customColors, 1280, 800, [this] { saveSettings(Settings, place.folder); }};
     OptionsSheet sheet{options};
 };
 
@@ -66,7 +67,7 @@ inline TestProgram& program()
 inline HINSTANCE appInstance = GetModuleHandleW(nullptr);
 inline SettingsRecord& Settings = program().Settings;
 inline WordGet& wordStore = program().wordStore;
-inline ProgramDir& programDir = program().programDir;
+inline FilePlace& place = program().place;
 inline COLORREF (&customColors)[16] = program().customColors;
 inline OptionsSheet& sheet = program().sheet;
 inline OptionsContext& options = program().options;
