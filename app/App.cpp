@@ -1,5 +1,7 @@
 #include "app/App.h"
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <utility>
@@ -21,6 +23,8 @@ std::u16string_view shownWord(const WordEntry& entry)
 {
     return {entry.word, boundedLength(entry.word, std::size(entry.word))};
 }
+
+constexpr wchar_t kSessionWatchClass[] = L"MivoraSessionWatch";
 
 }  // namespace
 
@@ -55,6 +59,11 @@ bool App::registerWindowClasses(HINSTANCE instance)
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     windowClass.lpszClassName = appName;
     if (RegisterClassW(&windowClass) == 0) return false;
+    WNDCLASSW watchClass{};
+    watchClass.lpfnWndProc = sessionWatchProc;
+    watchClass.hInstance = instance;
+    watchClass.lpszClassName = kSessionWatchClass;
+    if (RegisterClassW(&watchClass) == 0) return false;
     return WordWindow::registerClass(instance);
 }
 
@@ -255,16 +264,36 @@ void App::onDestroy()
 // in the same order.
 void App::onEndSession(bool sessionEnds)
 {
-    if (!sessionEnds) return;
-    const bool settingsSaved = ::saveSettings(Settings, place.folder);
+    if (sessionEnds) keepAtSessionEnd();
+}
+
+void App::keepAtSessionEnd()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEndSessionMs);
+    settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
     const bool iniSaved = !iniUnsaved_ || writeIni();
     speech.stop();
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
-    waitForWorkers(kEndSessionWaitMs);
-    const bool progressSaved = saveChangedProgress();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    waitForWorkers(static_cast<DWORD>(std::clamp<long long>(left.count(), 0, kEndSessionWaitMs)));
+    const bool progressSaved = !wordStore.dirty() || wordStore.saveProgress(deadline);
     // No time to ask: a failure is kept and told at the next start.
-    notices.keepForNextStart(settingsSaved, progressSaved, iniSaved);
+    notices.keepForNextStart(settingsSavedAtExit_, progressSaved, iniSaved);
+}
+
+LRESULT CALLBACK App::sessionWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE)
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams));
+    auto* app = reinterpret_cast<App*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_ENDSESSION && wParam != FALSE && app != nullptr) {
+        app->keepAtSessionEnd();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void App::allowShellMessages(HWND window)
@@ -274,12 +303,19 @@ void App::allowShellMessages(HWND window)
     allowMessageFromLowerIntegrity(window, WM_OPEN_OPTIONS);
 }
 
+bool App::bringSheetForward()
+{
+    HWND open = sheet.openSheet();
+    if (open == nullptr) return false;
+    // The sheet itself when nothing of it is on top.
+    HWND popup = GetLastActivePopup(open);
+    SetForegroundWindow(popup != nullptr ? popup : open);
+    return true;
+}
+
 void App::openOptionsForSecondStart()
 {
-    if (HWND open = sheet.openSheet()) {
-        SetForegroundWindow(open);
-        return;
-    }
+    if (bringSheetForward()) return;
     // The second start let this process take the foreground; the sheet,
     // owned by this window, opens in front.
     SetForegroundWindow(ownerWindow());
@@ -317,6 +353,20 @@ bool App::startProgressSave()
     });
 }
 
+bool App::workersRunning() const
+{
+    return wordLoad.running() || dictionaryLoad.running() || progressSave.running();
+}
+
+App* App::release(std::unique_ptr<App> app)
+{
+    if (app == nullptr) return nullptr;
+    // Let go of any that have ended since the wait.
+    app->waitForWorkers(0);
+    if (app->workersRunning()) return app.release();
+    return nullptr;
+}
+
 void App::waitForWorkers(DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
@@ -341,10 +391,23 @@ bool App::saveChangedProgress()
 void App::finishWordStore(DWORD waitMs)
 {
     waitForWorkers(waitMs);
+    // The owner window is gone; while the question waits, this hidden one
+    // hears of a log-off in its place (a hidden top-level window is told
+    // of it like any other).
+    UniqueWindow sessionWatch;
     for (;;) {
         const bool progressSaved = saveChangedProgress();
         if (progressSaved && settingsSavedAtExit_ && iniSavedAtExit_) return;
-        if (!notices.askToRetryAtExit(!settingsSavedAtExit_, !progressSaved, !iniSavedAtExit_)) return;
+        if (!sessionWatch)
+            sessionWatch.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kSessionWatchClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                               nullptr, appInstance, this));
+        if (!notices.askToRetryAtExit(!settingsSavedAtExit_, !progressSaved, !iniSavedAtExit_)) {
+            // The question promised that the old files stay as they are:
+            // the store's destructor must not save after all, even if the
+            // file has been let go meanwhile.
+            wordStore.forgoSaving();
+            return;
+        }
         if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
         if (!iniSavedAtExit_) iniSavedAtExit_ = writeIni();
     }
@@ -422,10 +485,7 @@ LRESULT App::trayNotify(LPARAM lParam)
     // With the sheet open either click brings it forward with the keyboard:
     // the owner window is hidden, and activating it would leave the user
     // nowhere to type.
-    if ((lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) && sheet.openSheet() != nullptr) {
-        SetForegroundWindow(sheet.openSheet());
-        return 0;
-    }
+    if ((lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) && bringSheetForward()) return 0;
     switch (lParam) {
     case WM_MOUSEMOVE:
         // On every move, so the tooltip shows the counters of this moment.

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "app/FileNotices.h"
 #include "app/Tray.h"
 #include "settings/SettingsRecord.h"
@@ -28,8 +30,12 @@ constexpr UINT kProgressSaveIntervalMs = 5 * 60 * 1000;
 // is saved. A load reads one file; ten seconds is far beyond it.
 constexpr DWORD kWorkerWaitMs = 10000;
 // At log-off Windows gives a program about five seconds after
-// WM_ENDSESSION: all workers together are waited for no longer than this,
-// so that the save comes first.
+// WM_ENDSESSION and then ends it: everything the session end does (the
+// wait for workers, the saves with their retries, the notice of what
+// failed) shares one deadline this far ahead.
+constexpr DWORD kEndSessionMs = 4000;
+// Of that, all workers together are waited for no longer than this, so
+// that the save comes first.
 constexpr DWORD kEndSessionWaitMs = 2500;
 
 class App {
@@ -43,8 +49,8 @@ public:
     App(const App&) = delete;
     App& operator=(const App&) = delete;
 
-    // The owner window's class "Mivora" and the word window's; once a
-    // process.
+    // The owner window's class "Mivora", the session watch's and the word
+    // window's; once a process.
     static bool registerWindowClasses(HINSTANCE instance);
 
     // Creates the hidden owner window; everything else is set up inside its
@@ -58,8 +64,17 @@ public:
     // threads may exist. `waitMs` bounds the wait for all workers together.
     // At an ordinary exit, when that save or the settings save of the exit
     // failed, a question says so and lets the user retry (重试) once the
-    // file is free or the disk has room, or end without saving (取消).
+    // file is free or the disk has room, or end without saving (取消), after
+    // which nothing is written. A log-off while the question waits keeps
+    // what it can, as any log-off does.
     void finishWordStore(DWORD waitMs = kWorkerWaitMs);
+
+    // The last step of all, after finishWordStore. A worker still running
+    // then uses the store and the word window, which its application object
+    // owns: the object is then deliberately left alive until the process
+    // ends (and returned, for tests) rather than freed under the worker.
+    // Otherwise it is destroyed and nullptr is returned.
+    static App* release(std::unique_ptr<App> app);
 
     HWND ownerWindow() const { return ownerWindow_.get(); }
 
@@ -68,15 +83,29 @@ private:
     friend struct AppTestAccess;
 
     static LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The hidden window that stands in for the owner window while the
+    // question at exit waits: it hears of a log-off.
+    static LRESULT CALLBACK sessionWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool onCreate(HWND window);
     void onDestroy();
     void onEndSession(bool sessionEnds);
+    // What a log-off writes, within kEndSessionMs: the settings, the
+    // progress when it changed, and for what failed a notice kept for the
+    // next start (there is no time to ask, nor to look into the cause).
+    void keepAtSessionEnd();
     void onTimer(WPARAM id);
+    // True while a worker that a bounded wait gave up on still runs.
+    bool workersRunning() const;
 
     // WM_OPEN_OPTIONS, a second start's request: the open sheet comes to
     // the front, or the sheet opens on its settings page.
     void openOptionsForSecondStart();
+    // The open sheet to the front with the keyboard: the sheet itself, or
+    // what it shows on top of itself (the font or colour chooser, the 删除
+    // question), since the sheet is disabled while that is open. False when
+    // no sheet is open.
+    bool bringSheetForward();
 
     // The settings file in the files' folder and the Run registration. A
     // failed save is told once in a balloon until a save succeeds again.

@@ -122,10 +122,11 @@ std::wstring exitQuestion(bool settingsFailed, const std::filesystem::path& sett
     return text;
 }
 
-// The text kept for a save that failed at the end of a session.
-std::wstring sessionEndText(SavedFile file, const std::filesystem::path& path, const std::wstring& reason)
+// The text kept for a save that failed at the end of a session: what and
+// where, not why (see keepForNextStart).
+std::wstring sessionEndText(SavedFile file, const std::filesystem::path& path)
 {
-    return std::wstring(savedFileName(file)) + L"没能保存到 " + path.wstring() + L"（" + reason + L"）";
+    return std::wstring(savedFileName(file)) + L"没能保存到 " + path.wstring();
 }
 
 Notice sessionEndNotice(const std::wstring& keptText)
@@ -220,17 +221,17 @@ bool FileNotices::askToRetryAtExit(bool settingsFailed, bool progressFailed, boo
 
 void FileNotices::keepForNextStart(bool settingsSaved, bool progressSaved, bool moreSettingsSaved) const
 {
+    // Without the cause: finding it tries the file again, and the session
+    // end's time is up.
     std::wstring kept;
-    if (!progressSaved)
-        kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress), failureReason(SavedFile::progress));
+    if (!progressSaved) kept = sessionEndText(SavedFile::progress, savedPath(SavedFile::progress));
     if (!settingsSaved) {
         if (!kept.empty()) kept += L"；";
-        kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings), failureReason(SavedFile::settings));
+        kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings));
     }
     if (!moreSettingsSaved) {
         if (!kept.empty()) kept += L"；";
-        kept += sessionEndText(SavedFile::moreSettings, savedPath(SavedFile::moreSettings),
-                               failureReason(SavedFile::moreSettings));
+        kept += sessionEndText(SavedFile::moreSettings, savedPath(SavedFile::moreSettings));
     }
     if (!kept.empty()) keepSessionEndNotice(kept);
 }

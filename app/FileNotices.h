@@ -53,8 +53,9 @@ public:
     // that failed (mivora.bin when both did).
     bool askToRetryAtExit(bool settingsFailed, bool progressFailed, bool moreSettingsFailed = false) const;
 
-    // At the end of a Windows session, for the saves that failed: kept for
-    // the next start. Nothing is kept when both were saved.
+    // At the end of a Windows session, for the saves that failed: what was
+    // not saved and where, kept for the next start (no time to look for
+    // why). Nothing is kept when all were saved.
     void keepForNextStart(bool settingsSaved, bool progressSaved, bool moreSettingsSaved = true) const;
 
 private:

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
 #include "app/App.h"
 #include "app/DllSearch.h"
@@ -44,19 +45,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // Never waited on and never closed: while this process lives, the
     // mutex's existence is what tells a second start to go away.
     HANDLE instanceMutex = CreateMutexW(nullptr, FALSE, appName);
-    if (instanceMutex == nullptr) return 1;
-    // A second start ends with 1, which scripts and installers may read,
-    // after handing its request to the running program.
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    const DWORD mutexError = GetLastError();
+    // A first start that ran elevated (以管理员身份运行, or started by an
+    // installer) made the mutex with a descriptor that lets only
+    // administrators open it: being refused also means the program runs.
+    if (mutexError == ERROR_ALREADY_EXISTS || (instanceMutex == nullptr && mutexError == ERROR_ACCESS_DENIED)) {
         askRunningProgramForOptions();
         return 1;
     }
+    if (instanceMutex == nullptr) return 1;
 
-    const auto app = std::make_unique<App>(instance);
+    auto app = std::make_unique<App>(instance);
     int exitCode = 1;
     if (App::registerWindowClasses(instance) && app->start()) exitCode = app->run();
     // Also after a failed creation: the word window may have started its
     // load before the tray icon failed.
     app->finishWordStore();
+    // A worker the wait gave up on keeps what it uses until the process ends.
+    App::release(std::move(app));
     return exitCode;
 }

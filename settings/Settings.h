@@ -36,5 +36,8 @@ std::filesystem::path settingsFilePath(const std::filesystem::path& folder);
 std::wstring runCommand(const std::wstring& module);
 
 // Adds or removes the HKCU Run value that starts the executable at log-on.
-// Failures are silent; with the key unavailable nothing is changed.
-void applyRunRegistration(bool autoStart);
+// Failures are silent; with the key unavailable nothing is changed. Says
+// what it did to the key, so that tests see a write that changes nothing
+// (which the registry's times do not always show).
+enum class RunRegistration { unchanged, written, deleted, failed };
+RunRegistration applyRunRegistration(bool autoStart);

@@ -111,7 +111,7 @@ RunValue readRunValue(HKEY key)
 // The security programs common in China ask the user about every write to
 // the Run key, so the key is only read unless the value must change, and it
 // is opened with no more rights than that needs.
-void applyRunRegistration(bool autoStart)
+RunRegistration applyRunRegistration(bool autoStart)
 {
     std::wstring wanted;
     if (autoStart) {
@@ -120,15 +120,15 @@ void applyRunRegistration(bool autoStart)
         // "D:\My Tools\Mivora.exe" would start "D:\My.exe" if anyone put one
         // there. A value of an earlier version, without quotes, differs and
         // is replaced.
-        if (module.empty()) return;
+        if (module.empty()) return RunRegistration::failed;
         wanted = runCommand(module);
     }
 
     if (const UniqueRegKey key = openRunKey(KEY_QUERY_VALUE)) {
         const RunValue now = readRunValue(key.get());
-        if (autoStart ? now.present && now.text == wanted : !now.present) return;
+        if (autoStart ? now.present && now.text == wanted : !now.present) return RunRegistration::unchanged;
     } else if (!autoStart) {
-        return;  // no key, so no value to delete
+        return RunRegistration::unchanged;  // no key, so no value to delete
     }
 
     if (autoStart) {
@@ -136,11 +136,16 @@ void applyRunRegistration(bool autoStart)
         HKEY created = nullptr;
         if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
                             &created, nullptr) != ERROR_SUCCESS)
-            return;
+            return RunRegistration::failed;
         const UniqueRegKey key(created);
         const DWORD bytes = static_cast<DWORD>((wanted.size() + 1) * sizeof(wchar_t));
-        RegSetValueExW(key.get(), kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(wanted.c_str()), bytes);
-    } else if (const UniqueRegKey key = openRunKey(KEY_SET_VALUE)) {
-        RegDeleteValueW(key.get(), kRunValueName);
+        return RegSetValueExW(key.get(), kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(wanted.c_str()),
+                              bytes) == ERROR_SUCCESS
+                   ? RunRegistration::written
+                   : RunRegistration::failed;
     }
+    const UniqueRegKey key = openRunKey(KEY_SET_VALUE);
+    if (!key) return RunRegistration::failed;
+    return RegDeleteValueW(key.get(), kRunValueName) == ERROR_SUCCESS ? RunRegistration::deleted
+                                                                      : RunRegistration::failed;
 }

@@ -6,11 +6,13 @@
 
 #include <atomic>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,9 +42,21 @@ bool isPlainFileName(std::u16string_view name);
 // the disk.
 bool flushToDisk(std::FILE* file);
 
+// When a save must be over: at the end of a Windows session the program has
+// a few seconds for everything, so the retries of a briefly held file stop
+// there. Without one the retries take their own second.
+using SaveDeadline = std::optional<std::chrono::steady_clock::time_point>;
+
+// Whether `deadline` has passed.
+inline bool pastDeadline(const SaveDeadline& deadline)
+{
+    return deadline && std::chrono::steady_clock::now() >= *deadline;
+}
+
 // Replaces `target` by `source` in one step: afterwards `target` holds either
 // its old or its new content, never a mixture.
-bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target);
+bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target,
+                 const SaveDeadline& deadline = {});
 
 // Gives `source` the name `target` unless a file of that name exists, which
 // is never replaced. False when nothing was renamed.
@@ -50,7 +64,7 @@ bool renameNoReplace(const std::filesystem::path& source, const std::filesystem:
 
 // Deletes a file, also one marked read-only. True when no file of that name
 // is left (also when there was none).
-bool removeFile(const std::filesystem::path& path);
+bool removeFile(const std::filesystem::path& path, const SaveDeadline& deadline = {});
 
 // Today's local date as yyyymmdd.
 std::int32_t todayDate();

@@ -32,7 +32,7 @@ bool flushToDisk(std::FILE* file)
     return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
 }
 
-bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target)
+bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target, const SaveDeadline&)
 {
     if (std::rename(source.c_str(), target.c_str()) != 0) return false;
     // Make the rename itself durable; the replacement has happened either
@@ -62,7 +62,7 @@ bool renameNoReplace(const std::filesystem::path& source, const std::filesystem:
     return std::rename(source.c_str(), target.c_str()) == 0;
 }
 
-bool removeFile(const std::filesystem::path& path)
+bool removeFile(const std::filesystem::path& path, const SaveDeadline&)
 {
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }

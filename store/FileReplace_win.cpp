@@ -49,13 +49,19 @@ bool isBriefLock(DWORD error)
 }
 
 // Runs `attempt` until it succeeds, fails for another reason, or the
-// delays are used up. GetLastError() afterwards is the last attempt's.
+// delays are used up; a delay that would end past `deadline` is not waited.
+// GetLastError() afterwards is the last attempt's.
 template <typename Attempt>
-bool retryWhileLocked(Attempt attempt)
+bool retryWhileLocked(Attempt attempt, const SaveDeadline& deadline)
 {
     for (const DWORD delay : kBusyRetryDelaysMs) {
         if (attempt()) return true;
-        if (!isBriefLock(GetLastError())) return false;
+        const DWORD error = GetLastError();
+        if (!isBriefLock(error)) return false;
+        if (deadline && std::chrono::steady_clock::now() + std::chrono::milliseconds(delay) > *deadline) {
+            SetLastError(error);
+            return false;
+        }
         Sleep(delay);
     }
     return attempt();
@@ -63,11 +69,13 @@ bool retryWhileLocked(Attempt attempt)
 
 }  // namespace
 
-bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target)
+bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target, const SaveDeadline& deadline)
 {
-    return retryWhileLocked([&] {
-        return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    });
+    return retryWhileLocked(
+        [&] {
+            return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        },
+        deadline);
 }
 
 bool renameNoReplace(const std::filesystem::path& source, const std::filesystem::path& target)
@@ -76,7 +84,7 @@ bool renameNoReplace(const std::filesystem::path& source, const std::filesystem:
     return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool removeFile(const std::filesystem::path& path)
+bool removeFile(const std::filesystem::path& path, const SaveDeadline& deadline)
 {
     // DeleteFileW refuses read-only files; the attribute goes first.
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -87,7 +95,7 @@ bool removeFile(const std::filesystem::path& path)
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
         SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (retryWhileLocked([&] { return DeleteFileW(path.c_str()) != 0; })) return true;
+    if (retryWhileLocked([&] { return DeleteFileW(path.c_str()) != 0; }, deadline)) return true;
     // Put the attribute back on a file that stays.
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) SetFileAttributesW(path.c_str(), attributes);
     return GetLastError() == ERROR_FILE_NOT_FOUND;

@@ -238,10 +238,10 @@ bool WordGet::progressFileKeptBack() const
     return progressUnread_;
 }
 
-bool WordGet::saveProgress()
+bool WordGet::saveProgress(const SaveDeadline& deadline)
 {
     const ProgressSnapshot snapshot = snapshotProgress();
-    const bool written = writeProgress(snapshot);
+    const bool written = writeProgress(snapshot, deadline);
     progressWritten(snapshot, written);
     return written;
 }
@@ -311,10 +311,14 @@ bool keepUnreadProgress(const std::filesystem::path& target, std::int32_t today,
 
 // The new content goes to a temporary file beside the old one, which is then
 // replaced in one step: a failure at any point leaves the old file as it was.
-bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
+bool WordGet::writeProgress(const ProgressSnapshot& snapshot, const SaveDeadline& deadline)
 {
     if (snapshot.directory.empty()) return false;
     std::lock_guard saving(saveLock_);
+    {
+        std::lock_guard guard(lock_);
+        if (savingForgone_) return false;
+    }
     const std::filesystem::path target = snapshot.directory / kProgressFileName;
     const std::filesystem::path temporary =
         snapshot.directory / (std::u16string(kProgressFileName) + kTemporaryExtension);
@@ -322,7 +326,7 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
 
     // A temporary file that a crash left behind is never read; it only
     // stands in the way (it may even be read-only), so it goes first.
-    if (!removeFile(temporary)) return false;
+    if (!removeFile(temporary, deadline)) return false;
     bool ok = false;
     if (!failStep(fileSteps_)) {
         if (UniqueFile file{openFile(temporary, "wb")}) {
@@ -338,7 +342,10 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
                 putRecord(record, units, r);
                 ok = !failStep(fileSteps_) && std::fwrite(&record, sizeof record, 1, file.get()) == 1;
             }
-            ok = ok && !failStep(fileSteps_) && flushToDisk(file.get());
+            // With the time up (the session ends) the data goes without the
+            // flush: Windows writes its cache out before it turns off, and an
+            // unflushed save is better than none.
+            ok = ok && !failStep(fileSteps_) && (pastDeadline(deadline) || flushToDisk(file.get()));
             const bool closed = std::fclose(file.release()) == 0;
             ok = ok && !failStep(fileSteps_) && closed;
         }
@@ -361,9 +368,9 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot)
             }
         }
     }
-    ok = ok && !failStep(fileSteps_) && replaceFile(temporary, target);
+    ok = ok && !failStep(fileSteps_) && replaceFile(temporary, target, deadline);
     if (!ok) {
-        removeFile(temporary);
+        removeFile(temporary, deadline);
         return false;
     }
     return true;

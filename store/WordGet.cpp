@@ -46,7 +46,7 @@ WordGet::~WordGet()
     bool pending;
     {
         std::lock_guard guard(lock_);
-        pending = dirty_ && !directory_.empty();
+        pending = dirty_ && !directory_.empty() && !savingForgone_;
     }
     if (pending) {
         try {
@@ -55,6 +55,12 @@ WordGet::~WordGet()
             // Exit goes on; the previous progress file is still intact.
         }
     }
+}
+
+void WordGet::forgoSaving()
+{
+    std::lock_guard guard(lock_);
+    savingForgone_ = true;
 }
 
 void WordGet::markDirtyLocked()

@@ -15,13 +15,12 @@
 #include <string_view>
 #include <vector>
 
+#include "FileReplace.h"
 #include "WordEntry.h"
 #include "WordLane.h"
 
 // The progress file, in the dic directory.
 constexpr char16_t kProgressFileName[] = u"DAvud.bin";
-
-class FileSteps;
 
 enum class WordList { learning, remembered };
 
@@ -44,7 +43,8 @@ class WordGet {
 public:
     WordGet();
     // Saves the progress file when the lists changed since the last load or
-    // save, then frees both lists.
+    // save (unless saving was given up, see forgoSaving), then frees both
+    // lists.
     virtual ~WordGet();
     WordGet(const WordGet&) = delete;
     WordGet& operator=(const WordGet&) = delete;
@@ -84,15 +84,21 @@ public:
     // `fallbackName` when nothing is left to learn.
     void loadProgress(std::u16string_view fallbackName);
     // Write the progress file atomically. False when nothing was written.
-    // The same as the three steps below in a row.
-    bool saveProgress();
+    // The same as the three steps below in a row. With a deadline, the
+    // retries of a file held for a moment stop there.
+    bool saveProgress(const SaveDeadline& deadline = {});
 
     // A save in three steps, so that only the first holds the store's lock:
     // copy what is to be written; write it (on any thread; saves run one at
     // a time); record the outcome, which clears `dirty` only when nothing
     // changed since the copy.
     ProgressSnapshot snapshotProgress() const;
-    bool writeProgress(const ProgressSnapshot& snapshot);
+    bool writeProgress(const ProgressSnapshot& snapshot, const SaveDeadline& deadline = {});
+
+    // The user chose to end without saving: from now on no save writes
+    // anything, the destructor's included, so the old file stays as it was
+    // even when whatever stopped the save has gone meanwhile.
+    void forgoSaving();
     void progressWritten(const ProgressSnapshot& snapshot, bool written);
 
     // Tests of the progress file fail its steps through `steps` (see
@@ -144,6 +150,7 @@ private:
     // The progress file on disk holds more than the lists: it must be kept
     // before a save replaces it.
     bool progressUnread_ = false;
+    bool savingForgone_ = false;
     // One save writes at a time: they share the temporary file.
     std::mutex saveLock_;
     std::int32_t cycleSize_ = 15;

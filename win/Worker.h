@@ -16,8 +16,9 @@
 class Worker {
 public:
     Worker() = default;
-    // A thread still running here outlives its worker only when an earlier
-    // bounded wait gave up on it; the process is then ending anyway.
+    // A thread may still run here only when an earlier bounded wait gave up
+    // on it; its owner then keeps the worker, and what the thread uses,
+    // alive until the process ends instead of destroying them.
     ~Worker() = default;
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;

@@ -53,7 +53,7 @@ struct AppTestAccess {
 
     bool start() { return app.start(); }
     HWND ownerWindow() const { return app.ownerWindow(); }
-    void finishWordStore() { app.finishWordStore(); }
+    void finishWordStore(DWORD waitMs = kWorkerWaitMs) { app.finishWordStore(waitMs); }
     bool saveSettings() { return app.saveSettings(); }
     bool progressSaveRunning() const { return app.progressSaveRunning(); }
     void runTrayCommand(UINT command) { app.runTrayCommand(command); }
@@ -532,6 +532,55 @@ TEST_F(OwnerWindowTest, ASecondStartsRequestOpensTheSheetOnItsFirstPage)
     EXPECT_STREQ(sheetProbe.caption, L"Mivora");
     EXPECT_FALSE(sheetProbe.topmost);
     EXPECT_TRUE(IsWindow(owner_));
+}
+
+// What came to the front while the sheet showed a window of its own on top
+// (as the font and colour choosers and the 删除 question do, with the sheet
+// disabled under them), after the user had gone to another program.
+struct PopupProbe {
+    bool seen = false;
+    HWND popup = nullptr;
+    HWND afterRightClick = nullptr;
+    HWND afterSecondStart = nullptr;
+};
+PopupProbe popupProbe;
+
+void CALLBACK raiseSheetPopup(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND sheet = app().sheet.openSheet();
+    if (popupProbe.seen || sheet == nullptr) return;
+    popupProbe.seen = true;
+    KillTimer(nullptr, timer);
+    HWND popup = CreateWindowExW(0, L"STATIC", L"chooser", WS_POPUP | WS_VISIBLE, 10, 10, 100, 100, sheet, nullptr,
+                                 nullptr, nullptr);
+    HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_POPUP | WS_VISIBLE, 300, 300, 100, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
+    popupProbe.popup = popup;
+    EnableWindow(sheet, FALSE);
+    SetForegroundWindow(popup);
+    SetForegroundWindow(other);
+    SendMessageW(app().ownerWindow(), WM_TRAYICON, kTrayIconId, WM_RBUTTONUP);
+    popupProbe.afterRightClick = GetForegroundWindow();
+    SetForegroundWindow(other);
+    SendMessageW(app().ownerWindow(), WM_OPEN_OPTIONS, 0, 0);
+    popupProbe.afterSecondStart = GetForegroundWindow();
+    DestroyWindow(other);
+    EnableWindow(sheet, TRUE);
+    DestroyWindow(popup);
+    PropSheet_PressButton(sheet, PSBTN_CANCEL);
+}
+
+TEST_F(OwnerWindowTest, ATrayClickOrASecondStartBringsTheSheetsOwnPopupForward)
+{
+    popupProbe = {};
+    const UINT_PTR timer = SetTimer(nullptr, 0, 200, raiseSheetPopup);
+    ASSERT_NE(timer, 0u);
+    app().runTrayCommand(IDM_TRAY_OPTIONS);
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(popupProbe.seen);
+    EXPECT_EQ(popupProbe.afterRightClick, popupProbe.popup);
+    EXPECT_EQ(popupProbe.afterSecondStart, popupProbe.popup);
+    EXPECT_EQ(app().sheet.openSheet(), nullptr);
 }
 
 // State observed at the moment the word window is destroyed.
@@ -1305,6 +1354,8 @@ TEST_F(FailedSaveTest, ExitWithAHeldProgressFileAsksAndRetrySavesOnceItIsFree)
     EXPECT_TRUE(balloons.empty()) << "at exit the question tells it, not a balloon";
 }
 
+// 取消 keeps the question's promise even when the file is let go before
+// the program has ended: nothing is written after it.
 TEST_F(FailedSaveTest, CancelAtExitEndsAndLeavesTheOldFileAsItWas)
 {
     const std::vector<char> before = readFile(progressFile());
@@ -1318,8 +1369,145 @@ TEST_F(FailedSaveTest, CancelAtExitEndsAndLeavesTheOldFileAsItWas)
     EXPECT_EQ(answerer.texts().size(), 1u);
     EXPECT_TRUE(app().wordStore.dirty());
     held.release();
+    EXPECT_EQ(App::release(std::move(currentApp)), nullptr);
     EXPECT_EQ(readFile(progressFile()), before);
     EXPECT_FALSE(fs::exists(dicDirectory() / L"DAvud.bin.tmp"));
+}
+
+// The settings alone failing at exit ask as well: with them gone or held,
+// the settings would otherwise be lost without a word.
+TEST_F(FailedSaveTest, ExitWithOnlyTheSettingsFailingAsks)
+{
+    for (const bool deleted : {true, false}) {
+        SCOPED_TRACE(deleted ? "deleted" : "held");
+        if (!currentApp) owner_ = startApp(recordBalloons);
+        ASSERT_NE(owner_, nullptr);
+        ASSERT_TRUE(fs::exists(settingsFile()));
+        std::unique_ptr<HeldFile> held;
+        if (deleted)
+            fs::remove(settingsFile());
+        else
+            held = std::make_unique<HeldFile>(settingsFile());
+        app().Settings.windowX = 2468;
+        app().runTrayCommand(IDM_TRAY_EXIT);
+        drainMessages();
+        ExitQuestionAnswerer answerer({IDCANCEL}, [](int) {});
+        app().finishWordStore();
+        const std::vector<std::wstring> texts = answerer.texts();
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_EQ(texts[0].rfind(L"设置没能保存到\r\n", 0), 0u) << texts[0];
+        EXPECT_NE(texts[0].find(L"mivora.bin"), std::wstring::npos) << texts[0];
+        EXPECT_EQ(texts[0].find(L"学习进度"), std::wstring::npos) << texts[0];
+        held.reset();
+        endApp();
+        EXPECT_NE(settingsFileInt(kWindowXOffset), 2468);
+    }
+}
+
+// A log-off while the question at exit waits for its answer: Windows
+// tells every top-level window of the program and then ends it. What can
+// be saved by then is saved; what cannot is told at the next start.
+TEST_F(FailedSaveTest, ALogOffWhileTheQuestionWaitsKeepsWhatItCan)
+{
+    for (const bool letGo : {true, false}) {
+        SCOPED_TRACE(letGo ? "file let go before the log-off" : "file still held");
+        if (!currentApp) owner_ = startApp(recordBalloons);
+        ASSERT_NE(owner_, nullptr);
+        RegDeleteKeyW(HKEY_CURRENT_USER, kNoticeKeyPath);
+        const std::vector<char> before = readFile(progressFile());
+        makeStoreDirty();
+        const std::size_t words = storedWords();
+        auto held = std::make_unique<HeldFile>(progressFile());
+        ASSERT_TRUE(held->held());
+        app().runTrayCommand(IDM_TRAY_EXIT);
+        drainMessages();
+        const DWORD uiThread = GetCurrentThreadId();
+        ExitQuestionAnswerer answerer({IDCANCEL}, [&](int) {
+            if (letGo) held->release();
+            EnumThreadWindows(
+                uiThread,
+                [](HWND window, LPARAM) -> BOOL {
+                    DWORD_PTR ignored = 0;
+                    SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &ignored);
+                    SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &ignored);
+                    return TRUE;
+                },
+                0);
+        });
+        app().finishWordStore();
+        EXPECT_EQ(answerer.texts().size(), 1u);
+        held.reset();
+        wchar_t kept[1024] = {};
+        DWORD bytes = sizeof kept;
+        const bool noticeKept = RegGetValueW(HKEY_CURRENT_USER, kNoticeKeyPath, kSessionEndNotice, RRF_RT_REG_SZ,
+                                             nullptr, kept, &bytes) == ERROR_SUCCESS;
+        if (letGo) {
+            EXPECT_FALSE(noticeKept) << kept;
+            EXPECT_EQ(fs::file_size(progressFile()), 24u + words * 1664u);
+            EXPECT_NE(readFile(progressFile()), before);
+        } else {
+            // Without the cause: there is no time to look for it.
+            EXPECT_TRUE(noticeKept);
+            EXPECT_EQ(std::wstring(kept), L"学习进度没能保存到 " + progressFile().wstring());
+            EXPECT_EQ(readFile(progressFile()), before);
+        }
+        endApp();
+        RegDeleteKeyW(HKEY_CURRENT_USER, kNoticeKeyPath);
+    }
+}
+
+// Windows ends a program about five seconds after WM_ENDSESSION: a worker
+// that runs on and a file held for good together must not take longer.
+TEST_F(FailedSaveTest, ALogOffWithAWorkerRunningOnAndAHeldFileEndsWithinItsDeadline)
+{
+    makeStoreDirty();
+    const std::vector<char> before = readFile(progressFile());
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(app().dictionaryLoad.start(owner_, WM_NULL, [release]() -> LPARAM {
+        WaitForSingleObject(release, INFINITE);
+        return 0;
+    }));
+    HeldFile held(progressFile());
+    ASSERT_TRUE(held.held());
+    const ULONGLONG start = GetTickCount64();
+    SendMessageW(owner_, WM_ENDSESSION, TRUE, 0);
+    const ULONGLONG took = GetTickCount64() - start;
+    RecordProperty("session_end_ms", static_cast<int>(took));
+    EXPECT_LT(took, 5000u);
+    EXPECT_TRUE(app().dictionaryLoad.running());
+    wchar_t kept[1024] = {};
+    DWORD bytes = sizeof kept;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kNoticeKeyPath, kSessionEndNotice, RRF_RT_REG_SZ, nullptr, kept, &bytes),
+              ERROR_SUCCESS);
+    held.release();
+    EXPECT_EQ(readFile(progressFile()), before);
+    SetEvent(release);
+    EXPECT_TRUE(app().dictionaryLoad.wait(30000));
+    CloseHandle(release);
+}
+
+// A worker the wait at exit gave up on still uses the store: the
+// application object is kept for it, and freed when no worker runs.
+TEST_F(FailedSaveTest, AWorkerThatRunsOnAtTheEndKeepsTheApplicationObject)
+{
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    WordGet* store = &app().wordStore;
+    ASSERT_TRUE(app().dictionaryLoad.start(owner_, WM_NULL, [release, store]() -> LPARAM {
+        WaitForSingleObject(release, INFINITE);
+        // What a reload does at its end.
+        return store->dirty() ? 1 : 0;
+    }));
+    app().runTrayCommand(IDM_TRAY_EXIT);
+    drainMessages();
+    app().finishWordStore(50);
+    App* kept = App::release(std::move(currentApp));
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(store, &AppTestAccess{*kept}.wordStore);
+    SetEvent(release);
+    EXPECT_TRUE(AppTestAccess{*kept}.dictionaryLoad.wait(30000));
+    CloseHandle(release);
+    currentApp.reset(kept);
+    EXPECT_EQ(App::release(std::move(currentApp)), nullptr);
 }
 
 TEST_F(FailedSaveTest, SessionEndFailureIsKeptAndToldOnceAtTheNextStart)

@@ -40,6 +40,7 @@ e2e_fail() {
 
 e2e_cleanup() {
     local pid
+    e2e_release_desktop
     for pid in "${E2E_PIDS[@]}"; do
         if kill -0 "$pid" 2>/dev/null; then
             echo "[e2e ${E2E_SCENARIO:-?}] stopping Mivora (pid $pid) left running" >&2
@@ -152,12 +153,44 @@ e2e_desktop_pids() {
 # gone (at most 10 s), and the program then gets a new one.
 e2e_wait_desktop_closed() {
     local pid i
+    # A desktop kept open on purpose (e2e_keep_desktop) never closes.
+    [ -n "${E2E_DESKTOP_KEEPER:-}" ] && kill -0 "$E2E_DESKTOP_KEEPER" 2>/dev/null && return 0
     for pid in "${E2E_PIDS[@]}"; do kill -0 "$pid" 2>/dev/null && return 0; done
     for i in $(seq 1 100); do
         [ -z "$(e2e_desktop_pids)" ] && return 0
         sleep 0.1
     done
     e2e_log "the previous Wine desktop is still there after 10 s"
+}
+
+# e2e_keep_desktop <e2e_hold_file.exe>: keeps this prefix's Wine desktop
+# open until the scenario ends, for scenarios that start Mivora many times
+# one after the other. Otherwise every start waits for the desktop of the
+# one before to close and then pays for a new one (its explorer.exe and
+# the tray window): on a machine busy with a build that is many seconds a
+# start, and the wait for the old desktop gives up after 10 s, after which
+# the start attaches to a desktop that is going away and never shows its
+# icon. The keeper is a second Wine process that holds a file of its own
+# and ends when its release file appears (e2e_release_desktop).
+e2e_keep_desktop() {
+    local holder keep=$E2E_DIR/.desktop-keeper
+    [ -f "$1" ] || e2e_fail "no file holder at $1"
+    # Started from the scenario's folder: the path must not be relative.
+    holder=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+    : >"$keep"
+    rm -f "$keep.release"
+    e2e_wait_desktop_closed
+    (cd "$E2E_DIR" && exec "$(mivora_wine_binary)" "$holder" .desktop-keeper .desktop-keeper.release) \
+        </dev/null >"$keep.log" 2>&1 9>&- &
+    E2E_DESKTOP_KEEPER=$!
+    e2e_wait_for 60 "the desktop keeper" grep -q held "$keep.log"
+}
+
+e2e_release_desktop() {
+    [ -n "${E2E_DESKTOP_KEEPER:-}" ] || return 0
+    touch "$E2E_DIR/.desktop-keeper.release"
+    wait "$E2E_DESKTOP_KEEPER" 2>/dev/null
+    E2E_DESKTOP_KEEPER=""
 }
 
 # e2e_start [var]: starts Mivora.exe from its folder; its pid goes into
@@ -171,7 +204,7 @@ e2e_start() {
     local pid=$!
     E2E_PIDS+=("$pid")
     if [ $# -gt 0 ]; then printf -v "$1" '%s' "$pid"; else E2E_PID=$pid; fi
-    e2e_log "started Mivora.exe (pid $pid)"
+    e2e_log "started Mivora.exe (pid $pid; desktop $(e2e_desktop_pids | tr '\n' ' '))"
 }
 
 # e2e_wait_exit <pid> <seconds> <expected code>

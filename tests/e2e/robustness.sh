@@ -9,7 +9,8 @@
 #   - leave the user's files unchanged or complete and loadable, never torn
 #     and never replaced by less than they held (mivora_files.py
 #     folder-verify).
-# The rows of one group share one X server and one wineserver; a row that
+# The rows of one group share one X server, one wineserver and one Wine
+# desktop (kept open between the rows, see e2e_keep_desktop); a row that
 # fails is reported and the next one still runs.
 #
 # MIVORA_ROBUSTNESS_ROWS=<regex> runs only the matching rows.
@@ -251,6 +252,7 @@ ROWS_DIR=$E2E_DIR/rows
 # row.
 USER_FILES=$(e2e_user_files_dir)
 mkdir -p "$ROWS_DIR"
+e2e_keep_desktop "$holder"
 passed=() failed=()
 while IFS='|' read -r row_group row flags what; do
     row_group=$(xargs <<<"$row_group") row=$(xargs <<<"$row") flags=$(xargs <<<"$flags")
@@ -260,6 +262,7 @@ while IFS='|' read -r row_group row flags what; do
     if (run_row "$row" "$flags"); then passed+=("$row"); else failed+=("$row"); fi
 done <<<"$TABLE"
 
+e2e_release_desktop
 e2e_log "passed: ${passed[*]:-none}"
 [ ${#failed[@]} -eq 0 ] || e2e_fail "rows failed: ${failed[*]}"
 [ ${#passed[@]} -gt 0 ] || e2e_fail "no rows in group $group"

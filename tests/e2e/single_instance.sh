@@ -2,9 +2,9 @@
 # A second start while Mivora runs asks the first one to open its options
 # sheet (on Windows 11 a new program's tray icon sits hidden in the
 # overflow, and a user who cannot find it starts the program again), ends
-# with exit code 1 (as a second start always has, for scripts and
-# installers) and leaves the first instance running and usable; a left
-# click on the tray icon then still shows the word's menu.
+# with exit code 1 and leaves the first instance running and usable. The
+# same when the first start ran elevated and this one may not even open
+# its mutex.
 #   single_instance.sh <build dir>
 . "$(dirname "$0")/lib.sh"
 e2e_begin "$1" single_instance
@@ -47,4 +47,20 @@ e2e_wait_for 15 "the sheet to close" sheet_closed
 e2e_quit
 [ "$(e2e_settings_int autoSwitch)" = 0 ] || e2e_fail "暂停 from the left click's menu did not pause switching"
 e2e_check_progress "$E2E_DIR/dic/DAvud.bin" 0 20 word0000
+
+# A first start that ran elevated, played by a stand-in that holds the
+# mutex with a descriptor refusing this user and has the owner window.
+elevated=$E2E_BUILD/tests/e2e/e2e_elevated_first_start.exe
+[ -f "$elevated" ] || e2e_fail "no stand-in at $elevated"
+e2e_wait_desktop_closed
+(cd "$E2E_DIR" && exec "$(mivora_wine_binary)" "$elevated") </dev/null >"$E2E_DIR.elevated.log" 2>&1 9>&- &
+elevated_pid=$!
+E2E_PIDS+=("$elevated_pid")
+e2e_wait_for 30 "the elevated stand-in" grep -q ready "$E2E_DIR.elevated.log"
+settings_before=$(stat -c %y "$E2E_DIR/mivora.bin")
+e2e_start refused
+e2e_wait_exit "$refused" 30 1
+wait "$elevated_pid" || e2e_fail "the request never reached the running program ($?): $(cat "$E2E_DIR.elevated.log")"
+grep -q asked "$E2E_DIR.elevated.log" || e2e_fail "the stand-in was not asked: $(cat "$E2E_DIR.elevated.log")"
+[ "$(stat -c %y "$E2E_DIR/mivora.bin")" = "$settings_before" ] || e2e_fail "the refused start wrote the settings"
 e2e_end

@@ -271,6 +271,41 @@ TEST_F(SettingsWinTest, SavesThatKeepAutoStartLeaveTheRunKeyUnwritten)
     EXPECT_GT(runKeyWriteTime(), before);
 }
 
+// What each save does to the key, seen at the call itself: the registry
+// may skip a write of the same value without changing the key's time, so
+// only this shows a write that every exit would repeat.
+TEST_F(SettingsWinTest, TheRunKeyIsWrittenOnlyWhenTheValueMustChange)
+{
+    const std::wstring exe = exePath();
+    const std::wstring quoted = L"\"" + exe + L"\"";
+    const auto sz = [](const std::wstring& text) {
+        return RegValue{REG_SZ, Bytes(reinterpret_cast<const unsigned char*>(text.c_str()),
+                                      reinterpret_cast<const unsigned char*>(text.c_str() + text.size() + 1))};
+    };
+    const std::optional<RegValue> absent;
+    struct Case {
+        const char* name;
+        std::optional<RegValue> before;
+        bool autoStart;
+        RunRegistration done;
+    } const cases[] = {
+        {"absent, on", absent, true, RunRegistration::written},
+        {"current, on", sz(quoted), true, RunRegistration::unchanged},
+        {"earlier version's bare path, on", sz(exe), true, RunRegistration::written},
+        {"another program's path, on", sz(L"\"C:\\Other\\Mivora.exe\""), true, RunRegistration::written},
+        {"absent, off", absent, false, RunRegistration::unchanged},
+        {"current, off", sz(quoted), false, RunRegistration::deleted},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeRunValue(c.before);
+        EXPECT_EQ(applyRunRegistration(c.autoStart), c.done);
+        EXPECT_EQ(readRunValue().has_value(), c.autoStart);
+        // And the next save, as at every exit, leaves the key alone.
+        EXPECT_EQ(applyRunRegistration(c.autoStart), RunRegistration::unchanged);
+    }
+}
+
 // Unquoted, Windows would run "D:\My.exe" with the rest as arguments.
 TEST(RunCommand, APathWithSpacesStaysOneProgram)
 {

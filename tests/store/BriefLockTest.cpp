@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <thread>
 
 #include "StoreTestSupport.h"
@@ -38,18 +40,56 @@ HANDLE holdWithoutDeleteSharing(const fs::path& file)
 
 }  // namespace
 
-TEST(BriefLock, TheHoldIsOneThatMakesAReplaceFail)
+// Closes `held` after `ms` on a thread of its own; `released` says whether
+// it has.
+class BriefHold {
+public:
+    explicit BriefHold(HANDLE held, DWORD ms = 200) : thread_([this, held, ms] {
+            Sleep(ms);
+            released = true;
+            CloseHandle(held);
+        })
+    {
+    }
+    ~BriefHold() { thread_.join(); }
+    std::atomic<bool> released{false};
+
+private:
+    std::thread thread_;
+};
+
+// What a save meets, without trying again: the target held makes the
+// replace fail; the temporary file held makes the replace and its removal
+// fail with a sharing violation.
+TEST(BriefLock, TheHoldsAreOnesThatMakeTheStepsFail)
 {
-    TempDir dir;
-    writeBytes(dir / "target", "old");
-    writeBytes(dir / "source", "new");
-    HANDLE held = holdWithoutDeleteSharing(dir / "target");
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    // What the save meets: without trying again, the replace fails.
-    EXPECT_FALSE(MoveFileExW((dir / "source").c_str(), (dir / "target").c_str(), MOVEFILE_REPLACE_EXISTING));
-    const DWORD error = GetLastError();
-    EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) << error;
-    CloseHandle(held);
+    enum class Held { target, source };
+    enum class Step { replace, remove };
+    struct Case {
+        Held held;
+        Step step;
+        DWORD error;
+        DWORD alsoError;
+    } const cases[] = {
+        {Held::target, Step::replace, ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED},
+        {Held::source, Step::replace, ERROR_SHARING_VIOLATION, ERROR_SHARING_VIOLATION},
+        {Held::source, Step::remove, ERROR_SHARING_VIOLATION, ERROR_SHARING_VIOLATION},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        writeBytes(dir / "target", "old");
+        writeBytes(dir / "source", "new");
+        HANDLE held = holdWithoutDeleteSharing(dir / (c.held == Held::target ? "target" : "source"));
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        const bool done = c.step == Step::replace ? MoveFileExW((dir / "source").c_str(), (dir / "target").c_str(),
+                                                                MOVEFILE_REPLACE_EXISTING) != 0
+                                                  : DeleteFileW((dir / "source").c_str()) != 0;
+        const DWORD error = GetLastError();
+        CloseHandle(held);
+        EXPECT_FALSE(done) << static_cast<int>(c.held) << static_cast<int>(c.step);
+        EXPECT_TRUE(error == c.error || error == c.alsoError) << error;
+        EXPECT_EQ(readBytes(dir / "target"), "old");
+    }
 }
 
 TEST(BriefLock, AFileHeldFor200MsIsSaved)
@@ -72,6 +112,98 @@ TEST(BriefLock, AFileHeldFor200MsIsSaved)
     EXPECT_NE(readBytes(dir / "DAvud.bin"), changed.saved);
     EXPECT_FALSE(fs::exists(dir / "DAvud.bin.tmp"));
     EXPECT_FALSE(changed.store.dirty());
+}
+
+// A temporary file that a crash left behind, read by a virus scan when the
+// save wants it out of the way.
+TEST(BriefLock, AStaleTemporaryFileHeldFor200MsIsRemovedAndTheSaveGoesOn)
+{
+    TempDir dir;
+    ChangedStore changed(dir);
+    writeBytes(dir / "DAvud.bin.tmp", "left by a crash");
+    bool saved = false;
+    bool releasedBeforeTheEnd = false;
+    {
+        BriefHold hold(holdWithoutDeleteSharing(dir / "DAvud.bin.tmp"));
+        saved = changed.store.saveProgress();
+        releasedBeforeTheEnd = hold.released.load();
+    }
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(releasedBeforeTheEnd);
+    EXPECT_NE(readBytes(dir / "DAvud.bin"), changed.saved);
+    EXPECT_FALSE(fs::exists(dir / "DAvud.bin.tmp"));
+}
+
+// The fresh temporary file, opened by a scan the moment it is closed, just
+// before it replaces the old one.
+std::atomic<int> stepsSeen{0};
+std::atomic<int> holdAtStep{0};
+fs::path heldTemporary;
+std::unique_ptr<BriefHold> temporaryHold;
+
+void holdTheTemporaryBeforeTheReplace()
+{
+    if (++stepsSeen != holdAtStep) return;
+    HANDLE held = holdWithoutDeleteSharing(heldTemporary);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    temporaryHold = std::make_unique<BriefHold>(held);
+}
+
+TEST(BriefLock, ATemporaryFileHeldFor200MsJustBeforeTheReplaceIsSwappedIn)
+{
+    TempDir dir;
+    ChangedStore changed(dir);
+    FileSteps steps;
+    changed.store.setFileSteps(&steps);
+    // The replace is a save's last step: a save unchanged counts them.
+    stepsSeen = 0;
+    holdAtStep = 0;
+    steps.setHook(holdTheTemporaryBeforeTheReplace);
+    ASSERT_TRUE(changed.store.writeProgress(changed.store.snapshotProgress()));
+    const std::string before = readBytes(dir / "DAvud.bin");
+    changed.store.setRemembered(changed.store.entries(WordList::learning).at(0), true);
+    heldTemporary = dir / "DAvud.bin.tmp";
+    holdAtStep = stepsSeen.load();
+    stepsSeen = 0;
+    const bool saved = changed.store.saveProgress();
+    ASSERT_NE(temporaryHold, nullptr) << "the hold never came";
+    const bool releasedBeforeTheEnd = temporaryHold->released.load();
+    temporaryHold.reset();
+    steps.setHook(nullptr);
+    changed.store.setFileSteps(nullptr);
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(releasedBeforeTheEnd);
+    EXPECT_NE(readBytes(dir / "DAvud.bin"), before);
+    EXPECT_FALSE(fs::exists(dir / "DAvud.bin.tmp"));
+}
+
+// At the end of a session there is no second to wait: with the time up, a
+// held file fails the save at once and the old file stays. (800 ms: far
+// longer than a save of three words, shorter than the retries' second.)
+TEST(BriefLock, WithTheTimeUpAHeldFileIsNotWaitedFor)
+{
+    TempDir dir;
+    ChangedStore changed(dir);
+    bool saved = true;
+    bool releasedBeforeTheEnd = true;
+    {
+        BriefHold hold(holdWithoutDeleteSharing(dir / "DAvud.bin"), 800);
+        saved = changed.store.saveProgress(std::chrono::steady_clock::now());
+        releasedBeforeTheEnd = hold.released.load();
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(releasedBeforeTheEnd);
+    EXPECT_EQ(readBytes(dir / "DAvud.bin"), changed.saved);
+    EXPECT_FALSE(fs::exists(dir / "DAvud.bin.tmp"));
+    EXPECT_TRUE(changed.store.dirty());
+    // Time enough: the same hold is waited out.
+    {
+        BriefHold hold(holdWithoutDeleteSharing(dir / "DAvud.bin"), 800);
+        saved = changed.store.saveProgress(std::chrono::steady_clock::now() + std::chrono::seconds(10));
+        releasedBeforeTheEnd = hold.released.load();
+    }
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(releasedBeforeTheEnd);
 }
 
 TEST(BriefLock, AFileHeldLongerIsLeftAsItWasAndTheSaveFails)

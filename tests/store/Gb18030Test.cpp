@@ -50,6 +50,7 @@ TEST(Gb18030, CodesOfEveryLength)
         {"a\xB7", u"a\uFFFD"},                               // cut after the lead
         {"\xB7 ", u"\uFFFD "},                              // no trail: the space stays
         {"\x81\x30\x81", u"\uFFFD" "0\uFFFD"},               // four-byte code cut off
+        {"\x84\x31\xA5\x30", u"\uFFFD"},                     // the first code past the BMP's
         {"\x84\x32\x81\x30", u"\uFFFD"},                     // between BMP and planes
         {"\xFE\x39\xFE\x39", u"\uFFFD"},                     // beyond U+10FFFF
     };
@@ -66,6 +67,18 @@ TEST(Gb18030, WhichTextIsReadAsGb18030)
     EXPECT_EQ(decodeDictionaryText("\xE6\x94\xBE"), u"放");
     // A zero byte still means UTF-16LE.
     EXPECT_EQ(decodeDictionaryText(std::string("\xB7\xC5\x00\x4E", 4)), u"\xC5B7\x4E00");
+}
+
+// A code that stands for no character is one U+FFFD in the meaning, never
+// a zero unit that would end the text there.
+TEST(Gb18030, AnUnassignedCodeKeepsTheRestOfTheLine)
+{
+    TempDir dir;
+    const std::vector<WordEntry> words =
+        loadBytes(dir, "gaps", "first|f|\xB7\xC5\x84\x31\xA5\x30\xC6\xFA\r\nsecond|s|\xB7\xC5\r\n");
+    ASSERT_EQ(words.size(), 2u);
+    EXPECT_EQ(text(words[0].content), u"放\uFFFD弃");
+    EXPECT_EQ(text(words[1].word), u"second");
 }
 
 TEST(Gb18030, GbkListLoadsEqualToItsUtf8Twin)

@@ -148,6 +148,29 @@ TEST(Progress, DestructorSavesWhatChanged)
     EXPECT_EQ(headerOf(file).learningCount, 1);
 }
 
+// "End without saving" is kept to the letter: nothing is written after it,
+// neither by a save nor by the destructor, whatever changed.
+TEST(Progress, AfterSavingIsForgoneNothingIsWritten)
+{
+    TempDir dir;
+    writeDictionary(dir, "words", u"a|p|c\r\nb|p|c\r\n");
+    std::string before;
+    {
+        WordGet store;
+        store.setDirectory(dir.path());
+        store.loadProgress(u"words");
+        ASSERT_TRUE(store.saveProgress());
+        before = readBytes(progressFile(dir));
+        store.setRemembered(entry(u"b"), true);
+        store.forgoSaving();
+        EXPECT_FALSE(store.saveProgress());
+        store.setRemembered(entry(u"a"), true);
+        EXPECT_TRUE(store.dirty());
+    }
+    EXPECT_EQ(readBytes(progressFile(dir)), before);
+    EXPECT_TRUE(onlyProgressFilesIn(dir));
+}
+
 TEST(Progress, NothingAnywhereLeavesThePlaceholder)
 {
     TempDir dir;
