@@ -482,22 +482,26 @@ void App::runHotkey(WPARAM id)
 LRESULT App::trayNotify(LPARAM lParam)
 {
     HWND window = ownerWindow();
-    // With the sheet open either click brings it forward with the keyboard:
-    // the owner window is hidden, and activating it would leave the user
-    // nowhere to type.
-    if ((lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP) && bringSheetForward()) return 0;
     switch (lParam) {
     case WM_MOUSEMOVE:
         // On every move, so the tooltip shows the counters of this moment.
         tray.refreshTip(wordStore.header());
         return 0;
     case WM_LBUTTONUP:
+        // The word's menu also while the options are open: in title-bar mode
+        // it is the only way to 已记住 then.
         SetForegroundWindow(window);
         wordWindow.showWordMenu(window);
-        // The user was working in the open sheet: it gets the keyboard back.
-        if (HWND open = sheet.openSheet()) SetForegroundWindow(open);
+        // The user was working in the open sheet (or a window of it): it
+        // gets the keyboard back.
+        bringSheetForward();
         return 0;
     case WM_RBUTTONUP:
+        // With the sheet open the tray menu would start a second modal loop:
+        // the sheet (or its chooser or question on top) comes forward with
+        // the keyboard instead (the owner window is hidden, and activating it
+        // would leave the user nowhere to type).
+        if (bringSheetForward()) return 0;
         // The foreground is what makes the menu close when the user clicks
         // elsewhere.
         SetForegroundWindow(window);
