@@ -210,10 +210,9 @@ bool FileNotices::askToRetryAtExit(bool settingsFailed, bool progressFailed, boo
 {
     const SavedFile settings = settingsFailed ? SavedFile::settings : SavedFile::moreSettings;
     const bool eitherFailed = settingsFailed || moreSettingsFailed;
-    const std::wstring question = exitQuestion(eitherFailed, savedPath(settings),
-                                               eitherFailed ? failureReason(settings) : std::wstring(), progressFailed,
-                                               savedPath(SavedFile::progress),
-                                               progressFailed ? failureReason(SavedFile::progress) : std::wstring());
+    const std::wstring question = exitQuestion(
+        eitherFailed, savedPath(settings), eitherFailed ? failureReason(settings) : std::wstring(), progressFailed,
+        savedPath(SavedFile::progress), progressFailed ? failureReason(SavedFile::progress) : std::wstring());
     // The owner window is gone: the box stands on its own, in front.
     return MessageBoxW(nullptr, question.c_str(), kExitQuestionTitle,
                        MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) == IDRETRY;

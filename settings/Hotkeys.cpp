@@ -1,6 +1,5 @@
 #include "Hotkeys.h"
 
-
 namespace {
 
 struct KeyName {
@@ -12,14 +11,13 @@ struct KeyName {
 // out below. The first name of a key is the one written; later ones are
 // other spellings people use, accepted when read.
 constexpr KeyName kNamedKeys[] = {
-    {"Left", 0x25},     {"Up", 0x26},        {"Right", 0x27},      {"Down", 0x28},     {"Home", 0x24},
-    {"End", 0x23},      {"PgUp", 0x21},      {"PageUp", 0x21},     {"PgDn", 0x22},     {"PageDown", 0x22},
-    {"Insert", 0x2D},   {"Ins", 0x2D},       {"Delete", 0x2E},     {"Del", 0x2E},      {"Space", 0x20},
-    {"Tab", 0x09},      {"Esc", 0x1B},       {"Escape", 0x1B},     {"Enter", 0x0D},    {"Backspace", 0x08},
-    {"Pause", 0x13},    {"Num*", 0x6A},      {"Num+", 0x6B},       {"Num-", 0x6D},     {"Num.", 0x6E},
-    {"Num/", 0x6F},     {";", 0xBA},         {"=", 0xBB},          {",", 0xBC},        {"-", 0xBD},
-    {".", 0xBE},        {"/", 0xBF},         {"`", 0xC0},          {"[", 0xDB},        {"\\", 0xDC},
-    {"]", 0xDD},        {"'", 0xDE},
+    {"Left", 0x25},   {"Up", 0x26},        {"Right", 0x27}, {"Down", 0x28},     {"Home", 0x24},   {"End", 0x23},
+    {"PgUp", 0x21},   {"PageUp", 0x21},    {"PgDn", 0x22},  {"PageDown", 0x22}, {"Insert", 0x2D}, {"Ins", 0x2D},
+    {"Delete", 0x2E}, {"Del", 0x2E},       {"Space", 0x20}, {"Tab", 0x09},      {"Esc", 0x1B},    {"Escape", 0x1B},
+    {"Enter", 0x0D},  {"Backspace", 0x08}, {"Pause", 0x13}, {"Num*", 0x6A},     {"Num+", 0x6B},   {"Num-", 0x6D},
+    {"Num.", 0x6E},   {"Num/", 0x6F},      {";", 0xBA},     {"=", 0xBB},        {",", 0xBC},      {"-", 0xBD},
+    {".", 0xBE},      {"/", 0xBF},         {"`", 0xC0},     {"[", 0xDB},        {"\\", 0xDC},     {"]", 0xDD},
+    {"'", 0xDE},
 };
 
 struct ModifierName {
@@ -29,8 +27,7 @@ struct ModifierName {
 
 // In the order they are written.
 constexpr ModifierName kModifiers[] = {
-    {"Ctrl", kHotkeyCtrl}, {"Control", kHotkeyCtrl}, {"Alt", kHotkeyAlt},
-    {"Shift", kHotkeyShift}, {"Win", kHotkeyWin},
+    {"Ctrl", kHotkeyCtrl}, {"Control", kHotkeyCtrl}, {"Alt", kHotkeyAlt}, {"Shift", kHotkeyShift}, {"Win", kHotkeyWin},
 };
 
 constexpr const char16_t* kIniKeys[kHotkeyCommandCount] = {
@@ -205,10 +202,10 @@ HotkeySettings defaultHotkeys()
 {
     constexpr std::uint32_t ctrlAlt = kHotkeyCtrl | kHotkeyAlt;
     HotkeySettings defaults;
-    defaults[HotkeyCommand::next] = {ctrlAlt, 0xBE};        // Ctrl+Alt+.  (the > key)
-    defaults[HotkeyCommand::previous] = {ctrlAlt, 0xBC};    // Ctrl+Alt+,  (the < key)
-    defaults[HotkeyCommand::remembered] = {ctrlAlt, 'M'};   // Ctrl+Alt+M
-    defaults[HotkeyCommand::pause] = {ctrlAlt, 0xBF};       // Ctrl+Alt+/
-    defaults[HotkeyCommand::speak] = {ctrlAlt, 0xBA};       // Ctrl+Alt+;
+    defaults[HotkeyCommand::next] = {ctrlAlt, 0xBE};       // Ctrl+Alt+.  (the > key)
+    defaults[HotkeyCommand::previous] = {ctrlAlt, 0xBC};   // Ctrl+Alt+,  (the < key)
+    defaults[HotkeyCommand::remembered] = {ctrlAlt, 'M'};  // Ctrl+Alt+M
+    defaults[HotkeyCommand::pause] = {ctrlAlt, 0xBF};      // Ctrl+Alt+/
+    defaults[HotkeyCommand::speak] = {ctrlAlt, 0xBA};      // Ctrl+Alt+;
     return defaults;
 }
