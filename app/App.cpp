@@ -448,33 +448,22 @@ void App::runTrayCommand(UINT command)
 
 void App::runHotkey(WPARAM id)
 {
+    // The word's menu commands, run as the menu runs them.
+    constexpr std::pair<HotkeyCommand, WordCommand> kWordCommands[] = {
+        {HotkeyCommand::next, WordCommand::next},
+        {HotkeyCommand::previous, WordCommand::previous},
+        {HotkeyCommand::remembered, WordCommand::remembered},
+        {HotkeyCommand::pause, WordCommand::pause},
+    };
     const std::optional<HotkeyCommand> command = hotkeys.commandOf(id);
     if (!command) return;
-    switch (*command) {
-    case HotkeyCommand::next:
-        wordWindow.runCommand(WordCommand::next);
-        break;
-    case HotkeyCommand::previous:
-        wordWindow.runCommand(WordCommand::previous);
-        break;
-    case HotkeyCommand::remembered:
-        wordWindow.runCommand(WordCommand::remembered);
-        break;
-    case HotkeyCommand::pause:
-        wordWindow.runCommand(WordCommand::pause);
-        break;
-    case HotkeyCommand::speak:
-        speakShownWord();
-        break;
-    case HotkeyCommand::showHide:
-        wordWindow.setHiddenByUser(!wordWindow.hiddenByUser());
-        break;
-    case HotkeyCommand::options:
-        // The hotkey lets this process take the foreground, as a second
-        // start does.
-        openOptionsForSecondStart();
-        break;
-    }
+    for (const auto& [hotkey, word] : kWordCommands)
+        if (hotkey == *command) wordWindow.runCommand(word);
+    if (*command == HotkeyCommand::speak) speakShownWord();
+    if (*command == HotkeyCommand::showHide) wordWindow.setHiddenByUser(!wordWindow.hiddenByUser());
+    // The hotkey lets this process take the foreground, as a second start
+    // does.
+    if (*command == HotkeyCommand::options) openOptionsForSecondStart();
 }
 
 // The program never selects a newer protocol version, so lParam is the
