@@ -1,5 +1,7 @@
 #include "app/App.h"
 
+#include <prsht.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include "store/Text.h"
 #include "win/MessageFilter.h"
 #include "win/Messages.h"
+#include "win/ObjectWindow.h"
 #include "win/Program.h"
 #include "win/Timers.h"
 
@@ -53,7 +56,7 @@ App::~App()
 bool App::registerWindowClasses(HINSTANCE instance)
 {
     WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = ownerWindowProc;
+    windowClass.lpfnWndProc = objectWindowProc<App, &App::ownerWindow_, &App::onMessage>;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
@@ -137,24 +140,6 @@ void App::speakShownWord()
     if (!wordWindow.loading()) speech.speak(shownWord(wordStore.currentEntry()));
 }
 
-LRESULT CALLBACK App::ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* app = reinterpret_cast<App*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        app = static_cast<App*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
-        if (app != nullptr) app->ownerWindow_.reset(window);
-    }
-    if (app == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    const LRESULT result = app->onMessage(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        // Gone already: the owner must not destroy it again.
-        app->ownerWindow_.release();
-    }
-    return result;
-}
-
 LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -171,7 +156,17 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SAVE_DONE:
         // Posting was the worker's last act but one: its thread is let go
         // here, so that none is left for exit.
-        if (progressSave.finished(wParam)) notices.reportSave(SavedFile::progress, lParam != 0);
+        if (progressSave.finished(wParam)) {
+            notices.reportSave(SavedFile::progress, lParam != 0);
+            showMergedProgress();
+        }
+        return 0;
+    case WM_PROGRESS_CHECKED:
+        if (progressSave.finished(wParam)) {
+            showMergedProgress();
+            // What this PC changed meanwhile goes to the other one at once.
+            if (lParam != 0) startProgressSave();
+        }
         return 0;
     case WM_ENDSESSION:
         onEndSession(wParam != FALSE);
@@ -239,6 +234,7 @@ bool App::onCreate(HWND window)
     // Shown once the icon is there.
     notices.tellStartNotices();
     SetTimer(window, TIMER_SAVE_PROGRESS, kProgressSaveIntervalMs, nullptr);
+    SetTimer(window, TIMER_CHECK_PROGRESS, kProgressCheckIntervalMs, nullptr);
     return true;
 }
 
@@ -271,7 +267,7 @@ void App::keepAtSessionEnd()
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEndSessionMs);
     settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
-    const bool iniSaved = !iniUnsaved_ || writeIni();
+    iniSavedAtExit_ = !iniUnsaved_ || writeIni();
     speech.stop();
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
@@ -280,7 +276,7 @@ void App::keepAtSessionEnd()
     waitForWorkers(static_cast<DWORD>(std::clamp<long long>(left.count(), 0, kEndSessionWaitMs)));
     const bool progressSaved = !wordStore.dirty() || wordStore.saveProgress(deadline);
     // No time to ask: a failure is kept and told at the next start.
-    notices.keepForNextStart(settingsSavedAtExit_, progressSaved, iniSaved);
+    notices.keepForNextStart(settingsSavedAtExit_, progressSaved, iniSavedAtExit_);
 }
 
 LRESULT CALLBACK App::sessionWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -326,6 +322,8 @@ void App::onTimer(WPARAM id)
 {
     if (id == TIMER_SAVE_PROGRESS)
         startProgressSave();
+    else if (id == TIMER_CHECK_PROGRESS)
+        startProgressCheck();
     else if (id == TIMER_TRAY_RETRY)
         retryTrayIcon(GetTickCount());
 }
@@ -351,6 +349,25 @@ bool App::startProgressSave()
     return progressSave.start(ownerWindow(), WM_SAVE_DONE, [store, snapshot = std::move(*snapshot)]() -> LPARAM {
         return ProgressSaver::write(*store, snapshot) ? 1 : 0;
     });
+}
+
+bool App::startProgressCheck()
+{
+    if (progressSave.running()) return false;
+    WordGet* store = &wordStore;
+    return progressSave.start(ownerWindow(), WM_PROGRESS_CHECKED, [store]() -> LPARAM {
+        return store->checkProgressFile() == WordGet::DiskCheck::merged ? 1 : 0;
+    });
+}
+
+void App::showMergedProgress()
+{
+    if (!wordStore.takeMergeNotice()) return;
+    // The store has kept the word shown if it is still to be learnt, or
+    // moved on to the next one that is.
+    wordWindow.layout();
+    tray.refreshTip(wordStore.header());
+    if (HWND open = sheet.openSheet()) SendMessageW(open, PSM_QUERYSIBLINGS, kProgressChangedQuery, 0);
 }
 
 bool App::workersRunning() const
@@ -487,9 +504,9 @@ LRESULT App::trayNotify(LPARAM lParam)
         return 0;
     case WM_RBUTTONUP:
         // With the sheet open the tray menu would start a second modal loop:
-        // the sheet (or its chooser or question on top) comes forward with
-        // the keyboard instead (the owner window is hidden, and activating it
-        // would leave the user nowhere to type).
+        // the sheet comes forward with the keyboard instead (the owner
+        // window is hidden, and activating it would leave the user nowhere
+        // to type).
         if (bringSheetForward()) return 0;
         // The foreground is what makes the menu close when the user clicks
         // elsewhere.

@@ -26,6 +26,10 @@
 // The periodic save's period. Progress is otherwise written only when the
 // program ends, so a crash or a power cut would lose a whole day of study.
 constexpr UINT kProgressSaveIntervalMs = 5 * 60 * 1000;
+// How often the progress file on disk is looked at while the program runs:
+// a sync program that brings another PC's save is noticed within a minute.
+// A look costs one query of the file's size and time.
+constexpr UINT kProgressCheckIntervalMs = 30 * 1000;
 // How long shutdown waits for each worker still running before the store
 // is saved. A load reads one file; ten seconds is far beyond it.
 constexpr DWORD kWorkerWaitMs = 10000;
@@ -82,7 +86,6 @@ private:
     // The in-process tests drive the parts directly.
     friend struct AppTestAccess;
 
-    static LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // The hidden window that stands in for the owner window while the
     // question at exit waits: it hears of a log-off.
     static LRESULT CALLBACK sessionWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -136,6 +139,13 @@ private:
     // Writes the progress file if the lists changed; true when nothing is
     // left unsaved.
     bool saveChangedProgress();
+    // The look at the progress file on disk, on the same worker (a synced
+    // disk may be slow); the worker posts WM_PROGRESS_CHECKED. False when
+    // none was started (a save or look is running).
+    bool startProgressCheck();
+    // After another PC's progress was merged into the lists: the word
+    // window, the tooltip and the open options pages show the merged state.
+    void showMergedProgress();
 
     // The tray icon's notification (WM_TRAYICON's lParam), and the commands
     // of its menu (0 and unknown ids do nothing).

@@ -252,6 +252,8 @@ std::wstring FileNotices::failureReason(SavedFile file) const
     // mivora.ini is a few hundred bytes.
     std::uintmax_t bytes = file == SavedFile::moreSettings ? 4096 : sizeof(SettingsRecord);
     if (file == SavedFile::progress) {
+        // Another PC's save that the sync program is still writing.
+        if (store_.progressFileUnfinished()) return L"文件正在同步，还没写完";
         const ProgressHeader header = store_.header();
         bytes = sizeof header + (static_cast<std::uintmax_t>(std::max(header.rememberedCount, 0)) +
                                  static_cast<std::uintmax_t>(std::max(header.learningCount, 0))) *

@@ -55,7 +55,7 @@ public:
 
     // At the end of a Windows session, for the saves that failed: what was
     // not saved and where, kept for the next start (no time to look for
-    // why). Nothing is kept when all were saved.
+    // why). Nothing is kept when both were saved.
     void keepForNextStart(bool settingsSaved, bool progressSaved, bool moreSettingsSaved = true) const;
 
 private:
