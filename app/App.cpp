@@ -36,9 +36,16 @@ App::App(HINSTANCE instance, std::filesystem::path userFolder)
       userFolder_(std::move(userFolder)), options{instance, nullptr,      Settings, place, wordStore, wordWindow,
                                                   reload,   customColors, 0,        0,     {}}
 {
-    options.saveSettings = [this] { saveSettings(); };
+    options.saveSettings = [this] {
+        saveSettings();
+        // Taken again after OK: one another program let go of meanwhile is
+        // ours now.
+        hotkeys.setSettings(hotkeySettings);
+    };
     options.speech = &speechSettings;
     options.speaker = &speech;
+    options.hotkeySettings = &hotkeySettings;
+    options.hotkeys = &hotkeys;
 }
 
 App::~App()
@@ -103,6 +110,7 @@ void App::loadIni()
     IniDocument document;
     loadIniFile(place.folder / kIniFileName, document);
     speechSettings = readSpeechSettings(document);
+    hotkeySettings = readHotkeySettings(document);
     // Another section: its typed settings read here from `document`.
 }
 
@@ -114,6 +122,7 @@ bool App::writeIni()
     if (loadIniFile(file, document) == IniLoad::Unreadable) return false;
     const IniDocument before = document;
     writeSpeechSettings(document, speechSettings);
+    writeHotkeySettings(document, hotkeySettings);
     // Another section: its typed settings written here into `document`.
     return document == before || saveIniFile(file, document);
 }
@@ -165,6 +174,9 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_OPEN_OPTIONS:
         openOptionsForSecondStart();
         return 0;
+    case WM_HOTKEY:
+        runHotkey(wParam);
+        return 0;
     case WM_TIMER:
         onTimer(wParam);
         return 0;
@@ -206,12 +218,17 @@ bool App::onCreate(HWND window)
     // Nothing is said while a full-screen program is in front: what is
     // being said stops, and no word is shown (or told) until the window is
     // back.
+    // The hotkeys are let go as well, so a game or a film gets every key;
+    // they come back with the window.
     events.asideChanged = [this](bool aside) {
         if (aside) speech.stop();
+        hotkeys.setStandingAside(aside);
     };
     events.speakRequested = [this](const WordEntry&) { speakShownWord(); };
     wordWindow.setEvents(std::move(events));
     if (!wordWindow.create(appInstance)) return false;
+    hotkeys.setWindow(window);
+    hotkeys.setSettings(hotkeySettings);
     // The notification area may not be there yet (a start at log-on): the
     // program runs on and tries again for a while.
     if (!tray.add()) tray.beginRetry(GetTickCount());
@@ -229,6 +246,7 @@ void App::onDestroy()
     // Told at the end of finishWordStore, with the progress, so that the
     // user answers one question.
     settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
+    hotkeys.setWindow(nullptr);
     iniSavedAtExit_ = !iniUnsaved_ || writeIni();
     // Silent before the windows go; the voice and COM are let go here, on
     // the thread that started them.
@@ -444,6 +462,26 @@ void App::runTrayCommand(UINT command)
     default:
         break;
     }
+}
+
+void App::runHotkey(WPARAM id)
+{
+    // The word's menu commands, run as the menu runs them.
+    constexpr std::pair<HotkeyCommand, WordCommand> kWordCommands[] = {
+        {HotkeyCommand::next, WordCommand::next},
+        {HotkeyCommand::previous, WordCommand::previous},
+        {HotkeyCommand::remembered, WordCommand::remembered},
+        {HotkeyCommand::pause, WordCommand::pause},
+    };
+    const std::optional<HotkeyCommand> command = hotkeys.commandOf(id);
+    if (!command) return;
+    for (const auto& [hotkey, word] : kWordCommands)
+        if (hotkey == *command) wordWindow.runCommand(word);
+    if (*command == HotkeyCommand::speak) speakShownWord();
+    if (*command == HotkeyCommand::showHide) wordWindow.setHiddenByUser(!wordWindow.hiddenByUser());
+    // The hotkey lets this process take the foreground, as a second start
+    // does.
+    if (*command == HotkeyCommand::options) openOptionsForSecondStart();
 }
 
 // The program never selects a newer protocol version, so lParam is the

@@ -19,6 +19,7 @@
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
 #include "win/Handles.h"
+#include "win/Hotkeys.h"
 #include "win/Speech.h"
 #include "win/Worker.h"
 
@@ -151,6 +152,9 @@ private:
     LRESULT trayNotify(LPARAM lParam);
     UINT chooseTrayCommand();
     void runTrayCommand(UINT command);
+    // WM_HOTKEY: the command of hotkey `id`, as its menu item or the tray
+    // menu runs it.
+    void runHotkey(WPARAM id);
 
     // One try on the tray icon's retry timer at `now` (GetTickCount). When
     // the icon is still missing after kTrayRetryPeriodMs, shows the error
@@ -185,6 +189,10 @@ private:
     // Says words aloud (朗读, 自动朗读, the options page's 试听): anything
     // else that wants a word said calls speech.speak(word).
     Speech speech{speechSettings};
+    // The system-wide hotkeys as mivora.ini holds them, and their
+    // registrations for the owner window.
+    HotkeySettings hotkeySettings = defaultHotkeys();
+    Hotkeys hotkeys;
     WordWindow wordWindow{Settings, wordStore, wordLoad};
     DictionaryReload reload{dictionaryLoad, wordStore, wordWindow};
     // The colour dialog's custom colours, kept for the life of the process.

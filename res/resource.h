@@ -14,6 +14,7 @@
 #define IDR_WORD_MENU           109   // "POPMENU", the word window's context menu
 #define IDR_REMEMBERED_MENU     111   // "RMMENU", menu of the remembered-words view
 #define IDB_QRCODE              114   // 185 x 185 px, 24 bpp, shown on the about page
+#define IDD_HOTKEYS_PAGE        116   // hotkey page, before the about page
 
 // Controls (1000-1399) -------------------------------------------------------
 // The same number can mean different controls on different pages (1018 is
@@ -48,6 +49,23 @@
 #define IDC_SPEECH_AUTO_READ            1343  // check box, AutoRead
 #define IDC_SPEECH_LISTEN               1344  // push button "试听"
 #define IDC_SPEECH_NOTE                 1345  // static: no English voice, or why speaking failed
+
+// Hotkey page (IDD_HOTKEYS_PAGE): a hotkey field and the status beside it
+// for each command, in the order of HotkeyCommand.
+#define IDC_HOTKEYS_NEXT                1041  // hotkey field, 下一个
+#define IDC_HOTKEYS_PREVIOUS            1042  // hotkey field, 上一个
+#define IDC_HOTKEYS_REMEMBERED          1043  // hotkey field, 已记住
+#define IDC_HOTKEYS_PAUSE               1044  // hotkey field, 暂停
+#define IDC_HOTKEYS_SPEAK               1045  // hotkey field, 朗读
+#define IDC_HOTKEYS_SHOW_HIDE           1046  // hotkey field, hide or show the word
+#define IDC_HOTKEYS_OPTIONS             1047  // hotkey field, 选项
+#define IDC_HOTKEYS_NEXT_STATUS         1051  // static beside each field: 已被其他程序占用 …
+#define IDC_HOTKEYS_PREVIOUS_STATUS     1052
+#define IDC_HOTKEYS_REMEMBERED_STATUS   1053
+#define IDC_HOTKEYS_PAUSE_STATUS        1054
+#define IDC_HOTKEYS_SPEAK_STATUS        1055
+#define IDC_HOTKEYS_SHOW_HIDE_STATUS    1056
+#define IDC_HOTKEYS_OPTIONS_STATUS      1057
 
 // About page (IDD_ABOUT_PAGE)
 #define IDC_ABOUT_TITLE                 1018  // "米沃拉 Mivora 1.0"

@@ -15,6 +15,7 @@
     PAGE(kSettingsPage, IDD_SETTINGS_PAGE, L"设置", makeSettingsPage)                                                  \
     PAGE(kLibraryPage, IDD_LIBRARY_PAGE, L"词库", makeLibraryPage)                                                     \
     PAGE(kSpeechPage, IDD_SPEECH_PAGE, L"朗读", makeSpeechPage)                                                        \
+    PAGE(kHotkeysPage, IDD_HOTKEYS_PAGE, L"热键", makeHotkeysPage)                                                     \
     PAGE(kAboutPage, IDD_ABOUT_PAGE, L"关于", makeAboutPage)
 
 enum OptionsPage : int {

@@ -298,8 +298,10 @@ void OptionsSheet::open(HWND parent, int startPage)
     // them there is no sheet to show.
     const CommonControlsApi* api = commonControls();
     if (api == nullptr) return;
-    // The word-library page holds a list view.
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
+    // The word-library page holds a list view, the 朗读 page trackbars, the
+    // hotkey page hotkey fields.
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_HOTKEY_CLASS};
     api->initCommonControlsEx(&controls);
 
     PageSeed seeds[kOptionsPageCount] = {};

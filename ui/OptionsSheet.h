@@ -20,6 +20,8 @@
 class WordWindow;
 class Speech;
 class DictionaryReload;
+class Hotkeys;
+struct HotkeySettings;
 
 // The common dialogs the settings page opens. Tests put stand-ins here,
 // since a real modal dialog would wait for a person.
@@ -77,6 +79,12 @@ struct OptionsContext {
     SpeechSettings* speech = nullptr;
     Speech* speaker = nullptr;
     PageDpis dpis{};
+    // The hotkeys as mivora.ini holds them, which the hotkey page replaces
+    // on OK, and their registrations, which it asks whether a combination
+    // is free and lets go while it is in front. Without them the page
+    // shows empty fields and changes nothing.
+    HotkeySettings* hotkeySettings = nullptr;
+    Hotkeys* hotkeys = nullptr;
 };
 
 class OptionsSheet {

@@ -27,6 +27,7 @@
 #include "settings/IniFile.h"
 #include "settings/SpeechSettings.h"
 #include "settings/Settings.h"
+#include "store/Text.h"
 #include "store/WordGet.h"
 #include "win/Messages.h"
 #include "win/Timers.h"
@@ -47,6 +48,8 @@ struct AppTestAccess {
     OptionsSheet& sheet = app.sheet;
     SpeechSettings& speechSettings = app.speechSettings;
     Speech& speech = app.speech;
+    HotkeySettings& hotkeySettings = app.hotkeySettings;
+    Hotkeys& hotkeys = app.hotkeys;
 
     bool start() { return app.start(); }
     HWND ownerWindow() const { return app.ownerWindow(); }
@@ -326,6 +329,59 @@ TEST_F(OwnerWindowTest, OnlyButtonReleasesAndMovesAreHandled)
                              WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK, WM_CONTEXTMENU, WM_USER};
     for (LPARAM ignored : others)
         EXPECT_EQ(SendMessageW(owner_, WM_TRAYICON, kTrayIconId, ignored), 1) << ignored;
+}
+
+std::u16string currentWord()
+{
+    const WordEntry entry = app().wordStore.currentEntry();
+    return std::u16string(entry.word, boundedLength(entry.word, kWordUnits));
+}
+
+// WM_HOTKEY as Windows posts it for the hotkey of `command`.
+void pressHotkey(HotkeyCommand command)
+{
+    PostMessageW(app().ownerWindow(), WM_HOTKEY, Hotkeys::kFirstId + static_cast<int>(command), 0);
+    drainMessages();
+}
+
+TEST_F(OwnerWindowTest, HotkeysRunTheWordCommandsAndHideTheWordForAMoment)
+{
+    // The defaults, and hide-and-show on a key no other test program holds.
+    HotkeySettings settings = defaultHotkeys();
+    settings[HotkeyCommand::showHide] = {kHotkeyCtrl | kHotkeyAlt | kHotkeyShift, VK_F11};
+    app().hotkeySettings = settings;
+    app().hotkeys.setSettings(settings);
+    ASSERT_FALSE(app().hotkeys.heldElsewhere(HotkeyCommand::showHide));
+    app().Settings.autoSwitch = 1;
+
+    const std::u16string first = currentWord();
+    pressHotkey(HotkeyCommand::next);
+    const std::u16string second = currentWord();
+    EXPECT_NE(second, first);
+    pressHotkey(HotkeyCommand::previous);
+    EXPECT_EQ(currentWord(), first);
+    pressHotkey(HotkeyCommand::next);
+    pressHotkey(HotkeyCommand::remembered);
+    const std::vector<WordEntry> remembered = app().wordStore.entries(WordList::remembered);
+    ASSERT_EQ(remembered.size(), 1u);
+    EXPECT_EQ(std::u16string(remembered[0].word, boundedLength(remembered[0].word, kWordUnits)), second);
+    EXPECT_NE(currentWord(), second);
+
+    pressHotkey(HotkeyCommand::pause);
+    EXPECT_EQ(app().Settings.autoSwitch, 0);
+    pressHotkey(HotkeyCommand::pause);
+    EXPECT_EQ(app().Settings.autoSwitch, 1);
+
+    pressHotkey(HotkeyCommand::showHide);
+    EXPECT_TRUE(app().wordWindow.hiddenByUser());
+    pressHotkey(HotkeyCommand::showHide);
+    EXPECT_FALSE(app().wordWindow.hiddenByUser());
+
+    // An id that is not a registered hotkey of ours does nothing.
+    const std::u16string now = currentWord();
+    PostMessageW(app().ownerWindow(), WM_HOTKEY, Hotkeys::kFirstId + static_cast<int>(HotkeyCommand::options) + 5, 0);
+    drainMessages();
+    EXPECT_EQ(currentWord(), now);
 }
 
 // What a timer saw while the tray menu was open, before it closed the menu.
@@ -959,8 +1015,12 @@ TEST_F(FailedSaveTest, IniSaveKeepsOtherSectionsAndAFailureIsToldOnce)
     std::ifstream in(iniFile(), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     in.close();
+    // Every section the program knows is written, the hotkeys with their
+    // defaults.
     const std::u16string_view expected = u"\uFEFF; mine\r\n[Mine]\r\nKeep=1\r\n[Speech]\r\nRate=-4\r\nAutoRead=0\r\n"
-                                         u"Voice=\r\nVolume=100\r\n";
+                                         u"Voice=\r\nVolume=100\r\n\r\n[Hotkeys]\r\nNext=Ctrl+Alt+.\r\n"
+                                         u"Previous=Ctrl+Alt+,\r\nRemembered=Ctrl+Alt+M\r\nPause=Ctrl+Alt+/\r\n"
+                                         u"Speak=Ctrl+Alt+;\r\nShowHide=\r\nOptions=\r\n";
     EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(expected.data()), expected.size() * 2));
     EXPECT_TRUE(balloons.empty());
 
@@ -1098,6 +1158,20 @@ protected:
         fs::remove(spokenLog(), ignored);
     }
 };
+
+TEST_F(SpeechTest, TheSpeakHotkeySaysTheShownWordAsTheMenuDoes)
+{
+    StandInVoice standIn;
+    HWND owner = startApp(recordBalloons);
+    ASSERT_NE(owner, nullptr);
+    ASSERT_FALSE(app().speechSettings.autoRead);
+    ASSERT_FALSE(app().hotkeys.heldElsewhere(HotkeyCommand::speak));
+    pressHotkey(HotkeyCommand::speak);
+    const std::vector<std::string> expected = {saidLine(shownWord())};
+    ASSERT_TRUE(pumpUntil([] { return !spokenLines().empty(); }));
+    EXPECT_EQ(spokenLines(), expected);
+    EXPECT_TRUE(balloons.empty());
+}
 
 TEST_F(SpeechTest, AutoReadSaysEachNewWordOnceInOrderAndSpeakSaysTheShownWordAsPlainText)
 {

@@ -92,7 +92,7 @@ dialog_closed() { ! e2e_program_windows | cut -d' ' -f1 | grep -qxF "$1"; }
 # within <actual> <expected> <slack>: |actual - expected| <= slack.
 within() { [ $(($1 > $2 ? $1 - $2 : $2 - $1)) -le "$3" ]; }
 
-# open_sheet_pages <dpi>: tray -> 选项, the three pages one after another
+# open_sheet_pages <dpi>: tray -> 选项, the settings, library and about pages
 # by Ctrl+Tab; each page's picture in PAGE_<n>. At 144 the font dialog is
 # opened from the settings page and closed with the font it offered.
 open_sheet_pages() {
@@ -119,13 +119,13 @@ open_sheet_pages() {
         xdotool key Return
         e2e_wait_for 20 "the font dialog to close" dialog_closed "${dialog%% *}"
     fi
-    # The tabs' labels, where they are at 144 DPI: Wine draws the row hardly
-    # larger at 192 (scaled, 词库 would be clicked on 关于; the page that
-    # must differ from the one before tells).
+    # The tabs' middles, where they are at 144 and 192 DPI alike (the
+    # tabs' labels are as wide at both): 词库 the second, 关于 the fifth,
+    # past 朗读 and 热键.
     click_at $((X + 92)) $((Y + 23 * dpi / 144))
     shoot_settled "library-$dpi" "$SHEET_SHOT"
     PAGE_library=$SHEET_SHOT
-    click_at $((X + 146)) $((Y + 23 * dpi / 144))
+    click_at $((X + 254)) $((Y + 23 * dpi / 144))
     shoot_settled "about-$dpi" "$SHEET_SHOT"
     PAGE_about=$SHEET_SHOT
     # OK, left of Cancel at the bottom right; the buttons grow with the DPI.

@@ -563,7 +563,11 @@ crop_sheet() {
     sheet=$(sheet_window)
     eval "$(xdotool getwindowgeometry --shell "$sheet")"
     SHEET_SHOT=${E2E_SHOT%.png}-sheet.png
-    convert "$E2E_SHOT" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$SHEET_SHOT" ||
+    # Without the time of writing in the file: shoot_settled compares the
+    # files' bytes, and two equal pictures taken in different seconds would
+    # never match on a busy machine.
+    convert "$E2E_SHOT" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -define png:exclude-chunks=date,time \
+        "$SHEET_SHOT" ||
         e2e_fail "cropping the sheet out of $E2E_SHOT"
     e2e_log "sheet $WIDTH x $HEIGHT at $X,$Y: $SHEET_SHOT"
 }
