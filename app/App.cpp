@@ -1,5 +1,7 @@
 #include "app/App.h"
 
+#include <prsht.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -7,8 +9,10 @@
 #include <utility>
 
 #include "res/resource.h"
+#include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "store/ProgressSaver.h"
+#include "store/Text.h"
 #include "win/MessageFilter.h"
 #include "win/Messages.h"
 #include "win/ObjectWindow.h"
@@ -16,6 +20,12 @@
 #include "win/Timers.h"
 
 namespace {
+
+// The word field of an entry, the only part that is said.
+std::u16string_view shownWord(const WordEntry& entry)
+{
+    return {entry.word, boundedLength(entry.word, std::size(entry.word))};
+}
 
 constexpr wchar_t kSessionWatchClass[] = L"MivoraSessionWatch";
 
@@ -27,6 +37,8 @@ App::App(HINSTANCE instance, std::filesystem::path userFolder)
                                                   reload,   customColors, 0,        0,     {}}
 {
     options.saveSettings = [this] { saveSettings(); };
+    options.speech = &speechSettings;
+    options.speaker = &speech;
 }
 
 App::~App()
@@ -80,7 +92,43 @@ bool App::saveSettings()
 {
     const bool saved = ::saveSettings(Settings, place.folder);
     notices.reportSave(SavedFile::settings, saved);
+    const bool iniSaved = saveIni();
+    return saved && iniSaved;
+}
+
+void App::loadIni()
+{
+    // Without a file, or with one that cannot be read, every value keeps its
+    // default; a file that cannot be read is never written over (writeIni).
+    IniDocument document;
+    loadIniFile(place.folder / kIniFileName, document);
+    speechSettings = readSpeechSettings(document);
+    // Another section: its typed settings read here from `document`.
+}
+
+bool App::writeIni()
+{
+    if (place.folder.empty()) return false;
+    const std::filesystem::path file = place.folder / kIniFileName;
+    IniDocument document;
+    if (loadIniFile(file, document) == IniLoad::Unreadable) return false;
+    const IniDocument before = document;
+    writeSpeechSettings(document, speechSettings);
+    // Another section: its typed settings written here into `document`.
+    return document == before || saveIniFile(file, document);
+}
+
+bool App::saveIni()
+{
+    const bool saved = writeIni();
+    iniUnsaved_ = !saved;
+    notices.reportSave(SavedFile::moreSettings, saved);
     return saved;
+}
+
+void App::speakShownWord()
+{
+    if (!wordWindow.loading()) speech.speak(shownWord(wordStore.currentEntry()));
 }
 
 LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -99,7 +147,17 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SAVE_DONE:
         // Posting was the worker's last act but one: its thread is let go
         // here, so that none is left for exit.
-        if (progressSave.finished(wParam)) notices.reportSave(SavedFile::progress, lParam != 0);
+        if (progressSave.finished(wParam)) {
+            notices.reportSave(SavedFile::progress, lParam != 0);
+            showMergedProgress();
+        }
+        return 0;
+    case WM_PROGRESS_CHECKED:
+        if (progressSave.finished(wParam)) {
+            showMergedProgress();
+            // What this PC changed meanwhile goes to the other one at once.
+            if (lParam != 0) startProgressSave();
+        }
         return 0;
     case WM_ENDSESSION:
         onEndSession(wParam != FALSE);
@@ -133,11 +191,25 @@ bool App::onCreate(HWND window)
     allowShellMessages(window);
     place = chooseFilePlace(programFolder(), userFolder_);
     loadSettingsIn(Settings, place.folder, maximizedWidth);
+    loadIni();
     // The word window's creation starts the load, which needs all three.
     wordStore.setDirectory(place.dic);
     wordStore.setDictionaryDirectories(place.dictionaryFolders);
     wordStore.setCycleSize(Settings.cycleSize);
 
+    speech.setTell([this](const std::wstring& title, const std::wstring& text) { tray.showBalloon(title, text); });
+    WordWindowEvents events;
+    events.wordShown = [this](const WordEntry& entry) {
+        if (speechSettings.autoRead) speech.speak(shownWord(entry));
+    };
+    // Nothing is said while a full-screen program is in front: what is
+    // being said stops, and no word is shown (or told) until the window is
+    // back.
+    events.asideChanged = [this](bool aside) {
+        if (aside) speech.stop();
+    };
+    events.speakRequested = [this](const WordEntry&) { speakShownWord(); };
+    wordWindow.setEvents(std::move(events));
     if (!wordWindow.create(appInstance)) return false;
     // The notification area may not be there yet (a start at log-on): the
     // program runs on and tries again for a while.
@@ -145,6 +217,7 @@ bool App::onCreate(HWND window)
     // Shown once the icon is there.
     notices.tellStartNotices();
     SetTimer(window, TIMER_SAVE_PROGRESS, kProgressSaveIntervalMs, nullptr);
+    SetTimer(window, TIMER_CHECK_PROGRESS, kProgressCheckIntervalMs, nullptr);
     return true;
 }
 
@@ -155,6 +228,10 @@ void App::onDestroy()
     // Told at the end of finishWordStore, with the progress, so that the
     // user answers one question.
     settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
+    iniSavedAtExit_ = !iniUnsaved_ || writeIni();
+    // Silent before the windows go; the voice and COM are let go here, on
+    // the thread that started them.
+    speech.shutdown();
     wordWindow.destroy();
     tray.remove();
     PostQuitMessage(0);
@@ -172,6 +249,8 @@ void App::keepAtSessionEnd()
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEndSessionMs);
     settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
+    iniSavedAtExit_ = !iniUnsaved_ || writeIni();
+    speech.stop();
     // A load still running after this is left to be cut off: its lists are
     // not in place yet, so the save writes what the user changed before.
     const auto left =
@@ -179,7 +258,7 @@ void App::keepAtSessionEnd()
     waitForWorkers(static_cast<DWORD>(std::clamp<long long>(left.count(), 0, kEndSessionWaitMs)));
     const bool progressSaved = !wordStore.dirty() || wordStore.saveProgress(deadline);
     // No time to ask: a failure is kept and told at the next start.
-    notices.keepForNextStart(settingsSavedAtExit_, progressSaved);
+    notices.keepForNextStart(settingsSavedAtExit_, progressSaved, iniSavedAtExit_);
 }
 
 LRESULT CALLBACK App::sessionWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -225,6 +304,8 @@ void App::onTimer(WPARAM id)
 {
     if (id == TIMER_SAVE_PROGRESS)
         startProgressSave();
+    else if (id == TIMER_CHECK_PROGRESS)
+        startProgressCheck();
     else if (id == TIMER_TRAY_RETRY)
         retryTrayIcon(GetTickCount());
 }
@@ -250,6 +331,25 @@ bool App::startProgressSave()
     return progressSave.start(ownerWindow(), WM_SAVE_DONE, [store, snapshot = std::move(*snapshot)]() -> LPARAM {
         return ProgressSaver::write(*store, snapshot) ? 1 : 0;
     });
+}
+
+bool App::startProgressCheck()
+{
+    if (progressSave.running()) return false;
+    WordGet* store = &wordStore;
+    return progressSave.start(ownerWindow(), WM_PROGRESS_CHECKED, [store]() -> LPARAM {
+        return store->checkProgressFile() == WordGet::DiskCheck::merged ? 1 : 0;
+    });
+}
+
+void App::showMergedProgress()
+{
+    if (!wordStore.takeMergeNotice()) return;
+    // The store has kept the word shown if it is still to be learnt, or
+    // moved on to the next one that is.
+    wordWindow.layout();
+    tray.refreshTip(wordStore.header());
+    if (HWND open = sheet.openSheet()) SendMessageW(open, PSM_QUERYSIBLINGS, kProgressChangedQuery, 0);
 }
 
 bool App::workersRunning() const
@@ -296,11 +396,11 @@ void App::finishWordStore(DWORD waitMs)
     UniqueWindow sessionWatch;
     for (;;) {
         const bool progressSaved = saveChangedProgress();
-        if (progressSaved && settingsSavedAtExit_) return;
+        if (progressSaved && settingsSavedAtExit_ && iniSavedAtExit_) return;
         if (!sessionWatch)
             sessionWatch.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kSessionWatchClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
                                                nullptr, appInstance, this));
-        if (!notices.askToRetryAtExit(!settingsSavedAtExit_, !progressSaved)) {
+        if (!notices.askToRetryAtExit(!settingsSavedAtExit_, !progressSaved, !iniSavedAtExit_)) {
             // The question promised that the old files stay as they are:
             // the store's destructor must not save after all, even if the
             // file has been let go meanwhile.
@@ -308,6 +408,7 @@ void App::finishWordStore(DWORD waitMs)
             return;
         }
         if (!settingsSavedAtExit_) settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
+        if (!iniSavedAtExit_) iniSavedAtExit_ = writeIni();
     }
 }
 

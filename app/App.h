@@ -12,17 +12,23 @@
 #include "app/FileNotices.h"
 #include "app/Tray.h"
 #include "settings/SettingsRecord.h"
+#include "settings/SpeechSettings.h"
 #include "store/FilePlace.h"
 #include "store/WordGet.h"
 #include "ui/DictionaryReload.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
 #include "win/Handles.h"
+#include "win/Speech.h"
 #include "win/Worker.h"
 
 // The periodic save's period. Progress is otherwise written only when the
 // program ends, so a crash or a power cut would lose a whole day of study.
 constexpr UINT kProgressSaveIntervalMs = 5 * 60 * 1000;
+// How often the progress file on disk is looked at while the program runs:
+// a sync program that brings another PC's save is noticed within a minute.
+// A look costs one query of the file's size and time.
+constexpr UINT kProgressCheckIntervalMs = 30 * 1000;
 // How long shutdown waits for each worker still running before the store
 // is saved. A load reads one file; ten seconds is far beyond it.
 constexpr DWORD kWorkerWaitMs = 10000;
@@ -105,7 +111,24 @@ private:
 
     // The settings file in the files' folder and the Run registration. A
     // failed save is told once in a balloon until a save succeeds again.
+    // saveSettings writes mivora.ini too (the options sheet's OK).
     bool saveSettings();
+
+    // mivora.ini beside mivora.bin: every section the program knows is read
+    // into its typed settings at start, and written back from them by
+    // saveIni (on OK; at exit and log-off when a change is still unsaved).
+    // The file is read again before each save, so a section or a line the
+    // program does not know, or one the user edited meanwhile, stays as it
+    // is. A failed save is told as the other files' are.
+    void loadIni();
+    bool saveIni();
+    // Reads mivora.ini as it is now, sets every section of the program in
+    // it and replaces the file if that changed anything. No balloon.
+    bool writeIni();
+
+    // 朗读 from anywhere (the word's menu, a hotkey): says the word the
+    // window shows, nothing while the list is loading.
+    void speakShownWord();
 
     // The periodic save: starts writing the progress file on its worker when
     // the lists changed; the worker posts WM_SAVE_DONE to the owner window.
@@ -115,6 +138,13 @@ private:
     // Writes the progress file if the lists changed; true when nothing is
     // left unsaved.
     bool saveChangedProgress();
+    // The look at the progress file on disk, on the same worker (a synced
+    // disk may be slow); the worker posts WM_PROGRESS_CHECKED. False when
+    // none was started (a save or look is running).
+    bool startProgressCheck();
+    // After another PC's progress was merged into the lists: the word
+    // window, the tooltip and the open options pages show the merged state.
+    void showMergedProgress();
 
     // The tray icon's notification (WM_TRAYICON's lParam), and the commands
     // of its menu (0 and unknown ids do nothing).
@@ -138,6 +168,8 @@ private:
     const HINSTANCE appInstance;
     const std::filesystem::path userFolder_;
     SettingsRecord Settings{};
+    // The sections of mivora.ini.
+    SpeechSettings speechSettings;
     // Where the program and its files are, chosen at start.
     FilePlace place;
     // The size of a maximised window, taken at start.
@@ -150,6 +182,9 @@ private:
     Worker progressSave;
     Tray tray;
     FileNotices notices{place, wordStore, tray};
+    // Says words aloud (朗读, 自动朗读, the options page's 试听): anything
+    // else that wants a word said calls speech.speak(word).
+    Speech speech{speechSettings};
     WordWindow wordWindow{Settings, wordStore, wordLoad};
     DictionaryReload reload{dictionaryLoad, wordStore, wordWindow};
     // The colour dialog's custom colours, kept for the life of the process.
@@ -158,6 +193,9 @@ private:
     OptionsSheet sheet{options};
 
     bool settingsSavedAtExit_ = true;
+    // A change to mivora.ini that is not on the disk yet (its save failed).
+    bool iniUnsaved_ = false;
+    bool iniSavedAtExit_ = true;
 
     UniqueWindow ownerWindow_;
 };

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <system_error>
 
+#include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "win/Handles.h"
 
@@ -84,7 +85,7 @@ std::wstring saveFailureReason(const std::filesystem::path& file, std::uintmax_t
 // "设置", "学习进度"
 const wchar_t* savedFileName(SavedFile file)
 {
-    return file == SavedFile::settings ? L"设置" : L"学习进度";
+    return file == SavedFile::progress ? L"学习进度" : L"设置";
 }
 
 Notice failedSaveNotice(SavedFile file, const std::filesystem::path& path, const std::wstring& reason)
@@ -194,7 +195,7 @@ void FileNotices::tellStartNotices()
 
 void FileNotices::reportSave(SavedFile file, bool saved)
 {
-    bool& told = failureTold_[file == SavedFile::settings ? 0 : 1];
+    bool& told = failureTold_[static_cast<int>(file)];
     if (saved) {
         told = false;
         return;
@@ -205,18 +206,19 @@ void FileNotices::reportSave(SavedFile file, bool saved)
     tray_.showBalloon(notice.title, notice.text);
 }
 
-bool FileNotices::askToRetryAtExit(bool settingsFailed, bool progressFailed) const
+bool FileNotices::askToRetryAtExit(bool settingsFailed, bool progressFailed, bool moreSettingsFailed) const
 {
-    const std::wstring question = exitQuestion(settingsFailed, savedPath(SavedFile::settings),
-                                               settingsFailed ? failureReason(SavedFile::settings) : std::wstring(),
-                                               progressFailed, savedPath(SavedFile::progress),
-                                               progressFailed ? failureReason(SavedFile::progress) : std::wstring());
+    const SavedFile settings = settingsFailed ? SavedFile::settings : SavedFile::moreSettings;
+    const bool eitherFailed = settingsFailed || moreSettingsFailed;
+    const std::wstring question = exitQuestion(
+        eitherFailed, savedPath(settings), eitherFailed ? failureReason(settings) : std::wstring(), progressFailed,
+        savedPath(SavedFile::progress), progressFailed ? failureReason(SavedFile::progress) : std::wstring());
     // The owner window is gone: the box stands on its own, in front.
     return MessageBoxW(nullptr, question.c_str(), kExitQuestionTitle,
                        MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) == IDRETRY;
 }
 
-void FileNotices::keepForNextStart(bool settingsSaved, bool progressSaved) const
+void FileNotices::keepForNextStart(bool settingsSaved, bool progressSaved, bool moreSettingsSaved) const
 {
     // Without the cause: finding it tries the file again, and the session
     // end's time is up.
@@ -226,18 +228,32 @@ void FileNotices::keepForNextStart(bool settingsSaved, bool progressSaved) const
         if (!kept.empty()) kept += L"；";
         kept += sessionEndText(SavedFile::settings, savedPath(SavedFile::settings));
     }
+    if (!moreSettingsSaved) {
+        if (!kept.empty()) kept += L"；";
+        kept += sessionEndText(SavedFile::moreSettings, savedPath(SavedFile::moreSettings));
+    }
     if (!kept.empty()) keepSessionEndNotice(kept);
 }
 
 std::filesystem::path FileNotices::savedPath(SavedFile file) const
 {
-    return file == SavedFile::settings ? place_.folder / kSettingsFileName : place_.dic / kProgressFileName;
+    switch (file) {
+    case SavedFile::settings:
+        return place_.folder / kSettingsFileName;
+    case SavedFile::moreSettings:
+        return place_.folder / kIniFileName;
+    default:
+        return place_.dic / kProgressFileName;
+    }
 }
 
 std::wstring FileNotices::failureReason(SavedFile file) const
 {
-    std::uintmax_t bytes = sizeof(SettingsRecord);
+    // mivora.ini is a few hundred bytes.
+    std::uintmax_t bytes = file == SavedFile::moreSettings ? 4096 : sizeof(SettingsRecord);
     if (file == SavedFile::progress) {
+        // Another PC's save that the sync program is still writing.
+        if (store_.progressFileUnfinished()) return L"文件正在同步，还没写完";
         const ProgressHeader header = store_.header();
         bytes = sizeof header + (static_cast<std::uintmax_t>(std::max(header.rememberedCount, 0)) +
                                  static_cast<std::uintmax_t>(std::max(header.learningCount, 0))) *

@@ -19,8 +19,9 @@
 // keeps per-user data), or empty when the shell cannot name it.
 std::filesystem::path userFilesFolder();
 
-// The files a save writes.
-enum class SavedFile { settings, progress };
+// The files a save writes: mivora.bin, DAvud.bin and mivora.ini (whose
+// settings are "设置" to the user as well).
+enum class SavedFile { settings, progress, moreSettings };
 
 constexpr wchar_t kExitQuestionTitle[] = L"Mivora 没能保存";
 
@@ -48,12 +49,14 @@ public:
     // At an ordinary exit, for the saves that failed: asks whether to retry
     // (重试, once the file is free or the disk has room) or to end without
     // saving (取消). True for 重试.
-    bool askToRetryAtExit(bool settingsFailed, bool progressFailed) const;
+    // mivora.bin and mivora.ini are both "设置": the question names the one
+    // that failed (mivora.bin when both did).
+    bool askToRetryAtExit(bool settingsFailed, bool progressFailed, bool moreSettingsFailed = false) const;
 
     // At the end of a Windows session, for the saves that failed: what was
     // not saved and where, kept for the next start (no time to look for
     // why). Nothing is kept when both were saved.
-    void keepForNextStart(bool settingsSaved, bool progressSaved) const;
+    void keepForNextStart(bool settingsSaved, bool progressSaved, bool moreSettingsSaved = true) const;
 
 private:
     std::filesystem::path savedPath(SavedFile file) const;
@@ -63,5 +66,5 @@ private:
     const FilePlace& place_;
     const WordGet& store_;
     Tray& tray_;
-    bool failureTold_[2] = {};
+    bool failureTold_[3] = {};
 };

@@ -16,8 +16,9 @@ constexpr int kFindOwnerTries = 50;
 constexpr DWORD kFindOwnerPauseMs = 100;
 
 // A second start: asks the running program to open its options sheet, so
-// that a user who cannot find the tray icon reaches the program.
-void askRunningProgramForOptions()
+// that a user who cannot find the tray icon reaches the program. True when
+// the request was delivered.
+bool askRunningProgramForOptions()
 {
     for (int i = 0; i < kFindOwnerTries; ++i) {
         // The owner window is the only window of the class "Mivora".
@@ -28,11 +29,11 @@ void askRunningProgramForOptions()
             // hands that right to the running program, whose sheet then
             // opens in front.
             AllowSetForegroundWindow(process);
-            PostMessageW(owner, WM_OPEN_OPTIONS, 0, 0);
-            return;
+            return PostMessageW(owner, WM_OPEN_OPTIONS, 0, 0) != FALSE;
         }
         Sleep(kFindOwnerPauseMs);
     }
+    return false;
 }
 
 }  // namespace

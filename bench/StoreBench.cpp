@@ -216,6 +216,44 @@ void BM_SaveProgress(benchmark::State& state)
     store.setDirectory({});
 }
 
+// Another PC's save arriving in a synced folder: the look at the file on
+// disk reads it and merges it into the lists (one word remembered there
+// each time). The files are put in place outside the timing.
+void BM_MergeOtherPcSave(benchmark::State& state)
+{
+    const long records = state.range(0);
+    const fs::path dir = scratch().path() / ("merge" + std::to_string(records));
+    fs::create_directories(dir);
+    fs::copy_file(progressDirectory(records) / "DAvud.bin", dir / "DAvud.bin", fs::copy_options::overwrite_existing);
+    WordGet store;
+    store.setDirectory(dir);
+    store.loadProgress(u"words");
+    // Their saves, made by a store of their own.
+    const fs::path theirs = dir / "theirs";
+    fs::create_directories(theirs);
+    fs::copy_file(dir / "DAvud.bin", theirs / "DAvud.bin", fs::copy_options::overwrite_existing);
+    WordGet other;
+    other.setDirectory(theirs);
+    other.loadProgress(u"words");
+    double total = 0;
+    int arrivals = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        other.setRemembered(other.entries(WordList::learning).front(), true);
+        other.saveProgress();
+        fs::copy_file(theirs / "DAvud.bin", dir / "arriving", fs::copy_options::overwrite_existing);
+        fs::last_write_time(dir / "arriving", fs::file_time_type::clock::now() + std::chrono::hours(++arrivals));
+        fs::rename(dir / "arriving", dir / "DAvud.bin");
+        state.ResumeTiming();
+        total += timed([&] {
+            if (store.checkProgressFile() != WordGet::DiskCheck::merged) state.SkipWithError("nothing merged");
+        });
+    }
+    reportPerLine(state, total, records);
+    store.setDirectory({});
+    other.setDirectory({});
+}
+
 // The same bytes with plain fwrite; `synced` adds the flush to the disk that
 // a safe save needs.
 void saveFloor(benchmark::State& state, bool synced)
@@ -254,6 +292,7 @@ BENCHMARK(BM_DictionaryFloor)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(bench
 BENCHMARK(BM_LoadProgress)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoadProgressFloor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveProgress)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MergeOtherPcSave)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveProgressFloor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveProgressFloorSynced)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -15,6 +15,7 @@ PAIRS = [
     ("progress load", "BM_LoadProgress", "BM_LoadProgressFloor", "plain read"),
     ("progress save", "BM_SaveProgress", "BM_SaveProgressFloorSynced", "plain write + fsync"),
     ("progress save", "BM_SaveProgress", "BM_SaveProgressFloor", "plain write, no fsync"),
+    ("another PC's save merged", "BM_MergeOtherPcSave", "BM_LoadProgressFloor", "plain read"),
 ]
 
 

@@ -10,6 +10,7 @@
 #define IDR_TRAY_MENU           106   // "TASKMENU", the tray icon's right-click menu
 #define IDD_SETTINGS_PAGE       107   // settings page, first tab
 #define IDD_LIBRARY_PAGE        108   // word-library page, second tab
+#define IDD_SPEECH_PAGE         110   // 朗读 page, between the library and the about page
 #define IDR_WORD_MENU           109   // "POPMENU", the word window's context menu
 #define IDR_REMEMBERED_MENU     111   // "RMMENU", menu of the remembered-words view
 #define IDB_QRCODE              114   // 185 x 185 px, 24 bpp, shown on the about page
@@ -40,6 +41,14 @@
 #define IDC_LIBRARY_DICTIONARIES        1016  // drop-down list of dictionary names
 #define IDC_LIBRARY_REMEMBERED_VIEW     1031  // report list view of remembered words
 
+// Speech page (IDD_SPEECH_PAGE)
+#define IDC_SPEECH_VOICE                1340  // drop-down list of the English voices
+#define IDC_SPEECH_RATE                 1341  // trackbar, Rate -10..10
+#define IDC_SPEECH_VOLUME               1342  // trackbar, Volume 0..100
+#define IDC_SPEECH_AUTO_READ            1343  // check box, AutoRead
+#define IDC_SPEECH_LISTEN               1344  // push button "试听"
+#define IDC_SPEECH_NOTE                 1345  // static: no English voice, or why speaking failed
+
 // About page (IDD_ABOUT_PAGE)
 #define IDC_ABOUT_TITLE                 1018  // "米沃拉 Mivora 1.0"
 #define IDC_ABOUT_STATISTICS            1032  // read-only edit, study statistics
@@ -63,6 +72,7 @@
 #define IDM_WORD_PREVIOUS       40024   // "上一个"
 #define IDM_WORD_NEXT           40025   // "下一个"
 #define IDM_WORD_PAUSE          40027   // "暂停"
+#define IDM_WORD_SPEAK          40041   // "朗读"
 
 // Remembered-words menu (IDR_REMEMBERED_MENU)
 #define IDM_REMEMBERED_FORGET   40037   // "忘记"

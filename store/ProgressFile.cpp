@@ -7,10 +7,14 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "FileReplace.h"
+#include "ProgressBase.h"
 #include "Text.h"
 #include "WordGet.h"
 
@@ -25,6 +29,11 @@ constexpr char16_t kTemporaryExtension[] = u".tmp";
 // Where a progress file that could not be read completely is kept: the
 // progress file's name with this and the date.
 constexpr char16_t kKeptExtension[] = u".unreadable-";
+// What a conflict copy is renamed to once merged: "<its name>.merged-".
+constexpr char16_t kMergedSuffix[] = u".merged-";
+// How often a save reads and merges a file that another program keeps
+// replacing under it before it gives up until the next save.
+constexpr int kMergeAttempts = 3;
 constexpr int kKeptCopiesPerDay = 99;
 // Records read with one call: big enough that the C library copies straight
 // from the file into them, small enough to stay in the cache.
@@ -56,6 +65,9 @@ struct ProgressRead {
     // Whether everything the file holds is now in the lists; if not, the
     // file must never be replaced by them.
     bool complete = true;
+    // Of the bytes read, and the file's stamp while it was open.
+    ContentHash hash;
+    FileStamp stamp;
 };
 
 // The 24-byte header. False for a file shorter than that, which holds no
@@ -77,8 +89,8 @@ bool emptyFile(std::FILE* file, const std::filesystem::path& path)
 // texts of its record.
 class RecordReader {
 public:
-    RecordReader(std::FILE* file, std::uintmax_t recordsInFile, FileSteps* steps)
-        : file_(file), steps_(steps), recordsInFile_(recordsInFile),
+    RecordReader(std::FILE* file, std::uintmax_t recordsInFile, FileSteps* steps, ContentHash& hash)
+        : file_(file), steps_(steps), hash_(hash), recordsInFile_(recordsInFile),
           batch_(std::make_unique<WordEntry[]>(kBatchRecords))
     {}
 
@@ -93,6 +105,7 @@ public:
         while (records > 0 && !endOfFile_) {
             const std::size_t wanted = std::min<std::uint32_t>(records, kBatchRecords);
             const std::size_t got = failStep(steps_) ? 0 : std::fread(batch_.get(), sizeof(WordEntry), wanted, file_);
+            hash_.add(batch_.get(), got * sizeof(WordEntry));
             // The index slots of the whole batch are fetched before the
             // first record is added, so that their cache misses overlap.
             for (std::size_t i = 0; i < got; ++i) {
@@ -122,6 +135,7 @@ public:
 private:
     std::FILE* file_;
     FileSteps* steps_;
+    ContentHash& hash_;
     // What the file's size says is still to come; the counts only bound the
     // reading, the file's end decides.
     std::uintmax_t recordsInFile_;
@@ -154,7 +168,7 @@ void readSections(std::FILE* file, const std::filesystem::path& path, ProgressRe
     const std::uintmax_t recordsInFile =
         error || bytes < sizeof read.header ? 0 : (bytes - sizeof read.header) / sizeof(WordEntry);
     try {
-        RecordReader reader(file, recordsInFile, steps);
+        RecordReader reader(file, recordsInFile, steps, read.hash);
         reader.readSection(static_cast<std::uint32_t>(read.header.rememberedCount), read.remembered, nullptr,
                            read.complete);
         // A word in both sections stays remembered.
@@ -172,6 +186,7 @@ void readSections(std::FILE* file, const std::filesystem::path& path, ProgressRe
 void readProgress(std::FILE* file, const std::filesystem::path& path, ProgressRead& read, FileSteps* steps)
 {
     if (readHeader(file, read.header, steps)) {
+        read.hash.add(&read.header, sizeof read.header);
         readSections(file, path, read, steps);
     } else {
         read.complete = emptyFile(file, path);
@@ -181,6 +196,101 @@ void readProgress(std::FILE* file, const std::filesystem::path& path, ProgressRe
     // hand-edited header claimed.
     read.header.rememberedCount = clampedCount(read.remembered.size());
     read.header.learningCount = clampedCount(read.learning.size());
+}
+
+// The texts of a node as a record of the file holds them: a node that points
+// into a loaded dictionary keeps its transcription without the square
+// brackets the record carries.
+ProgressRecord recordOf(const WordLane::Node& node, bool wordOnly)
+{
+    ProgressRecord record;
+    record.word = node.word();
+    if (wordOnly) return record;
+    const bool bracketed = node.inText && node.phoneticUnits != 0;
+    if (bracketed) record.phonetic.push_back(u'[');
+    record.phonetic.append(node.phonetic());
+    if (bracketed) record.phonetic.push_back(u']');
+    record.content = node.content();
+    return record;
+}
+
+ProgressLists listsOf(const WordLane& remembered, const WordLane& learning, const ProgressHeader& header,
+                      bool wordsOnly)
+{
+    ProgressLists lists;
+    lists.header = header;
+    for (auto [lane, into] : {std::pair{&remembered, &lists.remembered}, std::pair{&learning, &lists.learning}}) {
+        into->reserve(lane->size());
+        for (const WordLane::Node* node = lane->front(); node != nullptr; node = node->next)
+            into->push_back(recordOf(*node, wordsOnly));
+    }
+    return lists;
+}
+
+// The words of what a save writes, for the base.
+ProgressLists wordsOf(const ProgressSnapshot& snapshot)
+{
+    ProgressLists lists;
+    lists.header = snapshot.header;
+    const std::size_t remembered = static_cast<std::size_t>(std::max(snapshot.header.rememberedCount, 0));
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < snapshot.records.size(); ++i) {
+        const ProgressSnapshot::Record& r = snapshot.records[i];
+        ProgressRecord record;
+        record.word.assign(snapshot.units, at, r.wordUnits);
+        at += std::size_t{r.wordUnits} + r.phoneticUnits + r.contentUnits;
+        (i < remembered ? lists.remembered : lists.learning).push_back(std::move(record));
+    }
+    return lists;
+}
+
+void fillLane(WordLane& lane, const std::vector<ProgressRecord>& records)
+{
+    lane.reserve(records.size());
+    for (const ProgressRecord& record : records) {
+        // Texts from a file are within their fields already; cut them as a
+        // normalised entry would be, should a record ever come with more.
+        WordEntry entry{};
+        copyBounded(entry.word, record.word);
+        copyBounded(entry.phonetic, record.phonetic);
+        copyBounded(entry.content, record.content);
+        lane.add(fieldsOf(entry), WordLane::Allocation::bulk);
+    }
+}
+
+// "<name>yyyymmdd", then "-2", "-3" ... for further files of the same day:
+// `file` goes beside itself under the first such name that is free, and no
+// file is ever replaced. True also when `file` is gone meanwhile.
+bool putAside(const std::filesystem::path& file, std::u16string name, std::int32_t today, FileSteps* steps)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(file, error) && !error) return true;  // gone meanwhile: nothing to keep
+    for (char c : std::to_string(today)) name.push_back(static_cast<char16_t>(c));
+    for (int copy = 1; copy <= kKeptCopiesPerDay; ++copy) {
+        std::u16string numbered = name;
+        if (copy > 1) {
+            numbered.push_back(u'-');
+            for (char c : std::to_string(copy)) numbered.push_back(static_cast<char16_t>(c));
+        }
+        std::filesystem::path kept;
+        if (!makeFileName(numbered, u"", kept)) return false;
+        kept = file.parent_path() / kept;
+        if (!failStep(steps) && renameNoReplace(file, kept)) return true;
+        if (!std::filesystem::exists(kept, error) || error) return false;  // not a name taken: the file cannot be moved
+    }
+    return false;
+}
+
+// Reads a whole progress file. False when it cannot be opened.
+bool readProgressFile(const std::filesystem::path& path, ProgressRead& read, FileSteps* steps)
+{
+    UniqueFile file{failStep(steps) ? nullptr : openFile(path, "rb")};
+    if (!file) return false;
+    readProgress(file.get(), path, read, steps);
+    // Taken while the file is open: Windows replaces no file that is open
+    // without delete sharing, so this is the stamp of what was read.
+    if (!readFileStamp(path, read.stamp)) read.complete = false;
+    return true;
 }
 
 }  // namespace
@@ -195,20 +305,28 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
 
     if (!directory.empty()) {
         const std::filesystem::path path = directory / kProgressFileName;
-        UniqueFile file{failStep(fileSteps_) ? nullptr : openFile(path, "rb")};
-        if (file) {
-            ProgressRead read;
-            readProgress(file.get(), path, read, fileSteps_);
-            file.reset();
-            // Swapped in under the lock; the old lists go with `read`, after
-            // the lock is let go.
-            std::lock_guard guard(lock_);
-            remembered_.swap(read.remembered);
-            learning_.swap(read.learning);
-            header_ = read.header;
-            progressUnread_ = !read.complete;
-            ++changes_;
-            recomputeCycleEndLocked();
+        ProgressRead read;
+        if (readProgressFile(path, read, fileSteps_)) {
+            ProgressBase base;
+            if (read.complete) {
+                base.known = true;
+                base.stamp = read.stamp;
+                base.hash = read.hash.value();
+                base.lists = listsOf(read.remembered, read.learning, read.header, true);
+            }
+            {
+                // Swapped in under the lock; the old lists go with `read`,
+                // after the lock is let go.
+                std::lock_guard guard(lock_);
+                remembered_.swap(read.remembered);
+                learning_.swap(read.learning);
+                header_ = read.header;
+                progressUnread_ = !read.complete;
+                ++changes_;
+                recomputeCycleEndLocked();
+            }
+            std::lock_guard saving(saveLock_);
+            base_ = std::move(base);
         } else {
             // No progress saved yet: leave an empty file behind, but never
             // replace one that exists and merely could not be opened (held
@@ -216,9 +334,16 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
             std::error_code error;
             const bool missing = !std::filesystem::exists(path, error) && !error;
             if (missing) UniqueFile created{openFile(path, "wb")};
-            std::lock_guard guard(lock_);
-            progressUnread_ = !missing;
+            {
+                std::lock_guard guard(lock_);
+                progressUnread_ = !missing;
+            }
+            std::lock_guard saving(saveLock_);
+            base_ = ProgressBase{};
+            base_.known = missing && readFileStamp(path, base_.stamp);
+            base_.hash = ContentHash{}.value();
         }
+        mergeConflictCopies(directory);
     }
 
     bool nothingToLearn;
@@ -232,6 +357,52 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
     if (!learning_.empty()) learning_.front()->copyTo(current_);
 }
 
+// The words a copy holds as remembered stay remembered; the rest of it is
+// an older state of the same lists. The copy is renamed after the next
+// save has written its words into the file, so that it is merged once and
+// kept.
+void WordGet::mergeConflictCopies(const std::filesystem::path& directory)
+{
+    std::vector<std::filesystem::path> copies;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError) && isConflictCopyName(it->path().filename().u16string()))
+            copies.push_back(it->path());
+    }
+    std::sort(copies.begin(), copies.end());
+    for (const std::filesystem::path& copy : copies) {
+        ProgressRead read;
+        // One that cannot be read whole is left as it is, for the next start.
+        if (!readProgressFile(copy, read, nullptr) || !read.complete) continue;
+        {
+            std::lock_guard guard(lock_);
+            for (const Node* node = read.remembered.front(); node != nullptr; node = node->next) {
+                const WordFields fields{node->word(), node->phonetic(), node->content()};
+                if (Node* learning = learning_.find(fields.word)) {
+                    if (learning == cycleEnd_) cycleEnd_ = nullptr;
+                    learning_.erase(learning);
+                }
+                if (!remembered_.holds(fields.word)) insertLocked(fields, WordList::remembered);
+            }
+            header_.rememberedCount = clampedCount(remembered_.size());
+            header_.learningCount = clampedCount(learning_.size());
+            recomputeCycleEndLocked();
+            // Saved, even when it brought nothing new, so that it is renamed.
+            markDirtyLocked();
+        }
+        std::lock_guard saving(saveLock_);
+        mergedCopies_.push_back(copy);
+    }
+}
+
+void WordGet::renameMergedCopiesLocked(std::int32_t today)
+{
+    for (const std::filesystem::path& copy : mergedCopies_)
+        putAside(copy, copy.filename().u16string() + kMergedSuffix, today, nullptr);
+    mergedCopies_.clear();
+}
+
 bool WordGet::progressFileKeptBack() const
 {
     std::lock_guard guard(lock_);
@@ -240,10 +411,7 @@ bool WordGet::progressFileKeptBack() const
 
 bool WordGet::saveProgress(const SaveDeadline& deadline)
 {
-    const ProgressSnapshot snapshot = snapshotProgress();
-    const bool written = writeProgress(snapshot, deadline);
-    progressWritten(snapshot, written);
-    return written;
+    return saveSnapshot(snapshotProgress(), deadline);
 }
 
 ProgressSnapshot WordGet::snapshotProgress() const
@@ -283,41 +451,139 @@ ProgressSnapshot WordGet::snapshotProgress() const
     return snapshot;
 }
 
-namespace {
-
-// "DAvud.bin.unreadable-yyyymmdd", then "-2", "-3" ... for further files of
-// the same day: none is ever replaced.
-bool keepUnreadProgress(const std::filesystem::path& target, std::int32_t today, FileSteps* steps)
-{
-    std::error_code error;
-    if (!std::filesystem::exists(target, error) && !error) return true;  // gone meanwhile: nothing to keep
-    for (int copy = 1; copy <= kKeptCopiesPerDay; ++copy) {
-        std::u16string name = std::u16string(kProgressFileName) + kKeptExtension;
-        for (char c : std::to_string(today)) name.push_back(static_cast<char16_t>(c));
-        if (copy > 1) {
-            name.push_back(u'-');
-            for (char c : std::to_string(copy)) name.push_back(static_cast<char16_t>(c));
-        }
-        std::filesystem::path kept;
-        if (!makeFileName(name, u"", kept)) return false;
-        kept = target.parent_path() / kept;
-        if (!failStep(steps) && renameNoReplace(target, kept)) return true;
-        if (!std::filesystem::exists(kept, error) || error) return false;  // not a name taken: the file cannot be moved
-    }
-    return false;
-}
-
-}  // namespace
-
-// The new content goes to a temporary file beside the old one, which is then
-// replaced in one step: a failure at any point leaves the old file as it was.
 bool WordGet::writeProgress(const ProgressSnapshot& snapshot, const SaveDeadline& deadline)
 {
-    if (snapshot.directory.empty()) return false;
+    std::lock_guard saving(saveLock_);
+    return writeProgressLocked(snapshot, deadline) == WriteOutcome::written;
+}
+
+bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline& deadline)
+{
     std::lock_guard saving(saveLock_);
     {
         std::lock_guard guard(lock_);
         if (savingForgone_) return false;
+    }
+    std::optional<ProgressSnapshot> merged;
+    for (int attempt = 0; attempt < kMergeAttempts; ++attempt) {
+        const DiskCheck check = catchUpLocked(snapshot.directory);
+        {
+            std::lock_guard guard(lock_);
+            diskUnfinished_ = check == DiskCheck::unreadable;
+        }
+        if (check == DiskCheck::unreadable) return false;
+        if (check == DiskCheck::merged) {
+            // The file on disk holds everything already.
+            if (!dirty()) return true;
+            merged = snapshotProgress();
+        }
+        const ProgressSnapshot& written = merged ? *merged : snapshot;
+        const WriteOutcome outcome = writeProgressLocked(written, deadline);
+        if (outcome == WriteOutcome::replacedMeanwhile) continue;
+        progressWritten(written, outcome == WriteOutcome::written);
+        return outcome == WriteOutcome::written;
+    }
+    return false;
+}
+
+WordGet::DiskCheck WordGet::checkProgressFile()
+{
+    std::filesystem::path directory;
+    {
+        std::lock_guard guard(lock_);
+        directory = directory_;
+    }
+    std::lock_guard saving(saveLock_);
+    return catchUpLocked(directory);
+}
+
+bool WordGet::progressFileUnfinished() const
+{
+    std::lock_guard guard(lock_);
+    return diskUnfinished_;
+}
+
+bool WordGet::takeMergeNotice()
+{
+    std::lock_guard guard(lock_);
+    return std::exchange(mergeNotice_, false);
+}
+
+WordGet::DiskCheck WordGet::catchUpLocked(const std::filesystem::path& directory)
+{
+    if (!base_.known || directory.empty()) return DiskCheck::unchanged;
+    const std::filesystem::path path = directory / kProgressFileName;
+    FileStamp now;
+    if (!readFileStamp(path, now)) return DiskCheck::unreadable;
+    if (now == base_.stamp) return DiskCheck::unchanged;
+    if (!now.exists || now.size == 0) {
+        // Removed by another program, or emptied (a program that rewrites
+        // it in place, caught in the middle): nothing to merge, and never
+        // taken for another PC having dropped every word. The next save
+        // writes the file anew.
+        base_.stamp = now;
+        return DiskCheck::unchanged;
+    }
+    ProgressRead read;
+    if (!readProgressFile(path, read, fileSteps_) || !read.complete || !(read.stamp == now))
+        return DiskCheck::unreadable;  // being written: never replaced now, tried again at the next save
+    if (read.hash.value() == base_.hash && now.size == base_.stamp.size) {
+        // The same bytes written again (a sync program may do that).
+        base_.stamp = now;
+        return DiskCheck::unchanged;
+    }
+    ProgressLists theirs = listsOf(read.remembered, read.learning, read.header, false);
+    {
+        std::lock_guard guard(lock_);
+        const ProgressLists ours = listsOf(remembered_, learning_, header_, false);
+        const ProgressLists merged = mergeProgress(base_.lists, ours, theirs);
+        installMergedLocked(merged);
+        // What equals the file on disk needs no save; anything else does.
+        if (sameWords(merged, theirs))
+            dirty_ = false;
+        else
+            markDirtyLocked();
+        mergeNotice_ = true;
+    }
+    for (std::vector<ProgressRecord>* list : {&theirs.remembered, &theirs.learning}) {
+        for (ProgressRecord& record : *list) {
+            record.phonetic.clear();
+            record.content.clear();
+        }
+    }
+    base_.stamp = now;
+    base_.hash = read.hash.value();
+    base_.lists = std::move(theirs);
+    return DiskCheck::merged;
+}
+
+void WordGet::installMergedLocked(const ProgressLists& merged)
+{
+    Lane remembered;
+    Lane learning;
+    fillLane(remembered, merged.remembered);
+    fillLane(learning, merged.learning);
+    // The word shown stays while it is still to be learnt; otherwise the
+    // next one of the old order that still is, or the first.
+    const Node* next = learning_.find(std::u16string_view(current_.word, boundedLength(current_.word, kWordUnits)));
+    while (next != nullptr && !learning.holds(next->word())) next = next->next;
+    const Node* shown = next != nullptr ? learning.find(next->word()) : learning.front();
+    remembered_.swap(remembered);
+    learning_.swap(learning);
+    header_ = merged.header;
+    ++changes_;
+    recomputeCycleEndLocked();
+    if (shown != nullptr) shown->copyTo(current_);
+}
+
+// The new content goes to a temporary file beside the old one, which is then
+// replaced in one step: a failure at any point leaves the old file as it was.
+WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snapshot, const SaveDeadline& deadline)
+{
+    if (snapshot.directory.empty()) return WriteOutcome::failed;
+    {
+        std::lock_guard guard(lock_);
+        if (savingForgone_) return WriteOutcome::failed;
     }
     const std::filesystem::path target = snapshot.directory / kProgressFileName;
     const std::filesystem::path temporary =
@@ -326,12 +592,15 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot, const SaveDeadline
 
     // A temporary file that a crash left behind is never read; it only
     // stands in the way (it may even be read-only), so it goes first.
-    if (!removeFile(temporary, deadline)) return false;
+    if (!removeFile(temporary, deadline)) return WriteOutcome::failed;
     bool ok = false;
+    ContentHash hash;
+    FileStamp written;
     if (!failStep(fileSteps_)) {
         if (UniqueFile file{openFile(temporary, "wb")}) {
             std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 18);
             ok = !failStep(fileSteps_) && std::fwrite(&header, sizeof header, 1, file.get()) == 1;
+            hash.add(&header, sizeof header);
             WordEntry record;
             std::size_t at = 0;
             for (const ProgressSnapshot::Record& r : snapshot.records) {
@@ -341,6 +610,7 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot, const SaveDeadline
                 at += units.size();
                 putRecord(record, units, r);
                 ok = !failStep(fileSteps_) && std::fwrite(&record, sizeof record, 1, file.get()) == 1;
+                hash.add(&record, sizeof record);
             }
             // With the time up (the session ends) the data goes without the
             // flush: Windows writes its cache out before it turns off, and an
@@ -348,6 +618,9 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot, const SaveDeadline
             ok = ok && !failStep(fileSteps_) && (pastDeadline(deadline) || flushToDisk(file.get()));
             const bool closed = std::fclose(file.release()) == 0;
             ok = ok && !failStep(fileSteps_) && closed;
+            // A rename keeps the time and size: this is the stamp the file
+            // will have once it has replaced the old one.
+            ok = ok && readFileStamp(temporary, written);
         }
     }
     if (ok) {
@@ -361,19 +634,34 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot, const SaveDeadline
             keep = progressUnread_;
         }
         if (keep) {
-            ok = keepUnreadProgress(target, header.lastDate, fileSteps_);
+            ok = putAside(target, std::u16string(kProgressFileName) + kKeptExtension, header.lastDate, fileSteps_);
             if (ok) {
                 std::lock_guard guard(lock_);
                 progressUnread_ = false;
             }
         }
     }
+    // Another program's file that came after the catch-up is merged first.
+    if (ok && base_.known) {
+        FileStamp now;
+        if (!readFileStamp(target, now)) {
+            ok = false;
+        } else if (!(now == base_.stamp)) {
+            removeFile(temporary, deadline);
+            return WriteOutcome::replacedMeanwhile;
+        }
+    }
     ok = ok && !failStep(fileSteps_) && replaceFile(temporary, target, deadline);
     if (!ok) {
         removeFile(temporary, deadline);
-        return false;
+        return WriteOutcome::failed;
     }
-    return true;
+    base_.known = true;
+    base_.stamp = written;
+    base_.hash = hash.value();
+    base_.lists = wordsOf(snapshot);
+    renameMergedCopiesLocked(header.lastDate);
+    return WriteOutcome::written;
 }
 
 void WordGet::progressWritten(const ProgressSnapshot& snapshot, bool written)

@@ -10,8 +10,7 @@ bool ProgressSaver::write(WordGet& store, const ProgressSnapshot& snapshot) noex
 {
     bool saved = false;
     try {
-        saved = store.writeProgress(snapshot);
-        store.progressWritten(snapshot, saved);
+        saved = store.saveSnapshot(snapshot);
     } catch (...) {
         // Out of memory in the file layer: the store stays dirty and the
         // next save tries again.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "FileReplace.h"
+#include "ProgressBase.h"
 #include "WordEntry.h"
 #include "WordLane.h"
 
@@ -81,11 +82,14 @@ public:
     // Afterwards the current entry is the head of the learning list, if any.
     void loadDictionary(std::u16string_view name);
     // Fill both lists from the progress file; falls back to dictionary
-    // `fallbackName` when nothing is left to learn.
+    // `fallbackName` when nothing is left to learn. The remembered words of
+    // the sync programs' conflict copies beside the file (see
+    // isConflictCopyName) are taken in too; each copy is renamed
+    // "<name>.merged-yyyymmdd" after the next save.
     void loadProgress(std::u16string_view fallbackName);
     // Write the progress file atomically. False when nothing was written.
-    // The same as the three steps below in a row. With a deadline, the
-    // retries of a file held for a moment stop there.
+    // The same as snapshotProgress and saveSnapshot in a row. With a
+    // deadline, the retries of a file held for a moment stop there.
     bool saveProgress(const SaveDeadline& deadline = {});
 
     // A save in three steps, so that only the first holds the store's lock:
@@ -100,6 +104,29 @@ public:
     // even when whatever stopped the save has gone meanwhile.
     void forgoSaving();
     void progressWritten(const ProgressSnapshot& snapshot, bool written);
+    // The second and third step together, after catching up with the file
+    // on disk: when another program replaced it since this process last
+    // read or wrote it, it is read and merged into the lists first, and the
+    // merged lists are written instead of `snapshot`. A file on disk that
+    // cannot be read completely is never replaced: false, and the store
+    // stays dirty.
+    bool saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline& deadline = {});
+
+    // What a look at the progress file on disk found.
+    enum class DiskCheck { unchanged, merged, unreadable };
+    // Compares the file on disk with the one this process last read or
+    // wrote and merges it into the lists when another program replaced it
+    // (on any thread; a look at an unchanged file reads nothing but its
+    // size and time). After a merge the current entry is the same word if
+    // it is still to be learnt, otherwise the next one that is.
+    DiskCheck checkProgressFile();
+    // True once after a merge of another program's file into the lists,
+    // for the UI thread to show the merged state.
+    bool takeMergeNotice();
+    // True while the last save met a progress file that another program
+    // had replaced and that could not be read completely (a sync program
+    // still writing it): why that save failed.
+    bool progressFileUnfinished() const;
 
     // Tests of the progress file fail its steps through `steps` (see
     // FileSteps); it must outlive every load and save. nullptr: none fail.
@@ -135,6 +162,15 @@ private:
     void previousLocked(const char16_t* word, WordEntry& out);
     // Any change that a save must write.
     void markDirtyLocked();
+    // The progress file's halves that work with saveLock_ held.
+    enum class WriteOutcome { written, failed, replacedMeanwhile };
+    WriteOutcome writeProgressLocked(const ProgressSnapshot& snapshot, const SaveDeadline& deadline);
+    DiskCheck catchUpLocked(const std::filesystem::path& directory);
+    // Puts `merged` in place of both lists (lock_ held).
+    void installMergedLocked(const ProgressLists& merged);
+    // At start: the sync programs' conflict copies beside the file.
+    void mergeConflictCopies(const std::filesystem::path& directory);
+    void renameMergedCopiesLocked(std::int32_t today);
     // Every field zero-terminated inside its array and zero-filled behind
     // the terminator, whatever the entry came with.
     static void normalize(WordEntry& entry);
@@ -151,8 +187,14 @@ private:
     // before a save replaces it.
     bool progressUnread_ = false;
     bool savingForgone_ = false;
-    // One save writes at a time: they share the temporary file.
+    // One save writes at a time: they share the temporary file. It also
+    // guards what the saves compare the file on disk with.
     std::mutex saveLock_;
+    ProgressBase base_;
+    // Conflict copies merged at start, renamed after the next save.
+    std::vector<std::filesystem::path> mergedCopies_;
+    bool mergeNotice_ = false;     // under lock_
+    bool diskUnfinished_ = false;  // under lock_
     std::int32_t cycleSize_ = 15;
     std::filesystem::path directory_;
     std::vector<std::filesystem::path> dictionaryDirectories_;

@@ -19,6 +19,7 @@
 #include "ui/OptionsSheet.h"
 #include "win/Dpi.h"
 #include "win/Handles.h"
+#include "win/Messages.h"
 
 namespace {
 
@@ -261,6 +262,8 @@ private:
     void fill() override;
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     INT_PTR onCtlColorStatic(HDC dc, HWND control) const;
+    // The study counters, as they are at this moment.
+    void showStatistics();
 
     // What the page draws its links with: made once when the page opens and
     // freed with it (after the statics are gone, so nothing can draw with
@@ -294,19 +297,29 @@ void AboutPage::fill()
     }
 
     SetDlgItemTextW(page, IDC_ABOUT_DESCRIPTION, kDescription);
+    showStatistics();
+}
 
+void AboutPage::showStatistics()
+{
     const ProgressHeader counters = context().wordStore.header();
     // wsprintfW: %d and a format of about 60 units; the result fits easily.
     wchar_t text[kTextUnits];
     wsprintfW(text, L"学习信息：\r\n\r\n记住数量: %d\r\n\r\n学习数量: %d\r\n\r\n上次时间: %d\r\n\r\n开始时间: %d",
               counters.rememberedCount, counters.learningCount, counters.lastDate, counters.startDate);
-    SetDlgItemTextW(page, IDC_ABOUT_STATISTICS, text);
+    SetDlgItemTextW(window(), IDC_ABOUT_STATISTICS, text);
 }
 
 INT_PTR AboutPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CTLCOLORSTATIC)
         return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    if (message == PSM_QUERYSIBLINGS && wParam == kProgressChangedQuery) {
+        // Another PC's progress was merged: the counters changed.
+        showStatistics();
+        SetWindowLongPtrW(window(), DWLP_MSGRESULT, 0);
+        return TRUE;
+    }
     return FALSE;
 }
 

@@ -265,6 +265,8 @@ private:
     INT_PTR onNotify(const NMHDR& header);
     void openMenu(int row, POINT at);
     void keyboardContextMenu();
+    // The remembered words, as they are at this moment.
+    void showRemembered();
 
     HWND view_ = nullptr;
     RememberedRows rows_;
@@ -291,13 +293,19 @@ void LibraryPage::fill()
     listFont_ = phoneticListFont(view_, context.Settings.font);
     if (listFont_) SendMessageW(view_, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_.get()), FALSE);
     setUpRememberedView(view_);
+    showRemembered();
+}
+
+void LibraryPage::showRemembered()
+{
     // The texts of the owner-data view come from the page's copy.
     try {
-        rows_.fill(context.wordStore);
+        rows_.fill(context().wordStore);
         SendMessageW(view_, LVM_SETITEMCOUNT, rows_.size(), 0);
     } catch (const std::bad_alloc&) {
         SendMessageW(view_, LVM_SETITEMCOUNT, 0, 0);
     }
+    InvalidateRect(view_, nullptr, TRUE);
 }
 
 INT_PTR LibraryPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -313,6 +321,12 @@ INT_PTR LibraryPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_NOTIFY:
         return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case PSM_QUERYSIBLINGS:
+        if (wParam != kProgressChangedQuery) break;
+        // Another PC's progress was merged: the remembered words changed.
+        showRemembered();
+        SetWindowLongPtrW(window(), DWLP_MSGRESULT, 0);
+        return TRUE;
     default:
         break;
     }

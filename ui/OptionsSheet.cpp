@@ -297,7 +297,7 @@ void OptionsSheet::open(HWND parent, int startPage)
     const CommonControlsApi* api = commonControls();
     if (api == nullptr) return;
     // The word-library page holds a list view.
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     api->initCommonControlsEx(&controls);
 
     PageSeed seeds[kOptionsPageCount] = {};

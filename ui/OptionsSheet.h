@@ -11,11 +11,13 @@
 #include <string>
 
 #include "settings/SettingsRecord.h"
+#include "settings/SpeechSettings.h"
 #include "store/FilePlace.h"
 #include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 
 class WordWindow;
+class Speech;
 class DictionaryReload;
 
 // The common dialogs the settings page opens. Tests put stand-ins here,
@@ -60,6 +62,11 @@ struct OptionsContext {
     // What runs the modal sheet: comctl32's PropertySheetW when nullptr.
     // Tests wrap it to give the sheet's result as Windows may give it.
     INT_PTR(WINAPI* runPropertySheet)(LPCPROPSHEETHEADERW) = nullptr;
+    // The [Speech] settings of mivora.ini, edited in place by the 朗读 page
+    // on OK, and what says the words (its 试听). Without them the page
+    // offers nothing.
+    SpeechSettings* speech = nullptr;
+    Speech* speaker = nullptr;
 };
 
 class OptionsSheet {

@@ -23,6 +23,15 @@ constexpr UINT WM_RELOAD_DONE = WM_APP + 3;
 // success).
 constexpr UINT WM_SAVE_DONE = WM_APP + 4;
 
+// Posted by the progress file's worker to the owner window when it has
+// looked at the file on disk (wParam: its run number, lParam: nonzero when
+// another program's save was merged into the lists).
+constexpr UINT WM_PROGRESS_CHECKED = WM_APP + 7;
+// Sent as PSM_QUERYSIBLINGS's wParam to the open options sheet, which hands
+// it to each of its pages: the lists changed under them (another PC's
+// progress was merged), so the pages show them anew.
+constexpr WPARAM kProgressChangedQuery = 0x4D50;
+
 // Application-bar notifications (full-screen programs coming and going),
 // registered by the word window with the shell.
 constexpr UINT WM_APPBAR_NOTIFY = WM_APP + 5;

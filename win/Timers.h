@@ -15,3 +15,6 @@ constexpr UINT_PTR TIMER_SAVE_PROGRESS = 1;
 // At log-on the program may start before the notification area exists: a
 // failed add of the icon is retried on this timer.
 constexpr UINT_PTR TIMER_TRAY_RETRY = 2;
+// A look at the progress file on disk, which a sync program may replace
+// with another PC's save while the program runs.
+constexpr UINT_PTR TIMER_CHECK_PROGRESS = 3;

@@ -14,6 +14,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -23,6 +24,8 @@
 #include "app/App.h"
 #include "app/FileNotices.h"
 #include "res/resource.h"
+#include "settings/IniFile.h"
+#include "settings/SpeechSettings.h"
 #include "settings/Settings.h"
 #include "store/WordGet.h"
 #include "win/Messages.h"
@@ -42,6 +45,8 @@ struct AppTestAccess {
     Tray& tray = app.tray;
     WordWindow& wordWindow = app.wordWindow;
     OptionsSheet& sheet = app.sheet;
+    SpeechSettings& speechSettings = app.speechSettings;
+    Speech& speech = app.speech;
 
     bool start() { return app.start(); }
     HWND ownerWindow() const { return app.ownerWindow(); }
@@ -72,32 +77,41 @@ fs::path exeDirectory()
 fs::path settingsFile() { return exeDirectory() / L"mivora.bin"; }
 fs::path dicDirectory() { return exeDirectory() / L"dic"; }
 fs::path progressFile() { return dicDirectory() / L"DAvud.bin"; }
+fs::path iniFile() { return exeDirectory() / L"mivora.ini"; }
 // The user's own folder of the tests' application objects, so that no
 // folder of the prefix's user is read or written.
 fs::path userFolder() { return exeDirectory() / L"user-folder" / L"Mivora"; }
 
-std::optional<std::wstring> runValue()
+// A string value of the registry; nothing when it is absent.
+std::optional<std::wstring> registryText(HKEY root, const wchar_t* path, const wchar_t* name)
 {
     wchar_t buffer[1024] = {};
-    DWORD bytes = sizeof buffer;
-    if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyPath, kRunValueName, RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
+    DWORD bytes = sizeof buffer - sizeof(wchar_t);
+    if (RegGetValueW(root, path, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) != ERROR_SUCCESS) return std::nullopt;
     return std::wstring(buffer);
+}
+
+// Sets a string value of the registry, or removes it for nothing.
+void setRegistryText(HKEY root, const wchar_t* path, const wchar_t* name, const std::optional<std::wstring>& text)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) return;
+    if (text)
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text->c_str()),
+                       static_cast<DWORD>((text->size() + 1) * sizeof(wchar_t)));
+    else
+        RegDeleteValueW(key, name);
+    RegCloseKey(key);
+}
+
+std::optional<std::wstring> runValue()
+{
+    return registryText(HKEY_CURRENT_USER, kRunKeyPath, kRunValueName);
 }
 
 void restoreRunValue(const std::optional<std::wstring>& value)
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    if (value)
-        RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
-                       static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
-    else
-        RegDeleteValueW(key, kRunValueName);
-    RegCloseKey(key);
+    setRegistryText(HKEY_CURRENT_USER, kRunKeyPath, kRunValueName, value);
 }
 
 std::vector<char> readFile(const fs::path& file)
@@ -146,6 +160,7 @@ void removeProgramFiles()
 {
     std::error_code error;
     fs::remove(settingsFile(), error);
+    fs::remove(iniFile(), error);
     fs::remove_all(dicDirectory(), error);
     fs::remove_all(userFolder().parent_path(), error);
     RegDeleteKeyW(HKEY_CURRENT_USER, kNoticeKeyPath);
@@ -931,6 +946,260 @@ TEST_F(FailedSaveTest, SettingsSaveFailureIsToldOnce)
     ASSERT_EQ(balloons.size(), 1u);
     EXPECT_EQ(balloons[0].first, L"设置没能保存");
     EXPECT_NE(balloons[0].second.find(L"mivora.bin"), std::wstring::npos) << balloons[0].second;
+}
+
+TEST_F(FailedSaveTest, IniSaveKeepsOtherSectionsAndAFailureIsToldOnce)
+{
+    {
+        std::ofstream user(iniFile(), std::ios::binary);
+        user << "; mine\n[Mine]\nKeep=1\n[Speech]\nRate=3\n";
+    }
+    app().speechSettings.rate = -4;
+    EXPECT_TRUE(app().saveSettings());
+    std::ifstream in(iniFile(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const std::u16string_view expected = u"\uFEFF; mine\r\n[Mine]\r\nKeep=1\r\n[Speech]\r\nRate=-4\r\nAutoRead=0\r\n"
+                                         u"Voice=\r\nVolume=100\r\n";
+    EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(expected.data()), expected.size() * 2));
+    EXPECT_TRUE(balloons.empty());
+
+    auto held = std::make_unique<HeldFile>(iniFile());
+    ASSERT_TRUE(held->held());
+    app().speechSettings.rate = 5;
+    EXPECT_FALSE(app().saveSettings());
+    EXPECT_FALSE(app().saveSettings());
+    ASSERT_EQ(balloons.size(), 1u) << "told once";
+    EXPECT_EQ(balloons[0].first, L"设置没能保存");
+    EXPECT_NE(balloons[0].second.find(L"mivora.ini"), std::wstring::npos) << balloons[0].second;
+    held.reset();
+    EXPECT_TRUE(app().saveSettings());
+    IniDocument document;
+    ASSERT_EQ(loadIniFile(iniFile(), document), IniLoad::Read);
+    EXPECT_EQ(readSpeechSettings(document).rate, 5);
+    EXPECT_TRUE(document.get(u"Mine", u"Keep") == std::u16string(u"1"));
+}
+
+// --- speech -----------------------------------------------------------------
+
+// The voice object's registration that Wine 8 reads (the per-machine one).
+constexpr wchar_t kVoiceServerKey[] =
+    L"Software\\Classes\\CLSID\\{96749377-3391-11D2-9EE3-00C04F797396}\\InprocServer32";
+fs::path spokenLog() { return exeDirectory() / L"spoken.txt"; }
+
+// Puts the stand-in voice (stand_in_voice.dll, which writes what it is asked
+// to say to spoken.txt) in the place of the prefix's own for as long as it
+// lives; the other tests of the prefix find Wine's voice again afterwards.
+class StandInVoice {
+public:
+    StandInVoice()
+        : server_(registryText(HKEY_LOCAL_MACHINE, kVoiceServerKey, nullptr)),
+          threading_(registryText(HKEY_LOCAL_MACHINE, kVoiceServerKey, L"ThreadingModel"))
+    {
+        setRegistryText(HKEY_LOCAL_MACHINE, kVoiceServerKey, nullptr,
+                        (exeDirectory() / L"stand_in_voice.dll").wstring());
+        setRegistryText(HKEY_LOCAL_MACHINE, kVoiceServerKey, L"ThreadingModel", std::wstring(L"Both"));
+    }
+    ~StandInVoice()
+    {
+        setRegistryText(HKEY_LOCAL_MACHINE, kVoiceServerKey, nullptr, server_);
+        setRegistryText(HKEY_LOCAL_MACHINE, kVoiceServerKey, L"ThreadingModel", threading_);
+    }
+    StandInVoice(const StandInVoice&) = delete;
+    StandInVoice& operator=(const StandInVoice&) = delete;
+
+private:
+    std::optional<std::wstring> server_;
+    std::optional<std::wstring> threading_;
+};
+
+// An English voice token for the speech tests: Wine's one voice token
+// names no language, and a voice that may not speak English is never
+// chosen. Removed again when it goes.
+class EnglishVoiceToken {
+public:
+    static constexpr wchar_t kKey[] = L"Software\\Microsoft\\Speech\\Voices\\Tokens\\MivoraTestVoice";
+    EnglishVoiceToken()
+    {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        const wchar_t name[] = L"Mivora Test Voice";
+        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof name);
+        // Wine's voice object speaks through its own engine whatever token
+        // it is given; the stand-in accepts any.
+        const wchar_t clsid[] = L"{C2B9CA1A-8B21-4E8C-A2E0-2F8D9C4E5A11}";
+        RegSetValueExW(key, L"CLSID", 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid), sizeof clsid);
+        HKEY attributes = nullptr;
+        if (RegCreateKeyExW(key, L"Attributes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &attributes, nullptr) ==
+            ERROR_SUCCESS) {
+            const wchar_t language[] = L"409";
+            RegSetValueExW(attributes, L"Language", 0, REG_SZ, reinterpret_cast<const BYTE*>(language),
+                           sizeof language);
+            RegCloseKey(attributes);
+        }
+        RegCloseKey(key);
+    }
+    ~EnglishVoiceToken() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kKey); }
+    EnglishVoiceToken(const EnglishVoiceToken&) = delete;
+    EnglishVoiceToken& operator=(const EnglishVoiceToken&) = delete;
+};
+
+// The lines of spoken.txt: the call's flags in hex, a space, the text.
+std::vector<std::string> spokenLines()
+{
+    std::vector<std::string> lines;
+    std::ifstream in(spokenLog(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+// What the stand-in writes for a word said asynchronously, cutting off
+// what was being said, as plain text (SPF_ASYNC | SPF_PURGEBEFORESPEAK |
+// SPF_IS_NOT_XML).
+std::string saidLine(std::u16string_view word)
+{
+    std::string utf8;
+    for (const char16_t unit : word) utf8.push_back(static_cast<char>(unit));  // the test's words are ASCII
+    return "13 " + utf8;
+}
+
+std::u16string shownWord()
+{
+    const WordEntry entry = app().wordStore.currentEntry();
+    return std::u16string(entry.word);
+}
+
+void writeIni(const std::string& bytes)
+{
+    std::ofstream out(iniFile(), std::ios::binary);
+    out << bytes;
+}
+
+class SpeechTest : public ::testing::Test {
+protected:
+    EnglishVoiceToken voiceToken_;
+    void SetUp() override
+    {
+        removeProgramFiles();
+        writeDictionary();
+        std::error_code ignored;
+        fs::remove(spokenLog(), ignored);
+        balloons.clear();
+    }
+    void TearDown() override
+    {
+        if (currentApp) app().tray.setNotifyIconFunction(nullptr);
+        endApp();
+        removeProgramFiles();
+        std::error_code ignored;
+        fs::remove(spokenLog(), ignored);
+    }
+};
+
+TEST_F(SpeechTest, AutoReadSaysEachNewWordOnceInOrderAndSpeakSaysTheShownWordAsPlainText)
+{
+    StandInVoice standIn;
+    writeIni("[Speech]\nAutoRead=1\n");
+    HWND owner = startApp(recordBalloons);
+    ASSERT_NE(owner, nullptr);
+    ASSERT_TRUE(app().speechSettings.autoRead);
+    std::vector<std::string> expected = {saidLine(shownWord())};
+    ASSERT_TRUE(pumpUntil([] { return !spokenLines().empty(); }))
+        << "the first word after the load; balloons: " << balloons.size()
+        << (balloons.empty() ? std::string() : std::string(balloons[0].second.begin(), balloons[0].second.end()));
+
+    for (int i = 0; i < 2; ++i) {
+        app().wordWindow.runCommand(WordCommand::next);
+        expected.push_back(saidLine(shownWord()));
+        ASSERT_TRUE(pumpUntil([&] { return spokenLines().size() >= expected.size(); }));
+    }
+    // 朗读 from the word's menu: the shown word, the word field only.
+    app().wordWindow.runWordCommand(owner, IDM_WORD_SPEAK);
+    expected.push_back(saidLine(shownWord()));
+    // Markup characters are text.
+    EXPECT_TRUE(app().speech.speak(u"R&D <b>"));
+    expected.push_back("13 R&D <b>");
+    drainMessages();
+    EXPECT_EQ(spokenLines(), expected);
+    EXPECT_TRUE(balloons.empty());
+
+    // The options' OK leaves mivora.bin byte for byte as it was and writes
+    // the [Speech] section.
+    ASSERT_TRUE(app().saveSettings());
+    const std::vector<char> before = readFile(settingsFile());
+    ASSERT_EQ(before.size(), 284u);
+    app().speechSettings.volume = 40;
+    runSheetCommand(IDM_TRAY_OPTIONS, PSBTN_OK);
+    EXPECT_EQ(readFile(settingsFile()), before);
+    IniDocument document;
+    ASSERT_EQ(loadIniFile(iniFile(), document), IniLoad::Read);
+    EXPECT_EQ(readSpeechSettings(document).volume, 40);
+    EXPECT_TRUE(readSpeechSettings(document).autoRead);
+}
+
+TEST_F(SpeechTest, NothingIsSaidWhileAFullScreenProgramIsInFront)
+{
+    StandInVoice standIn;
+    writeIni("[Speech]\nAutoRead=1\n");
+    HWND owner = startApp(recordBalloons);
+    ASSERT_NE(owner, nullptr);
+    std::vector<std::string> expected = {saidLine(shownWord())};
+    ASSERT_TRUE(pumpUntil([] { return !spokenLines().empty(); }));
+
+    // A film from a process of its own covers the screen.
+    const std::wstring command = (exeDirectory().parent_path() / L"ui" / L"fullscreen_window.exe").wstring();
+    std::wstring line = command;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION film{};
+    AllowSetForegroundWindow(ASFW_ANY);
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &film));
+    CloseHandle(film.hThread);
+    HWND word = app().wordWindow.handle();
+    ASSERT_TRUE(pumpUntil([word] { return !IsWindowVisible(word); })) << "the word stayed over the film";
+    // Stepping aside cuts off what is being said.
+    expected.push_back("3 -");
+    // Commands still step on behind the film; nothing is said.
+    app().wordWindow.runCommand(WordCommand::next);
+    app().wordWindow.runCommand(WordCommand::next);
+    drainMessages();
+    EXPECT_EQ(spokenLines(), expected);
+
+    PostMessageW(FindWindowW(L"MivoraTestFullScreen", nullptr), WM_CLOSE, 0, 0);
+    // Pumping: its window's end sends messages to ours.
+    EXPECT_TRUE(pumpUntil([&film] { return WaitForSingleObject(film.hProcess, 0) == WAIT_OBJECT_0; }));
+    CloseHandle(film.hProcess);
+    ASSERT_TRUE(pumpUntil([word] { return IsWindowVisible(word) != FALSE; })) << "the word never came back";
+    // The word shown on coming back is said, once.
+    expected.push_back(saidLine(shownWord()));
+    ASSERT_TRUE(pumpUntil([&] { return spokenLines().size() >= expected.size(); }));
+    drainMessages();
+    EXPECT_EQ(spokenLines(), expected);
+}
+
+TEST_F(SpeechTest, WinesOwnVoiceFailsAndIsToldOnceWhileTheProgramRunsOn)
+{
+    // A file of nonsense gives every value its default.
+    writeIni(std::string("\xFF\xFE[\0S\0p\0e\0e\0c\0h\0]\0\n\0R\0a\0t\0e\0=\0x\0\n\0", 34) + "AutoRead=7\nVolume=-1\n");
+    HWND owner = startApp(recordBalloons);
+    ASSERT_NE(owner, nullptr);
+    EXPECT_TRUE(app().speechSettings == SpeechSettings{});
+
+    app().wordWindow.runWordCommand(owner, IDM_WORD_SPEAK);
+    ASSERT_EQ(balloons.size(), 1u);
+    EXPECT_EQ(balloons[0].first, kSpeechFailedTitle);
+    EXPECT_NE(balloons[0].second.find(L"语音功能不可用"), std::wstring::npos) << balloons[0].second;
+    app().wordWindow.runWordCommand(owner, IDM_WORD_SPEAK);
+    EXPECT_FALSE(app().speech.speak(u"word"));
+    EXPECT_EQ(balloons.size(), 1u) << "told once";
+    // The program runs on: the next word comes.
+    const std::u16string first = shownWord();
+    app().wordWindow.runCommand(WordCommand::next);
+    EXPECT_NE(shownWord(), first);
+    EXPECT_TRUE(IsWindow(owner));
 }
 
 // Answers the question at exit: records the text of every box in order and

@@ -534,6 +534,22 @@ tray_command() {
     e2e_fail "could not open the tray menu"
 }
 
+# click_in_sheet <x> <y>: a left click at that point of the sheet.
+click_in_sheet() {
+    local X Y WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$(sheet_window)")"
+    xdotool mousemove $((X + $1)) $((Y + $2))
+    sleep 0.2
+    xdotool click 1
+}
+
+# click_ok: the sheet's OK button, left of Cancel at its bottom right.
+click_ok() {
+    local X Y WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$(sheet_window)")"
+    click_in_sheet $((WIDTH - 125)) $((HEIGHT - 19))
+}
+
 # shoot_sheet <name>: a screenshot of the whole screen and one of the sheet
 # alone, in SHEET_SHOT.
 shoot_sheet() {

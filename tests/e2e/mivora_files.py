@@ -19,6 +19,12 @@ Used as a module (import mivora_files) or from the shell:
   mivora_files.py progress-check <file> <remembered> <learning> [first word]
   mivora_files.py progress-words <file>      "remembered ... | learning ..."
   mivora_files.py progress-write <file> <remembered words> <learning words>
+  mivora_files.py other-pc <file> <words remembered there> <words forgotten there> [<start date> <new learning>]
+      another PC's save arriving through a sync program: the file as it is,
+      with those words moved (or a new word list chosen on that date), and a
+      last-write time of that PC's own
+  mivora_files.py progress-expect <file> [remembered=w,..] [not-remembered=w,..] [learning=w,..]
+                  [not-learning=w,..] [learning-exact=w,..] [learning-last=w] [start=N]
   mivora_files.py dictionary <file> <line>...
   mivora_files.py dictionary-generated <file> <count>
   mivora_files.py folder-verify <folder before> <folder after>
@@ -170,6 +176,58 @@ def check_progress(path, remembered, learning, first=None, recent_dates=True):
     return p
 
 
+def other_pc(path, remember, forget, start=None, new_learning=None):
+    """Rewrites the progress file as another PC's save would leave it."""
+    import os
+    import time
+    p = Progress(path)
+    remembered, learning = p.words()
+    for w in remember:
+        learning = [x for x in learning if x.lower() != w.lower()]
+        remembered.append(w)
+    for w in forget:
+        remembered = [x for x in remembered if x.lower() != w.lower()]
+        learning.append(w)
+    if new_learning is not None:
+        known = {w.lower() for w in remembered}
+        learning = [w for w in new_learning if w.lower() not in known]
+    today = int(datetime.date.today().strftime("%Y%m%d"))
+    data = progress_bytes(remembered, learning, start_date=start or p.start_date, last_date=today,
+                          reserved=(p.reserved1, p.reserved2))
+    open(path, "wb").write(data)
+    # That PC's clock, not this one's: the sync program keeps its time.
+    stamp = time.time() + 3600 + int(p.last_date % 97)
+    os.utime(path, (stamp, stamp))
+
+
+def expect_progress(path, expectations):
+    """Asserts what the lists hold: name=w1,w2,... for each expectation."""
+    p = Progress(path)
+    assert p.complete(), f"{path}: not a complete progress file"
+    remembered, learning = p.words()
+    rem, learn = {w.lower() for w in remembered}, {w.lower() for w in learning}
+    # name: (the list's words, whether they must be in it, the list as read)
+    membership = {"remembered": (rem, True, remembered), "not-remembered": (rem, False, remembered),
+                  "learning": (learn, True, learning), "not-learning": (learn, False, learning)}
+    for item in expectations:
+        name, value = item.split("=", 1)
+        words = [w for w in value.split(",") if w]
+        if name in membership:
+            folded, inside, listed = membership[name]
+            wrong = [w for w in words if (w.lower() in folded) != inside]
+            assert not wrong, f"{name} fails for {wrong} (the list: {listed})"
+        elif name == "learning-exact":
+            assert learning == words, f"learning list {learning}, expected {words}"
+        elif name == "learning-last":
+            assert learning and learning[-1] == value, f"learning list ends with {learning[-1:]}, expected {value}"
+        elif name == "start":
+            assert p.start_date == int(value), f"startDate {p.start_date}, expected {value}"
+        else:
+            raise KeyError(name)
+    assert not rem & learn, f"in both lists: {sorted(rem & learn)}"
+    assert p.remembered_count == len(remembered) and p.learning_count == len(learning)
+
+
 def dictionary_bytes(lines):
     """A dictionary in the shipped one's encoding: UTF-16LE, CR LF, no signature."""
     return "".join(line + "\r\n" for line in lines).encode("utf-16-le")
@@ -288,6 +346,12 @@ def _main(argv):
         print(" ".join(remembered), "|", " ".join(learning))
     elif command == "progress-write":
         open(args[0], "wb").write(progress_bytes(args[1].split(), args[2].split()))
+    elif command == "other-pc":
+        other_pc(args[0], args[1].split(), args[2].split(), int(args[3]) if len(args) > 3 else None,
+                 args[4].split() if len(args) > 4 else None)
+    elif command == "progress-expect":
+        expect_progress(args[0], args[1:])
+        print("progress as expected:", " ".join(args[1:]))
     elif command == "dictionary":
         open(args[0], "wb").write(dictionary_bytes(args[1:]))
     elif command == "dictionary-generated":

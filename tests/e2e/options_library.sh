@@ -72,22 +72,6 @@ word_box_other_than() {
     [ -n "$BOX" ] && [ "$BOX" != "$1" ]
 }
 
-# click_in_sheet <x> <y>: a left click at that point of the sheet.
-click_in_sheet() {
-    local X Y WIDTH HEIGHT
-    eval "$(xdotool getwindowgeometry --shell "$(sheet_window)")"
-    xdotool mousemove $((X + $1)) $((Y + $2))
-    sleep 0.2
-    xdotool click 1
-}
-
-# click_ok: the sheet's OK button, left of Cancel at its bottom right.
-click_ok() {
-    local X Y WIDTH HEIGHT
-    eval "$(xdotool getwindowgeometry --shell "$(sheet_window)")"
-    click_in_sheet $((WIDTH - 125)) $((HEIGHT - 19))
-}
-
 click_cancel() {
     local X Y WIDTH HEIGHT
     eval "$(xdotool getwindowgeometry --shell "$(sheet_window)")"

@@ -666,6 +666,36 @@ TEST_F(OptionsPagesTest, AboutPageShowsTheBuildLineDescriptionAndStatisticsInOrd
     DestroyWindow(page);
 }
 
+// Another PC's progress merged while the sheet is open: the sheet hands
+// the notice to each page (PSM_QUERYSIBLINGS), which shows the lists anew.
+TEST_F(OptionsPagesTest, MergedProgressIsShownOnTheOpenAboutAndLibraryPages)
+{
+    writeDictionary(L"first", {u"cat||猫", u"dog||狗", u"eel||鳗"});
+    wordStore.loadDictionary(u"first");
+    wordStore.setRemembered(wordStore.entries(WordList::learning).front(), true);
+    HWND about = openAboutPage();
+    HWND library = openLibraryPage();
+    HWND view = GetDlgItem(library, IDC_LIBRARY_REMEMBERED_VIEW);
+    ASSERT_NE(windowText(GetDlgItem(about, IDC_ABOUT_STATISTICS)).find(L"记住数量: 1\r\n"), std::wstring::npos);
+    ASSERT_EQ(numbers(view).size(), 1u);
+
+    wordStore.setRemembered(wordStore.entries(WordList::learning).front(), true);
+    // Another query of the sheet's pages is no such notice.
+    SendMessageW(about, PSM_QUERYSIBLINGS, 1, 0);
+    SendMessageW(library, PSM_QUERYSIBLINGS, 1, 0);
+    EXPECT_NE(windowText(GetDlgItem(about, IDC_ABOUT_STATISTICS)).find(L"记住数量: 1\r\n"), std::wstring::npos);
+    EXPECT_EQ(numbers(view).size(), 1u);
+
+    SendMessageW(about, PSM_QUERYSIBLINGS, kProgressChangedQuery, 0);
+    SendMessageW(library, PSM_QUERYSIBLINGS, kProgressChangedQuery, 0);
+    EXPECT_NE(windowText(GetDlgItem(about, IDC_ABOUT_STATISTICS)).find(L"记住数量: 2\r\n\r\n学习数量: 1"),
+              std::wstring::npos);
+    EXPECT_EQ(numbers(view), (std::vector<std::wstring>{L"1", L"2"}));
+    EXPECT_EQ(cell(view, 1, 1), L"dog");
+    DestroyWindow(library);
+    DestroyWindow(about);
+}
+
 struct OpenedLink {
     std::wstring target;
     int show;

@@ -226,7 +226,8 @@ TEST_F(WordWindowHoldTest, TheLoadsAdvanceHappensBehindAFullScreenProgram)
 {
     std::vector<std::wstring> told;
     theWordWindow.setEvents({[&](const WordEntry& entry) { told.push_back(wide(wordOf(entry))); },
-                             [&](bool aside) { told.push_back(aside ? L"aside" : L"back"); }});
+                             [&](bool aside) { told.push_back(aside ? L"aside" : L"back"); },
+                             {}});
     Film film;
     ASSERT_TRUE(film.inFront());
     createUnloaded(0);

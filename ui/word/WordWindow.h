@@ -64,6 +64,8 @@ struct WordWindowEvents {
     // The window stepped aside for a full-screen program (true) or came
     // back (false). Hiding on the user's request is no stepping aside.
     std::function<void(bool aside)> asideChanged;
+    // The user asked for the shown word to be said (朗读 in its menu).
+    std::function<void(const WordEntry&)> speakRequested;
 };
 
 class WordWindow {

@@ -125,6 +125,10 @@ void WordWindow::runWordCommand(HWND menuOwner, UINT id)
     case IDM_WORD_PAUSE:
         runCommand(WordCommand::pause);
         break;
+    case IDM_WORD_SPEAK:
+        // Not while the list is loading: the loading line is no word.
+        if (events_.speakRequested && !loading_) events_.speakRequested(wordStore.currentEntry());
+        break;
     default:
         break;  // dismissed
     }

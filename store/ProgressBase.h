@@ -1,0 +1,59 @@
+// The progress file as this process last read or wrote it: what tells a
+// save whether another program (a sync program bringing another PC's save)
+// has replaced the file since, and what the merge measures both sides
+// against.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+#include "ProgressMerge.h"
+
+// What the file system says of a file without opening it. The last-write
+// time is the platform's own, at its full resolution.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t size = 0;
+    std::int64_t writeTime = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// False when the file's attributes cannot be read (other than for a file
+// that is not there, which gives a stamp with `exists` false).
+bool readFileStamp(const std::filesystem::path& path, FileStamp& stamp);
+
+// A 64-bit hash of a stream of bytes fed in pieces of any size.
+class ContentHash {
+public:
+    void add(const void* bytes, std::size_t size) noexcept;
+    std::uint64_t value() const noexcept;
+
+private:
+    std::uint64_t state_ = 0x9E3779B97F4A7C15ull;
+    std::uint64_t pending_ = 0;  // bytes not yet mixed in, low byte first
+    std::size_t pendingBytes_ = 0;
+    std::uint64_t total_ = 0;
+    void mix(std::uint64_t word) noexcept;
+};
+
+struct ProgressBase {
+    // False until a load or save has seen the whole file (a file that could
+    // not be read completely is kept aside instead, never merged).
+    bool known = false;
+    FileStamp stamp;
+    std::uint64_t hash = 0;
+    std::uint64_t bytes = 0;
+    // The header and the words of both lists (the other texts are not
+    // needed to tell what changed).
+    ProgressLists lists;
+};
+
+// A copy of DAvud.bin that a sync program made when both PCs changed it
+// while apart: OneDrive's "DAvud-<computer>.bin" (also with "-2" ...), or a
+// name with "conflict" or "冲突" in it after a space, bracket, hyphen or
+// underscore, as Dropbox ("DAvud (<computer>'s conflicted copy
+// 2026-12-07).bin"), 坚果云 and 百度网盘 make them. Letters compare without
+// case. Anything else, such as DAvud.bin.tmp or DAvud.bin.unreadable-*, is
+// not one.
+bool isConflictCopyName(std::u16string_view name);
