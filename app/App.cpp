@@ -189,7 +189,8 @@ bool App::onCreate(HWND window)
     options.icon = tray.icon();
     reload.setNotifyWindow(window);
     allowShellMessages(window);
-    place = chooseFilePlace(programFolder(), userFolder_);
+    const std::filesystem::path program = programFolder();
+    place = chooseFilePlace(program, userFolder_, insideTemporaryFolder(program.wstring()));
     loadSettingsIn(Settings, place.folder, maximizedWidth);
     loadIni();
     // The word window's creation starts the load, which needs all three.

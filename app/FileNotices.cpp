@@ -107,6 +107,17 @@ Notice userFolderNotice(const std::filesystem::path& folder)
     return notice;
 }
 
+Notice archiveNotice(const std::filesystem::path& folder)
+{
+    Notice notice;
+    notice.title = L"Mivora 正在压缩包里运行";
+    notice.text = withPath(L"Mivora 是从压缩包里直接打开的，退出后它所在的临时文件夹会被删除。设置和学习进度先存在 "
+                           L"%PATH%，“开机自动启动”不会生效。请先把压缩包解压到一个文件夹，再从那里启动 Mivora，"
+                           L"学习进度会接着用。",
+                           folder.wstring(), kTextUnits);
+    return notice;
+}
+
 // The text of the question at exit, for the saves that failed.
 std::wstring exitQuestion(bool settingsFailed, const std::filesystem::path& settingsPath,
                           const std::wstring& settingsReason, bool progressFailed,
@@ -181,8 +192,11 @@ void FileNotices::tellStartNotices()
     const std::wstring kept = takeSessionEndNotice();
     Notice notice;
     if (!kept.empty()) notice = sessionEndNotice(kept);
+    // Told once, at the first start that keeps the files in the user's
+    // folder; from inside an archive, that is what the user must hear.
     if (place_.perUser && place_.firstUse) {
-        const Notice placeNotice = userFolderNotice(place_.folder);
+        const Notice placeNotice =
+            place_.programVanishes ? archiveNotice(place_.folder) : userFolderNotice(place_.folder);
         if (notice.text.empty()) {
             notice = placeNotice;
         } else {

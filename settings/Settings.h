@@ -41,3 +41,15 @@ std::wstring runCommand(const std::wstring& module);
 // (which the registry's times do not always show).
 enum class RunRegistration { unchanged, written, deleted, failed };
 RunRegistration applyRunRegistration(bool autoStart);
+// The same for the executable at `module`. One that lies in the temporary
+// folder (run from inside an archive) is deleted with it: no value is
+// written for it, and one that is there (for the program unpacked
+// elsewhere) is left as it is.
+RunRegistration applyRunRegistration(bool autoStart, const std::wstring& module);
+
+// Whether `folder` is the temporary folder (GetTempPathW) or lies inside it,
+// both taken as full paths in their long form, compared as Windows compares
+// file names (without regard to case). Archive programs (WinRAR, 7-Zip,
+// Bandizip, 360压缩, Explorer's zip folders) run a program from inside an
+// archive by unpacking it there and delete it afterwards.
+bool insideTemporaryFolder(const std::wstring& folder);

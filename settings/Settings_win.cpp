@@ -25,7 +25,44 @@ std::wstring modulePath()
     return std::wstring(buffer, length);
 }
 
+// `path` made full and, where it exists, in its long form (the temporary
+// folder often comes as C:\Users\ADMINI~1\...), without a final backslash.
+std::wstring longFullPath(const std::wstring& path)
+{
+    if (path.empty()) return {};
+    std::wstring full(kPathUnits, L'\0');
+    DWORD length = GetFullPathNameW(path.c_str(), kPathUnits, full.data(), nullptr);
+    if (length == 0 || length >= kPathUnits) return {};
+    full.resize(length);
+    std::wstring longForm(kPathUnits, L'\0');
+    length = GetLongPathNameW(full.c_str(), longForm.data(), kPathUnits);
+    if (length != 0 && length < kPathUnits) {
+        longForm.resize(length);
+        full = std::move(longForm);
+    }
+    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+    return full;
+}
+
+bool sameFileName(const wchar_t* a, const wchar_t* b, std::size_t units)
+{
+    return CompareStringOrdinal(a, static_cast<int>(units), b, static_cast<int>(units), TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
+
+bool insideTemporaryFolder(const std::wstring& folder)
+{
+    wchar_t temporary[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
+    if (length == 0 || length > MAX_PATH) return false;
+    const std::wstring parent = longFullPath(temporary);
+    const std::wstring inner = longFullPath(folder);
+    if (parent.empty() || inner.size() < parent.size()) return false;
+    if (!sameFileName(inner.c_str(), parent.c_str(), parent.size())) return false;
+    // C:\Users\me\AppData\Local\Temp2 is not inside ...\Temp.
+    return inner.size() == parent.size() || inner[parent.size()] == L'\\' || parent.back() == L'\\';
+}
 
 std::wstring runCommand(const std::wstring& module)
 {
@@ -113,14 +150,23 @@ RunValue readRunValue(HKEY key)
 // is opened with no more rights than that needs.
 RunRegistration applyRunRegistration(bool autoStart)
 {
+    return applyRunRegistration(autoStart, modulePath());
+}
+
+RunRegistration applyRunRegistration(bool autoStart, const std::wstring& module)
+{
     std::wstring wanted;
     if (autoStart) {
-        const std::wstring module = modulePath();
         // Quoted: Windows reads the value as a command line, and an unquoted
         // "D:\My Tools\Mivora.exe" would start "D:\My.exe" if anyone put one
         // there. A value of an earlier version, without quotes, differs and
         // is replaced.
         if (module.empty()) return RunRegistration::failed;
+        // Gone after this run: a log-on would start nothing, or whatever
+        // took its name.
+        const std::size_t slash = module.rfind(L'\\');
+        if (slash != std::wstring::npos && insideTemporaryFolder(module.substr(0, slash)))
+            return RunRegistration::unchanged;
         wanted = runCommand(module);
     }
 

@@ -92,14 +92,16 @@ bool copyIfAbsent(const std::filesystem::path& from, const std::filesystem::path
     return ok;
 }
 
-FilePlace chooseFilePlace(const std::filesystem::path& programFolder, const std::filesystem::path& userFolder)
+FilePlace chooseFilePlace(const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,
+                          bool programVanishes)
 {
     FilePlace place;
     place.programDir = programFolder;
+    place.programVanishes = programVanishes;
     const std::filesystem::path programDic = programFolder.empty() ? programFolder : programFolder / "dic";
     const std::filesystem::path userDic = userFolder.empty() ? userFolder : userFolder / "dic";
-    const bool programWritable =
-        canCreateAndDelete(programFolder) && (!present(programDic) || canCreateAndDelete(programDic));
+    const bool programWritable = !programVanishes && canCreateAndDelete(programFolder) &&
+                                 (!present(programDic) || canCreateAndDelete(programDic));
     if (!userFolder.empty()) place.dictionaryFolders.push_back(userDic);
     // The program living in the user's folder itself has one dic, not two.
     if (!programDic.empty() && (userDic.empty() || programDic.lexically_normal() != userDic.lexically_normal()))
@@ -108,6 +110,14 @@ FilePlace chooseFilePlace(const std::filesystem::path& programFolder, const std:
     if (programWritable || userFolder.empty()) {
         place.folder = programFolder;
         place.dic = programDic;
+        const std::filesystem::path settings = named(programFolder, kSettingsName);
+        const std::filesystem::path progress = named(programDic, kProgressFileName);
+        if (programWritable && !present(settings) && !present(progress) && !userFolder.empty()) {
+            std::error_code error;
+            std::filesystem::create_directories(programDic, error);
+            copyIfAbsent(named(userFolder, kSettingsName), settings);
+            copyIfAbsent(named(userDic, kProgressFileName), progress);
+        }
         return place;
     }
     std::error_code error;

@@ -45,14 +45,14 @@ constexpr wchar_t kDescription[] =
 // scale: above 96 DPI the links take the height of the page's own font,
 // which grows with the page (on a Chinese system the two are the same
 // 宋体 9 pt).
-HFONT createUnderlinedGuiFont(HWND page)
+HFONT createUnderlinedGuiFont(HWND page, UINT dpi)
 {
     LOGFONTW font{};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof font, &font);
     font.lfUnderline = 1;
     LOGFONTW pageFont{};
     const auto own = reinterpret_cast<HFONT>(SendMessageW(page, WM_GETFONT, 0, 0));
-    if (dpiForWindow(page) != kBaseDpi && own != nullptr && GetObjectW(own, sizeof pageFont, &pageFont) != 0) {
+    if (dpi != kBaseDpi && own != nullptr && GetObjectW(own, sizeof pageFont, &pageFont) != 0) {
         font.lfHeight = pageFont.lfHeight;
         font.lfWidth = 0;
     }
@@ -62,10 +62,9 @@ HFONT createUnderlinedGuiFont(HWND page)
 // The QR picture is 185 pixels square, made for 96 DPI; above that it is
 // stretched with the page (pixel for pixel, so the code stays sharp
 // enough to scan). The static sizes itself to the new bitmap.
-UniqueBitmap scaledPicture(HWND page)
+UniqueBitmap scaledPicture(HWND page, UINT dpi, HBITMAP current)
 {
-    const UINT dpi = dpiForWindow(page);
-    if (dpi == kBaseDpi) return {};
+    if (dpi == kBaseDpi && current == nullptr) return {};
     HWND picture = nullptr;
     for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
         if ((GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) {
@@ -93,8 +92,9 @@ UniqueBitmap scaledPicture(HWND page)
     }
     // The bitmap the static loaded itself comes back to us; ours stays with
     // the page's state until after the static is gone.
-    UniqueBitmap previous(reinterpret_cast<HBITMAP>(
-        SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.get()))));
+    const auto previous = reinterpret_cast<HBITMAP>(
+        SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.get())));
+    if (previous != nullptr && previous != current) DeleteObject(previous);
     return scaled;
 }
 
@@ -262,6 +262,9 @@ private:
     void fill() override;
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     INT_PTR onCtlColorStatic(HDC dc, HWND control) const;
+    void dpiChanged() override { scale(); }
+    // The links' font and the QR picture for the DPI of the page's monitor.
+    void scale();
     // The study counters, as they are at this moment.
     void showStatistics();
 
@@ -276,8 +279,7 @@ private:
 void AboutPage::fill()
 {
     HWND page = window();
-    linkFont_.reset(createUnderlinedGuiFont(page));
-    picture_ = scaledPicture(page);
+    scale();
 
     SetDlgItemTextW(page, IDC_ABOUT_BUILD, buildLine().c_str());
 
@@ -287,15 +289,6 @@ void AboutPage::fill()
     SetDlgItemTextW(page, IDC_ABOUT_FILES_LINK, targetOf(context().place, LinkTarget::files).c_str());
     replaceProc(item(IDC_ABOUT_DESCRIPTION), textBoxProc);
     replaceProc(item(IDC_ABOUT_STATISTICS), textBoxProc);
-    // Statics select their own font after asking for their colours (Wine
-    // does), which would undo the font chosen in WM_CTLCOLORSTATIC: give
-    // them the underlined font as their own as well. It lives until the
-    // page's last message, after the statics are gone.
-    if (linkFont_) {
-        const auto font = reinterpret_cast<WPARAM>(linkFont_.get());
-        for (int link : kLinks) SendDlgItemMessageW(page, link, WM_SETFONT, font, FALSE);
-    }
-
     SetDlgItemTextW(page, IDC_ABOUT_DESCRIPTION, kDescription);
     showStatistics();
 }
@@ -308,6 +301,23 @@ void AboutPage::showStatistics()
     wsprintfW(text, L"学习信息：\r\n\r\n记住数量: %d\r\n\r\n学习数量: %d\r\n\r\n上次时间: %d\r\n\r\n开始时间: %d",
               counters.rememberedCount, counters.learningCount, counters.lastDate, counters.startDate);
     SetDlgItemTextW(window(), IDC_ABOUT_STATISTICS, text);
+}
+
+void AboutPage::scale()
+{
+    HWND page = window();
+    const UINT dpi = context().dpis.ofWindow(page);
+    // Statics select their own font after asking for their colours (Wine
+    // does), which would undo the font chosen in WM_CTLCOLORSTATIC: give
+    // them the underlined font as their own as well. It lives until the
+    // page's last message, after the statics are gone, or until they have
+    // the next one.
+    if (UniqueFont linkFont{createUnderlinedGuiFont(page, dpi)}) {
+        const auto font = reinterpret_cast<WPARAM>(linkFont.get());
+        for (int link : kLinks) SendDlgItemMessageW(page, link, WM_SETFONT, font, TRUE);
+        linkFont_ = std::move(linkFont);
+    }
+    if (UniqueBitmap picture = scaledPicture(page, dpi, picture_.get())) picture_ = std::move(picture);
 }
 
 INT_PTR AboutPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam)

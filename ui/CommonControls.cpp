@@ -19,6 +19,7 @@ struct LoadedCommonControls {
     bool complete = resolve(controls, "InitCommonControlsEx", api.initCommonControlsEx) &&
                     resolve(controls, "PropertySheetW", api.propertySheet) &&
                     resolve(controls, "ImageList_Create", api.imageListCreate) &&
+                    resolve(controls, "ImageList_Destroy", api.imageListDestroy) &&
                     resolve(dialogs, "ChooseFontW", api.chooseFont) &&
                     resolve(dialogs, "ChooseColorW", api.chooseColor);
 };

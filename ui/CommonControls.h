@@ -17,6 +17,7 @@ struct CommonControlsApi {
     BOOL(WINAPI* initCommonControlsEx)(const INITCOMMONCONTROLSEX*) = nullptr;
     INT_PTR(WINAPI* propertySheet)(LPCPROPSHEETHEADERW) = nullptr;
     HIMAGELIST(WINAPI* imageListCreate)(int, int, UINT, int, int) = nullptr;
+    BOOL(WINAPI* imageListDestroy)(HIMAGELIST) = nullptr;
     BOOL(WINAPI* chooseFont)(LPCHOOSEFONTW) = nullptr;
     BOOL(WINAPI* chooseColor)(LPCHOOSECOLORW) = nullptr;
 };

@@ -174,7 +174,8 @@ bool hasPhoneticSymbols(HDC dc, HFONT font)
 UniqueFont phoneticListFont(HWND view, const FontRecord& wordFont)
 {
     LOGFONTW list{};
-    const auto current = reinterpret_cast<HFONT>(SendMessageW(view, WM_GETFONT, 0, 0));
+    // The page's font, at the scale Windows made it for the page's monitor.
+    const auto current = reinterpret_cast<HFONT>(SendMessageW(GetParent(view), WM_GETFONT, 0, 0));
     if (GetObjectW(current != nullptr ? static_cast<HGDIOBJ>(current) : GetStockObject(DEFAULT_GUI_FONT), sizeof list,
                    &list) == 0)
         return {};
@@ -194,29 +195,48 @@ UniqueFont phoneticListFont(HWND view, const FontRecord& wordFont)
     return {};
 }
 
-void setUpRememberedView(HWND view)
+struct Column {
+    const wchar_t* header;
+    int width;
+};
+// Widths in pixels at 96 DPI, grown with the view's DPI like its font.
+constexpr Column kColumns[] = {{L"序号", 40}, {L"单词", 100}, {L"音标", 100}, {L"内容", 160}};
+
+// The phonetic font (kept in `listFont`), the columns' widths and the rows'
+// height for the DPI of the view's monitor.
+void scaleRememberedView(HWND view, const OptionsContext& context, UniqueFont& listFont)
 {
-    struct Column {
-        const wchar_t* header;
-        int width;
-    };
-    // Widths in pixels at 96 DPI, grown with the view's DPI like its font.
-    static constexpr Column kColumns[] = {{L"序号", 40}, {L"单词", 100}, {L"音标", 100}, {L"内容", 160}};
-    const UINT dpi = dpiForWindow(view);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.pszText = const_cast<wchar_t*>(kColumns[i].header);
-        column.cx = scaleToDpi(kColumns[i].width, dpi);
-        SendMessageW(view, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-    }
-    SendMessageW(view, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    UniqueFont made = phoneticListFont(view, context.Settings.font);
+    // The old font goes only once the view has the new one.
+    const HFONT font = made ? made.get() : reinterpret_cast<HFONT>(SendMessageW(GetParent(view), WM_GETFONT, 0, 0));
+    SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    listFont = std::move(made);
+
+    const UINT dpi = context.dpis.ofWindow(view);
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
+        SendMessageW(view, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), scaleToDpi(kColumns[i].width, dpi));
     // Gives the rows their height: 16 pixels at 96 DPI. The view owns and
-    // frees it (no LVS_SHAREIMAGELISTS).
+    // frees the one it has (no LVS_SHAREIMAGELISTS); one it gives back for
+    // a new one is ours.
     const CommonControlsApi* api = commonControls();
     if (api == nullptr) return;
     HIMAGELIST rowHeight = api->imageListCreate(1, scaleToDpi(16, dpi), ILC_COLOR32, 1, 1);
-    SendMessageW(view, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(rowHeight));
+    const auto previous = reinterpret_cast<HIMAGELIST>(
+        SendMessageW(view, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(rowHeight)));
+    if (previous != nullptr) api->imageListDestroy(previous);
+    InvalidateRect(view, nullptr, TRUE);
+}
+
+void setUpRememberedView(HWND view, const OptionsContext& context, UniqueFont& listFont)
+{
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT;
+        column.pszText = const_cast<wchar_t*>(kColumns[i].header);
+        SendMessageW(view, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+    SendMessageW(view, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    scaleRememberedView(view, context, listFont);
 }
 
 void supplyRowText(const RememberedRows& rows, NMLVDISPINFOW& info)
@@ -257,6 +277,7 @@ private:
     void fill() override;
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void destroyed() override { context().reload.stopListening(this); }
+    void dpiChanged() override { scaleRememberedView(view_, context(), listFont_); }
 
     HWND dictionaries() const { return item(IDC_LIBRARY_DICTIONARIES); }
     void onDictionaryBox(UINT code);
@@ -290,9 +311,7 @@ void LibraryPage::fill()
     listDictionaries(window(), context);
     if (context.reload.running()) EnableWindow(dictionaries(), FALSE);
     view_ = item(IDC_LIBRARY_REMEMBERED_VIEW);
-    listFont_ = phoneticListFont(view_, context.Settings.font);
-    if (listFont_) SendMessageW(view_, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_.get()), FALSE);
-    setUpRememberedView(view_);
+    setUpRememberedView(view_, context, listFont_);
     showRemembered();
 }
 

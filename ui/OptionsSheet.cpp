@@ -210,6 +210,8 @@ void fillPageArea(HWND sheet, HWND page)
 {
     if (page == nullptr) return;
     const RECT area = pageArea(sheet);
+    // Not in a sheet (a page made on its own): nothing to fill.
+    if (IsRectEmpty(&area)) return;
     SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }

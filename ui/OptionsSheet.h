@@ -15,6 +15,7 @@
 #include "store/FilePlace.h"
 #include "store/WordGet.h"
 #include "ui/OptionsPages.h"
+#include "win/Dpi.h"
 
 class WordWindow;
 class Speech;
@@ -28,6 +29,14 @@ struct SettingsPageDialogs {
 };
 // The dialogs of comdlg32, loaded with the sheet.
 SettingsPageDialogs commonDialogs();
+
+// The DPIs the pages convert with: the system's, at which the font dialog
+// works, and a window's (its monitor's). Tests put others here to play two
+// monitors of different scales, which Wine never has.
+struct PageDpis {
+    UINT (*system)() = systemDpi;
+    UINT (*ofWindow)(HWND) = dpiForWindow;
+};
 
 // Opens a link target the way the shell opens a double-clicked file, in a
 // window of `show` state. The about page opens its links through this;
@@ -67,6 +76,7 @@ struct OptionsContext {
     // offers nothing.
     SpeechSettings* speech = nullptr;
     Speech* speaker = nullptr;
+    PageDpis dpis{};
 };
 
 class OptionsSheet {

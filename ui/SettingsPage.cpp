@@ -120,9 +120,11 @@ void chooseFont(HWND page, OptionsContext& context)
     // touched the record.
     LOGFONTW font = logFont(Settings.font);
     font.lfFaceName[LF_FACESIZE - 1] = L'\0';
-    // The record keeps 96-DPI units; the dialog offers and returns sizes at
-    // the DPI it is shown at, which is the page's (its owner's monitor).
-    const UINT dpi = dpiForWindow(page);
+    // The record keeps 96-DPI units. The dialog runs system-aware and so
+    // offers and returns sizes at the system DPI on every monitor (a
+    // per-monitor one would still work at it: LOGPIXELSY is the system's),
+    // and the same choice stores the same bytes wherever the sheet is.
+    const UINT dpi = context.dpis.system();
     const LONG storedHeight = font.lfHeight;
     const LONG storedWidth = font.lfWidth;
     font.lfHeight = fontHeightForDpi(storedHeight, dpi);
@@ -133,7 +135,12 @@ void chooseFont(HWND page, OptionsContext& context)
     dialog.lpLogFont = &font;
     dialog.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_EFFECTS;
     dialog.nFontType = SCREEN_FONTTYPE;
-    if (!context.dialogs.chooseFont(&dialog)) return;
+    bool chosen = false;
+    {
+        SystemDpiAwareness systemAware;
+        chosen = context.dialogs.chooseFont(&dialog) != FALSE;
+    }
+    if (!chosen) return;
 
     // Back to 96-DPI units; the size that was offered gives back the very
     // bytes it came from.
@@ -156,7 +163,12 @@ void chooseColour(HWND page, HWND button, OptionsContext& context)
     dialog.rgbResult = buttonColour(button);
     dialog.lpCustColors = context.customColors;
     dialog.Flags = CC_RGBINIT | CC_FULLOPEN | CC_SOLIDCOLOR | CC_ANYCOLOR;
-    if (!context.dialogs.chooseColor(&dialog)) return;
+    bool chosen = false;
+    {
+        SystemDpiAwareness systemAware;
+        chosen = context.dialogs.chooseColor(&dialog) != FALSE;
+    }
+    if (!chosen) return;
 
     const COLORREF colour = dialog.rgbResult;
     showButtonColour(button, colour);

@@ -69,6 +69,10 @@ INT_PTR CALLBACK optionsPageProc(HWND window, UINT message, WPARAM wParam, LPARA
         }
         break;
     }
+    case kDpiChangedAfterParent:
+        if (page != nullptr) page->dpiChanged();
+        fillPageArea(GetParent(window), window);
+        return FALSE;
     case WM_NCDESTROY:
         if (page != nullptr) {
             page->destroyed();

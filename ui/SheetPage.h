@@ -38,6 +38,11 @@ protected:
     virtual INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // WM_NCDESTROY: the controls are gone; the object is deleted after it.
     virtual void destroyed() {}
+    // Windows has scaled the page for a monitor of another scale (or a new
+    // scale of its own) and sent every control the page's font: what the
+    // page sized or chose a font for by the DPI is done again. The base then
+    // fills the sheet's page area with the page again.
+    virtual void dpiChanged() {}
 
 private:
     friend INT_PTR CALLBACK optionsPageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -17,6 +17,9 @@ Function exported(const wchar_t* module, const char* name)
 }
 
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+using SetThreadDpiAwarenessContextFunction = HANDLE(WINAPI*)(HANDLE);
+// DPI_AWARENESS_CONTEXT_SYSTEM_AWARE.
+const HANDLE kSystemAwareContext = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-2));
 using GetDpiForSystemFunction = UINT(WINAPI*)();
 // MONITOR_DPI_TYPE is an enum of int size; MDT_EFFECTIVE_DPI is 0.
 using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
@@ -102,4 +105,25 @@ UINT dpiForWindow(HWND window)
 UINT dpiAtPoint(POINT point)
 {
     return dpiForMonitor(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST));
+}
+
+namespace {
+
+SetThreadDpiAwarenessContextFunction setThreadDpiAwarenessContext()
+{
+    static const auto function =
+        exported<SetThreadDpiAwarenessContextFunction>(L"user32.dll", "SetThreadDpiAwarenessContext");
+    return function;
+}
+
+}  // namespace
+
+SystemDpiAwareness::SystemDpiAwareness()
+{
+    if (const auto set = setThreadDpiAwarenessContext()) previous_ = set(kSystemAwareContext);
+}
+
+SystemDpiAwareness::~SystemDpiAwareness()
+{
+    if (const auto set = setThreadDpiAwarenessContext(); set != nullptr && previous_ != nullptr) set(previous_);
 }

@@ -12,6 +12,10 @@
 #include <windows.h>
 
 constexpr UINT kBaseDpi = 96;
+// WM_DPICHANGED_AFTERPARENT (Windows 10 1703), which headers for Windows 7
+// leave out: sent to every child window once Windows has scaled its
+// top-level window for a new DPI.
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
 
 // `value` (at `from` DPI) at `to` DPI, rounded half away from zero as MulDiv
 // does, computed in 64 bits and clamped to the int range. A DPI of 0 (not
@@ -43,3 +47,21 @@ UINT dpiForMonitor(HMONITOR monitor);
 UINT dpiForWindow(HWND window);
 // The monitor nearest to `point`, and its DPI.
 UINT dpiAtPoint(POINT point);
+
+// While it lives, the windows this thread creates are system-DPI aware
+// (SetThreadDpiAwarenessContext, Windows 10 1607 and later, looked up at
+// run time); the thread's awareness before is restored at its end. The
+// common font and colour dialogs know only the system DPI: their sizes are
+// in it on every monitor, and Windows scales them as a whole on a monitor
+// of another scale instead of leaving them half-drawn.
+class SystemDpiAwareness {
+public:
+    SystemDpiAwareness();
+    ~SystemDpiAwareness();
+    SystemDpiAwareness(const SystemDpiAwareness&) = delete;
+    SystemDpiAwareness& operator=(const SystemDpiAwareness&) = delete;
+
+private:
+    // A DPI_AWARENESS_CONTEXT, which older headers do not name.
+    HANDLE previous_ = nullptr;
+};

@@ -364,6 +364,81 @@ TEST(SettingsFontTest, DefaultFontMatchesTheGdiConstants)
 
 }  // namespace
 
+// The temporary folder as GetTempPathW gives it, without its final
+// backslash.
+std::wstring temporaryFolder()
+{
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    std::wstring folder(buffer, length);
+    while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    return folder;
+}
+
+std::wstring upperCase(std::wstring text)
+{
+    CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// Where archive programs unpack an .exe they run: WinRAR's Rar$EX folders,
+// 7-Zip's 7zO, Explorer's "Temp1_<zip name>".
+TEST(TemporaryFolder, FoldersInsideItAreTakenInEveryFormAndNoOthers)
+{
+    const std::wstring temp = temporaryFolder();
+    ASSERT_FALSE(temp.empty());
+    const std::wstring unpacked = temp + L"\\Rar$EXa4712.31 Mivora 词汇";
+    ASSERT_TRUE(CreateDirectoryW(unpacked.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    wchar_t shortForm[MAX_PATH] = {};
+    const DWORD shortLength = GetShortPathNameW(unpacked.c_str(), shortForm, MAX_PATH);
+    const std::wstring sibling = temp + L"2";
+    const std::wstring parent = temp.substr(0, temp.rfind(L'\\'));
+
+    struct Case {
+        std::wstring folder;
+        bool inside;
+    };
+    const Case cases[] = {
+        {temp, true},
+        {temp + L"\\", true},
+        {unpacked, true},
+        {unpacked + L"\\dic", true},
+        {upperCase(unpacked), true},
+        {temp + L"\\x\\..\\7zO1A2B", true},
+        {std::wstring(shortForm, shortLength), shortLength != 0},
+        {sibling, false},
+        {sibling + L"\\Mivora", false},
+        {parent, false},
+        {L"C:\\windows", false},
+        {L"", false},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(insideTemporaryFolder(cases[i].folder), cases[i].inside) << "case " << i;
+    RemoveDirectoryW(unpacked.c_str());
+}
+
+// A log-on would start nothing: the folder is gone by then.
+TEST_F(SettingsWinTest, NoRunValueIsWrittenForAProgramInTheTemporaryFolder)
+{
+    const std::wstring unpacked = temporaryFolder() + L"\\7zO0815\\Mivora.exe";
+    const std::wstring elsewhere = L"D:\\Mivora\\Mivora.exe";
+    writeRunValue(std::nullopt);
+    EXPECT_EQ(applyRunRegistration(true, unpacked), RunRegistration::unchanged);
+    EXPECT_FALSE(readRunValue().has_value());
+
+    // The program unpacked elsewhere keeps its value.
+    EXPECT_EQ(applyRunRegistration(true, elsewhere), RunRegistration::written);
+    const std::optional<RegValue> kept = readRunValue();
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_EQ(applyRunRegistration(true, unpacked), RunRegistration::unchanged);
+    const std::optional<RegValue> after = readRunValue();
+    ASSERT_TRUE(after.has_value());
+    EXPECT_EQ(after->data, kept->data);
+    // Off is off wherever the program runs.
+    EXPECT_EQ(applyRunRegistration(false, unpacked), RunRegistration::deleted);
+    EXPECT_FALSE(readRunValue().has_value());
+}
+
 // The settings file beside its folder, a drive's root included; a path that
 // would not fit a 260-unit buffer with its terminator names no file.
 TEST(SettingsFilePath, IsTheFolderWithTheFileNameWhenItFits)

@@ -202,6 +202,87 @@ TEST_P(FilePlaceTable, ChoosesThePlaceAndCopiesOnlyWhatIsMissing)
 INSTANTIATE_TEST_SUITE_P(Places, FilePlaceTable, ::testing::ValuesIn(kPlaceCases),
                          [](const ::testing::TestParamInfo<PlaceCase>& info) { return std::string(info.param.name); });
 
+// Run from inside an archive: unpacked into a writable folder that is
+// deleted after the run, and into another one at the next.
+TEST(FilePlace, AProgramThatVanishesKeepsItsFilesInTheUsersFolder)
+{
+    TempDir root;
+    const fs::path user = root.path() / "roaming" / "Mivora";
+    const auto unpack = [&](const char* name, bool withFiles) {
+        const fs::path program = root.path() / "Temp" / name;
+        put(program / "dic" / "shipped.txt", "list");
+        if (withFiles) {
+            put(program / "mivora.bin", "S-zip");
+            put(program / "dic" / "DAvud.bin", "P-zip");
+        }
+        return program;
+    };
+
+    const fs::path first = unpack("Rar$EXa1.2", true);
+    const auto firstBefore = snapshot(first);
+    FilePlace place = chooseFilePlace(first, user, true);
+    EXPECT_TRUE(place.programVanishes);
+    EXPECT_TRUE(place.perUser);
+    EXPECT_TRUE(place.firstUse);
+    EXPECT_EQ(place.folder, user);
+    EXPECT_EQ(place.dic, user / "dic");
+    EXPECT_EQ(contentOf(user / "mivora.bin"), std::optional<std::string>("S-zip"));
+    EXPECT_EQ(contentOf(user / "dic" / "DAvud.bin"), std::optional<std::string>("P-zip"));
+    EXPECT_EQ(snapshot(first), firstBefore);
+    // The archive's own lists are still read.
+    EXPECT_EQ(place.dictionaryFolders, (std::vector<fs::path>{user / "dic", first / "dic"}));
+
+    // The next run, from a fresh folder: the progress kept is the user's.
+    put(user / "dic" / "DAvud.bin", "P-studied");
+    const fs::path second = unpack("7zO3F2A", false);
+    place = chooseFilePlace(second, user, true);
+    EXPECT_TRUE(place.perUser);
+    EXPECT_FALSE(place.firstUse);
+    EXPECT_EQ(place.folder, user);
+    EXPECT_EQ(contentOf(user / "dic" / "DAvud.bin"), std::optional<std::string>("P-studied"));
+    EXPECT_FALSE(fs::exists(second / "mivora.bin"));
+    EXPECT_FALSE(fs::exists(second / "dic" / "DAvud.bin"));
+
+    // Without a user's folder there is nowhere else.
+    place = chooseFilePlace(second, fs::path(), true);
+    EXPECT_FALSE(place.perUser);
+    EXPECT_EQ(place.folder, second);
+}
+
+// The user did as the balloon said and unpacked the zip: the new folder
+// goes on from the progress kept in the user's folder, which stays as it
+// is. A folder that has either file of its own takes nothing.
+TEST(FilePlace, AJustUnpackedProgramFolderStartsFromTheUsersFiles)
+{
+    TempDir root;
+    const fs::path user = root.path() / "roaming" / "Mivora";
+    put(user / "mivora.bin", "S-user");
+    put(user / "dic" / "DAvud.bin", "P-user");
+    const auto userBefore = snapshot(user);
+
+    const fs::path fresh = root.path() / "fresh";
+    fs::create_directories(fresh);
+    FilePlace place = chooseFilePlace(fresh, user);
+    EXPECT_FALSE(place.perUser);
+    EXPECT_EQ(place.folder, fresh);
+    EXPECT_EQ(contentOf(fresh / "mivora.bin"), std::optional<std::string>("S-user"));
+    EXPECT_EQ(contentOf(fresh / "dic" / "DAvud.bin"), std::optional<std::string>("P-user"));
+    EXPECT_EQ(snapshot(user), userBefore);
+
+    const fs::path settingsOnly = root.path() / "settings-only";
+    put(settingsOnly / "mivora.bin", "S-own");
+    place = chooseFilePlace(settingsOnly, user);
+    EXPECT_EQ(place.folder, settingsOnly);
+    EXPECT_EQ(contentOf(settingsOnly / "mivora.bin"), std::optional<std::string>("S-own"));
+    EXPECT_FALSE(fs::exists(settingsOnly / "dic" / "DAvud.bin"));
+
+    const fs::path progressOnly = root.path() / "progress-only";
+    put(progressOnly / "dic" / "DAvud.bin", "P-own");
+    place = chooseFilePlace(progressOnly, user);
+    EXPECT_FALSE(fs::exists(progressOnly / "mivora.bin"));
+    EXPECT_EQ(contentOf(progressOnly / "dic" / "DAvud.bin"), std::optional<std::string>("P-own"));
+}
+
 TEST(FilePlace, TheProgramLivingInTheUserFolderHasOneDictionaryFolder)
 {
     TempDir root;

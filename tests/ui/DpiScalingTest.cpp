@@ -258,6 +258,50 @@ TEST_F(DpiWindowTest, ANewDpiMakesTheFontAndTheWindowGrowAndStoresNothing)
     EXPECT_EQ(Settings.windowY, before.windowY);
 }
 
+// A drag that crosses onto a monitor of another scale: Windows sends
+// WM_DPICHANGED while the button is held, with a rectangle at the old
+// corner; the word grows, and the point of it that was grabbed stays under
+// the pointer.
+TEST_F(DpiWindowTest, ADragOntoAnotherScaleKeepsTheGrabbedPointUnderThePointer)
+{
+    ASSERT_EQ(theWordWindow.wordDpi(), 96u) << "the expectations below are for a start at 96 DPI";
+    const auto pointAt = [](POINT to) {
+        SetCursorPos(to.x, to.y);
+        return pumpUntil([&] {
+            POINT now{};
+            GetCursorPos(&now);
+            return now.x == to.x && now.y == to.y;
+        }, 30000);
+    };
+    const RECT start = frame();
+    ASSERT_TRUE(pointAt({start.left + 40, start.top + 10}));
+    SendMessageW(wordWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 10));
+    const POINT there{start.left + 300, start.top + 200};
+    ASSERT_TRUE(pointAt(there));
+    SendMessageW(wordWindow, WM_MOUSEMOVE, MK_LBUTTON, 0);
+    RECT moved = frame();
+    ASSERT_EQ(moved.left, there.x - 40);
+    ASSERT_EQ(moved.top, there.y - 10);
+
+    changeDpi(144, {moved.left, moved.top, moved.left + 2 * (moved.right - moved.left),
+                    moved.top + 2 * (moved.bottom - moved.top)});
+    // 40 and 10 pixels into the word at 96 DPI are 60 and 15 at 144.
+    EXPECT_EQ(frame().left, there.x - 60);
+    EXPECT_EQ(frame().top, there.y - 15);
+    EXPECT_GT(frame().right - frame().left, moved.right - moved.left);
+
+    // The drag goes on at the new scale, and its end keeps that corner.
+    const POINT further{there.x + 30, there.y + 20};
+    ASSERT_TRUE(pointAt(further));
+    SendMessageW(wordWindow, WM_MOUSEMOVE, MK_LBUTTON, 0);
+    EXPECT_EQ(frame().left, further.x - 60);
+    EXPECT_EQ(frame().top, further.y - 15);
+    SendMessageW(wordWindow, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(Settings.windowX, further.x - 60);
+    EXPECT_EQ(Settings.windowY, further.y - 15);
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
 TEST_F(DpiWindowTest, ASuggestedCornerPastTheEdgeIsShownWhollyOnTheMonitor)
 {
     const RECT r = frame();

@@ -18,6 +18,7 @@
 #include <regex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "WordWindowFixture.h"
@@ -181,6 +182,7 @@ protected:
         ownerWindow = nullptr;
         pump(0);
         options.openLink = openWithShell;
+        options.dpis = {};
         place = FilePlace{};
         removeScratchFolder(root_);
     }
@@ -611,6 +613,106 @@ TEST_F(OptionsPagesTest, TheKeyboardReachesTheMenuAndDeletesEverySelectedRow)
     SelectObject(dc, previous);
     ReleaseDC(view, dc);
     DestroyWindow(page);
+}
+
+UINT playedPageDpi = 96;
+
+// The font a control draws with, as a LOGFONT.
+LOGFONTW fontOf(HWND control)
+{
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font;
+}
+
+// What Windows does when the sheet lands on a monitor of another scale: it
+// scales the pages, sends every control the page's font, then tells each
+// page. The scale is played through the pages' DPI seam (Wine gives every
+// monitor one DPI).
+void moveToDpi(HWND page, UINT dpi)
+{
+    playedPageDpi = dpi;
+    const auto pageFont = SendMessageW(page, WM_GETFONT, 0, 0);
+    for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(pageFont), FALSE);
+    SendMessageW(page, kDpiChangedAfterParent, 0, 0);
+}
+
+TEST_F(OptionsPagesTest, AMonitorOfAnotherScaleScalesTheRememberedListAgain)
+{
+    WordEntry apple{};
+    copyBounded(apple.word, u"apple");
+    copyBounded(apple.phonetic, u"ˈæpl");
+    copyBounded(apple.content, u"n. 苹果");
+    wordStore.insert(apple, WordList::remembered);
+    options.dpis.ofWindow = [](HWND) { return playedPageDpi; };
+    playedPageDpi = 96;
+    HWND page = openLibraryPage();
+    HWND view = GetDlgItem(page, IDC_LIBRARY_REMEMBERED_VIEW);
+    const LOGFONTW listFont = fontOf(view);
+    const auto rowHeight = [&] {
+        int cx = 0;
+        int cy = 0;
+        ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendMessageW(view, LVM_GETIMAGELIST, LVSIL_SMALL, 0)),
+                              &cx, &cy);
+        return cy;
+    };
+    const auto widths = [&] {
+        std::vector<int> all;
+        for (int i = 0; i < 4; ++i) all.push_back(static_cast<int>(SendMessageW(view, LVM_GETCOLUMNWIDTH, i, 0)));
+        return all;
+    };
+    EXPECT_EQ(widths(), (std::vector<int>{40, 100, 100, 160}));
+    EXPECT_EQ(rowHeight(), 16);
+
+    // 150 %: every size half as large again.
+    moveToDpi(page, 144);
+    EXPECT_EQ(widths(), (std::vector<int>{60, 150, 150, 240}));
+    EXPECT_EQ(rowHeight(), 24);
+    // The list's font is its own again, the one with the phonetic symbols
+    // (a face of its own where the page's font lacks them).
+    EXPECT_STREQ(fontOf(view).lfFaceName, listFont.lfFaceName);
+    HDC dc = GetDC(view);
+    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(view, WM_GETFONT, 0, 0)));
+    WORD glyphs[3] = {};
+    EXPECT_EQ(GetGlyphIndicesW(dc, L"\u02C8\u0259\u028A", 3, glyphs, GGI_MARK_NONEXISTING_GLYPHS), 3u);
+    for (WORD glyph : glyphs) EXPECT_NE(glyph, 0xFFFF);
+    SelectObject(dc, previous);
+    ReleaseDC(view, dc);
+    EXPECT_EQ(cell(view, 0, 2), L"ˈæpl");
+
+    moveToDpi(page, 96);
+    EXPECT_EQ(widths(), (std::vector<int>{40, 100, 100, 160}));
+    EXPECT_EQ(rowHeight(), 16);
+    DestroyWindow(page);
+    options.dpis = {};
+}
+
+TEST_F(OptionsPagesTest, AMonitorOfAnotherScaleScalesTheLinksAndThePictureAgain)
+{
+    options.dpis.ofWindow = [](HWND) { return playedPageDpi; };
+    playedPageDpi = 96;
+    HWND page = openAboutPage();
+    const auto pictureSide = [&] {
+        for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            if ((GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) continue;
+            BITMAP bitmap{};
+            GetObjectW(reinterpret_cast<HBITMAP>(SendMessageW(child, STM_GETIMAGE, IMAGE_BITMAP, 0)), sizeof bitmap,
+                       &bitmap);
+            return bitmap.bmHeight;
+        }
+        return 0L;
+    };
+    EXPECT_EQ(pictureSide(), 185);
+    // 185 * 1.5 = 277.5, rounded up; 185 * 2 = 370.
+    for (const auto& [dpi, side] : {std::pair{144u, 278L}, std::pair{192u, 370L}, std::pair{96u, 185L}}) {
+        moveToDpi(page, dpi);
+        EXPECT_EQ(pictureSide(), side) << dpi;
+        for (const int link : {IDC_ABOUT_GUIDE_LINK, IDC_ABOUT_DIC_LINK, IDC_ABOUT_FILES_LINK})
+            EXPECT_EQ(fontOf(GetDlgItem(page, link)).lfUnderline, 1) << "link " << link << " at " << dpi;
+    }
+    DestroyWindow(page);
+    options.dpis = {};
 }
 
 TEST_F(OptionsPagesTest, AHundredThousandRememberedWordsOpenAtOnce)

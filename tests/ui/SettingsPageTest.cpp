@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "WordWindowFixture.h"
@@ -81,6 +82,7 @@ protected:
         Settings.windowX = 200;
         Settings.windowY = 150;
         script = {};
+        options.dpis = {};
         host_ = CreateWindowExW(0, kPlainClass, L"host", WS_POPUP, 400, 300, 600, 500, nullptr, nullptr,
                                 appInstance, nullptr);
     }
@@ -263,6 +265,93 @@ TEST_F(SettingsPageTest, ChosenFontReplacesTheWordFontAndAdvancesCancelChangesNo
     EXPECT_EQ(shownWord(), L"three");
 }
 
+// The awareness of this thread's new windows: 0 unaware, 1 system, 2 per
+// monitor; -1 where Windows cannot say.
+int threadDpiAwareness()
+{
+    using GetContext = HANDLE(WINAPI*)();
+    using AwarenessOf = int(WINAPI*)(HANDLE);
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    const auto get = reinterpret_cast<GetContext>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+    const auto awareness = reinterpret_cast<AwarenessOf>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+    return get != nullptr && awareness != nullptr ? awareness(get()) : -1;
+}
+
+// The real font dialog's arithmetic: it shows and takes sizes in points at
+// the system DPI (LOGPIXELSY), whatever the monitor.
+struct PointDialog {
+    UINT systemDpi = 96;
+    int chosenPoints = 12;
+    int offeredPoints = 0;
+    int awareness = -1;
+} pointDialog;
+
+BOOL WINAPI pointChooseFont(LPCHOOSEFONTW dialog)
+{
+    pointDialog.awareness = threadDpiAwareness();
+    pointDialog.offeredPoints = MulDiv(-dialog->lpLogFont->lfHeight, 72, static_cast<int>(pointDialog.systemDpi));
+    dialog->lpLogFont->lfHeight = -MulDiv(pointDialog.chosenPoints, static_cast<int>(pointDialog.systemDpi), 72);
+    return TRUE;
+}
+
+UINT playedWindowDpi = 96;
+
+BOOL WINAPI awareChooseColor(LPCHOOSECOLORW dialog)
+{
+    pointDialog.awareness = threadDpiAwareness();
+    dialog->rgbResult = RGB(1, 2, 3);
+    return TRUE;
+}
+
+// Two monitors of different scales, and a system DPI of either: the stored
+// 12 pt is offered as 12 pt, and a choice stores the same bytes everywhere.
+TEST_F(SettingsPageTest, TheFontDialogWorksAtTheSystemDpiOnEveryMonitor)
+{
+    startWordWindow();
+    openPage();
+    const SettingsPageDialogs realDialogs = options.dialogs;
+    options.dialogs.chooseFont = pointChooseFont;
+    const int before = threadDpiAwareness();
+    struct Case {
+        UINT system, window;
+    };
+    for (const Case c : {Case{96, 96}, Case{96, 144}, Case{144, 96}, Case{144, 144}}) {
+        SCOPED_TRACE(testing::Message() << "system " << c.system << ", sheet's monitor " << c.window);
+        pointDialog.systemDpi = c.system;
+        playedWindowDpi = c.window;
+        options.dpis.system = [] { return pointDialog.systemDpi; };
+        options.dpis.ofWindow = [](HWND) { return playedWindowDpi; };
+        // 12 pt and 14 pt at 96 DPI: 16 and 14 * 96 / 72 = 18.67 pixels.
+        for (const auto& [points, stored] : {std::pair{12, -16}, std::pair{14, -19}, std::pair{12, -16}}) {
+            pointDialog.chosenPoints = points;
+            const LONG offered = Settings.font.lfHeight;
+            click(IDC_SETTINGS_FONT);
+            // 12 pt is a whole number of pixels at either DPI (16, 24).
+            if (offered == -16) {
+                EXPECT_EQ(pointDialog.offeredPoints, 12);
+            }
+            EXPECT_EQ(Settings.font.lfHeight, stored) << points << " pt";
+        }
+        if (before != -1) {
+            EXPECT_EQ(pointDialog.awareness, 1) << "the dialog runs system-aware";
+            EXPECT_EQ(threadDpiAwareness(), before) << "and the thread's awareness comes back";
+        }
+    }
+    // The colour dialog too.
+    options.dialogs.chooseColor = awareChooseColor;
+    pointDialog.awareness = -1;
+    click(IDC_SETTINGS_WORD_COLOR);
+    EXPECT_EQ(Settings.wordColor, RGB(1, 2, 3));
+    if (before != -1) {
+        EXPECT_EQ(pointDialog.awareness, 1) << "the colour dialog runs system-aware";
+        EXPECT_EQ(threadDpiAwareness(), before);
+    }
+    options.dialogs = realDialogs;
+    options.dpis = {};
+}
+
 TEST_F(SettingsPageTest, ChosenColoursAreStoredShownAndApplied)
 {
     Settings.sampleBackground = 1;
@@ -376,6 +465,9 @@ struct SheetVisit {
     int pagesWhole = 0;
     std::vector<std::string> clipped;
     bool clickTransparent = false;
+    // Each page, once checked, is moved off its place and told that Windows
+    // has scaled it for another monitor, then checked again.
+    bool rescale = false;
 } visit;
 
 bool inside(const RECT& a, const RECT& b)
@@ -430,6 +522,12 @@ void CALLBACK visitOpenSheet(HWND, UINT, UINT_PTR timer, DWORD)
     for (int index = 0; index < kOptionsPageCount; ++index) {
         PropSheet_SetCurSel(sheet, nullptr, index);
         checkCurrentPage(sheet, index);
+        if (visit.rescale) {
+            HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+            SetWindowPos(page, nullptr, 3, 3, 50, 40, SWP_NOZORDER | SWP_NOACTIVATE);
+            SendMessageW(page, kDpiChangedAfterParent, 0, 0);
+            checkCurrentPage(sheet, index);
+        }
     }
     if (visit.clickTransparent) {
         PropSheet_SetCurSel(sheet, nullptr, 0);
@@ -495,6 +593,15 @@ TEST_F(OptionsSheetTest, SheetIsAsSpecifiedAndShowsEveryPageWholeFromEitherStart
     EXPECT_FALSE(visit.applyOrHelp);
     EXPECT_FALSE(visit.contextHelp);
     EXPECT_EQ(visit.icon, options.icon);
+}
+
+// Windows scales the sheet and its pages for a monitor of another scale by
+// the ratio of the two DPIs; each page then fills the page area again.
+TEST_F(OptionsSheetTest, APageScaledForAnotherMonitorFillsThePageAreaAgain)
+{
+    visit.rescale = true;
+    runSheet(kSettingsPage, PSBTN_CANCEL);
+    EXPECT_EQ(visit.pagesWhole, 2 * kOptionsPageCount + 1);
 }
 
 TEST_F(OptionsSheetTest, CancelKeepsChangesInMemoryOnlyOkWritesTheFile)

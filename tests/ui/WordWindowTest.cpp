@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -497,16 +498,16 @@ TEST_F(WordWindowTest, ProbeReadsTheScreenBesideTheShownWindowAndIgnoresPointsOf
     writeDictionary({u"alpha||a"});
     start(15);
 
-    // A blue desktop under and around the word window, which stays in front
-    // of it: the sample must not read the window's own white.
-    constexpr COLORREF kBlue = RGB(30, 60, 200);
-    ColourPatch desk(kBlue, {500, 300, 1100, 600});
+    // A light blue desktop under and around the word window, which stays in
+    // front of it: the sample must not read the window's own white.
+    constexpr COLORREF kLightBlue = RGB(220, 235, 250);
+    ColourPatch desk(kLightBlue, {500, 300, 1100, 600});
     SetWindowPos(wordWindow, HWND_TOPMOST, 620, 410, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     const POINT at = probePoint(wordWindow, {620, 410});
-    ASSERT_TRUE(pumpUntil([&] { return screenShows(at, kBlue); }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return screenShows(at, kLightBlue); }, 30000));
     ASSERT_TRUE(screenShows({630, 415}, kBackground)) << "the word window covers its corner";
     theWordWindow.probeBackground();
-    EXPECT_EQ(Settings.backgroundColor, kBlue);
+    EXPECT_EQ(Settings.backgroundColor, kLightBlue);
 
     const COLORREF kept = Settings.backgroundColor;
     SetWindowPos(wordWindow, nullptr, -30000, -30000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -534,6 +535,54 @@ TEST_F(WordWindowTest, ProbeNeverAdoptsATextColour)
         DWORD flags = 0;
         ASSERT_TRUE(GetLayeredWindowAttributes(wordWindow, &key, &alpha, &flags));
         EXPECT_EQ(key, kBackground);
+    }
+}
+
+// A first start over a dark desktop: the default text colours (a blue word,
+// a near-black phonetic, a dark green meaning) would vanish into it, so the
+// white background stays; over a light one the desktop's colour is taken.
+// The worst contrast of each, worked out by hand from WCAG's formulas, is
+// beside it.
+TEST_F(WordWindowTest, ProbeKeepsTheBackgroundOverADarkDesktopAndTakesALightOne)
+{
+    writeDictionary({u"alpha|ˈælfə|第一个"});
+    // The colours a first start has.
+    Settings.wordColor = RGB(0, 0, 255);
+    Settings.phoneticColor = RGB(15, 0, 15);
+    Settings.contentColor = RGB(0, 102, 51);
+    start(15);
+    SetWindowPos(wordWindow, nullptr, 620, 410, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT at = probePoint(wordWindow, {620, 410});
+    struct Desktop {
+        const char* what;
+        COLORREF colour;
+        bool taken;
+    };
+    const Desktop desktops[] = {
+        {"Windows 10's blue (meaning 1.6:1)", RGB(0, 120, 215), false},
+        {"Windows 11's dark theme (phonetic 1.03:1)", RGB(0, 0, 0), false},
+        {"a night photo's navy (phonetic 1.3:1)", RGB(12, 35, 64), false},
+        {"a light grey (meaning 6.2:1)", RGB(240, 240, 240), true},
+        {"a mid grey (meaning 3.4:1)", RGB(180, 180, 180), true},
+    };
+    for (const Desktop& desktop : desktops) {
+        SCOPED_TRACE(desktop.what);
+        ColourPatch desk(desktop.colour, {500, 300, 1100, 600});
+        SetWindowPos(wordWindow, HWND_TOPMOST, 620, 410, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        ASSERT_TRUE(pumpUntil([&] { return screenShows(at, desktop.colour); }, 30000));
+        theWordWindow.probeBackground();
+        EXPECT_EQ(Settings.backgroundColor, desktop.taken ? desktop.colour : kBackground);
+        // What the window shows, as the user sees it: its background, with
+        // 5/255 of the desktop through it.
+        const COLORREF shown = Settings.backgroundColor;
+        EXPECT_TRUE(pumpUntil([&] {
+            HDC screen = GetDC(nullptr);
+            const COLORREF seen = GetPixel(screen, 630, 415);
+            ReleaseDC(nullptr, screen);
+            return std::abs(GetRValue(seen) - GetRValue(shown)) <= 6 &&
+                   std::abs(GetGValue(seen) - GetGValue(shown)) <= 6 && std::abs(GetBValue(seen) - GetBValue(shown)) <= 6;
+        }, 30000));
+        theWordWindow.applyWordBackground(kBackground);
     }
 }
 

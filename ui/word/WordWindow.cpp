@@ -397,7 +397,17 @@ void WordWindow::onDpiChanged(UINT dpi, const RECT& suggested)
     // changed: laid out again at the corner Windows suggests, wholly on the
     // monitor of that rectangle. The stored corner stays what the user
     // chose; a drag stores its own when it ends.
-    layoutAt({suggested.left, suggested.top}, workAreaForRect(suggested, currentMonitors()), dpi);
+    POINT corner{suggested.left, suggested.top};
+    if (GetCapture() == window_.get()) {
+        // Still dragging: the point of the word that was grabbed stays under
+        // the pointer. The grab offset was in pixels of the old scale; the
+        // corner Windows suggests keeps the old offset and would make the
+        // word jump away from the pointer.
+        grabOffset_ = {scaleBetweenDpi(grabOffset_.x, fontDpi_, dpi), scaleBetweenDpi(grabOffset_.y, fontDpi_, dpi)};
+        GetCursorPos(&dragCursor_);
+        corner = {dragCursor_.x - grabOffset_.x, dragCursor_.y - grabOffset_.y};
+    }
+    layoutAt(corner, workAreaForRect(suggested, currentMonitors()), dpi);
 }
 
 void WordWindow::onSwitchTick()

@@ -151,7 +151,8 @@ public:
     // title-bar mode, captures the foreground window.
     void startWordProbe();
     // Samples the screen colour just outside the window's edge (see
-    // probePoint) and adopts it, unless it is one of the text colours.
+    // probePoint) and adopts it when every text colour stays readable on it
+    // (readableBackground).
     void probeBackground();
     // titleBarMode changed. Turned on, the window hides and a capture is
     // armed; turned off, the window shows again, laid out for the current
@@ -230,9 +231,6 @@ private:
     // The word's own context menu (a right click), with the window in front
     // for as long as the menu tracks.
     void showContextMenu();
-    // Whether `colour` is one the text is drawn in: a background of that
-    // colour would hide it (in transparent mode it becomes the key).
-    bool isTextColor(COLORREF colour) const;
 
     SettingsRecord& Settings;
     WordGet& wordStore;

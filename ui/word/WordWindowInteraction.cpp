@@ -7,6 +7,7 @@
 #include "res/resource.h"
 #include "store/Text.h"
 #include "store/Wide.h"
+#include "ui/word/WordContrast.h"
 #include "ui/word/WordPlacement.h"
 #include "ui/word/WordWindow.h"
 
@@ -169,11 +170,6 @@ void WordWindow::showContextMenu()
         SetForegroundWindow(previous);
 }
 
-bool WordWindow::isTextColor(COLORREF colour) const
-{
-    return colour == Settings.wordColor || colour == Settings.phoneticColor || colour == Settings.contentColor;
-}
-
 bool WordWindow::adoptBackgroundColor(COLORREF colour)
 {
     if (colour == CLR_INVALID || colour == Settings.backgroundColor) return false;
@@ -200,7 +196,12 @@ void WordWindow::probeBackground()
             colour = GetPixel(screen.get(), at.x, at.y);
         }
     }
-    if (isTextColor(colour)) return;
+    // A colour the text would vanish into is not taken: a dark desktop
+    // under the default colours, or one of the text colours itself (in
+    // transparent mode the word would become the key and vanish).
+    if (colour == CLR_INVALID ||
+        !readableBackground(colour, {Settings.wordColor, Settings.phoneticColor, Settings.contentColor}, kWindowAlpha))
+        return;
     adoptBackgroundColor(colour);
 }
 
