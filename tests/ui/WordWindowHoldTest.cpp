@@ -127,6 +127,16 @@ protected:
         SendMessageW(wordWindow, WM_MOUSEHOVER, 0, 0);
     }
 
+    // Events that write what they are told into `told`: each word shown,
+    // "aside" and "back".
+    static WordWindowEvents recordingEvents(std::vector<std::wstring>& told)
+    {
+        WordWindowEvents events;
+        events.wordShown = [&told](const WordEntry& entry) { told.push_back(wide(wordOf(entry))); };
+        events.asideChanged = [&told](bool aside) { told.push_back(aside ? L"aside" : L"back"); };
+        return events;
+    }
+
     // Like start(), but the load's notice is left unserved: the lists are
     // in place and the window still shows the loading line.
     void createUnloaded(int autoSwitch)
@@ -225,9 +235,7 @@ TEST_F(WordWindowHoldTest, TheLoadsAdvanceHappensUnderARestingPointer)
 TEST_F(WordWindowHoldTest, TheLoadsAdvanceHappensBehindAFullScreenProgram)
 {
     std::vector<std::wstring> told;
-    theWordWindow.setEvents({[&](const WordEntry& entry) { told.push_back(wide(wordOf(entry))); },
-                             [&](bool aside) { told.push_back(aside ? L"aside" : L"back"); },
-                             {}});
+    theWordWindow.setEvents(recordingEvents(told));
     Film film;
     ASSERT_TRUE(film.inFront());
     createUnloaded(0);
@@ -299,8 +307,7 @@ TEST_F(WordWindowHoldTest, CommandsActWhateverMakesTheTickWait)
 TEST_F(WordWindowHoldTest, HiddenOnRequestTheRoundWaits)
 {
     std::vector<std::wstring> told;
-    theWordWindow.setEvents({[&](const WordEntry& entry) { told.push_back(wide(wordOf(entry))); },
-                             [&](bool aside) { told.push_back(aside ? L"aside" : L"back"); }});
+    theWordWindow.setEvents(recordingEvents(told));
     start(1);
     told.clear();
     theWordWindow.setHiddenByUser(true);
