@@ -76,6 +76,7 @@ TEST(ProgressMerge, FollowsTheRuleRowByRow)
         {"a new word list here stays", "| a b", 1, "| x y", 5, "b | a", 1, "b | x y", 5},
         {"new lists on both: the later one", "| a", 1, "| x", 7, "| y", 5, "| x", 7},
         {"new lists on both: the later one there", "| a", 1, "| x", 5, "| y", 7, "| y", 7},
+        {"new lists on both on the same day: this PC's stays", "| a", 1, "| x", 5, "| y", 5, "| x", 5},
         {"a new list there, a word forgotten here", "r | a", 1, "| a r", 1, "r | x", 5, "| x r", 5},
         {"a first start here met a file there", "| ", 0, "| a b c", 9, "a | b c", 3, "a | b c", 9},
     };
