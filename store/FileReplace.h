@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,9 +55,11 @@ inline bool pastDeadline(const SaveDeadline& deadline)
 }
 
 // Replaces `target` by `source` in one step: afterwards `target` holds either
-// its old or its new content, never a mixture.
+// its old or its new content, never a mixture. `mayReplace`, when given, is
+// asked before every attempt, the retries of a held file included; false
+// ends the replace unmade.
 bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target,
-                 const SaveDeadline& deadline = {});
+                 const SaveDeadline& deadline = {}, const std::function<bool()>& mayReplace = {});
 
 // Gives `source` the name `target` unless a file of that name exists, which
 // is never replaced. False when nothing was renamed.

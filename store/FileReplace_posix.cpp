@@ -32,8 +32,10 @@ bool flushToDisk(std::FILE* file)
     return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
 }
 
-bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target, const SaveDeadline&)
+bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target, const SaveDeadline&,
+                 const std::function<bool()>& mayReplace)
 {
+    if (mayReplace && !mayReplace()) return false;
     if (std::rename(source.c_str(), target.c_str()) != 0) return false;
     // Make the rename itself durable; the replacement has happened either
     // way, so a directory that cannot be synced is no failure.

@@ -69,10 +69,16 @@ bool retryWhileLocked(Attempt attempt, const SaveDeadline& deadline)
 
 }  // namespace
 
-bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target, const SaveDeadline& deadline)
+bool replaceFile(const std::filesystem::path& source, const std::filesystem::path& target, const SaveDeadline& deadline,
+                 const std::function<bool()>& mayReplace)
 {
     return retryWhileLocked(
         [&] {
+            if (mayReplace && !mayReplace()) {
+                // Not a brief lock: no retry.
+                SetLastError(ERROR_CANCELLED);
+                return false;
+            }
             return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
         },
         deadline);

@@ -44,9 +44,10 @@ struct ProgressBase {
     FileStamp stamp;
     std::uint64_t hash = 0;
     std::uint64_t bytes = 0;
-    // The header and the words of both lists (the other texts are not
-    // needed to tell what changed).
-    ProgressLists lists;
+    // The header and the words of both lists, built once per read or save
+    // (their order and the other texts are not needed to tell what
+    // changed).
+    ProgressWords words;
 };
 
 // A copy of DAvud.bin that a sync program made when both PCs changed it

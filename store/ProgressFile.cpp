@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -198,64 +199,74 @@ void readProgress(std::FILE* file, const std::filesystem::path& path, ProgressRe
     read.header.learningCount = clampedCount(read.learning.size());
 }
 
-// The texts of a node as a record of the file holds them: a node that points
-// into a loaded dictionary keeps its transcription without the square
-// brackets the record carries.
-ProgressRecord recordOf(const WordLane::Node& node, bool wordOnly)
+// The words of both lanes, for the base.
+ProgressWords wordsOfLanes(const WordLane& remembered, const WordLane& learning, const ProgressHeader& header)
 {
-    ProgressRecord record;
-    record.word = node.word();
-    if (wordOnly) return record;
-    const bool bracketed = node.inText && node.phoneticUnits != 0;
-    if (bracketed) record.phonetic.push_back(u'[');
-    record.phonetic.append(node.phonetic());
-    if (bracketed) record.phonetic.push_back(u']');
-    record.content = node.content();
-    return record;
-}
-
-ProgressLists listsOf(const WordLane& remembered, const WordLane& learning, const ProgressHeader& header,
-                      bool wordsOnly)
-{
-    ProgressLists lists;
-    lists.header = header;
-    for (auto [lane, into] : {std::pair{&remembered, &lists.remembered}, std::pair{&learning, &lists.learning}}) {
+    ProgressWords words;
+    words.header = header;
+    for (auto [lane, into] : {std::pair{&remembered, &words.remembered}, std::pair{&learning, &words.learning}}) {
         into->reserve(lane->size());
-        for (const WordLane::Node* node = lane->front(); node != nullptr; node = node->next)
-            into->push_back(recordOf(*node, wordsOnly));
+        for (const WordLane::Node* node = lane->front(); node != nullptr; node = node->next) into->add(node->word());
     }
-    return lists;
+    return words;
 }
 
 // The words of what a save writes, for the base.
-ProgressLists wordsOf(const ProgressSnapshot& snapshot)
+ProgressWords wordsOf(const ProgressSnapshot& snapshot)
 {
-    ProgressLists lists;
-    lists.header = snapshot.header;
+    ProgressWords words;
+    words.header = snapshot.header;
     const std::size_t remembered = static_cast<std::size_t>(std::max(snapshot.header.rememberedCount, 0));
+    words.remembered.reserve(remembered);
+    words.learning.reserve(snapshot.records.size() - std::min(remembered, snapshot.records.size()));
     std::size_t at = 0;
     for (std::size_t i = 0; i < snapshot.records.size(); ++i) {
         const ProgressSnapshot::Record& r = snapshot.records[i];
-        ProgressRecord record;
-        record.word.assign(snapshot.units, at, r.wordUnits);
+        const std::u16string_view word(snapshot.units.data() + at, r.wordUnits);
         at += std::size_t{r.wordUnits} + r.phoneticUnits + r.contentUnits;
-        (i < remembered ? lists.remembered : lists.learning).push_back(std::move(record));
+        (i < remembered ? words.remembered : words.learning).add(word);
     }
-    return lists;
+    return words;
 }
 
-void fillLane(WordLane& lane, const std::vector<ProgressRecord>& records)
-{
-    lane.reserve(records.size());
-    for (const ProgressRecord& record : records) {
-        // Texts from a file are within their fields already; cut them as a
-        // normalised entry would be, should a record ever come with more.
-        WordEntry entry{};
-        copyBounded(entry.word, record.word);
-        copyBounded(entry.phonetic, record.phonetic);
-        copyBounded(entry.content, record.content);
-        lane.add(fieldsOf(entry), WordLane::Allocation::bulk);
+// Both lanes of one side of a merge: their words for the merge, their nodes
+// for the records it picks.
+struct LaneSide {
+    MergeSide words;
+    std::vector<const WordLane::Node*> remembered;
+    std::vector<const WordLane::Node*> learning;
+    LaneSide(const WordLane& rememberedLane, const WordLane& learningLane, const ProgressHeader& header)
+    {
+        words.header = header;
+        for (auto [lane, nodes, views] : {std::tuple{&rememberedLane, &remembered, &words.remembered},
+                                          std::tuple{&learningLane, &learning, &words.learning}}) {
+            nodes->reserve(lane->size());
+            views->reserve(lane->size());
+            for (const WordLane::Node* node = lane->front(); node != nullptr; node = node->next) {
+                nodes->push_back(node);
+                views->push_back(node->word());
+            }
+        }
     }
+    const WordLane::Node& node(const MergePick& pick) const
+    {
+        return *(pick.fromRemembered ? remembered : learning)[pick.index];
+    }
+};
+
+// A node's texts added to `lane` as a record of the file holds them: a node
+// that points into a loaded dictionary keeps its transcription without the
+// square brackets the record carries.
+void addAsRecord(WordLane& lane, const WordLane::Node& node, std::u16string& scratch)
+{
+    WordFields fields{node.word(), node.phonetic(), node.content()};
+    if (node.inText && node.phoneticUnits != 0) {
+        scratch.assign(1, u'[');
+        scratch.append(node.phonetic());
+        scratch.push_back(u']');
+        fields.phonetic = scratch;
+    }
+    lane.add(fields, WordLane::Allocation::bulk);
 }
 
 // "<name>yyyymmdd", then "-2", "-3" ... for further files of the same day:
@@ -312,7 +323,7 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
                 base.known = true;
                 base.stamp = read.stamp;
                 base.hash = read.hash.value();
-                base.lists = listsOf(read.remembered, read.learning, read.header, true);
+                base.words = wordsOfLanes(read.remembered, read.learning, read.header);
             }
             {
                 // Swapped in under the lock; the old lists go with `read`,
@@ -459,7 +470,14 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot, const SaveDeadline
 
 bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline& deadline)
 {
-    std::lock_guard saving(saveLock_);
+    // The look at the file on a worker holds the lock while it reads a file
+    // that may lie in a slow synced or network folder; a save with a
+    // deadline (the end of a session, an exit) waits for it no longer.
+    std::unique_lock saving(saveLock_, std::defer_lock);
+    if (!deadline)
+        saving.lock();
+    else if (!saving.try_lock_until(*deadline))
+        return false;
     {
         std::lock_guard guard(lock_);
         if (savingForgone_) return false;
@@ -472,11 +490,8 @@ bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline&
             diskUnfinished_ = check == DiskCheck::unreadable;
         }
         if (check == DiskCheck::unreadable) return false;
-        if (check == DiskCheck::merged) {
-            // The file on disk holds everything already.
-            if (!dirty()) return true;
-            merged = snapshotProgress();
-        }
+        if (check == DiskCheck::merged && !dirty()) return true;  // the file on disk holds everything already
+        if (check != DiskCheck::unchanged) merged = snapshotProgress();
         const ProgressSnapshot& written = merged ? *merged : snapshot;
         const WriteOutcome outcome = writeProgressLocked(written, deadline);
         if (outcome == WriteOutcome::replacedMeanwhile) continue;
@@ -509,6 +524,12 @@ bool WordGet::takeMergeNotice()
     return std::exchange(mergeNotice_, false);
 }
 
+bool WordGet::takeDamagedNotice()
+{
+    std::lock_guard guard(lock_);
+    return std::exchange(damagedNotice_, false);
+}
+
 WordGet::DiskCheck WordGet::catchUpLocked(const std::filesystem::path& directory)
 {
     if (!base_.known || directory.empty()) return DiskCheck::unchanged;
@@ -526,43 +547,75 @@ WordGet::DiskCheck WordGet::catchUpLocked(const std::filesystem::path& directory
     }
     ProgressRead read;
     if (!readProgressFile(path, read, fileSteps_) || !read.complete || !(read.stamp == now))
-        return DiskCheck::unreadable;  // being written: never replaced now, tried again at the next save
+        return unreadableLocked(now);
+    unreadable_ = UnreadableLook{};
     if (read.hash.value() == base_.hash && now.size == base_.stamp.size) {
         // The same bytes written again (a sync program may do that).
         base_.stamp = now;
         return DiskCheck::unchanged;
     }
-    ProgressLists theirs = listsOf(read.remembered, read.learning, read.header, false);
+    ProgressWords theirsWords = wordsOfLanes(read.remembered, read.learning, read.header);
     {
         std::lock_guard guard(lock_);
-        const ProgressLists ours = listsOf(remembered_, learning_, header_, false);
-        const ProgressLists merged = mergeProgress(base_.lists, ours, theirs);
-        installMergedLocked(merged);
-        // What equals the file on disk needs no save; anything else does.
-        if (sameWords(merged, theirs))
+        const LaneSide ours(remembered_, learning_, header_);
+        const LaneSide theirs(read.remembered, read.learning, read.header);
+        const MergePlan plan = planMerge(base_.words, ours.words, theirs.words);
+        if (plan.theirsAsIs) {
+            // The file as it stands: its lists are taken as they were read.
+            installMergedLocked(read.remembered, read.learning, plan.header);
+            // What equals the file on disk needs no save.
             dirty_ = false;
-        else
+        } else {
+            Lane remembered;
+            Lane learning;
+            std::u16string scratch;
+            for (auto [picks, into] : {std::pair{&plan.remembered, &remembered}, std::pair{&plan.learning, &learning}}) {
+                into->reserve(picks->size());
+                for (const MergePick& pick : *picks)
+                    addAsRecord(*into, (pick.ours ? ours : theirs).node(pick), scratch);
+            }
+            installMergedLocked(remembered, learning, plan.header);
             markDirtyLocked();
-        mergeNotice_ = true;
-    }
-    for (std::vector<ProgressRecord>* list : {&theirs.remembered, &theirs.learning}) {
-        for (ProgressRecord& record : *list) {
-            record.phonetic.clear();
-            record.content.clear();
         }
+        mergeNotice_ = true;
     }
     base_.stamp = now;
     base_.hash = read.hash.value();
-    base_.lists = std::move(theirs);
+    base_.words = std::move(theirsWords);
+    // Here, and only here, the file on disk has been merged into the lists
+    // (a conflict copy: in mergeConflictCopies).
     return DiskCheck::merged;
 }
 
-void WordGet::installMergedLocked(const ProgressLists& merged)
+WordGet::DiskCheck WordGet::unreadableLocked(const FileStamp& now)
 {
-    Lane remembered;
-    Lane learning;
-    fillLane(remembered, merged.remembered);
-    fillLane(learning, merged.learning);
+    // Being written, most likely: never replaced now, tried again at the
+    // next save. The same unreadable file at two looks a while apart is no
+    // file being written but a damaged one: it is kept beside under a name
+    // of its own, as a load keeps one, and ours is written.
+    const auto at = std::chrono::steady_clock::now();
+    if (!unreadable_.seen || !(unreadable_.stamp == now)) {
+        unreadable_ = UnreadableLook{true, now, at};
+        return DiskCheck::unreadable;
+    }
+    if (at - unreadable_.since < damagedAfter_) return DiskCheck::unreadable;
+    unreadable_ = UnreadableLook{};
+    {
+        std::lock_guard guard(lock_);
+        progressUnread_ = true;
+        damagedAside_ = true;
+        // Saved even when nothing changed here, so that the file is put
+        // aside and a sound one takes its place.
+        markDirtyLocked();
+    }
+    // What the replace checks the file against: this damaged one may go,
+    // one that changes again may not.
+    base_.stamp = now;
+    return DiskCheck::damaged;
+}
+
+void WordGet::installMergedLocked(Lane& remembered, Lane& learning, const ProgressHeader& header)
+{
     // The word shown stays while it is still to be learnt; otherwise the
     // next one of the old order that still is, or the first.
     const Node* next = learning_.find(std::u16string_view(current_.word, boundedLength(current_.word, kWordUnits)));
@@ -570,7 +623,7 @@ void WordGet::installMergedLocked(const ProgressLists& merged)
     const Node* shown = next != nullptr ? learning.find(next->word()) : learning.front();
     remembered_.swap(remembered);
     learning_.swap(learning);
-    header_ = merged.header;
+    header_ = header;
     ++changes_;
     recomputeCycleEndLocked();
     if (shown != nullptr) shown->copyTo(current_);
@@ -623,6 +676,10 @@ WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snaps
             ok = ok && readFileStamp(temporary, written);
         }
     }
+    // The file that the new one may replace: the one last read or written,
+    // or none once it has been put aside.
+    FileStamp expected = base_.stamp;
+    bool checked = base_.known;
     if (ok) {
         // A progress file that this run could not read completely holds
         // more than the lists: it is kept under a name of its own before the
@@ -638,28 +695,33 @@ WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snaps
             if (ok) {
                 std::lock_guard guard(lock_);
                 progressUnread_ = false;
+                if (std::exchange(damagedAside_, false)) damagedNotice_ = true;
+                expected = FileStamp{};
+                checked = true;
             }
         }
     }
-    // Another program's file that came after the catch-up is merged first.
-    if (ok && base_.known) {
+    // Another program's file that came after the catch-up is merged first:
+    // the file is looked at again before every attempt to replace it, the
+    // retries while it is held included (a sync program holds it while it
+    // writes the other PC's save).
+    bool replacedMeanwhile = false;
+    const auto stillExpected = [&] {
+        if (!checked) return true;
         FileStamp now;
-        if (!readFileStamp(target, now)) {
-            ok = false;
-        } else if (!(now == base_.stamp)) {
-            removeFile(temporary, deadline);
-            return WriteOutcome::replacedMeanwhile;
-        }
-    }
-    ok = ok && !failStep(fileSteps_) && replaceFile(temporary, target, deadline);
+        if (!readFileStamp(target, now)) return false;
+        replacedMeanwhile = !(now == expected);
+        return !replacedMeanwhile;
+    };
+    ok = ok && !failStep(fileSteps_) && replaceFile(temporary, target, deadline, stillExpected);
     if (!ok) {
         removeFile(temporary, deadline);
-        return WriteOutcome::failed;
+        return replacedMeanwhile ? WriteOutcome::replacedMeanwhile : WriteOutcome::failed;
     }
     base_.known = true;
     base_.stamp = written;
     base_.hash = hash.value();
-    base_.lists = wordsOf(snapshot);
+    base_.words = wordsOf(snapshot);
     renameMergedCopiesLocked(header.lastDate);
     return WriteOutcome::written;
 }

@@ -2,99 +2,241 @@
 
 #include <algorithm>
 #include <climits>
-#include <unordered_set>
+#include <new>
 
 #include "Text.h"
+#include "WordLane.h"
+
+void WordSet::reserve(std::size_t words)
+{
+    std::size_t capacity = 16;
+    while (capacity < words * 2) capacity *= 2;
+    if (capacity > slots_.size()) grow(capacity);
+}
+
+void WordSet::grow(std::size_t capacity)
+{
+    std::vector<Slot> old(capacity);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (!slot.used) continue;
+        std::size_t i = slot.hash & mask;
+        while (slots_[i].used) i = (i + 1) & mask;
+        slots_[i] = slot;
+    }
+}
+
+const WordSet::Slot* WordSet::findSlot(std::u16string_view word, std::size_t hash) const
+{
+    if (slots_.empty()) return nullptr;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (!slot.used || (slot.hash == hash && equalNoCase(wordAt(slot), word))) return &slot;
+    }
+}
+
+bool WordSet::add(std::u16string_view word)
+{
+    if ((size_ + 1) * 2 > slots_.size()) grow(std::max<std::size_t>(16, slots_.size() * 2));
+    const std::size_t hash = WordLane::hashOf(word);
+    Slot& slot = const_cast<Slot&>(*findSlot(word, hash));
+    if (slot.used) return false;
+    // A word is at most a record's field; the buffer's offsets are 32-bit.
+    if (word.size() > UINT16_MAX || units_.size() + word.size() > UINT32_MAX) throw std::bad_alloc();
+    slot.hash = hash;
+    slot.at = static_cast<std::uint32_t>(units_.size());
+    slot.units = static_cast<std::uint16_t>(word.size());
+    slot.used = true;
+    units_.append(word);
+    ++size_;
+    return true;
+}
+
+bool WordSet::has(std::u16string_view word) const
+{
+    const Slot* slot = findSlot(word, WordLane::hashOf(word));
+    return slot != nullptr && slot->used;
+}
+
+bool WordSet::sameAs(const WordSet& other) const
+{
+    if (size_ != other.size_) return false;
+    for (const Slot& slot : slots_) {
+        if (slot.used && !other.has(wordAt(slot))) return false;
+    }
+    return true;
+}
+
+ProgressWords wordsOf(const ProgressLists& lists)
+{
+    ProgressWords words;
+    words.header = lists.header;
+    words.remembered.reserve(lists.remembered.size());
+    for (const ProgressRecord& record : lists.remembered) words.remembered.add(record.word);
+    words.learning.reserve(lists.learning.size());
+    for (const ProgressRecord& record : lists.learning) words.learning.add(record.word);
+    return words;
+}
+
+MergeSide sideOf(const ProgressLists& lists)
+{
+    MergeSide side;
+    side.header = lists.header;
+    side.remembered.reserve(lists.remembered.size());
+    for (const ProgressRecord& record : lists.remembered) side.remembered.push_back(record.word);
+    side.learning.reserve(lists.learning.size());
+    for (const ProgressRecord& record : lists.learning) side.learning.push_back(record.word);
+    return side;
+}
 
 namespace {
-
-// Words as the store tells them apart.
-class WordSet {
-public:
-    WordSet() = default;
-    explicit WordSet(const std::vector<ProgressRecord>& records)
-    {
-        words_.reserve(records.size());
-        for (const ProgressRecord& record : records) add(record.word);
-    }
-    // False when the word was here already.
-    bool add(std::u16string_view word) { return words_.insert(foldedWord(word)).second; }
-    bool has(std::u16string_view word) const { return words_.count(foldedWord(word)) != 0; }
-
-private:
-    std::unordered_set<std::u16string> words_;
-};
-
-// One side's lists, looked up.
-struct Side {
-    explicit Side(const ProgressLists& lists) : lists(lists), remembered(lists.remembered), learning(lists.learning) {}
-    const ProgressLists& lists;
-    WordSet remembered;
-    WordSet learning;
-};
 
 std::int32_t countOf(std::size_t size)
 {
     return size > static_cast<std::size_t>(INT32_MAX) ? INT32_MAX : static_cast<std::int32_t>(size);
 }
 
+WordSet setOf(const std::vector<std::u16string_view>& words)
+{
+    WordSet set;
+    set.reserve(words.size());
+    for (const std::u16string_view word : words) set.add(word);
+    return set;
+}
+
+// One side's words, looked up.
+struct Side {
+    Side(const MergeSide& words, bool ours) : words(words), ours(ours), remembered(setOf(words.remembered)),
+                                              learning(setOf(words.learning)) {}
+    const MergeSide& words;
+    bool ours;
+    WordSet remembered;
+    WordSet learning;
+    bool holds(std::u16string_view word) const { return remembered.has(word) || learning.has(word); }
+};
+
+// Every record of `side` in its order, as picks.
+void pickAll(const MergeSide& side, bool ours, MergePlan& plan)
+{
+    plan.remembered.clear();
+    plan.learning.clear();
+    for (std::size_t i = 0; i < side.remembered.size(); ++i)
+        plan.remembered.push_back({ours, true, static_cast<std::uint32_t>(i)});
+    for (std::size_t i = 0; i < side.learning.size(); ++i)
+        plan.learning.push_back({ours, false, static_cast<std::uint32_t>(i)});
+}
+
 }  // namespace
 
-ProgressLists mergeProgress(const ProgressLists& base, const ProgressLists& ours, const ProgressLists& theirs)
+MergePlan planMerge(const ProgressWords& base, const MergeSide& ours, const MergeSide& theirs)
 {
-    const WordSet baseRemembered(base.remembered);
-    const Side us(ours);
-    const Side them(theirs);
+    const Side us(ours, true);
+    const Side them(theirs, false);
+    const std::int32_t baseStart = base.header.startDate;
+    // What a side did since the base counts as taking words away only where
+    // it shares the base's history: ours always does (it grew from the
+    // base in this process); a file with another startDate may be a fresh
+    // start, whose missing words were never removed by anybody.
+    const bool theirsShares = theirs.header.startDate == baseStart;
+    const bool noNewList = ours.header.startDate == baseStart && theirsShares;
+    const auto removes = [&](const Side& side) { return side.ours || theirsShares; };
 
-    // Remembered since the base on either side, or still remembered on both.
-    const auto stillRemembered = [&](std::u16string_view word) {
-        if (!baseRemembered.has(word)) return us.remembered.has(word) || them.remembered.has(word);
-        return us.remembered.has(word) && them.remembered.has(word);
-    };
-    // What one side did since the base to a word remembered in it.
-    const auto forgotOn = [&](const Side& side, std::u16string_view word) {
-        return baseRemembered.has(word) && side.learning.has(word);
-    };
-    const auto deletedOn = [&](const Side& side, std::u16string_view word) {
-        return baseRemembered.has(word) && !side.remembered.has(word) && !side.learning.has(word);
-    };
+    MergePlan plan;
+    plan.header = theirs.header;
+    plan.header.startDate = std::max(ours.header.startDate, theirs.header.startDate);
+    plan.header.lastDate = std::max(ours.header.lastDate, theirs.header.lastDate);
 
-    ProgressLists merged;
-    WordSet placed;
-    for (const ProgressLists* side : {&ours, &theirs}) {
-        for (const ProgressRecord& record : side->remembered) {
-            if (stillRemembered(record.word) && placed.add(record.word)) merged.remembered.push_back(record);
+    if (theirsShares && them.remembered.sameAs(base.remembered) && them.learning.sameAs(base.learning)) {
+        // Nothing changed there: ours as they are.
+        pickAll(ours, true, plan);
+    } else {
+        const auto stillRemembered = [&](std::u16string_view word) {
+            if (!base.remembered.has(word)) return us.remembered.has(word) || them.remembered.has(word);
+            return us.remembered.has(word) && (them.remembered.has(word) || !removes(them));
+        };
+        const auto inBase = [&](std::u16string_view word) {
+            return base.remembered.has(word) || base.learning.has(word);
+        };
+        // Gone from both lists of `side`: deleted there. A learning word
+        // missing only means that when no new list replaced the lists.
+        const auto deletedOn = [&](const Side& side, std::u16string_view word) {
+            return removes(side) && inBase(word) && !side.holds(word) && (noNewList || base.remembered.has(word));
+        };
+        const auto forgotOn = [&](const Side& side, std::u16string_view word) {
+            return removes(side) && base.remembered.has(word) && side.learning.has(word);
+        };
+
+        // The learning list of the side that chose a new word list since
+        // the base, the later choice if both did; ours otherwise.
+        const bool theirsNew = theirs.header.startDate > baseStart;
+        const bool oursNew = ours.header.startDate > baseStart;
+        const bool takeTheirs = theirsNew && (!oursNew || theirs.header.startDate > ours.header.startDate);
+        const Side& first = takeTheirs ? them : us;
+        const Side& other = takeTheirs ? us : them;
+        // Whatever side a learning word is met on, the same answer, so
+        // that the file's order is kept for every word it holds.
+        const auto learns = [&](std::u16string_view word) {
+            if (stillRemembered(word)) return false;
+            if (first.learning.has(word) && !deletedOn(other, word)) return true;
+            return other.learning.has(word) && (forgotOn(other, word) || (noNewList && !inBase(word)));
+        };
+
+        WordSet placed;
+        placed.reserve(theirs.remembered.size() + ours.remembered.size() + theirs.learning.size() +
+                       ours.learning.size());
+        for (const Side* side : {&them, &us}) {
+            for (std::size_t i = 0; i < side->words.remembered.size(); ++i) {
+                const std::u16string_view word = side->words.remembered[i];
+                if (stillRemembered(word) && placed.add(word))
+                    plan.remembered.push_back({side->ours, true, static_cast<std::uint32_t>(i)});
+            }
+        }
+        for (const Side* side : {&them, &us}) {
+            for (std::size_t i = 0; i < side->words.learning.size(); ++i) {
+                const std::u16string_view word = side->words.learning[i];
+                if (learns(word) && placed.add(word))
+                    plan.learning.push_back({side->ours, false, static_cast<std::uint32_t>(i)});
+            }
         }
     }
 
-    // The learning list of the side that chose a new word list since the
-    // base, the later choice if both did; ours otherwise.
-    const bool theirsNew = theirs.header.startDate > base.header.startDate;
-    const bool oursNew = ours.header.startDate > base.header.startDate;
-    const bool takeTheirs = theirsNew && (!oursNew || theirs.header.startDate > ours.header.startDate);
-    const Side& first = takeTheirs ? them : us;
-    const Side& other = takeTheirs ? us : them;
-    for (const ProgressRecord& record : first.lists.learning) {
-        if (!stillRemembered(record.word) && !deletedOn(other, record.word) && placed.add(record.word))
-            merged.learning.push_back(record);
+    // The same words as the file holds, in any order, and the same list:
+    // the file as it stands, so that nothing is written and the other PC
+    // finds nothing new either.
+    const auto all = [](const std::vector<MergePick>& picks, const MergeSide& o, const MergeSide& t,
+                        const WordSet& in) {
+        for (const MergePick& pick : picks) {
+            const MergeSide& side = pick.ours ? o : t;
+            const std::u16string_view word = (pick.fromRemembered ? side.remembered : side.learning)[pick.index];
+            if (!in.has(word)) return false;
+        }
+        return true;
+    };
+    if (plan.header.startDate == theirs.header.startDate && plan.remembered.size() == them.remembered.size() &&
+        plan.learning.size() == them.learning.size() && all(plan.remembered, ours, theirs, them.remembered) &&
+        all(plan.learning, ours, theirs, them.learning)) {
+        pickAll(theirs, false, plan);
+        plan.header = theirs.header;
+        plan.theirsAsIs = true;
+        return plan;
     }
-    for (const ProgressRecord& record : other.lists.learning) {
-        if (forgotOn(other, record.word) && placed.add(record.word)) merged.learning.push_back(record);
-    }
-
-    merged.header = theirs.header;
-    merged.header.rememberedCount = countOf(merged.remembered.size());
-    merged.header.learningCount = countOf(merged.learning.size());
-    merged.header.startDate = std::max(ours.header.startDate, theirs.header.startDate);
-    merged.header.lastDate = std::max(ours.header.lastDate, theirs.header.lastDate);
-    return merged;
+    plan.header.rememberedCount = countOf(plan.remembered.size());
+    plan.header.learningCount = countOf(plan.learning.size());
+    return plan;
 }
 
-bool sameWords(const ProgressLists& a, const ProgressLists& b)
+ProgressLists mergeProgress(const ProgressWords& base, const ProgressLists& ours, const ProgressLists& theirs)
 {
-    const auto same = [](const std::vector<ProgressRecord>& x, const std::vector<ProgressRecord>& y) {
-        return std::equal(x.begin(), x.end(), y.begin(), y.end(),
-                          [](const ProgressRecord& p, const ProgressRecord& q) { return p.word == q.word; });
+    const MergePlan plan = planMerge(base, sideOf(ours), sideOf(theirs));
+    ProgressLists merged;
+    merged.header = plan.header;
+    const auto record = [&](const MergePick& pick) -> const ProgressRecord& {
+        const ProgressLists& side = pick.ours ? ours : theirs;
+        return (pick.fromRemembered ? side.remembered : side.learning)[pick.index];
     };
-    return same(a.remembered, b.remembered) && same(a.learning, b.learning) && a.header.startDate == b.header.startDate;
+    for (const MergePick& pick : plan.remembered) merged.remembered.push_back(record(pick));
+    for (const MergePick& pick : plan.learning) merged.learning.push_back(record(pick));
+    return merged;
 }

@@ -7,6 +7,7 @@
 // in under it, so the UI thread never waits for a file.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -113,7 +114,10 @@ public:
     bool saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline& deadline = {});
 
     // What a look at the progress file on disk found.
-    enum class DiskCheck { unchanged, merged, unreadable };
+    // `damaged`: a file that stayed unreadable with the same size and time
+    // at looks a while apart (see setDamagedAfter); the next save puts it
+    // aside ("DAvud.bin.unreadable-yyyymmdd") and writes the lists.
+    enum class DiskCheck { unchanged, merged, unreadable, damaged };
     // Compares the file on disk with the one this process last read or
     // wrote and merges it into the lists when another program replaced it
     // (on any thread; a look at an unchanged file reads nothing but its
@@ -127,6 +131,12 @@ public:
     // had replaced and that could not be read completely (a sync program
     // still writing it): why that save failed.
     bool progressFileUnfinished() const;
+    // True once after a save put a damaged progress file aside and wrote
+    // the lists in its place, for the user to be told.
+    bool takeDamagedNotice();
+    // How long a file must stay unreadable, unchanged, before it counts as
+    // damaged rather than still being written (a minute; tests shorten it).
+    void setDamagedAfter(std::chrono::steady_clock::duration wait) { damagedAfter_ = wait; }
 
     // Tests of the progress file fail its steps through `steps` (see
     // FileSteps); it must outlive every load and save. nullptr: none fail.
@@ -166,8 +176,10 @@ private:
     enum class WriteOutcome { written, failed, replacedMeanwhile };
     WriteOutcome writeProgressLocked(const ProgressSnapshot& snapshot, const SaveDeadline& deadline);
     DiskCheck catchUpLocked(const std::filesystem::path& directory);
-    // Puts `merged` in place of both lists (lock_ held).
-    void installMergedLocked(const ProgressLists& merged);
+    // A look that found the file unreadable with stamp `now`.
+    DiskCheck unreadableLocked(const FileStamp& now);
+    // Puts the lanes in place of both lists, which they get (lock_ held).
+    void installMergedLocked(Lane& remembered, Lane& learning, const ProgressHeader& header);
     // At start: the sync programs' conflict copies beside the file.
     void mergeConflictCopies(const std::filesystem::path& directory);
     void renameMergedCopiesLocked(std::int32_t today);
@@ -189,8 +201,19 @@ private:
     bool savingForgone_ = false;
     // One save writes at a time: they share the temporary file. It also
     // guards what the saves compare the file on disk with.
-    std::mutex saveLock_;
+    // Timed: a save against a deadline gives up waiting for it.
+    std::timed_mutex saveLock_;
     ProgressBase base_;
+    // The last look that found the file unreadable (under saveLock_).
+    struct UnreadableLook {
+        bool seen = false;
+        FileStamp stamp;
+        std::chrono::steady_clock::time_point since;
+    };
+    UnreadableLook unreadable_;
+    std::chrono::steady_clock::duration damagedAfter_ = std::chrono::minutes(1);
+    bool damagedAside_ = false;  // under lock_: the file to put aside is a damaged one
+    bool damagedNotice_ = false;  // under lock_
     // Conflict copies merged at start, renamed after the next save.
     std::vector<std::filesystem::path> mergedCopies_;
     bool mergeNotice_ = false;     // under lock_

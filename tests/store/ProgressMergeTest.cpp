@@ -30,6 +30,9 @@ ProgressLists listsOf(const std::string& text, std::int32_t startDate, char16_t 
         }
         into->push_back({std::u16string(word.begin(), word.end()), u"", std::u16string(1, side)});
     }
+    // As a file's header counts them.
+    lists.header.rememberedCount = static_cast<std::int32_t>(lists.remembered.size());
+    lists.header.learningCount = static_cast<std::int32_t>(lists.learning.size());
     return lists;
 }
 
@@ -56,38 +59,119 @@ struct MergeRow {
 
 }  // namespace
 
+const MergeRow kMergeRows[] = {
+    {"nothing changed anywhere", "r | a b c", 1, "r | a b c", 1, "r | a b c", 1, "r | a b c", 1},
+    {"only the other PC changed", "r | a b c", 1, "r | a b c", 1, "r b | a c", 1, "r b | a c", 1},
+    {"remembered here and there", "| a b c d", 1, "a | b c d", 1, "c | a b d", 1, "c a | b d", 1},
+    {"the same word remembered on both, in other case", "| a b", 1, "a | b", 1, "A | b", 1, "A | b", 1},
+    {"forgotten there comes back here at the end", "r s | a b", 1, "r s | a b", 1, "s | a b r", 1, "s | a b r", 1},
+    {"forgotten here stays forgotten", "r | a", 1, "| a r", 1, "r | a", 1, "| a r", 1},
+    {"forgotten on both", "r | a", 1, "| a r", 1, "| r a", 1, "| r a", 1},
+    {"deleted there is gone", "r s | a", 1, "r s | a", 1, "s | a", 1, "s | a", 1},
+    {"deleted here is gone", "r s | a", 1, "s | a", 1, "r s | a", 1, "s | a", 1},
+    {"deleted there, forgotten here: gone", "r | a", 1, "| a r", 1, "| a", 1, "| a", 1},
+    {"deleted here, forgotten there: learnt again", "r | a", 1, "| a", 1, "| a r", 1, "| a r", 1},
+    {"remembered here, forgotten there (another word)", "r | a b", 1, "r a | b", 1, "| a b r", 1, "a | b r", 1},
+    {"a new word list there replaces the learning list", "r | a b c", 1, "r a | b c", 1, "r | x y a z", 5,
+     "r a | x y z", 5},
+    {"a new word list here stays", "| a b", 1, "| x y", 5, "b | a", 1, "b | x y", 5},
+    {"new lists on both: the later one", "| a", 1, "| x", 7, "| y", 5, "| x", 7},
+    {"new lists on both: the later one there", "| a", 1, "| x", 5, "| y", 7, "| y", 7},
+    {"new lists on both on the same day: this PC's stays", "| a", 1, "| x", 5, "| y", 5, "| x", 5},
+    {"a new list there, a word forgotten here", "r | a", 1, "| a r", 1, "r | x", 5, "| x r", 5},
+    {"a first start here met a file there", "| ", 0, "| a b c", 9, "a | b c", 3, "a | b c", 9},
+    {"the same words in another order there: the file stays", "| a b c d", 1, "a c | b d", 1, "c a | d b", 1,
+     "c a | d b", 1},
+    {"a fresh file there takes no remembered word away", "r s | a b", 1, "r s | a b", 1, "| a b r s", 9,
+     "r s | a b", 9},
+    {"a fresh file there adds its remembered words", "r | a b c", 1, "r | a b c", 1, "c | a b", 9, "c r | a b", 9},
+    {"a fresh file there, a word forgotten here", "r s | a", 1, "s | a r", 1, "| a r s", 9, "s | a r", 9},
+    {"deleted there stays deleted while another is remembered here", "| a b c", 1, "a | b c", 1, "| a c", 1,
+     "a | c", 1},
+    {"deleted here stays deleted while another is remembered there", "| a b c", 1, "| a b", 1, "b | a c", 1,
+     "b | a", 1},
+    {"a remembered word deleted there, another remembered here", "r | a b", 1, "r a | b", 1, "| a b", 1, "a | b",
+     1},
+    {"a word added to learning there is kept", "| a", 1, "a | ", 1, "| a n", 1, "a | n", 1},
+    {"only the list's date moved here: the later date", "| a", 1, "| a", 5, "| a", 1, "| a", 5},
+    {"only the list's date moved there: the later date", "| a", 1, "| a", 1, "| a", 5, "| a", 5},
+};
+
 TEST(ProgressMerge, FollowsTheRuleRowByRow)
 {
-    const MergeRow rows[] = {
-        {"nothing changed anywhere", "r | a b c", 1, "r | a b c", 1, "r | a b c", 1, "r | a b c", 1},
-        {"only the other PC changed", "r | a b c", 1, "r | a b c", 1, "r b | a c", 1, "r b | a c", 1},
-        {"remembered here and there", "| a b c d", 1, "a | b c d", 1, "c | a b d", 1, "a c | b d", 1},
-        {"the same word remembered on both, in other case", "| a b", 1, "a | b", 1, "A | b", 1, "a | b", 1},
-        {"forgotten there comes back here at the end", "r s | a b", 1, "r s | a b", 1, "s | a b r", 1, "s | a b r", 1},
-        {"forgotten here stays forgotten", "r | a", 1, "| a r", 1, "r | a", 1, "| a r", 1},
-        {"forgotten on both", "r | a", 1, "| a r", 1, "| r a", 1, "| a r", 1},
-        {"deleted there is gone", "r s | a", 1, "r s | a", 1, "s | a", 1, "s | a", 1},
-        {"deleted here is gone", "r s | a", 1, "s | a", 1, "r s | a", 1, "s | a", 1},
-        {"deleted there, forgotten here: gone", "r | a", 1, "| a r", 1, "| a", 1, "| a", 1},
-        {"deleted here, forgotten there: learnt again", "r | a", 1, "| a", 1, "| a r", 1, "| a r", 1},
-        {"remembered here, forgotten there (another word)", "r | a b", 1, "r a | b", 1, "| a b r", 1, "a | b r", 1},
-        {"a new word list there replaces the learning list", "r | a b c", 1, "r a | b c", 1, "r | x y a z", 5,
-         "r a | x y z", 5},
-        {"a new word list here stays", "| a b", 1, "| x y", 5, "b | a", 1, "b | x y", 5},
-        {"new lists on both: the later one", "| a", 1, "| x", 7, "| y", 5, "| x", 7},
-        {"new lists on both: the later one there", "| a", 1, "| x", 5, "| y", 7, "| y", 7},
-        {"new lists on both on the same day: this PC's stays", "| a", 1, "| x", 5, "| y", 5, "| x", 5},
-        {"a new list there, a word forgotten here", "r | a", 1, "| a r", 1, "r | x", 5, "| x r", 5},
-        {"a first start here met a file there", "| ", 0, "| a b c", 9, "a | b c", 3, "a | b c", 9},
-    };
-    for (const MergeRow& row : rows) {
-        const ProgressLists merged = mergeProgress(listsOf(row.base, row.baseStart), listsOf(row.ours, row.oursStart),
+    for (const MergeRow& row : kMergeRows) {
+        const ProgressLists merged = mergeProgress(wordsOf(listsOf(row.base, row.baseStart)), listsOf(row.ours, row.oursStart),
                                                    listsOf(row.theirs, row.theirsStart));
         const ProgressLists expected = listsOf(row.merged, row.mergedStart);
         EXPECT_EQ(textOf(merged), textOf(expected)) << row.what;
         EXPECT_EQ(merged.header.startDate, row.mergedStart) << row.what;
         EXPECT_EQ(merged.header.rememberedCount, static_cast<std::int32_t>(expected.remembered.size())) << row.what;
         EXPECT_EQ(merged.header.learningCount, static_cast<std::int32_t>(expected.learning.size())) << row.what;
+    }
+}
+
+namespace {
+
+// Everything a file of these lists holds, texts and header included.
+std::string bytesOf(const ProgressLists& lists)
+{
+    std::string bytes;
+    for (const std::vector<ProgressRecord>* list : {&lists.remembered, &lists.learning}) {
+        for (const ProgressRecord& r : *list) bytes += std::string(r.word.begin(), r.word.end()) + ":" +
+                                                       std::string(r.content.begin(), r.content.end()) + " ";
+        bytes += "| ";
+    }
+    const ProgressHeader& h = lists.header;
+    for (const std::int32_t field : {h.learningCount, h.rememberedCount, h.reserved1, h.reserved2, h.startDate, h.lastDate})
+        bytes += std::to_string(field) + " ";
+    return bytes;
+}
+
+// One PC of two sharing a file: its lists and the file as it last read or
+// wrote it.
+struct Pc {
+    ProgressLists lists;
+    ProgressLists base;
+};
+
+// A save of `pc`: the file, if it changed since the PC's base, is merged
+// first; the lists are written when they differ from it. True when written.
+bool save(Pc& pc, ProgressLists& file)
+{
+    if (bytesOf(file) != bytesOf(pc.base)) {
+        pc.lists = mergeProgress(wordsOf(pc.base), pc.lists, file);
+        pc.base = file;
+    }
+    if (bytesOf(pc.lists) == bytesOf(file)) return false;
+    file = pc.lists;
+    pc.base = file;
+    return true;
+}
+
+}  // namespace
+
+// Both PCs saving in turn, either one first: after two rounds nothing is
+// written any more, and both hold what the file holds.
+TEST(ProgressMerge, AlternatingSavesSettleWithinTwoRounds)
+{
+    for (const MergeRow& row : kMergeRows) {
+        for (const bool oursFirst : {true, false}) {
+            const ProgressLists base = listsOf(row.base, row.baseStart, u'B');
+            Pc here{listsOf(row.ours, row.oursStart, u'O'), base};
+            Pc there{listsOf(row.theirs, row.theirsStart, u'T'), base};
+            Pc& first = oursFirst ? here : there;
+            Pc& second = oursFirst ? there : here;
+            ProgressLists file = base;
+            for (int round = 0; round < 2; ++round) {
+                save(first, file);
+                save(second, file);
+            }
+            const std::string settled = bytesOf(file);
+            EXPECT_FALSE(save(first, file)) << row.what << (oursFirst ? "" : ", the other PC first");
+            EXPECT_FALSE(save(second, file)) << row.what << (oursFirst ? "" : ", the other PC first");
+            EXPECT_EQ(bytesOf(here.lists), settled) << row.what << (oursFirst ? "" : ", the other PC first");
+            EXPECT_EQ(bytesOf(there.lists), settled) << row.what << (oursFirst ? "" : ", the other PC first");
+        }
     }
 }
 
@@ -99,11 +183,11 @@ TEST(ProgressMerge, RecordsKeepTheirSidesTextsAndTheFilesReservedFields)
     ours.header.reserved1 = 11;
     theirs.header.reserved1 = 21;
     theirs.header.reserved2 = 22;
-    const ProgressLists merged = mergeProgress(base, ours, theirs);
-    ASSERT_EQ(textOf(merged), "a c | b");
-    EXPECT_EQ(merged.remembered[0].content, u"O");
-    EXPECT_EQ(merged.remembered[1].content, u"T");
-    EXPECT_EQ(merged.learning[0].content, u"O");
+    const ProgressLists merged = mergeProgress(wordsOf(base), ours, theirs);
+    ASSERT_EQ(textOf(merged), "c a | b");
+    EXPECT_EQ(merged.remembered[0].content, u"T");
+    EXPECT_EQ(merged.remembered[1].content, u"O");
+    EXPECT_EQ(merged.learning[0].content, u"T");
     EXPECT_EQ(merged.header.reserved1, 21);
     EXPECT_EQ(merged.header.reserved2, 22);
 }
@@ -119,6 +203,8 @@ TEST(ConflictCopies, OnlyTheSyncProgramsNamesForTheProgressFile)
         {u"DAvud-办公室电脑.bin", true},
         {u"davud-home.BIN", true},
         {u"DAvud (HOME's conflicted copy 2026-12-07).bin", true},  // Dropbox
+        {u"DAvud (HOME Conflict copy).bin", true},
+        {u"DAvud_CONFLICT.bin", true},
         {u"DAvud (HOME 的冲突副本 2026-12-07).bin", true},
         {u"DAvud(冲突副本).bin", true},
         {u"DAvud_冲突_HOME_20261207.bin", true},
@@ -213,7 +299,7 @@ TEST(SyncedFolder, TheFileOnDiskIsComparedAndMergedBeforeSaving)
     WordGet reread;
     reread.setDirectory(dir.path());
     reread.loadProgress(u"none");
-    EXPECT_EQ(rememberedWords(reread), (std::vector<std::u16string>{u"b", u"a", u"c"}));
+    EXPECT_EQ(rememberedWords(reread), (std::vector<std::u16string>{u"b", u"c", u"a"})) << "the file's order, then ours";
     EXPECT_EQ(learningWords(reread), (std::vector<std::u16string>{u"r"}));
     EXPECT_EQ(reread.header().startDate, 20260101);
 
@@ -230,12 +316,12 @@ TEST(SyncedFolder, TheFileOnDiskIsComparedAndMergedBeforeSaving)
     // Emptied in the middle of a rewrite: no PC dropped every word.
     otherPcWrites(file, "");
     EXPECT_EQ(store.checkProgressFile(), WordGet::DiskCheck::unchanged);
-    EXPECT_EQ(rememberedWords(store), (std::vector<std::u16string>{u"b", u"a", u"c", u"r"}));
+    EXPECT_EQ(rememberedWords(store), (std::vector<std::u16string>{u"b", u"c", u"a", u"r"}));
     EXPECT_FALSE(fs::exists(dir / "DAvud.bin.tmp"));
     otherPcWrites(file, progressImage(counts(0, 4, 20260101, 20260104), {word("b"), word("c"), word("a"), word("x")}));
     EXPECT_TRUE(store.saveProgress());
     EXPECT_FALSE(store.progressFileUnfinished());
-    EXPECT_EQ(rememberedWords(store), (std::vector<std::u16string>{u"b", u"a", u"c", u"r", u"x"}));
+    EXPECT_EQ(rememberedWords(store), (std::vector<std::u16string>{u"b", u"c", u"a", u"x", u"r"}));
 }
 
 // A folder that no other program writes to: every save writes exactly what
@@ -342,4 +428,137 @@ TEST(SyncedFolder, LooksAtTheFileWhileTheListsAreInUse)
     for (const std::u16string& w : rememberedWords(store)) EXPECT_TRUE(seen.insert(w).second);
     for (const std::u16string& w : learningWords(store)) EXPECT_TRUE(seen.insert(w).second);
     EXPECT_EQ(store.header().rememberedCount + store.header().learningCount, static_cast<std::int32_t>(seen.size()));
+}
+
+namespace {
+
+// The other PC's save that a step of ours lets in: once, at the first step
+// after the temporary file is there (its writes, its close), so between the
+// look before the save and the replace.
+struct ArrivalDuringSave {
+    static inline fs::path file;
+    static inline std::string bytes;
+    static void hook()
+    {
+        if (bytes.empty() || !fs::exists(file.parent_path() / "DAvud.bin.tmp")) return;
+        otherPcWrites(file, std::exchange(bytes, std::string()));
+    }
+};
+
+}  // namespace
+
+// What a save finds on disk: another PC's save that arrives while ours is
+// being written is merged, never overwritten; the same bytes brought again
+// with a new time are no change; a file that stays damaged at two looks is
+// put aside and ours written.
+TEST(SyncedFolder, ASaveNeverOverwritesWhatItHasNotMerged)
+{
+    TempDir dir;
+    const fs::path file = dir / "DAvud.bin";
+    const std::string first = progressImage(counts(3, 0, 20260101, 20260101), {word("a"), word("b"), word("c")});
+    writeBytes(file, first);
+    WordGet store;
+    store.setDirectory(dir.path());
+    store.loadProgress(u"none");
+
+    // The same bytes again, with another time: a save afterwards writes.
+    otherPcWrites(file, first);
+    EXPECT_EQ(store.checkProgressFile(), WordGet::DiskCheck::unchanged);
+    store.setRemembered(word("a"), true);
+    ASSERT_TRUE(store.saveProgress());
+    EXPECT_EQ(readBytes(file), progressImage(counts(2, 1, 20260101, localDate()), {word("a"), word("b"), word("c")}));
+
+    // There: "c" remembered, arriving while ours ("b") is written.
+    FileSteps steps;
+    steps.setHook(&ArrivalDuringSave::hook);
+    store.setFileSteps(&steps);
+    ArrivalDuringSave::file = file;
+    ArrivalDuringSave::bytes = progressImage(counts(1, 2, 20260101, 20260102), {word("a"), word("c"), word("b")});
+    store.setRemembered(word("b"), true);
+    ASSERT_TRUE(store.saveProgress());
+    store.setFileSteps(nullptr);
+    EXPECT_TRUE(ArrivalDuringSave::bytes.empty()) << "the other PC's save arrived";
+    WordGet reread;
+    reread.setDirectory(dir.path());
+    reread.loadProgress(u"none");
+    EXPECT_EQ(rememberedWords(reread), (std::vector<std::u16string>{u"a", u"c", u"b"}));
+    EXPECT_EQ(learningWords(reread), (std::vector<std::u16string>{}));
+}
+
+TEST(SyncedFolder, AFileThatStaysDamagedIsPutAsideAndOursWritten)
+{
+    const std::string day = std::to_string(localDate());
+    const struct {
+        const char* what;
+        bool changesBetweenLooks;
+        bool putAside;
+    } rows[] = {
+        {"the same damaged file at both looks", false, true},
+        {"a file still being written (another one at the second look)", true, false},
+    };
+    for (const auto& row : rows) {
+        TempDir dir;
+        const fs::path file = dir / "DAvud.bin";
+        writeBytes(file, progressImage(counts(2, 0, 20260101, 20260101), {word("a"), word("b")}));
+        WordGet store;
+        store.setDirectory(dir.path());
+        store.loadProgress(u"none");
+        store.setDamagedAfter(std::chrono::seconds(0));
+        store.setRemembered(word("a"), true);
+        const std::string torn =
+            progressImage(counts(1, 2, 20260101, 20260102), {word("x"), word("a"), word("b")}).substr(0, 2500);
+        otherPcWrites(file, torn);
+        EXPECT_FALSE(store.saveProgress()) << row.what << ": the first look waits";
+        if (row.changesBetweenLooks) otherPcWrites(file, torn.substr(0, 2000));
+        EXPECT_EQ(store.saveProgress(), row.putAside) << row.what;
+        EXPECT_EQ(store.takeDamagedNotice(), row.putAside) << row.what;
+        EXPECT_FALSE(store.takeDamagedNotice()) << row.what;
+        if (!row.putAside) {
+            EXPECT_EQ(namesIn(dir.path()), (std::set<std::string>{"DAvud.bin"})) << row.what;
+            continue;
+        }
+        EXPECT_EQ(readBytes(dir.path() / ("DAvud.bin.unreadable-" + day)), torn) << row.what;
+        EXPECT_EQ(readBytes(file), progressImage(counts(1, 1, 20260101, localDate()), {word("a"), word("b")}))
+            << row.what;
+        EXPECT_FALSE(store.progressFileUnfinished()) << row.what;
+    }
+}
+
+namespace {
+
+// Holds the look at the file at its first step until let go.
+struct SlowRead {
+    static inline std::atomic<int> state{0};  // 1: the look is reading, 2: let it go
+    static void hook()
+    {
+        int idle = 0;
+        if (!state.compare_exchange_strong(idle, 1)) return;
+        while (state != 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+};
+
+}  // namespace
+
+// A save with a deadline does not wait past it for the look at the file that
+// holds the save lock (a slow synced or network folder).
+TEST(SyncedFolder, ASaveWithADeadlineDoesNotWaitBehindTheLook)
+{
+    TempDir dir;
+    writeBytes(dir / "DAvud.bin", progressImage(counts(1, 0, 20260101, 20260101), {word("a")}));
+    WordGet store;
+    store.setDirectory(dir.path());
+    store.loadProgress(u"none");
+    store.setRemembered(word("a"), true);
+    FileSteps steps;
+    steps.setHook(&SlowRead::hook);
+    store.setFileSteps(&steps);
+    otherPcWrites(dir / "DAvud.bin", progressImage(counts(0, 1, 20260101, 20260102), {word("a")}));
+    std::thread look([&] { store.checkProgressFile(); });
+    while (SlowRead::state != 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(store.saveProgress(std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
+    EXPECT_EQ(SlowRead::state.load(), 1) << "the look is still reading";
+    SlowRead::state = 2;
+    look.join();
+    store.setFileSteps(nullptr);
+    EXPECT_TRUE(store.saveProgress(std::chrono::steady_clock::now() + std::chrono::seconds(10)));
 }
