@@ -158,6 +158,7 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         // here, so that none is left for exit.
         if (progressSave.finished(wParam)) {
             notices.reportSave(SavedFile::progress, lParam != 0);
+            if (wordStore.takeDamagedNotice()) notices.tellProgressPutAside();
             showMergedProgress();
         }
         return 0;
@@ -357,7 +358,9 @@ bool App::startProgressCheck()
     if (progressSave.running()) return false;
     WordGet* store = &wordStore;
     return progressSave.start(ownerWindow(), WM_PROGRESS_CHECKED, [store]() -> LPARAM {
-        return store->checkProgressFile() == WordGet::DiskCheck::merged ? 1 : 0;
+        // A merge, or a damaged file to be put aside: a save follows at once.
+        const WordGet::DiskCheck check = store->checkProgressFile();
+        return check == WordGet::DiskCheck::merged || check == WordGet::DiskCheck::damaged ? 1 : 0;
     });
 }
 
@@ -402,8 +405,11 @@ void App::waitForWorkers(DWORD timeoutMs)
 bool App::saveChangedProgress()
 {
     // A periodic save that was still writing has finished; this save then
-    // writes whatever changed after its copy.
-    return !wordStore.dirty() || wordStore.saveProgress();
+    // writes whatever changed after its copy. A look at the file still
+    // reading a slow folder is waited for only so long: then the question
+    // says so, and 重试 waits again.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWorkerWaitMs);
+    return !wordStore.dirty() || wordStore.saveProgress(deadline);
 }
 
 void App::finishWordStore(DWORD waitMs)

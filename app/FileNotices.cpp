@@ -220,6 +220,16 @@ void FileNotices::reportSave(SavedFile file, bool saved)
     tray_.showBalloon(notice.title, notice.text);
 }
 
+void FileNotices::tellProgressPutAside()
+{
+    const Notice notice{
+        L"学习进度文件读不出来",
+        withPath(L"%PATH% 过了一分钟还是读不出来，可能已经损坏。它已改名留在原处（名字后面加上了 .unreadable- 和日期），"
+                 L"现在的学习进度已经重新保存。",
+                 savedPath(SavedFile::progress).wstring(), kTextUnits)};
+    tray_.showBalloon(notice.title, notice.text);
+}
+
 bool FileNotices::askToRetryAtExit(bool settingsFailed, bool progressFailed, bool moreSettingsFailed) const
 {
     const SavedFile settings = settingsFailed ? SavedFile::settings : SavedFile::moreSettings;
@@ -268,6 +278,8 @@ std::wstring FileNotices::failureReason(SavedFile file) const
     if (file == SavedFile::progress) {
         // Another PC's save that the sync program is still writing.
         if (store_.progressFileUnfinished()) return L"文件正在同步，还没写完";
+        // The look at the file was still reading it from a slow folder.
+        if (store_.progressFileSlow()) return L"文件所在的文件夹太慢，还没读完";
         const ProgressHeader header = store_.header();
         bytes = sizeof header + (static_cast<std::uintmax_t>(std::max(header.rememberedCount, 0)) +
                                  static_cast<std::uintmax_t>(std::max(header.learningCount, 0))) *

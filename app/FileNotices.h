@@ -46,6 +46,10 @@ public:
     // The outcome of a save while the program runs.
     void reportSave(SavedFile file, bool saved);
 
+    // A progress file that stayed unreadable (another PC's save damaged on
+    // the way) was kept under another name and the progress written anew.
+    void tellProgressPutAside();
+
     // At an ordinary exit, for the saves that failed: asks whether to retry
     // (重试, once the file is free or the disk has room) or to end without
     // saving (取消). True for 重试.

@@ -474,10 +474,12 @@ bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline&
     // that may lie in a slow synced or network folder; a save with a
     // deadline (the end of a session, an exit) waits for it no longer.
     std::unique_lock saving(saveLock_, std::defer_lock);
-    if (!deadline)
-        saving.lock();
-    else if (!saving.try_lock_until(*deadline))
-        return false;
+    const bool locked = deadline ? saving.try_lock_until(*deadline) : (saving.lock(), true);
+    {
+        std::lock_guard guard(lock_);
+        diskSlow_ = !locked;
+    }
+    if (!locked) return false;
     {
         std::lock_guard guard(lock_);
         if (savingForgone_) return false;
@@ -522,6 +524,12 @@ bool WordGet::takeMergeNotice()
 {
     std::lock_guard guard(lock_);
     return std::exchange(mergeNotice_, false);
+}
+
+bool WordGet::progressFileSlow() const
+{
+    std::lock_guard guard(lock_);
+    return diskSlow_;
 }
 
 bool WordGet::takeDamagedNotice()

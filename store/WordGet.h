@@ -131,6 +131,10 @@ public:
     // had replaced and that could not be read completely (a sync program
     // still writing it): why that save failed.
     bool progressFileUnfinished() const;
+    // True while the last save with a deadline gave up waiting for the look
+    // at the file on disk, which was still reading it (a slow synced or
+    // network folder): why that save failed.
+    bool progressFileSlow() const;
     // True once after a save put a damaged progress file aside and wrote
     // the lists in its place, for the user to be told.
     bool takeDamagedNotice();
@@ -218,6 +222,7 @@ private:
     std::vector<std::filesystem::path> mergedCopies_;
     bool mergeNotice_ = false;     // under lock_
     bool diskUnfinished_ = false;  // under lock_
+    bool diskSlow_ = false;        // under lock_
     std::int32_t cycleSize_ = 15;
     std::filesystem::path directory_;
     std::vector<std::filesystem::path> dictionaryDirectories_;

@@ -177,6 +177,48 @@ TEST(BriefLock, ATemporaryFileHeldFor200MsJustBeforeTheReplaceIsSwappedIn)
     EXPECT_FALSE(fs::exists(dir / "DAvud.bin.tmp"));
 }
 
+// A sync program holds the file while it writes the other PC's save into
+// it: the retries of the replace look at the file again each time, and the
+// save merges that save instead of replacing it.
+TEST(BriefLock, WhatArrivesWhileTheFileIsHeldIsMergedNotReplaced)
+{
+    TempDir dir;
+    ChangedStore changed(dir);  // here: x remembered
+    const std::string theirs =
+        progressImage(ProgressHeader{2, 1, 0, 0, changed.store.header().startDate, 20260102},
+                      {entry(u"z", u"p", u"c"), entry(u"x", u"p", u"c"), entry(u"y", u"p", u"c")});
+    HANDLE held = CreateFileW((dir / "DAvud.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::atomic<bool> released{false};
+    std::thread syncProgram([&] {
+        Sleep(200);
+        DWORD written = 0;
+        WriteFile(held, theirs.data(), static_cast<DWORD>(theirs.size()), &written, nullptr);
+        SetEndOfFile(held);
+        FILETIME later{};
+        GetFileTime(held, nullptr, nullptr, &later);
+        later.dwHighDateTime += 1;  // the other PC's time, as sync programs keep it
+        SetFileTime(held, nullptr, nullptr, &later);
+        released = true;
+        CloseHandle(held);
+    });
+    bool saved = changed.store.saveProgress();
+    syncProgram.join();
+    // A look that met the new content still held could not read it: that
+    // save failed, and the next one merges.
+    if (!saved) saved = changed.store.saveProgress();
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(released);
+    WordGet reread;
+    reread.setDirectory(dir.path());
+    reread.loadProgress(u"none");
+    const std::vector<WordEntry> remembered = reread.entries(WordList::remembered);
+    ASSERT_EQ(remembered.size(), 2u);
+    EXPECT_EQ(std::u16string(remembered[0].word), u"z");
+    EXPECT_EQ(std::u16string(remembered[1].word), u"x");
+}
+
 // At the end of a session there is no second to wait: with the time up, a
 // held file fails the save at once and the old file stays. (800 ms: far
 // longer than a save of three words, shorter than the retries' second.)
