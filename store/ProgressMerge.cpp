@@ -130,11 +130,32 @@ void pickAll(const MergeSide& side, bool ours, MergePlan& plan)
 
 }  // namespace
 
+namespace {
+
+// Whether `words` (no word twice, as a list holds them) are those of `set`.
+bool sameWords(const std::vector<std::u16string_view>& words, const WordSet& set)
+{
+    return words.size() == set.size() &&
+           std::all_of(words.begin(), words.end(), [&](std::u16string_view word) { return set.has(word); });
+}
+
+}  // namespace
+
 MergePlan planMerge(const ProgressWords& base, const MergeSide& ours, const MergeSide& theirs)
 {
+    const std::int32_t baseStart = base.header.startDate;
+    if (ours.header.startDate == baseStart && theirs.header.startDate == baseStart &&
+        sameWords(ours.remembered, base.remembered) && sameWords(ours.learning, base.learning)) {
+        // Nothing changed here, and the file shares our history: it stands
+        // as it is (the common case, looked at without building a set).
+        MergePlan plan;
+        pickAll(theirs, false, plan);
+        plan.header = theirs.header;
+        plan.theirsAsIs = true;
+        return plan;
+    }
     const Side us(ours, true);
     const Side them(theirs, false);
-    const std::int32_t baseStart = base.header.startDate;
     // What a side did since the base counts as taking words away only where
     // it shares the base's history: ours always does (it grew from the
     // base in this process); a file with another startDate may be a fresh
