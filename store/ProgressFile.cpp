@@ -554,8 +554,10 @@ WordGet::DiskCheck WordGet::catchUpLocked(const std::filesystem::path& directory
         return DiskCheck::unchanged;
     }
     ProgressRead read;
-    if (!readProgressFile(path, read, fileSteps_) || !read.complete || !(read.stamp == now))
-        return unreadableLocked(now);
+    // One that cannot be opened is held by another program (a sync program
+    // writing it): never damaged for that.
+    if (!readProgressFile(path, read, fileSteps_)) return DiskCheck::unreadable;
+    if (!read.complete || !(read.stamp == now)) return unreadableLocked(now);
     unreadable_ = UnreadableLook{};
     if (read.hash.value() == base_.hash && now.size == base_.stamp.size) {
         // The same bytes written again (a sync program may do that).

@@ -491,10 +491,12 @@ TEST(SyncedFolder, AFileThatStaysDamagedIsPutAsideAndOursWritten)
     const struct {
         const char* what;
         bool changesBetweenLooks;
+        bool heldOpen;  // cannot be opened at either look
         bool putAside;
     } rows[] = {
-        {"the same damaged file at both looks", false, true},
-        {"a file still being written (another one at the second look)", true, false},
+        {"the same damaged file at both looks", false, false, true},
+        {"a file still being written (another one at the second look)", true, false, false},
+        {"a file another program holds at both looks", false, true, false},
     };
     for (const auto& row : rows) {
         TempDir dir;
@@ -508,9 +510,14 @@ TEST(SyncedFolder, AFileThatStaysDamagedIsPutAsideAndOursWritten)
         const std::string torn =
             progressImage(counts(1, 2, 20260101, 20260102), {word("x"), word("a"), word("b")}).substr(0, 2500);
         otherPcWrites(file, torn);
+        FileSteps steps;
+        store.setFileSteps(&steps);
+        steps.failNth(row.heldOpen ? 1 : 0);  // the look's open
         EXPECT_FALSE(store.saveProgress()) << row.what << ": the first look waits";
         if (row.changesBetweenLooks) otherPcWrites(file, torn.substr(0, 2000));
+        steps.failNth(row.heldOpen ? 1 : 0);
         EXPECT_EQ(store.saveProgress(), row.putAside) << row.what;
+        store.setFileSteps(nullptr);
         EXPECT_EQ(store.takeDamagedNotice(), row.putAside) << row.what;
         EXPECT_FALSE(store.takeDamagedNotice()) << row.what;
         if (!row.putAside) {
