@@ -23,18 +23,26 @@ struct FileStamp {
 // that is not there, which gives a stamp with `exists` false).
 bool readFileStamp(const std::filesystem::path& path, FileStamp& stamp);
 
-// A 64-bit hash of a stream of bytes fed in pieces of any size.
+// A 64-bit hash of a stream of bytes fed in pieces of any size. It only
+// tells within this process whether a file holds the bytes it held, so it
+// is built for speed: eight independent lanes of 8 bytes each, which the
+// processor works on at the same time, mixed together at the end. (A
+// 100,000-word file is 166 MB; one lane alone cost more than reading it.)
 class ContentHash {
 public:
     void add(const void* bytes, std::size_t size) noexcept;
     std::uint64_t value() const noexcept;
 
 private:
-    std::uint64_t state_ = 0x9E3779B97F4A7C15ull;
-    std::uint64_t pending_ = 0;  // bytes not yet mixed in, low byte first
+    static constexpr std::size_t kLanes = 8;
+    static constexpr std::size_t kBlock = kLanes * 8;
+    void block(const unsigned char* at) noexcept;
+    std::uint64_t lanes_[kLanes] = {0x9E3779B97F4A7C15ull, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull,
+                                    0x85EBCA77C2B2AE63ull, 0x27D4EB2F165667C5ull, 0xFF51AFD7ED558CCDull,
+                                    0xC4CEB9FE1A85EC53ull, 0x94D049BB133111EBull};
+    unsigned char pending_[kBlock] = {};  // bytes not yet mixed in
     std::size_t pendingBytes_ = 0;
     std::uint64_t total_ = 0;
-    void mix(std::uint64_t word) noexcept;
 };
 
 struct ProgressBase {

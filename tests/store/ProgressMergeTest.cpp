@@ -569,3 +569,25 @@ TEST(SyncedFolder, ASaveWithADeadlineDoesNotWaitBehindTheLook)
     store.setFileSteps(nullptr);
     EXPECT_TRUE(store.saveProgress(std::chrono::steady_clock::now() + std::chrono::seconds(10)));
 }
+
+// The hash of a file's bytes is the same however they are fed (a load reads
+// batches, a save writes record by record), and differs for other bytes.
+TEST(ContentHash, PiecesDoNotMatterBytesDo)
+{
+    std::string bytes(5000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); i += 7) bytes[i] = static_cast<char>(i);
+    const auto hashOf = [](const std::string& text, std::size_t piece) {
+        ContentHash hash;
+        for (std::size_t at = 0; at < text.size(); at += piece)
+            hash.add(text.data() + at, std::min(piece, text.size() - at));
+        return hash.value();
+    };
+    const std::uint64_t whole = hashOf(bytes, bytes.size());
+    for (const std::size_t piece : {1, 3, 24, 63, 64, 65, 1664})
+        EXPECT_EQ(hashOf(bytes, piece), whole) << piece;
+    std::string changed = bytes;
+    changed[4321] ^= 1;
+    EXPECT_NE(hashOf(changed, 64), whole);
+    EXPECT_NE(hashOf(bytes + std::string(1, '\0'), 64), whole);
+    EXPECT_NE(hashOf(bytes.substr(0, 4992), 64), hashOf(bytes.substr(0, 4992) + std::string(64, '\0'), 64));
+}
