@@ -559,6 +559,12 @@ WordGet::DiskCheck WordGet::catchUpLocked(const std::filesystem::path& directory
     if (!readProgressFile(path, read, fileSteps_)) return DiskCheck::unreadable;
     if (!read.complete || !(read.stamp == now)) return unreadableLocked(now);
     unreadable_ = UnreadableLook{};
+    {
+        // A damaged file not yet put aside has been replaced by a sound one
+        // meanwhile: that one is merged, not put aside.
+        std::lock_guard guard(lock_);
+        if (std::exchange(damagedAside_, false)) progressUnread_ = false;
+    }
     if (read.hash.value() == base_.hash && now.size == base_.stamp.size) {
         // The same bytes written again (a sync program may do that).
         base_.stamp = now;
