@@ -90,7 +90,9 @@ public:
     void loadProgress(std::u16string_view fallbackName);
     // Write the progress file atomically. False when nothing was written.
     // The same as snapshotProgress and saveSnapshot in a row. With a
-    // deadline, the retries of a file held for a moment stop there.
+    // deadline, the wait for another save or look at the file on disk (see
+    // progressFileSlow) and the retries of a file held for a moment stop
+    // there.
     bool saveProgress(const SaveDeadline& deadline = {});
 
     // A save in three steps, so that only the first holds the store's lock:
