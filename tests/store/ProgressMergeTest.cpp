@@ -92,6 +92,7 @@ const MergeRow kMergeRows[] = {
      "b | a", 1},
     {"a remembered word deleted there, another remembered here", "r | a b", 1, "r a | b", 1, "| a b", 1, "a | b",
      1},
+    {"a word forgotten on each side", "r s | a", 1, "s | a r", 1, "r | a s", 1, "| a s r", 1},
     {"a word added to learning there is kept", "| a", 1, "a | ", 1, "| a n", 1, "a | n", 1},
     {"only the list's date moved here: the later date", "| a", 1, "| a", 5, "| a", 1, "| a", 5},
     {"only the list's date moved there: the later date", "| a", 1, "| a", 1, "| a", 5, "| a", 5},
