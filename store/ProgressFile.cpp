@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -292,6 +293,22 @@ bool putAside(const std::filesystem::path& file, std::u16string name, std::int32
     return false;
 }
 
+// Takes `lock`, waiting no longer than `deadline`. Tried every few
+// milliseconds rather than with a timed mutex, whose timed wait the thread
+// sanitizer cannot follow: a save at exit is no hurry to the millisecond.
+bool lockBefore(std::unique_lock<std::mutex>& lock, const SaveDeadline& deadline)
+{
+    if (!deadline) {
+        lock.lock();
+        return true;
+    }
+    while (!lock.try_lock()) {
+        if (std::chrono::steady_clock::now() >= *deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 // Reads a whole progress file. False when it cannot be opened.
 bool readProgressFile(const std::filesystem::path& path, ProgressRead& read, FileSteps* steps)
 {
@@ -474,7 +491,7 @@ bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline&
     // that may lie in a slow synced or network folder; a save with a
     // deadline (the end of a session, an exit) waits for it no longer.
     std::unique_lock saving(saveLock_, std::defer_lock);
-    const bool locked = deadline ? saving.try_lock_until(*deadline) : (saving.lock(), true);
+    const bool locked = lockBefore(saving, deadline);
     {
         std::lock_guard guard(lock_);
         diskSlow_ = !locked;

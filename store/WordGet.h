@@ -207,8 +207,8 @@ private:
     bool savingForgone_ = false;
     // One save writes at a time: they share the temporary file. It also
     // guards what the saves compare the file on disk with.
-    // Timed: a save against a deadline gives up waiting for it.
-    std::timed_mutex saveLock_;
+    // A save against a deadline gives up waiting for it there.
+    std::mutex saveLock_;
     ProgressBase base_;
     // The last look that found the file unreadable (under saveLock_).
     struct UnreadableLook {
