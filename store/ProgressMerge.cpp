@@ -27,13 +27,12 @@ void WordSet::grow(std::size_t capacity)
     }
 }
 
-const WordSet::Slot* WordSet::findSlot(std::u16string_view word, std::size_t hash) const
+std::size_t WordSet::findSlot(std::u16string_view word, std::size_t hash) const
 {
-    if (slots_.empty()) return nullptr;
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const Slot& slot = slots_[i];
-        if (!slot.used || (slot.hash == hash && equalNoCase(wordAt(slot), word))) return &slot;
+        if (!slot.used || (slot.hash == hash && equalNoCase(wordAt(slot), word))) return i;
     }
 }
 
@@ -41,7 +40,7 @@ bool WordSet::add(std::u16string_view word)
 {
     if ((size_ + 1) * 2 > slots_.size()) grow(std::max<std::size_t>(16, slots_.size() * 2));
     const std::size_t hash = WordLane::hashOf(word);
-    Slot& slot = const_cast<Slot&>(*findSlot(word, hash));
+    Slot& slot = slots_[findSlot(word, hash)];
     if (slot.used) return false;
     // A word is at most a record's field; the buffer's offsets are 32-bit.
     if (word.size() > UINT16_MAX || units_.size() + word.size() > UINT32_MAX) throw std::bad_alloc();
@@ -56,8 +55,7 @@ bool WordSet::add(std::u16string_view word)
 
 bool WordSet::has(std::u16string_view word) const
 {
-    const Slot* slot = findSlot(word, WordLane::hashOf(word));
-    return slot != nullptr && slot->used;
+    return !slots_.empty() && slots_[findSlot(word, WordLane::hashOf(word))].used;
 }
 
 bool WordSet::sameAs(const WordSet& other) const

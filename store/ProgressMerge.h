@@ -49,7 +49,9 @@ private:
         std::uint16_t units = 0;
         bool used = false;
     };
-    const Slot* findSlot(std::u16string_view word, std::size_t hash) const;
+    // The slot of `word`, or the free one where it would go (slots_ not
+    // empty).
+    std::size_t findSlot(std::u16string_view word, std::size_t hash) const;
     void grow(std::size_t capacity);
     std::u16string_view wordAt(const Slot& slot) const { return {units_.data() + slot.at, slot.units}; }
 
