@@ -406,10 +406,11 @@ bool App::saveChangedProgress()
 {
     // A periodic save that was still writing has finished; this save then
     // writes whatever changed after its copy. A look at the file still
-    // reading a slow folder is waited for only so long: then the question
-    // says so, and 重试 waits again.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWorkerWaitMs);
-    return !wordStore.dirty() || wordStore.saveProgress(deadline);
+    // reading a slow folder after the wait for the workers is waited for
+    // only a little longer: then the question says so, and 重试 waits
+    // again.
+    constexpr auto kSlowFolderWait = std::chrono::seconds(2);
+    return !wordStore.dirty() || wordStore.saveProgress({}, std::chrono::steady_clock::now() + kSlowFolderWait);
 }
 
 void App::finishWordStore(DWORD waitMs)

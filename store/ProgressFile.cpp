@@ -437,9 +437,9 @@ bool WordGet::progressFileKeptBack() const
     return progressUnread_;
 }
 
-bool WordGet::saveProgress(const SaveDeadline& deadline)
+bool WordGet::saveProgress(const SaveDeadline& deadline, const SaveDeadline& lockDeadline)
 {
-    return saveSnapshot(snapshotProgress(), deadline);
+    return saveSnapshot(snapshotProgress(), deadline, lockDeadline);
 }
 
 ProgressSnapshot WordGet::snapshotProgress() const
@@ -485,13 +485,14 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot, const SaveDeadline
     return writeProgressLocked(snapshot, deadline) == WriteOutcome::written;
 }
 
-bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline& deadline)
+bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline& deadline,
+                           const SaveDeadline& lockDeadline)
 {
     // The look at the file on a worker holds the lock while it reads a file
     // that may lie in a slow synced or network folder; a save with a
     // deadline (the end of a session, an exit) waits for it no longer.
     std::unique_lock saving(saveLock_, std::defer_lock);
-    const bool locked = lockBefore(saving, deadline);
+    const bool locked = lockBefore(saving, lockDeadline ? lockDeadline : deadline);
     {
         std::lock_guard guard(lock_);
         diskSlow_ = !locked;

@@ -92,8 +92,9 @@ public:
     // The same as snapshotProgress and saveSnapshot in a row. With a
     // deadline, the wait for another save or look at the file on disk (see
     // progressFileSlow) and the retries of a file held for a moment stop
-    // there.
-    bool saveProgress(const SaveDeadline& deadline = {});
+    // there. `lockDeadline`, when given, bounds only the wait for another
+    // save or look (an ordinary exit, which has time for the save itself).
+    bool saveProgress(const SaveDeadline& deadline = {}, const SaveDeadline& lockDeadline = {});
 
     // A save in three steps, so that only the first holds the store's lock:
     // copy what is to be written; write it (on any thread; saves run one at
@@ -113,7 +114,8 @@ public:
     // merged lists are written instead of `snapshot`. A file on disk that
     // cannot be read completely is never replaced: false, and the store
     // stays dirty.
-    bool saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline& deadline = {});
+    bool saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline& deadline = {},
+                      const SaveDeadline& lockDeadline = {});
 
     // What a look at the progress file on disk found.
     // `damaged`: a file that stayed unreadable with the same size and time

@@ -564,11 +564,15 @@ TEST(SyncedFolder, ASaveWithADeadlineDoesNotWaitBehindTheLook)
     std::thread look([&] { store.checkProgressFile(); });
     while (SlowRead::state != 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_FALSE(store.saveProgress(std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
+    EXPECT_TRUE(store.progressFileSlow());
+    // An ordinary exit: no deadline for the save, one for the wait.
+    EXPECT_FALSE(store.saveProgress({}, std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
     EXPECT_EQ(SlowRead::state.load(), 1) << "the look is still reading";
     SlowRead::state = 2;
     look.join();
     store.setFileSteps(nullptr);
     EXPECT_TRUE(store.saveProgress(std::chrono::steady_clock::now() + std::chrono::seconds(10)));
+    EXPECT_FALSE(store.progressFileSlow());
 }
 
 // The hash of a file's bytes is the same however they are fed (a load reads
