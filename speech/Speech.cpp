@@ -1,4 +1,4 @@
-#include "win/Speech.h"
+#include "speech/Speech.h"
 
 #include <objbase.h>
 #include <sapi.h>
