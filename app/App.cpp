@@ -177,6 +177,9 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_HOTKEY:
         runHotkey(wParam);
         return 0;
+    case WM_SPEECH_EVENT:
+        speech.onSpeechEvent();
+        return 0;
     case WM_TIMER:
         onTimer(wParam);
         return 0;
@@ -210,6 +213,7 @@ bool App::onCreate(HWND window)
     wordStore.setDictionaryDirectories(place.dictionaryFolders);
     wordStore.setCycleSize(Settings.cycleSize);
 
+    speech.setNotifyWindow(window);
     speech.setTell([this](const std::wstring& title, const std::wstring& text) { tray.showBalloon(title, text); });
     WordWindowEvents events;
     events.wordShown = [this](const WordEntry& entry) {
