@@ -178,6 +178,9 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_HOTKEY:
         runHotkey(wParam);
         return 0;
+    case WM_SPEECH_EVENT:
+        speech.onSpeechEvent();
+        return 0;
     case WM_TIMER:
         onTimer(wParam);
         return 0;
@@ -203,7 +206,7 @@ bool App::onCreate(HWND window)
     reload.setNotifyWindow(window);
     allowShellMessages(window);
     const std::filesystem::path program = programFolder();
-    place = chooseFilePlace(program, userFolder_, insideTemporaryFolder(program.wstring()));
+    place = chooseFilePlace(program, userFolder_, runsFromArchive(program.wstring()));
     loadSettingsIn(Settings, place.folder, maximizedWidth);
     loadIni();
     // The word window's creation starts the load, which needs all three.
@@ -211,6 +214,7 @@ bool App::onCreate(HWND window)
     wordStore.setDictionaryDirectories(place.dictionaryFolders);
     wordStore.setCycleSize(Settings.cycleSize);
 
+    speech.setNotifyWindow(window);
     speech.setTell([this](const std::wstring& title, const std::wstring& text) { tray.showBalloon(title, text); });
     WordWindowEvents events;
     events.wordShown = [this](const WordEntry& entry) {
@@ -244,6 +248,10 @@ bool App::onCreate(HWND window)
 // taking down what is not there does nothing.
 void App::onDestroy()
 {
+    // A start made from here on waits for this process to end rather than
+    // handing its request to a window that will never read it.
+    HWND owner = ownerWindow();
+    SetPropW(owner, kOwnerClosingProperty, owner);
     // Told at the end of finishWordStore, with the progress, so that the
     // user answers one question.
     settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
@@ -255,6 +263,9 @@ void App::onDestroy()
     wordWindow.destroy();
     tray.remove();
     PostQuitMessage(0);
+    // Nothing may be left on a window as it goes; a start now finds no
+    // window at all.
+    RemovePropW(owner, kOwnerClosingProperty);
 }
 
 // Windows may end the process at any moment after WM_ENDSESSION returns and

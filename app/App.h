@@ -19,8 +19,8 @@
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
 #include "win/Handles.h"
-#include "win/Hotkeys.h"
-#include "win/Speech.h"
+#include "hotkeys/Hotkeys.h"
+#include "speech/Speech.h"
 #include "win/Worker.h"
 
 // The periodic save's period. Progress is otherwise written only when the

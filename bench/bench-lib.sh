@@ -78,38 +78,28 @@ bench_watch() {
 # program, and leaves in MS the milliseconds until one of its windows has a
 # size other than <size>, and that window's size in SIZE.
 bench_time_start() {
-    local size=$1 out=$base/watch.out t0 t1 attempt pid code
+    local size=$1 out=$base/watch.out t0 t1
     shift
-    for attempt in 1 2 3; do
-        bench_watch "$out" window changed "$size" 120
-        # Outside the figure: the previous run's Wine desktop closing.
-        e2e_wait_desktop_closed
-        t0=$EPOCHREALTIME
-        "$@"
-        if wait "$watcher"; then
-            watcher=""
-            read -r t1 SIZE <"$out"
-            MS=$(((t1 - $(usec "$t0") + 500) / 1000))
-            return 0
-        fi
+    bench_watch "$out" window changed "$size" 120
+    # Outside the figure: the previous run's Wine desktop closing.
+    e2e_wait_desktop_closed
+    t0=$EPOCHREALTIME
+    "$@"
+    if ! wait "$watcher"; then
         watcher=""
         # Which of the two it was: a program that ended, or one that runs
         # without a window on the screen.
-        pid=""
+        local pid=""
         [ ${#E2E_PIDS[@]} -gt 0 ] && pid=${E2E_PIDS[${#E2E_PIDS[@]}-1]}
         if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
             e2e_log "the program (pid $pid) is running"
-            break
+        elif [ -n "$pid" ]; then
+            wait "$pid"
+            e2e_log "the program (pid $pid) ended with exit code $?"
         fi
-        [ -n "$pid" ] || break
-        wait "$pid"
-        code=$?
-        e2e_log "the program (pid $pid) ended with exit code $code"
-        # Seen once in a run of many starts under Wine: a start right after
-        # the last run's process ended gave up at once with 1 (it found that
-        # run's instance mark, or could not make its windows on a desktop
-        # that was going away). Such a start is no figure: it is made again.
-        [ "$code" -eq 1 ] || break
-    done
-    e2e_fail "no window of the program other than $size appeared"
+        e2e_fail "no window of the program other than $size appeared"
+    fi
+    watcher=""
+    read -r t1 SIZE <"$out"
+    MS=$(((t1 - $(usec "$t0") + 500) / 1000))
 }

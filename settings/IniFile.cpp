@@ -69,7 +69,7 @@ std::u16string decodeText(std::string_view bytes)
         decodeUtf8(bytes.substr(3), text);
         return text;
     }
-    if (!decodeUtf8(bytes, text)) decodeGb18030(bytes, text);
+    if (!decodeUtf8(bytes, text)) decodeAnsi(bytes, text);
     return text;
 }
 

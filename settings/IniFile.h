@@ -14,11 +14,16 @@
 
 constexpr wchar_t kIniFileName[] = L"mivora.ini";
 
+// Bytes in the system's ANSI code page, as text: on Windows the code page
+// of the system's locale (CP_ACP; GB18030 for the Chinese one, whose
+// four-byte sequences the older GBK table lacks), elsewhere GB18030.
+void decodeAnsi(std::string_view bytes, std::u16string& text);
+
 class IniDocument {
 public:
     // The text of a file's bytes: UTF-16LE or UTF-16BE with a byte order
     // mark, UTF-8 with or without one, or, when the bytes are not UTF-8,
-    // the ANSI code page of a Chinese Windows (GB18030), as Notepad saves.
+    // the system's ANSI code page (decodeAnsi), as Notepad saves "ANSI".
     static IniDocument parse(std::string_view bytes);
 
     // The value of `key` in `section` (both without regard to ASCII case),

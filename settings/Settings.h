@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "SettingsRecord.h"
 
@@ -41,15 +42,24 @@ std::wstring runCommand(const std::wstring& module);
 // (which the registry's times do not always show).
 enum class RunRegistration { unchanged, written, deleted, failed };
 RunRegistration applyRunRegistration(bool autoStart);
-// The same for the executable at `module`. One that lies in the temporary
-// folder (run from inside an archive) is deleted with it: no value is
-// written for it, and one that is there (for the program unpacked
-// elsewhere) is left as it is.
+// The same for the executable at `module`. One that runs from inside an
+// archive (runsFromArchive) leaves the value as it is, whether autoStart is
+// on or off: the value belongs to the copy the user installed.
 RunRegistration applyRunRegistration(bool autoStart, const std::wstring& module);
 
 // Whether `folder` is the temporary folder (GetTempPathW) or lies inside it,
-// both taken as full paths in their long form, compared as Windows compares
-// file names (without regard to case). Archive programs (WinRAR, 7-Zip,
-// Bandizip, 360压缩, Explorer's zip folders) run a program from inside an
-// archive by unpacking it there and delete it afterwards.
+// both taken as full paths in their long form, and again as the file system
+// finally names them (junctions followed), compared as Windows compares file
+// names (without regard to case).
 bool insideTemporaryFolder(const std::wstring& folder);
+
+// Whether a folder of this name is one an archive program (WinRAR, 7-Zip,
+// Bandizip, 360压缩, Explorer's zip folders) unpacks a program into to run
+// it from inside the archive, and deletes afterwards.
+bool archiveFolderName(std::wstring_view name);
+
+// Whether the program in `folder` runs from inside an archive: the folder
+// lies in the temporary folder, or in a folder named by an archive program
+// (in whatever temporary folder that program was set to use), its path
+// taken as given and with junctions followed.
+bool runsFromArchive(const std::wstring& folder);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <cwctype>
+#include <string_view>
 #include <iterator>
 #include <string>
 
@@ -34,11 +36,16 @@ std::wstring longFullPath(const std::wstring& path)
     DWORD length = GetFullPathNameW(path.c_str(), kPathUnits, full.data(), nullptr);
     if (length == 0 || length >= kPathUnits) return {};
     full.resize(length);
-    std::wstring longForm(kPathUnits, L'\0');
-    length = GetLongPathNameW(full.c_str(), longForm.data(), kPathUnits);
-    if (length != 0 && length < kPathUnits) {
+    // A folder not made yet (the program's "dic") has no long form: the
+    // longest part of the path that exists is made long, the rest kept.
+    for (std::size_t end = full.size(); end != std::wstring::npos && end > 0; end = full.rfind(L'\\', end - 1)) {
+        const std::wstring existing = full.substr(0, end);
+        std::wstring longForm(kPathUnits, L'\0');
+        length = GetLongPathNameW(existing.c_str(), longForm.data(), kPathUnits);
+        if (length == 0 || length >= kPathUnits) continue;
         longForm.resize(length);
-        full = std::move(longForm);
+        full = longForm + full.substr(end);
+        break;
     }
     while (full.size() > 3 && full.back() == L'\\') full.pop_back();
     return full;
@@ -49,19 +56,108 @@ bool sameFileName(const wchar_t* a, const wchar_t* b, std::size_t units)
     return CompareStringOrdinal(a, static_cast<int>(units), b, static_cast<int>(units), TRUE) == CSTR_EQUAL;
 }
 
+bool startsWithName(std::wstring_view name, std::wstring_view prefix)
+{
+    return name.size() >= prefix.size() && sameFileName(name.data(), prefix.data(), prefix.size());
+}
+
+bool endsWithName(std::wstring_view name, std::wstring_view suffix)
+{
+    return name.size() >= suffix.size() &&
+           sameFileName(name.data() + name.size() - suffix.size(), suffix.data(), suffix.size());
+}
+
+bool hexDigits(std::wstring_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](wchar_t c) { return std::iswxdigit(c) != 0; });
+}
+
+// `path` as the file system finally names it, junctions and symbolic links
+// followed (a temporary folder moved to another drive is often reached
+// through one); empty when it cannot be opened.
+std::wstring finalPath(const std::wstring& path)
+{
+    if (path.empty()) return {};
+    HANDLE opened = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return {};
+    const UniqueHandle file(opened);
+    constexpr DWORD kUnits = 32768;
+    std::wstring final(kUnits, L'\0');
+    const DWORD length =
+        GetFinalPathNameByHandleW(file.get(), final.data(), kUnits, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= kUnits) return {};
+    final.resize(length);
+    // \\?\C:\... and \\?\UNC\server\share\... in the form the other paths have.
+    constexpr std::wstring_view unc = L"\\\\?\\UNC\\";
+    constexpr std::wstring_view local = L"\\\\?\\";
+    if (startsWithName(final, unc))
+        final.replace(0, unc.size(), L"\\\\");
+    else if (startsWithName(final, local))
+        final.erase(0, local.size());
+    while (final.size() > 3 && final.back() == L'\\') final.pop_back();
+    return final;
+}
+
+// Whether `inner` is `parent` or lies inside it, both full paths.
+bool containedIn(const std::wstring& inner, const std::wstring& parent)
+{
+    if (parent.empty() || inner.size() < parent.size()) return false;
+    if (!sameFileName(inner.c_str(), parent.c_str(), parent.size())) return false;
+    // C:\Users\me\AppData\Local\Temp2 is not inside ...\Temp.
+    return inner.size() == parent.size() || inner[parent.size()] == L'\\' || parent.back() == L'\\';
+}
+
+// Whether any folder of the full path `path` carries a name that only an
+// archive program gives the folder it unpacks a program into to run it.
+bool namedByArchiveProgram(const std::wstring& path)
+{
+    std::size_t begin = 0;
+    while (begin < path.size()) {
+        std::size_t end = path.find(L'\\', begin);
+        if (end == std::wstring::npos) end = path.size();
+        if (archiveFolderName(std::wstring_view(path).substr(begin, end - begin))) return true;
+        begin = end + 1;
+    }
+    return false;
+}
+
 }  // namespace
+
+bool archiveFolderName(std::wstring_view name)
+{
+    // WinRAR: Rar$EXa2816.41203.
+    if (startsWithName(name, L"Rar$EX")) return true;
+    // 7-Zip: 7zO4E1F2C1D.
+    if (startsWithName(name, L"7zO") && hexDigits(name.substr(3))) return true;
+    // Bandizip: BNZ.5f2e0c7a1b3d4e6f.
+    if (startsWithName(name, L"BNZ.") && name.size() > 4) return true;
+    // 360压缩: 360zip$Temp\360$0.
+    if (startsWithName(name, L"360zip$")) return true;
+    // Explorer's zip folders: Temp1_词汇 Mivora.zip (Temp2_ for a second one).
+    if (!startsWithName(name, L"Temp") || !endsWithName(name, L".zip")) return false;
+    std::size_t digits = 4;
+    while (digits < name.size() && name[digits] >= L'0' && name[digits] <= L'9') ++digits;
+    return digits > 4 && digits < name.size() && name[digits] == L'_';
+}
 
 bool insideTemporaryFolder(const std::wstring& folder)
 {
     wchar_t temporary[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
     if (length == 0 || length > MAX_PATH) return false;
-    const std::wstring parent = longFullPath(temporary);
-    const std::wstring inner = longFullPath(folder);
-    if (parent.empty() || inner.size() < parent.size()) return false;
-    if (!sameFileName(inner.c_str(), parent.c_str(), parent.size())) return false;
-    // C:\Users\me\AppData\Local\Temp2 is not inside ...\Temp.
-    return inner.size() == parent.size() || inner[parent.size()] == L'\\' || parent.back() == L'\\';
+    if (containedIn(longFullPath(folder), longFullPath(temporary))) return true;
+    // Either of them may be reached through a junction.
+    const std::wstring inner = finalPath(longFullPath(folder));
+    return !inner.empty() && containedIn(inner, finalPath(longFullPath(temporary)));
+}
+
+bool runsFromArchive(const std::wstring& folder)
+{
+    if (insideTemporaryFolder(folder)) return true;
+    const std::wstring full = longFullPath(folder);
+    return namedByArchiveProgram(full) || namedByArchiveProgram(finalPath(full));
 }
 
 std::wstring runCommand(const std::wstring& module)
@@ -162,13 +258,15 @@ RunRegistration applyRunRegistration(bool autoStart, const std::wstring& module)
         // there. A value of an earlier version, without quotes, differs and
         // is replaced.
         if (module.empty()) return RunRegistration::failed;
-        // Gone after this run: a log-on would start nothing, or whatever
-        // took its name.
-        const std::size_t slash = module.rfind(L'\\');
-        if (slash != std::wstring::npos && insideTemporaryFolder(module.substr(0, slash)))
-            return RunRegistration::unchanged;
         wanted = runCommand(module);
     }
+    // Run from inside an archive: its settings (the archive's, or the
+    // defaults of a first run) say nothing about the copy the user
+    // installed, whose value this is. A value for this copy would start
+    // nothing at the next log-on (the folder is gone by then), and deleting
+    // the installed copy's would end its start at log-on.
+    const std::size_t slash = module.rfind(L'\\');
+    if (slash != std::wstring::npos && runsFromArchive(module.substr(0, slash))) return RunRegistration::unchanged;
 
     if (const UniqueRegKey key = openRunKey(KEY_QUERY_VALUE)) {
         const RunValue now = readRunValue(key.get());

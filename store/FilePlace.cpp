@@ -12,6 +12,8 @@
 namespace {
 
 constexpr char16_t kSettingsName[] = u"mivora.bin";
+// The settings mivora.bin has no room for (the voice, the hotkeys).
+constexpr char16_t kMoreSettingsName[] = u"mivora.ini";
 // A copy in the making; a crash may leave one, which the next copy removes
 // and nothing ever reads.
 constexpr char16_t kCopyExtension[] = u".copying";
@@ -116,6 +118,7 @@ FilePlace chooseFilePlace(const std::filesystem::path& programFolder, const std:
             std::error_code error;
             std::filesystem::create_directories(programDic, error);
             copyIfAbsent(named(userFolder, kSettingsName), settings);
+            copyIfAbsent(named(userFolder, kMoreSettingsName), named(programFolder, kMoreSettingsName));
             copyIfAbsent(named(userDic, kProgressFileName), progress);
         }
         return place;
@@ -136,6 +139,7 @@ FilePlace chooseFilePlace(const std::filesystem::path& programFolder, const std:
     place.firstUse = !present(settings);
     if (!programFolder.empty()) {
         copyIfAbsent(named(programFolder, kSettingsName), settings);
+        copyIfAbsent(named(programFolder, kMoreSettingsName), named(userFolder, kMoreSettingsName));
         copyIfAbsent(named(programDic, kProgressFileName), named(userDic, kProgressFileName));
     }
     return place;

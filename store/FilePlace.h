@@ -44,7 +44,7 @@ bool canCreateAndDelete(const std::filesystem::path& folder);
 // is used when a file can be created and deleted in it and in its "dic" (a
 // missing "dic" counts as writable: it is made when needed). Otherwise the
 // user's folder and its "dic" are created, and the program folder's
-// mivora.bin and dic\DAvud.bin are copied into them where the user's folder
+// mivora.bin, mivora.ini and dic\DAvud.bin are copied into them where the user's folder
 // has no file of that name yet: a file already there holds the later
 // progress (the program folder could not be written since) and is never
 // replaced. Without a user's folder the program folder is used regardless.
@@ -52,7 +52,7 @@ bool canCreateAndDelete(const std::filesystem::path& folder);
 // user's folder is taken as for one that cannot be written.
 // A program folder that is used and holds neither mivora.bin nor
 // dic\DAvud.bin (just unpacked) starts from copies of the user's folder's
-// files: a program that ran from inside its zip and was then unpacked, as
+// files (mivora.ini too, unless the folder has its own): a program that ran from inside its zip and was then unpacked, as
 // the user was told to, goes on with its progress.
 FilePlace chooseFilePlace(const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,
                           bool programVanishes = false);

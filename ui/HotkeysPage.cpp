@@ -17,7 +17,7 @@
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
 #include "ui/SheetPage.h"
-#include "win/Hotkeys.h"
+#include "hotkeys/Hotkeys.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
-#include "win/Speech.h"
+#include "speech/Speech.h"
 
 namespace {
 

@@ -49,3 +49,8 @@ inline UINT taskbarCreatedMessage()
     static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
     return message;
 }
+
+// Posted by the speech system to the owner window when it has finished
+// saying a text (or given up on it): failures that come after Speak
+// returned, such as an unplugged headset, show then.
+constexpr UINT WM_SPEECH_EVENT = WM_APP + 8;

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "win/Hotkeys.h"
+#include "hotkeys/Hotkeys.h"
 
 namespace {
 

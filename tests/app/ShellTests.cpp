@@ -1254,6 +1254,28 @@ TEST_F(SpeechTest, NothingIsSaidWhileAFullScreenProgramIsInFront)
     EXPECT_EQ(spokenLines(), expected);
 }
 
+// With SPF_ASYNC an audio device's failure comes after Speak returned: it
+// is asked for at the end of the text and told once, until a word has been
+// said to its end again.
+TEST_F(SpeechTest, AFailureAtTheEndOfTheTextIsToldOnceUntilAWordIsSaidAgain)
+{
+    StandInVoice standIn;
+    HWND owner = startApp(recordBalloons);
+    ASSERT_NE(owner, nullptr);
+    const struct {
+        const char16_t* word;
+        std::size_t told;
+    } steps[] = {{u"unplugged", 1}, {u"unplugged", 1}, {u"word", 1}, {u"unplugged", 2}};
+    for (const auto& step : steps) {
+        EXPECT_TRUE(app().speech.speak(step.word));
+        drainMessages();
+        EXPECT_EQ(balloons.size(), step.told);
+    }
+    ASSERT_FALSE(balloons.empty());
+    EXPECT_EQ(balloons[0].first, kSpeechFailedTitle);
+    EXPECT_NE(balloons[0].second.find(L"0x88890004"), std::wstring::npos) << balloons[0].second;
+}
+
 TEST_F(SpeechTest, WinesOwnVoiceFailsAndIsToldOnceWhileTheProgramRunsOn)
 {
     // A file of nonsense gives every value its default.

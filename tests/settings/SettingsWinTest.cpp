@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -381,62 +382,164 @@ std::wstring upperCase(std::wstring text)
     return text;
 }
 
-// Where archive programs unpack an .exe they run: WinRAR's Rar$EX folders,
-// 7-Zip's 7zO, Explorer's "Temp1_<zip name>".
-TEST(TemporaryFolder, FoldersInsideItAreTakenInEveryFormAndNoOthers)
+// The unix path of a Windows path under Wine (another name for the same
+// folder, through the Z: drive, as a junction gives one on Windows); empty
+// elsewhere.
+std::wstring zDrivePath(const std::wstring& path)
 {
-    const std::wstring temp = temporaryFolder();
-    ASSERT_FALSE(temp.empty());
-    const std::wstring unpacked = temp + L"\\Rar$EXa4712.31 Mivora 词汇";
-    ASSERT_TRUE(CreateDirectoryW(unpacked.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-    wchar_t shortForm[MAX_PATH] = {};
-    const DWORD shortLength = GetShortPathNameW(unpacked.c_str(), shortForm, MAX_PATH);
-    const std::wstring sibling = temp + L"2";
-    const std::wstring parent = temp.substr(0, temp.rfind(L'\\'));
-
-    struct Case {
-        std::wstring folder;
-        bool inside;
-    };
-    const Case cases[] = {
-        {temp, true},
-        {temp + L"\\", true},
-        {unpacked, true},
-        {unpacked + L"\\dic", true},
-        {upperCase(unpacked), true},
-        {temp + L"\\x\\..\\7zO1A2B", true},
-        {std::wstring(shortForm, shortLength), shortLength != 0},
-        {sibling, false},
-        {sibling + L"\\Mivora", false},
-        {parent, false},
-        {L"C:\\windows", false},
-        {L"", false},
-    };
-    for (std::size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(insideTemporaryFolder(cases[i].folder), cases[i].inside) << "case " << i;
-    RemoveDirectoryW(unpacked.c_str());
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName == nullptr) return {};
+    char* name = unixName(path.c_str());
+    if (name == nullptr) return {};
+    std::wstring z(MAX_PATH * 4, L'\0');
+    const int length = MultiByteToWideChar(CP_UTF8, 0, name, -1, z.data(), static_cast<int>(z.size()));
+    HeapFree(GetProcessHeap(), 0, name);
+    if (length <= 1) return {};
+    z.resize(static_cast<std::size_t>(length) - 1);
+    std::replace(z.begin(), z.end(), L'/', L'\\');
+    return L"Z:" + z;
 }
 
-// A log-on would start nothing: the folder is gone by then.
-TEST_F(SettingsWinTest, NoRunValueIsWrittenForAProgramInTheTemporaryFolder)
-{
-    const std::wstring unpacked = temporaryFolder() + L"\\7zO0815\\Mivora.exe";
-    const std::wstring elsewhere = L"D:\\Mivora\\Mivora.exe";
-    writeRunValue(std::nullopt);
-    EXPECT_EQ(applyRunRegistration(true, unpacked), RunRegistration::unchanged);
-    EXPECT_FALSE(readRunValue().has_value());
+// Sets TMP (which GetTempPathW reads first) for the test's life.
+class TemporaryVariable {
+public:
+    explicit TemporaryVariable(const std::wstring& value)
+    {
+        wchar_t old[MAX_PATH + 1] = {};
+        const DWORD length = GetEnvironmentVariableW(L"TMP", old, MAX_PATH + 1);
+        if (length != 0 && length <= MAX_PATH) old_ = std::wstring(old, length);
+        SetEnvironmentVariableW(L"TMP", value.c_str());
+    }
+    ~TemporaryVariable() { SetEnvironmentVariableW(L"TMP", old_ ? old_->c_str() : nullptr); }
 
-    // The program unpacked elsewhere keeps its value.
-    EXPECT_EQ(applyRunRegistration(true, elsewhere), RunRegistration::written);
-    const std::optional<RegValue> kept = readRunValue();
-    ASSERT_TRUE(kept.has_value());
-    EXPECT_EQ(applyRunRegistration(true, unpacked), RunRegistration::unchanged);
-    const std::optional<RegValue> after = readRunValue();
-    ASSERT_TRUE(after.has_value());
-    EXPECT_EQ(after->data, kept->data);
-    // Off is off wherever the program runs.
-    EXPECT_EQ(applyRunRegistration(false, unpacked), RunRegistration::deleted);
-    EXPECT_FALSE(readRunValue().has_value());
+private:
+    std::optional<std::wstring> old_;
+};
+
+// Where archive programs unpack an .exe they run: WinRAR's Rar$EX folders,
+// 7-Zip's 7zO, Explorer's "Temp1_<zip name>". Also with TMP set to a long
+// name given in its short form, and the other way round.
+TEST(TemporaryFolder, FoldersInsideItAreTakenInEveryFormAndNoOthers)
+{
+    const std::wstring systemTemp = temporaryFolder();
+    ASSERT_FALSE(systemTemp.empty());
+    const std::wstring longTemp = systemTemp + L"\\Mivora 临时文件夹 long name";
+    ASSERT_TRUE(CreateDirectoryW(longTemp.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    wchar_t shortTemp[MAX_PATH] = {};
+    const DWORD shortTempLength = GetShortPathNameW(longTemp.c_str(), shortTemp, MAX_PATH);
+    ASSERT_NE(shortTempLength, 0u);
+    ASSERT_NE(std::wstring(shortTemp, shortTempLength), longTemp) << "no short form to test with";
+
+    for (const std::wstring& tmp : {longTemp, std::wstring(shortTemp, shortTempLength)}) {
+        SCOPED_TRACE(tmp);
+        const TemporaryVariable variable(tmp);
+        const std::wstring temp = temporaryFolder();
+        ASSERT_EQ(temp, tmp);
+        const std::wstring unpacked = temp + L"\\Mivora 词汇";
+        ASSERT_TRUE(CreateDirectoryW(unpacked.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        wchar_t shortForm[MAX_PATH] = {};
+        const DWORD shortLength = GetShortPathNameW(unpacked.c_str(), shortForm, MAX_PATH);
+        wchar_t longForm[MAX_PATH] = {};
+        const DWORD longLength = GetLongPathNameW(unpacked.c_str(), longForm, MAX_PATH);
+        const std::wstring sibling = temp + L"2";
+        const std::wstring parent = temp.substr(0, temp.rfind(L'\\'));
+        const std::wstring name = temp.substr(temp.rfind(L'\\') + 1);
+
+        struct Case {
+            std::wstring folder;
+            bool inside;
+        };
+        const Case cases[] = {
+            {temp, true},
+            {temp + L"\\", true},
+            {unpacked, true},
+            {unpacked + L"\\dic", true},
+            {upperCase(unpacked), true},
+            {std::wstring(shortForm, shortLength), true},
+            {std::wstring(longForm, longLength), true},
+            {parent + L"\\x\\..\\" + name + L"\\Mivora", true},
+            {temp + L"\\..\\Mivora", false},
+            {sibling, false},
+            {sibling + L"\\Mivora", false},
+            {parent, false},
+            {L"C:\\windows", false},
+            {L"", false},
+        };
+        for (std::size_t i = 0; i < std::size(cases); ++i)
+            EXPECT_EQ(insideTemporaryFolder(cases[i].folder), cases[i].inside) << "case " << i;
+        // The same folder under another name of the file system's.
+        if (const std::wstring other = zDrivePath(unpacked); !other.empty()) {
+            EXPECT_TRUE(insideTemporaryFolder(other)) << other;
+            EXPECT_TRUE(runsFromArchive(other)) << other;
+        }
+        RemoveDirectoryW(unpacked.c_str());
+    }
+    RemoveDirectoryW(longTemp.c_str());
+}
+
+// The folders archive programs unpack into, under whatever temporary folder
+// they were set to use, and folders that only look alike.
+TEST(ArchiveFolder, IsKnownByTheNamesArchiveProgramsGiveIt)
+{
+    const struct {
+        const wchar_t* folder;
+        bool archive;
+    } cases[] = {
+        {L"D:\\Temp\\Rar$EXa2816.41203", true},
+        {L"D:\\Temp\\rar$exa2816.41203\\Mivora 词汇", true},
+        {L"C:\\Windows\\Temp\\7zO4E1F2C1D", true},
+        {L"E:\\tmp\\7zOC0A8", true},
+        {L"C:\\Users\\me\\AppData\\Local\\Temp\\BNZ.5f2e0c7a1b3d4e6f", true},
+        {L"C:\\Users\\me\\AppData\\Local\\Temp\\360zip$Temp\\360$0\\Mivora", true},
+        {L"D:\\Temp\\Temp1_Mivora 词汇.zip\\Mivora", true},
+        {L"D:\\Temp\\Temp12_mivora.ZIP", true},
+        {L"D:\\Tools\\Mivora", false},
+        {L"D:\\Tools\\7zOptions", false},
+        {L"D:\\Tools\\7zO", false},
+        {L"D:\\Tools\\BNZ.", false},
+        {L"D:\\Temp\\Temp_Mivora.zip", false},
+        {L"D:\\Temp\\Temp1_Mivora", false},
+        {L"D:\\Temp\\TempX_Mivora.zip", false},
+        {L"D:\\Rar\\Mivora", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(runsFromArchive(c.folder), c.archive) << c.folder;
+}
+
+// Run from inside an archive, the Run value belongs to the copy the user
+// installed: it is neither written for the vanishing copy (a log-on would
+// start nothing) nor deleted because the archive's settings say off.
+TEST_F(SettingsWinTest, AProgramRunFromAnArchiveLeavesTheRunValueAsItIs)
+{
+    const std::wstring installed = runCommand(L"D:\\Mivora\\Mivora.exe");
+    const std::wstring archived[] = {
+        temporaryFolder() + L"\\7zO0815\\Mivora.exe",
+        temporaryFolder() + L"\\Mivora\\Mivora.exe",
+        L"D:\\Temp\\Rar$EXa1.2\\Mivora.exe",
+        L"C:\\Windows\\Temp\\Temp1_Mivora.zip\\Mivora\\Mivora.exe",
+    };
+    for (const std::wstring& module : archived) {
+        for (const bool installedValue : {false, true}) {
+            for (const bool autoStart : {false, true}) {
+                SCOPED_TRACE(testing::Message() << module.c_str() << " value " << installedValue << " on " << autoStart);
+                if (installedValue)
+                    ASSERT_EQ(applyRunRegistration(true, L"D:\\Mivora\\Mivora.exe"), RunRegistration::written);
+                else
+                    writeRunValue(std::nullopt);
+                EXPECT_EQ(applyRunRegistration(autoStart, module), RunRegistration::unchanged);
+                const std::optional<RegValue> after = readRunValue();
+                ASSERT_EQ(after.has_value(), installedValue);
+                if (after) {
+                    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(after->data.data())), installed);
+                }
+                writeRunValue(std::nullopt);
+            }
+        }
+    }
+    // Unpacked elsewhere, on and off are carried out.
+    EXPECT_EQ(applyRunRegistration(true, L"D:\\Mivora\\Mivora.exe"), RunRegistration::written);
+    EXPECT_EQ(applyRunRegistration(false, L"D:\\Mivora\\Mivora.exe"), RunRegistration::deleted);
 }
 
 // The settings file beside its folder, a drive's root included; a path that

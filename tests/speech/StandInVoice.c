@@ -2,13 +2,18 @@
  * tests: registered in the test prefix in place of Wine's own, it writes
  * each text it is asked to say, with the flags of the call, as a line of
  * UTF-8 to "spoken.txt" beside this DLL ("<flags in hex> <text>"); a purge
- * without text is the line "<flags> -". Every other method of ISpVoice
- * answers E_NOTIMPL, which the program must never need. */
+ * without text is the line "<flags> -". The end of each text is reported to
+ * the window SetNotifyWindowMessage names, at once; a text that begins with
+ * "unplugged" ends as a headset pulled out while it is said does
+ * (GetStatus's hrLastResult). Every other method of ISpVoice answers
+ * E_NOTIMPL, which the program must never need. */
 #include <windows.h>
 
 #include <objbase.h>
+#include <sapi.h>
 
 #include <stdio.h>
+#include <wchar.h>
 
 static const GUID kClsidSpVoice = {0x96749377, 0x3391, 0x11D2, {0x9E, 0xE3, 0x00, 0xC0, 0x4F, 0x79, 0x73, 0x96}};
 static const GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -23,8 +28,12 @@ enum {
     kQueryInterface,
     kAddRef,
     kRelease,
+    kSetNotifyWindowMessage = 4,
+    kSetInterest = 10,
+    kGetEvents = 11,
     kSetVoice = 18,
     kSpeak = 20,
+    kGetStatus = 22,
     kSetRate = 28,
     kSetVolume = 30,
     kWaitUntilDone = 32,
@@ -96,11 +105,66 @@ static HRESULT WINAPI voiceSucceed(Voice* self)
     return S_OK;
 }
 
+/* The window told of each text's end, and what the last text came to. */
+static HWND notifyWindow_;
+static UINT notifyMessage_;
+static WPARAM notifyWParam_;
+static LPARAM notifyLParam_;
+static LONG endsPending_;
+static HRESULT lastResult_;
+
+static HRESULT WINAPI voiceSetNotifyWindowMessage(Voice* self, HWND window, UINT message, WPARAM wParam,
+                                                  LPARAM lParam)
+{
+    (void)self;
+    notifyWindow_ = window;
+    notifyMessage_ = message;
+    notifyWParam_ = wParam;
+    notifyLParam_ = lParam;
+    return S_OK;
+}
+
+static HRESULT WINAPI voiceSetInterest(Voice* self, ULONGLONG events, ULONGLONG queued)
+{
+    (void)self;
+    (void)events;
+    (void)queued;
+    return S_OK;
+}
+
+static HRESULT WINAPI voiceGetEvents(Voice* self, ULONG count, SPEVENT* events, ULONG* fetched)
+{
+    (void)self;
+    *fetched = 0;
+    if (count == 0 || InterlockedExchange(&endsPending_, 0) == 0) return S_FALSE;
+    ZeroMemory(events, sizeof *events);
+    events->eEventId = SPEI_END_INPUT_STREAM;
+    events->elParamType = SPET_LPARAM_IS_UNDEFINED;
+    events->ulStreamNum = 1;
+    *fetched = 1;
+    return count == 1 ? S_OK : S_FALSE;
+}
+
+static HRESULT WINAPI voiceGetStatus(Voice* self, SPVOICESTATUS* status, WCHAR** bookmark)
+{
+    (void)self;
+    ZeroMemory(status, sizeof *status);
+    status->hrLastResult = lastResult_;
+    if (bookmark != NULL) *bookmark = NULL;
+    return S_OK;
+}
+
 static HRESULT WINAPI voiceSpeak(Voice* self, const WCHAR* text, DWORD flags, ULONG* stream)
 {
     (void)self;
     logLine(flags, text);
     if (stream != NULL) *stream = 1;
+    if (text != NULL) {
+        /* AUDCLNT_E_DEVICE_INVALIDATED */
+        lastResult_ = wcsncmp(text, L"unplugged", 9) == 0 ? (HRESULT)0x88890004L : S_OK;
+        InterlockedIncrement(&endsPending_);
+        if (notifyWindow_ != NULL) PostMessageW(notifyWindow_, notifyMessage_, notifyWParam_, notifyLParam_);
+    }
     return S_OK;
 }
 
@@ -147,6 +211,10 @@ static HRESULT WINAPI factoryCreateInstance(IClassFactory* self, IUnknown* outer
         voiceTable[kRelease] = (void*)voiceRelease;
         voiceTable[kSetVoice] = (void*)voiceSucceed;
         voiceTable[kSpeak] = (void*)voiceSpeak;
+        voiceTable[kSetNotifyWindowMessage] = (void*)voiceSetNotifyWindowMessage;
+        voiceTable[kSetInterest] = (void*)voiceSetInterest;
+        voiceTable[kGetEvents] = (void*)voiceGetEvents;
+        voiceTable[kGetStatus] = (void*)voiceGetStatus;
         voiceTable[kSetRate] = (void*)voiceSucceed;
         voiceTable[kSetVolume] = (void*)voiceSucceed;
         voiceTable[kWaitUntilDone] = (void*)voiceWaitUntilDone;

@@ -213,6 +213,7 @@ TEST(FilePlace, AProgramThatVanishesKeepsItsFilesInTheUsersFolder)
         put(program / "dic" / "shipped.txt", "list");
         if (withFiles) {
             put(program / "mivora.bin", "S-zip");
+            put(program / "mivora.ini", "I-zip");
             put(program / "dic" / "DAvud.bin", "P-zip");
         }
         return program;
@@ -228,6 +229,7 @@ TEST(FilePlace, AProgramThatVanishesKeepsItsFilesInTheUsersFolder)
     EXPECT_EQ(place.dic, user / "dic");
     EXPECT_EQ(contentOf(user / "mivora.bin"), std::optional<std::string>("S-zip"));
     EXPECT_EQ(contentOf(user / "dic" / "DAvud.bin"), std::optional<std::string>("P-zip"));
+    EXPECT_EQ(contentOf(user / "mivora.ini"), std::optional<std::string>("I-zip"));
     EXPECT_EQ(snapshot(first), firstBefore);
     // The archive's own lists are still read.
     EXPECT_EQ(place.dictionaryFolders, (std::vector<fs::path>{user / "dic", first / "dic"}));
@@ -258,6 +260,7 @@ TEST(FilePlace, AJustUnpackedProgramFolderStartsFromTheUsersFiles)
     const fs::path user = root.path() / "roaming" / "Mivora";
     put(user / "mivora.bin", "S-user");
     put(user / "dic" / "DAvud.bin", "P-user");
+    put(user / "mivora.ini", "I-user");
     const auto userBefore = snapshot(user);
 
     const fs::path fresh = root.path() / "fresh";
@@ -266,8 +269,16 @@ TEST(FilePlace, AJustUnpackedProgramFolderStartsFromTheUsersFiles)
     EXPECT_FALSE(place.perUser);
     EXPECT_EQ(place.folder, fresh);
     EXPECT_EQ(contentOf(fresh / "mivora.bin"), std::optional<std::string>("S-user"));
+    EXPECT_EQ(contentOf(fresh / "mivora.ini"), std::optional<std::string>("I-user"));
     EXPECT_EQ(contentOf(fresh / "dic" / "DAvud.bin"), std::optional<std::string>("P-user"));
     EXPECT_EQ(snapshot(user), userBefore);
+
+    // A mivora.ini shipped in the archive is the one kept.
+    const fs::path shipped = root.path() / "shipped";
+    put(shipped / "mivora.ini", "I-shipped");
+    place = chooseFilePlace(shipped, user);
+    EXPECT_EQ(contentOf(shipped / "mivora.ini"), std::optional<std::string>("I-shipped"));
+    EXPECT_EQ(contentOf(shipped / "mivora.bin"), std::optional<std::string>("S-user"));
 
     const fs::path settingsOnly = root.path() / "settings-only";
     put(settingsOnly / "mivora.bin", "S-own");

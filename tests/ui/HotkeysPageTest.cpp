@@ -15,7 +15,7 @@
 #include "res/resource.h"
 #include "settings/Hotkeys.h"
 #include "ui/OptionsPages.h"
-#include "win/Hotkeys.h"
+#include "hotkeys/Hotkeys.h"
 
 using namespace uitest;
 

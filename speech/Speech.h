@@ -52,6 +52,13 @@ public:
         tell_ = std::move(tell);
     }
 
+    // The window that WM_SPEECH_EVENT goes to, set before the first word
+    // is said; its procedure then calls onSpeechEvent().
+    void setNotifyWindow(HWND window) { notifyWindow_ = window; }
+    // The speech system's events: at the end of what was said, a failure
+    // that came after Speak returned is told, as an immediate one is.
+    void onSpeechEvent();
+
     // Says `word` (plain text, never markup) with the program's settings,
     // or with `settings` (the options page's 试听). False when it could not
     // be said; the user has been told why.
@@ -78,6 +85,7 @@ private:
     void forEachToken(const std::function<bool(ISpObjectToken*, VoiceInfo&)>& visit);
     HRESULT setVoice(const std::u16string& id);
     void fail(const wchar_t* title, const std::wstring& text, bool& told);
+    void failWith(HRESULT result);
 
     const SpeechSettings& settings_;
     std::function<void(const std::wstring&, const std::wstring&)> tell_;
@@ -89,6 +97,10 @@ private:
     std::u16string voiceId_;  // the token the voice was last set to
     std::vector<VoiceInfo> voices_;
     bool voicesRead_ = false;
+    HWND notifyWindow_ = nullptr;
+    // The voice reports the end of each text to notifyWindow_: success is
+    // known only then.
+    bool notifying_ = false;
     bool failureTold_ = false;
     bool noVoiceTold_ = false;
     std::wstring lastFailure_;

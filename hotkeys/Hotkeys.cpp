@@ -1,4 +1,4 @@
-#include "win/Hotkeys.h"
+#include "hotkeys/Hotkeys.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "win/Speech.h"
+#include "speech/Speech.h"
 
 #include <objbase.h>
 #include <sapi.h>
@@ -7,6 +7,7 @@
 #include <sperror.h>
 
 #include "store/Text.h"
+#include "win/Messages.h"
 
 namespace {
 
@@ -141,8 +142,50 @@ void Speech::fail(const wchar_t* title, const std::wstring& text, bool& told)
 bool Speech::ensureVoice()
 {
     if (voice_ != nullptr) return true;
-    return SUCCEEDED(
-        coCreateInstance_(CLSID_SpVoice, nullptr, CLSCTX_ALL, IID_ISpVoice, reinterpret_cast<void**>(&voice_)));
+    if (FAILED(coCreateInstance_(CLSID_SpVoice, nullptr, CLSCTX_ALL, IID_ISpVoice, reinterpret_cast<void**>(&voice_))))
+        return false;
+    // With SPF_ASYNC a failure of the audio device comes after Speak has
+    // returned: the end of each text is reported to the window, which asks
+    // how it went. A voice that cannot report is taken at its word.
+    const ULONGLONG endOfText = SPFEI(SPEI_END_INPUT_STREAM);
+    notifying_ = notifyWindow_ != nullptr && SUCCEEDED(voice_->SetInterest(endOfText, endOfText)) &&
+                 SUCCEEDED(voice_->SetNotifyWindowMessage(notifyWindow_, WM_SPEECH_EVENT, 0, 0));
+    return true;
+}
+
+void Speech::failWith(HRESULT result)
+{
+    wchar_t text[160];
+    std::swprintf(text, std::size(text),
+                  L"Windows 的语音功能不可用（错误 0x%08lX），单词没能读出来。请检查声音设备和语音设置。",
+                  static_cast<unsigned long>(result));
+    fail(kSpeechFailedTitle, text, failureTold_);
+}
+
+void Speech::onSpeechEvent()
+{
+    if (voice_ == nullptr || down_) return;
+    bool ended = false;
+    SPEVENT event{};
+    ULONG fetched = 0;
+    while (voice_->GetEvents(1, &event, &fetched) == S_OK && fetched == 1) {
+        ended = ended || event.eEventId == SPEI_END_INPUT_STREAM;
+        // What an event carries is the receiver's to free.
+        if (event.elParamType == SPET_LPARAM_IS_POINTER || event.elParamType == SPET_LPARAM_IS_STRING)
+            coTaskMemFree_(reinterpret_cast<void*>(event.lParam));
+        else if ((event.elParamType == SPET_LPARAM_IS_TOKEN || event.elParamType == SPET_LPARAM_IS_OBJECT) &&
+                 event.lParam != 0)
+            reinterpret_cast<IUnknown*>(event.lParam)->Release();
+        event = SPEVENT{};
+    }
+    if (!ended) return;
+    SPVOICESTATUS status{};
+    if (FAILED(voice_->GetStatus(&status, nullptr))) return;
+    if (FAILED(status.hrLastResult)) {
+        failWith(status.hrLastResult);
+        return;
+    }
+    failureTold_ = false;
 }
 
 bool Speech::speakWith(std::u16string_view word, const SpeechSettings& settings)
@@ -172,15 +215,13 @@ bool Speech::speakWith(std::u16string_view word, const SpeechSettings& settings)
         }
     }
     if (FAILED(result)) {
-        wchar_t text[160];
-        std::swprintf(text, std::size(text),
-                      L"Windows 的语音功能不可用（错误 0x%08lX），单词没能读出来。请检查声音设备和语音设置。",
-                      static_cast<unsigned long>(result));
-        fail(kSpeechFailedTitle, text, failureTold_);
+        failWith(result);
         return false;
     }
-    failureTold_ = false;
+    // Said, or at least begun: with the end reported, a failure told
+    // stays told until a text has been said to its end.
     lastFailure_.clear();
+    if (!notifying_) failureTold_ = false;
     return true;
 }
 
