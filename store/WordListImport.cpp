@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <system_error>
 #include <unordered_map>
 #include <unordered_set>
@@ -41,9 +42,7 @@ std::u16string ascii(std::string_view text)
 
 std::u16string number(std::size_t n)
 {
-    char digits[24];
-    std::snprintf(digits, sizeof digits, "%zu", n);
-    return ascii(digits);
+    return ascii(std::to_string(n));
 }
 
 // The bytes as text; false when they are no text at all.

@@ -427,7 +427,7 @@ void LibraryPage::onImport()
     dialog.lpstrFilter = L"生词本 (*.xml;*.csv;*.txt;*.tsv)\0*.xml;*.csv;*.txt;*.tsv\0所有文件 (*.*)\0*.*\0";
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrTitle = L"导入生词本";
+    dialog.lpstrTitle = L"选择要导入的生词本";
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
     if (context.getOpenFileName(&dialog) == FALSE) return;
     // The dialog ran a message loop of its own, in which the page may have
