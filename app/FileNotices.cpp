@@ -214,15 +214,17 @@ void FileNotices::tellStartNotices()
         }
     }
     // A new user is greeted, after anything they must hear first.
+    bool greetingOnly = false;
     if (firstStart_) {
         const Notice greeting = greetingNotice();
         if (notice.text.empty()) {
             notice = greeting;
+            greetingOnly = true;
         } else {
             notice.text = (notice.text + L"\n" + greeting.text).substr(0, kTextUnits);
         }
     }
-    if (!notice.text.empty()) tray_.showBalloon(notice.title, notice.text);
+    if (!notice.text.empty()) tray_.showBalloon(notice.title, notice.text, greetingOnly);
 }
 
 void FileNotices::reportSave(SavedFile file, bool saved)
