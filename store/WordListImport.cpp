@@ -156,20 +156,41 @@ std::u16string cleanField(std::u16string_view field, bool html)
     return out;
 }
 
+bool isIpaLetter(char16_t c)
+{
+    return (c >= 0x250 && c <= 0x2FF) || c == 0xE6 || c == 0xF0 || c == 0x3B8 || c == 0x14B;
+}
+
+// "英 [ˈæpl] 美 [ˈæpl]": the first transcription, where the labels of the
+// two pronunciations stand before them.
+std::u16string_view firstOfTwo(std::u16string_view text)
+{
+    text = trim(text);
+    if (text.empty() || (text[0] != u'英' && text[0] != u'美')) return text;
+    const std::size_t open = text.find_first_of(u"[/");
+    if (open == std::u16string_view::npos) return text;
+    const std::size_t close = text.find(text[open] == u'[' ? u']' : u'/', open + 1);
+    if (close == std::u16string_view::npos) return text;
+    return text.substr(open, close - open + 1);
+}
+
+// A transcription: in slashes or square brackets, or bare but written with
+// IPA letters; never with Chinese, which "[计] 计算机" has.
 bool looksPhonetic(std::u16string_view text)
 {
-    if (text.size() < 3) return false;
-    const bool wrapped = (text.front() == u'/' && text.back() == u'/') || (text.front() == u'[' && text.back() == u']');
-    if (!wrapped) return false;
-    // "[计] 计算机" is a meaning.
-    return std::none_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x2E80 && c < 0xA000; });
+    text = firstOfTwo(text);
+    if (text.size() < 2) return false;
+    if (std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x2E80 && c < 0xA000; })) return false;
+    const bool wrapped = text.size() >= 3 && ((text.front() == u'/' && text.back() == u'/') ||
+                                              (text.front() == u'[' && text.back() == u']'));
+    return wrapped || std::any_of(text.begin(), text.end(), isIpaLetter);
 }
 
 // The transcription without its brackets or slashes; empty when it cannot
 // be kept whole.
 std::u16string phoneticOf(std::u16string_view text)
 {
-    text = trim(text);
+    text = firstOfTwo(text);
     if (text.size() >= 2 && ((text.front() == u'[' && text.back() == u']') || (text.front() == u'/' && text.back() == u'/')))
         text = trim(text.substr(1, text.size() - 2));
     if (text.size() > kTranscriptionUnits) return {};
