@@ -93,9 +93,10 @@ TEST(WordListImport, ShapesBecomeLists)
         {"Anki TSV: headers, HTML stripped, a phonetic column, an excluded tags column",
          utf8(u"#separator:tab\n#html:true\n#tags column:4\n"
               u"<b>apple</b>\t[ˈæpəl]\t苹果<br>水果\tfruit\n"
-              u"cherry\t\"樱桃; 车厘子\"\t\tfruit\n"),
+              u"cherry\t\"樱桃; 车厘子\"\t\tfruit\n"
+              u"\t无词\t\tfruit\n"),
          {u"apple|ˈæpəl|苹果 水果", u"cherry|ˈtʃeri|樱桃; 车厘子"},
-         u"导入 2 个词"},
+         u"导入 2 个词，跳过 1 行：第 6 行"},
         {"Anki text with #html:false keeps angle brackets",
          utf8(u"#separator:semicolon\n#html:false\na<b;小于号\n"),
          {u"a<b||小于号"},
