@@ -426,10 +426,11 @@ bool isNumber(std::u16string_view text)
 // Which column a header names: 0 word, 1 phonetic, 2 meaning, -1 none.
 int headerColumn(std::u16string_view field)
 {
-    static constexpr std::u16string_view words[] = {u"word", u"单词", u"词汇", u"英文", u"单词名称", u"front"};
+    static constexpr std::u16string_view words[] = {u"word", u"单词", u"生词", u"词汇", u"英文", u"单词名称", u"front"};
     static constexpr std::u16string_view phonetics[] = {u"phonetic", u"音标", u"发音", u"pronunciation"};
     static constexpr std::u16string_view meanings[] = {u"definition", u"meaning", u"translation", u"释义", u"解释",
-                                                       u"词义",       u"中文",    u"翻译",        u"注释", u"back"};
+                                                       u"词义",       u"中文",    u"翻译",        u"注释", u"back",
+                                                       u"explanation", u"释意"};
     field = trim(field);
     for (const auto w : words)
         if (equalNoCase(field, w)) return 0;
