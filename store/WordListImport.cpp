@@ -83,16 +83,22 @@ std::u16string decodeEntities(std::u16string_view text)
         }
         const std::u16string_view name = text.substr(i + 1, semicolon - i - 1);
         char32_t c = 0;
-        if (name == u"amp") c = u'&';
-        else if (name == u"lt") c = u'<';
-        else if (name == u"gt") c = u'>';
-        else if (name == u"quot") c = u'"';
-        else if (name == u"apos") c = u'\'';
-        else if (name == u"nbsp") c = u' ';
+        if (name == u"amp")
+            c = u'&';
+        else if (name == u"lt")
+            c = u'<';
+        else if (name == u"gt")
+            c = u'>';
+        else if (name == u"quot")
+            c = u'"';
+        else if (name == u"apos")
+            c = u'\'';
+        else if (name == u"nbsp")
+            c = u' ';
         else if (name.size() >= 2 && name[0] == u'#') {
             const bool hex = name[1] == u'x' || name[1] == u'X';
             for (const char16_t d : name.substr(hex ? 2 : 1)) {
-                const int v = d >= u'0' && d <= u'9' ? d - u'0'
+                const int v = d >= u'0' && d <= u'9'          ? d - u'0'
                               : hex && d >= u'a' && d <= u'f' ? d - u'a' + 10
                               : hex && d >= u'A' && d <= u'F' ? d - u'A' + 10
                                                               : -1;
@@ -191,7 +197,8 @@ bool looksPhonetic(std::u16string_view text)
 std::u16string phoneticOf(std::u16string_view text)
 {
     text = firstOfTwo(text);
-    if (text.size() >= 2 && ((text.front() == u'[' && text.back() == u']') || (text.front() == u'/' && text.back() == u'/')))
+    if (text.size() >= 2 &&
+        ((text.front() == u'[' && text.back() == u']') || (text.front() == u'/' && text.back() == u'/')))
         text = trim(text.substr(1, text.size() - 2));
     if (text.size() > kTranscriptionUnits) return {};
     return std::u16string(text);
@@ -266,7 +273,8 @@ std::vector<Line> linesOf(std::u16string_view text)
 
 std::size_t lineAt(std::u16string_view text, std::size_t pos)
 {
-    return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(pos), u'\n'));
+    return 1 +
+           static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(pos), u'\n'));
 }
 
 // The text of <name>…</name> in `item`, a CDATA section taken as it stands.
@@ -428,9 +436,9 @@ int headerColumn(std::u16string_view field)
 {
     static constexpr std::u16string_view words[] = {u"word", u"单词", u"生词", u"词汇", u"英文", u"单词名称", u"front"};
     static constexpr std::u16string_view phonetics[] = {u"phonetic", u"音标", u"发音", u"pronunciation"};
-    static constexpr std::u16string_view meanings[] = {u"definition", u"meaning", u"translation", u"释义", u"解释",
-                                                       u"词义",       u"中文",    u"翻译",        u"注释", u"back",
-                                                       u"explanation", u"释意"};
+    static constexpr std::u16string_view meanings[] = {u"definition", u"meaning", u"translation", u"释义",
+                                                       u"解释",       u"词义",    u"中文",        u"翻译",
+                                                       u"注释",       u"back",    u"explanation", u"释意"};
     field = trim(field);
     for (const auto w : words)
         if (equalNoCase(field, w)) return 0;
@@ -477,7 +485,8 @@ void parseSeparated(std::u16string_view text, const std::vector<Line>& lines, Co
     // The records start after the header lines and their line breaks.
     std::size_t offset = 0;
     if (bodyLine > 0) {
-        offset = static_cast<std::size_t>(lines[bodyLine - 1].text.data() + lines[bodyLine - 1].text.size() - text.data());
+        offset =
+            static_cast<std::size_t>(lines[bodyLine - 1].text.data() + lines[bodyLine - 1].text.size() - text.data());
         if (offset < text.size() && text[offset] == u'\r') ++offset;
         if (offset < text.size() && text[offset] == u'\n') ++offset;
     }
@@ -493,7 +502,7 @@ void parseSeparated(std::u16string_view text, const std::vector<Line>& lines, Co
             semicolons += lines[i].text.find(u';') != std::u16string_view::npos;
             commas += lines[i].text.find(u',') != std::u16string_view::npos;
         }
-        separator = tabs * 2 >= sample && tabs > 0             ? u'\t'
+        separator = tabs * 2 >= sample && tabs > 0               ? u'\t'
                     : semicolons * 2 >= sample && semicolons > 0 ? u';'
                     : commas * 2 >= sample && commas > 0         ? u','
                                                                  : char16_t{0};
@@ -525,7 +534,7 @@ void parseSeparated(std::u16string_view text, const std::vector<Line>& lines, Co
         }
         const auto field = [&](int i) {
             return i >= 0 && static_cast<std::size_t>(i) < fields.size() ? std::u16string_view(fields[i])
-                                                                          : std::u16string_view{};
+                                                                         : std::u16string_view{};
         };
         if (wordColumn >= 0) {
             collect.add(line, field(wordColumn), field(phoneticColumn), field(meaningColumn), html);
@@ -565,7 +574,8 @@ ImportResult parseWordList(std::string_view bytes, const CodePageDecoder& codePa
         return result;
     }
     const std::vector<Line> lines = linesOf(text);
-    const auto firstLine = std::find_if(lines.begin(), lines.end(), [](const Line& l) { return !trim(l.text).empty(); });
+    const auto firstLine =
+        std::find_if(lines.begin(), lines.end(), [](const Line& l) { return !trim(l.text).empty(); });
     if (firstLine == lines.end()) {
         result.refusal = ImportRefusal::empty;
         return result;
@@ -594,8 +604,9 @@ void fillFromShippedLists(std::vector<ImportedWord>& words, const std::vector<st
         std::filesystem::path fileName;
         if (!makeFileName(list, u".txt", fileName)) continue;
         FileContent content;
-        if (std::none_of(folders.begin(), folders.end(),
-                         [&](const std::filesystem::path& folder) { return readWholeFile(folder / fileName, content); }))
+        if (std::none_of(folders.begin(), folders.end(), [&](const std::filesystem::path& folder) {
+                return readWholeFile(folder / fileName, content);
+            }))
             continue;
         const std::u16string text = decodeDictionaryText(content.view());
         DictionaryLines lines(text);

@@ -38,7 +38,7 @@ enum class ImportRefusal {
 
 struct ImportResult {
     ImportRefusal refusal = ImportRefusal::none;
-    std::vector<ImportedWord> words;       // in the file's order, each word once
+    std::vector<ImportedWord> words;        // in the file's order, each word once
     std::vector<std::size_t> skippedLines;  // 1-based, in order
 };
 

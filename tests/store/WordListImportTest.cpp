@@ -43,7 +43,8 @@ std::vector<std::u16string> listLines(const fs::path& file)
     const std::string bytes = readBytes(file);
     std::u16string text;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                             (static_cast<unsigned char>(bytes[i + 1]) << 8)));
     std::vector<std::u16string> lines;
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = text.find(u"\r\n", start);
@@ -75,7 +76,8 @@ TEST(WordListImport, ShapesBecomeLists)
          {u"abandon|əˈbændən|vt. 放弃 n. 放任", u"apple|ˈæpl|n. 苹果", u"R&D||研发"},
          u"导入 3 个词"},
         {"欧路 CSV: running number, quoted fields, a definition with a comma and a line break",
-         utf8(u"1,\"apple\",\"n. 苹果\"\r\n2,\"ride\",\"v. 骑, 乘\r\nn. 旅程\"\r\n3,\"Apple\",\"重复\"\r\n4,\"\",\"无词\"\r\n"),
+         utf8(u"1,\"apple\",\"n. 苹果\"\r\n2,\"ride\",\"v. 骑, 乘\r\nn. "
+              u"旅程\"\r\n3,\"Apple\",\"重复\"\r\n4,\"\",\"无词\"\r\n"),
          {u"apple|ˈæpl|n. 苹果", u"ride||v. 骑, 乘 n. 旅程"},
          u"导入 2 个词，跳过 1 行：第 5 行"},
         {"欧路 CSV with a header and a phonetic column",
@@ -117,12 +119,16 @@ TEST(WordListImport, ShapesBecomeLists)
          utf8(u"apple\nCherry\n\n12345\nAPPLE\ntake off\n???\n"),
          {u"apple|ˈæpl|n. 苹果", u"Cherry|ˈtʃeri|n. 樱桃", u"take off||"},
          u"导入 3 个词，跳过 2 行：第 4、7 行"},
-        {"a picture", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x10", 20), {},
+        {"a picture",
+         std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x10", 20),
+         {},
          u"这个文件不是文本（可能是图片或其他文件），不是生词本，没有导入。"},
         {"an empty file", std::string(), {}, u"这个文件是空的，没有可以导入的单词。"},
         {"only blank lines", std::string("\r\n \r\n"), {}, u"这个文件是空的，没有可以导入的单词。"},
         {"text without a word", utf8(u"1,2,3\n4,5,6\n"), {}, u"这个文件里没有找到可以导入的单词，没有导入。"},
-        {"too large", std::string(kImportMaxBytes + 1, 'a'), {},
+        {"too large",
+         std::string(kImportMaxBytes + 1, 'a'),
+         {},
          u"这个文件太大（超过 16 MB），不像是生词本，没有导入。"},
     };
     TempDir shipped;
