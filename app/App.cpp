@@ -207,6 +207,10 @@ bool App::onCreate(HWND window)
     allowShellMessages(window);
     const std::filesystem::path program = programFolder();
     place = chooseFilePlace(program, userFolder_, runsFromArchive(program.wstring()));
+    {
+        std::error_code error;
+        notices.setFirstStart(!std::filesystem::exists(settingsFilePath(place.folder), error) && !error);
+    }
     loadSettingsIn(Settings, place.folder, maximizedWidth);
     loadIni();
     // The word window's creation starts the load, which needs all three.

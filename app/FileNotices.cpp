@@ -118,6 +118,15 @@ Notice archiveNotice(const std::filesystem::path& folder)
     return notice;
 }
 
+Notice greetingNotice()
+{
+    Notice notice;
+    notice.title = L"Mivora 已经开始运行";
+    notice.text = L"单词会一个一个出现在屏幕上的小窗口里，右键点这个图标可以打开选项。"
+                  L"中考、高考、六级、考研、雅思、托福和 GRE 的词库在 选项 的 词库 页上，也可以在那里导入自己的生词本。";
+    return notice;
+}
+
 // The text of the question at exit, for the saves that failed.
 std::wstring exitQuestion(bool settingsFailed, const std::filesystem::path& settingsPath,
                           const std::wstring& settingsReason, bool progressFailed,
@@ -204,7 +213,18 @@ void FileNotices::tellStartNotices()
             notice.text = (notice.text + L"\n" + placeNotice.text).substr(0, kTextUnits);
         }
     }
-    if (!notice.text.empty()) tray_.showBalloon(notice.title, notice.text);
+    // A new user is greeted, after anything they must hear first.
+    bool greetingOnly = false;
+    if (firstStart_) {
+        const Notice greeting = greetingNotice();
+        if (notice.text.empty()) {
+            notice = greeting;
+            greetingOnly = true;
+        } else {
+            notice.text = (notice.text + L"\n" + greeting.text).substr(0, kTextUnits);
+        }
+    }
+    if (!notice.text.empty()) tray_.showBalloon(notice.title, notice.text, greetingOnly);
 }
 
 void FileNotices::reportSave(SavedFile file, bool saved)

@@ -42,6 +42,9 @@ public:
     // At start, once the icon is there: a failure kept at the end of the
     // last session, and the user's own folder chosen for the first time.
     void tellStartNotices();
+    // This start found no settings file: the program is new to the user,
+    // and tellStartNotices greets them.
+    void setFirstStart(bool firstStart) { firstStart_ = firstStart; }
 
     // The outcome of a save while the program runs.
     void reportSave(SavedFile file, bool saved);
@@ -68,6 +71,7 @@ private:
     std::wstring failureReason(SavedFile file) const;
 
     const FilePlace& place_;
+    bool firstStart_ = false;
     const WordGet& store_;
     Tray& tray_;
     bool failureTold_[3] = {};

@@ -93,20 +93,21 @@ void Tray::added()
     const std::wstring text = std::move(waitingText_);
     waitingTitle_.clear();
     waitingText_.clear();
-    showBalloon(title, text);
+    showBalloon(title, text, waitingInfo_);
 }
 
-bool Tray::showBalloon(const std::wstring& title, const std::wstring& text)
+bool Tray::showBalloon(const std::wstring& title, const std::wstring& text, bool info)
 {
     if (!shown_) {
         waitingTitle_ = title;
         waitingText_ = text;
+        waitingInfo_ = info;
         return false;
     }
     NOTIFYICONDATAW data = iconData(NIF_INFO);
     lstrcpynW(data.szInfoTitle, title.c_str(), static_cast<int>(std::size(data.szInfoTitle)));
     lstrcpynW(data.szInfo, text.c_str(), static_cast<int>(std::size(data.szInfo)));
-    data.dwInfoFlags = NIIF_WARNING;
+    data.dwInfoFlags = info ? NIIF_INFO : NIIF_WARNING;
     return notifyIcon_(NIM_MODIFY, &data) != FALSE;
 }
 

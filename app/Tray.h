@@ -48,10 +48,11 @@ public:
     bool refreshTip(const ProgressHeader& header);
 
     // Shows a warning balloon from the icon (title and text cut to the
-    // fields' sizes). Asked for while the icon is not there yet, it is shown
-    // once the icon has been added; a later one replaces a waiting one.
-    // False when it could not be shown now.
-    bool showBalloon(const std::wstring& title, const std::wstring& text);
+    // fields' sizes); `info` gives it the information icon instead, for
+    // news that is no warning. Asked for while the icon is not there yet, it
+    // is shown once the icon has been added; a later one replaces a waiting
+    // one. False when it could not be shown now.
+    bool showBalloon(const std::wstring& title, const std::wstring& text, bool info = false);
 
     // A failed add at start-up: keeps trying on the owner's TIMER_TRAY_RETRY
     // from `now` (GetTickCount) on.
@@ -92,4 +93,5 @@ private:
     bool shown_ = false;
     std::wstring waitingTitle_;
     std::wstring waitingText_;
+    bool waitingInfo_ = false;
 };

@@ -41,6 +41,7 @@
 // Word-library page (IDD_LIBRARY_PAGE)
 #define IDC_LIBRARY_DICTIONARIES        1016  // drop-down list of dictionary names
 #define IDC_LIBRARY_REMEMBERED_VIEW     1031  // report list view of remembered words
+#define IDC_LIBRARY_IMPORT              1035  // push button "导入…": a 生词本 becomes a list
 
 // Speech page (IDD_SPEECH_PAGE)
 #define IDC_SPEECH_VOICE                1340  // drop-down list of the English voices

@@ -21,7 +21,8 @@ struct LoadedCommonControls {
                     resolve(controls, "ImageList_Create", api.imageListCreate) &&
                     resolve(controls, "ImageList_Destroy", api.imageListDestroy) &&
                     resolve(dialogs, "ChooseFontW", api.chooseFont) &&
-                    resolve(dialogs, "ChooseColorW", api.chooseColor);
+                    resolve(dialogs, "ChooseColorW", api.chooseColor) &&
+                    resolve(dialogs, "GetOpenFileNameW", api.getOpenFileName);
 };
 
 }  // namespace

@@ -20,6 +20,7 @@ struct CommonControlsApi {
     BOOL(WINAPI* imageListDestroy)(HIMAGELIST) = nullptr;
     BOOL(WINAPI* chooseFont)(LPCHOOSEFONTW) = nullptr;
     BOOL(WINAPI* chooseColor)(LPCHOOSECOLORW) = nullptr;
+    BOOL(WINAPI* getOpenFileName)(LPOPENFILENAMEW) = nullptr;
 };
 
 // Loads both libraries on the first call (by their plain system names:

@@ -1,6 +1,7 @@
 // The word-library page of the options sheet: the dictionary to learn from,
-// reloaded on a worker thread when another is picked, and the remembered
-// words, which can be sent back to learning or deleted.
+// reloaded on a worker thread when another is picked, a learner's own 生词本
+// imported as a new one, and the remembered words, which can be sent back
+// to learning or deleted.
 #include "ui/LibraryPage.h"
 
 #include <commctrl.h>
@@ -19,6 +20,7 @@
 #include "store/Text.h"
 #include "store/Wide.h"
 #include "store/WordGet.h"
+#include "store/WordListImport.h"
 #include "ui/CommonControls.h"
 #include "ui/DictionaryReload.h"
 #include "ui/OptionsPages.h"
@@ -282,6 +284,9 @@ private:
     HWND dictionaries() const { return item(IDC_LIBRARY_DICTIONARIES); }
     void onDictionaryBox(UINT code);
     void onDictionaryPicked();
+    // Loads dictionary `name` in place of the one in use.
+    void switchTo(const wchar_t* name);
+    void onImport();
     void reloadEnded();
     INT_PTR onNotify(const NMHDR& header);
     void openMenu(int row, POINT at);
@@ -332,6 +337,7 @@ INT_PTR LibraryPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_LIBRARY_DICTIONARIES) onDictionaryBox(HIWORD(wParam));
+        if (LOWORD(wParam) == IDC_LIBRARY_IMPORT && HIWORD(wParam) == BN_CLICKED) onImport();
         break;
     case WM_CONTEXTMENU:
         // From the keyboard only (the position is -1, -1): a right click has
@@ -365,6 +371,18 @@ void LibraryPage::onDictionaryBox(UINT code)
 
 void LibraryPage::onDictionaryPicked()
 {
+    HWND combo = dictionaries();
+    const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    if (index < 0) return;
+    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length < 0 || static_cast<std::size_t>(length) > kNameLimit) return;
+    wchar_t name[kDictionaryNameUnits] = {};
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name));
+    switchTo(name);
+}
+
+void LibraryPage::switchTo(const wchar_t* name)
+{
     OptionsContext& context = this->context();
     SettingsRecord& Settings = context.Settings;
     HWND combo = dictionaries();
@@ -374,12 +392,6 @@ void LibraryPage::onDictionaryPicked()
         selectCurrentDictionary(combo, Settings);
         return;
     }
-    const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    if (index < 0) return;
-    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length < 0 || static_cast<std::size_t>(length) > kNameLimit) return;
-    wchar_t name[kDictionaryNameUnits] = {};
-    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name));
     // Leaving the box on the list in use loads nothing.
     if (equalNoCase(as_u16cstr(name), storedDictionaryName(Settings))) return;
     copyBounded(Settings.dictionaryName, as_u16cstr(name));
@@ -401,6 +413,72 @@ void LibraryPage::onDictionaryPicked()
         EnableWindow(combo, TRUE);
         if (hadFocus) SendMessageW(window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);
     }
+}
+
+// 导入…: a file the user picks becomes a list in the dic folder, named after
+// the file; then the user is asked whether to learn from it now.
+void LibraryPage::onImport()
+{
+    OptionsContext& context = this->context();
+    std::vector<wchar_t> file(32768, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = GetParent(window());
+    dialog.lpstrFilter = L"生词本 (*.xml;*.csv;*.txt;*.tsv)\0*.xml;*.csv;*.txt;*.tsv\0所有文件 (*.*)\0*.*\0";
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrTitle = L"选择要导入的生词本";
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+    if (context.getOpenFileName(&dialog) == FALSE) return;
+    // The dialog ran a message loop of its own, in which the page may have
+    // gone.
+    HWND page = window();
+    const std::filesystem::path source(file.data());
+    const std::vector<std::filesystem::path>& folders = context.place.dictionaryFolders;
+    const auto taken = [&](std::u16string_view name) {
+        std::filesystem::path fileName;
+        if (!makeFileName(name, kDictionaryExtension, fileName)) return true;
+        std::error_code error;
+        for (const std::filesystem::path& folder : folders) {
+            if (std::filesystem::exists(folder / fileName, error) || error) return true;
+        }
+        return false;
+    };
+    ImportResult result;
+    std::u16string name;
+    {
+        const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        try {
+            name = importedListName(source, kNameLimit, taken);
+            if (name.empty())
+                result.refusal = ImportRefusal::notWritten;
+            else
+                result = importWordList(source, context.place.dic, name, folders, systemCodePageText);
+        } catch (const std::bad_alloc&) {
+            result = ImportResult{};
+            result.refusal = ImportRefusal::tooLarge;
+        }
+        SetCursor(previous);
+    }
+    const std::u16string message = importMessage(result);
+    if (result.refusal != ImportRefusal::none) {
+        MessageBoxW(page, as_wcstr(message.c_str()), L"导入生词本", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (!IsWindow(page)) return;
+    HWND combo = dictionaries();
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    listDictionaries(page, context);
+    const std::u16string question = message + u"，已存为词库“" + name + u"”。\r\n\r\n现在就换成这个词库吗？";
+    if (MessageBoxW(page, as_wcstr(question.c_str()), L"导入生词本", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    // The question ran a message loop too.
+    LibraryPage* self = IsWindow(page) ? libraryPageOf(page) : nullptr;
+    if (self == nullptr) return;
+    const std::wstring picked(name.begin(), name.end());
+    const LRESULT index =
+        SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(picked.c_str()));
+    if (index >= 0) SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    self->switchTo(picked.c_str());
 }
 
 // The reload this page (or an earlier opening) started has ended: the box

@@ -216,6 +216,12 @@ void fillPageArea(HWND sheet, HWND page)
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+BOOL WINAPI openFileDialog(LPOPENFILENAMEW dialog)
+{
+    const CommonControlsApi* api = commonControls();
+    return api != nullptr ? api->getOpenFileName(dialog) : FALSE;
+}
+
 SettingsPageDialogs commonDialogs()
 {
     return {chooseFontLoaded, chooseColorLoaded};

@@ -45,6 +45,10 @@ struct PageDpis {
 // tests put a recorder in its place so that no browser or Explorer window
 // is started.
 using LinkOpener = void (*)(const wchar_t* target, int show);
+
+// comdlg32's open dialog, through which the library page picks a 生词本 to
+// import.
+BOOL WINAPI openFileDialog(LPOPENFILENAMEW dialog);
 void openWithShell(const wchar_t* target, int show);
 
 // Everything the sheet and its pages act on, owned by the application
@@ -85,6 +89,8 @@ struct OptionsContext {
     // shows empty fields and changes nothing.
     HotkeySettings* hotkeySettings = nullptr;
     Hotkeys* hotkeys = nullptr;
+    // The open dialog of the library page's 导入….
+    BOOL(WINAPI* getOpenFileName)(LPOPENFILENAMEW) = openFileDialog;
 };
 
 class OptionsSheet {

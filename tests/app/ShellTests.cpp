@@ -913,11 +913,13 @@ TEST_F(TrayRetryTest, AfterAMinuteTheErrorIsShownAndTheProgramEnds)
 
 // --- saves that fail --------------------------------------------------------
 
-// The balloons the program asked for, with every other icon call accepted.
+// The warning balloons the program asked for (the greeting of a first start,
+// an information balloon, is left out), with every other icon call accepted.
 std::vector<std::pair<std::wstring, std::wstring>> balloons;
 BOOL WINAPI recordBalloons(DWORD operation, PNOTIFYICONDATAW data)
 {
-    if (operation == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0) balloons.emplace_back(data->szInfoTitle, data->szInfo);
+    if (operation == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0 && (data->dwInfoFlags & NIIF_ICON_MASK) != NIIF_INFO)
+        balloons.emplace_back(data->szInfoTitle, data->szInfo);
     return TRUE;
 }
 

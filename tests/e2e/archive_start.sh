@@ -62,7 +62,7 @@ e2e_screenshot balloon
 mark_shown_word
 e2e_quit
 [ "$(e2e_balloon_count)" = $((balloons_before + 1)) ] || e2e_fail "more than one balloon at the first start"
-e2e_check_progress "$user_dir/dic/DAvud.bin" 1 4138
+e2e_check_progress "$user_dir/dic/DAvud.bin" 1 3848
 [ ! -e "$first/dic/DAvud.bin" ] || e2e_fail "the progress was kept in the temporary folder"
 [ "$(e2e_files settings-int "$user_dir/mivora.bin" autoStart)" = 1 ] || e2e_fail "the archive's settings were not taken"
 e2e_run_value >/dev/null && e2e_fail "a Run value was written for a program in the temporary folder"
@@ -80,7 +80,7 @@ mark_shown_word
 e2e_balloon_count >/dev/null
 e2e_quit
 # The first run's word is remembered already: this one is the next.
-e2e_check_progress "$user_dir/dic/DAvud.bin" 2 4137
+e2e_check_progress "$user_dir/dic/DAvud.bin" 2 3847
 [ "$(e2e_balloon_count)" = "$balloons_before" ] || e2e_fail "the balloon came again at the second start"
 e2e_run_value >/dev/null && e2e_fail "a Run value was written at the second start"
 e2e_end

@@ -47,5 +47,5 @@ box=$(question)
 xdotool windowactivate "$box" 2>/dev/null || xdotool windowfocus "$box" 2>/dev/null || true
 xdotool key Return
 e2e_wait_exit "$E2E_PID" 30 0
-e2e_check_progress "$E2E_DIR/dic/DAvud.bin" 1 4138
+e2e_check_progress "$E2E_DIR/dic/DAvud.bin" 1 3848
 e2e_end

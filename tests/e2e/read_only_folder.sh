@@ -37,7 +37,7 @@ e2e_wait_for 30 "the balloon saying where the files are" e2e_balloon_shown "$bal
 e2e_screenshot balloon
 e2e_mark_remembered
 e2e_quit
-e2e_check_progress "$user_dir/dic/DAvud.bin" 1 4138
+e2e_check_progress "$user_dir/dic/DAvud.bin" 1 3848
 [ ! -e "$E2E_DIR/mivora.bin" ] && [ ! -e "$E2E_DIR/dic/DAvud.bin" ] || e2e_fail "a file appeared in the program folder"
 
 # --- 2
@@ -51,6 +51,6 @@ e2e_mark_remembered
 e2e_balloon_count >/dev/null
 # The first run's word is remembered already: this one is the next.
 e2e_quit
-e2e_check_progress "$user_dir/dic/DAvud.bin" 2 4137
+e2e_check_progress "$user_dir/dic/DAvud.bin" 2 3847
 [ "$(e2e_balloon_count)" = "$balloons_before" ] || e2e_fail "the balloon came again at the second start"
 e2e_end

@@ -3,8 +3,8 @@
 
     check_package.py <source dir> <build dir> <python with markdown>
 
-- one top folder holding exactly Mivora.exe, dic/英语四级词汇.txt,
-  README.html, 使用说明.html, LICENSE, NOTICES and the pictures under docs/;
+- one top folder holding exactly Mivora.exe, the eight exam word lists
+  under dic/, README.html, 使用说明.html, LICENSE, NOTICES and the pictures under docs/;
 - the packed files are the built executable and the source tree's files,
   byte for byte;
 - the Chinese file name is marked as UTF-8 in the zip, so Windows' own
@@ -14,6 +14,9 @@
   docs/ is packed beside them, and their links to each other reach;
 - README.zh-CN.md names every menu item, page title and dialog text exactly
   as res/Mivora.rc and ui/OptionsSheet.cpp spell them;
+- each word list holds as many words as ECDICT tags for its exam, every
+  line `word|phonetic|meaning` with a phonetic without backslashes and a
+  meaning of at most 60 characters;
 - NOTICES carries every licence text that dic/SOURCE.md says must ship
   with the word list.
 """
@@ -51,7 +54,10 @@ check(len(files) == len(infos), f"entries outside the top folder {top}/: {sorted
 
 images = sorted("docs/" + name for name in os.listdir(os.path.join(source, "docs"))
                 if name.endswith(".png")) if os.path.isdir(os.path.join(source, "docs")) else []
-expected = {"Mivora.exe", "dic/英语四级词汇.txt", "README.html", "使用说明.html", "LICENSE", "NOTICES", *images}
+# Each list and the words ECDICT 0.0.4 tags for its exam.
+LISTS = {"中考英语词汇": 1603, "高考英语词汇": 3677, "英语四级词汇": 3849, "英语六级词汇": 5407,
+         "考研英语词汇": 4801, "雅思词汇": 5040, "托福词汇": 6974, "GRE词汇": 7504}
+expected = {"Mivora.exe", *("dic/%s.txt" % name for name in LISTS), "README.html", "使用说明.html", "LICENSE", "NOTICES", *images}
 check(set(files) == expected, f"contents {sorted(files)}, expected {sorted(expected)}")
 
 
@@ -64,12 +70,23 @@ def packed(name):
 
 
 originals = {"Mivora.exe": os.path.join(build, "app", "Mivora.exe"),
-             "dic/英语四级词汇.txt": os.path.join(source, "dic", "英语四级词汇.txt"),
+             **{"dic/%s.txt" % name: os.path.join(source, "dic", name + ".txt") for name in LISTS},
              "LICENSE": os.path.join(source, "LICENSE"), "NOTICES": os.path.join(source, "NOTICES")}
 originals.update({image: os.path.join(source, image) for image in images})
 for name, path in originals.items():
     check(digest(packed(name)) == digest(open(path, "rb").read()), f"{name} differs from {path}")
 check(packed("Mivora.exe")[:2] == b"MZ", "Mivora.exe is not a Windows executable")
+
+for name, count in LISTS.items():
+    data = packed("dic/%s.txt" % name)
+    check(data[:2] != b"\xff\xfe" and data.endswith("\r\n".encode("utf-16-le")), f"{name}: not UTF-16LE lines")
+    lines = data.decode("utf-16-le", "replace").split("\r\n")[:-1]
+    check(len(lines) == count, f"{name}: {len(lines)} words, ECDICT tags {count}")
+    for line in lines:
+        fields = line.split("|")
+        if len(fields) != 3 or not fields[0] or "\\" in fields[1] or len(fields[2]) > 60:
+            check(False, f"{name}: line {line!r} is not word|phonetic|meaning")
+            break
 
 for name, info in files.items():
     if not name.isascii():
@@ -136,7 +153,7 @@ for name in names:
 notices = packed("NOTICES").decode("utf-8", "replace")
 source_md = open(os.path.join(source, "dic", "SOURCE.md"), encoding="utf-8").read()
 licences = re.findall(r"^### (.+?)\n\n```\n(.*?)```", source_md.split("## License texts", 1)[-1], re.M | re.S)
-check(len(licences) >= 3, "dic/SOURCE.md: licence texts not found")
+check(len(licences) >= 2, "dic/SOURCE.md: licence texts not found")
 for name, text in licences:
     check(text.strip() in notices, f"NOTICES lacks the licence text of {name}")
 check("MIT License" in packed("LICENSE").decode("utf-8", "replace"), "LICENSE is not the MIT licence")
