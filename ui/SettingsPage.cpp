@@ -4,6 +4,7 @@
 // window offers. OK on the sheet only writes the file.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cwchar>
 #include <memory>
@@ -110,6 +111,26 @@ void showSettings(HWND page, const SettingsRecord& Settings)
     tick(page, IDC_SETTINGS_TRANSPARENT, Settings.transparentBackground);
     tick(page, IDC_SETTINGS_SAMPLE_BACKGROUND, Settings.sampleBackground);
     tick(page, IDC_SETTINGS_TITLE_BAR_MODE, Settings.titleBarMode);
+}
+
+void showReview(HWND page, const ReviewSettings& review)
+{
+    SendDlgItemMessageW(page, IDC_SETTINGS_REVIEW_LIMIT, EM_LIMITTEXT, 4, 0);
+    SendDlgItemMessageW(page, IDC_SETTINGS_RETENTION, EM_LIMITTEXT, 2, 0);
+    tick(page, IDC_SETTINGS_REVIEW, review.enabled ? 1 : 0);
+    showNumber(page, IDC_SETTINGS_REVIEW_LIMIT, static_cast<std::uint32_t>(review.dailyLimit));
+    showNumber(page, IDC_SETTINGS_RETENTION, static_cast<std::uint32_t>(review.retentionPercent));
+}
+
+// What the review fields say; a limit beyond its range is held to it, and
+// so is the retention.
+ReviewSettings reviewFromPage(HWND page, ReviewSettings review)
+{
+    review.enabled = isTicked(page, IDC_SETTINGS_REVIEW) != 0;
+    review.dailyLimit = std::clamp(readNumber(page, IDC_SETTINGS_REVIEW_LIMIT), 0, kReviewLimitHighest);
+    review.retentionPercent =
+        std::clamp(readNumber(page, IDC_SETTINGS_RETENTION), kRetentionLowestPercent, kRetentionHighestPercent);
+    return review;
     showFontLabel(page, Settings);
 }
 
@@ -318,7 +339,16 @@ public:
     using SheetPage::SheetPage;
 
 private:
-    void fill() override { showSettings(window(), context().Settings); }
+    void fill() override
+    {
+        showSettings(window(), context().Settings);
+        showReview(window(), context().review != nullptr ? *context().review : ReviewSettings{});
+    }
+
+    void apply() override
+    {
+        if (context().review != nullptr) *context().review = reviewFromPage(window(), *context().review);
+    }
 
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam) override
     {
