@@ -94,7 +94,7 @@ struct OptionsContext {
     // The review history and schedule as they are now, for the statistics:
     // every answer, the due day of every remembered word, today, the
     // retention. Empty in tests that do not need it.
-    std::function<ReviewSnapshot()> reviewSnapshot;
+    std::function<ReviewSnapshot()> reviewSnapshot = nullptr;
 };
 
 class OptionsSheet {

@@ -1,7 +1,8 @@
 // The settings page of the options sheet. There is no copy of the settings
 // and no Apply step: every click or keystroke writes its field of Settings at
 // once and applies it to the word window through the functions the word
-// window offers. OK on the sheet only writes the file.
+// window offers. OK on the sheet only writes the file, and hands over the
+// review fields, which the program applies with it.
 #include <windows.h>
 
 #include <algorithm>
@@ -111,6 +112,7 @@ void showSettings(HWND page, const SettingsRecord& Settings)
     tick(page, IDC_SETTINGS_TRANSPARENT, Settings.transparentBackground);
     tick(page, IDC_SETTINGS_SAMPLE_BACKGROUND, Settings.sampleBackground);
     tick(page, IDC_SETTINGS_TITLE_BAR_MODE, Settings.titleBarMode);
+    showFontLabel(page, Settings);
 }
 
 void showReview(HWND page, const ReviewSettings& review)
@@ -131,7 +133,6 @@ ReviewSettings reviewFromPage(HWND page, ReviewSettings review)
     review.retentionPercent =
         std::clamp(readNumber(page, IDC_SETTINGS_RETENTION), kRetentionLowestPercent, kRetentionHighestPercent);
     return review;
-    showFontLabel(page, Settings);
 }
 
 void chooseFont(HWND page, OptionsContext& context)
