@@ -395,7 +395,10 @@ ReviewAnswer ReviewLog::answer(std::u16string_view word, bool good, std::int64_t
     bool ok = false;
     if (UniqueFile file{openFile(path_, "ab")}) {
         std::string written = line;
-        if (std::ftell(file.get()) == 0) written = reviewLogHeader(startDay_) + '\n' + line;
+        // In append mode the position is only known to be the end after a
+        // seek (Microsoft's C library reports 0 before the first write).
+        const bool empty = std::fseek(file.get(), 0, SEEK_END) == 0 && std::ftell(file.get()) == 0;
+        if (empty) written = reviewLogHeader(startDay_) + '\n' + line;
         ok = std::fwrite(written.data(), 1, written.size(), file.get()) == written.size() && flushToDisk(file.get());
         ok = std::fclose(file.release()) == 0 && ok;
     }
