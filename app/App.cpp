@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <utility>
 
 #include "res/resource.h"
 #include "settings/IniFile.h"
+#include "settings/ReviewSettings.h"
 #include "settings/Settings.h"
 #include "store/ProgressSaver.h"
 #include "store/Text.h"
@@ -38,6 +40,7 @@ App::App(HINSTANCE instance, std::filesystem::path userFolder)
 {
     options.saveSettings = [this] {
         saveSettings();
+        applyReviewSettings();
         // Taken again after OK: one another program let go of meanwhile is
         // ours now.
         hotkeys.setSettings(hotkeySettings);
@@ -46,6 +49,8 @@ App::App(HINSTANCE instance, std::filesystem::path userFolder)
     options.speaker = &speech;
     options.hotkeySettings = &hotkeySettings;
     options.hotkeys = &hotkeys;
+    options.review = &reviewSettings;
+    options.reviewSnapshot = [this] { return reviewSnapshot(); };
 }
 
 App::~App()
@@ -111,6 +116,7 @@ void App::loadIni()
     loadIniFile(place.folder / kIniFileName, document);
     speechSettings = readSpeechSettings(document);
     hotkeySettings = readHotkeySettings(document);
+    reviewSettings = readReviewSettings(document);
     // Another section: its typed settings read here from `document`.
 }
 
@@ -123,6 +129,7 @@ bool App::writeIni()
     const IniDocument before = document;
     writeSpeechSettings(document, speechSettings);
     writeHotkeySettings(document, hotkeySettings);
+    writeReviewSettings(document, reviewSettings);
     // Another section: its typed settings written here into `document`.
     return document == before || saveIniFile(file, document);
 }
@@ -217,6 +224,8 @@ bool App::onCreate(HWND window)
     wordStore.setDirectory(place.dic);
     wordStore.setDictionaryDirectories(place.dictionaryFolders);
     wordStore.setCycleSize(Settings.cycleSize);
+    reviewLog.setDirectory(place.dic);
+    reviewLog.setRetention(reviewSettings.retention());
 
     speech.setNotifyWindow(window);
     speech.setTell([this](const std::wstring& title, const std::wstring& text) { tray.showBalloon(title, text); });
@@ -234,6 +243,8 @@ bool App::onCreate(HWND window)
         hotkeys.setStandingAside(aside);
     };
     events.speakRequested = [this](const WordEntry&) { speakShownWord(); };
+    events.answered = [this](const WordEntry& entry, bool good) { recordAnswer(entry, good); };
+    events.loaded = [this] { startReview(); };
     wordWindow.setEvents(std::move(events));
     if (!wordWindow.create(appInstance)) return false;
     hotkeys.setWindow(window);
@@ -339,8 +350,10 @@ void App::onTimer(WPARAM id)
 {
     if (id == TIMER_SAVE_PROGRESS)
         startProgressSave();
-    else if (id == TIMER_CHECK_PROGRESS)
+    else if (id == TIMER_CHECK_PROGRESS) {
         startProgressCheck();
+        checkReviewDay();
+    }
     else if (id == TIMER_TRAY_RETRY)
         retryTrayIcon(GetTickCount());
 }
@@ -384,8 +397,12 @@ void App::showMergedProgress()
     if (!wordStore.takeMergeNotice()) return;
     // The store has kept the word shown if it is still to be learnt, or
     // moved on to the next one that is.
+    // The other PC's answers come with its progress: the log on disk is
+    // merged with this one's, and a word it forgot or deleted leaves review.
+    reviewLog.mergeWithDisk();
+    wordStore.pruneReview();
     wordWindow.layout();
-    tray.refreshTip(wordStore.header());
+    refreshTip();
     if (HWND open = sheet.openSheet()) SendMessageW(open, PSM_QUERYSIBLINGS, kProgressChangedQuery, 0);
 }
 
@@ -514,7 +531,7 @@ LRESULT App::trayNotify(LPARAM lParam)
     switch (lParam) {
     case WM_MOUSEMOVE:
         // On every move, so the tooltip shows the counters of this moment.
-        tray.refreshTip(wordStore.header());
+        refreshTip();
         return 0;
     case WM_LBUTTONUP:
         // The word's menu also while the options are open: in title-bar mode
@@ -541,4 +558,79 @@ LRESULT App::trayNotify(LPARAM lParam)
     default:
         return 1;
     }
+}
+
+void App::startReview()
+{
+    reviewLog.load(reviewLog.dayOf(std::time(nullptr)));
+    bringBackDueWords(true);
+}
+
+void App::bringBackDueWords(bool showFirst)
+{
+    const std::int32_t today = reviewLog.dayOf(std::time(nullptr));
+    reviewDay_ = today;
+    if (reviewSettings.enabled) {
+        std::vector<DueWord> remembered;
+        wordStore.forEachEntry(WordList::remembered,
+                               [&](const WordFields& fields) { remembered.push_back({std::u16string(fields.word), 0}); });
+        // Words already in the round count among today's, and are not
+        // brought twice.
+        std::erase_if(remembered, [this](const DueWord& word) { return wordStore.underReview(word.word); });
+        for (DueWord& word : remembered) word.dueDay = reviewLog.dueDay(word.word);
+        const std::int32_t brought =
+            reviewLog.reviewedOn(today) + static_cast<std::int32_t>(wordStore.reviewWaiting());
+        const std::size_t came =
+            wordStore.bringBack(wordsComingBack(std::move(remembered), today, brought, reviewSettings.dailyLimit),
+                                showFirst);
+        if (came != 0 && !showFirst) wordWindow.layout();
+    }
+    refreshTip();
+}
+
+void App::checkReviewDay()
+{
+    if (reviewDay_ != 0 && reviewLog.dayOf(std::time(nullptr)) != reviewDay_) bringBackDueWords(false);
+}
+
+void App::applyReviewSettings()
+{
+    reviewLog.setRetention(reviewSettings.retention());
+    if (reviewDay_ == 0) return;  // the load brings them
+    if (!reviewSettings.enabled) {
+        wordStore.endReview();
+        wordWindow.layout();
+    }
+    bringBackDueWords(false);
+}
+
+void App::refreshTip()
+{
+    const std::int32_t today = reviewLog.dayOf(std::time(nullptr));
+    const int count = reviewLog.reviewedOn(today) + static_cast<int>(wordStore.reviewWaiting());
+    tray.setReviewToday(count, reviewSettings.enabled && reviewDay_ != 0 ? reviewSettings.dailyLimit : -1);
+    tray.refreshTip(wordStore.header());
+}
+
+void App::recordAnswer(const WordEntry& entry, bool good)
+{
+    // Answers are logged with review switched off too: turned on again,
+    // the schedule knows them.
+    reviewLog.answer(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)), good,
+                     static_cast<std::int64_t>(std::time(nullptr)));
+    refreshTip();
+}
+
+ReviewSnapshot App::reviewSnapshot() const
+{
+    ReviewSnapshot snapshot;
+    snapshot.answers = reviewLog.answers();
+    std::vector<std::u16string> remembered;
+    wordStore.forEachEntry(WordList::remembered,
+                           [&](const WordFields& fields) { remembered.emplace_back(fields.word); });
+    snapshot.dueDays.reserve(remembered.size());
+    for (const std::u16string& word : remembered) snapshot.dueDays.push_back(reviewLog.dueDay(word));
+    snapshot.today = reviewLog.dayOf(std::time(nullptr));
+    snapshot.retention = reviewLog.retention();
+    return snapshot;
 }

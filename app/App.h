@@ -11,9 +11,11 @@
 
 #include "app/FileNotices.h"
 #include "app/Tray.h"
+#include "settings/ReviewSettings.h"
 #include "settings/SettingsRecord.h"
 #include "settings/SpeechSettings.h"
 #include "store/FilePlace.h"
+#include "store/ReviewLog.h"
 #include "store/WordGet.h"
 #include "ui/DictionaryReload.h"
 #include "ui/OptionsSheet.h"
@@ -131,6 +133,22 @@ private:
     // window shows, nothing while the list is loading.
     void speakShownWord();
 
+    // Review: remembered words that come back to the round when due.
+    // After the start-up load: the log is read and today's due words come
+    // to the front of the round, the first of them shown next.
+    void startReview();
+    // Today's due words into the round, as many as today's limit leaves
+    // room for, and the tooltip's count. At start, when the date changed
+    // while running, and after the settings changed.
+    void bringBackDueWords(bool showFirst);
+    // On the owner's periodic tick: a new day brings its words.
+    void checkReviewDay();
+    void applyReviewSettings();
+    void refreshTip();
+    // 已记住 or 忘了 in the word's menu: the answer goes into the log.
+    void recordAnswer(const WordEntry& entry, bool good);
+    ReviewSnapshot reviewSnapshot() const;
+
     // The periodic save: starts writing the progress file on its worker when
     // the lists changed; the worker posts WM_SAVE_DONE to the owner window.
     // False when no save was started (nothing changed, or one is running).
@@ -174,12 +192,18 @@ private:
     SettingsRecord Settings{};
     // The sections of mivora.ini.
     SpeechSettings speechSettings;
+    ReviewSettings reviewSettings;
     // Where the program and its files are, chosen at start.
     FilePlace place;
     // The size of a maximised window, taken at start.
     int maximizedWidth = 0;
     int maximizedHeight = 0;
     WordGet wordStore;
+    // mivora-review.txt beside the progress file, and the schedule from it.
+    ReviewLog reviewLog;
+    // The local day whose due words were last brought back; 0 until the
+    // log is read.
+    std::int32_t reviewDay_ = 0;
     // The workers: the start-up load, dictionary reloads, periodic saves.
     Worker wordLoad;
     Worker dictionaryLoad;

@@ -1,5 +1,6 @@
 #include "app/Tray.h"
 
+#include <cwchar>
 #include <iterator>
 
 #include "res/resource.h"
@@ -169,6 +170,11 @@ bool Tray::refreshTip(const ProgressHeader& header)
 {
     NOTIFYICONDATAW data = iconData(NIF_TIP);
     formatTrayTip(header, data.szTip);
+    if (reviewLimit_ >= 0) {
+        // 74 units at most so far, and this line at most 28 more: it fits.
+        const std::size_t used = std::wcslen(data.szTip);
+        wsprintfW(data.szTip + used, L"\r\n今日复习 %d/%d", reviewCount_, reviewLimit_);
+    }
     return notifyIcon_(NIM_MODIFY, &data) != FALSE;
 }
 

@@ -46,6 +46,13 @@ public:
     // Sends the statistics to the icon; false when the shell refused (for
     // example because the icon is not there).
     bool refreshTip(const ProgressHeader& header);
+    // The line "今日复习 <count>/<limit>" the tooltip ends with; a negative
+    // limit leaves it out (review switched off).
+    void setReviewToday(int count, int limit)
+    {
+        reviewCount_ = count;
+        reviewLimit_ = limit;
+    }
 
     // Shows a warning balloon from the icon (title and text cut to the
     // fields' sizes); `info` gives it the information icon instead, for
@@ -94,4 +101,6 @@ private:
     std::wstring waitingTitle_;
     std::wstring waitingText_;
     bool waitingInfo_ = false;
+    int reviewCount_ = 0;
+    int reviewLimit_ = -1;
 };

@@ -13,6 +13,7 @@
 
 #include <unistd.h>
 
+#include "ReviewLog.h"
 #include "WordGet.h"
 
 namespace fs = std::filesystem;
@@ -285,6 +286,65 @@ void saveFloor(benchmark::State& state, bool synced)
 void BM_SaveProgressFloor(benchmark::State& state) { saveFloor(state, false); }
 void BM_SaveProgressFloorSynced(benchmark::State& state) { saveFloor(state, true); }
 
+// A review log of `answers` answers to a tenth as many words, a few a day
+// over the years, as a user with that history has it.
+const fs::path& reviewDirectory(long answers)
+{
+    static std::map<long, fs::path> made;
+    fs::path& dir = made[answers];
+    if (!dir.empty()) return dir;
+    dir = scratch().path() / ("review" + std::to_string(answers));
+    fs::create_directories(dir);
+    std::string text = reviewLogHeader(19000) + "\n";
+    std::mt19937 random(7);
+    const long words = std::max(answers / 10, 1L);
+    std::int64_t time = std::int64_t{19000} * 86400;
+    for (long i = 0; i < answers; ++i) {
+        time += 3600 + static_cast<std::int64_t>(random() % 36000);
+        std::u16string word = u"abandon";
+        appendNumber(word, static_cast<long>(random() % static_cast<unsigned long>(words)));
+        text += reviewLine({time, random() % 5 != 0, word, static_cast<std::int32_t>(time / 86400 + 3)}) + "\n";
+    }
+    std::FILE* file = std::fopen((dir / "mivora-review.txt").c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+    return dir;
+}
+
+std::int32_t utcDay(std::int64_t seconds)
+{
+    return static_cast<std::int32_t>(seconds / 86400);
+}
+
+// Read, parse and replay the whole history, as every start does.
+void BM_ReplayReviewLog(benchmark::State& state)
+{
+    const long answers = state.range(0);
+    ReviewLog log(utcDay);
+    log.setDirectory(reviewDirectory(answers));
+    double total = 0;
+    for (auto _ : state)
+        total += timed([&] { log.load(19000); });
+    if (log.answers().size() != static_cast<std::size_t>(answers)) state.SkipWithError("wrong answer count");
+    reportPerLine(state, total, answers);
+}
+
+void BM_ReviewLogFloor(benchmark::State& state)
+{
+    const long answers = state.range(0);
+    const fs::path path = reviewDirectory(answers) / "mivora-review.txt";
+    std::vector<char> bytes(fs::file_size(path));
+    double total = 0;
+    for (auto _ : state) {
+        total += timed([&] {
+            std::FILE* file = std::fopen(path.c_str(), "rb");
+            benchmark::DoNotOptimize(std::fread(bytes.data(), 1, bytes.size(), file));
+            std::fclose(file);
+        });
+    }
+    reportPerLine(state, total, answers);
+}
+
 }  // namespace
 
 BENCHMARK(BM_LoadDictionary)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -295,5 +355,8 @@ BENCHMARK(BM_SaveProgress)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecon
 BENCHMARK(BM_MergeOtherPcSave)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveProgressFloor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveProgressFloorSynced)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK(BM_ReplayReviewLog)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReviewLogFloor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -16,6 +16,7 @@ PAIRS = [
     ("progress save", "BM_SaveProgress", "BM_SaveProgressFloorSynced", "plain write + fsync"),
     ("progress save", "BM_SaveProgress", "BM_SaveProgressFloor", "plain write, no fsync"),
     ("another PC's save merged", "BM_MergeOtherPcSave", "BM_LoadProgressFloor", "plain read"),
+    ("review log replay", "BM_ReplayReviewLog", "BM_ReviewLogFloor", "plain read"),
 ]
 
 

@@ -37,6 +37,9 @@
 #define IDC_SETTINGS_SAMPLE_BACKGROUND  1025  // check box, sampleBackground
 #define IDC_SETTINGS_TITLE_BAR_MODE     1027  // check box, titleBarMode
 #define IDC_SETTINGS_CYCLE_SIZE         1029  // edit, cycleSize
+#define IDC_SETTINGS_REVIEW             1060  // check box, [Review] Enabled
+#define IDC_SETTINGS_REVIEW_LIMIT       1061  // edit, [Review] DailyLimit
+#define IDC_SETTINGS_RETENTION          1062  // edit, [Review] Retention in per cent
 
 // Word-library page (IDD_LIBRARY_PAGE)
 #define IDC_LIBRARY_DICTIONARIES        1016  // drop-down list of dictionary names
@@ -92,6 +95,7 @@
 #define IDM_WORD_NEXT           40025   // "下一个"
 #define IDM_WORD_PAUSE          40027   // "暂停"
 #define IDM_WORD_SPEAK          40041   // "朗读"
+#define IDM_WORD_FORGOT         40042   // "忘了", only for a word under review
 
 // Remembered-words menu (IDR_REMEMBERED_MENU)
 #define IDM_REMEMBERED_FORGET   40037   // "忘记"

@@ -145,12 +145,13 @@ void WordGet::recomputeCycleEnd()
 
 void WordGet::recomputeCycleEndLocked()
 {
-    if (cycleSize_ <= 0 || static_cast<std::size_t>(cycleSize_) >= learning_.size()) {
-        cycleEnd_ = learning_.back();  // nullptr for an empty list
+    // The words under review count in the cycle: they come before new ones.
+    if (cycleSize_ <= 0 || static_cast<std::size_t>(cycleSize_) >= learning_.size() + review_.size()) {
+        cycleEnd_ = learning_.empty() ? review_.back() : learning_.back();  // nullptr for an empty round
         return;
     }
-    const Node* node = learning_.front();
-    for (std::int32_t position = 1; position < cycleSize_; ++position) node = node->next;
+    const Node* node = roundFrontLocked();
+    for (std::int32_t position = 1; position < cycleSize_; ++position) node = nextInRoundLocked(node);
     cycleEnd_ = node;
 }
 
@@ -162,10 +163,11 @@ void WordGet::next(const char16_t* word, WordEntry& out)
 
 void WordGet::nextLocked(const char16_t* word, WordEntry& out)
 {
-    const Node* const node = learning_.find(wordOf(word));
+    const Node* const node = findInRoundLocked(wordOf(word));
     if (node == nullptr) return;
     // The lookup is finished before `out` is written: `word` may lie in it.
-    const Node* const shown = (node == cycleEnd_ || node->next == nullptr) ? learning_.front() : node->next;
+    const Node* const after = nextInRoundLocked(node);
+    const Node* const shown = (node == cycleEnd_ || after == nullptr) ? roundFrontLocked() : after;
     shown->copyTo(out);
 }
 
@@ -177,10 +179,10 @@ void WordGet::previous(const char16_t* word, WordEntry& out)
 
 void WordGet::previousLocked(const char16_t* word, WordEntry& out)
 {
-    const Node* const node = learning_.find(wordOf(word));
+    const Node* const node = findInRoundLocked(wordOf(word));
     if (node == nullptr) return;
-    if (node->prev != nullptr)
-        node->prev->copyTo(out);
+    if (const Node* const before = previousInRoundLocked(node))
+        before->copyTo(out);
     else if (cycleEnd_ != nullptr)
         cycleEnd_->copyTo(out);
 }
@@ -201,6 +203,9 @@ void WordGet::setRemembered(const WordEntry& entry, bool toRemembered)
 {
     const WordFields fields = fieldsOf(entry);
     std::lock_guard guard(lock_);
+    // 已记住 on a word under review: it simply stays remembered. 忘记 from
+    // the remembered list takes it out of review before it moves.
+    if (leaveReviewLocked(fields.word) && toRemembered) return;
     if (toRemembered && unlinkLocked(fields.word, WordList::learning)) {
         insertLocked(fields, WordList::remembered);
         bump(header_.rememberedCount, +1);
@@ -217,6 +222,7 @@ void WordGet::setRemembered(const WordEntry& entry, bool toRemembered)
 bool WordGet::deleteRemembered(const char16_t* word)
 {
     std::lock_guard guard(lock_);
+    leaveReviewLocked(wordOf(word));
     if (!unlinkLocked(wordOf(word), WordList::remembered)) return false;
     bump(header_.rememberedCount, -1);
     return true;

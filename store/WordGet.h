@@ -155,6 +155,28 @@ public:
     // counts) and until a save has kept that file under another name.
     bool progressFileKeptBack() const;
 
+    // Review: remembered words that came back to the round as a test of
+    // memory. Such a word stays in the remembered list (so the progress
+    // file, its counts and the merge with another PC see no change) and
+    // goes through the round before the learning list, until 已记住 lets it
+    // go back (setRemembered) or 忘了 makes it a word to learn again.
+    //
+    // Puts `words` (remembered ones; others are passed over) at the front of
+    // the round in this order; with `showFirst`, the next step shows the
+    // first of them. Returns how many came.
+    std::size_t bringBack(const std::vector<std::u16string>& words, bool showFirst);
+    bool underReview(std::u16string_view word) const;
+    // How many words wait in the round for their review.
+    std::size_t reviewWaiting() const;
+    // 忘了: the word leaves review and the remembered list and stays in the
+    // round as a word to learn; the remembered count drops by one. False
+    // when the word is not under review.
+    bool forgetReviewed(const WordEntry& entry);
+    // Every word under review leaves the round (review switched off), and
+    // any that is no longer remembered (another PC's merge) does.
+    void endReview();
+    void pruneReview();
+
     // Consistent copies, taken under the lock.
     WordEntry currentEntry() const;
     void setCurrentEntry(const WordEntry& entry);
@@ -173,6 +195,14 @@ private:
     using Node = WordLane::Node;
 
     Lane& lane(WordList list) { return list == WordList::learning ? learning_ : remembered_; }
+    // The round: the words under review, then the learning list.
+    const Node* roundFrontLocked() const;
+    const Node* findInRoundLocked(std::u16string_view word) const;
+    const Node* nextInRoundLocked(const Node* node) const;
+    const Node* previousInRoundLocked(const Node* node) const;
+    // Takes the word out of review; false when it was not under review.
+    bool leaveReviewLocked(std::u16string_view word);
+    void keepCurrentInRoundLocked();
     bool insertLocked(const WordFields& fields, WordList list);
     bool unlinkLocked(std::u16string_view word, WordList list);
     void recomputeCycleEndLocked();
@@ -198,7 +228,10 @@ private:
     mutable std::mutex lock_;
     Lane learning_;
     Lane remembered_;
-    const Node* cycleEnd_ = nullptr;  // a node of learning_, nullptr when there is none
+    // Copies of the remembered words under review, in the order of the
+    // round.
+    Lane review_;
+    const Node* cycleEnd_ = nullptr;  // a node of review_ or learning_, nullptr when there is none
     WordEntry current_{};
     ProgressHeader header_{};
     bool dirty_ = false;

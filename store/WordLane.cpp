@@ -187,7 +187,7 @@ void WordLane::prefetch(std::size_t hash) const noexcept
 #endif
 }
 
-bool WordLane::insert(const WordFields& fields, Allocation allocation, std::size_t hash, bool inText)
+bool WordLane::insert(const WordFields& fields, Allocation allocation, std::size_t hash, bool inText, bool atFront)
 {
     // One probe both looks for the word and finds the free slot it would
     // take; only a rehash makes a second one necessary.
@@ -208,11 +208,18 @@ bool WordLane::insert(const WordFields& fields, Allocation allocation, std::size
     // so the tail is tried before the key map.
     // Nearly every word starts with a letter, which gives key 0: white
     // space, signs and digits all lie at or below '9'.
-    const std::int32_t key = fields.word.empty() || fields.word[0] > u'9' ? 0 : numericKey(fields.word);
+    std::int32_t key = fields.word.empty() || fields.word[0] > u'9' ? 0 : numericKey(fields.word);
     Node* before = nullptr;
     auto greater = firstOfKey_.end();
     bool firstOfItsKey = tail_ == nullptr || key > tail_->key;
-    if (tail_ != nullptr && key < tail_->key) {
+    if (atFront && head_ != nullptr) {
+        // Put before the head under the head's key (or its own, if lower),
+        // so that the list stays in key order for the words added later.
+        key = std::min(key, head_->key);
+        before = head_;
+        greater = firstOfKey_.begin();
+        firstOfItsKey = key != head_->key;
+    } else if (tail_ != nullptr && key < tail_->key) {
         greater = firstOfKey_.upper_bound(key);
         before = greater->second;  // exists: the tail's key is greater
         firstOfItsKey = greater == firstOfKey_.begin() || std::prev(greater)->first != key;
@@ -258,6 +265,7 @@ bool WordLane::insert(const WordFields& fields, Allocation allocation, std::size
     }
     (node->prev == nullptr ? head_ : node->prev->next) = node;
     (before == nullptr ? tail_ : before->prev) = node;
+    if (atFront && !firstOfItsKey) firstOfKey_.begin()->second = node;
     ++size_;
     if (allocation == Allocation::single) ++singleNodes_;
 

@@ -114,7 +114,14 @@ public:
     // The same with the word's hashOf() already at hand.
     bool add(const WordFields& fields, Allocation allocation, std::size_t hash)
     {
-        return insert(fields, allocation, hash, false);
+        return insert(fields, allocation, hash, false, false);
+    }
+    // Adds the word before the head, whatever its key (the words added
+    // later still go by their keys). False when the word is already here.
+    // May throw bad_alloc, and then changes nothing.
+    bool addFront(const WordFields& fields, Allocation allocation)
+    {
+        return insert(fields, allocation, hashOf(fields.word), false, true);
     }
     // Whether the pieces of a dictionary line lie in its text as addInText
     // needs them: the transcription one unit after the word, the content one
@@ -124,7 +131,7 @@ public:
     // Like add with bulk allocation, for pieces laid out in a text that the
     // lane keeps (keepText): the node points into the text instead of
     // copying it. `pieces.phonetic` is the transcription without brackets.
-    bool addInText(const WordFields& pieces, std::size_t hash) { return insert(pieces, Allocation::bulk, hash, true); }
+    bool addInText(const WordFields& pieces, std::size_t hash) { return insert(pieces, Allocation::bulk, hash, true, false); }
     // Keeps a text that nodes of this lane point into for as long as the
     // lane lives (a swap takes it along). May throw bad_alloc.
     void keepText(std::shared_ptr<const void> text) { texts_.push_back(std::move(text)); }
@@ -146,7 +153,7 @@ private:
     };
     using Block = std::unique_ptr<void, BlockFree>;
 
-    bool insert(const WordFields& fields, Allocation allocation, std::size_t hash, bool inText);
+    bool insert(const WordFields& fields, Allocation allocation, std::size_t hash, bool inText, bool atFront);
     std::size_t slotOf(const Node* node) const noexcept;
     void rehash(std::size_t capacity);
     Node* allocate(std::size_t bytes, Allocation allocation);

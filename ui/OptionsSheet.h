@@ -11,8 +11,10 @@
 #include <string>
 
 #include "settings/SettingsRecord.h"
+#include "settings/ReviewSettings.h"
 #include "settings/SpeechSettings.h"
 #include "store/FilePlace.h"
+#include "store/ReviewLog.h"
 #include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 #include "win/Dpi.h"
@@ -91,6 +93,14 @@ struct OptionsContext {
     Hotkeys* hotkeys = nullptr;
     // The open dialog of the library page's 导入….
     BOOL(WINAPI* getOpenFileName)(LPOPENFILENAMEW) = openFileDialog;
+    // The [Review] settings of mivora.ini, which the settings page replaces
+    // on OK (the program applies them with the other settings). Without
+    // them the page leaves its review fields as the defaults.
+    ReviewSettings* review = nullptr;
+    // The review history and schedule as they are now, for the statistics:
+    // every answer, the due day of every remembered word, today, the
+    // retention. Empty in tests that do not need it.
+    std::function<ReviewSnapshot()> reviewSnapshot = nullptr;
 };
 
 class OptionsSheet {

@@ -1,9 +1,11 @@
 // The settings page of the options sheet. There is no copy of the settings
 // and no Apply step: every click or keystroke writes its field of Settings at
 // once and applies it to the word window through the functions the word
-// window offers. OK on the sheet only writes the file.
+// window offers. OK on the sheet only writes the file, and hands over the
+// review fields, which the program applies with it.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cwchar>
 #include <memory>
@@ -111,6 +113,26 @@ void showSettings(HWND page, const SettingsRecord& Settings)
     tick(page, IDC_SETTINGS_SAMPLE_BACKGROUND, Settings.sampleBackground);
     tick(page, IDC_SETTINGS_TITLE_BAR_MODE, Settings.titleBarMode);
     showFontLabel(page, Settings);
+}
+
+void showReview(HWND page, const ReviewSettings& review)
+{
+    SendDlgItemMessageW(page, IDC_SETTINGS_REVIEW_LIMIT, EM_LIMITTEXT, 4, 0);
+    SendDlgItemMessageW(page, IDC_SETTINGS_RETENTION, EM_LIMITTEXT, 2, 0);
+    tick(page, IDC_SETTINGS_REVIEW, review.enabled ? 1 : 0);
+    showNumber(page, IDC_SETTINGS_REVIEW_LIMIT, static_cast<std::uint32_t>(review.dailyLimit));
+    showNumber(page, IDC_SETTINGS_RETENTION, static_cast<std::uint32_t>(review.retentionPercent));
+}
+
+// What the review fields say; a limit beyond its range is held to it, and
+// so is the retention.
+ReviewSettings reviewFromPage(HWND page, ReviewSettings review)
+{
+    review.enabled = isTicked(page, IDC_SETTINGS_REVIEW) != 0;
+    review.dailyLimit = std::clamp(readNumber(page, IDC_SETTINGS_REVIEW_LIMIT), 0, kReviewLimitHighest);
+    review.retentionPercent =
+        std::clamp(readNumber(page, IDC_SETTINGS_RETENTION), kRetentionLowestPercent, kRetentionHighestPercent);
+    return review;
 }
 
 void chooseFont(HWND page, OptionsContext& context)
@@ -318,7 +340,16 @@ public:
     using SheetPage::SheetPage;
 
 private:
-    void fill() override { showSettings(window(), context().Settings); }
+    void fill() override
+    {
+        showSettings(window(), context().Settings);
+        showReview(window(), context().review != nullptr ? *context().review : ReviewSettings{});
+    }
+
+    void apply() override
+    {
+        if (context().review != nullptr) *context().review = reviewFromPage(window(), *context().review);
+    }
 
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam) override
     {

@@ -4,6 +4,7 @@
 // WordWindowSettings.cpp.
 #include "ui/word/WordWindow.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -226,6 +227,7 @@ void WordWindow::onWordLoadDone(WPARAM run)
 {
     if (!load_.finished(run)) return;
     loading_ = false;
+    if (events_.loaded) events_.loaded();
     // A full-screen program already in front sends the window aside before
     // the first word would show over it.
     hold_.checkFullScreen(window_.get());
@@ -439,6 +441,20 @@ void WordWindow::repaint()
     if (window_) InvalidateRect(window_.get(), nullptr, TRUE);
 }
 
+// A word under review is a test of memory: a small dot in the word's colour
+// at its top right, in the gap before the phonetic, tells the user so.
+void WordWindow::drawReviewMark(HDC dc, int x, int y) const
+{
+    const int size = std::max(scaleToDpi(3, fontDpi_), 2);
+    const int left = x + std::max(scaleToDpi(1, fontDpi_) / 2, 0);
+    UniqueBrush brush(CreateSolidBrush(Settings.wordColor));
+    if (!brush) return;
+    SelectedObject pen(dc, GetStockObject(NULL_PEN));
+    SelectedObject fill(dc, brush.get());
+    // With the null pen the ellipse is a pixel smaller than its box.
+    Ellipse(dc, left, y + size / 2, left + size + 1, y + size / 2 + size + 1);
+}
+
 void WordWindow::paint()
 {
     PAINTSTRUCT ps;
@@ -450,6 +466,7 @@ void WordWindow::paint()
         // A copy: a load on another thread may replace the entry meanwhile.
         const WordEntry entry = wordStore.currentEntry();
         const std::size_t length = wordLength(entry);
+        const bool reviewing = !loading_ && wordStore.underReview(std::u16string_view(entry.word, length));
         // Positions come from the extents of the last layout, never from a
         // new measurement.
         const WordLayout layout =
@@ -457,6 +474,7 @@ void WordWindow::paint()
         SetTextColor(dc, Settings.wordColor);
         if (!layout.wrapped) {
             TextOutW(dc, layout.wordX, layout.textY, as_wcstr(entry.word), static_cast<int>(length));
+            if (reviewing) drawReviewMark(dc, layout.wordX + wordExtent_.cx, layout.textY);
             SetTextColor(dc, Settings.phoneticColor);
             TextOutW(dc, layout.phoneticX, layout.textY, as_wcstr(entry.phonetic),
                      unitCount(entry.phonetic, kPhoneticUnits));
@@ -469,6 +487,7 @@ void WordWindow::paint()
             RECT r;
             GetClientRect(window_.get(), &r);
             DrawTextW(dc, as_wcstr(entry.word), static_cast<int>(length), &r, DT_EDITCONTROL | DT_WORDBREAK);
+            if (reviewing) drawReviewMark(dc, r.right - scaleToDpi(5, fontDpi_), layout.textY);
             const std::size_t n = composeWrappedBlock(entry, composeBuffer_);
             // The phonetic shares the content's colour in this layout.
             SetTextColor(dc, Settings.contentColor);

@@ -66,6 +66,12 @@ struct WordWindowEvents {
     std::function<void(bool aside)> asideChanged;
     // The user asked for the shown word to be said (朗读 in its menu).
     std::function<void(const WordEntry&)> speakRequested;
+    // The user answered for a word: 已记住 (good) or 忘了 (not good), after
+    // the store has moved it.
+    std::function<void(const WordEntry&, bool good)> answered;
+    // The start-up load has put the lists in place; the first word is shown
+    // right after this returns.
+    std::function<void()> loaded;
 };
 
 class WordWindow {
@@ -222,6 +228,7 @@ private:
     // a record GDI refuses.
     UniqueFont makeWordFont(UINT dpi) const;
     void paint();
+    void drawReviewMark(HDC dc, int x, int y) const;
 
     // What the user does (WordWindowInteraction.cpp).
     void onLeftButtonDown();
@@ -231,6 +238,9 @@ private:
     // The word's own context menu (a right click), with the window in front
     // for as long as the menu tracks.
     void showContextMenu();
+    // 忘了 in the word's menu.
+    void showForgotItem(HMENU popup);
+    void forgetShownWord();
 
     SettingsRecord& Settings;
     WordGet& wordStore;

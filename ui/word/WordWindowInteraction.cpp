@@ -79,9 +79,40 @@ HMENU WordWindow::prepareWordMenu()
     if (window_) hold_.onWordMenuOpening(window_.get());
     decide();
     HMENU popup = wordMenu_ ? GetSubMenu(wordMenu_.get(), 0) : nullptr;
-    if (popup != nullptr)
+    if (popup != nullptr) {
         CheckMenuItem(popup, IDM_WORD_PAUSE, MF_BYCOMMAND | (Settings.autoSwitch ? MF_UNCHECKED : MF_CHECKED));
+        showForgotItem(popup);
+    }
     return popup;
+}
+
+// 忘了 stands right after 已记住, and only while the word shown is under
+// review: for any other word there is nothing to forget yet.
+void WordWindow::showForgotItem(HMENU popup)
+{
+    const WordEntry entry = wordStore.currentEntry();
+    const bool reviewing = !loading_ && wordStore.underReview(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)));
+    const bool shown = GetMenuState(popup, IDM_WORD_FORGOT, MF_BYCOMMAND) != static_cast<UINT>(-1);
+    if (reviewing && !shown) {
+        const int count = GetMenuItemCount(popup);
+        for (int i = 0; i < count; ++i) {
+            if (GetMenuItemID(popup, i) == IDM_WORD_REMEMBERED) {
+                InsertMenuW(popup, static_cast<UINT>(i + 1), MF_BYPOSITION | MF_STRING, IDM_WORD_FORGOT, L"忘了");
+                break;
+            }
+        }
+    } else if (!reviewing && shown) {
+        DeleteMenu(popup, IDM_WORD_FORGOT, MF_BYCOMMAND);
+    }
+}
+
+void WordWindow::forgetShownWord()
+{
+    const WordEntry marked = wordStore.currentEntry();
+    if (loading_ || !wordStore.underReview(std::u16string_view(marked.word, boundedLength(marked.word, kWordUnits)))) return;
+    stepOn();
+    if (wordStore.forgetReviewed(marked) && events_.answered) events_.answered(marked, false);
+    freshPeriod_ = true;
 }
 
 void WordWindow::runCommand(WordCommand command)
@@ -91,8 +122,11 @@ void WordWindow::runCommand(WordCommand command)
         // Step on first, while the word is still in the learning list where
         // the step finds it; the copy keeps the word being marked.
         const WordEntry marked = wordStore.currentEntry();
+        // An answer only for a word of the store (not the loading line).
+        const bool inStore = wordStore.contains(marked.word);
         stepOn();
         wordStore.setRemembered(marked, true);
+        if (inStore && events_.answered) events_.answered(marked, true);
         break;
     }
     case WordCommand::previous:
@@ -116,6 +150,9 @@ void WordWindow::runWordCommand(HWND menuOwner, UINT id)
     switch (id) {
     case IDM_WORD_REMEMBERED:
         runCommand(WordCommand::remembered);
+        break;
+    case IDM_WORD_FORGOT:
+        forgetShownWord();
         break;
     case IDM_WORD_PREVIOUS:
         runCommand(WordCommand::previous);

@@ -1,0 +1,488 @@
+#include "ReviewLog.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <ctime>
+#include <system_error>
+#include <tuple>
+#include <unordered_set>
+
+#include "FileReplace.h"
+#include "ProgressBase.h"
+#include "Text.h"
+#include "WordEntry.h"
+
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+constexpr int kFirstReviewSpread = 60;
+constexpr char kStartedMark[] = "started ";
+constexpr char16_t kMergedSuffix[] = u".merged-";
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const std::int64_t era = floorDiv(y, 400);
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void civilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d)
+{
+    z += 719468;
+    const std::int64_t era = floorDiv(z, 146097);
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    d = static_cast<unsigned>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<unsigned>(mp < 10 ? mp + 3 : mp - 9);
+    y = yoe + era * 400 + (m <= 2);
+}
+
+// `count` decimal digits at `at`.
+bool digits(std::string_view text, std::size_t at, std::size_t count, unsigned& value)
+{
+    if (at + count > text.size()) return false;
+    value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        value = value * 10 + static_cast<unsigned>(text[i] - '0');
+    }
+    return true;
+}
+
+bool parseDate(std::string_view text, std::int64_t& day)
+{
+    unsigned y, m, d;
+    if (text.size() < 10 || !digits(text, 0, 4, y) || text[4] != '-' || !digits(text, 5, 2, m) || text[7] != '-' ||
+        !digits(text, 8, 2, d) || m < 1 || m > 12 || d < 1)
+        return false;
+    day = daysFromCivil(y, m, d);
+    std::int64_t back;
+    unsigned bm, bd;
+    civilFromDays(day, back, bm, bd);
+    return bm == m && bd == d;  // no 31 April
+}
+
+bool parseTime(std::string_view text, std::int64_t& seconds)
+{
+    std::int64_t day;
+    unsigned h, mi, s;
+    if (text.size() != 20 || !parseDate(text, day) || text[10] != 'T' || !digits(text, 11, 2, h) || text[13] != ':' ||
+        !digits(text, 14, 2, mi) || text[16] != ':' || !digits(text, 17, 2, s) || text[19] != 'Z' || h > 23 ||
+        mi > 59 || s > 60)
+        return false;
+    seconds = day * kSecondsPerDay + h * 3600 + mi * 60 + s;
+    return true;
+}
+
+std::string timeText(std::int64_t seconds)
+{
+    const std::int64_t day = floorDiv(seconds, kSecondsPerDay);
+    const std::int64_t rest = seconds - day * kSecondsPerDay;
+    char text[40];
+    std::snprintf(text, sizeof text, "%sT%02d:%02d:%02dZ", dayText(static_cast<std::int32_t>(day)).c_str(),
+                  static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
+    return text;
+}
+
+// The lines of a text, without their line ends; empty lines left out.
+std::vector<std::string_view> linesOf(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty()) lines.push_back(line);
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return lines;
+}
+
+bool readText(const std::filesystem::path& path, std::string& text)
+{
+    UniqueFile file{openFile(path, "rb")};
+    if (!file) return false;
+    text.clear();
+    char buffer[1 << 14];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, got);
+    return !std::ferror(file.get());
+}
+
+std::int32_t clampDay(std::int64_t day)
+{
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(day, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
+std::int32_t localDayOf(std::int64_t utcSeconds)
+{
+    const std::time_t time = static_cast<std::time_t>(utcSeconds);
+    std::tm local{};
+#ifdef _WIN32
+    if (localtime_s(&local, &time) != 0) return clampDay(floorDiv(utcSeconds, kSecondsPerDay));
+#else
+    if (localtime_r(&time, &local) == nullptr) return clampDay(floorDiv(utcSeconds, kSecondsPerDay));
+#endif
+    return clampDay(daysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
+                                  static_cast<unsigned>(local.tm_mday)));
+}
+
+std::string dayText(std::int32_t day)
+{
+    std::int64_t y;
+    unsigned m, d;
+    civilFromDays(day, y, m, d);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02u", static_cast<long long>(y), m, d);
+    return text;
+}
+
+bool parseDayText(std::string_view text, std::int32_t& day)
+{
+    std::int64_t value;
+    if (text.size() != 10 || !parseDate(text, value)) return false;
+    day = clampDay(value);
+    return true;
+}
+
+std::string reviewLine(const ReviewAnswer& answer)
+{
+    std::string word;
+    encodeUtf8(answer.word, word);
+    return timeText(answer.time) + '\t' + (answer.good ? "good" : "again") + '\t' + word + '\t' +
+           dayText(answer.dueDay);
+}
+
+bool parseReviewLine(std::string_view line, ReviewAnswer& answer)
+{
+    std::string_view fields[4];
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t tab = line.find('\t');
+        if ((tab == std::string_view::npos) != (i == 3)) return false;
+        fields[i] = line.substr(0, tab);
+        line.remove_prefix(i == 3 ? line.size() : tab + 1);
+    }
+    ReviewAnswer parsed;
+    if (!parseTime(fields[0], parsed.time)) return false;
+    if (fields[1] != "good" && fields[1] != "again") return false;
+    parsed.good = fields[1] == "good";
+    // Only a word the store could hold: valid UTF-8, short enough for its
+    // field, no control characters.
+    if (fields[2].empty() || !decodeUtf8(fields[2], parsed.word) || parsed.word.size() >= kWordUnits) return false;
+    for (char16_t c : parsed.word)
+        if (c < 0x20) return false;
+    if (!parseDayText(fields[3], parsed.dueDay)) return false;
+    answer = std::move(parsed);
+    return true;
+}
+
+std::string reviewLogHeader(std::int32_t startDay)
+{
+    return "# mivora-review 1; FSRS-6 default weights 0.212 1.2931 2.3065 8.2956 6.4133 0.8334 3.0194 0.001 "
+           "1.8722 0.1666 0.796 1.4835 0.0614 0.2629 1.6483 0.6014 1.8729 0.5425 0.0912 0.0658 0.1542; " +
+           std::string(kStartedMark) + dayText(startDay);
+}
+
+std::string mergeReviewLogs(std::string_view a, std::string_view b)
+{
+    std::vector<std::string_view> comments;
+    // (time of the line, or of the readable line before it; the line)
+    std::vector<std::pair<std::int64_t, std::string_view>> lines;
+    for (std::string_view text : {a, b}) {
+        std::int64_t before = INT64_MIN;
+        for (std::string_view line : linesOf(text)) {
+            if (line.front() == '#') {
+                if (std::find(comments.begin(), comments.end(), line) == comments.end()) comments.push_back(line);
+                continue;
+            }
+            ReviewAnswer answer;
+            if (parseReviewLine(line, answer)) before = answer.time;
+            lines.emplace_back(before, line);
+        }
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string merged;
+    for (std::string_view comment : comments) merged.append(comment).push_back('\n');
+    // A garbled line kept on two PCs may stand beside different answers on
+    // each, so repeats are looked for everywhere, not only next door.
+    std::unordered_set<std::string_view> seen;
+    for (const auto& line : lines) {
+        if (seen.insert(line.second).second) merged.append(line.second).push_back('\n');
+    }
+    return merged;
+}
+
+bool isReviewLogCopyName(std::u16string_view name)
+{
+    // The copies take the names the progress file's copies take, with the
+    // log's stem and extension: the same rule decides.
+    constexpr std::u16string_view file = kReviewLogName;
+    constexpr std::u16string_view stem = file.substr(0, file.rfind(u'.'));
+    constexpr std::u16string_view extension = file.substr(file.rfind(u'.'));
+    if (name.size() <= stem.size() + extension.size() || !equalNoCase(name.substr(0, stem.size()), stem) ||
+        !equalNoCase(name.substr(name.size() - extension.size()), extension))
+        return false;
+    const std::u16string_view middle = name.substr(stem.size(), name.size() - stem.size() - extension.size());
+    return isConflictCopyName(u"DAvud" + std::u16string(middle) + u".bin");
+}
+
+std::vector<std::u16string> wordsComingBack(std::vector<DueWord> remembered, std::int32_t today,
+                                            std::int32_t broughtToday, std::int32_t dailyLimit)
+{
+    remembered.erase(std::remove_if(remembered.begin(), remembered.end(),
+                                    [today](const DueWord& word) { return word.dueDay > today; }),
+                     remembered.end());
+    std::stable_sort(remembered.begin(), remembered.end(),
+                     [](const DueWord& x, const DueWord& y) { return x.dueDay < y.dueDay; });
+    const std::int64_t room = std::max<std::int64_t>(std::int64_t{dailyLimit} - broughtToday, 0);
+    std::vector<std::u16string> words;
+    for (std::size_t i = 0; i < remembered.size() && static_cast<std::int64_t>(i) < room; ++i)
+        words.push_back(std::move(remembered[i].word));
+    return words;
+}
+
+std::int32_t firstReviewDay(std::u16string_view word, std::int32_t startDay)
+{
+    // FNV-1a of the folded word: the same on every PC and every start.
+    std::uint32_t hash = 2166136261u;
+    for (char16_t unit : word) {
+        const char16_t folded = foldAscii(unit);
+        hash = (hash ^ (folded & 0xFF)) * 16777619u;
+        hash = (hash ^ (folded >> 8)) * 16777619u;
+    }
+    return clampDay(std::int64_t{startDay} + 1 + hash % kFirstReviewSpread);
+}
+
+ReviewLog::ReviewLog(LocalDayOf dayOf) : dayOf_(std::move(dayOf)) {}
+
+void ReviewLog::setDirectory(const std::filesystem::path& directory)
+{
+    std::lock_guard guard(lock_);
+    path_ = directory.empty() ? std::filesystem::path() : directory / kReviewLogName;
+}
+
+void ReviewLog::setRetention(double retention)
+{
+    std::lock_guard guard(lock_);
+    retention = clampRetention(retention);
+    if (retention == retention_) return;
+    retention_ = retention;
+    rebuildLocked();
+}
+
+double ReviewLog::retention() const
+{
+    std::lock_guard guard(lock_);
+    return retention_;
+}
+
+void ReviewLog::load(std::int32_t today)
+{
+    std::lock_guard guard(lock_);
+    text_.clear();
+    startDay_ = today;
+    if (path_.empty()) {
+        rebuildLocked();
+        return;
+    }
+    std::error_code error;
+    const bool missing = !std::filesystem::exists(path_, error) && !error;
+    if (missing) {
+        // A new log starts with its comment; the start day it names is what
+        // spreads the words remembered before it over the days to come.
+        text_ = reviewLogHeader(today) + '\n';
+        writable_ = writeWholeLocked();
+    } else if (!readText(path_, text_)) {
+        // Held by another program, or no permission: answers are still
+        // recorded, and appended once the file can be opened again.
+        text_.clear();
+    }
+    rebuildLocked();
+
+    std::vector<std::filesystem::path> copies;
+    for (std::filesystem::directory_iterator it(path_.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError) && isReviewLogCopyName(it->path().filename().u16string()))
+            copies.push_back(it->path());
+    }
+    std::sort(copies.begin(), copies.end());
+    for (const std::filesystem::path& copy : copies) {
+        std::string other;
+        if (!readText(copy, other)) continue;
+        mergeLocked(other);
+        if (!writable_) continue;  // merged again at the next start
+        std::filesystem::path kept;
+        std::u16string name = copy.filename().u16string() + kMergedSuffix;
+        for (char c : dayText(today)) {
+            if (c != '-') name.push_back(static_cast<char16_t>(c));
+        }
+        if (makeFileName(name, u"", kept)) renameNoReplace(copy, copy.parent_path() / kept);
+    }
+}
+
+bool ReviewLog::mergeWithDisk()
+{
+    std::lock_guard guard(lock_);
+    if (path_.empty()) return false;
+    std::string disk;
+    if (!readText(path_, disk) || disk == text_) return false;
+    const std::string merged = mergeReviewLogs(text_, disk);
+    const bool changed = merged != text_;
+    text_ = merged;
+    if (merged != disk) writable_ = writeWholeLocked();
+    if (changed) rebuildLocked();
+    return changed;
+}
+
+bool ReviewLog::mergeText(std::string_view otherLog)
+{
+    std::lock_guard guard(lock_);
+    return mergeLocked(otherLog);
+}
+
+bool ReviewLog::mergeLocked(std::string_view other)
+{
+    std::string merged = mergeReviewLogs(text_, other);
+    if (merged == text_) return false;
+    text_ = std::move(merged);
+    writable_ = writeWholeLocked();
+    rebuildLocked();
+    return true;
+}
+
+bool ReviewLog::writeWholeLocked()
+{
+    if (path_.empty()) return false;
+    const std::filesystem::path temporary = path_.parent_path() / (std::u16string(kReviewLogName) + u".tmp");
+    bool ok = false;
+    if (UniqueFile file{openFile(temporary, "wb")}) {
+        ok = std::fwrite(text_.data(), 1, text_.size(), file.get()) == text_.size() && flushToDisk(file.get());
+        ok = std::fclose(file.release()) == 0 && ok;
+    }
+    ok = ok && replaceFile(temporary, path_);
+    if (!ok) removeFile(temporary);
+    return ok;
+}
+
+ReviewAnswer ReviewLog::answer(std::u16string_view word, bool good, std::int64_t utcNow)
+{
+    std::lock_guard guard(lock_);
+    ReviewAnswer answer{utcNow, good, std::u16string(word), 0};
+    addLocked(answer);
+    answer.dueDay = words_[foldedWord(word)].card.dueDay();
+    answers_.back().dueDay = answer.dueDay;
+    const std::string line = reviewLine(answer) + '\n';
+    if (text_.empty()) text_ = reviewLogHeader(startDay_) + '\n';
+    text_ += line;
+    if (path_.empty()) return answer;
+    // Appended, not rewritten: a line is all an answer can cost the file,
+    // however long the history.
+    bool ok = false;
+    if (UniqueFile file{openFile(path_, "ab")}) {
+        std::string written = line;
+        // In append mode the position is only known to be the end after a
+        // seek (Microsoft's C library reports 0 before the first write).
+        const bool empty = std::fseek(file.get(), 0, SEEK_END) == 0 && std::ftell(file.get()) == 0;
+        if (empty) written = reviewLogHeader(startDay_) + '\n' + line;
+        ok = std::fwrite(written.data(), 1, written.size(), file.get()) == written.size() && flushToDisk(file.get());
+        ok = std::fclose(file.release()) == 0 && ok;
+    }
+    writable_ = ok;
+    return answer;
+}
+
+void ReviewLog::addLocked(const ReviewAnswer& answer)
+{
+    answers_.push_back(answer);
+    WordState& state = words_[foldedWord(answer.word)];
+    const FsrsAnswer step{dayOf_(answer.time), answer.good};
+    state.answers.push_back(step);
+    state.card = fsrsAnswer(state.card, step, retention_);
+}
+
+void ReviewLog::rebuildLocked()
+{
+    answers_.clear();
+    words_.clear();
+    std::int32_t started = INT32_MAX;
+    std::vector<ReviewAnswer> parsed;
+    for (std::string_view line : linesOf(text_)) {
+        if (line.front() == '#') {
+            const std::size_t mark = line.find(kStartedMark);
+            std::int32_t day;
+            if (mark != std::string_view::npos &&
+                parseDayText(line.substr(mark + sizeof kStartedMark - 1, 10), day))
+                started = std::min(started, day);
+            continue;
+        }
+        ReviewAnswer answer;
+        if (parseReviewLine(line, answer)) parsed.push_back(std::move(answer));
+    }
+    // Appended lines of a clock put back, or a log edited by hand, may be
+    // out of order: the schedule goes by the times.
+    std::stable_sort(parsed.begin(), parsed.end(),
+                     [](const ReviewAnswer& x, const ReviewAnswer& y) { return x.time < y.time; });
+    answers_.reserve(parsed.size());
+    for (const ReviewAnswer& answer : parsed) addLocked(answer);
+    if (started == INT32_MAX && !answers_.empty()) started = dayOf_(answers_.front().time);
+    if (started != INT32_MAX) startDay_ = started;
+}
+
+std::vector<ReviewAnswer> ReviewLog::answers() const
+{
+    std::lock_guard guard(lock_);
+    return answers_;
+}
+
+bool ReviewLog::hasAnswers(std::u16string_view word) const
+{
+    std::lock_guard guard(lock_);
+    return words_.count(foldedWord(word)) != 0;
+}
+
+std::int32_t ReviewLog::dueDay(std::u16string_view word) const
+{
+    std::lock_guard guard(lock_);
+    const auto it = words_.find(foldedWord(word));
+    return it != words_.end() ? it->second.card.dueDay() : firstReviewDay(word, startDay_);
+}
+
+std::int32_t ReviewLog::reviewedOn(std::int32_t day) const
+{
+    std::lock_guard guard(lock_);
+    std::int32_t count = 0;
+    for (const auto& [word, state] : words_) {
+        (void)word;
+        if (std::any_of(state.answers.begin() + 1, state.answers.end(),
+                        [day](const FsrsAnswer& answer) { return answer.day == day; }))
+            ++count;
+    }
+    return count;
+}
+
+bool ReviewLog::writable() const
+{
+    std::lock_guard guard(lock_);
+    return writable_;
+}
+
+std::int32_t ReviewLog::startDay() const
+{
+    std::lock_guard guard(lock_);
+    return startDay_;
+}

@@ -1,0 +1,149 @@
+// The review history: mivora-review.txt beside the progress file, one
+// answer a line, and the schedule of remembered words replayed from it.
+//
+//   # comment
+//   2026-12-08T09:30:12Z<TAB>good<TAB>abandon<TAB>2026-12-10
+//
+// The time is UTC; the answer `good` or `again`; the word as the store holds
+// it; the local due date the answer gave. The file is the history, not a
+// cache: every due date is worked out anew from the answers, so a file
+// merged from two PCs gives both the same schedule. Lines that cannot be
+// read are kept as they are and skipped.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "Fsrs.h"
+
+constexpr char16_t kReviewLogName[] = u"mivora-review.txt";
+
+// One answer of the log.
+struct ReviewAnswer {
+    std::int64_t time; /* UTC seconds since 1970 */
+    bool good;
+    std::u16string word;
+    std::int32_t dueDay; /* local day number, days since 1970-01-01 */
+};
+
+// What the statistics are drawn from, copied at one moment.
+struct ReviewSnapshot {
+    std::vector<ReviewAnswer> answers;  // oldest first
+    std::vector<std::int32_t> dueDays;  // the due local day of every remembered word
+    std::int32_t today = 0;             // local day number
+    double retention = 0.9;             // the desired retention in use
+};
+
+// The local calendar day (days since 1970-01-01) of a UTC time: the user's
+// time zone in the program, a fixed one in tests.
+using LocalDayOf = std::function<std::int32_t(std::int64_t utcSeconds)>;
+// The C library's local time zone.
+std::int32_t localDayOf(std::int64_t utcSeconds);
+// Days since 1970-01-01 <-> "yyyy-mm-dd".
+std::string dayText(std::int32_t day);
+bool parseDayText(std::string_view text, std::int32_t& day);
+
+// One line of the log (without its line end), and back. False for a line
+// that is no answer (a comment, an empty or garbled line).
+std::string reviewLine(const ReviewAnswer& answer);
+bool parseReviewLine(std::string_view line, ReviewAnswer& answer);
+// The comment the program writes first: the file's version, the weights,
+// and the day the log was started.
+std::string reviewLogHeader(std::int32_t startDay);
+
+// Two logs as one: every line of both, comments first, then the rest in
+// the order of their times (a line that cannot be read goes with the line
+// before it), each distinct line once. Both PCs get the same file whichever
+// merges.
+std::string mergeReviewLogs(std::string_view a, std::string_view b);
+
+// Whether `name` is a sync program's copy of the log, named the way the
+// copies of the progress file are ("mivora-review-<computer>.txt", "... 
+// conflicted copy ...", "...冲突...").
+bool isReviewLogCopyName(std::u16string_view name);
+
+// Which remembered words come back to the round today: those due on or
+// before `today`, the longest overdue first (ties in list order), so many
+// that together with `broughtToday` (already brought back today) they are
+// no more than `dailyLimit`.
+struct DueWord {
+    std::u16string word;
+    std::int32_t dueDay;
+};
+std::vector<std::u16string> wordsComingBack(std::vector<DueWord> remembered, std::int32_t today,
+                                            std::int32_t broughtToday, std::int32_t dailyLimit);
+
+// The first due day of a word remembered before the log existed: spread
+// over the 60 days after `startDay` (the day the log was started), a few
+// words a day, the same on every PC.
+std::int32_t firstReviewDay(std::u16string_view word, std::int32_t startDay);
+
+// The log file and the schedule replayed from it. Called from the UI
+// thread, also from a worker that merges the progress file: every public
+// function takes the object's lock.
+class ReviewLog {
+public:
+    explicit ReviewLog(LocalDayOf dayOf = localDayOf);
+
+    // The folder of the progress file. Does not read anything yet.
+    void setDirectory(const std::filesystem::path& directory);
+    void setRetention(double retention);
+    double retention() const;
+
+    // Reads the log, merges in the sync programs' copies of it beside it
+    // (which are then renamed "<name>.merged-yyyymmdd") and replays the
+    // schedule. A log that cannot be read leaves an empty history; nothing
+    // here fails the program. `today` starts a new log.
+    void load(std::int32_t today);
+    // Merges the log on disk, which a sync program may have replaced by
+    // another PC's, with what this process knows, and writes the union back
+    // if the disk lacks any of it. True when the history changed.
+    bool mergeWithDisk();
+    // Merges another log's content into this one (and the file).
+    bool mergeText(std::string_view otherLog);
+
+    // Records an answer given now (`utcNow`): works out the word's new due
+    // day, appends the line and flushes it. Returns the answer as logged.
+    // A file that cannot be written leaves the answer in memory.
+    ReviewAnswer answer(std::u16string_view word, bool good, std::int64_t utcNow);
+
+    // The parsed answers, oldest first.
+    std::vector<ReviewAnswer> answers() const;
+    // Whether the word has any answer; its due day (a word without answers:
+    // firstReviewDay).
+    bool hasAnswers(std::u16string_view word) const;
+    std::int32_t dueDay(std::u16string_view word) const;
+    // How many distinct words had an answer on `day` that was not their
+    // first: the reviews done that day.
+    std::int32_t reviewedOn(std::int32_t day) const;
+    // False after the last write failed.
+    bool writable() const;
+    std::int32_t startDay() const;
+    std::int32_t dayOf(std::int64_t utcSeconds) const { return dayOf_(utcSeconds); }
+
+private:
+    struct WordState {
+        std::vector<FsrsAnswer> answers;
+        FsrsCard card;
+    };
+    void rebuildLocked();
+    void addLocked(const ReviewAnswer& answer);
+    bool writeWholeLocked();
+    bool mergeLocked(std::string_view other);
+
+    LocalDayOf dayOf_;
+    mutable std::mutex lock_;
+    std::filesystem::path path_;
+    double retention_ = kDefaultRetention;
+    std::string text_;  // every line known, as the file holds them
+    std::vector<ReviewAnswer> answers_;
+    std::unordered_map<std::u16string, WordState> words_;  // by folded word
+    std::int32_t startDay_ = 0;
+    bool writable_ = true;
+};
