@@ -29,6 +29,24 @@ std::u16string_view shownWord(const WordEntry& entry)
 
 constexpr wchar_t kSessionWatchClass[] = L"MivoraSessionWatch";
 
+// The review history as of now, for the statistics page: today's local day
+// and the clock's offset from UTC (with summer time when it is in force).
+// No answers are kept yet, so there are none to show.
+ReviewSnapshot currentReviewSnapshot()
+{
+    ReviewSnapshot snapshot;
+    SYSTEMTIME local{};
+    GetLocalTime(&local);
+    snapshot.today = daysFromCivil({local.wYear, local.wMonth, local.wDay});
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD kind = GetTimeZoneInformation(&zone);
+    LONG bias = zone.Bias;
+    if (kind == TIME_ZONE_ID_DAYLIGHT) bias += zone.DaylightBias;
+    else if (kind == TIME_ZONE_ID_STANDARD) bias += zone.StandardBias;
+    snapshot.utcOffsetMinutes = kind == TIME_ZONE_ID_INVALID ? 0 : -bias;
+    return snapshot;
+}
+
 }  // namespace
 
 App::App(HINSTANCE instance, std::filesystem::path userFolder)
@@ -46,6 +64,7 @@ App::App(HINSTANCE instance, std::filesystem::path userFolder)
     options.speaker = &speech;
     options.hotkeySettings = &hotkeySettings;
     options.hotkeys = &hotkeys;
+    options.reviewSnapshot = currentReviewSnapshot;
 }
 
 App::~App()

@@ -13,6 +13,7 @@
 #include "settings/SettingsRecord.h"
 #include "settings/SpeechSettings.h"
 #include "store/FilePlace.h"
+#include "store/ReviewStats.h"
 #include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 #include "win/Dpi.h"
@@ -46,6 +47,10 @@ struct PageDpis {
 // is started.
 using LinkOpener = void (*)(const wchar_t* target, int show);
 void openWithShell(const wchar_t* target, int show);
+
+// Whether the user has turned on a high-contrast theme (SPI_GETHIGHCONTRAST):
+// what the program draws itself then takes the theme's colours.
+bool highContrastOn();
 
 // Everything the sheet and its pages act on, owned by the application
 // object. The pages edit Settings in place and apply each change to the
@@ -85,6 +90,12 @@ struct OptionsContext {
     // shows empty fields and changes nothing.
     HotkeySettings* hotkeySettings = nullptr;
     Hotkeys* hotkeys = nullptr;
+    // The review history as it is now, which the statistics page takes each
+    // time it is shown. Without it the page stays empty.
+    std::function<ReviewSnapshot()> reviewSnapshot{};
+    // Asked at each drawing of the statistics page's pictures; tests play a
+    // high-contrast theme here, which they cannot turn on.
+    bool (*highContrast)() = highContrastOn;
 };
 
 class OptionsSheet {
