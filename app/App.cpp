@@ -631,6 +631,7 @@ ReviewSnapshot App::reviewSnapshot() const
     snapshot.dueDays.reserve(remembered.size());
     for (const std::u16string& word : remembered) snapshot.dueDays.push_back(reviewLog.dueDay(word));
     snapshot.today = reviewLog.dayOf(std::time(nullptr));
+    snapshot.localDayOf = [](std::int64_t utcSeconds) { return localDayOf(utcSeconds); };
     snapshot.retention = reviewLog.retention();
     return snapshot;
 }

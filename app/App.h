@@ -16,6 +16,7 @@
 #include "settings/SpeechSettings.h"
 #include "store/FilePlace.h"
 #include "store/ReviewLog.h"
+#include "store/ReviewStats.h"
 #include "store/WordGet.h"
 #include "ui/DictionaryReload.h"
 #include "ui/OptionsSheet.h"

@@ -15,6 +15,7 @@
 #define IDR_REMEMBERED_MENU     111   // "RMMENU", menu of the remembered-words view
 #define IDB_QRCODE              114   // 185 x 185 px, 24 bpp, shown on the about page
 #define IDD_HOTKEYS_PAGE        116   // hotkey page, before the about page
+#define IDD_STATS_PAGE          117   // 统计 page, after the word-library page
 
 // Controls (1000-1399) -------------------------------------------------------
 // The same number can mean different controls on different pages (1018 is
@@ -45,6 +46,12 @@
 #define IDC_LIBRARY_DICTIONARIES        1016  // drop-down list of dictionary names
 #define IDC_LIBRARY_REMEMBERED_VIEW     1031  // report list view of remembered words
 #define IDC_LIBRARY_IMPORT              1035  // push button "导入…": a 生词本 becomes a list
+
+// Statistics page (IDD_STATS_PAGE)
+#define IDC_STATS_CALENDAR              1360  // owner-drawn static, answers of the last 26 weeks
+#define IDC_STATS_DUE                   1361  // owner-drawn static, words due on each of the next 30 days
+#define IDC_STATS_TODAY                 1362  // static, today's figures
+#define IDC_STATS_RECALL                1363  // static, recall of the last 30 days and the target
 
 // Speech page (IDD_SPEECH_PAGE)
 #define IDC_SPEECH_VOICE                1340  // drop-down list of the English voices

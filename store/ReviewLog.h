@@ -32,14 +32,6 @@ struct ReviewAnswer {
     std::int32_t dueDay; /* local day number, days since 1970-01-01 */
 };
 
-// What the statistics are drawn from, copied at one moment.
-struct ReviewSnapshot {
-    std::vector<ReviewAnswer> answers;  // oldest first
-    std::vector<std::int32_t> dueDays;  // the due local day of every remembered word
-    std::int32_t today = 0;             // local day number
-    double retention = 0.9;             // the desired retention in use
-};
-
 // The local calendar day (days since 1970-01-01) of a UTC time: the user's
 // time zone in the program, a fixed one in tests.
 using LocalDayOf = std::function<std::int32_t(std::int64_t utcSeconds)>;

@@ -14,6 +14,7 @@
 #define MIVORA_OPTIONS_PAGES(PAGE)                                                                                     \
     PAGE(kSettingsPage, IDD_SETTINGS_PAGE, L"设置", makeSettingsPage)                                                  \
     PAGE(kLibraryPage, IDD_LIBRARY_PAGE, L"词库", makeLibraryPage)                                                     \
+    PAGE(kStatsPage, IDD_STATS_PAGE, L"统计", makeStatsPage)                                                           \
     PAGE(kSpeechPage, IDD_SPEECH_PAGE, L"朗读", makeSpeechPage)                                                        \
     PAGE(kHotkeysPage, IDD_HOTKEYS_PAGE, L"热键", makeHotkeysPage)                                                     \
     PAGE(kAboutPage, IDD_ABOUT_PAGE, L"关于", makeAboutPage)

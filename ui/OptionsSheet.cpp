@@ -266,6 +266,14 @@ private:
 
 }  // namespace
 
+bool highContrastOn()
+{
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) != 0 &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
 void openWithShell(const wchar_t* target, int show)
 {
     // The page's own window: the active one of this thread, the sheet.

@@ -14,7 +14,7 @@
 #include "settings/ReviewSettings.h"
 #include "settings/SpeechSettings.h"
 #include "store/FilePlace.h"
-#include "store/ReviewLog.h"
+#include "store/ReviewStats.h"
 #include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 #include "win/Dpi.h"
@@ -52,6 +52,10 @@ using LinkOpener = void (*)(const wchar_t* target, int show);
 // import.
 BOOL WINAPI openFileDialog(LPOPENFILENAMEW dialog);
 void openWithShell(const wchar_t* target, int show);
+
+// Whether the user has turned on a high-contrast theme (SPI_GETHIGHCONTRAST):
+// what the program draws itself then takes the theme's colours.
+bool highContrastOn();
 
 // Everything the sheet and its pages act on, owned by the application
 // object. The pages edit Settings in place and apply each change to the
@@ -97,10 +101,12 @@ struct OptionsContext {
     // on OK (the program applies them with the other settings). Without
     // them the page leaves its review fields as the defaults.
     ReviewSettings* review = nullptr;
-    // The review history and schedule as they are now, for the statistics:
-    // every answer, the due day of every remembered word, today, the
-    // retention. Empty in tests that do not need it.
-    std::function<ReviewSnapshot()> reviewSnapshot = nullptr;
+    // The review history as it is now, which the statistics page takes each
+    // time it is shown. Without it the page stays empty.
+    std::function<ReviewSnapshot()> reviewSnapshot{};
+    // Asked at each drawing of the statistics page's pictures; tests play a
+    // high-contrast theme here, which they cannot turn on.
+    bool (*highContrast)() = highContrastOn;
 };
 
 class OptionsSheet {

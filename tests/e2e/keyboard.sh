@@ -72,8 +72,8 @@ e2e_wait_for 10 "the question before deleting" question_open
 keys Return
 e2e_wait_for 10 "the question to close" question_closed
 
-# --- 4. the about page (past 朗读 and 热键), Escape from its first link
-keys shift+Tab shift+Tab Right Right Right
+# --- 4. the about page (past 统计, 朗读 and 热键), Escape from its first link
+keys shift+Tab shift+Tab Right Right Right Right
 shoot_settled about "$SHEET_SHOT"
 keys Tab
 keys Escape

@@ -1,0 +1,106 @@
+#include "store/ReviewStats.h"
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <unordered_set>
+
+namespace {
+
+std::int64_t floorDiv(std::int64_t value, std::int64_t by)
+{
+    return value / by - ((value % by != 0 && (value < 0) != (by < 0)) ? 1 : 0);
+}
+
+std::int32_t shiftedLocalDay(std::int64_t time, std::int32_t utcOffsetMinutes)
+{
+    return static_cast<std::int32_t>(floorDiv(time + std::int64_t{utcOffsetMinutes} * 60, 86400));
+}
+
+}  // namespace
+
+std::int32_t daysFromCivil(CivilDate date)
+{
+    // Years counted from March, so that the leap day ends a year.
+    const int year = date.year - (date.month <= 2 ? 1 : 0);
+    const int era = static_cast<int>(floorDiv(year, 400));
+    const int yearOfEra = year - era * 400;
+    const int dayOfYear = (153 * (date.month + (date.month > 2 ? -3 : 9)) + 2) / 5 + date.day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+CivilDate civilFromDays(std::int32_t days)
+{
+    const std::int64_t z = std::int64_t{days} + 719468;
+    const std::int64_t era = floorDiv(z, 146097);
+    const int dayOfEra = static_cast<int>(z - era * 146097);
+    const int yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int shiftedMonth = (5 * dayOfYear + 2) / 153;
+    const int day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+    const int month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+    const int year = static_cast<int>(yearOfEra + era * 400) + (month <= 2 ? 1 : 0);
+    return {year, month, day};
+}
+
+int weekdayOf(std::int32_t days)
+{
+    // 1970-01-01 was a Thursday.
+    const std::int64_t fromMonday = std::int64_t{days} + 3;
+    return static_cast<int>(fromMonday - floorDiv(fromMonday, 7) * 7);
+}
+
+int calendarShade(int count, int busiest)
+{
+    if (count <= 0) return 0;
+    if (busiest <= count) return kCalendarShades;
+    // Rounded up, so that a single answer on a busy calendar still shows.
+    const long long share = (static_cast<long long>(count) * kCalendarShades + busiest - 1) / busiest;
+    return static_cast<int>(std::clamp<long long>(share, 1, kCalendarShades));
+}
+
+ReviewStats computeReviewStats(const ReviewSnapshot& snapshot)
+{
+    ReviewStats stats;
+    stats.today = snapshot.today;
+    stats.retention = snapshot.retention;
+    stats.firstDay = snapshot.today - weekdayOf(snapshot.today) - (kCalendarWeeks - 1) * 7;
+
+    const auto localDay = [&snapshot](std::int64_t time) {
+        return snapshot.localDayOf ? snapshot.localDayOf(time) : shiftedLocalDay(time, snapshot.utcOffsetMinutes);
+    };
+
+    // Which answer came first on a word needs the answers in time order;
+    // the log's own order settles equal times.
+    std::vector<std::size_t> order(snapshot.answers.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&snapshot](std::size_t a, std::size_t b) {
+        return snapshot.answers[a].time < snapshot.answers[b].time;
+    });
+
+    std::unordered_set<std::u16string> answeredBefore;
+    answeredBefore.reserve(snapshot.answers.size());
+    for (std::size_t index : order) {
+        const ReviewAnswer& answer = snapshot.answers[index];
+        const std::int32_t day = localDay(answer.time);
+        const bool review = !answeredBefore.insert(answer.word).second;
+        if (day >= stats.firstDay && day <= stats.today) ++stats.answersOnDay[static_cast<std::size_t>(day - stats.firstDay)];
+        if (day == stats.today) {
+            if (review) ++stats.reviewedToday;
+            else if (answer.good) ++stats.newToday;
+            if (!answer.good) ++stats.forgotToday;
+        }
+        if (review && day <= stats.today && day > stats.today - kRecallDays) {
+            ++stats.recallReviews;
+            if (answer.good) ++stats.recallGood;
+        }
+    }
+    stats.busiestDay = *std::max_element(stats.answersOnDay.begin(), stats.answersOnDay.end());
+
+    for (std::int32_t due : snapshot.dueDays) {
+        const std::int64_t ahead = std::max<std::int64_t>(0, std::int64_t{due} - stats.today);
+        if (ahead < kDueBars) ++stats.dueOnDay[static_cast<std::size_t>(ahead)];
+    }
+    return stats;
+}
