@@ -240,6 +240,11 @@ bool isReviewLogCopyName(std::u16string_view name)
     return isConflictCopyName(u"DAvud" + std::u16string(middle) + u".bin");
 }
 
+bool isReviewLogFileName(std::u16string_view name)
+{
+    return equalNoCase(name, kReviewLogName) || isReviewLogCopyName(name);
+}
+
 std::vector<std::u16string> wordsComingBack(std::vector<DueWord> remembered, std::int32_t today,
                                             std::int32_t broughtToday, std::int32_t dailyLimit)
 {

@@ -59,6 +59,9 @@ std::string mergeReviewLogs(std::string_view a, std::string_view b);
 // copies of the progress file are ("mivora-review-<computer>.txt", "... 
 // conflicted copy ...", "...冲突...").
 bool isReviewLogCopyName(std::u16string_view name);
+// Whether a file beside the progress file is the log or a copy of it: such
+// a file is never a word list, though it ends in ".txt" as they do.
+bool isReviewLogFileName(std::u16string_view name);
 
 // Which remembered words come back to the round today: those due on or
 // before `today`, the longest overdue first (ties in list order), so many

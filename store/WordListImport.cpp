@@ -9,6 +9,7 @@
 
 #include "DictionaryFormat.h"
 #include "FileReplace.h"
+#include "ReviewLog.h"
 #include "Text.h"
 
 namespace {
@@ -686,7 +687,9 @@ std::u16string importedListName(const std::filesystem::path& file, std::size_t m
     const std::size_t room = maxUnits > kRoomForNumber ? maxUnits - kRoomForNumber : maxUnits;
     name.resize(cutLength(name, room));
     while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
-    if (name.empty() || !isPlainFileName(name)) name = u"生词本";
+    // The review log shares the folder and its ".txt": a list must never
+    // take its name.
+    if (name.empty() || !isPlainFileName(name) || isReviewLogFileName(name + u".txt")) name = u"生词本";
     if (!taken(name)) return name;
     for (std::size_t n = 2; n < 1000; ++n) {
         const std::u16string numbered = name + u" (" + number(n) + u")";

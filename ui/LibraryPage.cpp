@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "store/ReviewLog.h"
 #include "store/Text.h"
 #include "store/Wide.h"
 #include "store/WordGet.h"
@@ -98,6 +99,8 @@ std::u16string_view dictionaryNameOf(const wchar_t* fileName)
     if (file.size() <= kDictionaryExtension.size() ||
         !equalNoCase(file.substr(file.size() - kDictionaryExtension.size()), kDictionaryExtension))
         return {};
+    // The review history lives in the same folder with the same ending.
+    if (isReviewLogFileName(file)) return {};
     const std::u16string_view name = file.substr(0, file.size() - kDictionaryExtension.size());
     return name.size() <= kNameLimit ? name : std::u16string_view{};
 }

@@ -120,12 +120,14 @@ open_sheet_pages() {
         e2e_wait_for 20 "the font dialog to close" dialog_closed "${dialog%% *}"
     fi
     # The tabs' middles, where they are at 144 and 192 DPI alike (the
-    # tabs' labels are as wide at both): 词库 the second, 关于 the fifth,
-    # past 朗读 and 热键.
+    # tabs' labels are as wide at both): 词库 the second, then 热键 the
+    # fifth, past 统计 and 朗读, and the keyboard on to 关于 (the tabs keep
+    # the focus after a click).
     click_at $((X + 92)) $((Y + 23 * dpi / 144))
     shoot_settled "library-$dpi" "$SHEET_SHOT"
     PAGE_library=$SHEET_SHOT
     click_at $((X + 254)) $((Y + 23 * dpi / 144))
+    xdotool key Right
     shoot_settled "about-$dpi" "$SHEET_SHOT"
     PAGE_about=$SHEET_SHOT
     # OK, left of Cancel at the bottom right; the buttons grow with the DPI.

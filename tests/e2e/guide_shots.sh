@@ -8,7 +8,9 @@
 #   word-long.png         an entry longer than 20 units: the 600-pixel
 #                         two-block layout;
 #   word-transparent.png  the same word with "背景透明": the desktop shows
-#                         through the window's background.
+#                         through the window's background;
+#   options-stats.png     the 统计 page over half a year of answers in a
+#                         review log written ahead.
 # They are written to <build>/e2e/screenshots/guide/; MIVORA_UPDATE_DOCS=1
 # also copies them into docs/.
 #   guide_shots.sh <build dir>
@@ -174,6 +176,90 @@ e2e_shoot_until transparent "the background is not the desktop's $desktop" corne
 e2e_log "transparent window $BOX, pixel inside its top right corner $corner"
 [ "$(colours_in "$E2E_SHOT" "$left" "$top" "$width" "$height")" -gt 5 ] || e2e_fail "no text over the desktop"
 keep word-transparent 24 $BOX
+e2e_quit
+
+# --- 6. the 统计 page over a review log of half a year: a few new words
+# most days, each coming back after longer and longer intervals, one answer
+# in eight 忘了 (which starts the word over); the words still remembered
+# due over the next weeks.
+lists=$(python3 - "$E2E_DIR/dic" <<'PY'
+import datetime, random, sys
+folder = sys.argv[1]
+rng = random.Random(31)
+today = datetime.date.today()
+words = ["abandon", "ability", "able", "aboard", "abolish", "abortion", "abroad", "absence", "absent",
+         "absolute", "absorb", "abstract", "abundant", "abuse", "academic", "academy", "accelerate",
+         "accent", "accept", "access", "accident", "accommodate", "accompany", "accomplish", "accord",
+         "account", "accumulate", "accurate", "accuse", "accustomed", "achieve", "acid", "acknowledge",
+         "acquire", "acre", "across", "act", "action", "active", "activity", "actor", "actual", "acute",
+         "adapt", "add", "addition", "address", "adequate", "adjust", "administration", "admire", "admit",
+         "adopt", "adult", "advance", "advantage", "adventure", "advertise", "advice", "advocate"]
+intervals = [2, 5, 12, 25, 50, 90]
+state = {}  # word -> (due day, step)
+last = {}  # word -> whether its last answer was good
+lines = []
+for back in range(170, -1, -1):
+    day = today - datetime.timedelta(days=back)
+    if rng.random() < 0.2:
+        continue  # days off
+    for word, (due, step) in sorted(state.items()):
+        if due <= day and rng.random() < 0.9:
+            good = rng.random() >= 0.125
+            step = step + 1 if good else 0
+            due = day + datetime.timedelta(days=intervals[min(step, 5)] if good else 1)
+            state[word] = (due, step)
+            lines.append((day, rng.randrange(8 * 3600, 22 * 3600), "good" if good else "again", word, due))
+            last[word] = good
+    for _ in range(rng.randrange(0, 4)):
+        fresh = [w for w in words if w not in state]
+        if not fresh:
+            break
+        word = fresh[0]
+        due = day + datetime.timedelta(days=intervals[0])
+        state[word] = (due, 0)
+        lines.append((day, rng.randrange(8 * 3600, 22 * 3600), "good", word, due))
+        last[word] = True
+with open(folder + "/mivora-review.txt", "w", encoding="utf-8", newline="\n") as log:
+    log.write("# mivora-review.txt\n")
+    for day, second, answer, word, due in sorted(lines):
+        when = datetime.datetime.combine(day, datetime.time()) + datetime.timedelta(seconds=second)
+        log.write(f"{when:%Y-%m-%dT%H:%M:%S}Z\t{answer}\t{word}\t{due:%Y-%m-%d}\n")
+# A word whose last answer was 忘了 is being learnt again.
+remembered = [w for w in words if last.get(w)]
+learning = [w for w in words if not last.get(w)]
+print(" ".join(remembered))
+print(" ".join(learning) or "adopt")
+PY
+)
+{ read -r remembered; read -r learning; } <<<"$lists"
+e2e_files progress-write "$E2E_DIR/dic/DAvud.bin" "$remembered" "$learning"
+[ -s "$E2E_DIR/dic/mivora-review.txt" ] || e2e_fail "no review log written"
+e2e_log "review log: $(grep -vc '^#' "$E2E_DIR/dic/mivora-review.txt") answers"
+e2e_settings_file autoSwitch=0 sampleBackground=0 windowX=900 windowY=700
+e2e_start
+e2e_wait_ready
+tray_command 3
+e2e_wait_for 20 "the options sheet" sheet_open
+shoot_settled settings
+xdotool windowfocus --sync "$(sheet_window)" || e2e_fail "could not give the sheet the keyboard"
+# Two pages on: past 词库 to 统计.
+xdotool key --delay 200 ctrl+Tab ctrl+Tab
+shoot_settled stats "$SHEET_SHOT"
+# The calendar's empty days and the legend's darkest shade (#ebedf0,
+# #216e39): 175 or more cells of at least 8 x 8 pixels, and one.
+stats_colours=$(convert "$SHEET_SHOT" ppm:- | python3 -c '
+import sys
+data = sys.stdin.buffer.read()
+_, w, h, _, pixels = data.split(maxsplit=4)
+cells = [pixels[i:i + 3] for i in range(0, 3 * int(w) * int(h), 3)]
+print(cells.count(b"\xeb\xed\xf0"), cells.count(b"\x21\x6e\x39"))
+')
+read -r empty darkest <<<"$stats_colours"
+e2e_log "统计 page: $empty empty-day pixels, $darkest of the darkest shade"
+[ "$empty" -ge $((175 * 64)) ] && [ "$darkest" -ge 64 ] || e2e_fail "no calendar on the 统计 page in $SHEET_SHOT"
+cp "$SHEET_SHOT" "$guide/options-stats.png"
+xdotool key Escape
+e2e_wait_for 20 "the sheet to close" sheet_closed
 e2e_quit
 
 if [ "${MIVORA_UPDATE_DOCS:-0}" = 1 ]; then

@@ -169,19 +169,27 @@ TEST(Review, LogLinesAndMerge)
     EXPECT_EQ(mergeReviewLogs(b, a), merged);
     EXPECT_EQ(mergeReviewLogs(merged, a), merged);
 
+    // copy: a sync program's copy to merge; log: kept out of the word lists.
     const struct {
         const char16_t* name;
         bool copy;
+        bool log;
     } names[] = {
-        {u"mivora-review-电脑名.txt", true},
-        {u"mivora-review (Li's conflicted copy 2026-12-07).txt", true},
-        {u"MIVORA-REVIEW_冲突.TXT", true},
-        {u"mivora-review.txt", false},
-        {u"mivora-review.txt.tmp", false},
-        {u"mivora-review-电脑名.txt.merged-20261208", false},
-        {u"DAvud-电脑名.bin", false},
+        {u"mivora-review-电脑名.txt", true, true},
+        {u"mivora-review (Li's conflicted copy 2026-12-07).txt", true, true},
+        {u"MIVORA-REVIEW_冲突.TXT", true, true},
+        {u"mivora-review.txt", false, true},
+        {u"Mivora-Review.TXT", false, true},
+        {u"mivora-review.txt.tmp", false, false},
+        {u"mivora-review-电脑名.txt.merged-20261208", false, false},
+        {u"mivora-reviews.txt", false, false},
+        {u"英语四级词汇.txt", false, false},
+        {u"DAvud-电脑名.bin", false, false},
     };
-    for (const auto& row : names) EXPECT_EQ(isReviewLogCopyName(row.name), row.copy);
+    for (const auto& row : names) {
+        EXPECT_EQ(isReviewLogCopyName(row.name), row.copy);
+        EXPECT_EQ(isReviewLogFileName(row.name), row.log);
+    }
 
     // The file: a garbled line and a copy from another PC are kept and
     // merged; each answer appends its line with the schedule's due date.
