@@ -1017,8 +1017,8 @@ TEST_F(FailedSaveTest, IniSaveKeepsOtherSectionsAndAFailureIsToldOnce)
     std::ifstream in(iniFile(), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     in.close();
-    // Every section the program knows is written, the hotkeys with their
-    // defaults.
+    // Every section the program knows is written, the hotkeys and the
+    // review with their defaults.
     const std::u16string_view expected = u"\uFEFF; mine\r\n[Mine]\r\nKeep=1\r\n[Speech]\r\nRate=-4\r\nAutoRead=0\r\n"
                                          u"Voice=\r\nVolume=100\r\n\r\n[Hotkeys]\r\nNext=Ctrl+Alt+.\r\n"
                                          u"Previous=Ctrl+Alt+,\r\nRemembered=Ctrl+Alt+M\r\nPause=Ctrl+Alt+/\r\n"
