@@ -242,21 +242,25 @@ tray_command 3
 e2e_wait_for 20 "the options sheet" sheet_open
 shoot_settled settings
 xdotool windowfocus --sync "$(sheet_window)" || e2e_fail "could not give the sheet the keyboard"
-# Two pages on: past 词库 to 统计.
-xdotool key --delay 200 ctrl+Tab ctrl+Tab
+# The third tab.
+click_in_sheet 140 17
 shoot_settled stats "$SHEET_SHOT"
-# The calendar's empty days and the legend's darkest shade (#ebedf0,
-# #216e39): 175 or more cells of at least 8 x 8 pixels, and one.
+# The calendar's five shades, from the empty day's #ebedf0 to the darkest
+# #216e39: 175 or more cells of at least 8 x 8 pixels in all, days with and
+# without answers among them, and the darkest at least in the legend.
 stats_colours=$(convert "$SHEET_SHOT" ppm:- | python3 -c '
 import sys
 data = sys.stdin.buffer.read()
 _, w, h, _, pixels = data.split(maxsplit=4)
 cells = [pixels[i:i + 3] for i in range(0, 3 * int(w) * int(h), 3)]
-print(cells.count(b"\xeb\xed\xf0"), cells.count(b"\x21\x6e\x39"))
+shades = [b"\xeb\xed\xf0", b"\x9b\xe9\xa8", b"\x40\xc4\x63", b"\x30\xa1\x4e", b"\x21\x6e\x39"]
+counts = [cells.count(shade) for shade in shades]
+print(counts[0], counts[4], sum(counts))
 ')
-read -r empty darkest <<<"$stats_colours"
-e2e_log "统计 page: $empty empty-day pixels, $darkest of the darkest shade"
-[ "$empty" -ge $((175 * 64)) ] && [ "$darkest" -ge 64 ] || e2e_fail "no calendar on the 统计 page in $SHEET_SHOT"
+read -r empty darkest all_shades <<<"$stats_colours"
+e2e_log "统计 page: $empty empty-day pixels, $darkest of the darkest shade, $all_shades in all"
+[ "$all_shades" -ge $((175 * 64)) ] && [ "$empty" -ge 64 ] && [ "$darkest" -ge 64 ] ||
+    e2e_fail "no calendar on the 统计 page in $SHEET_SHOT"
 cp "$SHEET_SHOT" "$guide/options-stats.png"
 xdotool key Escape
 e2e_wait_for 20 "the sheet to close" sheet_closed

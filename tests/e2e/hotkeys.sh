@@ -76,15 +76,10 @@ fi
 xdotool key ctrl+alt+o
 e2e_wait_for 20 "Ctrl+Alt+O to open the options" sheet_open
 xdotool windowfocus --sync "$(sheet_window)" || e2e_fail "could not give the sheet the keyboard"
-# From the first control back to the row of tabs, then right until the
-# page with the hotkey fields is shown (each page is made when first shown).
-xdotool key --delay 200 shift+Tab shift+Tab shift+Tab shift+Tab
+# The fifth tab (each page is made when first shown).
 hotkey_page_shown() { sheet_text 1054 >/dev/null; }
-for _ in 1 2 3 4 5; do
-    hotkey_page_shown && break
-    xdotool key Right
-    sleep 1
-done
+click_in_sheet 250 17
+e2e_wait_for 20 "the hotkey page" hotkey_page_shown
 pause_status() { [ "$(sheet_text 1054)" = "已被其他程序占用" ]; }
 e2e_wait_for 20 "the page to tell that Pause is held" pause_status
 previous=$(sheet_text 1052)
