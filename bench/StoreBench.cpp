@@ -185,10 +185,9 @@ void BM_LoadProgress(benchmark::State& state)
     store.setDirectory({});
 }
 
-void BM_LoadProgressFloor(benchmark::State& state)
+// The floor of a load: the file read whole into memory, nothing else.
+void readWholeFileFloor(benchmark::State& state, const fs::path& path, long lines)
 {
-    const long records = state.range(0);
-    const fs::path path = progressDirectory(records) / "DAvud.bin";
     std::vector<char> bytes(fs::file_size(path));
     double total = 0;
     for (auto _ : state) {
@@ -198,7 +197,13 @@ void BM_LoadProgressFloor(benchmark::State& state)
             std::fclose(file);
         });
     }
-    reportPerLine(state, total, records);
+    reportPerLine(state, total, lines);
+}
+
+void BM_LoadProgressFloor(benchmark::State& state)
+{
+    const long records = state.range(0);
+    readWholeFileFloor(state, progressDirectory(records) / "DAvud.bin", records);
 }
 
 void BM_SaveProgress(benchmark::State& state)
@@ -332,17 +337,7 @@ void BM_ReplayReviewLog(benchmark::State& state)
 void BM_ReviewLogFloor(benchmark::State& state)
 {
     const long answers = state.range(0);
-    const fs::path path = reviewDirectory(answers) / "mivora-review.txt";
-    std::vector<char> bytes(fs::file_size(path));
-    double total = 0;
-    for (auto _ : state) {
-        total += timed([&] {
-            std::FILE* file = std::fopen(path.c_str(), "rb");
-            benchmark::DoNotOptimize(std::fread(bytes.data(), 1, bytes.size(), file));
-            std::fclose(file);
-        });
-    }
-    reportPerLine(state, total, answers);
+    readWholeFileFloor(state, reviewDirectory(answers) / "mivora-review.txt", answers);
 }
 
 }  // namespace

@@ -204,12 +204,7 @@ bool saveIniFile(const std::filesystem::path& file, const IniDocument& document)
     // A temporary file a crash left behind is only ever overwritten.
     if (!removeFile(temporary)) return false;
     const std::string bytes = document.serialize();
-    bool ok = false;
-    if (UniqueFile out{openFile(temporary, "wb")}) {
-        ok = std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size() && flushToDisk(out.get());
-        ok = std::fclose(out.release()) == 0 && ok;
-    }
-    ok = ok && replaceFile(temporary, file);
+    const bool ok = writeFlushed(temporary, bytes) && replaceFile(temporary, file);
     if (!ok) removeFile(temporary);
     return ok;
 }

@@ -74,3 +74,11 @@ bool readWholeFile(const std::filesystem::path& path, FileContent& content)
     content.bytes = bytes;
     return true;
 }
+
+bool writeFlushed(const std::filesystem::path& temporary, std::string_view bytes)
+{
+    UniqueFile file{openFile(temporary, "wb")};
+    if (!file) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() && flushToDisk(file.get());
+    return std::fclose(file.release()) == 0 && ok;
+}

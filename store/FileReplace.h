@@ -43,6 +43,11 @@ bool isPlainFileName(std::u16string_view name);
 // the disk.
 bool flushToDisk(std::FILE* file);
 
+// The first half of saving a whole file: `bytes` written into `temporary`
+// (made anew) and flushed to the disk, ready to be swapped in. False when any
+// step fails; the temporary file is then left for the caller to remove.
+bool writeFlushed(const std::filesystem::path& temporary, std::string_view bytes);
+
 // When a save must be over: at the end of a Windows session the program has
 // a few seconds for everything, so the retries of a briefly held file stop
 // there. Without one the retries take their own second.

@@ -25,30 +25,6 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b)
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
 }
 
-// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const std::int64_t era = floorDiv(y, 400);
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void civilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d)
-{
-    z += 719468;
-    const std::int64_t era = floorDiv(z, 146097);
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    d = static_cast<unsigned>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<unsigned>(mp < 10 ? mp + 3 : mp - 9);
-    y = yoe + era * 400 + (m <= 2);
-}
-
 // `count` decimal digits at `at`.
 bool digits(std::string_view text, std::size_t at, std::size_t count, unsigned& value)
 {
@@ -67,11 +43,9 @@ bool parseDate(std::string_view text, std::int64_t& day)
     if (text.size() < 10 || !digits(text, 0, 4, y) || text[4] != '-' || !digits(text, 5, 2, m) || text[7] != '-' ||
         !digits(text, 8, 2, d) || m < 1 || m > 12 || d < 1)
         return false;
-    day = daysFromCivil(y, m, d);
-    std::int64_t back;
-    unsigned bm, bd;
-    civilFromDays(day, back, bm, bd);
-    return bm == m && bd == d;  // no 31 April
+    day = daysFromCivil({static_cast<int>(y), static_cast<int>(m), static_cast<int>(d)});
+    const CivilDate back = civilFromDays(static_cast<std::int32_t>(day));
+    return back.month == static_cast<int>(m) && back.day == static_cast<int>(d);  // no 31 April
 }
 
 bool parseTime(std::string_view text, std::int64_t& seconds)
@@ -128,6 +102,31 @@ std::int32_t clampDay(std::int64_t day)
 
 }  // namespace
 
+std::int32_t daysFromCivil(CivilDate date)
+{
+    // Years counted from March, so that the leap day ends a year.
+    const int year = date.year - (date.month <= 2 ? 1 : 0);
+    const int era = static_cast<int>(floorDiv(year, 400));
+    const int yearOfEra = year - era * 400;
+    const int dayOfYear = (153 * (date.month + (date.month > 2 ? -3 : 9)) + 2) / 5 + date.day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+CivilDate civilFromDays(std::int32_t days)
+{
+    const std::int64_t z = std::int64_t{days} + 719468;
+    const std::int64_t era = floorDiv(z, 146097);
+    const int dayOfEra = static_cast<int>(z - era * 146097);
+    const int yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int shiftedMonth = (5 * dayOfYear + 2) / 153;
+    const int day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+    const int month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+    const int year = static_cast<int>(yearOfEra + era * 400) + (month <= 2 ? 1 : 0);
+    return {year, month, day};
+}
+
 std::int32_t localDayOf(std::int64_t utcSeconds)
 {
     const std::time_t time = static_cast<std::time_t>(utcSeconds);
@@ -137,17 +136,14 @@ std::int32_t localDayOf(std::int64_t utcSeconds)
 #else
     if (localtime_r(&time, &local) == nullptr) return clampDay(floorDiv(utcSeconds, kSecondsPerDay));
 #endif
-    return clampDay(daysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
-                                  static_cast<unsigned>(local.tm_mday)));
+    return daysFromCivil({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday});
 }
 
 std::string dayText(std::int32_t day)
 {
-    std::int64_t y;
-    unsigned m, d;
-    civilFromDays(day, y, m, d);
+    const CivilDate date = civilFromDays(day);
     char text[32];
-    std::snprintf(text, sizeof text, "%04lld-%02u-%02u", static_cast<long long>(y), m, d);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
     return text;
 }
 
@@ -374,12 +370,7 @@ bool ReviewLog::writeWholeLocked()
 {
     if (path_.empty()) return false;
     const std::filesystem::path temporary = path_.parent_path() / (std::u16string(kReviewLogName) + u".tmp");
-    bool ok = false;
-    if (UniqueFile file{openFile(temporary, "wb")}) {
-        ok = std::fwrite(text_.data(), 1, text_.size(), file.get()) == text_.size() && flushToDisk(file.get());
-        ok = std::fclose(file.release()) == 0 && ok;
-    }
-    ok = ok && replaceFile(temporary, path_);
+    const bool ok = writeFlushed(temporary, text_) && replaceFile(temporary, path_);
     if (!ok) removeFile(temporary);
     return ok;
 }

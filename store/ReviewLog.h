@@ -32,6 +32,16 @@ struct ReviewAnswer {
     std::int32_t dueDay; /* local day number, days since 1970-01-01 */
 };
 
+// Day numbers (days since 1970-01-01) and dates of the proleptic Gregorian
+// calendar.
+struct CivilDate {
+    int year;
+    int month;  // 1-12
+    int day;    // 1-31
+};
+std::int32_t daysFromCivil(CivilDate date);
+CivilDate civilFromDays(std::int32_t days);
+
 // The local calendar day (days since 1970-01-01) of a UTC time: the user's
 // time zone in the program, a fixed one in tests.
 using LocalDayOf = std::function<std::int32_t(std::int64_t utcSeconds)>;

@@ -19,31 +19,6 @@ std::int32_t shiftedLocalDay(std::int64_t time, std::int32_t utcOffsetMinutes)
 
 }  // namespace
 
-std::int32_t daysFromCivil(CivilDate date)
-{
-    // Years counted from March, so that the leap day ends a year.
-    const int year = date.year - (date.month <= 2 ? 1 : 0);
-    const int era = static_cast<int>(floorDiv(year, 400));
-    const int yearOfEra = year - era * 400;
-    const int dayOfYear = (153 * (date.month + (date.month > 2 ? -3 : 9)) + 2) / 5 + date.day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-CivilDate civilFromDays(std::int32_t days)
-{
-    const std::int64_t z = std::int64_t{days} + 719468;
-    const std::int64_t era = floorDiv(z, 146097);
-    const int dayOfEra = static_cast<int>(z - era * 146097);
-    const int yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int shiftedMonth = (5 * dayOfYear + 2) / 153;
-    const int day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
-    const int month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
-    const int year = static_cast<int>(yearOfEra + era * 400) + (month <= 2 ? 1 : 0);
-    return {year, month, day};
-}
-
 int weekdayOf(std::int32_t days)
 {
     // 1970-01-01 was a Thursday.

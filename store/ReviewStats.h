@@ -72,13 +72,5 @@ ReviewStats computeReviewStats(const ReviewSnapshot& snapshot);
 // share of the busiest day's `busiest`; 0 for a day without answers.
 int calendarShade(int count, int busiest);
 
-// Day numbers and the calendar (proleptic Gregorian).
-struct CivilDate {
-    int year;
-    int month;  // 1-12
-    int day;    // 1-31
-};
-std::int32_t daysFromCivil(CivilDate date);
-CivilDate civilFromDays(std::int32_t days);
 // 0 for Monday to 6 for Sunday.
 int weekdayOf(std::int32_t days);

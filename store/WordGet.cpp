@@ -15,14 +15,6 @@ std::u16string_view wordOf(const char16_t* word) noexcept
     return std::u16string_view(word, boundedLength(word, kWordUnits));
 }
 
-// Counters move by one; a counter from a hand-edited file may sit at a limit
-// already, so they stop there instead of wrapping.
-void bump(std::int32_t& counter, int delta)
-{
-    const std::int64_t value = std::int64_t{counter} + delta;
-    counter = value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : static_cast<std::int32_t>(value);
-}
-
 void normalizeField(char16_t* field, std::size_t units)
 {
     std::size_t n = boundedLength(field, units);
@@ -31,6 +23,12 @@ void normalizeField(char16_t* field, std::size_t units)
 }
 
 }  // namespace
+
+void WordGet::bump(std::int32_t& counter, int delta)
+{
+    const std::int64_t value = std::int64_t{counter} + delta;
+    counter = value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : static_cast<std::int32_t>(value);
+}
 
 void WordGet::normalize(WordEntry& entry)
 {

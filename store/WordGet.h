@@ -194,6 +194,10 @@ private:
     using Lane = WordLane;
     using Node = WordLane::Node;
 
+    // Counters move by one; a counter from a hand-edited file may sit at a
+    // limit already, so they stop there instead of wrapping.
+    static void bump(std::int32_t& counter, int delta);
+
     Lane& lane(WordList list) { return list == WordList::learning ? learning_ : remembered_; }
     // The round: the words under review, then the learning list.
     const Node* roundFrontLocked() const;

@@ -736,15 +736,8 @@ ImportResult importWordList(const std::filesystem::path& file, const std::filesy
         target = folder / target;
         temporary = folder / temporary;
         const std::string bytes = dictionaryBytes(result.words);
-        ok = removeFile(temporary);
-        if (UniqueFile out{ok ? openFile(temporary, "wb") : nullptr}) {
-            ok = std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size() && flushToDisk(out.get());
-            ok = std::fclose(out.release()) == 0 && ok;
-        } else {
-            ok = false;
-        }
         // Never over a list of that name that appeared meanwhile.
-        ok = ok && renameNoReplace(temporary, target);
+        ok = removeFile(temporary) && writeFlushed(temporary, bytes) && renameNoReplace(temporary, target);
         if (!ok) removeFile(temporary);
     }
     if (!ok) {

@@ -1,20 +1,9 @@
 // The words under review in the round: copies of remembered words put before
 // the learning list, which the progress file never sees.
-#include <climits>
 #include <new>
 
 #include "Text.h"
 #include "WordGet.h"
-
-namespace {
-
-void bumpCount(std::int32_t& counter, int delta)
-{
-    const std::int64_t value = std::int64_t{counter} + delta;
-    counter = value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : static_cast<std::int32_t>(value);
-}
-
-}  // namespace
 
 const WordLane::Node* WordGet::roundFrontLocked() const
 {
@@ -103,8 +92,8 @@ bool WordGet::forgetReviewed(const WordEntry& entry)
     }
     if (Node* const remembered = remembered_.find(fields.word)) remembered_.erase(remembered);
     leaveReviewLocked(fields.word);
-    bumpCount(header_.rememberedCount, -1);
-    bumpCount(header_.learningCount, +1);
+    bump(header_.rememberedCount, -1);
+    bump(header_.learningCount, +1);
     markDirtyLocked();
     recomputeCycleEndLocked();
     return true;
