@@ -35,8 +35,11 @@ reg add "$token_key" /ve /d "Mivora Test Voice" /f >/dev/null
 reg add "$token_key\\Attributes" /v Language /d 409 /f >/dev/null
 
 e2e_dictionary 英语四级词汇 'apple|ˈæpl|苹果' 'banana|bəˈnɑːnə|香蕉' 'cherry|ˈtʃeri|樱桃'
-# No switching on a timer: every word said comes from the steps below.
-e2e_settings_file autoSwitch=0
+# No switching on a timer: every word said comes from the steps below. No
+# background taken from the screen either: the look two seconds after each
+# OK may find the next sheet over the spot beside the word and take its
+# colour, which the second OK would then rightly write into mivora.bin.
+e2e_settings_file autoSwitch=0 sampleBackground=0
 printf '[Speech]\r\nAutoRead=1\r\n' >"$E2E_DIR/mivora.ini"
 said() { [ -f "$spoken" ] && [ "$(wc -l <"$spoken")" -ge "$1" ]; }
 
