@@ -12,6 +12,8 @@ void WordSet::reserve(std::size_t words)
     std::size_t capacity = 16;
     while (capacity < words * 2) capacity *= 2;
     if (capacity > slots_.size()) grow(capacity);
+    // A usual word is a few letters; longer ones grow the buffer as needed.
+    units_.reserve(words * 8);
 }
 
 void WordSet::grow(std::size_t capacity)
@@ -38,8 +40,12 @@ std::size_t WordSet::findSlot(std::u16string_view word, std::size_t hash) const
 
 bool WordSet::add(std::u16string_view word)
 {
+    return add(word, WordLane::hashOf(word));
+}
+
+bool WordSet::add(std::u16string_view word, std::size_t hash)
+{
     if ((size_ + 1) * 2 > slots_.size()) grow(std::max<std::size_t>(16, slots_.size() * 2));
-    const std::size_t hash = WordLane::hashOf(word);
     Slot& slot = slots_[findSlot(word, hash)];
     if (slot.used) return false;
     // A word is at most a record's field; the buffer's offsets are 32-bit.
@@ -51,6 +57,11 @@ bool WordSet::add(std::u16string_view word)
     units_.append(word);
     ++size_;
     return true;
+}
+
+void WordSet::prefetch(std::size_t hash) const noexcept
+{
+    if (!slots_.empty()) prefetchLine(&slots_[hash & (slots_.size() - 1)]);
 }
 
 bool WordSet::has(std::u16string_view word) const

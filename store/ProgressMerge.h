@@ -37,6 +37,10 @@ public:
     void reserve(std::size_t words);
     // False when the word was here already.
     bool add(std::u16string_view word);
+    // The same with the word's WordLane::hashOf() already at hand.
+    bool add(std::u16string_view word, std::size_t hash);
+    // Starts fetching the index slot of `hash`, for a bulk add a few words on.
+    void prefetch(std::size_t hash) const noexcept;
     bool has(std::u16string_view word) const;
     std::size_t size() const { return size_; }
     // Whether both hold the same words.

@@ -8,10 +8,6 @@
 
 #include "Text.h"
 
-#if defined(_MSC_VER) && !defined(__clang__)
-#include <xmmintrin.h>
-#endif
-
 namespace {
 
 // Blocks start small, so that a short list costs little, and grow to a size
@@ -179,12 +175,7 @@ WordLane::Node* WordLane::allocate(std::size_t bytes, Allocation allocation)
 void WordLane::prefetch(std::size_t hash) const noexcept
 {
     if (capacity_ == 0) return;
-    [[maybe_unused]] const Slot* const slot = &slots_[hash & (capacity_ - 1)];
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(slot);
-#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
-    _mm_prefetch(reinterpret_cast<const char*>(slot), _MM_HINT_T0);
-#endif
+    prefetchLine(&slots_[hash & (capacity_ - 1)]);
 }
 
 bool WordLane::insert(const WordFields& fields, Allocation allocation, std::size_t hash, bool inText, bool atFront)

@@ -19,6 +19,22 @@
 
 #include "WordEntry.h"
 
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <xmmintrin.h>
+#endif
+
+// Starts fetching the cache line at `address`: bulk loads call it some words
+// ahead of using an index slot, so that the cache misses of a large index
+// overlap instead of stalling one after the other.
+inline void prefetchLine([[maybe_unused]] const void* address) noexcept
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+    _mm_prefetch(static_cast<const char*>(address), _MM_HINT_T0);
+#endif
+}
+
 // The three texts of an entry, each already within its field's size and free
 // of zero units, as a normalised WordEntry holds them.
 struct WordFields {
@@ -99,9 +115,7 @@ public:
 
     // The hash that the index files `word` under (ASCII letters folded).
     static std::size_t hashOf(std::u16string_view word) noexcept;
-    // Starts fetching the index slot of `hash` into the cache. A bulk load
-    // calls this some words ahead of adding them, so that the cache misses
-    // of a large index overlap instead of stalling one after the other.
+    // Starts fetching the index slot of `hash` (prefetchLine).
     void prefetch(std::size_t hash) const noexcept;
 
     // Room in the index for `words` words without rehashing. May throw

@@ -448,6 +448,39 @@ struct ArrivalDuringSave {
 
 }  // namespace
 
+// What tells the look at the file on disk that another PC wrote it: any text
+// or header field that differs, even where the texts run together the same
+// way; the same bytes with a new time do not.
+TEST(SyncedFolder, AnyChangedTextOrDateIsAChange)
+{
+    const ProgressHeader header = counts(2, 0, 20260101, 20260101);
+    const std::string loaded = progressImage(header, {entry(u"ab", u"", u"c"), word("d")});
+    ProgressHeader later = header;
+    later.lastDate = 20260102;
+    const struct {
+        const char* what;
+        std::string there;
+        WordGet::DiskCheck check;
+    } rows[] = {
+        {"the same bytes, a new time", loaded, WordGet::DiskCheck::unchanged},
+        {"a unit moved from the word to the meaning", progressImage(header, {entry(u"a", u"", u"bc"), word("d")}),
+         WordGet::DiskCheck::merged},
+        {"a unit moved from the meaning to the phonetic", progressImage(header, {entry(u"ab", u"c", u""), word("d")}),
+         WordGet::DiskCheck::merged},
+        {"another meaning", progressImage(header, {entry(u"ab", u"", u"x"), word("d")}), WordGet::DiskCheck::merged},
+        {"only the last date", progressImage(later, {entry(u"ab", u"", u"c"), word("d")}), WordGet::DiskCheck::merged},
+    };
+    for (const auto& row : rows) {
+        TempDir dir;
+        writeBytes(dir / "DAvud.bin", loaded);
+        WordGet store;
+        store.setDirectory(dir.path());
+        store.loadProgress(u"none");
+        otherPcWrites(dir / "DAvud.bin", row.there);
+        EXPECT_EQ(store.checkProgressFile(), row.check) << row.what;
+    }
+}
+
 // What a save finds on disk: another PC's save that arrives while ours is
 // being written is merged, never overwritten; the same bytes brought again
 // with a new time are no change; a file that stays damaged at two looks is

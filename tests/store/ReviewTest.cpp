@@ -137,15 +137,15 @@ TEST(Review, LogLinesAndMerge)
     } lines[] = {
         {"2026-12-08T09:30:12Z\tgood\tabandon\t2026-12-10", true, at(kDec8, 9, 30) + 12, true, u"abandon", kDec8 + 2},
         {"1969-12-31T23:59:59Z\tagain\t生词 本\t1970-01-01", true, -1, false, u"生词 本", 0},
-        {"2026-12-08T09:30:12Z\tgood\tabandon", false},
-        {"2026-12-08T09:30:12Z\tgood\tabandon\t2026-12-10\textra", false},
-        {"2026-12-08 09:30:12\tgood\tabandon\t2026-12-10", false},
-        {"2026-02-30T09:30:12Z\tgood\tabandon\t2026-12-10", false},
-        {"2026-12-08T24:00:00Z\tgood\tabandon\t2026-12-10", false},
-        {"2026-12-08T09:30:12Z\tGood\tabandon\t2026-12-10", false},
-        {"2026-12-08T09:30:12Z\tgood\t\t2026-12-10", false},
-        {"2026-12-08T09:30:12Z\tgood\tab\xff\t2026-12-10", false},
-        {"2026-12-08T09:30:12Z\tgood\tabandon\t2026-13-10", false},
+        {"2026-12-08T09:30:12Z\tgood\tabandon", false, 0, false, u"", 0},
+        {"2026-12-08T09:30:12Z\tgood\tabandon\t2026-12-10\textra", false, 0, false, u"", 0},
+        {"2026-12-08 09:30:12\tgood\tabandon\t2026-12-10", false, 0, false, u"", 0},
+        {"2026-02-30T09:30:12Z\tgood\tabandon\t2026-12-10", false, 0, false, u"", 0},
+        {"2026-12-08T24:00:00Z\tgood\tabandon\t2026-12-10", false, 0, false, u"", 0},
+        {"2026-12-08T09:30:12Z\tGood\tabandon\t2026-12-10", false, 0, false, u"", 0},
+        {"2026-12-08T09:30:12Z\tgood\t\t2026-12-10", false, 0, false, u"", 0},
+        {"2026-12-08T09:30:12Z\tgood\tab\xff\t2026-12-10", false, 0, false, u"", 0},
+        {"2026-12-08T09:30:12Z\tgood\tabandon\t2026-13-10", false, 0, false, u"", 0},
     };
     for (const auto& row : lines) {
         ReviewAnswer answer{};
