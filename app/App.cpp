@@ -272,6 +272,13 @@ void App::onDestroy()
     settingsSavedAtExit_ = ::saveSettings(Settings, place.folder);
     hotkeys.setWindow(nullptr);
     iniSavedAtExit_ = !iniUnsaved_ || writeIni();
+    // The progress is saved before the windows go, which may take seconds
+    // (Wine waits for a window manager that may not be there): the save is
+    // tried while things stand as they stood at 退出, and a file another
+    // program holds then is asked about, even if it is let go meanwhile.
+    waitForWorkers(kWorkerWaitMs);
+    progressSaveTriedAtExit_ = true;
+    progressUnsavedAtExit_ = !saveChangedProgress();
     // Silent before the windows go; the voice and COM are let go here, on
     // the thread that started them.
     speech.shutdown();
@@ -447,13 +454,15 @@ bool App::saveChangedProgress()
 
 void App::finishWordStore(DWORD waitMs)
 {
-    waitForWorkers(waitMs);
+    // Workers still running after the wait in onDestroy are not waited for
+    // twice.
+    waitForWorkers(progressSaveTriedAtExit_ ? 0 : waitMs);
     // The owner window is gone; while the question waits, this hidden one
     // hears of a log-off in its place (a hidden top-level window is told
     // of it like any other).
     UniqueWindow sessionWatch;
     for (;;) {
-        const bool progressSaved = saveChangedProgress();
+        const bool progressSaved = !std::exchange(progressUnsavedAtExit_, false) && saveChangedProgress();
         if (progressSaved && settingsSavedAtExit_ && iniSavedAtExit_) return;
         if (!sessionWatch)
             sessionWatch.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kSessionWatchClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,

@@ -66,7 +66,9 @@ public:
     // Runs until WM_QUIT and returns its wParam.
     int run();
     // The last step before the process ends (normal exit or log-off): waits
-    // for every worker, then writes the progress file if the lists changed,
+    // for every worker, then writes the progress file if the lists changed
+    // (at an ordinary exit that save was tried as the windows went, and a
+    // failure of it is asked about without a second try first),
     // so the store's destructor finds nothing left to do while other
     // threads may exist. `waitMs` bounds the wait for all workers together.
     // At an ordinary exit, when that save or the settings save of the exit
@@ -226,6 +228,10 @@ private:
     OptionsSheet sheet{options};
 
     bool settingsSavedAtExit_ = true;
+    // The exit's first progress save, made as the windows went: whether it
+    // was made, and whether it failed.
+    bool progressSaveTriedAtExit_ = false;
+    bool progressUnsavedAtExit_ = false;
     // A change to mivora.ini that is not on the disk yet (its save failed).
     bool iniUnsaved_ = false;
     bool iniSavedAtExit_ = true;

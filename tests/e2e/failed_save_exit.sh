@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # A save that fails at exit is told before the program ends: with the
-# progress file held open, unshared, by another program, "退出" brings the
-# question "Mivora 没能保存" and the program keeps running; once the other
-# program lets the file go, 重试 saves the marked word and the program ends
-# with 0.
+# progress file held open, unshared, by another program at "退出", the
+# question "Mivora 没能保存" comes and the program keeps running, also when
+# the other program lets the file go while the windows are taken down
+# (the save is tried before they go); 重试 then saves the marked word and
+# the program ends with 0.
 #   failed_save_exit.sh <build dir>
 . "$(dirname "$0")/lib.sh"
 e2e_begin "$1" failed_save_exit
@@ -31,17 +32,20 @@ hold_pid=$!
 e2e_wait_for 30 "the progress file held open" grep -q held "$E2E_DIR.holder.log"
 before=$(md5sum <"$E2E_DIR/dic/DAvud.bin" 2>/dev/null || echo held)
 
+read -r word_window _ <<<"$(e2e_word_window)"
 menu=$(e2e_open_tray_menu) || e2e_fail "no tray menu"
 e2e_choose_last_item "$menu"
+# Let go as soon as the word window is gone: the save was tried before.
+e2e_wait_for 30 "the word window to go" e2e_window_gone "$word_window"
+touch "$release"
+wait "$hold_pid" || e2e_fail "the file holder failed: $(cat "$E2E_DIR.holder.log")"
+hold_pid=""
 question() { xdotool search --onlyvisible --name '^Mivora 没能保存$' 2>/dev/null | head -n 1; }
 question_shown() { [ -n "$(question)" ]; }
 e2e_wait_for 30 "the question at exit" question_shown
 e2e_screenshot question
 kill -0 "$E2E_PID" 2>/dev/null || e2e_fail "Mivora ended without waiting for the answer"
 
-touch "$release"
-wait "$hold_pid" || e2e_fail "the file holder failed: $(cat "$E2E_DIR.holder.log")"
-hold_pid=""
 # 重试 is the box's first and default button.
 box=$(question)
 xdotool windowactivate "$box" 2>/dev/null || xdotool windowfocus "$box" 2>/dev/null || true
