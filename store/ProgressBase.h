@@ -24,10 +24,10 @@ struct FileStamp {
 bool readFileStamp(const std::filesystem::path& path, FileStamp& stamp);
 
 // A 64-bit hash of a stream of bytes fed in pieces of any size. It only
-// tells within this process whether a file holds the bytes it held, so it
-// is built for speed: eight independent lanes of 8 bytes each, which the
-// processor works on at the same time, mixed together at the end. (A
-// 100,000-word file is 166 MB; one lane alone cost more than reading it.)
+// tells within this process whether a progress file holds the texts it
+// held (a 100,000-word file holds megabytes of them), so it is built for
+// speed: eight independent lanes of 8 bytes each, which the processor works
+// on at the same time, mixed together at the end.
 class ContentHash {
 public:
     void add(const void* bytes, std::size_t size) noexcept;
