@@ -123,7 +123,7 @@ Notice greetingNotice()
     Notice notice;
     notice.title = L"Mivora 已经开始运行";
     notice.text = L"单词会一个一个出现在屏幕上的小窗口里，右键点这个图标可以打开选项。"
-                  L"中考、高考、六级、考研、雅思、托福和 GRE 的词库在 选项 的 词库 页上，也可以在那里导入自己的生词本。";
+                  L"中考、高考、六级、考研、雅思、托福和 GRE 的词库在“选项”的“词库”页上，也可以在那里导入自己的生词本。";
     return notice;
 }
 
