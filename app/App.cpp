@@ -277,8 +277,7 @@ void App::onDestroy()
     // tried while things stand as they stood at 退出, and a file another
     // program holds then is asked about, even if it is let go meanwhile.
     waitForWorkers(kWorkerWaitMs);
-    progressSaveTriedAtExit_ = true;
-    progressUnsavedAtExit_ = !saveChangedProgress();
+    progressSavedAtExit_ = saveChangedProgress();
     // Silent before the windows go; the voice and COM are let go here, on
     // the thread that started them.
     speech.shutdown();
@@ -455,14 +454,16 @@ bool App::saveChangedProgress()
 void App::finishWordStore(DWORD waitMs)
 {
     // Workers still running after the wait in onDestroy are not waited for
-    // twice.
-    waitForWorkers(progressSaveTriedAtExit_ ? 0 : waitMs);
+    // twice, and a failure of the save made there is asked about first.
+    const std::optional<bool> savedAsWindowsWent = std::exchange(progressSavedAtExit_, std::nullopt);
+    waitForWorkers(savedAsWindowsWent ? 0 : waitMs);
+    bool askFirst = savedAsWindowsWent == false;
     // The owner window is gone; while the question waits, this hidden one
     // hears of a log-off in its place (a hidden top-level window is told
     // of it like any other).
     UniqueWindow sessionWatch;
     for (;;) {
-        const bool progressSaved = !std::exchange(progressUnsavedAtExit_, false) && saveChangedProgress();
+        const bool progressSaved = !std::exchange(askFirst, false) && saveChangedProgress();
         if (progressSaved && settingsSavedAtExit_ && iniSavedAtExit_) return;
         if (!sessionWatch)
             sessionWatch.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kSessionWatchClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 
 #include "app/FileNotices.h"
 #include "app/Tray.h"
@@ -228,10 +229,9 @@ private:
     OptionsSheet sheet{options};
 
     bool settingsSavedAtExit_ = true;
-    // The exit's first progress save, made as the windows went: whether it
-    // was made, and whether it failed.
-    bool progressSaveTriedAtExit_ = false;
-    bool progressUnsavedAtExit_ = false;
+    // Whether the exit's first progress save, tried as the windows went,
+    // succeeded; empty until it is tried.
+    std::optional<bool> progressSavedAtExit_;
     // A change to mivora.ini that is not on the disk yet (its save failed).
     bool iniUnsaved_ = false;
     bool iniSavedAtExit_ = true;

@@ -30,7 +30,6 @@ e2e_mark_remembered
     </dev/null >"$E2E_DIR.holder.log" 2>&1 9>&- &
 hold_pid=$!
 e2e_wait_for 30 "the progress file held open" grep -q held "$E2E_DIR.holder.log"
-before=$(md5sum <"$E2E_DIR/dic/DAvud.bin" 2>/dev/null || echo held)
 
 read -r word_window _ <<<"$(e2e_word_window)"
 menu=$(e2e_open_tray_menu) || e2e_fail "no tray menu"
