@@ -12,7 +12,7 @@
 #include <string>
 
 #include "app/Tray.h"
-#include "store/FilePlace.h"
+#include "store/files/FilePlace.h"
 #include "store/WordGet.h"
 
 // %APPDATA%\Mivora (the roaming application-data folder, where Windows

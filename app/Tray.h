@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "store/WordEntry.h"
+#include "store/lists/WordEntry.h"
 #include "win/Handles.h"
 
 constexpr UINT kTrayIconId = 1;

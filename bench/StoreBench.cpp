@@ -13,8 +13,8 @@
 
 #include <unistd.h>
 
-#include "ReviewLog.h"
-#include "WordGet.h"
+#include "store/review/ReviewLog.h"
+#include "store/WordGet.h"
 
 namespace fs = std::filesystem;
 

@@ -9,8 +9,8 @@
 #include <set>
 #include <string>
 
-#include "Text.h"
-#include "WordGet.h"
+#include "store/text/Text.h"
+#include "store/WordGet.h"
 
 #define FUZZ_CHECK(condition)                                                          \
     do {                                                                               \

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "DictionaryFormat.h"
+#include "store/lists/DictionaryFormat.h"
 #include "FuzzChecks.h"
 
 namespace {

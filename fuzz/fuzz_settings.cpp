@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "FileReplace.h"
+#include "store/files/FileReplace.h"
 #include "FuzzChecks.h"
 #include "SettingsFile.h"
 

@@ -1,6 +1,6 @@
 #include "IniFile.h"
 
-#include "store/Gb18030.h"
+#include "store/text/Gb18030.h"
 
 // Users are Chinese speakers: a Chinese Windows's code page.
 void decodeAnsi(std::string_view bytes, std::u16string& text)

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "IniFile.h"
-#include "store/Gb18030.h"
+#include "store/text/Gb18030.h"
 
 // Notepad's "ANSI" is the code page of the system's locale: GBK on a
 // Chinese Windows, but Windows-1252 on a German one, whose user may write

@@ -4,9 +4,9 @@
 #include <memory>
 #include <system_error>
 
-#include "store/FileReplace.h"
-#include "store/Gb18030.h"
-#include "store/Text.h"
+#include "store/files/FileReplace.h"
+#include "store/text/Gb18030.h"
+#include "store/text/Text.h"
 
 namespace {
 

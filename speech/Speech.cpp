@@ -6,7 +6,7 @@
 #include <cwchar>
 #include <sperror.h>
 
-#include "store/Text.h"
+#include "store/text/Text.h"
 #include "win/Messages.h"
 
 namespace {

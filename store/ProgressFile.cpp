@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "FileReplace.h"
-#include "ProgressBase.h"
-#include "Text.h"
-#include "WordGet.h"
+#include "store/files/FileReplace.h"
+#include "store/progress/ProgressBase.h"
+#include "store/text/Text.h"
+#include "store/WordGet.h"
 
 // The file is the byte image of the header and of the records, whose
 // integers and text units are little-endian.

@@ -1,10 +1,10 @@
-#include "WordGet.h"
+#include "store/WordGet.h"
 
 #include <climits>
 #include <cstring>
 #include <new>
 
-#include "Text.h"
+#include "store/text/Text.h"
 
 namespace {
 

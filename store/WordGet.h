@@ -16,10 +16,10 @@
 #include <string_view>
 #include <vector>
 
-#include "FileReplace.h"
-#include "ProgressBase.h"
-#include "WordEntry.h"
-#include "WordLane.h"
+#include "store/files/FileReplace.h"
+#include "store/progress/ProgressBase.h"
+#include "store/lists/WordEntry.h"
+#include "store/WordLane.h"
 
 // The progress file, in the dic directory.
 constexpr char16_t kProgressFileName[] = u"DAvud.bin";

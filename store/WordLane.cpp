@@ -1,4 +1,4 @@
-#include "WordLane.h"
+#include "store/WordLane.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-#include "Text.h"
+#include "store/text/Text.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "WordEntry.h"
+#include "store/lists/WordEntry.h"
 
 #if defined(_MSC_VER) && !defined(__clang__)
 #include <xmmintrin.h>

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "res/resource.h"
-#include "store/Text.h"
+#include "store/text/Text.h"
 #include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"

@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "res/resource.h"
-#include "store/ReviewLog.h"
-#include "store/Text.h"
-#include "store/Wide.h"
+#include "store/review/ReviewLog.h"
+#include "store/text/Text.h"
+#include "store/text/Wide.h"
 #include "store/WordGet.h"
-#include "store/WordListImport.h"
+#include "store/lists/WordListImport.h"
 #include "ui/CommonControls.h"
 #include "ui/DictionaryReload.h"
 #include "ui/OptionsPages.h"

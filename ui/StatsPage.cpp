@@ -15,7 +15,7 @@
 #include <string>
 
 #include "res/resource.h"
-#include "store/ReviewStats.h"
+#include "store/review/ReviewStats.h"
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
 #include "win/Dpi.h"

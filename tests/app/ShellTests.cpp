@@ -27,7 +27,7 @@
 #include "settings/IniFile.h"
 #include "settings/SpeechSettings.h"
 #include "settings/Settings.h"
-#include "store/Text.h"
+#include "store/text/Text.h"
 #include "store/WordGet.h"
 #include "win/Messages.h"
 #include "win/Timers.h"

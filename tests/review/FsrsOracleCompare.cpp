@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "Fsrs.h"
+#include "store/review/Fsrs.h"
 
 int main(int argc, char** argv)
 {

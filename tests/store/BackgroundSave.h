@@ -9,7 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "ProgressSaver.h"
+#include "store/progress/ProgressSaver.h"
 
 class BackgroundSave {
 public:

@@ -3,9 +3,9 @@
 #include <random>
 #include <set>
 
-#include "DictionaryFormat.h"
-#include "Text.h"
-#include "WordLane.h"
+#include "store/lists/DictionaryFormat.h"
+#include "store/text/Text.h"
+#include "store/WordLane.h"
 #include "ShippedDictionary.h"
 #include "StoreTestSupport.h"
 

@@ -19,9 +19,9 @@
 #include <unistd.h>
 #endif
 
-#include "FilePlace.h"
+#include "store/files/FilePlace.h"
 #include "StoreTestSupport.h"
-#include "WordGet.h"
+#include "store/WordGet.h"
 
 namespace {
 

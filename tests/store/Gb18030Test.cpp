@@ -2,8 +2,8 @@
 // GB18030 whatever the system's code page.
 #include <gtest/gtest.h>
 
-#include "DictionaryFormat.h"
-#include "Gb18030.h"
+#include "store/lists/DictionaryFormat.h"
+#include "store/text/Gb18030.h"
 #include "GbkTwin.h"
 #include "StoreTestSupport.h"
 

@@ -7,9 +7,9 @@
 #include <sstream>
 #include <thread>
 
-#include "ProgressBase.h"
-#include "ProgressMerge.h"
-#include "ProgressSaver.h"
+#include "store/progress/ProgressBase.h"
+#include "store/progress/ProgressMerge.h"
+#include "store/progress/ProgressSaver.h"
 #include "StoreTestSupport.h"
 
 using namespace storetest;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <set>
 
-#include "FileReplace.h"
+#include "store/files/FileReplace.h"
 #include "StoreTestSupport.h"
 
 #ifdef _WIN32

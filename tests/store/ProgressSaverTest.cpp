@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "FileReplace.h"
+#include "store/files/FileReplace.h"
 #include "BackgroundSave.h"
 #include "StoreTestSupport.h"
 

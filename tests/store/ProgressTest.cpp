@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "FileReplace.h"
+#include "store/files/FileReplace.h"
 #include "StoreTestSupport.h"
 
 using namespace storetest;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ReviewStats.h"
+#include "store/review/ReviewStats.h"
 
 namespace {
 

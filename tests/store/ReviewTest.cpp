@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "Fsrs.h"
-#include "ReviewLog.h"
+#include "store/review/Fsrs.h"
+#include "store/review/ReviewLog.h"
 #include "StoreTestSupport.h"
 
 using namespace storetest;

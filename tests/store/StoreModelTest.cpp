@@ -8,7 +8,7 @@
 #include <random>
 
 #include "StoreTestSupport.h"
-#include "Text.h"
+#include "store/text/Text.h"
 
 using namespace storetest;
 

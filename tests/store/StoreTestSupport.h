@@ -16,9 +16,9 @@
 #include <string_view>
 #include <vector>
 
-#include "FileReplace.h"
-#include "WordEntry.h"
-#include "WordGet.h"
+#include "store/files/FileReplace.h"
+#include "store/lists/WordEntry.h"
+#include "store/WordGet.h"
 
 namespace storetest {
 

@@ -9,7 +9,7 @@
 
 #include "BackgroundSave.h"
 #include "StoreTestSupport.h"
-#include "Text.h"
+#include "store/text/Text.h"
 
 using namespace storetest;
 

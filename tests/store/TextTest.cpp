@@ -3,7 +3,7 @@
 #include <climits>
 #include <string>
 
-#include "Text.h"
+#include "store/text/Text.h"
 
 TEST(Text, CaseFoldingTouchesOnlyAsciiLetters)
 {

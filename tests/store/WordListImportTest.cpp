@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "StoreTestSupport.h"
-#include "Text.h"
-#include "WordListImport.h"
+#include "store/text/Text.h"
+#include "store/lists/WordListImport.h"
 
 using namespace storetest;
 

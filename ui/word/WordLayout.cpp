@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "store/Text.h"
+#include "store/text/Text.h"
 
 namespace {
 

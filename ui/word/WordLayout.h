@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "store/WordEntry.h"
+#include "store/lists/WordEntry.h"
 #include "win/Dpi.h"
 
 // Words up to this many UTF-16 units sit on one line with their phonetic and

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "store/Text.h"
-#include "store/Wide.h"
+#include "store/text/Text.h"
+#include "store/text/Wide.h"
 #include "win/Handles.h"
 
 namespace {

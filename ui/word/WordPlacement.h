@@ -13,7 +13,7 @@
 
 #include <vector>
 
-#include "store/WordEntry.h"
+#include "store/lists/WordEntry.h"
 #include "ui/word/WordLayout.h"
 
 struct MonitorArea {

@@ -10,8 +10,8 @@
 
 #include "res/resource.h"
 #include "settings/Win32Settings.h"
-#include "store/Text.h"
-#include "store/Wide.h"
+#include "store/text/Text.h"
+#include "store/text/Wide.h"
 #include "ui/word/WordPlacement.h"
 #include "win/MessageFilter.h"
 #include "win/Messages.h"

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "res/resource.h"
-#include "store/Text.h"
-#include "store/Wide.h"
+#include "store/text/Text.h"
+#include "store/text/Wide.h"
 #include "ui/word/WordContrast.h"
 #include "ui/word/WordPlacement.h"
 #include "ui/word/WordWindow.h"

@@ -1,4 +1,4 @@
-#include "store/ReviewStats.h"
+#include "store/review/ReviewStats.h"
 
 #include <algorithm>
 #include <numeric>

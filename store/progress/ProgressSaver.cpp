@@ -1,4 +1,4 @@
-#include "ProgressSaver.h"
+#include "store/progress/ProgressSaver.h"
 
 std::optional<ProgressSnapshot> ProgressSaver::take(const WordGet& store)
 {

@@ -1,4 +1,4 @@
-#include "Gb18030.h"
+#include "store/text/Gb18030.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,7 +6,7 @@
 
 namespace {
 
-#include "Gb18030Table.inc"
+#include "store/text/Gb18030Table.inc"
 
 constexpr char16_t kReplacement = u'\uFFFD';
 // The linear index of the four-byte code 0x90308130, which is U+10000; the

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-#include "WordGet.h"
+#include "store/WordGet.h"
 
 class ProgressSaver {
 public:

@@ -2,7 +2,7 @@
 // as NTFS keeps it (the C library's stat would give whole seconds only).
 #include <windows.h>
 
-#include "ProgressBase.h"
+#include "store/progress/ProgressBase.h"
 
 bool readFileStamp(const std::filesystem::path& path, FileStamp& stamp)
 {

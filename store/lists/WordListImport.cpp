@@ -1,4 +1,4 @@
-#include "WordListImport.h"
+#include "store/lists/WordListImport.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,10 +7,10 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "DictionaryFormat.h"
-#include "FileReplace.h"
-#include "ReviewLog.h"
-#include "Text.h"
+#include "store/lists/DictionaryFormat.h"
+#include "store/files/FileReplace.h"
+#include "store/review/ReviewLog.h"
+#include "store/text/Text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "ProgressBase.h"
+#include "store/progress/ProgressBase.h"
 
 bool readFileStamp(const std::filesystem::path& path, FileStamp& stamp)
 {

@@ -1,4 +1,4 @@
-#include "FilePlace.h"
+#include "store/files/FilePlace.h"
 
 #include <chrono>
 #include <cstdio>
@@ -6,8 +6,8 @@
 #include <string>
 #include <system_error>
 
-#include "FileReplace.h"
-#include "WordGet.h"
+#include "store/files/FileReplace.h"
+#include "store/WordGet.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // POSIX half of the file layer.
-#include "FileReplace.h"
+#include "store/files/FileReplace.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "Text.h"
+#include "store/text/Text.h"
 
 std::FILE* openFile(const std::filesystem::path& path, const char* mode)
 {

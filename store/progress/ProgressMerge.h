@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "WordEntry.h"
+#include "store/lists/WordEntry.h"
 
 // One record's texts as the file stores them (the phonetic with its square
 // brackets).

@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Fsrs.h"
+#include "store/review/Fsrs.h"
 
 constexpr char16_t kReviewLogName[] = u"mivora-review.txt";
 

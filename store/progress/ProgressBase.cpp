@@ -1,10 +1,10 @@
-#include "ProgressBase.h"
+#include "store/progress/ProgressBase.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "Text.h"
-#include "WordGet.h"
+#include "store/text/Text.h"
+#include "store/WordGet.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include <functional>
 #include <vector>
 
-#include "store/ReviewLog.h"
+#include "store/review/ReviewLog.h"
 
 constexpr int kCalendarWeeks = 26;
 constexpr int kCalendarDays = kCalendarWeeks * 7;

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "ProgressMerge.h"
+#include "store/progress/ProgressMerge.h"
 
 // What the file system says of a file without opening it. The last-write
 // time is the platform's own, at its full resolution.

@@ -1,4 +1,4 @@
-#include "Fsrs.h"
+#include "store/review/Fsrs.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "ReviewLog.h"
+#include "store/review/ReviewLog.h"
 
 #include <algorithm>
 #include <climits>
@@ -8,10 +8,10 @@
 #include <tuple>
 #include <unordered_set>
 
-#include "FileReplace.h"
-#include "ProgressBase.h"
-#include "Text.h"
-#include "WordEntry.h"
+#include "store/files/FileReplace.h"
+#include "store/progress/ProgressBase.h"
+#include "store/text/Text.h"
+#include "store/lists/WordEntry.h"
 
 namespace {
 

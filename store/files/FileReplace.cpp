@@ -1,4 +1,4 @@
-#include "FileReplace.h"
+#include "store/files/FileReplace.h"
 
 #include <algorithm>
 #include <atomic>

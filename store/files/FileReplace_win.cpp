@@ -1,5 +1,5 @@
 // Win32 half of the file layer.
-#include "FileReplace.h"
+#include "store/files/FileReplace.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "Wide.h"
+#include "store/text/Wide.h"
 
 std::FILE* openFile(const std::filesystem::path& path, const char* mode)
 {

@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "WordListImport.h"
+#include "store/lists/WordListImport.h"
 
 std::u16string systemCodePageText(std::string_view bytes)
 {

@@ -1,11 +1,11 @@
-#include "ProgressMerge.h"
+#include "store/progress/ProgressMerge.h"
 
 #include <algorithm>
 #include <climits>
 #include <new>
 
-#include "Text.h"
-#include "WordLane.h"
+#include "store/text/Text.h"
+#include "store/WordLane.h"
 
 void WordSet::reserve(std::size_t words)
 {

@@ -1,4 +1,4 @@
-#include "Text.h"
+#include "store/text/Text.h"
 
 #include <cstring>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "DictionaryFormat.h"
+#include "store/lists/DictionaryFormat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,10 +6,10 @@
 #include <new>
 #include <vector>
 
-#include "FileReplace.h"
-#include "Gb18030.h"
-#include "Text.h"
-#include "WordGet.h"
+#include "store/files/FileReplace.h"
+#include "store/text/Gb18030.h"
+#include "store/text/Text.h"
+#include "store/WordGet.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>

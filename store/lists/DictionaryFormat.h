@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "WordEntry.h"
+#include "store/lists/WordEntry.h"
 
 // Longest line one read hands out, in units; a longer line is continued by
 // the next read as if it were a line of its own.
