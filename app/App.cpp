@@ -243,7 +243,9 @@ bool App::onCreate(HWND window)
         hotkeys.setStandingAside(aside);
     };
     events.speakRequested = [this](const WordEntry&) { speakShownWord(); };
-    events.answered = [this](const WordEntry& entry, bool good) { recordAnswer(entry, good); };
+    events.answered = [this](const WordEntry& entry, bool good) {
+        recordAnswer(entry, good ? ReviewGrade::good : ReviewGrade::again, false);
+    };
     events.loaded = [this] { startReview(); };
     wordWindow.setEvents(std::move(events));
     if (!wordWindow.create(appInstance)) return false;
@@ -622,11 +624,11 @@ void App::refreshTip()
     tray.refreshTip(wordStore.header());
 }
 
-void App::recordAnswer(const WordEntry& entry, bool good)
+void App::recordAnswer(const WordEntry& entry, ReviewGrade grade, bool beforeMeaning)
 {
     // Answers are logged with review switched off too: turned on again,
     // the schedule knows them.
-    reviewLog.answer(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)), good,
+    reviewLog.answer(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)), grade, beforeMeaning,
                      static_cast<std::int64_t>(std::time(nullptr)));
     refreshTip();
 }
