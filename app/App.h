@@ -12,19 +12,19 @@
 
 #include "app/FileNotices.h"
 #include "app/Tray.h"
+#include "hotkeys/Hotkeys.h"
 #include "settings/ReviewSettings.h"
 #include "settings/SettingsRecord.h"
 #include "settings/SpeechSettings.h"
+#include "speech/Speech.h"
+#include "store/WordGet.h"
 #include "store/files/FilePlace.h"
 #include "store/review/ReviewLog.h"
 #include "store/review/ReviewStats.h"
-#include "store/WordGet.h"
 #include "ui/DictionaryReload.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
 #include "win/Handles.h"
-#include "hotkeys/Hotkeys.h"
-#include "speech/Speech.h"
 #include "win/Worker.h"
 
 // The periodic save's period. Progress is otherwise written only when the
@@ -149,8 +149,12 @@ private:
     void checkReviewDay();
     void applyReviewSettings();
     void refreshTip();
-    // 已记住 or 忘了 in the word's menu: the answer goes into the log.
-    void recordAnswer(const WordEntry& entry, bool good);
+    // 已记住 or 忘了 in the word's menu: the answer goes into the log, with
+    // whether it came before the meaning showed.
+    void recordAnswer(const WordEntry& entry, bool good, bool beforeMeaning);
+    // The first word under review shown without its meaning: one balloon
+    // says what to do, once for good.
+    void tellRecallFirst(const WordEntry& entry);
     ReviewSnapshot reviewSnapshot() const;
 
     // The periodic save: starts writing the progress file on its worker when
