@@ -189,6 +189,7 @@ void WordWindow::onCreate()
     decided_ = Decided{};
     asideTold_ = toldAny_ = false;
     reveal_ = Reveal{};
+    shownOnce_.clear();
     newShowing_ = true;
     revealFresh_ = false;
     // No switching before the lists are in place. The window is laid out
