@@ -245,7 +245,7 @@ bool App::onCreate(HWND window)
     };
     events.speakRequested = [this](const WordEntry&) { speakShownWord(); };
     events.answered = [this](const WordEntry& entry, bool good, bool beforeMeaning) {
-        recordAnswer(entry, good, beforeMeaning);
+        recordAnswer(entry, good ? ReviewGrade::good : ReviewGrade::again, beforeMeaning);
     };
     events.loaded = [this] { startReview(); };
     wordWindow.setEvents(std::move(events));
@@ -640,11 +640,11 @@ void App::tellRecallFirst(const WordEntry& entry)
     saveIni();
 }
 
-void App::recordAnswer(const WordEntry& entry, bool good, [[maybe_unused]] bool beforeMeaning)
+void App::recordAnswer(const WordEntry& entry, ReviewGrade grade, bool beforeMeaning)
 {
     // Answers are logged with review switched off too: turned on again,
     // the schedule knows them.
-    reviewLog.answer(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)), good,
+    reviewLog.answer(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)), grade, beforeMeaning,
                      static_cast<std::int64_t>(std::time(nullptr)));
     refreshTip();
 }
