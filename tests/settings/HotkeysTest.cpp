@@ -12,7 +12,7 @@ namespace {
 constexpr std::uint32_t C = kHotkeyCtrl, A = kHotkeyAlt, S = kHotkeyShift, W = kHotkeyWin;
 
 struct TextCase {
-    const char16_t* written;   // as a user may write it
+    const char16_t* written;     // as a user may write it
     std::optional<Hotkey> read;  // nullopt: cannot be read
     const char16_t* canonical;   // how the program writes it back
 };
@@ -158,7 +158,9 @@ TEST(HotkeySettings, DefaultsAvoidTheCombinationsOthersHold)
     const HotkeySettings defaults = defaultHotkeys();
     for (int i = 0; i < kHotkeyCommandCount; ++i) {
         const Hotkey hotkey = defaults.keys[i];
-        const bool wanted = i <= static_cast<int>(HotkeyCommand::speak);
+        const bool wanted = i <= static_cast<int>(HotkeyCommand::speak) ||
+                            i == static_cast<int>(HotkeyCommand::forgot) ||
+                            i == static_cast<int>(HotkeyCommand::reveal);
         EXPECT_EQ(hotkey.none(), !wanted) << i;
         if (hotkey.none()) continue;
         EXPECT_EQ(hotkey.modifiers & kHotkeyWin, 0u) << i;  // Windows' own
@@ -188,9 +190,9 @@ TEST(HotkeySettings, TheSectionReadAndWrittenBackKeepsWhatItCannotRead)
     IniDocument written = file;
     writeHotkeySettings(written, read);
     const std::pair<const char16_t*, const char16_t*> expected[] = {
-        {u"Next", u"Ctrl+Alt+N"}, {u"Previous", u"Ctrl+Alt+Wat"}, {u"Remembered", u""},
-        {u"Pause", u"Ctrl+Alt+/"}, {u"Speak", u"Ctrl+Alt+;"},     {u"ShowHide", u""},
-        {u"Options", u""},
+        {u"Next", u"Ctrl+Alt+N"},  {u"Previous", u"Ctrl+Alt+Wat"}, {u"Remembered", u""},
+        {u"Pause", u"Ctrl+Alt+/"}, {u"Speak", u"Ctrl+Alt+;"},      {u"ShowHide", u""},
+        {u"Options", u""},         {u"Forgot", u"Ctrl+Alt+N"},     {u"Reveal", u"Ctrl+Alt+K"},
     };
     for (const auto& [key, value] : expected) {
         SCOPED_TRACE(narrow(key));
