@@ -54,3 +54,7 @@ inline UINT taskbarCreatedMessage()
 // saying a text (or given up on it): failures that come after Speak
 // returned, such as an unplugged headset, show then.
 constexpr UINT WM_SPEECH_EVENT = WM_APP + 8;
+
+// Posted by the example sentences' load to the owner window when it has
+// read the file beside the lists; wParam is the run's number.
+constexpr UINT WM_EXAMPLES_LOADED = WM_APP + 20;
