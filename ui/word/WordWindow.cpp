@@ -124,7 +124,9 @@ LRESULT WordWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         break;
     case WM_MOUSEHOVER:
         hold_.onPointerHover(window);
-        pointerRested_ = true;
+        // Resting on the word: the examples may grow the window.
+        pointerRested_ = hold_.held();
+        decide();
         // The pointer rests on the word: the user looks for its meaning.
         if (hold_.held()) revealMeaning();
         break;
