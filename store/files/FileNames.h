@@ -18,7 +18,7 @@ constexpr char16_t kReviewLogName[] = u"mivora-review.txt";
 bool isConflictCopyName(std::u16string_view name);
 
 // Whether `name` is a sync program's copy of the log, named the way the
-// copies of the progress file are ("mivora-review-<computer>.txt", "... 
+// copies of the progress file are ("mivora-review-<computer>.txt", "...
 // conflicted copy ...", "...冲突...").
 bool isReviewLogCopyName(std::u16string_view name);
 // Whether a file beside the progress file is the log or a copy of it: such

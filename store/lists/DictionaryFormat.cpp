@@ -76,7 +76,6 @@ std::uint32_t specialMask(const char16_t* p, std::size_t n) noexcept
     return mask;
 }
 
-
 std::u16string utf16le(const char* bytes, std::size_t size)
 {
     std::u16string text(size / 2, u'\0');
@@ -111,7 +110,6 @@ bool barAt(std::u16string_view line, std::size_t at) noexcept
 {
     return at < line.size() && line[at] == u'|';
 }
-
 
 }  // namespace
 
