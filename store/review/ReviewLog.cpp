@@ -9,13 +9,9 @@
 #include <unordered_set>
 
 #include "store/files/FileReplace.h"
-<<<<<<< HEAD
-#include "store/lists/WordEntry.h"
-#include "store/progress/ProgressBase.h"
-=======
 #include "store/files/FileStamp.h"
->>>>>>> main
 #include "store/text/Text.h"
+#include "store/lists/WordEntry.h"
 
 namespace {
 
