@@ -25,6 +25,7 @@
 #include "app/FileNotices.h"
 #include "res/resource.h"
 #include "settings/IniFile.h"
+#include "settings/ReviewSettings.h"
 #include "settings/SpeechSettings.h"
 #include "settings/Settings.h"
 #include "store/text/Text.h"
@@ -1578,6 +1579,56 @@ TEST_F(FailedSaveTest, WritableProgramFolderKeepsTheFilesBesideTheProgram)
     ASSERT_EQ(app().place.dictionaryFolders.size(), 2u);
     EXPECT_EQ(app().place.dictionaryFolders[0], userFolder() / L"dic");
     EXPECT_EQ(app().place.dictionaryFolders[1], dicDirectory());
+}
+
+// --- recall first ------------------------------------------------------------
+
+// The titles of the information balloons the program asked for.
+std::vector<std::wstring> infoBalloons;
+BOOL WINAPI recordInfoBalloons(DWORD operation, PNOTIFYICONDATAW data)
+{
+    if (operation == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0 && (data->dwInfoFlags & NIIF_ICON_MASK) == NIIF_INFO)
+        infoBalloons.emplace_back(data->szInfoTitle);
+    return TRUE;
+}
+
+// The first word under review shown without its meaning brings one balloon,
+// once for good (mivora.ini keeps it); the two new hotkeys show the meaning
+// and answer 忘了.
+TEST(RecallFirst, TheFirstReviewWordBringsOneBalloonAndTheHotkeysAnswerIt)
+{
+    removeProgramFiles();
+    writeDictionary();
+    infoBalloons.clear();
+    ASSERT_NE(startApp(recordInfoBalloons), nullptr);
+    const std::size_t before = infoBalloons.size();  // a first start's greeting
+    std::vector<std::u16string> due;
+    for (const WordEntry& entry : app().wordStore.entries(WordList::learning)) {
+        app().wordStore.setRemembered(entry, true);
+        due.emplace_back(entry.word, boundedLength(entry.word, kWordUnits));
+    }
+    ASSERT_EQ(app().wordStore.bringBack(due, true), 3u);
+    app().wordWindow.advance();
+    ASSERT_TRUE(app().wordWindow.meaningHidden());
+    ASSERT_EQ(infoBalloons.size(), before + 1);
+    EXPECT_EQ(infoBalloons.back(), L"先想一想它的意思");
+
+    pressHotkey(HotkeyCommand::reveal);
+    EXPECT_FALSE(app().wordWindow.meaningHidden());
+    const std::u16string forgotten = currentWord();
+    pressHotkey(HotkeyCommand::forgot);
+    EXPECT_FALSE(app().wordStore.underReview(forgotten));
+    EXPECT_NE(currentWord(), forgotten);
+    // The next word under review: no second balloon.
+    EXPECT_TRUE(app().wordWindow.meaningHidden());
+    EXPECT_EQ(infoBalloons.size(), before + 1);
+    IniDocument document;
+    ASSERT_EQ(loadIniFile(iniFile(), document), IniLoad::Read);
+    EXPECT_TRUE(readReviewSettings(document).recallTipShown);
+
+    app().tray.setNotifyIconFunction(nullptr);
+    endApp();
+    removeProgramFiles();
 }
 
 }  // namespace

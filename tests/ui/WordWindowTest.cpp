@@ -41,8 +41,8 @@ public:
         HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         thread_ = std::thread([this, title, ready] {
             threadId_ = GetCurrentThreadId();
-            window_ = CreateWindowExW(0, kPlainClass, title, WS_OVERLAPPEDWINDOW, 50, 50, 300, 100, nullptr, nullptr,
-                                      GetModuleHandleW(nullptr), nullptr);
+            window_ = CreateWindowExW(0, kPlainClass, title, WS_OVERLAPPEDWINDOW, 50, 50, 300, 100, nullptr,
+                                      nullptr, GetModuleHandleW(nullptr), nullptr);
             MSG msg;
             PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // make the queue before anyone posts to it
             SetEvent(ready);
@@ -103,8 +103,8 @@ protected:
         emptyWordStore();
         theWordWindow.captureTitleWindow(nullptr);
 
-        owner_ =
-            CreateWindowExW(0, kPlainClass, L"owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, appInstance, nullptr);
+        owner_ = CreateWindowExW(0, kPlainClass, L"owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, appInstance,
+                                 nullptr);
     }
 
     void TearDown() override
@@ -177,8 +177,7 @@ TEST_F(WordWindowTest, CreationGivesTheLayeredTopmostToolWindowAtTheStoredPlace)
     EXPECT_EQ(frame.left, 200);
     EXPECT_EQ(frame.top, 150);
 
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)),
-              theWordWindow.backgroundBrush());
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)), theWordWindow.backgroundBrush());
     LOGBRUSH brush{};
     ASSERT_NE(GetObjectW(theWordWindow.backgroundBrush(), sizeof brush, &brush), 0);
     EXPECT_EQ(brush.lbColor, kBackground);
@@ -442,8 +441,7 @@ TEST_F(WordWindowTest, ProbeAdoptsANewColourOnly)
     EXPECT_TRUE(theWordWindow.adoptBackgroundColor(RGB(1, 2, 3)));
     EXPECT_EQ(Settings.backgroundColor, RGB(1, 2, 3));
     EXPECT_NE(theWordWindow.backgroundBrush(), original);
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)),
-              theWordWindow.backgroundBrush());
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)), theWordWindow.backgroundBrush());
     LOGBRUSH brush{};
     ASSERT_NE(GetObjectW(theWordWindow.backgroundBrush(), sizeof brush, &brush), 0);
     EXPECT_EQ(brush.lbColor, RGB(1, 2, 3));
@@ -578,16 +576,13 @@ TEST_F(WordWindowTest, ProbeKeepsTheBackgroundOverADarkDesktopAndTakesALightOne)
         // What the window shows, as the user sees it: its background, with
         // 5/255 of the desktop through it.
         const COLORREF shown = Settings.backgroundColor;
-        EXPECT_TRUE(pumpUntil(
-            [&] {
-                HDC screen = GetDC(nullptr);
-                const COLORREF seen = GetPixel(screen, 630, 415);
-                ReleaseDC(nullptr, screen);
-                return std::abs(GetRValue(seen) - GetRValue(shown)) <= 6 &&
-                       std::abs(GetGValue(seen) - GetGValue(shown)) <= 6 &&
-                       std::abs(GetBValue(seen) - GetBValue(shown)) <= 6;
-            },
-            30000));
+        EXPECT_TRUE(pumpUntil([&] {
+            HDC screen = GetDC(nullptr);
+            const COLORREF seen = GetPixel(screen, 630, 415);
+            ReleaseDC(nullptr, screen);
+            return std::abs(GetRValue(seen) - GetRValue(shown)) <= 6 &&
+                   std::abs(GetGValue(seen) - GetGValue(shown)) <= 6 && std::abs(GetBValue(seen) - GetBValue(shown)) <= 6;
+        }, 30000));
         theWordWindow.applyWordBackground(kBackground);
     }
 }
@@ -626,14 +621,11 @@ TEST_F(WordWindowTest, TheWindowInFrontKeepsTheForegroundAtStartAndThroughADrag)
     SendInput(1, press, sizeof(INPUT));
     ASSERT_TRUE(pumpUntil([&] { return GetCapture() == wordWindow; }, 30000)) << "the press did not reach the window";
     SendInput(1, press + 1, sizeof(INPUT));
-    ASSERT_TRUE(pumpUntil(
-        [&] {
-            RECT now{};
-            GetWindowRect(wordWindow, &now);
-            return now.left != before.left;
-        },
-        30000))
-        << "the drag did not move the window";
+    ASSERT_TRUE(pumpUntil([&] {
+        RECT now{};
+        GetWindowRect(wordWindow, &now);
+        return now.left != before.left;
+    }, 30000)) << "the drag did not move the window";
     SendInput(1, press + 2, sizeof(INPUT));
     ASSERT_TRUE(pumpUntil([&] { return GetCapture() == nullptr; }, 30000));
     EXPECT_EQ(GetForegroundWindow(), front);

@@ -230,9 +230,9 @@ private:
 
     // The one place that decides, from the facts (switching on or paused,
     // the period, loading, the menu open, the word held under the pointer,
-    // stepped aside, hidden by the user, title-bar mode, being destroyed),
-    // whether TIMER_SWITCH and TIMER_TITLE run and whether the window is
-    // shown. Every change of one of them calls it; nothing else sets or
+    // stepped aside, hidden by the user, title-bar mode, being destroyed,
+    // the meaning hidden), whether TIMER_SWITCH, TIMER_TITLE and
+    // TIMER_REVEAL run and whether the window is shown. Every change of one of them calls it; nothing else sets or
     // kills those timers or shows or hides the window.
     void decide();
     void decideOnce();
