@@ -104,7 +104,7 @@ COMMON_IN_CAPITALS = {
 # Plurals that are words of their own, with senses their singular lacks:
 # kept in a list beside it.
 OWN_PLURALS = {"amends", "ceramics", "cheers", "customs", "damages", "effects", "means", "mechanics", "minutes",
-               "proceeds", "regards", "remains", "savings", "works"}
+               "proceeds", "regards", "remains", "savings", "sunglasses", "throes", "works"}
 
 # ECDICT's exchange codes the program shows, in the order it shows them:
 # past, past participle, -ing, third person, plural, comparative, superlative.
@@ -291,6 +291,16 @@ def entry_of(row):
     }
 
 
+def stands_for(entry, base):
+    """Whether a form tagged without its base is only ECDICT's note of the
+    base's form (no phonetic of its own, or a translation that names the base:
+    "n. 意外事故；事故（accident的复数）"), not a word a learner meets as such
+    (alms, annals, pliers, aerodynamics keep their place)."""
+    if not entry["line"].split("|")[1]:
+        return True
+    return bool(re.search(re.escape(base) + r"\s*(的|复数)", entry["translation"]))
+
+
 def entries_of(rows):
     """{tag: [entry, ...]} from ECDICT rows (dicts with word, phonetic,
     translation, tag, bnc, frq, exchange), each list most frequent first.
@@ -322,7 +332,9 @@ def entries_of(rows):
         for key, entry in words.items():
             if entry["form_of"]:
                 base = entry["form_of"][0]
-                base_entry = words.get(base.lower()) or bases.get(base)
+                base_entry = words.get(base.lower())
+                if base_entry is None and stands_for(entry, base):
+                    base_entry = bases.get(base)
                 if base_entry and not base_entry["form_of"] and is_base_form(entry, base_entry["word"]):
                     add_form(base_entry, entry)
                     kept.setdefault(base_entry["word"].lower(), base_entry)
@@ -434,7 +446,7 @@ def sentences_for(word, forms, index, pairs):
         key = re.match(r"[a-z0-9]*", spelling.lower()).group(0)
         candidates.update(index.get(key, ()))
     chosen, texts = [], set()
-    for number in sorted(candidates, key=lambda n: (len(pairs[n]["english"]), int(pairs[n]["id"]))):
+    for number in sorted(candidates, key=lambda n: (len(pairs[n]["english"]), int(pairs[n]["id"]), n)):
         pair = pairs[number]
         # "Go away." and "Go away!" are one sentence to a learner.
         text = " ".join(re.findall(r"[a-z0-9']+", pair["english"].lower()))
