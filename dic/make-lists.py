@@ -375,6 +375,11 @@ ATTRIBUTION = re.compile(r"#(\d+) \((.*?)\) & #(\d+) \((.*?)\)\s*$")
 APOSTROPHES = "'\u2019"
 
 
+def clean(field):
+    """A field that cannot break the file's lines or columns."""
+    return re.sub(r"[\t\r\n]", " ", field).strip()
+
+
 def read_pairs(text):
     """Tatoeba's English-Chinese pairs as dicts: id (the English sentence's
     number), english, chinese, attribution; the first translation of each
@@ -388,7 +393,6 @@ def read_pairs(text):
         if not match or match.group(1) in seen:
             continue
         seen.add(match.group(1))
-        clean = lambda s: re.sub(r"[\t\r\n]", " ", s).strip()
         pairs.append({"id": match.group(1), "english": clean(fields[0]), "chinese": clean(fields[1]),
                       "attribution": clean(fields[2])})
     return pairs
@@ -398,11 +402,15 @@ def word_unit(ch):
     return ch.isascii() and ch.isalnum()
 
 
+# The program folds ASCII letters only, and so keeps every offset.
+ASCII_LOWER = str.maketrans("ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz")
+
+
 def first_whole_word(sentence, form):
     """Where `form` first stands in `sentence` as a whole word (no ASCII
     letter or digit beside it), ASCII case ignored, as the program finds it
     to draw it in bold; -1 when it does not."""
-    lower, target = sentence.lower(), form.lower()
+    lower, target = sentence.translate(ASCII_LOWER), form.translate(ASCII_LOWER)
     at = lower.find(target)
     while at >= 0:
         end = at + len(form)
