@@ -72,10 +72,10 @@ enum class ImportEncoding {
 
 // The file's shape. Only `separated` has a separator and columns to change.
 enum class ImportFormat {
-    separated,   // CSV, tab text, Anki, Excel, the program's own lists, one word a line
-    youdaoXml,   // 有道词典 <wordbook><item><word>…
-    eudicXml,    // 欧路词典 StudyList.xml <CustomizeListItem word="…">
-    eudicText,   // 欧路词典 TXT: N@word@definition
+    separated,  // CSV, tab text, Anki, Excel, the program's own lists, one word a line
+    youdaoXml,  // 有道词典 <wordbook><item><word>…
+    eudicXml,   // 欧路词典 StudyList.xml <CustomizeListItem word="…">
+    eudicText,  // 欧路词典 TXT: N@word@definition
 };
 
 // What a column holds; a part of speech is put before the meaning.
@@ -105,13 +105,18 @@ public:
     bool add(std::u16string_view word, std::u16string_view phonetic, std::u16string_view meaning);
     // Replaces the phonetic and meaning of word i.
     void replace(std::size_t i, std::u16string_view phonetic, std::u16string_view meaning);
+    // Where `word` is (letters compared without case); size() when nowhere.
+    std::size_t indexOf(std::u16string_view word) const;
+    // Whether word i has no phonetic or no meaning.
+    bool lacks(std::size_t i) const;
     void reserve(std::size_t words, std::size_t bytes);
     void clear();
 
 private:
-    std::size_t find(std::u16string_view folded) const;
+    std::size_t find(std::string_view utf8) const;
+    std::uint32_t append(std::string_view utf8, std::u16string_view phonetic, std::u16string_view meaning);
     void grow();
-    std::string pool_;                   // per word: three 16-bit lengths, then the UTF-8 of the fields
+    std::string pool_;                    // per word: three 16-bit lengths, then the UTF-8 of the fields
     std::vector<std::uint32_t> entries_;  // where each word's record starts in pool_
     std::vector<std::uint32_t> slots_;    // open-addressed index: entry + 1, 0 free
 };
@@ -134,15 +139,17 @@ struct ImportAnalysis {
     ImportRefusal refusal = ImportRefusal::none;
     ImportEncoding encoding = ImportEncoding::utf8;
     ImportFormat format = ImportFormat::separated;
-    ImportChoices choices;     // as guessed, or as last applied
-    std::size_t columns = 0;   // the file's usual column count under choices.separator
-    std::vector<std::u16string> firstRow;  // the first row's fields, to label the columns
-    std::vector<ImportedWord> firstWords;  // the first kImportPreviewRows words as they will be written
-    ImportedWords words;                   // gaps already filled from the shipped lists
-    std::vector<std::size_t> skippedLines;  // 1-based, in order
-    bool html = true;                        // fields may hold HTML (Anki's #html:false says not)
-    std::vector<std::size_t> anki;           // columns Anki's header lines name as no field of the note
+    ImportChoices choices;                     // as guessed, or as last applied
+    std::size_t columns = 0;                   // the file's usual column count under choices.separator
+    std::vector<std::u16string> firstRow;      // the first row's fields, to label the columns
+    std::vector<ImportedWord> firstWords;      // the first kImportPreviewRows words as they will be written
+    ImportedWords words;                       // gaps already filled from the shipped lists
+    std::vector<std::size_t> skippedLines;     // 1-based, in order
+    bool html = true;                          // fields may hold HTML (Anki's #html:false says not)
+    std::vector<std::size_t> anki;             // columns Anki's header lines name as no field of the note
+    std::size_t ankiLines = 0;                 // Anki's header lines before the rows
     std::shared_ptr<const std::string> bytes;  // the file, for applyImportChoices
+    std::size_t textStart = 0;                 // after the byte-order mark
 };
 
 // Step 1. Refusals: unreadable, tooLarge, empty, notText, noWords, cancelled.

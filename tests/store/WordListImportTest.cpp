@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "StoreTestSupport.h"
-#include "store/text/Text.h"
 #include "store/lists/WordListImport.h"
+#include "store/text/Text.h"
 
 using namespace storetest;
 
@@ -73,12 +73,12 @@ TEST(WordListImport, ShapesBecomeLists)
               u"<item><word>apple</word><trans><![CDATA[]]></trans><phonetic><![CDATA[]]></phonetic></item>\n"
               u"<item><word>R&amp;D</word><trans><![CDATA[研发]]></trans><phonetic></phonetic></item>\n"
               u"</wordbook>\n"),
-         {u"abandon|əˈbændən|vt. 放弃 n. 放任", u"apple|ˈæpl|n. 苹果", u"R&D||研发"},
+         {u"abandon|əˈbændən|vt. 放弃；n. 放任", u"apple|ˈæpl|n. 苹果", u"R&D||研发"},
          u"导入 3 个词"},
         {"欧路 CSV: running number, quoted fields, a definition with a comma and a line break",
          utf8(u"1,\"apple\",\"n. 苹果\"\r\n2,\"ride\",\"v. 骑, 乘\r\nn. "
               u"旅程\"\r\n3,\"Apple\",\"重复\"\r\n4,\"\",\"无词\"\r\n"),
-         {u"apple|ˈæpl|n. 苹果", u"ride||v. 骑, 乘 n. 旅程"},
+         {u"apple|ˈæpl|n. 苹果", u"ride||v. 骑, 乘；n. 旅程"},
          u"导入 2 个词，跳过 1 行：第 5 行"},
         {"欧路 CSV with a header and a phonetic column",
          "\xEF\xBB\xBF" + utf8(u"单词,音标,释义\nbanana,/bəˈnɑːnə/,n. 香蕉\ncherry,,\n"),
@@ -90,14 +90,14 @@ TEST(WordListImport, ShapesBecomeLists)
          u"导入 2 个词"},
         {"欧路 TXT: definitions over several lines",
          utf8(u"1@apple@n. 苹果\n苹果树\n2@banana@n. 香蕉\n3@|bad@坏\n"),
-         {u"apple|ˈæpl|n. 苹果 苹果树", u"banana|bəˈnɑːnə|n. 香蕉"},
+         {u"apple|ˈæpl|n. 苹果；苹果树", u"banana|bəˈnɑːnə|n. 香蕉"},
          u"导入 2 个词，跳过 1 行：第 4 行"},
         {"Anki TSV: headers, HTML stripped, a phonetic column, an excluded tags column",
          utf8(u"#separator:tab\n#html:true\n#tags column:4\n"
               u"<b>apple</b>\t[ˈæpəl]\t苹果<br>水果\tfruit\n"
               u"cherry\t\"樱桃; 车厘子\"\t\tfruit\n"
               u"\t无词\t\tfruit\n"),
-         {u"apple|ˈæpəl|苹果 水果", u"cherry|ˈtʃeri|樱桃; 车厘子"},
+         {u"apple|ˈæpəl|苹果；水果", u"cherry|ˈtʃeri|樱桃; 车厘子"},
          u"导入 2 个词，跳过 1 行：第 6 行"},
         {"Anki text with #html:false keeps angle brackets",
          utf8(u"#separator:semicolon\n#html:false\na<b;小于号\n"),
