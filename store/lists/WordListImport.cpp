@@ -376,7 +376,11 @@ bool chooseEncoding(std::string_view bytes, const CodePageDecoder& codePage, Imp
 class Ticker {
 public:
     Ticker(const ImportJob& job, std::size_t size, std::size_t passes) : job_(job), size_(size), passes_(passes) {}
-    void pass(std::size_t n) { pass_ = n; }
+    void pass(std::size_t n)
+    {
+        pass_ = n;
+        next_ = 0;
+    }
     // False once the step is to end.
     bool tick(std::size_t at)
     {
@@ -824,6 +828,12 @@ struct SeparatorCount {
         quoted = false;
         ++records[std::min(fields.size(), kMost)];
     }
+    // A record still open at the end counts as it stands.
+    void finish()
+    {
+        if (quoted) ++records[std::min(fields.size(), kMost)];
+        quoted = false;
+    }
     // The usual count and how many records have it; one column counts not.
     std::size_t usual(std::size_t& count) const
     {
@@ -930,6 +940,15 @@ struct ColumnLook {
         }
     }
     bool mostly(std::size_t n) const { return filled > 0 && n * 2 > filled; }
+    void add(const ColumnLook& other)
+    {
+        filled += other.filled;
+        latin += other.latin;
+        phonetic += other.phonetic;
+        partOfSpeech += other.partOfSpeech;
+        han += other.han;
+        numbers += other.numbers;
+    }
 };
 
 }  // namespace
@@ -1226,6 +1245,7 @@ void scanLines(LineSource& lines, Scan& scan)
         if (scan.ankiSeparator == 0)
             for (SeparatorCount& count : scan.counts) count.feed(line);
     }
+    for (SeparatorCount& count : scan.counts) count.finish();
 }
 
 // The separator whose column count holds in most records, if it holds in at
@@ -1297,7 +1317,12 @@ bool headerRoles(const std::vector<std::u16string>& row, const std::vector<Colum
         // Names are never Chinese text with a transcription beside it.
         if (std::any_of(row.begin(), row.end(), [](const std::u16string& cell) { return looksPhonetic(cell); }))
             return false;
-        const bool han = std::any_of(row.begin(), row.end(), [](const std::u16string& cell) { return hasHan(cell); });
+        // Nor a part of speech, nor English in small letters, as words are.
+        const bool han = std::any_of(row.begin(), row.end(), [](const std::u16string& cell) {
+            const std::u16string_view name = trim(cell);
+            return hasHan(name) || (!name.empty() && name[0] >= u'a' && name[0] <= u'z') ||
+                   splitSpaced(name).word != name;
+        });
         for (std::size_t i = 0; i < row.size() && i < roles.size(); ++i) {
             const std::u16string_view cell = trim(row[i]);
             if ((roles[i] == ColumnRole::word && !hasLatin(cell)) ||
@@ -1377,8 +1402,13 @@ void weighColumns(LineSource lines, std::size_t ankiLines, ImportAnalysis& analy
             into[i].add(unclozed(cell, cloze, alone));
         }
     }
-    if (looks.empty()) looks = firstLooks;  // one row only: it is no header
+    // A first row without a name the program knows may be a word: its cells
+    // count (a short file has few others).
+    ColumnRole role;
+    const bool named = std::any_of(analysis.firstRow.begin(), analysis.firstRow.end(),
+                                   [&](const std::u16string& cell) { return headerRole(cell, role); });
     looks.resize(std::max(looks.size(), firstLooks.size()));
+    for (std::size_t i = 0; i < firstLooks.size() && !named; ++i) looks[i].add(firstLooks[i]);
 }
 
 // The words under the analysis's choices, gaps filled, the preview taken.
@@ -1505,6 +1535,7 @@ ImportAnalysis applyImportChoices(ImportAnalysis analysis, const ImportChoices& 
         SeparatorCount count{choices.separator};
         while (lines.next(line, bad))
             if (lines.number() > analysis.ankiLines && !trim(line).empty()) count.feed(line);
+        count.finish();
         std::size_t n = 0;
         analysis.columns = std::max<std::size_t>(1, count.usual(n));
     }
