@@ -810,28 +810,44 @@ bool RecordReader::next(std::vector<std::u16string>& fields, std::size_t& line)
 struct SeparatorCount {
     static constexpr std::size_t kMost = 12;
     char16_t separator;
-    std::vector<std::u16string> fields = std::vector<std::u16string>(1);
+    std::size_t columns = 1, spanned = 0;
     bool quoted = false, fieldStart = true;
-    std::size_t spanned = 0;
     std::array<std::size_t, kMost + 1> records{};
 
+    // The same rules as splitLine, counting fields instead of keeping them.
     void feed(std::u16string_view line)
     {
         if (!quoted) {
-            fields.assign(1, std::u16string());
+            columns = 1;
             fieldStart = true;
             spanned = 0;
         }
-        splitLine(line, separator, fields, quoted, fieldStart);
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const char16_t c = line[i];
+            if (quoted) {
+                if (c == u'"' && i + 1 < line.size() && line[i + 1] == u'"')
+                    ++i;
+                else if (c == u'"')
+                    quoted = false;
+            } else if (c == separator) {
+                ++columns;
+                fieldStart = true;
+            } else if (c == u'"' && fieldStart) {
+                quoted = true;
+                fieldStart = false;
+            } else {
+                fieldStart = fieldStart && isSpace(c);
+            }
+        }
         // An unbalanced quote must not hide the rest of the file.
         if (quoted && ++spanned < 50) return;
         quoted = false;
-        ++records[std::min(fields.size(), kMost)];
+        ++records[std::min(columns, kMost)];
     }
     // A record still open at the end counts as it stands.
     void finish()
     {
-        if (quoted) ++records[std::min(fields.size(), kMost)];
+        if (quoted) ++records[std::min(columns, kMost)];
         quoted = false;
     }
     // The usual count and how many records have it; one column counts not.
