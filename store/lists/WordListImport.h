@@ -116,7 +116,7 @@ private:
     std::size_t find(std::string_view utf8) const;
     std::uint32_t append(std::string_view utf8, std::u16string_view phonetic, std::u16string_view meaning);
     void grow();
-    std::string pool_;                    // per word: three 16-bit lengths, then the UTF-8 of the fields
+    std::vector<char> pool_;              // per word: three 16-bit lengths, then the UTF-8 of the fields
     std::vector<std::uint32_t> entries_;  // where each word's record starts in pool_
     std::vector<std::uint32_t> slots_;    // open-addressed index: entry + 1, 0 free
 };
