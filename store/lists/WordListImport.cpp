@@ -1566,7 +1566,12 @@ ImportAnalysis applyImportChoices(ImportAnalysis analysis, const ImportChoices& 
     }
     ticker.pass(1);
     take(pass, analysis.ankiLines, analysis);
-    if (ticker.cancelled()) return refused(ImportRefusal::cancelled);
+    // Cancelled, the file stays for the choices to be applied again.
+    if (ticker.cancelled()) {
+        analysis.refusal = ImportRefusal::cancelled;
+        analysis.words.clear();
+        analysis.firstWords.clear();
+    }
     return analysis;
 }
 

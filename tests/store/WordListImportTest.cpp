@@ -348,6 +348,13 @@ TEST(WordListImport, PreviewStepsFollowTheLearnersChoices)
         if (done > 0) cancel->store(true);
     };
     EXPECT_EQ(analyseWordList(many, job).refusal, ImportRefusal::cancelled);
+    // Cancelled while applied: the file stays, to be applied again.
+    const ImportAnalysis stopped = applyImportChoices(complete, complete.choices, job);
+    EXPECT_EQ(stopped.refusal, ImportRefusal::cancelled);
+    EXPECT_TRUE(stopped.words.empty());
+    cancel->store(false);
+    job.progress = nullptr;
+    EXPECT_EQ(applyImportChoices(stopped, stopped.choices, job).words.size(), 8000u);
 }
 
 }  // namespace
