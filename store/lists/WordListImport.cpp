@@ -7,9 +7,9 @@
 #include <system_error>
 #include <utility>
 
+#include "store/files/FileNames.h"
 #include "store/files/FileReplace.h"
 #include "store/lists/DictionaryFormat.h"
-#include "store/review/ReviewLog.h"
 #include "store/text/Gb18030.h"
 #include "store/text/Text.h"
 
