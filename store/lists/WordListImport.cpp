@@ -526,6 +526,7 @@ std::u16string unclozed(std::u16string_view text, bool& cloze, bool& alone)
 // HTML as text: tags gone, a line break or the end of a block a line break.
 std::u16string untagged(std::u16string_view field)
 {
+    if (field.find_first_of(u"<&") == std::u16string_view::npos) return std::u16string(field);
     std::u16string text;
     for (std::size_t i = 0; i < field.size(); ++i) {
         const char16_t next = i + 1 < field.size() ? field[i + 1] : u'\0';
