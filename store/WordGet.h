@@ -19,10 +19,8 @@
 #include "store/files/FileReplace.h"
 #include "store/progress/ProgressBase.h"
 #include "store/lists/WordEntry.h"
-#include "store/WordLane.h"
+#include "store/lists/WordLane.h"
 
-// The progress file, in the dic directory.
-constexpr char16_t kProgressFileName[] = u"DAvud.bin";
 
 enum class WordList { learning, remembered };
 

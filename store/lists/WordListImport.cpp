@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "store/files/FileReplace.h"
+#include "store/files/FileNames.h"
 #include "store/lists/DictionaryFormat.h"
-#include "store/review/ReviewLog.h"
 #include "store/text/Gb18030.h"
 #include "store/text/Text.h"
 
