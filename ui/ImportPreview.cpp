@@ -78,6 +78,8 @@ private:
     static INT_PTR CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     HWND item(int id) const { return GetDlgItem(window_, id); }
+    void setUp();
+    void onCommand(WORD id, WORD code);
 
     void start(Step step);
     void stepDone(WPARAM run, LPARAM completed);
@@ -124,50 +126,13 @@ INT_PTR CALLBACK ImportPreview::proc(HWND window, UINT message, WPARAM wParam, L
 INT_PTR ImportPreview::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_INITDIALOG: {
-        HWND rows = item(IDC_IMPORT_ROWS);
-        SendMessageW(rows, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-        if (request_.listFont) listFont_ = request_.listFont(rows);
-        if (listFont_) SendMessageW(rows, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_.get()), FALSE);
-        RECT area{};
-        GetClientRect(rows, &area);
-        const int width = area.right - GetSystemMetrics(SM_CXVSCROLL);
-        const struct {
-            const wchar_t* name;
-            int share;
-        } columns[] = {{L"单词", 28}, {L"音标", 24}, {L"释义", 48}};
-        for (int i = 0; i < 3; ++i) {
-            LVCOLUMNW column{};
-            column.mask = LVCF_TEXT | LVCF_WIDTH;
-            column.pszText = const_cast<wchar_t*>(columns[i].name);
-            column.cx = width * columns[i].share / 100;
-            SendMessageW(rows, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-        }
-        for (const wchar_t* name : kSeparatorNames)
-            SendMessageW(item(IDC_IMPORT_SEPARATOR), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-        for (int i = 0; i < IMPORT_ROLE_COLUMNS; ++i) {
-            for (const wchar_t* name : kRoleNames)
-                SendMessageW(item(IDC_IMPORT_ROLE_FIRST + i), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-        }
-        SendMessageW(item(IDC_IMPORT_PROGRESS), PBM_SETRANGE32, 0, 1000);
+    case WM_INITDIALOG:
+        setUp();
         start(Step::analyse);
         return TRUE;
-    }
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            if (step_ == Step::none && analysed_ && anyWords_) start(Step::write);
-            return TRUE;
-        case IDCANCEL:
-            close();
-            return TRUE;
-        case IDC_IMPORT_HEADER:
-            if (HIWORD(wParam) == BN_CLICKED) choiceChanged(IDC_IMPORT_HEADER);
-            return TRUE;
-        default:
-            if (HIWORD(wParam) == CBN_SELCHANGE) choiceChanged(LOWORD(wParam));
-            return TRUE;
-        }
+        onCommand(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
     case WM_IMPORT_PROGRESS:
         // A notice of an earlier step comes late: only the step running moves the bar.
         if (static_cast<WPARAM>(lParam) == worker_.run())
@@ -184,6 +149,48 @@ INT_PTR ImportPreview::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return FALSE;
     default:
         return FALSE;
+    }
+}
+
+// The controls' fixed parts: the list's columns and font, the choices the
+// lists offer, the bar's range.
+void ImportPreview::setUp()
+{
+    HWND rows = item(IDC_IMPORT_ROWS);
+    SendMessageW(rows, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    if (request_.listFont) listFont_ = request_.listFont(rows);
+    if (listFont_) SendMessageW(rows, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_.get()), FALSE);
+    RECT area{};
+    GetClientRect(rows, &area);
+    const int width = area.right - GetSystemMetrics(SM_CXVSCROLL);
+    const struct {
+        const wchar_t* name;
+        int share;
+    } columns[] = {{L"单词", 28}, {L"音标", 24}, {L"释义", 48}};
+    for (int i = 0; i < 3; ++i) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.pszText = const_cast<wchar_t*>(columns[i].name);
+        column.cx = width * columns[i].share / 100;
+        SendMessageW(rows, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+    for (const wchar_t* name : kSeparatorNames)
+        SendMessageW(item(IDC_IMPORT_SEPARATOR), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    for (int i = 0; i < IMPORT_ROLE_COLUMNS; ++i) {
+        for (const wchar_t* name : kRoleNames)
+            SendMessageW(item(IDC_IMPORT_ROLE_FIRST + i), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    }
+    SendMessageW(item(IDC_IMPORT_PROGRESS), PBM_SETRANGE32, 0, 1000);
+}
+
+void ImportPreview::onCommand(WORD id, WORD code)
+{
+    if (id == IDOK) {
+        if (step_ == Step::none && analysed_ && anyWords_) start(Step::write);
+    } else if (id == IDCANCEL) {
+        close();
+    } else if ((id == IDC_IMPORT_HEADER && code == BN_CLICKED) || code == CBN_SELCHANGE) {
+        choiceChanged(id);
     }
 }
 

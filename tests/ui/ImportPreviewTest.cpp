@@ -85,6 +85,13 @@ std::wstring cell(HWND dialog, int row, int column)
     return text;
 }
 
+std::wstring text(HWND dialog, int id)
+{
+    wchar_t text[256] = {};
+    GetDlgItemTextW(dialog, id, text, 256);
+    return text;
+}
+
 int choice(HWND dialog, int id)
 {
     return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
@@ -142,7 +149,8 @@ TEST_F(ImportPreviewTest, AColumnsRoleChangedIsWhatIsWritten)
                        std::to_wstring(choice(dialog, IDC_IMPORT_SEPARATOR)) + L"/" +
                        std::to_wstring(choice(dialog, IDC_IMPORT_ROLE_FIRST)) +
                        std::to_wstring(choice(dialog, IDC_IMPORT_ROLE_FIRST + 1)) +
-                       std::to_wstring(choice(dialog, IDC_IMPORT_ROLE_FIRST + 2));
+                       std::to_wstring(choice(dialog, IDC_IMPORT_ROLE_FIRST + 2)) + L"/" +
+                       text(dialog, IDC_IMPORT_COUNTS);
                 SendDlgItemMessageW(dialog, IDC_IMPORT_ROLE_FIRST + 1, CB_SETCURSEL, 0, 0);  // 不导入
                 SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_IMPORT_ROLE_FIRST + 1, CBN_SELCHANGE),
                              reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_IMPORT_ROLE_FIRST + 1)));
@@ -156,7 +164,7 @@ TEST_F(ImportPreviewTest, AColumnsRoleChangedIsWhatIsWritten)
         timedOut);
     ASSERT_FALSE(timedOut) << "state " << state;
     // Comma; word, phonetic, meaning.
-    EXPECT_EQ(seen, L"apple|ˈæpl|n. 苹果/0/123");
+    EXPECT_EQ(seen, L"apple|ˈæpl|n. 苹果/0/123/UTF-8 编码，共 2 个词");
     EXPECT_EQ(result.refusal, ImportRefusal::none);
     EXPECT_EQ(result.wordCount, 2u);
     EXPECT_EQ(listLines(folder_ / "dic" / u"我的单词.txt"),
