@@ -52,11 +52,14 @@ mivora_wineserver_running || own_wineserver=1
 mivora_wine_ready 9>&-
 
 appdir=$root/build/windows/app
+# Wine's loader, started here and not through a shell function, so that $!
+# is the program's own pid (the loader execs itself into it).
+wine=$(mivora_wine_binary)
 # Mivora runs in the background and this script waits for it, so that a
 # signal is answered at once rather than when Mivora has quit.
 if [ "$headless" = 0 ]; then
     echo "Starting $appdir/Mivora.exe on $DISPLAY (exit through the tray icon's menu: 退出)"
-    mivora_wine "$appdir/Mivora.exe" 9>&- &
+    "$wine" "$appdir/Mivora.exe" 9>&- &
     pid=$!
     status=0
     wait "$pid" || status=$?
@@ -66,7 +69,7 @@ fi
 
 mkdir -p "$root/build/screenshots"
 shot=$root/build/screenshots/mivora.png
-mivora_wine "$appdir/Mivora.exe" </dev/null >/dev/null 2>&1 9>&- &
+"$wine" "$appdir/Mivora.exe" </dev/null >/dev/null 2>&1 9>&- &
 pid=$!
 # Give it time to load its word list and show the first word.
 sleep 8 &
