@@ -7,8 +7,8 @@
 #include <system_error>
 #include <utility>
 
-#include "store/files/FileReplace.h"
 #include "store/files/FileNames.h"
+#include "store/files/FileReplace.h"
 #include "store/lists/DictionaryFormat.h"
 #include "store/text/Gb18030.h"
 #include "store/text/Text.h"
@@ -67,7 +67,8 @@ bool hasLatin(std::u16string_view text)
     return std::any_of(text.begin(), text.end(), isLatinLetter);
 }
 
-void appendUtf8(std::u16string_view text, std::string& out)
+template <class Bytes>
+void appendUtf8(std::u16string_view text, Bytes& out)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
@@ -121,7 +122,7 @@ struct Record {
     std::string_view word, phonetic, meaning;
 };
 
-Record recordAt(const std::string& pool, std::uint32_t at)
+Record recordAt(const std::vector<char>& pool, std::uint32_t at)
 {
     const auto length = [&](std::size_t i) {
         return static_cast<std::size_t>(static_cast<unsigned char>(pool[at + i]) |
@@ -180,9 +181,13 @@ void ImportedWords::grow()
 
 std::uint32_t ImportedWords::append(std::string_view word, std::u16string_view phonetic, std::u16string_view meaning)
 {
+    // The pool grows by a quarter, not double: at the moment it moves, the
+    // old and the new buffer are both held.
+    const std::size_t need = pool_.size() + 6 + word.size() + 3 * (phonetic.size() + meaning.size());
+    if (need > pool_.capacity()) pool_.reserve(std::max(need, pool_.capacity() + pool_.capacity() / 4 + 4096));
     const std::size_t at = pool_.size();
-    pool_.append(6, '\0');
-    pool_.append(word);
+    pool_.insert(pool_.end(), 6, '\0');
+    pool_.insert(pool_.end(), word.begin(), word.end());
     appendUtf8(phonetic, pool_);
     const std::size_t p = pool_.size() - at - 6 - word.size();
     appendUtf8(meaning, pool_);
@@ -239,7 +244,7 @@ void ImportedWords::reserve(std::size_t words, std::size_t bytes)
 
 void ImportedWords::clear()
 {
-    std::string().swap(pool_);
+    std::vector<char>().swap(pool_);
     std::vector<std::uint32_t>().swap(entries_);
     std::vector<std::uint32_t>().swap(slots_);
 }
@@ -1433,7 +1438,11 @@ void take(const Pass& pass, std::size_t ankiLines, ImportAnalysis& analysis)
     analysis.words.clear();
     analysis.skippedLines.clear();
     analysis.firstWords.clear();
-    analysis.words.reserve(0, pass.bytes.size() / 2 + 4096);
+    // The words' UTF-8 takes about as much room as the file (more where two
+    // bytes of GB18030 become three).
+    const bool utf =
+        analysis.encoding != ImportEncoding::gb18030 && analysis.encoding != ImportEncoding::systemCodePage;
+    analysis.words.reserve(0, (utf ? pass.bytes.size() / 8 * 9 : pass.bytes.size() / 2 * 3) + 4096);
     Collector collect(analysis);
     LineSource lines = pass.lines();
     if (analysis.format == ImportFormat::youdaoXml || analysis.format == ImportFormat::eudicXml) {
@@ -1557,7 +1566,12 @@ ImportAnalysis applyImportChoices(ImportAnalysis analysis, const ImportChoices& 
     }
     ticker.pass(1);
     take(pass, analysis.ankiLines, analysis);
-    if (ticker.cancelled()) return refused(ImportRefusal::cancelled);
+    // Cancelled, the file stays for the choices to be applied again.
+    if (ticker.cancelled()) {
+        analysis.refusal = ImportRefusal::cancelled;
+        analysis.words.clear();
+        analysis.firstWords.clear();
+    }
     return analysis;
 }
 

@@ -15,9 +15,9 @@
 // Each step may run on a worker: it gets its inputs by value, reports its
 // progress through ImportJob::progress and ends early, with the refusal
 // `cancelled`, once ImportJob::cancel is set. An analysis holds the file's
-// bytes once and the words packed (about twice the text's size at most), so
-// a long file needs no more than about four times its size in memory; pass
-// analyses on by moving them.
+// bytes once and the words packed (about the file's size again), so a long
+// file needs less than four times its size in memory; pass analyses on by
+// moving them.
 #pragma once
 
 #include <atomic>
@@ -116,7 +116,7 @@ private:
     std::size_t find(std::string_view utf8) const;
     std::uint32_t append(std::string_view utf8, std::u16string_view phonetic, std::u16string_view meaning);
     void grow();
-    std::string pool_;                    // per word: three 16-bit lengths, then the UTF-8 of the fields
+    std::vector<char> pool_;              // per word: three 16-bit lengths, then the UTF-8 of the fields
     std::vector<std::uint32_t> entries_;  // where each word's record starts in pool_
     std::vector<std::uint32_t> slots_;    // open-addressed index: entry + 1, 0 free
 };
@@ -155,7 +155,9 @@ struct ImportAnalysis {
 // Step 1. Refusals: unreadable, tooLarge, empty, notText, noWords, cancelled.
 ImportAnalysis analyseWordFile(const std::filesystem::path& file, const ImportJob& job);
 ImportAnalysis analyseWordList(std::string bytes, const ImportJob& job);
-// Step 2: the words taken again under `choices` (kept in the result).
+// Step 2: the words taken again under `choices` (kept in the result), the
+// old words let go first. Cancelled, the result keeps the file and can be
+// applied again.
 ImportAnalysis applyImportChoices(ImportAnalysis analysis, const ImportChoices& choices, const ImportJob& job);
 // Step 3: writes `<name>.txt` into `folder` through a temporary file renamed
 // into place (never over an existing file). notWritten, cancelled or none.

@@ -8,6 +8,7 @@
 
 #include "StoreTestSupport.h"
 #include "store/lists/WordListImport.h"
+#include "store/text/Gb18030.h"
 #include "store/text/Text.h"
 
 using namespace storetest;
@@ -353,6 +354,55 @@ TEST(WordListImport, PreviewStepsFollowTheLearnersChoices)
         if (done > 0) cancel->store(true);
     };
     EXPECT_EQ(analyseWordList(many, job).refusal, ImportRefusal::cancelled);
+    // Cancelled while applied: the file stays, to be applied again.
+    const ImportAnalysis stopped = applyImportChoices(complete, complete.choices, job);
+    EXPECT_EQ(stopped.refusal, ImportRefusal::cancelled);
+    EXPECT_TRUE(stopped.words.empty());
+    cancel->store(false);
+    job.progress = nullptr;
+    EXPECT_EQ(applyImportChoices(stopped, stopped.choices, job).words.size(), 8000u);
+}
+
+// How the bytes are read, by the system's code page: Notepad's "ANSI" on a
+// Chinese system is its code page; GBK on another system is still GB18030.
+TEST(WordListImport, EncodingFollowsTheFileAndTheSystem)
+{
+    const auto chinese = [](std::string_view bytes) {
+        std::u16string text;
+        decodeGb18030(bytes, text);
+        return text;
+    };
+    const std::string gbk = "abandon,\xB7\xC5\xC6\xFA\r\nability,\xC4\xDC\xC1\xA6\r\n";
+    std::string utf16be;
+    for (const char16_t c : std::u16string(u"abandon|əˈbændən|v. 放弃\r\n")) {
+        utf16be.push_back(static_cast<char>(c >> 8));
+        utf16be.push_back(static_cast<char>(c & 0xFF));
+    }
+    const struct {
+        const char* name;
+        CodePageDecoder codePage;
+        std::string bytes;
+        ImportEncoding encoding;
+        std::u16string firstMeaning;
+    } cases[] = {
+        {"GBK on a Chinese system", chinese, gbk, ImportEncoding::systemCodePage, u"放弃"},
+        {"GBK on a Western system", latin1, gbk, ImportEncoding::gb18030, u"放弃"},
+        {"Latin-1 on a Western system", latin1, "caf\xE9,coffee house\n", ImportEncoding::systemCodePage,
+         u"coffee house"},
+        {"UTF-16BE without a mark", latin1, utf16be, ImportEncoding::utf16be, u"v. 放弃"},
+        {"UTF-8 with a bad line", chinese,
+         utf8(u"abandon,放弃\nability,能力\nabsorb,吸收\nabsurd,荒谬的\n") + "x,\xB7\xC5\n", ImportEncoding::utf8Lines,
+         u"放弃"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImportJob job;
+        job.codePage = c.codePage;
+        const ImportAnalysis analysis = analyseWordList(c.bytes, job);
+        EXPECT_EQ(analysis.encoding, c.encoding);
+        ASSERT_FALSE(analysis.firstWords.empty());
+        EXPECT_EQ(analysis.firstWords[0].meaning, c.firstMeaning);
+    }
 }
 
 }  // namespace
