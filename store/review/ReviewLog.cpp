@@ -19,6 +19,9 @@ constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr int kFirstReviewSpread = 60;
 constexpr char kStartedMark[] = "started ";
 constexpr char16_t kMergedSuffix[] = u".merged-";
+// By ReviewGrade.
+constexpr const char* kGradeNames[] = {"again", "good", "easy"};
+constexpr char kBeforeMeaning[] = "before-meaning";
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 {
@@ -95,6 +98,13 @@ bool readText(const std::filesystem::path& path, std::string& text)
     return !std::ferror(file.get());
 }
 
+FsrsGrade fsrsGrade(ReviewGrade grade)
+{
+    return grade == ReviewGrade::easy   ? FsrsGrade::easy
+           : grade == ReviewGrade::good ? FsrsGrade::good
+                                        : FsrsGrade::again;
+}
+
 std::int32_t clampDay(std::int64_t day)
 {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(day, INT32_MIN, INT32_MAX));
@@ -159,23 +169,32 @@ std::string reviewLine(const ReviewAnswer& answer)
 {
     std::string word;
     encodeUtf8(answer.word, word);
-    return timeText(answer.time) + '\t' + (answer.good ? "good" : "again") + '\t' + word + '\t' +
-           dayText(answer.dueDay);
+    std::string line = timeText(answer.time) + '\t' + kGradeNames[static_cast<int>(answer.grade)] + '\t' + word + '\t' +
+                       dayText(answer.dueDay);
+    if (answer.beforeMeaning) line.append("\t").append(kBeforeMeaning);
+    return line;
 }
 
 bool parseReviewLine(std::string_view line, ReviewAnswer& answer)
 {
-    std::string_view fields[4];
-    for (int i = 0; i < 4; ++i) {
+    // Four fields, or five with the flag; a field this version does not
+    // know makes the line one it cannot read, not another answer.
+    std::string_view fields[5];
+    std::size_t count = 0;
+    for (;;) {
+        if (count == 5) return false;
         const std::size_t tab = line.find('\t');
-        if ((tab == std::string_view::npos) != (i == 3)) return false;
-        fields[i] = line.substr(0, tab);
-        line.remove_prefix(i == 3 ? line.size() : tab + 1);
+        fields[count++] = line.substr(0, tab);
+        if (tab == std::string_view::npos) break;
+        line.remove_prefix(tab + 1);
     }
+    if (count < 4 || (count == 5 && fields[4] != kBeforeMeaning)) return false;
     ReviewAnswer parsed;
     if (!parseTime(fields[0], parsed.time)) return false;
-    if (fields[1] != "good" && fields[1] != "again") return false;
-    parsed.good = fields[1] == "good";
+    const auto grade = std::find(std::begin(kGradeNames), std::end(kGradeNames), fields[1]);
+    if (grade == std::end(kGradeNames)) return false;
+    parsed.grade = static_cast<ReviewGrade>(grade - std::begin(kGradeNames));
+    parsed.beforeMeaning = count == 5;
     // Only a word the store could hold: valid UTF-8, short enough for its
     // field, no control characters.
     if (fields[2].empty() || !decodeUtf8(fields[2], parsed.word) || parsed.word.size() >= kWordUnits) return false;
@@ -356,10 +375,10 @@ bool ReviewLog::writeWholeLocked()
     return ok;
 }
 
-ReviewAnswer ReviewLog::answer(std::u16string_view word, bool good, std::int64_t utcNow)
+ReviewAnswer ReviewLog::answer(std::u16string_view word, ReviewGrade grade, bool beforeMeaning, std::int64_t utcNow)
 {
     std::lock_guard guard(lock_);
-    ReviewAnswer answer{utcNow, good, std::u16string(word), 0};
+    ReviewAnswer answer{utcNow, grade, std::u16string(word), 0, beforeMeaning};
     addLocked(answer);
     answer.dueDay = words_[foldedWord(word)].card.dueDay();
     answers_.back().dueDay = answer.dueDay;
@@ -387,7 +406,7 @@ void ReviewLog::addLocked(const ReviewAnswer& answer)
 {
     answers_.push_back(answer);
     WordState& state = words_[foldedWord(answer.word)];
-    const FsrsAnswer step{dayOf_(answer.time), answer.good};
+    const FsrsAnswer step{dayOf_(answer.time), fsrsGrade(answer.grade)};
     state.answers.push_back(step);
     state.card = fsrsAnswer(state.card, step, retention_);
 }
@@ -402,8 +421,7 @@ void ReviewLog::rebuildLocked()
         if (line.front() == '#') {
             const std::size_t mark = line.find(kStartedMark);
             std::int32_t day;
-            if (mark != std::string_view::npos &&
-                parseDayText(line.substr(mark + sizeof kStartedMark - 1, 10), day))
+            if (mark != std::string_view::npos && parseDayText(line.substr(mark + sizeof kStartedMark - 1, 10), day))
                 started = std::min(started, day);
             continue;
         }

@@ -3,9 +3,16 @@
 //
 //   # comment
 //   2026-12-08T09:30:12Z<TAB>good<TAB>abandon<TAB>2026-12-10
+//   2026-12-08T09:31:40Z<TAB>easy<TAB>abolish<TAB>2026-12-16<TAB>before-meaning
 //
-// The time is UTC; the answer `good` or `again`; the word as the store holds
-// it; the local due date the answer gave. The file is the history, not a
+// The time is UTC; the answer `again`, `good` or `easy`; the word as the
+// store holds it; the local due date the answer gave; and, for an answer
+// given while the meaning was still hidden, a fifth field `before-meaning`.
+// Lines of the first version have four fields and `good` or `again`, and an
+// answer that needs neither is still written that way; a program of that
+// version skips an `easy` line or one with a fifth field as a line it
+// cannot read (keeping it in the file) rather than taking it for another
+// answer. The file is the history, not a
 // cache: every due date is worked out anew from the answers, so a file
 // merged from two PCs gives both the same schedule. Lines that cannot be
 // read are kept as they are and skipped.
@@ -23,12 +30,18 @@
 #include "store/files/FileNames.h"
 #include "store/review/Fsrs.h"
 
+// The answers a word under review gets: 忘了, 已记住, 太简单.
+enum class ReviewGrade : std::uint8_t { again, good, easy };
+
 // One answer of the log.
 struct ReviewAnswer {
     std::int64_t time; /* UTC seconds since 1970 */
-    bool good;
+    ReviewGrade grade;
     std::u16string word;
     std::int32_t dueDay; /* local day number, days since 1970-01-01 */
+    // Given before the meaning showed: a real attempt to recall.
+    bool beforeMeaning = false;
+    bool recalled() const noexcept { return grade != ReviewGrade::again; }
 };
 
 // Day numbers (days since 1970-01-01) and dates of the proleptic Gregorian
@@ -106,8 +119,9 @@ public:
 
     // Records an answer given now (`utcNow`): works out the word's new due
     // day, appends the line and flushes it. Returns the answer as logged.
-    // A file that cannot be written leaves the answer in memory.
-    ReviewAnswer answer(std::u16string_view word, bool good, std::int64_t utcNow);
+    // `beforeMeaning`: given while the meaning was still hidden. A file that
+    // cannot be written leaves the answer in memory.
+    ReviewAnswer answer(std::u16string_view word, ReviewGrade grade, bool beforeMeaning, std::int64_t utcNow);
 
     // The parsed answers, oldest first.
     std::vector<ReviewAnswer> answers() const;

@@ -60,15 +60,18 @@ ReviewStats computeReviewStats(const ReviewSnapshot& snapshot)
         const ReviewAnswer& answer = snapshot.answers[index];
         const std::int32_t day = localDay(answer.time);
         const bool review = !answeredBefore.insert(answer.word).second;
-        if (day >= stats.firstDay && day <= stats.today) ++stats.answersOnDay[static_cast<std::size_t>(day - stats.firstDay)];
+        if (day >= stats.firstDay && day <= stats.today)
+            ++stats.answersOnDay[static_cast<std::size_t>(day - stats.firstDay)];
         if (day == stats.today) {
-            if (review) ++stats.reviewedToday;
-            else if (answer.good) ++stats.newToday;
-            if (!answer.good) ++stats.forgotToday;
+            if (review)
+                ++stats.reviewedToday;
+            else if (answer.recalled())
+                ++stats.newToday;
+            if (!answer.recalled()) ++stats.forgotToday;
         }
         if (review && day <= stats.today && day > stats.today - kRecallDays) {
             ++stats.recallReviews;
-            if (answer.good) ++stats.recallGood;
+            if (answer.recalled()) ++stats.recallGood;
         }
     }
     stats.busiestDay = *std::max_element(stats.answersOnDay.begin(), stats.answersOnDay.end());

@@ -56,7 +56,8 @@ ReviewSnapshot snapshotOf(const StatsRow& row)
         EXPECT_EQ(std::sscanf(text, "%d %d:%d %7s %31s", &days, &hours, &minutes, kind, word), 5) << text;
         const std::int64_t local = (std::int64_t{row.today} + days) * 86400 + hours * 3600 + minutes * 60;
         const std::string name = word;
-        snapshot.answers.push_back({local - row.offsetMinutes * 60, std::string(kind) == "good",
+        snapshot.answers.push_back({local - row.offsetMinutes * 60,
+                                    std::string(kind) == "good" ? ReviewGrade::good : ReviewGrade::again,
                                     std::u16string(name.begin(), name.end()), 0});
     }
     for (int due : row.dueFromToday) snapshot.dueDays.push_back(row.today + due);
@@ -67,7 +68,9 @@ ReviewSnapshot snapshotOf(const StatsRow& row)
 // Sunday. The calendar of all three opens on Monday 2026-06-15, day 20619.
 const StatsRow kRows[] = {
     {"Beijing time: first answers, reviews, a 忘了 without an earlier answer, the edges of the windows",
-     20795, 480, false,
+     20795,
+     480,
+     false,
      {"0 12:00 good cat",      // review of cat, today
       "0 00:30 good apple",    // 16:30 UTC yesterday, but today here: review
       "-10 09:00 good apple",  // apple's first answer
@@ -83,10 +86,15 @@ const StatsRow kRows[] = {
      {{176, 4}, {171, 1}, {166, 1}, {147, 1}, {146, 1}, {136, 1}},
      4,
      {{0, 2}, {1, 2}, {29, 1}},
-     1, 2, 1,
-     4, 2},
+     1,
+     2,
+     1,
+     4,
+     2},
     {"a local-day function west of UTC; two answers at the same second keep the log's order",
-     20794, -300, true,
+     20794,
+     -300,
+     true,
      {"-1 20:00 good x",   // 01:00 UTC today, yesterday here
       "0 05:00 again x",   // review, forgotten
       "0 07:00 good y",    // y's first answer
@@ -96,10 +104,12 @@ const StatsRow kRows[] = {
      {{174, 1}, {175, 3}},
      3,
      {},
-     1, 2, 2,
-     2, 0},
-    {"nothing yet, today a Sunday: the last cell is today", 20800, 480, false, {}, {}, 20619, {}, 0, {}, 0, 0, 0, 0,
+     1,
+     2,
+     2,
+     2,
      0},
+    {"nothing yet, today a Sunday: the last cell is today", 20800, 480, false, {}, {}, 20619, {}, 0, {}, 0, 0, 0, 0, 0},
 };
 
 }  // namespace
@@ -137,11 +147,13 @@ TEST(ReviewStats, CountsEachRowAsWorkedOutByHand)
         CivilDate date;
         std::int32_t days;
         int weekday;
-    } dates[] = {{{2026, 12, 8}, 20795, 1}, {{2024, 2, 29}, 19782, 3}, {{2000, 3, 1}, 11017, 2}, {{1969, 12, 31}, -1, 2}};
+    } dates[] = {
+        {{2026, 12, 8}, 20795, 1}, {{2024, 2, 29}, 19782, 3}, {{2000, 3, 1}, 11017, 2}, {{1969, 12, 31}, -1, 2}};
     for (const auto& d : dates) {
         EXPECT_EQ(daysFromCivil(d.date), d.days) << d.days;
         const CivilDate back = civilFromDays(d.days);
-        EXPECT_EQ(back.year * 10000 + back.month * 100 + back.day, d.date.year * 10000 + d.date.month * 100 + d.date.day);
+        EXPECT_EQ(back.year * 10000 + back.month * 100 + back.day,
+                  d.date.year * 10000 + d.date.month * 100 + d.date.day);
         EXPECT_EQ(weekdayOf(d.days), d.weekday) << d.days;
     }
 }

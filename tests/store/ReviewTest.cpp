@@ -4,12 +4,13 @@
 
 #include <cmath>
 
+#include "StoreTestSupport.h"
 #include "store/review/Fsrs.h"
 #include "store/review/ReviewLog.h"
-#include "StoreTestSupport.h"
 
 using namespace storetest;
 using V = std::vector<std::u16string>;
+constexpr FsrsGrade G = FsrsGrade::good;
 
 namespace {
 
@@ -32,14 +33,14 @@ TEST(Review, ScheduleGivesThePublishedFigures)
     FsrsCard card;
     std::vector<std::int32_t> intervals;
     for (int i = 0; i < 5; ++i) {
-        card = fsrsAnswer(card, {card.known ? card.dueDay() : kDec8, true}, 0.9);
+        card = fsrsAnswer(card, {card.known ? card.dueDay() : kDec8, FsrsGrade::good}, 0.9);
         intervals.push_back(card.interval);
     }
     EXPECT_EQ(intervals, (std::vector<std::int32_t>{2, 11, 46, 163, 497}));
 
     // Good at 09:00 and again at 16:12 of the same day: stability stays,
     // and Good lands a day after Hard's 2.
-    const FsrsCard twice = fsrsReplay({{kDec8, true}, {kDec8, true}}, 0.9);
+    const FsrsCard twice = fsrsReplay({{kDec8, G}, {kDec8, G}}, 0.9);
     EXPECT_NEAR(twice.stability, 2.3065, 1e-9);
     EXPECT_EQ(twice.interval, 3);
 
@@ -54,8 +55,8 @@ TEST(Review, ScheduleGivesThePublishedFigures)
     EXPECT_EQ(clampRetention(0.5), 0.70);
     EXPECT_EQ(clampRetention(1.5), 0.97);
     EXPECT_EQ(clampRetention(std::nan("")), 0.70);
-    EXPECT_GT(fsrsReplay({{kDec8, true}, {kDec8 + 2, true}}, 0.7).interval,
-              fsrsReplay({{kDec8, true}, {kDec8 + 2, true}}, 0.9).interval);
+    EXPECT_GT(fsrsReplay({{kDec8, G}, {kDec8 + 2, G}}, 0.7).interval,
+              fsrsReplay({{kDec8, G}, {kDec8 + 2, G}}, 0.9).interval);
 }
 
 TEST(Review, RoundRules)
@@ -63,14 +64,18 @@ TEST(Review, RoundRules)
     // Which due words come back: the most overdue first, list order among
     // equals, never more than the day's limit less those brought already.
     std::vector<DueWord> thirty;
-    for (int i = 0; i < 30; ++i) thirty.push_back({u"w" + std::u16string(1, static_cast<char16_t>(u'A' + i)), kDec8 - i % 3});
+    for (int i = 0; i < 30; ++i)
+        thirty.push_back({u"w" + std::u16string(1, static_cast<char16_t>(u'A' + i)), kDec8 - i % 3});
     const struct {
         const char* name;
         std::vector<DueWord> remembered;
         std::int32_t brought, limit;
         V expected;
     } rows[] = {
-        {"oldest first", {{u"a", kDec8}, {u"b", kDec8 - 9}, {u"c", kDec8 + 1}, {u"d", kDec8 - 9}}, 0, 20,
+        {"oldest first",
+         {{u"a", kDec8}, {u"b", kDec8 - 9}, {u"c", kDec8 + 1}, {u"d", kDec8 - 9}},
+         0,
+         20,
          {u"b", u"d", u"a"}},
         {"room left today", {{u"a", kDec8 - 1}, {u"b", kDec8 - 2}, {u"c", kDec8 - 3}}, 18, 20, {u"c", u"b"}},
         {"limit reached", {{u"a", kDec8}}, 20, 20, {}},
@@ -152,7 +157,7 @@ TEST(Review, LogLinesAndMerge)
         ASSERT_EQ(parseReviewLine(row.line, answer), row.readable) << row.line;
         if (!row.readable) continue;
         EXPECT_EQ(answer.time, row.time) << row.line;
-        EXPECT_EQ(answer.good, row.good) << row.line;
+        EXPECT_EQ(answer.recalled(), row.good) << row.line;
         EXPECT_EQ(answer.word, row.word) << row.line;
         EXPECT_EQ(answer.dueDay, row.due) << row.line;
         EXPECT_EQ(reviewLine(answer), row.line);
@@ -160,11 +165,14 @@ TEST(Review, LogLinesAndMerge)
 
     // Union, comments first, in the order of time, each line once; a
     // garbled line stays after the line it followed. Either way round.
-    const std::string a = "# head\n2026-12-08T09:00:00Z\tgood\ta\t2026-12-10\n???\n2026-12-09T09:00:00Z\tgood\tb\t2026-12-11\n";
-    const std::string b = "# head\r\n2026-12-08T10:00:00Z\tagain\tc\t2026-12-09\r\n"
-                          "2026-12-09T09:00:00Z\tgood\tb\t2026-12-11\r\n\r\n2026-12-08T08:00:00Z\tgood\td\t2026-12-10\r\n";
-    const std::string merged = "# head\n2026-12-08T08:00:00Z\tgood\td\t2026-12-10\n2026-12-08T09:00:00Z\tgood\ta\t2026-12-10\n"
-                               "???\n2026-12-08T10:00:00Z\tagain\tc\t2026-12-09\n2026-12-09T09:00:00Z\tgood\tb\t2026-12-11\n";
+    const std::string a =
+        "# head\n2026-12-08T09:00:00Z\tgood\ta\t2026-12-10\n???\n2026-12-09T09:00:00Z\tgood\tb\t2026-12-11\n";
+    const std::string b =
+        "# head\r\n2026-12-08T10:00:00Z\tagain\tc\t2026-12-09\r\n"
+        "2026-12-09T09:00:00Z\tgood\tb\t2026-12-11\r\n\r\n2026-12-08T08:00:00Z\tgood\td\t2026-12-10\r\n";
+    const std::string merged =
+        "# head\n2026-12-08T08:00:00Z\tgood\td\t2026-12-10\n2026-12-08T09:00:00Z\tgood\ta\t2026-12-10\n"
+        "???\n2026-12-08T10:00:00Z\tagain\tc\t2026-12-09\n2026-12-09T09:00:00Z\tgood\tb\t2026-12-11\n";
     EXPECT_EQ(mergeReviewLogs(a, b), merged);
     EXPECT_EQ(mergeReviewLogs(b, a), merged);
     EXPECT_EQ(mergeReviewLogs(merged, a), merged);
@@ -201,13 +209,13 @@ TEST(Review, LogLinesAndMerge)
     log.load(kDec8);
     EXPECT_TRUE(std::filesystem::exists(dir.path() / u"mivora-review-PC2.txt.merged-20261208"));
     EXPECT_EQ(log.dueDay(u"WORD"), kDec8 - 7 + 2 + 11);
-    const ReviewAnswer good = log.answer(u"word", true, at(kDec8, 9, 30));
-    EXPECT_EQ(good.dueDay, fsrsReplay({{kDec8 - 7, true}, {kDec8 - 5, true}, {kDec8, true}}, 0.9).dueDay());
-    log.answer(u"new", false, at(kDec8, 9, 31));
+    const ReviewAnswer good = log.answer(u"word", ReviewGrade::good, false, at(kDec8, 9, 30));
+    EXPECT_EQ(good.dueDay, fsrsReplay({{kDec8 - 7, G}, {kDec8 - 5, G}, {kDec8, G}}, 0.9).dueDay());
+    log.answer(u"new", ReviewGrade::again, false, at(kDec8, 9, 31));
     EXPECT_EQ(log.reviewedOn(kDec8), 1);
     EXPECT_EQ(readBytes(dir.path() / kReviewLogName),
               "# mine\n2026-12-01T09:00:00Z\tgood\tword\t2026-12-03\nnot an answer\n"
-              "2026-12-03T09:00:00Z\tgood\tword\t2026-12-14\n" + reviewLine(good) +
-                  "\n2026-12-08T09:31:00Z\tagain\tnew\t2026-12-09\n");
+              "2026-12-03T09:00:00Z\tgood\tword\t2026-12-14\n" +
+                  reviewLine(good) + "\n2026-12-08T09:31:00Z\tagain\tnew\t2026-12-09\n");
     EXPECT_EQ(log.answers().size(), 4u);
 }
