@@ -33,9 +33,9 @@ TEST(ReviewReplay, AClockPutBackCountsAsTheSameDay)
 {
     for (const std::int32_t back : {3, 30}) {
         SCOPED_TRACE(back);
-        const FsrsCard first = fsrsAnswer({}, {kDec8, true}, 0.9);
+        const FsrsCard first = fsrsAnswer({}, {kDec8, FsrsGrade::good}, 0.9);
         ASSERT_EQ(first.dueDay(), kDec8 + 2);
-        const FsrsCard card = fsrsAnswer(first, {kDec8 - back, true}, 0.9);
+        const FsrsCard card = fsrsAnswer(first, {kDec8 - back, FsrsGrade::good}, 0.9);
         EXPECT_FALSE(std::isnan(card.stability));
         EXPECT_NEAR(card.stability, 2.3065, 1e-9);
         EXPECT_EQ(card.lastDay, kDec8);
@@ -47,8 +47,8 @@ TEST(ReviewReplay, AClockPutBackCountsAsTheSameDay)
         ReviewLog log(utcDay);
         log.setDirectory(dir.path());
         log.load(kDec8);
-        ASSERT_EQ(log.answer(u"abandon", true, at(kDec8, 9)).dueDay, kDec8 + 2);
-        EXPECT_EQ(log.answer(u"abandon", true, at(kDec8 - back, 9)).dueDay, kDec8 + 3);
+        ASSERT_EQ(log.answer(u"abandon", ReviewGrade::good, false, at(kDec8, 9)).dueDay, kDec8 + 2);
+        EXPECT_EQ(log.answer(u"abandon", ReviewGrade::good, false, at(kDec8 - back, 9)).dueDay, kDec8 + 3);
     }
 }
 
@@ -87,7 +87,7 @@ TEST(ReviewReplay, TheUnionIsWrittenBackAfterTheOtherLogWasBrought)
     ReviewLog log(utcDay);
     log.setDirectory(dir.path());
     log.load(kDec8);
-    log.answer(u"mine", true, at(kDec8, 9));
+    log.answer(u"mine", ReviewGrade::good, false, at(kDec8, 9));
     writeBytes(file, "# PC2\n2026-12-08T10:00:00Z\tgood\ttheirs\t2026-12-10\n");
 
     EXPECT_TRUE(log.mergeWithDisk());
