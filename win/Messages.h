@@ -55,6 +55,13 @@ inline UINT taskbarCreatedMessage()
 // returned, such as an unplugged headset, show then.
 constexpr UINT WM_SPEECH_EVENT = WM_APP + 8;
 
+// Posted by the import dialog's worker to the dialog: a step (reading the
+// file, taking it again with other choices, writing the list) has ended
+// (wParam: the worker's run number, lParam: 0 when it threw), and how far
+// the step running has come (wParam: per mille, lParam: its run number).
+constexpr UINT WM_IMPORT_STEP_DONE = WM_APP + 12;
+constexpr UINT WM_IMPORT_PROGRESS = WM_APP + 13;
+
 // Posted by the example sentences' load to the owner window when it has
 // read the file beside the lists; wParam is the run's number.
 constexpr UINT WM_EXAMPLES_LOADED = WM_APP + 20;
