@@ -41,6 +41,7 @@ App::App(HINSTANCE instance, std::filesystem::path userFolder)
     options.saveSettings = [this] {
         saveSettings();
         applyReviewSettings();
+        wordWindow.setExamplesShown(wordSettings.examples);
         // Taken again after OK: one another program let go of meanwhile is
         // ours now.
         hotkeys.setSettings(hotkeySettings);
@@ -50,6 +51,7 @@ App::App(HINSTANCE instance, std::filesystem::path userFolder)
     options.hotkeySettings = &hotkeySettings;
     options.hotkeys = &hotkeys;
     options.review = &reviewSettings;
+    options.word = &wordSettings;
     options.reviewSnapshot = [this] { return reviewSnapshot(); };
 }
 
@@ -117,6 +119,7 @@ void App::loadIni()
     speechSettings = readSpeechSettings(document);
     hotkeySettings = readHotkeySettings(document);
     reviewSettings = readReviewSettings(document);
+    wordSettings = readWordSettings(document);
     // Another section: its typed settings read here from `document`.
 }
 
@@ -130,6 +133,7 @@ bool App::writeIni()
     writeSpeechSettings(document, speechSettings);
     writeHotkeySettings(document, hotkeySettings);
     writeReviewSettings(document, reviewSettings);
+    writeWordSettings(document, wordSettings);
     // Another section: its typed settings written here into `document`.
     return document == before || saveIniFile(file, document);
 }
@@ -144,7 +148,37 @@ bool App::saveIni()
 
 void App::speakShownWord()
 {
-    if (!wordWindow.loading()) speech.speak(shownWord(wordStore.currentEntry()));
+    if (wordWindow.loading()) return;
+    // The sentence the window shows is said after the word.
+    const std::u16string sentence = wordWindow.shownSentence();
+    if (sentence.empty()) {
+        speech.speak(shownWord(wordStore.currentEntry()));
+        return;
+    }
+    std::u16string both(shownWord(wordStore.currentEntry()));
+    both += u". ";
+    both += sentence;
+    speech.speak(both);
+}
+
+void App::startExamplesLoad(HWND window)
+{
+    // Inputs by value; the result is handed over through the shared slot,
+    // written before the notice is posted and read only after it arrives.
+    auto slot = std::make_shared<SharedExamples>();
+    examplesRead_ = slot;
+    std::vector<std::filesystem::path> folders = place.dictionaryFolders;
+    examplesLoad.start(window, WM_EXAMPLES_LOADED, [slot, folders = std::move(folders)]() -> LPARAM {
+        *slot = std::make_shared<const Examples>(Examples::load(folders));
+        return 1;
+    });
+}
+
+void App::examplesLoaded(WPARAM run)
+{
+    if (!examplesLoad.finished(run) || !examplesRead_) return;
+    wordWindow.setExamples(*examplesRead_);
+    examplesRead_.reset();
 }
 
 LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -159,6 +193,9 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return trayNotify(lParam);
     case WM_RELOAD_DONE:
         reload.finish(wParam);
+        return 0;
+    case WM_EXAMPLES_LOADED:
+        examplesLoaded(wParam);
         return 0;
     case WM_SAVE_DONE:
         // Posting was the worker's last act but one: its thread is let go
@@ -244,13 +281,19 @@ bool App::onCreate(HWND window)
         hotkeys.setStandingAside(aside);
     };
     events.speakRequested = [this](const WordEntry&) { speakShownWord(); };
+    events.sentenceSpeakRequested = [this](const std::u16string& sentence) { speech.speak(sentence); };
     events.answered = [this](const WordEntry& entry, bool good, bool beforeMeaning) {
         recordAnswer(entry, good ? ReviewGrade::good : ReviewGrade::again, beforeMeaning);
+    };
+    events.answeredEasy = [this](const WordEntry& entry, bool beforeMeaning) {
+        recordAnswer(entry, ReviewGrade::easy, beforeMeaning);
     };
     events.loaded = [this] { startReview(); };
     wordWindow.setEvents(std::move(events));
     wordWindow.setRecallFirst(reviewSettings.recallFirst, reviewSettings.revealSeconds);
+    wordWindow.setExamplesShown(wordSettings.examples);
     if (!wordWindow.create(appInstance)) return false;
+    startExamplesLoad(window);
     hotkeys.setWindow(window);
     hotkeys.setSettings(hotkeySettings);
     // The notification area may not be there yet (a start at log-on): the
@@ -418,7 +461,7 @@ void App::showMergedProgress()
 
 bool App::workersRunning() const
 {
-    return wordLoad.running() || dictionaryLoad.running() || progressSave.running();
+    return wordLoad.running() || dictionaryLoad.running() || progressSave.running() || examplesLoad.running();
 }
 
 App* App::release(std::unique_ptr<App> app)
@@ -442,6 +485,7 @@ void App::waitForWorkers(DWORD timeoutMs)
     wordLoad.wait(left());
     dictionaryLoad.wait(left());
     progressSave.wait(left());
+    examplesLoad.wait(left());
 }
 
 bool App::saveChangedProgress()
@@ -527,6 +571,7 @@ void App::runHotkey(WPARAM id)
         {HotkeyCommand::pause, WordCommand::pause},
         {HotkeyCommand::forgot, WordCommand::forgot},
         {HotkeyCommand::reveal, WordCommand::reveal},
+        {HotkeyCommand::easy, WordCommand::easy},
     };
     const std::optional<HotkeyCommand> command = hotkeys.commandOf(id);
     if (!command) return;

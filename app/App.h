@@ -15,6 +15,7 @@
 #include "settings/ReviewSettings.h"
 #include "settings/SettingsRecord.h"
 #include "settings/SpeechSettings.h"
+#include "settings/WordSettings.h"
 #include "store/files/FilePlace.h"
 #include "store/review/ReviewLog.h"
 #include "store/review/ReviewStats.h"
@@ -136,6 +137,10 @@ private:
     // 朗读 from anywhere (the word's menu, a hotkey): says the word the
     // window shows, nothing while the list is loading.
     void speakShownWord();
+    // The example sentences beside the lists, read on their worker; the
+    // word window gets them when the worker's notice comes.
+    void startExamplesLoad(HWND window);
+    void examplesLoaded(WPARAM run);
 
     // Review: remembered words that come back to the round when due.
     // After the start-up load: the log is read and today's due words come
@@ -202,6 +207,7 @@ private:
     // The sections of mivora.ini.
     SpeechSettings speechSettings;
     ReviewSettings reviewSettings;
+    WordSettings wordSettings;
     // Where the program and its files are, chosen at start.
     FilePlace place;
     // The size of a maximised window, taken at start.
@@ -217,6 +223,10 @@ private:
     Worker wordLoad;
     Worker dictionaryLoad;
     Worker progressSave;
+    // Reads the example sentences beside the lists once, at start; what it
+    // read waits here until its notice comes.
+    Worker examplesLoad;
+    std::shared_ptr<SharedExamples> examplesRead_;
     Tray tray;
     FileNotices notices{place, wordStore, tray};
     // Says words aloud (朗读, 自动朗读, the options page's 试听): anything

@@ -44,10 +44,12 @@
 #define IDC_SETTINGS_RETENTION          1062  // edit, [Review] Retention in per cent
 #define IDC_SETTINGS_RECALL_FIRST       1063  // drop-down list, [Review] RecallFirst
 #define IDC_SETTINGS_REVEAL_SECONDS     1064  // edit, [Review] RevealSeconds
+#define IDC_SETTINGS_EXAMPLES           1072  // drop-down list, [Word] Examples
 
 // Word-library page (IDD_LIBRARY_PAGE)
 #define IDC_LIBRARY_DICTIONARIES        1016  // drop-down list of dictionary names
 #define IDC_LIBRARY_REMEMBERED_VIEW     1031  // report list view of remembered words
+#define IDC_LIBRARY_ORDER               1073  // drop-down list: 原顺序, 字母顺序, 乱序
 #define IDC_LIBRARY_IMPORT              1035  // push button "导入…": a 生词本 becomes a list
 
 // Import preview (IDD_IMPORT_PREVIEW); IDOK is "导入", IDCANCEL "取消"
@@ -96,6 +98,8 @@
 #define IDC_HOTKEYS_OPTIONS_STATUS      1057
 #define IDC_HOTKEYS_FORGOT_STATUS       1058
 #define IDC_HOTKEYS_REVEAL_STATUS       1059
+#define IDC_HOTKEYS_EASY                1070  // hotkey field, 太简单
+#define IDC_HOTKEYS_EASY_STATUS         1071
 
 // About page (IDD_ABOUT_PAGE)
 #define IDC_ABOUT_TITLE                 1018  // "米沃拉 Mivora 1.0"
@@ -107,6 +111,7 @@
 #define IDC_ABOUT_DIC_LINK              1329  // notifying static, the dic folder
 #define IDC_ABOUT_ICON                  1330  // static icon, IDI_MIVORA
 #define IDC_ABOUT_FILES_LINK            1331  // notifying static, the folder of the settings and progress
+#define IDC_ABOUT_CREDITS               1332  // static, the sources of the shipped words and sentences
 
 // Menu commands (40000-40099) -----------------------------------------------
 // Tray menu (IDR_TRAY_MENU)
@@ -123,6 +128,8 @@
 #define IDM_WORD_SPEAK          40041   // "朗读"
 #define IDM_WORD_FORGOT         40042   // "忘了", only for a word under review
 #define IDM_WORD_REVEAL         40043   // "显示释义", only while the meaning is hidden
+#define IDM_WORD_EASY           40050   // "太简单"
+#define IDM_WORD_SPEAK_EXAMPLE  40051   // "朗读例句", only while a sentence shows
 
 // Remembered-words menu (IDR_REMEMBERED_MENU)
 #define IDM_REMEMBERED_FORGET   40037   // "忘记"

@@ -31,7 +31,7 @@ constexpr ModifierName kModifiers[] = {
 };
 
 constexpr const char16_t* kIniKeys[kHotkeyCommandCount] = {
-    u"Next", u"Previous", u"Remembered", u"Pause", u"Speak", u"ShowHide", u"Options", u"Forgot", u"Reveal",
+    u"Next", u"Previous", u"Remembered", u"Pause", u"Speak", u"ShowHide", u"Options", u"Forgot", u"Reveal", u"TooEasy",
 };
 
 char16_t lower(char16_t c)

@@ -24,8 +24,9 @@ enum class HotkeyCommand : int {
     options,
     forgot,  // 忘了, for a word under review
     reveal,  // 显示释义: the meaning of a word shown without it
+    easy,    // 太简单
 };
-constexpr int kHotkeyCommandCount = 9;
+constexpr int kHotkeyCommandCount = 10;
 
 // RegisterHotKey's modifier bits (MOD_ALT, MOD_CONTROL, MOD_SHIFT, MOD_WIN).
 constexpr std::uint32_t kHotkeyAlt = 0x1;

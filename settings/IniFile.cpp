@@ -119,6 +119,21 @@ std::optional<std::u16string> IniDocument::get(std::u16string_view section, std:
     return std::nullopt;
 }
 
+std::vector<std::u16string> IniDocument::keys(std::u16string_view section) const
+{
+    std::vector<std::u16string> names;
+    const std::size_t found = find(section);
+    if (found == 0) return names;
+    for (const std::u16string& line : sections_[found].lines) {
+        std::u16string_view name, value;
+        if (!splitKey(line, name, value)) continue;
+        bool seen = false;
+        for (const std::u16string& earlier : names) seen = seen || equalNoCase(earlier, name);
+        if (!seen) names.emplace_back(name);
+    }
+    return names;
+}
+
 void IniDocument::set(std::u16string_view section, std::u16string_view key, std::u16string_view value)
 {
     value = value.substr(0, value.find_first_of(u"\r\n"));

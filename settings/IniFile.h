@@ -32,6 +32,10 @@ public:
     // first counts, as for Windows' own reader.
     std::optional<std::u16string> get(std::u16string_view section, std::u16string_view key) const;
 
+    // The keys of `section` in the file's order, each once (the first
+    // spelling), for sections whose keys are names the user chose.
+    std::vector<std::u16string> keys(std::u16string_view section) const;
+
     // Sets the value in place, or adds the key at the end of its section,
     // or the section at the end of the file. A line break in `value` ends
     // it there: one key is one line.

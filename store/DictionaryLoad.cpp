@@ -83,9 +83,35 @@ std::size_t addLines(std::u16string_view text, WordLane& lane)
     return parsed;
 }
 
+// The counted lines of `text` in the order asked for, one after the other,
+// each ending in a line feed: the load then runs on this text as on the
+// file's own.
+std::shared_ptr<std::u16string> reorderedText(std::u16string_view text, std::u16string_view name,
+                                              const ListOrderChoice& choice)
+{
+    std::vector<std::u16string_view> lines;
+    std::vector<std::u16string_view> words;
+    DictionaryScanner scanner(text);
+    std::u16string_view line;
+    bool counts;
+    DictionaryLineParts parts;
+    while (scanner.next(line, counts, parts)) {
+        if (!counts) continue;
+        lines.push_back(line);
+        words.push_back(parts.word);
+    }
+    auto ordered = std::make_shared<std::u16string>();
+    ordered->reserve(text.size() + lines.size());
+    for (std::size_t at : orderPositions(words, name, choice)) {
+        ordered->append(lines[at]);
+        if (lines[at].empty() || lines[at].back() != u'\n') ordered->push_back(u'\n');
+    }
+    return ordered;
+}
+
 }  // namespace
 
-void WordGet::loadDictionary(std::u16string_view name)
+void WordGet::loadDictionary(std::u16string_view name, const ListOrderChoice& order)
 {
     std::vector<std::filesystem::path> directories;
     {
@@ -131,6 +157,11 @@ void WordGet::loadDictionary(std::u16string_view name)
                     }
                     text = std::u16string_view(units, size);
                     fresh.keepText(std::shared_ptr<const char16_t[]>(std::move(file.units)));
+                }
+                if (order.order != ListOrder::original) {
+                    auto ordered = reorderedText(text, name, order);
+                    text = *ordered;
+                    fresh.keepText(std::move(ordered));
                 }
                 lines = static_cast<std::int64_t>(addLines(text, fresh));
                 loaded = true;

@@ -18,6 +18,7 @@
 
 #include "store/files/FileReplace.h"
 #include "store/progress/ProgressBase.h"
+#include "store/lists/ListOrder.h"
 #include "store/lists/WordEntry.h"
 #include "store/lists/WordLane.h"
 
@@ -79,7 +80,8 @@ public:
 
     // Replace the learning list with dictionary `name` (`dic/<name>.txt`).
     // Afterwards the current entry is the head of the learning list, if any.
-    void loadDictionary(std::u16string_view name);
+    // The list comes in the order `order` asks for (the file's by default).
+    void loadDictionary(std::u16string_view name, const ListOrderChoice& order = {});
     // Fill both lists from the progress file; falls back to dictionary
     // `fallbackName` when nothing is left to learn. The remembered words of
     // the sync programs' conflict copies beside the file (see
@@ -255,7 +257,7 @@ private:
     };
     UnreadableLook unreadable_;
     std::chrono::steady_clock::duration damagedAfter_ = std::chrono::minutes(1);
-    bool damagedAside_ = false;  // under lock_: the file to put aside is a damaged one
+    bool damagedAside_ = false;   // under lock_: the file to put aside is a damaged one
     bool damagedNotice_ = false;  // under lock_
     // Conflict copies merged at start, renamed after the next save.
     std::vector<std::filesystem::path> mergedCopies_;

@@ -13,14 +13,14 @@ constexpr DWORD kWordLoadWaitMs = 10000;
 
 }  // namespace
 
-bool DictionaryReload::start(std::u16string name)
+bool DictionaryReload::start(std::u16string name, ListOrderChoice order)
 {
     if (worker_.running()) return false;
     wordWindow_.waitForWordLoad(kWordLoadWaitMs);
     // Inputs by value; the store is made for use from several threads.
     WordGet* store = &store_;
-    return worker_.start(notify_, WM_RELOAD_DONE, [store, name = std::move(name)]() -> LPARAM {
-        store->loadDictionary(name);
+    return worker_.start(notify_, WM_RELOAD_DONE, [store, name = std::move(name), order]() -> LPARAM {
+        store->loadDictionary(name, order);
         return 1;
     });
 }

@@ -29,7 +29,7 @@ public:
 
     // Starts reloading dictionary `name`; false (and nothing started) while
     // a reload still runs or when no thread can be had.
-    bool start(std::u16string name);
+    bool start(std::u16string name, ListOrderChoice order = {});
 
     // True from the moment a dictionary is picked until the UI thread has
     // taken its reload's notice (or shutdown has waited for it). A pick made

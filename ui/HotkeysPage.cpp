@@ -38,6 +38,7 @@ constexpr HotkeyField kFields[] = {
     {HotkeyCommand::options, IDC_HOTKEYS_OPTIONS, IDC_HOTKEYS_OPTIONS_STATUS, L"选项"},
     {HotkeyCommand::forgot, IDC_HOTKEYS_FORGOT, IDC_HOTKEYS_FORGOT_STATUS, L"忘了"},
     {HotkeyCommand::reveal, IDC_HOTKEYS_REVEAL, IDC_HOTKEYS_REVEAL_STATUS, L"显示释义"},
+    {HotkeyCommand::easy, IDC_HOTKEYS_EASY, IDC_HOTKEYS_EASY_STATUS, L"太简单"},
 };
 static_assert(std::size(kFields) == kHotkeyCommandCount);
 

@@ -17,11 +17,12 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "store/WordGet.h"
+#include "store/files/FileReplace.h"
+#include "store/lists/WordListImport.h"
 #include "store/review/ReviewLog.h"
 #include "store/text/Text.h"
 #include "store/text/Wide.h"
-#include "store/WordGet.h"
-#include "store/lists/WordListImport.h"
 #include "ui/CommonControls.h"
 #include "ui/DictionaryReload.h"
 #include "ui/ImportPreview.h"
@@ -36,6 +37,8 @@ namespace {
 
 constexpr std::u16string_view kDictionaryExtension = u".txt";
 constexpr std::size_t kNameLimit = kDictionaryNameUnits - 1;  // what dictionaryName holds
+// The orders of the order box, as ListOrder numbers them.
+constexpr const wchar_t* kOrderChoices[] = {L"原顺序", L"字母顺序", L"乱序"};
 
 // A compact copy of the remembered list as it was when the page opened. The
 // view is an owner-data view over it: opening the page costs one pass over
@@ -288,8 +291,14 @@ private:
     HWND dictionaries() const { return item(IDC_LIBRARY_DICTIONARIES); }
     void onDictionaryBox(UINT code);
     void onDictionaryPicked();
-    // Loads dictionary `name` in place of the one in use.
-    void switchTo(const wchar_t* name);
+    // Loads dictionary `name` in place of the one in use, in the order kept
+    // for it; `again`: also when it is the one in use (its order changed).
+    void switchTo(const wchar_t* name, bool again = false);
+    // The name the dictionary box shows; empty when none.
+    std::wstring shownDictionary() const;
+    // The order box shows the order kept for `name`.
+    void showOrderOf(std::u16string_view name);
+    void onOrderPicked();
     void onImport();
     void reloadEnded();
     INT_PTR onNotify(const NMHDR& header);
@@ -322,6 +331,45 @@ void LibraryPage::fill()
     view_ = item(IDC_LIBRARY_REMEMBERED_VIEW);
     setUpRememberedView(view_, context, listFont_);
     showRemembered();
+    HWND order = item(IDC_LIBRARY_ORDER);
+    for (const wchar_t* choice : kOrderChoices) SendMessageW(order, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
+    EnableWindow(order, context.word != nullptr);
+    showOrderOf(storedDictionaryName(context.Settings));
+}
+
+std::wstring LibraryPage::shownDictionary() const
+{
+    HWND combo = dictionaries();
+    const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    if (index < 0) return {};
+    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length < 0 || static_cast<std::size_t>(length) > kNameLimit) return {};
+    wchar_t name[kDictionaryNameUnits] = {};
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name));
+    return name;
+}
+
+void LibraryPage::showOrderOf(std::u16string_view name)
+{
+    const ListOrder order = context().word != nullptr ? context().word->orderOf(name) : ListOrder::original;
+    SendDlgItemMessageW(window(), IDC_LIBRARY_ORDER, CB_SETCURSEL, static_cast<WPARAM>(order), 0);
+}
+
+// A new order for the list the box shows is kept for it; the list in use
+// is chosen again in that order, as picking it would.
+void LibraryPage::onOrderPicked()
+{
+    OptionsContext& context = this->context();
+    const LRESULT chosen = SendDlgItemMessageW(window(), IDC_LIBRARY_ORDER, CB_GETCURSEL, 0, 0);
+    const std::wstring name = shownDictionary();
+    if (context.word == nullptr || chosen < 0 || chosen >= static_cast<LRESULT>(std::size(kOrderChoices)) ||
+        name.empty())
+        return;
+    const std::u16string_view list(as_u16cstr(name.c_str()), name.size());
+    const auto order = static_cast<ListOrder>(chosen);
+    if (context.word->orderOf(list) == order) return;
+    context.word->setOrder(list, order);
+    if (equalNoCase(list, storedDictionaryName(context.Settings))) switchTo(name.c_str(), true);
 }
 
 void LibraryPage::showRemembered()
@@ -341,6 +389,7 @@ INT_PTR LibraryPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_LIBRARY_DICTIONARIES) onDictionaryBox(HIWORD(wParam));
+        if (LOWORD(wParam) == IDC_LIBRARY_ORDER && HIWORD(wParam) == CBN_SELCHANGE) onOrderPicked();
         if (LOWORD(wParam) == IDC_LIBRARY_IMPORT && HIWORD(wParam) == BN_CLICKED) onImport();
         break;
     case WM_CONTEXTMENU:
@@ -370,6 +419,11 @@ INT_PTR LibraryPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam)
 // closes it; the close-up loads. Without an open list it was an arrow key.)
 void LibraryPage::onDictionaryBox(UINT code)
 {
+    // Browsing the names shows each one's order.
+    if (code == CBN_SELCHANGE) {
+        const std::wstring name = shownDictionary();
+        showOrderOf(std::u16string_view(as_u16cstr(name.c_str()), name.size()));
+    }
     if (code == CBN_CLOSEUP || code == CBN_KILLFOCUS) onDictionaryPicked();
 }
 
@@ -385,7 +439,7 @@ void LibraryPage::onDictionaryPicked()
     switchTo(name);
 }
 
-void LibraryPage::switchTo(const wchar_t* name)
+void LibraryPage::switchTo(const wchar_t* name, bool again)
 {
     OptionsContext& context = this->context();
     SettingsRecord& Settings = context.Settings;
@@ -397,7 +451,7 @@ void LibraryPage::switchTo(const wchar_t* name)
         return;
     }
     // Leaving the box on the list in use loads nothing.
-    if (equalNoCase(as_u16cstr(name), storedDictionaryName(Settings))) return;
+    if (!again && equalNoCase(as_u16cstr(name), storedDictionaryName(Settings))) return;
     copyBounded(Settings.dictionaryName, as_u16cstr(name));
     std::u16string picked;
     try {
@@ -412,7 +466,9 @@ void LibraryPage::switchTo(const wchar_t* name)
     EnableWindow(combo, FALSE);
     keyboardLent_ = hadFocus;
     // Without a thread nothing runs, so there is nothing to wait for.
-    if (!context.reload.start(std::move(picked))) {
+    ListOrderChoice order;
+    if (context.word != nullptr) order = {context.word->orderOf(picked), todayDate()};
+    if (!context.reload.start(std::move(picked), order)) {
         keyboardLent_ = false;
         EnableWindow(combo, TRUE);
         if (hadFocus) SendMessageW(window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(combo), TRUE);

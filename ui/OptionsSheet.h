@@ -10,12 +10,13 @@
 #include <functional>
 #include <string>
 
-#include "settings/SettingsRecord.h"
 #include "settings/ReviewSettings.h"
+#include "settings/SettingsRecord.h"
 #include "settings/SpeechSettings.h"
+#include "settings/WordSettings.h"
+#include "store/WordGet.h"
 #include "store/files/FilePlace.h"
 #include "store/review/ReviewStats.h"
-#include "store/WordGet.h"
 #include "ui/OptionsPages.h"
 #include "win/Dpi.h"
 
@@ -101,6 +102,11 @@ struct OptionsContext {
     // on OK (the program applies them with the other settings). Without
     // them the page leaves its review fields as the defaults.
     ReviewSettings* review = nullptr;
+    // The [Word] and [Order] settings of mivora.ini: the settings page
+    // replaces when the examples show on OK, the library page keeps the
+    // order chosen for a list at once (it applies when a list is chosen).
+    // Without them neither offers its choice.
+    WordSettings* word = nullptr;
     // The review history as it is now, which the statistics page takes each
     // time it is shown. Without it the page stays empty.
     std::function<ReviewSnapshot()> reviewSnapshot{};

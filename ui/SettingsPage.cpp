@@ -125,6 +125,25 @@ constexpr const wchar_t* kRecallFirstChoices[] = {
     L"不用，直接显示释义",
 };
 
+// The choices of [Word] Examples, in the order of the enum.
+constexpr const wchar_t* kExamplesChoices[] = {L"指针停留时显示", L"一直显示", L"不显示"};
+
+void showExamples(HWND page, const WordSettings& word)
+{
+    HWND box = GetDlgItem(page, IDC_SETTINGS_EXAMPLES);
+    SendMessageW(box, CB_RESETCONTENT, 0, 0);
+    for (const wchar_t* choice : kExamplesChoices) SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
+    SendMessageW(box, CB_SETCURSEL, static_cast<WPARAM>(word.examples), 0);
+}
+
+ExamplesShown examplesFromPage(HWND page, ExamplesShown shown)
+{
+    const LRESULT chosen = SendDlgItemMessageW(page, IDC_SETTINGS_EXAMPLES, CB_GETCURSEL, 0, 0);
+    if (chosen >= 0 && chosen < static_cast<LRESULT>(std::size(kExamplesChoices)))
+        return static_cast<ExamplesShown>(chosen);
+    return shown;
+}
+
 void showReview(HWND page, const ReviewSettings& review)
 {
     SendDlgItemMessageW(page, IDC_SETTINGS_REVIEW_LIMIT, EM_LIMITTEXT, 4, 0);
@@ -365,11 +384,13 @@ private:
     {
         showSettings(window(), context().Settings);
         showReview(window(), context().review != nullptr ? *context().review : ReviewSettings{});
+        showExamples(window(), context().word != nullptr ? *context().word : WordSettings{});
     }
 
     void apply() override
     {
         if (context().review != nullptr) *context().review = reviewFromPage(window(), *context().review);
+        if (context().word != nullptr) context().word->examples = examplesFromPage(window(), context().word->examples);
     }
 
     INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam) override

@@ -61,3 +61,7 @@ constexpr UINT WM_SPEECH_EVENT = WM_APP + 8;
 // the step running has come (wParam: per mille, lParam: its run number).
 constexpr UINT WM_IMPORT_STEP_DONE = WM_APP + 12;
 constexpr UINT WM_IMPORT_PROGRESS = WM_APP + 13;
+
+// Posted by the example sentences' load to the owner window when it has
+// read the file beside the lists; wParam is the run's number.
+constexpr UINT WM_EXAMPLES_LOADED = WM_APP + 20;

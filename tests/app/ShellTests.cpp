@@ -1018,15 +1018,15 @@ TEST_F(FailedSaveTest, IniSaveKeepsOtherSectionsAndAFailureIsToldOnce)
     std::ifstream in(iniFile(), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     in.close();
-    // Every section the program knows is written, the hotkeys and the
-    // review with their defaults.
+    // Every section the program knows is written, the hotkeys, the review
+    // and the word window with their defaults.
     const std::u16string_view expected = u"\uFEFF; mine\r\n[Mine]\r\nKeep=1\r\n[Speech]\r\nRate=-4\r\nAutoRead=0\r\n"
                                          u"Voice=\r\nVolume=100\r\n\r\n[Hotkeys]\r\nNext=Ctrl+Alt+.\r\n"
                                          u"Previous=Ctrl+Alt+,\r\nRemembered=Ctrl+Alt+M\r\nPause=Ctrl+Alt+/\r\n"
                                          u"Speak=Ctrl+Alt+;\r\nShowHide=\r\nOptions=\r\nForgot=Ctrl+Alt+N\r\n"
-                                         u"Reveal=Ctrl+Alt+K\r\n\r\n[Review]\r\nEnabled=1\r\n"
+                                         u"Reveal=Ctrl+Alt+K\r\nTooEasy=\r\n\r\n[Review]\r\nEnabled=1\r\n"
                                          u"DailyLimit=20\r\nRetention=0.90\r\nRecallFirst=review\r\n"
-                                         u"RevealSeconds=5\r\nRecallTipShown=0\r\n";
+                                         u"RevealSeconds=5\r\nRecallTipShown=0\r\n\r\n[Word]\r\nExamples=hover\r\n";
     EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(expected.data()), expected.size() * 2));
     EXPECT_TRUE(balloons.empty());
 

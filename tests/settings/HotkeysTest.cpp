@@ -193,6 +193,7 @@ TEST(HotkeySettings, TheSectionReadAndWrittenBackKeepsWhatItCannotRead)
         {u"Next", u"Ctrl+Alt+N"},  {u"Previous", u"Ctrl+Alt+Wat"}, {u"Remembered", u""},
         {u"Pause", u"Ctrl+Alt+/"}, {u"Speak", u"Ctrl+Alt+;"},      {u"ShowHide", u""},
         {u"Options", u""},         {u"Forgot", u"Ctrl+Alt+N"},     {u"Reveal", u"Ctrl+Alt+K"},
+        {u"TooEasy", u""},
     };
     for (const auto& [key, value] : expected) {
         SCOPED_TRACE(narrow(key));

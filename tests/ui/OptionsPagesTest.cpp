@@ -10,8 +10,8 @@
 #include <prsht.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
@@ -23,9 +23,9 @@
 
 #include "WordWindowFixture.h"
 #include "res/resource.h"
-#include "ui/OptionsSheet.h"
 #include "ui/LibraryPage.h"
 #include "ui/OptionsPages.h"
+#include "ui/OptionsSheet.h"
 #include "win/Messages.h"
 
 namespace {
@@ -162,13 +162,12 @@ protected:
         ASSERT_TRUE(wordStore.entries(WordList::remembered).empty());
 
         reloadNotices = 0;
-        ownerWindow = CreateWindowExW(0, L"MivoraTestOwner", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                      appInstance, nullptr);
+        ownerWindow =
+            CreateWindowExW(0, L"MivoraTestOwner", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, appInstance, nullptr);
         program().reload.setNotifyWindow(ownerWindow);
         // Hidden: under Xvfb without a window manager, hiding a shown window
         // takes seconds.
-        host_ = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 640, 560, nullptr, nullptr,
-                                appInstance, nullptr);
+        host_ = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 640, 560, nullptr, nullptr, appInstance, nullptr);
         ASSERT_NE(host_, nullptr);
     }
 
@@ -243,8 +242,8 @@ protected:
     static void browse(HWND page, const wchar_t* name)
     {
         HWND combo = GetDlgItem(page, IDC_LIBRARY_DICTIONARIES);
-        const LRESULT index = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                           reinterpret_cast<LPARAM>(name));
+        const LRESULT index =
+            SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
         ASSERT_GE(index, 0) << "no item " << std::string(name, name + wcslen(name));
         SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
         SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_LIBRARY_DICTIONARIES, CBN_SELCHANGE),
@@ -419,7 +418,8 @@ TEST_F(OptionsPagesTest, ArrowKeysBrowseAndLeavingTheBoxLoadsWithTheKeyboardKept
 
     // Leaving the box makes the choice; the keyboard waits on the list
     // while the box is disabled, and goes back when the reload has ended.
-    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_LIBRARY_DICTIONARIES, CBN_KILLFOCUS), reinterpret_cast<LPARAM>(combo));
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_LIBRARY_DICTIONARIES, CBN_KILLFOCUS),
+                 reinterpret_cast<LPARAM>(combo));
     ASSERT_TRUE(program().reload.running());
     EXPECT_FALSE(comboEnabled(page));
     EXPECT_EQ(GetFocus(), view);
@@ -500,6 +500,60 @@ TEST_F(OptionsPagesTest, ShutdownWaitsForARunningReloadBeforeTheFinalSave)
     // The notice still comes and still enables the box.
     ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page); }, 20000));
     DestroyWindow(page);
+}
+
+// The order box shows the order kept for the list the dictionary box
+// shows; a new one is kept at once, and applies when the list is chosen
+// (the list in use is chosen again in it).
+TEST_F(OptionsPagesTest, TheOrderOfAListIsKeptAndAppliesWhenItIsChosen)
+{
+    WordSettings word;
+    word.setOrder(u"third", ListOrder::shuffled);
+    options.word = &word;
+    writeDictionary(L"third", {u"cherry||樱桃", u"apple||苹果", u"banana||香蕉"});
+    startOnFirst();
+    HWND page = openLibraryPage();
+    HWND order = GetDlgItem(page, IDC_LIBRARY_ORDER);
+    const auto shownOrder = [&] {
+        wchar_t text[32] = {};
+        GetWindowTextW(order, text, 32);
+        return std::wstring(text);
+    };
+    const auto chooseOrder = [&](int index) {
+        SendMessageW(order, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_LIBRARY_ORDER, CBN_SELCHANGE), reinterpret_cast<LPARAM>(order));
+    };
+    EXPECT_EQ(shownOrder(), L"原顺序");
+    browse(page, L"third");
+    EXPECT_EQ(shownOrder(), L"乱序");
+    // Kept for the list browsed to; nothing is loaded.
+    chooseOrder(1);
+    EXPECT_EQ(word.orderOf(u"third"), ListOrder::alphabetical);
+    EXPECT_FALSE(program().reload.running());
+    EXPECT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"cat", L"dog"}));
+    browse(page, L"first");
+    EXPECT_EQ(shownOrder(), L"原顺序");
+
+    pick(page, L"third");
+    ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page) && reloadNotices == 1; }, 20000));
+    EXPECT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"apple", L"banana", L"cherry"}));
+    EXPECT_EQ(shownWord(), L"apple");
+
+    // The list in use, back to the file's order: chosen again in it.
+    chooseOrder(0);
+    ASSERT_TRUE(pumpUntil([&] { return comboEnabled(page) && reloadNotices == 2; }, 20000));
+    EXPECT_EQ(words(WordList::learning), (std::vector<std::wstring>{L"cherry", L"apple", L"banana"}));
+    EXPECT_EQ(word.orderOf(u"third"), ListOrder::original);
+    DestroyWindow(page);
+    options.word = nullptr;
+
+    // The sources of the shipped sentences, as their licence asks.
+    HWND about = openAboutPage();
+    const std::wstring credits = windowText(GetDlgItem(about, IDC_ABOUT_CREDITS));
+    EXPECT_NE(credits.find(L"Tatoeba"), std::wstring::npos) << "no Tatoeba";
+    EXPECT_NE(credits.find(L"CC BY 2.0 FR"), std::wstring::npos);
+    EXPECT_NE(credits.find(L"ECDICT"), std::wstring::npos);
+    DestroyWindow(about);
 }
 
 TEST_F(OptionsPagesTest, ForgetAndDeleteRemoveTheRowAndTheRowsBelowKeepTheirNumbers)
@@ -653,8 +707,8 @@ TEST_F(OptionsPagesTest, AMonitorOfAnotherScaleScalesTheRememberedListAgain)
     const auto rowHeight = [&] {
         int cx = 0;
         int cy = 0;
-        ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendMessageW(view, LVM_GETIMAGELIST, LVSIL_SMALL, 0)),
-                              &cx, &cy);
+        ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendMessageW(view, LVM_GETIMAGELIST, LVSIL_SMALL, 0)), &cx,
+                              &cy);
         return cy;
     };
     const auto widths = [&] {
@@ -760,8 +814,8 @@ TEST_F(OptionsPagesTest, AboutPageShowsTheBuildLineDescriptionAndStatisticsInOrd
     const std::wstring today = std::to_wstring(counters.startDate);
     EXPECT_EQ(today.size(), 8u);
     EXPECT_EQ(windowText(GetDlgItem(page, IDC_ABOUT_STATISTICS)),
-              L"学习信息：\r\n\r\n记住数量: 1\r\n\r\n学习数量: 2\r\n\r\n上次时间: " + std::to_wstring(counters.lastDate) +
-                  L"\r\n\r\n开始时间: " + today);
+              L"学习信息：\r\n\r\n记住数量: 1\r\n\r\n学习数量: 2\r\n\r\n上次时间: " +
+                  std::to_wstring(counters.lastDate) + L"\r\n\r\n开始时间: " + today);
     // Shown as it was when the page opened.
     wordStore.setRemembered(wordStore.entries(WordList::learning).front(), true);
     EXPECT_NE(windowText(GetDlgItem(page, IDC_ABOUT_STATISTICS)).find(L"记住数量: 1\r\n"), std::wstring::npos);

@@ -336,8 +336,9 @@ TEST_F(WordWindowHoldTest, NextFromTheMenuUnderARestingPointerStepsOn)
         KillTimer(nullptr, timer);
         HWND menu = FindWindowW(L"#32768", nullptr);
         menuSeen = menu != nullptr && IsWindowVisible(menu);
-        // 已记住, 上一个, 下一个 (the separators are skipped), then Enter.
-        for (WPARAM key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) {
+        // 已记住, 太简单, 上一个, 下一个 (the separators are skipped), then
+        // Enter.
+        for (WPARAM key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) {
             PostMessageW(target, WM_KEYDOWN, key, 1);
             PostMessageW(target, WM_KEYUP, key, 0xC0000001);
         }

@@ -124,6 +124,9 @@ LRESULT WordWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         break;
     case WM_MOUSEHOVER:
         hold_.onPointerHover(window);
+        // Resting on the word: the examples may grow the window.
+        pointerRested_ = hold_.held();
+        decide();
         // The pointer rests on the word: the user looks for its meaning.
         if (hold_.held()) revealMeaning();
         break;
@@ -328,6 +331,10 @@ void WordWindow::decideOnce()
         ShowWindow(window, SW_HIDE);
     }
     if (now.titleRuns && !was.titleRuns) showCurrent();
+    // The pointer left, rested, or the meaning showed: the window grows or
+    // shrinks for the examples.
+    if (!held && !menuOpen_) pointerRested_ = false;
+    if (now.visible && was.visible && examplesWanted(wordStore.currentEntry()) != grown_) layoutAtStoredCorner();
 }
 
 void WordWindow::setHiddenByUser(bool hidden)
@@ -397,6 +404,7 @@ void WordWindow::layoutAt(POINT corner, const RECT& work, UINT dpi)
     Settings.windowHeight = layout.height;
     placing_ = true;
     placeWordWindow(window_.get(), corner, {layout.width, layout.height}, work);
+    growForExamples(entry, work);
     placing_ = false;
     InvalidateRect(window_.get(), nullptr, TRUE);
 }
@@ -485,6 +493,8 @@ void WordWindow::paint()
     {
         SetBkMode(dc, TRANSPARENT);
         SelectedObject font(dc, wordFont_.get());
+        // Grown upwards or leftwards, the word's part lies further in.
+        if (grown_) SetViewportOrgEx(dc, grownAt_.mainAt.x, grownAt_.mainAt.y, nullptr);
         // A copy: a load on another thread may replace the entry meanwhile.
         const WordEntry entry = wordStore.currentEntry();
         const std::size_t length = wordLength(entry);
@@ -513,6 +523,8 @@ void WordWindow::paint()
             // the window must not become the frame the text wraps into.
             RECT r;
             GetClientRect(window_.get(), &r);
+            // Grown, the word's part is only part of the window.
+            if (grown_) r = {0, 0, laidOut_.width, laidOut_.height};
             DrawTextW(dc, as_wcstr(entry.word), static_cast<int>(length), &r, DT_EDITCONTROL | DT_WORDBREAK);
             if (reviewing) drawReviewMark(dc, r.right - scaleToDpi(5, fontDpi_), layout.textY);
             // Hidden, the block holds the phonetic alone; the placeholder
@@ -533,5 +545,7 @@ void WordWindow::paint()
                                        r.bottom - contentExtent_.cy / 2);
         }
     }
+    SetViewportOrgEx(dc, 0, 0, nullptr);
+    paintExamples(dc);
     EndPaint(window_.get(), &ps);
 }

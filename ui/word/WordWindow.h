@@ -17,6 +17,7 @@
 #include "settings/ReviewSettings.h"
 #include "settings/SettingsRecord.h"
 #include "store/WordGet.h"
+#include "ui/word/WordExamples.h"
 #include "ui/word/WordLayout.h"
 #include "ui/word/WordWindowHold.h"
 #include "win/Handles.h"
@@ -56,6 +57,7 @@ enum class WordCommand {
     pause,       // 暂停: pause or resume automatic switching
     forgot,      // 忘了, for a word under review
     reveal,      // 显示释义: the hidden meaning shows
+    easy,        // 太简单: remembered, and known well enough to come back late
 };
 
 // What the word window tells its owner. Either may be empty.
@@ -71,10 +73,15 @@ struct WordWindowEvents {
     std::function<void(bool aside)> asideChanged;
     // The user asked for the shown word to be said (朗读 in its menu).
     std::function<void(const WordEntry&)> speakRequested;
+    // 朗读例句: the sentence the grown window shows is to be said.
+    std::function<void(const std::u16string& sentence)> sentenceSpeakRequested;
     // The user answered for a word: 已记住 (good) or 忘了 (not good), after
     // the store has moved it; `beforeMeaning`: while its meaning was still
     // hidden.
     std::function<void(const WordEntry&, bool good, bool beforeMeaning)> answered;
+    // 太简单: the word went to the remembered words as with 已记住, and is
+    // answered Easy.
+    std::function<void(const WordEntry&, bool beforeMeaning)> answeredEasy;
     // The start-up load has put the lists in place; the first word is shown
     // right after this returns.
     std::function<void()> loaded;
@@ -128,6 +135,20 @@ public:
     void setRecallFirst(RecallFirst mode, int revealSeconds);
     // The meaning of the word shown is hidden still.
     bool meaningHidden() const { return reveal_.hidden; }
+
+    // Example sentences and forms (WordWindowExamples.cpp): the table once
+    // its load has ended, and when the window grows to show them. The
+    // window grows while the pointer rests on a word the table has (hover)
+    // or for every such word (always), never while its meaning is hidden
+    // or in title-bar mode.
+    void setExamples(SharedExamples table);
+    void setExamplesShown(ExamplesShown shown);
+    bool examplesShowing() const { return grown_; }
+    // The first sentence shown, for 朗读; empty while none shows.
+    std::u16string shownSentence() const;
+    // What the grown part shows (lines joined by '\n', the word's form in
+    // [brackets]); empty while it does not show.
+    std::wstring shownExamplesText() const { return grown_ ? examplesView_.shownText() : std::wstring{}; }
 
     // Hides the word window for a moment on the user's request (a
     // presentation, a screenshot), and shows it again. While hidden the
@@ -260,6 +281,14 @@ private:
     // 显示释义 in the word's menu, while the meaning is hidden.
     void showRevealItem(HMENU popup);
 
+    // The grown part (WordWindowExamples.cpp). Whether it is wanted for
+    // the entry now; growing the window just placed at its stored corner,
+    // or nothing; the painting of the part; 朗读例句 in the word's menu.
+    bool examplesWanted(const WordEntry& entry) const;
+    void growForExamples(const WordEntry& entry, const RECT& work);
+    void paintExamples(HDC dc) const;
+    void showSentenceItem(HMENU popup);
+
     // What the user does (WordWindowInteraction.cpp).
     void onLeftButtonDown();
     void onMouseMove(WPARAM keys);
@@ -350,6 +379,14 @@ private:
     // The reveal timer starts its wait afresh (a new hidden meaning).
     bool revealFresh_ = false;
     std::unordered_set<std::u16string> shownOnce_;
+
+    // The grown part: the table and its layout, whether the window is
+    // grown and how, and whether the pointer has rested on the word since
+    // it came (WM_MOUSEHOVER).
+    WordExamplesView examplesView_;
+    bool grown_ = false;
+    GrownPlacement grownAt_;
+    bool pointerRested_ = false;
 
     WordHold hold_;
 };

@@ -86,6 +86,7 @@ HMENU WordWindow::prepareWordMenu()
         CheckMenuItem(popup, IDM_WORD_PAUSE, MF_BYCOMMAND | (Settings.autoSwitch ? MF_UNCHECKED : MF_CHECKED));
         showForgotItem(popup);
         showRevealItem(popup);
+        showSentenceItem(popup);
     }
     return popup;
 }
@@ -123,7 +124,8 @@ void WordWindow::forgetShownWord()
 void WordWindow::runCommand(WordCommand command)
 {
     switch (command) {
-    case WordCommand::remembered: {
+    case WordCommand::remembered:
+    case WordCommand::easy: {
         // Step on first, while the word is still in the learning list where
         // the step finds it; the copy keeps the word being marked.
         const WordEntry marked = wordStore.currentEntry();
@@ -132,7 +134,11 @@ void WordWindow::runCommand(WordCommand command)
         const bool beforeMeaning = hidesMeaningOf(marked);
         stepOn();
         wordStore.setRemembered(marked, true);
-        if (inStore && events_.answered) events_.answered(marked, true, beforeMeaning);
+        if (inStore && command == WordCommand::easy) {
+            if (events_.answeredEasy) events_.answeredEasy(marked, beforeMeaning);
+        } else if (inStore && events_.answered) {
+            events_.answered(marked, true, beforeMeaning);
+        }
         break;
     }
     case WordCommand::forgot:
@@ -162,6 +168,12 @@ void WordWindow::runWordCommand(HWND menuOwner, UINT id)
     switch (id) {
     case IDM_WORD_REMEMBERED:
         runCommand(WordCommand::remembered);
+        break;
+    case IDM_WORD_SPEAK_EXAMPLE:
+        if (events_.sentenceSpeakRequested && grown_) events_.sentenceSpeakRequested(examplesView_.sentence());
+        break;
+    case IDM_WORD_EASY:
+        runCommand(WordCommand::easy);
         break;
     case IDM_WORD_FORGOT:
         runCommand(WordCommand::forgot);
