@@ -16,6 +16,7 @@
 #define IDB_QRCODE              114   // 185 x 185 px, 24 bpp, shown on the about page
 #define IDD_HOTKEYS_PAGE        116   // hotkey page, before the about page
 #define IDD_STATS_PAGE          117   // 统计 page, after the word-library page
+#define IDD_IMPORT_PREVIEW      118   // "导入预览": how a 生词本 will be taken, before it is written
 
 // Controls (1000-1399) -------------------------------------------------------
 // The same number can mean different controls on different pages (1018 is
@@ -46,6 +47,18 @@
 #define IDC_LIBRARY_DICTIONARIES        1016  // drop-down list of dictionary names
 #define IDC_LIBRARY_REMEMBERED_VIEW     1031  // report list view of remembered words
 #define IDC_LIBRARY_IMPORT              1035  // push button "导入…": a 生词本 becomes a list
+
+// Import preview (IDD_IMPORT_PREVIEW); IDOK is "导入", IDCANCEL "取消"
+#define IDC_IMPORT_SEPARATOR            1370  // drop-down list: comma, semicolon, tab, bar, none
+#define IDC_IMPORT_HEADER               1371  // check box: the first row names the columns
+#define IDC_IMPORT_ROWS                 1372  // report list view: the first words as they will be written
+#define IDC_IMPORT_COUNTS               1373  // static: encoding, words and skipped lines
+#define IDC_IMPORT_PROGRESS             1374  // progress bar of the step running
+#define IDC_IMPORT_STATUS               1375  // static: what the step running does
+#define IDC_IMPORT_COLUMN_FIRST         1376  // statics 1376-1381: "第 1 列" and the first row's text
+#define IDC_IMPORT_ROLE_FIRST           1382  // drop-down lists 1382-1387: each column's role
+#define IMPORT_ROLE_COLUMNS             6
+#define IDC_IMPORT_COLUMNS_NOTE         1388  // static above the columns: "各列的内容：", or why there are none
 
 // Statistics page (IDD_STATS_PAGE)
 #define IDC_STATS_CALENDAR              1360  // owner-drawn static, answers of the last 26 weeks

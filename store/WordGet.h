@@ -18,14 +18,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "store/WordLane.h"
 #include "store/files/FileReplace.h"
 #include "store/lists/WordEntry.h"
+#include "store/lists/WordLane.h"
 #include "store/progress/ProgressBase.h"
 #include "store/review/ReviewLog.h"
 
-// The progress file, in the dic directory.
-constexpr char16_t kProgressFileName[] = u"DAvud.bin";
 
 enum class WordList { learning, remembered };
 

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "store/text/Text.h"
-#include "store/WordLane.h"
+#include "store/lists/WordLane.h"
 
 void WordSet::reserve(std::size_t words)
 {

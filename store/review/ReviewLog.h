@@ -30,9 +30,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "store/files/FileNames.h"
 #include "store/review/Fsrs.h"
-
-constexpr char16_t kReviewLogName[] = u"mivora-review.txt";
 
 // The answers a word under review gets: 忘了, 已记住, 太简单.
 enum class ReviewGrade : std::uint8_t { again, good, easy };
@@ -92,14 +91,6 @@ std::string reviewLogHeader(std::int32_t startDay);
 // line before it), equal times in byte order. Both PCs get the same bytes
 // whichever merges.
 std::string mergeReviewLogs(std::string_view a, std::string_view b);
-
-// Whether `name` is a sync program's copy of the log, named the way the
-// copies of the progress file are ("mivora-review-<computer>.txt", "...
-// conflicted copy ...", "...冲突...").
-bool isReviewLogCopyName(std::u16string_view name);
-// Whether a file beside the progress file is the log or a copy of it: such
-// a file is never a word list, though it ends in ".txt" as they do.
-bool isReviewLogFileName(std::u16string_view name);
 
 // Which remembered words come back to the round today: those due on or
 // before `today`, words with answers first, the longest overdue first (ties

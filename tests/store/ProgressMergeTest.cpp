@@ -9,7 +9,7 @@
 
 #include "store/progress/ProgressBase.h"
 #include "store/progress/ProgressMerge.h"
-#include "store/progress/ProgressSaver.h"
+#include "store/ProgressSaver.h"
 #include "StoreTestSupport.h"
 
 using namespace storetest;
