@@ -488,9 +488,9 @@ ReviewAnswer ReviewLog::answer(std::u16string_view word, ReviewGrade grade, bool
     const std::string line = reviewLine(answer) + '\n';
     if (text_.empty()) text_ = reviewLogHeader(startDay_) + '\n';
     text_ += line;
+    if (path_.empty()) return answer;  // no file to write to
     if (pending_.empty()) pendingSince_ = utcNow;
     pending_ += line;
-    if (path_.empty()) return answer;
     // Appended, not rewritten: a line is all an answer can cost the file,
     // however long the history. Lines an earlier append could not write go
     // with it.
