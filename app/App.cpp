@@ -244,6 +244,7 @@ bool App::onCreate(HWND window)
     WordWindowEvents events;
     events.wordShown = [this](const WordEntry& entry) {
         if (speechSettings.autoRead) speech.speak(shownWord(entry));
+        tellRecallFirst(entry);
     };
     // Nothing is said while a full-screen program is in front: what is
     // being said stops, and no word is shown (or told) until the window is
@@ -255,11 +256,12 @@ bool App::onCreate(HWND window)
         hotkeys.setStandingAside(aside);
     };
     events.speakRequested = [this](const WordEntry&) { speakShownWord(); };
-    events.answered = [this](const WordEntry& entry, bool good) {
-        recordAnswer(entry, good ? ReviewGrade::good : ReviewGrade::again, false);
+    events.answered = [this](const WordEntry& entry, bool good, bool beforeMeaning) {
+        recordAnswer(entry, good ? ReviewGrade::good : ReviewGrade::again, beforeMeaning);
     };
     events.loaded = [this] { startReview(); };
     wordWindow.setEvents(std::move(events));
+    wordWindow.setRecallFirst(reviewSettings.recallFirst, reviewSettings.revealSeconds);
     if (!wordWindow.create(appInstance)) return false;
     hotkeys.setWindow(window);
     hotkeys.setSettings(hotkeySettings);
@@ -540,6 +542,8 @@ void App::runHotkey(WPARAM id)
         {HotkeyCommand::previous, WordCommand::previous},
         {HotkeyCommand::remembered, WordCommand::remembered},
         {HotkeyCommand::pause, WordCommand::pause},
+        {HotkeyCommand::forgot, WordCommand::forgot},
+        {HotkeyCommand::reveal, WordCommand::reveal},
     };
     const std::optional<HotkeyCommand> command = hotkeys.commandOf(id);
     if (!command) return;
@@ -630,6 +634,7 @@ void App::checkReviewDay()
 void App::applyReviewSettings()
 {
     reviewLog.setRetention(reviewSettings.retention());
+    wordWindow.setRecallFirst(reviewSettings.recallFirst, reviewSettings.revealSeconds);
     if (reviewDay_ == 0) return;  // the load brings them
     if (!reviewSettings.enabled) {
         wordStore.endReview();
@@ -644,6 +649,19 @@ void App::refreshTip()
     const int count = reviewLog.reviewedOn(today) + static_cast<int>(wordStore.reviewWaiting());
     tray.setReviewToday(count, reviewSettings.enabled && reviewDay_ != 0 ? reviewSettings.dailyLimit : -1);
     tray.refreshTip(wordStore.header());
+}
+
+void App::tellRecallFirst(const WordEntry& entry)
+{
+    if (reviewSettings.recallTipShown || !wordWindow.meaningHidden() || !wordStore.underReview(shownWord(entry)))
+        return;
+    tray.showBalloon(L"先想一想它的意思",
+                     L"这是到期回来复习的单词，释义先藏起来了。请先在心里想出它的意思，再把鼠标停在单词上看释义"
+                     L"（几秒后也会自动显示）。想起来了就选“已记住”，没想起来就选“忘了”。",
+                     true);
+    // Once: kept in mivora.ini at once, so a crash does not bring it back.
+    reviewSettings.recallTipShown = true;
+    saveIni();
 }
 
 void App::recordAnswer(const WordEntry& entry, ReviewGrade grade, bool beforeMeaning)

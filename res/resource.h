@@ -42,6 +42,8 @@
 #define IDC_SETTINGS_REVIEW             1060  // check box, [Review] Enabled
 #define IDC_SETTINGS_REVIEW_LIMIT       1061  // edit, [Review] DailyLimit
 #define IDC_SETTINGS_RETENTION          1062  // edit, [Review] Retention in per cent
+#define IDC_SETTINGS_RECALL_FIRST       1063  // drop-down list, [Review] RecallFirst
+#define IDC_SETTINGS_REVEAL_SECONDS     1064  // edit, [Review] RevealSeconds
 
 // Word-library page (IDD_LIBRARY_PAGE)
 #define IDC_LIBRARY_DICTIONARIES        1016  // drop-down list of dictionary names
@@ -83,6 +85,8 @@
 #define IDC_HOTKEYS_SPEAK               1045  // hotkey field, 朗读
 #define IDC_HOTKEYS_SHOW_HIDE           1046  // hotkey field, hide or show the word
 #define IDC_HOTKEYS_OPTIONS             1047  // hotkey field, 选项
+#define IDC_HOTKEYS_FORGOT              1048  // hotkey field, 忘了
+#define IDC_HOTKEYS_REVEAL              1049  // hotkey field, 显示释义
 #define IDC_HOTKEYS_NEXT_STATUS         1051  // static beside each field: 已被其他程序占用 …
 #define IDC_HOTKEYS_PREVIOUS_STATUS     1052
 #define IDC_HOTKEYS_REMEMBERED_STATUS   1053
@@ -90,6 +94,8 @@
 #define IDC_HOTKEYS_SPEAK_STATUS        1055
 #define IDC_HOTKEYS_SHOW_HIDE_STATUS    1056
 #define IDC_HOTKEYS_OPTIONS_STATUS      1057
+#define IDC_HOTKEYS_FORGOT_STATUS       1058
+#define IDC_HOTKEYS_REVEAL_STATUS       1059
 
 // About page (IDD_ABOUT_PAGE)
 #define IDC_ABOUT_TITLE                 1018  // "米沃拉 Mivora 1.0"
@@ -116,6 +122,7 @@
 #define IDM_WORD_PAUSE          40027   // "暂停"
 #define IDM_WORD_SPEAK          40041   // "朗读"
 #define IDM_WORD_FORGOT         40042   // "忘了", only for a word under review
+#define IDM_WORD_REVEAL         40043   // "显示释义", only while the meaning is hidden
 
 // Remembered-words menu (IDR_REMEMBERED_MENU)
 #define IDM_REMEMBERED_FORGET   40037   // "忘记"
