@@ -107,6 +107,9 @@ struct OptionsContext {
     // order chosen for a list at once (it applies when a list is chosen).
     // Without them neither offers its choice.
     WordSettings* word = nullptr;
+    // A remembered word sent back to learning with 忘记 on the library
+    // page: the program records that it was not recalled.
+    std::function<void(const WordEntry&)> forgotRemembered{};
     // The review history as it is now, which the statistics page takes each
     // time it is shown. Without it the page stays empty.
     std::function<ReviewSnapshot()> reviewSnapshot{};

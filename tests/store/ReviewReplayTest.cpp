@@ -26,9 +26,9 @@ std::int64_t at(std::int32_t day, int hour)
 
 }  // namespace
 
-// Good on 12-08, then Good again with the clock put back: the second
-// answer counts as given the same day (stability stays at Good's first
-// 2.3065, the next in 3 days), never as days before the first.
+// Good on 12-08, then Good again with the clock put back: to the schedule
+// the second answer counts as given the same day (stability stays at Good's
+// first 2.3065, the next in 3 days), never as days before the first.
 TEST(ReviewReplay, AClockPutBackCountsAsTheSameDay)
 {
     for (const std::int32_t back : {3, 30}) {
@@ -41,14 +41,20 @@ TEST(ReviewReplay, AClockPutBackCountsAsTheSameDay)
         EXPECT_EQ(card.lastDay, kDec8);
         EXPECT_EQ(card.dueDay(), kDec8 + 3);
 
-        // The same through the log: the answer given with the clock put
-        // back is logged with that due date.
+        // Through the log, the answers go by time, as a restart orders
+        // them, and the one dated after the clock's today waits for its
+        // day: the answer given with the clock put back is the word's first
+        // for now, and a restart with the clock still back agrees.
         TempDir dir;
         ReviewLog log(utcDay);
         log.setDirectory(dir.path());
         log.load(kDec8);
         ASSERT_EQ(log.answer(u"abandon", ReviewGrade::good, false, at(kDec8, 9)).dueDay, kDec8 + 2);
-        EXPECT_EQ(log.answer(u"abandon", ReviewGrade::good, false, at(kDec8 - back, 9)).dueDay, kDec8 + 3);
+        EXPECT_EQ(log.answer(u"abandon", ReviewGrade::good, false, at(kDec8 - back, 9)).dueDay, kDec8 - back + 2);
+        ReviewLog restarted(utcDay);
+        restarted.setDirectory(dir.path());
+        restarted.load(kDec8 - back);
+        EXPECT_EQ(restarted.dueDay(u"abandon"), kDec8 - back + 2);
     }
 }
 
