@@ -74,6 +74,11 @@ bool renameNoReplace(const std::filesystem::path& source, const std::filesystem:
 // is left (also when there was none).
 bool removeFile(const std::filesystem::path& path, const SaveDeadline& deadline = {});
 
+// Whether another program has `path` open for writing and keeps others from
+// writing it meanwhile, as a download in place does: such a file is still
+// being written. Where the platform cannot tell, false.
+bool openForWritingElsewhere(const std::filesystem::path& path);
+
 // Today's local date as yyyymmdd.
 std::int32_t todayDate();
 

@@ -445,6 +445,9 @@ void WordGet::loadDictionary(std::u16string_view name)
         }
         if (!learning_.empty()) learning_.front()->copyTo(current_);
     }
+    // A new list chosen: a word sent back or deleted before it follows
+    // the new list on every PC.
+    if (loaded) recordListChosen(today);
     // `fresh` now holds the old learning list; it is freed here, outside the
     // lock.
 }

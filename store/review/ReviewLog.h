@@ -118,6 +118,13 @@ public:
     // A file that cannot be written leaves the answer in memory.
     ReviewAnswer answer(std::u16string_view word, bool good, std::int64_t utcNow);
 
+    // Appends a line of another kind the history keeps (a change of a
+    // word's state, see WordActions.h) as an answer is appended; a file
+    // that cannot be written keeps it in memory, for the next whole write.
+    void record(const std::string& line);
+    // Every line known, as the file holds them.
+    std::string text() const;
+
     // The parsed answers, oldest first.
     std::vector<ReviewAnswer> answers() const;
     // Whether the word has any answer; its due day (a word without answers:

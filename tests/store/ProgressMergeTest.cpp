@@ -368,15 +368,19 @@ TEST(SyncedFolder, ConflictCopiesAreMergedOnceAndKeptAside)
                progressImage(counts(2, 2, 20260101, 20260102), {word("C"), word("x"), word("a"), word("b")}));
     const std::string torn = progressImage(counts(1, 1, 20260101, 20260102), {word("d"), word("a")}).substr(0, 2000);
     writeBytes(dir / "DAvud-LAPTOP.bin", torn);
-    for (const char* other : {"DAvud.bin.tmp", "DAvud.bin.unreadable-20260101", "DAvud (2).bin", "notes.bin"})
+    for (const char* other : {"DAvud.bin.tmp", "DAvud (2).bin", "notes.bin"})
         writeBytes(dir / other, progressImage(counts(0, 1, 1, 1), {word("y")}));
+    // Put aside while a download was still running into it, whole now: its
+    // remembered words come in, and its learning words this file lacks.
+    writeBytes(dir / "DAvud.bin.unreadable-20260101",
+               progressImage(counts(1, 2, 20260101, 20260102), {word("k"), word("b"), word("z")}));
 
     WordGet store;
     store.setDirectory(dir.path());
     store.loadProgress(u"none");
     // Copies in the order of their names.
-    EXPECT_EQ(rememberedWords(store), (std::vector<std::u16string>{u"r", u"C", u"x", u"a"}));
-    EXPECT_EQ(learningWords(store), (std::vector<std::u16string>{u"b", u"d"}));
+    EXPECT_EQ(rememberedWords(store), (std::vector<std::u16string>{u"r", u"C", u"x", u"a", u"k", u"b"}));
+    EXPECT_EQ(learningWords(store), (std::vector<std::u16string>{u"d", u"z"}));
     EXPECT_TRUE(store.dirty());
     ASSERT_TRUE(store.saveProgress());
 
@@ -384,7 +388,7 @@ TEST(SyncedFolder, ConflictCopiesAreMergedOnceAndKeptAside)
     EXPECT_EQ(namesIn(dir.path()),
               (std::set<std::string>{"DAvud.bin", "DAvud-OFFICE.bin.merged-" + day,
                                      "DAvud (HOME's conflicted copy 2026-12-07).bin.merged-" + day, "DAvud-LAPTOP.bin",
-                                     "DAvud.bin.unreadable-20260101", "DAvud (2).bin", "notes.bin"}))
+                                     "DAvud.bin.unreadable-20260101.merged-" + day, "DAvud (2).bin", "notes.bin"}))
         << "a save removes only the temporary file a crash left, as ever";
     EXPECT_EQ(readBytes(dir / "DAvud-LAPTOP.bin"), torn);
     WordGet again;
