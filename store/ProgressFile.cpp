@@ -669,7 +669,7 @@ bool WordGet::saveSnapshotWith(const ProgressSnapshot& snapshot, const SaveDeadl
         std::lock_guard guard(lock_);
         diskSlow_ = !locked;
     }
-    if (!locked) return false;
+    if (!locked) return onlyIfChanged && !dirty();
     {
         std::lock_guard guard(lock_);
         if (savingForgone_) return false;
@@ -681,7 +681,9 @@ bool WordGet::saveSnapshotWith(const ProgressSnapshot& snapshot, const SaveDeadl
             std::lock_guard guard(lock_);
             diskUnfinished_ = check == DiskCheck::unreadable;
         }
-        if (check == DiskCheck::unreadable) return false;
+        // Nothing of ours to lose when nothing changed here: the look is
+        // merely put off to the next start.
+        if (check == DiskCheck::unreadable) return onlyIfChanged && !dirty();
         if (check == DiskCheck::merged && !dirty()) return true;  // the file on disk holds everything already
         if (onlyIfChanged && !dirty()) return true;
         if (check != DiskCheck::unchanged) merged = snapshotProgress();
