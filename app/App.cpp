@@ -363,8 +363,7 @@ void App::onTimer(WPARAM id)
     else if (id == TIMER_CHECK_PROGRESS) {
         startProgressCheck();
         checkReviewDay();
-    }
-    else if (id == TIMER_TRAY_RETRY)
+    } else if (id == TIMER_TRAY_RETRY)
         retryTrayIcon(GetTickCount());
 }
 
@@ -587,17 +586,16 @@ void App::bringBackDueWords(bool showFirst)
     reviewDay_ = today;
     if (reviewSettings.enabled) {
         std::vector<DueWord> remembered;
-        wordStore.forEachEntry(WordList::remembered,
-                               [&](const WordFields& fields) { remembered.push_back({std::u16string(fields.word), 0}); });
+        wordStore.forEachEntry(WordList::remembered, [&](const WordFields& fields) {
+            remembered.push_back({std::u16string(fields.word), 0});
+        });
         // Words already in the round count among today's, and are not
         // brought twice.
         std::erase_if(remembered, [this](const DueWord& word) { return wordStore.underReview(word.word); });
         for (DueWord& word : remembered) word.dueDay = reviewLog.dueDay(word.word);
-        const std::int32_t brought =
-            reviewLog.reviewedOn(today) + static_cast<std::int32_t>(wordStore.reviewWaiting());
-        const std::size_t came =
-            wordStore.bringBack(wordsComingBack(std::move(remembered), today, brought, reviewSettings.dailyLimit),
-                                showFirst);
+        const std::int32_t brought = reviewLog.reviewedOn(today) + static_cast<std::int32_t>(wordStore.reviewWaiting());
+        const std::size_t came = wordStore.bringBack(
+            wordsComingBack(std::move(remembered), today, brought, reviewSettings.dailyLimit), showFirst);
         if (came != 0 && !showFirst) wordWindow.layout();
     }
     refreshTip();

@@ -16,11 +16,11 @@
 #include <utility>
 #include <vector>
 
+#include "store/WordGet.h"
 #include "store/files/FileReplace.h"
 #include "store/progress/ProgressBase.h"
 #include "store/review/ReviewLog.h"
 #include "store/text/Text.h"
-#include "store/WordGet.h"
 
 // The file is the byte image of the header and of the records, whose
 // integers and text units are little-endian.
@@ -97,7 +97,6 @@ void addRecord(ContentHash& hash, const WordFields& fields)
     }
     hash.add(piece, static_cast<std::size_t>(at - piece) * sizeof(char16_t));
 }
-
 
 // The 24-byte header. False for a file shorter than that, which holds no
 // progress at all.
@@ -205,8 +204,8 @@ void readSections(std::FILE* file, const std::filesystem::path& path, ProgressRe
         reader.readSection(static_cast<std::uint32_t>(read.header.rememberedCount), read.remembered,
                            read.words.remembered, nullptr, read.complete);
         // A word in both sections stays remembered.
-        reader.readSection(static_cast<std::uint32_t>(read.header.learningCount), read.learning,
-                           read.words.learning, &read.remembered, read.complete);
+        reader.readSection(static_cast<std::uint32_t>(read.header.learningCount), read.learning, read.words.learning,
+                           &read.remembered, read.complete);
         if (reader.recordsLeftOver()) read.complete = false;
         if (error || !wellFormed(read.header, bytes)) read.complete = false;
     } catch (const std::bad_alloc&) {
@@ -427,8 +426,7 @@ bool WordGet::mergeSideFiles(const std::filesystem::path& directory, const WordA
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;
         const std::u16string name = it->path().filename().u16string();
-        const bool putAsideFile =
-            name.starts_with(kKeptPrefix) && name.find(kMergedSuffix) == std::u16string::npos;
+        const bool putAsideFile = name.starts_with(kKeptPrefix) && name.find(kMergedSuffix) == std::u16string::npos;
         if (isConflictCopyName(name) || putAsideFile) copies.push_back(it->path());
     }
     std::sort(copies.begin(), copies.end());
@@ -803,7 +801,8 @@ WordGet::DiskCheck WordGet::mergeReadLocked(ProgressRead& read, const ProgressWo
             Lane remembered;
             Lane learning;
             std::u16string scratch;
-            for (auto [picks, into] : {std::pair{&plan.remembered, &remembered}, std::pair{&plan.learning, &learning}}) {
+            for (auto [picks, into] :
+                 {std::pair{&plan.remembered, &remembered}, std::pair{&plan.learning, &learning}}) {
                 into->reserve(picks->size());
                 for (const MergePick& pick : *picks)
                     addAsRecord(*into, (pick.ours ? ours : theirs).node(pick), scratch);

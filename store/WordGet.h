@@ -17,10 +17,10 @@
 #include <string_view>
 #include <vector>
 
-#include "store/files/FileReplace.h"
-#include "store/progress/ProgressBase.h"
-#include "store/lists/WordEntry.h"
 #include "store/WordLane.h"
+#include "store/files/FileReplace.h"
+#include "store/lists/WordEntry.h"
+#include "store/progress/ProgressBase.h"
 #include "store/review/WordActions.h"
 
 class ReviewLog;
@@ -307,7 +307,7 @@ private:
     };
     UnreadableLook unreadable_;
     std::chrono::steady_clock::duration damagedAfter_ = std::chrono::minutes(1);
-    bool damagedAside_ = false;  // under lock_: the file to put aside is a damaged one
+    bool damagedAside_ = false;   // under lock_: the file to put aside is a damaged one
     bool damagedNotice_ = false;  // under lock_
     // Conflict copies merged at start, renamed after the next save.
     std::vector<std::filesystem::path> mergedCopies_;

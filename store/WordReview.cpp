@@ -2,8 +2,8 @@
 // the learning list, which the progress file never sees.
 #include <new>
 
-#include "store/text/Text.h"
 #include "store/WordGet.h"
+#include "store/text/Text.h"
 
 const WordLane::Node* WordGet::roundFrontLocked() const
 {

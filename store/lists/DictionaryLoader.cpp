@@ -6,10 +6,10 @@
 #include <new>
 #include <vector>
 
+#include "store/WordGet.h"
 #include "store/files/FileReplace.h"
 #include "store/text/Gb18030.h"
 #include "store/text/Text.h"
-#include "store/WordGet.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>

@@ -4,8 +4,8 @@
 #include <climits>
 #include <new>
 
-#include "store/text/Text.h"
 #include "store/WordLane.h"
+#include "store/text/Text.h"
 
 void WordSet::reserve(std::size_t words)
 {
@@ -117,8 +117,9 @@ WordSet setOf(const std::vector<std::u16string_view>& words)
 
 // One side's words, looked up.
 struct Side {
-    Side(const MergeSide& words, bool ours) : words(words), ours(ours), remembered(setOf(words.remembered)),
-                                              learning(setOf(words.learning)) {}
+    Side(const MergeSide& words, bool ours)
+        : words(words), ours(ours), remembered(setOf(words.remembered)), learning(setOf(words.learning))
+    {}
     const MergeSide& words;
     bool ours;
     WordSet remembered;

@@ -9,9 +9,9 @@
 #include <unordered_set>
 
 #include "store/files/FileReplace.h"
+#include "store/lists/WordEntry.h"
 #include "store/progress/ProgressBase.h"
 #include "store/text/Text.h"
-#include "store/lists/WordEntry.h"
 
 namespace {
 
@@ -421,8 +421,7 @@ void ReviewLog::rebuildLocked()
         if (line.front() == '#') {
             const std::size_t mark = line.find(kStartedMark);
             std::int32_t day;
-            if (mark != std::string_view::npos &&
-                parseDayText(line.substr(mark + sizeof kStartedMark - 1, 10), day))
+            if (mark != std::string_view::npos && parseDayText(line.substr(mark + sizeof kStartedMark - 1, 10), day))
                 started = std::min(started, day);
             continue;
         }

@@ -66,7 +66,7 @@ std::string reviewLogHeader(std::int32_t startDay);
 std::string mergeReviewLogs(std::string_view a, std::string_view b);
 
 // Whether `name` is a sync program's copy of the log, named the way the
-// copies of the progress file are ("mivora-review-<computer>.txt", "... 
+// copies of the progress file are ("mivora-review-<computer>.txt", "...
 // conflicted copy ...", "...冲突...").
 bool isReviewLogCopyName(std::u16string_view name);
 // Whether a file beside the progress file is the log or a copy of it: such
