@@ -13,7 +13,7 @@
 #include "settings/IniFile.h"
 #include "settings/ReviewSettings.h"
 #include "settings/Settings.h"
-#include "store/progress/ProgressSaver.h"
+#include "store/ProgressSaver.h"
 #include "store/text/Text.h"
 #include "win/MessageFilter.h"
 #include "win/Messages.h"

@@ -17,16 +17,14 @@
 #include <string_view>
 #include <vector>
 
-#include "store/WordLane.h"
 #include "store/files/FileReplace.h"
-#include "store/lists/WordEntry.h"
 #include "store/progress/ProgressBase.h"
+#include "store/lists/WordEntry.h"
+#include "store/lists/WordLane.h"
 #include "store/review/WordActions.h"
 
 class ReviewLog;
 
-// The progress file, in the dic directory.
-constexpr char16_t kProgressFileName[] = u"DAvud.bin";
 
 enum class WordList { learning, remembered };
 

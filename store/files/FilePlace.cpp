@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "store/files/FileReplace.h"
-#include "store/WordGet.h"
+#include "store/files/FileNames.h"
 
 namespace {
 

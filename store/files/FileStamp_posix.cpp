@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "store/progress/ProgressBase.h"
+#include "store/files/FileStamp.h"
 
 bool readFileStamp(const std::filesystem::path& path, FileStamp& stamp)
 {

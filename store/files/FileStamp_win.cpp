@@ -2,7 +2,7 @@
 // as NTFS keeps it (the C library's stat would give whole seconds only).
 #include <windows.h>
 
-#include "store/progress/ProgressBase.h"
+#include "store/files/FileStamp.h"
 
 bool readFileStamp(const std::filesystem::path& path, FileStamp& stamp)
 {

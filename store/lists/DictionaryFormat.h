@@ -22,6 +22,14 @@ constexpr std::size_t kTranscriptionUnits = kPhoneticUnits - 3;
 // GB18030 (Notepad's "ANSI" on a Chinese system); anything else is taken as
 // UTF-16LE as it stands, an odd last byte ignored.
 std::u16string decodeDictionaryText(std::string_view bytes);
+// The same decision without copying UTF-16 text: UTF-8 and GB18030 text is
+// decoded into `decoded` (true); otherwise the bytes are UTF-16LE from unit
+// `firstUnit` on, past a byte-order mark, to be used where they lie.
+bool decodeIfNotUtf16(std::string_view bytes, std::u16string& decoded, std::size_t& firstUnit);
+bool isLittleEndianHost();
+// "[%s]": the transcription in square brackets, written to `out`, which has
+// room for a phonetic field; returns the units written, no terminator.
+std::size_t bracketed(std::u16string_view transcription, char16_t* out) noexcept;
 
 // Hands out the lines of a text: each up to and including its line feed, at
 // most kLineUnits units.

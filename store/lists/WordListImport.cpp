@@ -9,7 +9,7 @@
 
 #include "store/lists/DictionaryFormat.h"
 #include "store/files/FileReplace.h"
-#include "store/review/ReviewLog.h"
+#include "store/files/FileNames.h"
 #include "store/text/Text.h"
 
 namespace {

@@ -9,19 +9,9 @@
 #include <filesystem>
 #include <string_view>
 
+#include "store/files/FileNames.h"
+#include "store/files/FileStamp.h"
 #include "store/progress/ProgressMerge.h"
-
-// What the file system says of a file without opening it. The last-write
-// time is the platform's own, at its full resolution.
-struct FileStamp {
-    bool exists = false;
-    std::uint64_t size = 0;
-    std::int64_t writeTime = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-// False when the file's attributes cannot be read (other than for a file
-// that is not there, which gives a stamp with `exists` false).
-bool readFileStamp(const std::filesystem::path& path, FileStamp& stamp);
 
 // A 64-bit hash of a stream of bytes fed in pieces of any size. It only
 // tells within this process whether a progress file holds the texts it
@@ -57,12 +47,3 @@ struct ProgressBase {
     // changed).
     ProgressWords words;
 };
-
-// A copy of DAvud.bin that a sync program made when both PCs changed it
-// while apart: OneDrive's "DAvud-<computer>.bin" (also with "-2" ...), or a
-// name with "conflict" or "冲突" in it after a space, bracket, hyphen or
-// underscore, as Dropbox ("DAvud (<computer>'s conflicted copy
-// 2026-12-07).bin"), 坚果云 and 百度网盘 make them. Letters compare without
-// case. Anything else, such as DAvud.bin.tmp or DAvud.bin.unreadable-*, is
-// not one.
-bool isConflictCopyName(std::u16string_view name);

@@ -4,8 +4,8 @@
 #include <climits>
 #include <new>
 
-#include "store/WordLane.h"
 #include "store/text/Text.h"
+#include "store/lists/WordLane.h"
 
 void WordSet::reserve(std::size_t words)
 {

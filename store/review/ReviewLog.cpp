@@ -9,8 +9,8 @@
 #include <unordered_set>
 
 #include "store/files/FileReplace.h"
+#include "store/files/FileStamp.h"
 #include "store/lists/WordEntry.h"
-#include "store/progress/ProgressBase.h"
 #include "store/text/Text.h"
 
 namespace {
@@ -220,25 +220,6 @@ std::string mergeReviewLogs(std::string_view a, std::string_view b)
         if (seen.insert(line.second).second) merged.append(line.second).push_back('\n');
     }
     return merged;
-}
-
-bool isReviewLogCopyName(std::u16string_view name)
-{
-    // The copies take the names the progress file's copies take, with the
-    // log's stem and extension: the same rule decides.
-    constexpr std::u16string_view file = kReviewLogName;
-    constexpr std::u16string_view stem = file.substr(0, file.rfind(u'.'));
-    constexpr std::u16string_view extension = file.substr(file.rfind(u'.'));
-    if (name.size() <= stem.size() + extension.size() || !equalNoCase(name.substr(0, stem.size()), stem) ||
-        !equalNoCase(name.substr(name.size() - extension.size()), extension))
-        return false;
-    const std::u16string_view middle = name.substr(stem.size(), name.size() - stem.size() - extension.size());
-    return isConflictCopyName(u"DAvud" + std::u16string(middle) + u".bin");
-}
-
-bool isReviewLogFileName(std::u16string_view name)
-{
-    return equalNoCase(name, kReviewLogName) || isReviewLogCopyName(name);
 }
 
 std::vector<std::u16string> wordsComingBack(std::vector<DueWord> remembered, std::int32_t today,

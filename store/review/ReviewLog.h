@@ -20,9 +20,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "store/files/FileNames.h"
 #include "store/review/Fsrs.h"
-
-constexpr char16_t kReviewLogName[] = u"mivora-review.txt";
 
 // One answer of the log.
 struct ReviewAnswer {
@@ -64,14 +63,6 @@ std::string reviewLogHeader(std::int32_t startDay);
 // before it), each distinct line once. Both PCs get the same file whichever
 // merges.
 std::string mergeReviewLogs(std::string_view a, std::string_view b);
-
-// Whether `name` is a sync program's copy of the log, named the way the
-// copies of the progress file are ("mivora-review-<computer>.txt", "...
-// conflicted copy ...", "...冲突...").
-bool isReviewLogCopyName(std::u16string_view name);
-// Whether a file beside the progress file is the log or a copy of it: such
-// a file is never a word list, though it ends in ".txt" as they do.
-bool isReviewLogFileName(std::u16string_view name);
 
 // Which remembered words come back to the round today: those due on or
 // before `today`, the longest overdue first (ties in list order), so many

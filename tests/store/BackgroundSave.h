@@ -9,7 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "store/progress/ProgressSaver.h"
+#include "store/ProgressSaver.h"
 
 class BackgroundSave {
 public:

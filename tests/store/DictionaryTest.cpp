@@ -5,7 +5,7 @@
 
 #include "store/lists/DictionaryFormat.h"
 #include "store/text/Text.h"
-#include "store/WordLane.h"
+#include "store/lists/WordLane.h"
 #include "ShippedDictionary.h"
 #include "StoreTestSupport.h"
 

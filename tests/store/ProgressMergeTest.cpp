@@ -10,7 +10,7 @@
 #include "StoreTestSupport.h"
 #include "store/progress/ProgressBase.h"
 #include "store/progress/ProgressMerge.h"
-#include "store/progress/ProgressSaver.h"
+#include "store/ProgressSaver.h"
 
 using namespace storetest;
 

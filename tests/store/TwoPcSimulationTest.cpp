@@ -21,7 +21,7 @@
 
 #include "StoreTestSupport.h"
 #include "store/WordGet.h"
-#include "store/progress/ProgressSaver.h"
+#include "store/ProgressSaver.h"
 #include "store/review/ReviewLog.h"
 #include "store/review/WordActions.h"
 

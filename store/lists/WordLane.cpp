@@ -1,4 +1,4 @@
-#include "store/WordLane.h"
+#include "store/lists/WordLane.h"
 
 #include <algorithm>
 #include <cstring>

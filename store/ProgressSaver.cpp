@@ -1,4 +1,4 @@
-#include "store/progress/ProgressSaver.h"
+#include "store/ProgressSaver.h"
 
 std::optional<ProgressSnapshot> ProgressSaver::take(const WordGet& store)
 {
