@@ -141,7 +141,7 @@ void WordGet::loadDictionary(std::u16string_view name)
             loaded = false;
         }
     }
-    const std::int32_t today = loaded ? todayDate() : 0;
+    const std::int32_t today = loaded ? this->today() : 0;
 
     {
         std::lock_guard guard(lock_);

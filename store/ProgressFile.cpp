@@ -578,6 +578,13 @@ std::int64_t WordGet::utcNow() const
     return clock_.utcNow ? clock_.utcNow() : static_cast<std::int64_t>(std::time(nullptr));
 }
 
+std::int32_t WordGet::today() const
+{
+    if (!clock_.localDay) return todayDate();
+    const CivilDate date = civilFromDays(clock_.localDay(utcNow()));
+    return date.year * 10000 + date.month * 100 + date.day;
+}
+
 std::chrono::steady_clock::time_point WordGet::steadyNow() const
 {
     return clock_.steadyNow ? clock_.steadyNow() : std::chrono::steady_clock::now();
@@ -608,7 +615,7 @@ ProgressSnapshot WordGet::snapshotProgress() const
     snapshot.directory = directory_;
     snapshot.version = changes_;
     snapshot.header = header_;
-    snapshot.header.lastDate = todayDate();
+    snapshot.header.lastDate = today();
     snapshot.header.rememberedCount = clampedCount(remembered_.size());
     snapshot.header.learningCount = clampedCount(learning_.size());
     // Nodes keep only their texts, so the copy is as small as the lists. A

@@ -18,13 +18,12 @@
 #include <vector>
 
 #include "store/files/FileReplace.h"
-#include "store/progress/ProgressBase.h"
 #include "store/lists/WordEntry.h"
 #include "store/lists/WordLane.h"
+#include "store/progress/ProgressBase.h"
 #include "store/review/WordActions.h"
 
 class ReviewLog;
-
 
 enum class WordList { learning, remembered };
 
@@ -166,6 +165,9 @@ public:
     struct Clock {
         std::function<std::int64_t()> utcNow;
         std::function<std::chrono::steady_clock::time_point()> steadyNow;
+        // The local day (days since 1970) of a UTC time: the dates the
+        // store writes.
+        std::function<std::int32_t(std::int64_t)> localDay;
     };
     void setClock(Clock clock) { clock_ = std::move(clock); }
     // Whether another program still has the file open for writing (a sync
@@ -265,6 +267,8 @@ private:
     bool moveReviewedToLearning(const WordEntry& entry);
     void recordListChosen(std::int32_t startDate);
     std::int64_t utcNow() const;
+    // Today's local date as yyyymmdd, by the store's clock.
+    std::int32_t today() const;
     std::chrono::steady_clock::time_point steadyNow() const;
     DiskCheck mergeReadLocked(struct ProgressRead& read, const ProgressWords& base, const WordActions& actions);
     DiskCheck lookAtFileLocked(const std::filesystem::path& path, const WordActions& actions);

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "StoreTestSupport.h"
-#include "store/WordGet.h"
 #include "store/ProgressSaver.h"
+#include "store/WordGet.h"
 #include "store/review/ReviewLog.h"
 #include "store/review/WordActions.h"
 
@@ -297,7 +297,8 @@ void Pc::start()
     log->load(static_cast<std::int32_t>(world.now / 86400));
     store = std::make_unique<WordGet>();
     store->setClock({[this] { return world.now; },
-                     [this] { return std::chrono::steady_clock::time_point(std::chrono::seconds(world.now)); }});
+                     [this] { return std::chrono::steady_clock::time_point(std::chrono::seconds(world.now)); },
+                     [](std::int64_t t) { return static_cast<std::int32_t>(t / 86400); }});
     store->setWriterCheck([this](const fs::path& path) { return world.writing(path); });
     store->setHistory(log.get());
     store->setDirectory(dic);
@@ -379,12 +380,29 @@ TEST(TwoPcSimulation, FoundSequences)
              Pc& b = *w.pcs[1];
              for (int i = 0; i < 4; ++i) w.remember(a), w.tick();
              w.settle();
-             // Both save between two syncs: A's save loses the race.
+             // Both saved between two syncs an hour ago: A's save lost the
+             // race, and its copy reaches B only after the learner there
+             // deleted one word and sent another back.
+             const std::string older = readBytes(a.dic / "DAvud.bin");
+             w.tick(3600);
+             w.sendBack(b, 0, true), w.tick(), w.sendBack(b, 0, false);
+             w.save(b);
+             const fs::path copy = b.dic / "DAvud (PC0 conflicted copy 1).bin";
+             writeBytes(copy, older);
+             w.stamp(copy);
+             w.look(b);
+             w.restart(b);
+         }},
+        {"the same copy meeting a PC that saved between two syncs", 2,
+         [](World& w) {
+             Pc& a = *w.pcs[0];
+             Pc& b = *w.pcs[1];
+             for (int i = 0; i < 4; ++i) w.remember(a), w.tick();
+             w.settle();
              w.remember(b), w.save(b), w.upload(1, "DAvud.bin"), w.upload(1, "mivora-review.txt");
              w.remember(a), w.save(a), w.upload(0, "DAvud.bin"), w.upload(0, "mivora-review.txt");
              w.tick(3600);
              for (const char* f : kFiles) w.download(1, f, true, false);
-             w.look(b);
              w.sendBack(b, 0, true), w.tick(), w.sendBack(b, 0, false);
              w.save(b);
              w.restart(b);
@@ -394,6 +412,7 @@ TEST(TwoPcSimulation, FoundSequences)
              Pc& a = *w.pcs[0];
              for (int i = 0; i < 4; ++i) w.remember(a), w.tick();
              w.settle();
+             w.tick(86400);
              w.chooseList(a, u"cet6");
              w.tick(120);
              w.sendBack(a, 0, false), w.tick(), w.sendBack(a, 1, true);
@@ -403,6 +422,7 @@ TEST(TwoPcSimulation, FoundSequences)
          [](World& w) {
              for (int i = 0; i < 3; ++i) w.remember(*w.pcs[0]), w.tick();
              w.settle();
+             w.tick(86400);
              w.chooseList(*w.pcs[2], u"cet6"), w.save(*w.pcs[2]);
              w.sendBack(*w.pcs[1], 0, false), w.save(*w.pcs[1]);
              w.upload(1, "DAvud.bin"), w.download(2, "DAvud.bin", true, false), w.look(*w.pcs[2]);
@@ -440,6 +460,16 @@ TEST(TwoPcSimulation, FoundSequences)
              w.download(0, "DAvud.bin", true, false);
              // A exits as the program does: a look and a save if changed.
              EXPECT_TRUE(a.store->saveIfChanged());
+             // What it leaves keeps its remembered words, before any start.
+             WordGet left;
+             left.setDirectory(a.dic);
+             left.loadProgress(u"none");
+             const auto kept = rememberedWords(left);
+             for (const auto& [word, action] : w.judge.latest) {
+                 if (action.act == WordAct::remember)
+                     EXPECT_NE(std::find(kept.begin(), kept.end(), word), kept.end()) << "kept at exit";
+             }
+             left.forgoSaving();
              w.restart(a);
          }},
     };
