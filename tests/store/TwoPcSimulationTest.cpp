@@ -456,8 +456,12 @@ TEST(TwoPcSimulation, FoundSequences)
              // B started before its sync brought A's words.
              for (int i = 0; i < 3; ++i) w.remember(a), w.tick();
              w.save(a), w.upload(0, "DAvud.bin"), w.upload(0, "mivora-review.txt");
-             w.remember(b), w.save(b), w.upload(1, "DAvud.bin");
-             w.download(0, "DAvud.bin", true, false);
+             w.remember(b), w.save(b);
+             // A sync program where the last writer wins puts B's file here.
+             const fs::path arrived = a.dic / "DAvud.bin.sync";
+             writeBytes(arrived, readBytes(b.dic / "DAvud.bin"));
+             w.stamp(arrived);
+             fs::rename(arrived, a.dic / "DAvud.bin");
              // A exits as the program does: a look and a save if changed.
              EXPECT_TRUE(a.store->saveIfChanged());
              // What it leaves keeps its remembered words, before any start.
