@@ -485,4 +485,61 @@ TEST(TwoPcSimulation, FoundSequences)
     }
 }
 
+// The looks at a file that cannot be read whole: damaged only when it stayed
+// the same for a minute and nothing holds it open for writing; a sound file
+// that replaced it meanwhile is merged, and no notice says otherwise.
+TEST(TwoPcSimulation, AnUnreadableFileIsDamagedOnlyAfterAMinute)
+{
+    const struct {
+        const char* what;
+        std::vector<int> looksAfter;  // seconds after the first look
+        bool heldForWriting;
+        bool soundBeforeSave;  // a whole file replaces it before the save
+        bool putAside;
+        bool notice;
+    } cases[] = {
+        {"two looks a second apart", {1}, false, false, false, false},
+        {"looks over 59 seconds", {1, 30, 59}, false, false, false, false},
+        {"two looks a minute apart", {60}, false, false, true, true},
+        {"held open for writing for ten minutes", {60, 300, 600}, true, false, false, false},
+        {"a sound file came after the verdict", {61}, false, true, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        World w(2);
+        Pc& a = *w.pcs[0];
+        Pc& b = *w.pcs[1];
+        w.remember(a), w.save(a), w.tick();
+        w.remember(b), w.save(b);
+        const fs::path file = b.dic / "DAvud.bin";
+        const std::string whole = readBytes(a.dic / "DAvud.bin");
+        writeBytes(file, whole.substr(0, whole.size() - 100));
+        w.stamp(file);
+        if (c.heldForWriting) w.stalled.push_back({1, "DAvud.bin", whole});
+        EXPECT_EQ(b.store->checkProgressFile(), WordGet::DiskCheck::unreadable);
+        const std::int64_t first = w.now;
+        WordGet::DiskCheck last = WordGet::DiskCheck::unreadable;
+        for (int after : c.looksAfter) {
+            w.now = first + after;
+            last = b.store->checkProgressFile();
+        }
+        EXPECT_EQ(last == WordGet::DiskCheck::damaged, c.putAside || c.soundBeforeSave);
+        if (c.soundBeforeSave) {
+            writeBytes(file, whole);
+            w.stamp(file);
+        }
+        w.stalled.clear();
+        w.save(b);
+        bool kept = false;
+        for (const auto& entry : fs::directory_iterator(b.dic))
+            kept = kept || entry.path().filename().string().find(".unreadable-") != std::string::npos;
+        EXPECT_EQ(kept, c.putAside);
+        EXPECT_EQ(b.store->takeDamagedNotice(), c.notice);
+        if (c.soundBeforeSave) {
+            // A's word came in with the sound file.
+            EXPECT_EQ(b.remembered().size(), 2u);
+        }
+    }
+}
+
 }  // namespace
