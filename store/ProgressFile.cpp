@@ -915,7 +915,7 @@ WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snaps
             // With the time up (the session ends) the data goes without the
             // flush: Windows writes its cache out before it turns off, and an
             // unflushed save is better than none.
-            ok = ok && !failStep(fileSteps_) && (pastDeadline(deadline) || flushToDisk(file.get()));
+            ok = ok && !failStep(fileSteps_) && (pastDeadline(deadline) || flushCounted(file.get(), fileSteps_));
             const bool closed = std::fclose(file.release()) == 0;
             ok = ok && !failStep(fileSteps_) && closed;
             // A rename keeps the time and size: this is the stamp the file
