@@ -31,6 +31,10 @@ std::u16string_view shownWord(const WordEntry& entry)
 
 constexpr wchar_t kSessionWatchClass[] = L"MivoraSessionWatch";
 
+// What a look at the files found, as the worker posts it.
+constexpr LPARAM kSaveNow = 1;    // the progress merged or put aside: save at once
+constexpr LPARAM kLogMerged = 2;  // the review log brought answers from elsewhere
+
 }  // namespace
 
 App::App(HINSTANCE instance, std::filesystem::path userFolder)
@@ -50,6 +54,8 @@ App::App(HINSTANCE instance, std::filesystem::path userFolder)
     options.hotkeySettings = &hotkeySettings;
     options.hotkeys = &hotkeys;
     options.review = &reviewSettings;
+    // 忘记 on the 词库 page: the word was not recalled, as 忘了 says.
+    options.forgotRemembered = [this](const WordEntry& entry) { recordAnswer(entry, ReviewGrade::again, false); };
     options.reviewSnapshot = [this] { return reviewSnapshot(); };
 }
 
@@ -172,8 +178,14 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PROGRESS_CHECKED:
         if (progressSave.finished(wParam)) {
             showMergedProgress();
+            // Answers the other PC gave reach this one at every look, not
+            // only with a changed progress file (a review answered 已记住
+            // changes nothing there).
+            if ((lParam & kLogMerged) != 0) refreshTip();
+            if (reviewLog.takeUnwrittenNotice(static_cast<std::int64_t>(std::time(nullptr))))
+                notices.tellReviewAnswersUnwritten();
             // What this PC changed meanwhile goes to the other one at once.
-            if (lParam != 0) startProgressSave();
+            if ((lParam & kSaveNow) != 0) startProgressSave();
         }
         return 0;
     case WM_ENDSESSION:
@@ -247,7 +259,9 @@ bool App::onCreate(HWND window)
         hotkeys.setStandingAside(aside);
     };
     events.speakRequested = [this](const WordEntry&) { speakShownWord(); };
-    events.answered = [this](const WordEntry& entry, bool good) { recordAnswer(entry, good); };
+    events.answered = [this](const WordEntry& entry, bool good) {
+        recordAnswer(entry, good ? ReviewGrade::good : ReviewGrade::again, false);
+    };
     events.loaded = [this] { startReview(); };
     wordWindow.setEvents(std::move(events));
     if (!wordWindow.create(appInstance)) return false;
@@ -394,10 +408,15 @@ bool App::startProgressCheck()
 {
     if (progressSave.running()) return false;
     WordGet* store = &wordStore;
-    return progressSave.start(ownerWindow(), WM_PROGRESS_CHECKED, [store]() -> LPARAM {
+    ReviewLog* log = &reviewLog;
+    return progressSave.start(ownerWindow(), WM_PROGRESS_CHECKED, [store, log]() -> LPARAM {
         // A merge, or a damaged file to be put aside: a save follows at once.
         const WordGet::DiskCheck check = store->checkProgressFile();
-        return check == WordGet::DiskCheck::merged || check == WordGet::DiskCheck::damaged ? 1 : 0;
+        LPARAM result = check == WordGet::DiskCheck::merged || check == WordGet::DiskCheck::damaged ? kSaveNow : 0;
+        // The review log too: merged with the other PC's answers, and the
+        // answers an earlier write could not write written now.
+        if (log->mergeWithDisk()) result |= kLogMerged;
+        return result;
     });
 }
 
@@ -585,17 +604,17 @@ void App::bringBackDueWords(bool showFirst)
     const std::int32_t today = reviewLog.dayOf(std::time(nullptr));
     reviewDay_ = today;
     if (reviewSettings.enabled) {
-        std::vector<DueWord> remembered;
-        wordStore.forEachEntry(WordList::remembered, [&](const WordFields& fields) {
-            remembered.push_back({std::u16string(fields.word), 0});
-        });
+        std::vector<std::u16string> remembered;
+        wordStore.forEachEntry(WordList::remembered,
+                               [&](const WordFields& fields) { remembered.emplace_back(fields.word); });
         // Words already in the round count among today's, and are not
         // brought twice.
-        std::erase_if(remembered, [this](const DueWord& word) { return wordStore.underReview(word.word); });
-        for (DueWord& word : remembered) word.dueDay = reviewLog.dueDay(word.word);
-        const std::int32_t brought = reviewLog.reviewedOn(today) + static_cast<std::int32_t>(wordStore.reviewWaiting());
+        reviewLog.setToday(today);
         const std::size_t came = wordStore.bringBack(
-            wordsComingBack(std::move(remembered), today, brought, reviewSettings.dailyLimit), showFirst);
+            reviewLog.comingBack(
+                remembered, [this](std::u16string_view word) { return wordStore.underReview(word); },
+                static_cast<std::int32_t>(wordStore.reviewWaiting()), reviewSettings.dailyLimit),
+            showFirst);
         if (came != 0 && !showFirst) wordWindow.layout();
     }
     refreshTip();
@@ -603,7 +622,13 @@ void App::bringBackDueWords(bool showFirst)
 
 void App::checkReviewDay()
 {
-    if (reviewDay_ != 0 && reviewLog.dayOf(std::time(nullptr)) != reviewDay_) bringBackDueWords(false);
+    const std::int32_t today = reviewLog.dayOf(std::time(nullptr));
+    if (reviewDay_ == 0 || today == reviewDay_) return;
+    // Answers dated after the old day may count from this one on; the
+    // words set aside yesterday may come back.
+    reviewLog.setToday(today);
+    wordStore.newReviewDay();
+    bringBackDueWords(false);
 }
 
 void App::applyReviewSettings()
@@ -625,11 +650,11 @@ void App::refreshTip()
     tray.refreshTip(wordStore.header());
 }
 
-void App::recordAnswer(const WordEntry& entry, bool good)
+void App::recordAnswer(const WordEntry& entry, ReviewGrade grade, bool beforeMeaning)
 {
     // Answers are logged with review switched off too: turned on again,
     // the schedule knows them.
-    reviewLog.answer(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)), good,
+    reviewLog.answer(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)), grade, beforeMeaning,
                      static_cast<std::int64_t>(std::time(nullptr)));
     refreshTip();
 }

@@ -150,7 +150,9 @@ private:
     void applyReviewSettings();
     void refreshTip();
     // 已记住 or 忘了 in the word's menu: the answer goes into the log.
-    void recordAnswer(const WordEntry& entry, bool good);
+    // An answer to a word under review (or being learnt): its grade, and
+    // whether it came before the meaning showed.
+    void recordAnswer(const WordEntry& entry, ReviewGrade grade, bool beforeMeaning);
     ReviewSnapshot reviewSnapshot() const;
 
     // The periodic save: starts writing the progress file on its worker when

@@ -136,6 +136,12 @@ bool WordGet::contains(const char16_t* word) const
     return remembered_.holds(text) || learning_.holds(text);
 }
 
+bool WordGet::inList(const char16_t* word, WordList list) const
+{
+    std::lock_guard guard(lock_);
+    return (list == WordList::learning ? learning_ : remembered_).holds(wordOf(word));
+}
+
 void WordGet::recomputeCycleEnd()
 {
     std::lock_guard guard(lock_);
@@ -189,7 +195,36 @@ void WordGet::previousLocked(const char16_t* word, WordEntry& out)
 void WordGet::advance()
 {
     std::lock_guard guard(lock_);
-    nextLocked(current_.word, current_);
+    const std::u16string shownWord(wordOf(current_.word));
+    const Node* const node = findInRoundLocked(shownWord);
+    const Node* target = nullptr;
+    if (frontNext_) {
+        target = roundFrontLocked();
+    } else if (node != nullptr) {
+        const Node* const after = nextInRoundLocked(node);
+        target = (node == cycleEnd_ || after == nullptr) ? roundFrontLocked() : after;
+    }
+    frontNext_ = false;
+    if (target == nullptr) return;
+    if (node != nullptr && review_.find(shownWord) == node) {
+        const auto seen = shown_.find(foldedWord(shownWord));
+        if (seen != shown_.end() && seen->second.passes >= 2) {
+            setAside_.insert(foldedWord(shownWord));
+            const bool alone = target == node;
+            leaveReviewLocked(shownWord);
+            target = alone ? roundFrontLocked() : target;
+            if (target == nullptr) return;
+        }
+    }
+    if (target == roundFrontLocked()) ++pass_;
+    if (review_.find(target->word()) == target) {
+        Shown& shown = shown_[foldedWord(target->word())];
+        if (shown.passes == 0 || shown.pass != pass_) {
+            shown.pass = pass_;
+            ++shown.passes;
+        }
+    }
+    target->copyTo(current_);
 }
 
 void WordGet::stepBack()

@@ -15,12 +15,15 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "store/files/FileReplace.h"
 #include "store/lists/WordEntry.h"
 #include "store/lists/WordLane.h"
 #include "store/progress/ProgressBase.h"
+#include "store/review/ReviewLog.h"
 #include "store/review/WordActions.h"
 
 class ReviewLog;
@@ -66,6 +69,10 @@ public:
     bool insert(const WordEntry& entry, WordList list);
     bool unlink(const char16_t* word, WordList list);
     bool contains(const char16_t* word) const;
+    // Whether `word` is in `list` (a word under review is in the remembered
+    // one). A command checks that the word is still where it expects it:
+    // a second 已记住 on a word the first one moved must not move it back.
+    bool inList(const char16_t* word, WordList list) const;
     void recomputeCycleEnd();
 
     // Navigation through the study cycle. `word` and `out` may be the same
@@ -73,6 +80,10 @@ public:
     void next(const char16_t* word, WordEntry& out);
     void previous(const char16_t* word, WordEntry& out);
     // The same on the store's current entry (the one the word window shows).
+    // A word under review that was shown in two passes of the round without
+    // an answer leaves the round as the step leaves it, for the rest of the
+    // day: it stays due, and new words keep coming for a user who does not
+    // answer.
     void advance();
     void stepBack();
 
@@ -193,7 +204,15 @@ public:
     // Puts `words` (remembered ones; others are passed over) at the front of
     // the round in this order; with `showFirst`, the next step shows the
     // first of them. Returns how many came.
+    // Without `showFirst` (words brought into a running round), the next
+    // step shows the round's front. With due days, the words under review
+    // stand oldest due first, those already there included (the day's new
+    // ones among yesterday's unanswered). A word set aside today (see
+    // advance) does not come.
     std::size_t bringBack(const std::vector<std::u16string>& words, bool showFirst);
+    std::size_t bringBack(const std::vector<DueWord>& words, bool showFirst);
+    // A new day: the words set aside may come back.
+    void newReviewDay();
     bool underReview(std::u16string_view word) const;
     // How many words wait in the round for their review.
     std::size_t reviewWaiting() const;
@@ -287,7 +306,20 @@ private:
     // Copies of the remembered words under review, in the order of the
     // round.
     Lane review_;
-    const Node* cycleEnd_ = nullptr;  // a node of review_ or learning_, nullptr when there is none
+    // The due day of each word under review (folded), where known.
+    std::unordered_map<std::u16string, std::int32_t> reviewDue_;
+    // The next step shows the round's front: words were brought in.
+    bool frontNext_ = false;
+    // Passes of the round (each step to its front begins one), and in how
+    // many of them each word under review was shown (by folded word).
+    struct Shown {
+        std::uint64_t pass = 0;
+        int passes = 0;
+    };
+    std::uint64_t pass_ = 0;
+    std::unordered_map<std::u16string, Shown> shown_;
+    std::unordered_set<std::u16string> setAside_;  // folded words out of review for today
+    const Node* cycleEnd_ = nullptr;               // a node of review_ or learning_, nullptr when there is none
     WordEntry current_{};
     ProgressHeader header_{};
     bool dirty_ = false;

@@ -1,6 +1,9 @@
 // The words under review in the round: copies of remembered words put before
 // the learning list, which the progress file never sees.
+#include <algorithm>
+#include <climits>
 #include <new>
+#include <unordered_set>
 
 #include "store/WordGet.h"
 #include "store/text/Text.h"
@@ -32,6 +35,9 @@ bool WordGet::leaveReviewLocked(std::u16string_view word)
 {
     Node* const node = review_.find(word);
     if (node == nullptr) return false;
+    const std::u16string folded = foldedWord(word);
+    shown_.erase(folded);
+    reviewDue_.erase(folded);
     const bool wasCycleEnd = node == cycleEnd_;
     review_.erase(node);
     if (wasCycleEnd) cycleEnd_ = nullptr;
@@ -41,27 +47,67 @@ bool WordGet::leaveReviewLocked(std::u16string_view word)
 
 std::size_t WordGet::bringBack(const std::vector<std::u16string>& words, bool showFirst)
 {
+    std::vector<DueWord> due;
+    due.reserve(words.size());
+    // Without due days, in the order given, behind those already there.
+    for (const std::u16string& word : words) due.push_back({word, INT32_MAX});
+    return bringBack(due, showFirst);
+}
+
+std::size_t WordGet::bringBack(const std::vector<DueWord>& words, bool showFirst)
+{
     std::lock_guard guard(lock_);
-    std::size_t brought = 0;
-    // Each goes before the head: the last one first, so that they stand in
-    // the order given.
-    for (auto it = words.rbegin(); it != words.rend(); ++it) {
-        const Node* const remembered = remembered_.find(*it);
-        if (remembered == nullptr || review_.holds(*it)) continue;
-        try {
-            if (review_.addFront(WordFields{remembered->word(), remembered->phonetic(), remembered->content()},
-                                 Lane::Allocation::single))
-                ++brought;
-        } catch (const std::bad_alloc&) {
-            break;  // the rest come back another day
-        }
+    // The round's review part laid out anew: those already under review and
+    // the new ones, oldest due first (equals as they stood, then as given).
+    struct Placed {
+        WordFields fields;
+        std::int32_t due;
+    };
+    std::vector<Placed> placed;
+    for (const Node* node = review_.front(); node != nullptr; node = node->next) {
+        const auto due = reviewDue_.find(foldedWord(node->word()));
+        placed.push_back({WordFields{node->word(), node->phonetic(), node->content()},
+                          due != reviewDue_.end() ? due->second : INT32_MIN});
     }
+    const std::size_t before = placed.size();
+    std::unordered_set<std::u16string> coming;
+    for (const DueWord& word : words) {
+        const Node* const remembered = remembered_.find(word.word);
+        std::u16string folded = foldedWord(word.word);
+        if (remembered == nullptr || review_.holds(word.word) || setAside_.count(folded) != 0 ||
+            !coming.insert(std::move(folded)).second)
+            continue;
+        placed.push_back({WordFields{remembered->word(), remembered->phonetic(), remembered->content()}, word.dueDay});
+    }
+    const std::size_t brought = placed.size() - before;
+    if (brought == 0) return 0;
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed& x, const Placed& y) { return x.due < y.due; });
+    Lane lane;
+    try {
+        for (const Placed& word : placed) lane.add(word.fields, Lane::Allocation::single);
+        for (const DueWord& word : words) {
+            if (coming.count(foldedWord(word.word)) != 0) reviewDue_[foldedWord(word.word)] = word.dueDay;
+        }
+    } catch (const std::bad_alloc&) {
+        return 0;  // they come back another time
+    }
+    review_.swap(lane);
     recomputeCycleEndLocked();
     // The step after a load shows the word after the current one: the
     // current one becomes the end of the cycle, so the step leads to the
-    // front.
-    if (showFirst && brought != 0 && cycleEnd_ != nullptr) cycleEnd_->copyTo(current_);
+    // front. In a running round the shown word stays, and the next step
+    // goes to the front, wherever the shown word stands.
+    if (showFirst && cycleEnd_ != nullptr)
+        cycleEnd_->copyTo(current_);
+    else if (!showFirst)
+        frontNext_ = true;
     return brought;
+}
+
+void WordGet::newReviewDay()
+{
+    std::lock_guard guard(lock_);
+    setAside_.clear();
 }
 
 bool WordGet::underReview(std::u16string_view word) const

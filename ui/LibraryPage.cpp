@@ -567,7 +567,14 @@ void LibraryPage::runCommand(int row, UINT command)
         if (page == nullptr) return;
         for (const WordEntry& entry : entries) wordStore.deleteRemembered(entry.word);
     } else {
-        for (const WordEntry& entry : entries) wordStore.setRemembered(entry, false);
+        const auto forgot = context().forgotRemembered;
+        for (const WordEntry& entry : entries) {
+            // Only a word still remembered (another PC's merge may have
+            // moved it meanwhile) is forgotten here.
+            if (!wordStore.inList(entry.word, WordList::remembered)) continue;
+            wordStore.setRemembered(entry, false);
+            if (forgot) forgot(entry);
+        }
     }
     // From the bottom up, so that the rows still to go keep their places.
     for (auto target = targets.rbegin(); target != targets.rend(); ++target) {

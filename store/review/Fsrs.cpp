@@ -5,9 +5,8 @@
 
 namespace {
 
-constexpr double kWeights[21] = {0.212,  1.2931, 2.3065, 8.2956, 6.4133, 0.8334, 3.0194,
-                                 0.001,  1.8722, 0.1666, 0.796,  1.4835, 0.0614, 0.2629,
-                                 1.6483, 0.6014, 1.8729, 0.5425, 0.0912, 0.0658, 0.1542};
+constexpr double kWeights[21] = {0.212,  1.2931, 2.3065, 8.2956, 6.4133, 0.8334, 3.0194, 0.001,  1.8722, 0.1666, 0.796,
+                                 1.4835, 0.0614, 0.2629, 1.6483, 0.6014, 1.8729, 0.5425, 0.0912, 0.0658, 0.1542};
 constexpr double kLowestStability = 0.001;
 
 enum Grade { again = 1, hard = 2, good = 3, easy = 4 };
@@ -58,16 +57,16 @@ double nextStability(double s, double d, std::int32_t days, double recall, Grade
         return round8(std::clamp(s * (grade >= hard ? std::max(growth, 1.0) : growth), kLowestStability, 36500.0));
     }
     if (grade == again) {
-        const double forgotten = round8(std::clamp(
-            w[11] * std::pow(d, -w[12]) * (std::pow(s + 1, w[13]) - 1) * std::exp((1 - recall) * w[14]),
-            kLowestStability, 36500.0));
+        const double forgotten = round8(
+            std::clamp(w[11] * std::pow(d, -w[12]) * (std::pow(s + 1, w[13]) - 1) * std::exp((1 - recall) * w[14]),
+                       kLowestStability, 36500.0));
         return std::clamp(round8(s / std::exp(w[17] * w[18])), kLowestStability, forgotten);
     }
     const double penalty = grade == hard ? w[15] : 1;
     const double bonus = grade == easy ? w[16] : 1;
-    return round8(std::clamp(
-        s * (1 + std::exp(w[8]) * (11 - d) * std::pow(s, -w[9]) * (std::exp((1 - recall) * w[10]) - 1) * penalty * bonus),
-        kLowestStability, 36500.0));
+    return round8(std::clamp(s * (1 + std::exp(w[8]) * (11 - d) * std::pow(s, -w[9]) *
+                                          (std::exp((1 - recall) * w[10]) - 1) * penalty * bonus),
+                             kLowestStability, 36500.0));
 }
 
 std::int32_t intervalOf(double stability, double retention) noexcept
@@ -93,7 +92,7 @@ double fsrsRecall(double stability, double days) noexcept
 FsrsCard fsrsAnswer(const FsrsCard& card, FsrsAnswer answer, double retention) noexcept
 {
     retention = clampRetention(retention);
-    const Grade grade = answer.good ? good : again;
+    const Grade grade = static_cast<Grade>(answer.grade);
     FsrsCard next;
     next.known = true;
     if (!card.known) {
@@ -105,18 +104,21 @@ FsrsCard fsrsAnswer(const FsrsCard& card, FsrsAnswer answer, double retention) n
     }
     const std::int32_t days = std::max(answer.day - card.lastDay, 0);
     const double recall = fsrsRecall(card.stability, days);
-    const auto stabilityAfter = [&](Grade g) { return nextStability(card.stability, card.difficulty, days, recall, g); };
+    const auto stabilityAfter = [&](Grade g) {
+        return nextStability(card.stability, card.difficulty, days, recall, g);
+    };
     next.stability = stabilityAfter(grade);
     next.difficulty = nextDifficulty(card.difficulty, grade);
     next.lastDay = std::max(answer.day, card.lastDay);
     if (grade == again) {
         next.interval = intervalOf(next.stability, retention);
     } else {
-        // Hard, Good and Easy stay at least a day apart; Good is never
-        // sooner than a day after Hard.
-        const std::int32_t goodDays = intervalOf(next.stability, retention);
-        const std::int32_t hardDays = std::min(intervalOf(stabilityAfter(hard), retention), goodDays);
-        next.interval = std::max(goodDays, hardDays + 1);
+        // Hard, Good and Easy stay at least a day apart: Good is never
+        // sooner than a day after Hard, Easy than a day after Good.
+        const std::int32_t goodAlone = intervalOf(grade == good ? next.stability : stabilityAfter(good), retention);
+        const std::int32_t hardDays = std::min(intervalOf(stabilityAfter(hard), retention), goodAlone);
+        const std::int32_t goodDays = std::max(goodAlone, hardDays + 1);
+        next.interval = grade == easy ? std::max(intervalOf(next.stability, retention), goodDays + 1) : goodDays;
     }
     return next;
 }

@@ -18,20 +18,24 @@ constexpr double kHighestRetention = 0.97;
 // The longest interval in days (a hundred years).
 constexpr std::int32_t kLongestInterval = 36500;
 
+// The grades of an answer. Mivora answers Again (忘了), Good (已记住) and
+// Easy (太简单); Hard is only worked out, for the interval Good must exceed.
+enum class FsrsGrade : std::uint8_t { again = 1, hard = 2, good = 3, easy = 4 };
+
 // One answer: the local calendar day it was given on (days since
-// 1970-01-01 in the user's time zone) and whether the word was recalled.
+// 1970-01-01 in the user's time zone) and its grade.
 struct FsrsAnswer {
     std::int32_t day;
-    bool good;
+    FsrsGrade grade;
 };
 
 // A word's memory after its answers so far.
 struct FsrsCard {
-    bool known = false;        // false before the first answer
-    double stability = 0;      // days until the chance of recall falls to 90 %
-    double difficulty = 0;     // 1 to 10
-    std::int32_t lastDay = 0;  // day of the last answer
-    std::int32_t interval = 0; // days from the last answer to the next
+    bool known = false;         // false before the first answer
+    double stability = 0;       // days until the chance of recall falls to 90 %
+    double difficulty = 0;      // 1 to 10
+    std::int32_t lastDay = 0;   // day of the last answer
+    std::int32_t interval = 0;  // days from the last answer to the next
     std::int32_t dueDay() const noexcept { return lastDay + interval; }
 };
 

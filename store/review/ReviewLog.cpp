@@ -19,6 +19,11 @@ constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr int kFirstReviewSpread = 60;
 constexpr char kStartedMark[] = "started ";
 constexpr char16_t kMergedSuffix[] = u".merged-";
+// By ReviewGrade.
+constexpr const char* kGradeNames[] = {"again", "good", "easy"};
+constexpr char kBeforeMeaning[] = "before-meaning";
+constexpr char kCameBack[] = "came-back";
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 {
@@ -73,6 +78,9 @@ std::string timeText(std::int64_t seconds)
 // The lines of a text, without their line ends; empty lines left out.
 std::vector<std::string_view> linesOf(std::string_view text)
 {
+    // Notepad saves UTF-8 with a byte-order mark, which would garble the
+    // first line.
+    if (text.substr(0, 3) == kUtf8Mark) text.remove_prefix(3);
     std::vector<std::string_view> lines;
     while (!text.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
@@ -92,7 +100,15 @@ bool readText(const std::filesystem::path& path, std::string& text)
     char buffer[1 << 14];
     std::size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, got);
+    if (text.compare(0, 3, kUtf8Mark) == 0) text.erase(0, 3);
     return !std::ferror(file.get());
+}
+
+FsrsGrade fsrsGrade(ReviewGrade grade)
+{
+    return grade == ReviewGrade::easy   ? FsrsGrade::easy
+           : grade == ReviewGrade::good ? FsrsGrade::good
+                                        : FsrsGrade::again;
 }
 
 std::int32_t clampDay(std::int64_t day)
@@ -159,23 +175,49 @@ std::string reviewLine(const ReviewAnswer& answer)
 {
     std::string word;
     encodeUtf8(answer.word, word);
-    return timeText(answer.time) + '\t' + (answer.good ? "good" : "again") + '\t' + word + '\t' +
-           dayText(answer.dueDay);
+    std::string line = timeText(answer.time) + '\t' + kGradeNames[static_cast<int>(answer.grade)] + '\t' + word + '\t' +
+                       dayText(answer.dueDay);
+    std::string flags;
+    if (answer.beforeMeaning) flags.append(kBeforeMeaning);
+    if (answer.cameBack) flags.append(flags.empty() ? "" : ",").append(kCameBack);
+    if (!flags.empty()) line.append("\t").append(flags);
+    return line;
 }
 
 bool parseReviewLine(std::string_view line, ReviewAnswer& answer)
 {
-    std::string_view fields[4];
-    for (int i = 0; i < 4; ++i) {
+    // Four fields, or five with the flag; a field this version does not
+    // know makes the line one it cannot read, not another answer.
+    std::string_view fields[5];
+    std::size_t count = 0;
+    for (;;) {
+        if (count == 5) return false;
         const std::size_t tab = line.find('\t');
-        if ((tab == std::string_view::npos) != (i == 3)) return false;
-        fields[i] = line.substr(0, tab);
-        line.remove_prefix(i == 3 ? line.size() : tab + 1);
+        fields[count++] = line.substr(0, tab);
+        if (tab == std::string_view::npos) break;
+        line.remove_prefix(tab + 1);
     }
+    if (count < 4) return false;
     ReviewAnswer parsed;
     if (!parseTime(fields[0], parsed.time)) return false;
-    if (fields[1] != "good" && fields[1] != "again") return false;
-    parsed.good = fields[1] == "good";
+    const auto grade = std::find(std::begin(kGradeNames), std::end(kGradeNames), fields[1]);
+    if (grade == std::end(kGradeNames)) return false;
+    parsed.grade = static_cast<ReviewGrade>(grade - std::begin(kGradeNames));
+    if (count == 5) {
+        // Flags: each a known one, at most once.
+        std::string_view flags = fields[4];
+        for (;;) {
+            const std::size_t comma = flags.find(',');
+            const std::string_view flag = flags.substr(0, comma);
+            bool* const set = flag == kBeforeMeaning ? &parsed.beforeMeaning
+                              : flag == kCameBack    ? &parsed.cameBack
+                                                     : nullptr;
+            if (set == nullptr || *set) return false;
+            *set = true;
+            if (comma == std::string_view::npos) break;
+            flags.remove_prefix(comma + 1);
+        }
+    }
     // Only a word the store could hold: valid UTF-8, short enough for its
     // field, no control characters.
     if (fields[2].empty() || !decodeUtf8(fields[2], parsed.word) || parsed.word.size() >= kWordUnits) return false;
@@ -195,31 +237,59 @@ std::string reviewLogHeader(std::int32_t startDay)
 
 std::string mergeReviewLogs(std::string_view a, std::string_view b)
 {
+    // Everything is sorted on the lines themselves, never on which side
+    // they came from, so both orders of merging give the same bytes.
     std::vector<std::string_view> comments;
-    // (time of the line, or of the readable line before it; the line)
-    std::vector<std::pair<std::int64_t, std::string_view>> lines;
+    struct Placed {
+        std::int64_t time;  // of the line, or of the readable line before it
+        int after;          // 0 for a line with a time of its own, 1 for one placed after another
+        std::string_view line;
+        bool operator<(const Placed& o) const
+        {
+            return std::tie(time, after, line) < std::tie(o.time, o.after, o.line);
+        }
+    };
+    std::vector<Placed> lines;
     for (std::string_view text : {a, b}) {
         std::int64_t before = INT64_MIN;
         for (std::string_view line : linesOf(text)) {
             if (line.front() == '#') {
-                if (std::find(comments.begin(), comments.end(), line) == comments.end()) comments.push_back(line);
+                comments.push_back(line);
                 continue;
             }
-            ReviewAnswer answer;
-            if (parseReviewLine(line, answer)) before = answer.time;
-            lines.emplace_back(before, line);
+            // A line of a kind this version does not read still has its
+            // time when it starts with one.
+            std::int64_t time;
+            if (line.size() > 20 && line[20] == '\t' && parseTime(line.substr(0, 20), time)) {
+                before = time;
+                lines.push_back({time, 0, line});
+            } else {
+                lines.push_back({before, 1, line});
+            }
         }
     }
+    // The program's own comment (the version and the start) first.
+    const auto own = [](std::string_view line) { return line.substr(0, 16) == "# mivora-review "; };
+    std::sort(comments.begin(), comments.end(), [&own](std::string_view x, std::string_view y) {
+        return std::make_pair(!own(x), x) < std::make_pair(!own(y), y);
+    });
+    comments.erase(std::unique(comments.begin(), comments.end()), comments.end());
     std::sort(lines.begin(), lines.end());
     std::string merged;
     for (std::string_view comment : comments) merged.append(comment).push_back('\n');
     // A garbled line kept on two PCs may stand beside different answers on
     // each, so repeats are looked for everywhere, not only next door.
     std::unordered_set<std::string_view> seen;
-    for (const auto& line : lines) {
-        if (seen.insert(line.second).second) merged.append(line.second).push_back('\n');
+    for (const Placed& line : lines) {
+        if (seen.insert(line.line).second) merged.append(line.line).push_back('\n');
     }
     return merged;
+}
+
+bool isReview(const ReviewAnswer& answer, const ReviewAnswer* previous, std::int32_t day)
+{
+    if (previous == nullptr) return answer.cameBack;
+    return day >= previous->dueDay;
 }
 
 std::vector<std::u16string> wordsComingBack(std::vector<DueWord> remembered, std::int32_t today,
@@ -228,16 +298,33 @@ std::vector<std::u16string> wordsComingBack(std::vector<DueWord> remembered, std
     remembered.erase(std::remove_if(remembered.begin(), remembered.end(),
                                     [today](const DueWord& word) { return word.dueDay > today; }),
                      remembered.end());
-    std::stable_sort(remembered.begin(), remembered.end(),
-                     [](const DueWord& x, const DueWord& y) { return x.dueDay < y.dueDay; });
+    // Words with answers first: a backlog of words from before the log must
+    // not hold back the first reviews of the words learnt since.
+    std::stable_sort(remembered.begin(), remembered.end(), [](const DueWord& x, const DueWord& y) {
+        return std::make_pair(!x.answered, x.dueDay) < std::make_pair(!y.answered, y.dueDay);
+    });
     const std::int64_t room = std::max<std::int64_t>(std::int64_t{dailyLimit} - broughtToday, 0);
+    // The words from before the log take under half of a day's limit, so
+    // that a backlog never crowds out a day's own reviews for long.
+    std::int64_t beforeLogRoom = std::max<std::int32_t>((dailyLimit - 1) / 2, 1);
     std::vector<std::u16string> words;
-    for (std::size_t i = 0; i < remembered.size() && static_cast<std::int64_t>(i) < room; ++i)
+    for (std::size_t i = 0; i < remembered.size() && static_cast<std::int64_t>(words.size()) < room; ++i) {
+        if (!remembered[i].answered && beforeLogRoom-- <= 0) break;
         words.push_back(std::move(remembered[i].word));
+    }
     return words;
 }
 
-std::int32_t firstReviewDay(std::u16string_view word, std::int32_t startDay)
+std::int32_t firstReviewSpread(std::int64_t wordsBeforeLog, std::int32_t dailyLimit)
+{
+    // About a quarter of the limit a day on average: the busiest days of
+    // the hashed spread stay under half of it.
+    const std::int64_t perDay = std::max<std::int32_t>(dailyLimit / 4, 1);
+    const std::int64_t days = (std::max<std::int64_t>(wordsBeforeLog, 0) + perDay - 1) / perDay;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(days, kFirstReviewSpread, kLongestInterval));
+}
+
+std::int32_t firstReviewDay(std::u16string_view word, std::int32_t startDay, std::int32_t spreadDays)
 {
     // FNV-1a of the folded word: the same on every PC and every start.
     std::uint32_t hash = 2166136261u;
@@ -246,7 +333,7 @@ std::int32_t firstReviewDay(std::u16string_view word, std::int32_t startDay)
         hash = (hash ^ (folded & 0xFF)) * 16777619u;
         hash = (hash ^ (folded >> 8)) * 16777619u;
     }
-    return clampDay(std::int64_t{startDay} + 1 + hash % kFirstReviewSpread);
+    return clampDay(std::int64_t{startDay} + 1 + hash % static_cast<std::uint32_t>(std::max(spreadDays, 1)));
 }
 
 ReviewLog::ReviewLog(LocalDayOf dayOf) : dayOf_(std::move(dayOf)) {}
@@ -277,6 +364,7 @@ void ReviewLog::load(std::int32_t today)
     std::lock_guard guard(lock_);
     text_.clear();
     startDay_ = today;
+    today_ = today;
     if (path_.empty()) {
         rebuildLocked();
         return;
@@ -286,12 +374,17 @@ void ReviewLog::load(std::int32_t today)
     if (missing) {
         // A new log starts with its comment; the start day it names is what
         // spreads the words remembered before it over the days to come.
-        text_ = reviewLogHeader(today) + '\n';
-        writable_ = writeWholeLocked();
+        text_ = reviewLogHeader(today) + '\n' + pending_;
+        wroteLocked(writeWholeLocked(), 0);
     } else if (!readText(path_, text_)) {
         // Held by another program, or no permission: answers are still
-        // recorded, and appended once the file can be opened again.
-        text_.clear();
+        // recorded, and written once the file can be opened again.
+        text_ = pending_;
+    } else if (!pending_.empty()) {
+        // Answers of this run the file still lacks (a load after another
+        // list was chosen) are kept, and written now if they can be.
+        text_ = mergeReviewLogs(text_, pending_);
+        wroteLocked(writeWholeLocked(), 0);
     }
     rebuildLocked();
 
@@ -307,7 +400,7 @@ void ReviewLog::load(std::int32_t today)
         std::string other;
         if (!readText(copy, other)) continue;
         mergeLocked(other);
-        if (!writable_) continue;  // merged again at the next start
+        if (!writable_ || !pending_.empty()) continue;  // merged again at the next start
         std::filesystem::path kept;
         std::u16string name = copy.filename().u16string() + kMergedSuffix;
         for (char c : dayText(today)) {
@@ -322,11 +415,14 @@ bool ReviewLog::mergeWithDisk()
     std::lock_guard guard(lock_);
     if (path_.empty()) return false;
     std::string disk;
-    if (!readText(path_, disk) || disk == text_) return false;
+    if (!readText(path_, disk)) return false;
     const std::string merged = mergeReviewLogs(text_, disk);
     const bool changed = merged != text_;
     text_ = merged;
-    if (merged != disk) writable_ = writeWholeLocked();
+    if (merged != disk)
+        wroteLocked(writeWholeLocked(), 0);
+    else
+        wroteLocked(true, 0);  // the file holds every line already
     if (changed) rebuildLocked();
     return changed;
 }
@@ -342,7 +438,7 @@ bool ReviewLog::mergeLocked(std::string_view other)
     std::string merged = mergeReviewLogs(text_, other);
     if (merged == text_) return false;
     text_ = std::move(merged);
-    writable_ = writeWholeLocked();
+    wroteLocked(writeWholeLocked(), 0);
     rebuildLocked();
     return true;
 }
@@ -356,40 +452,156 @@ bool ReviewLog::writeWholeLocked()
     return ok;
 }
 
-ReviewAnswer ReviewLog::answer(std::u16string_view word, bool good, std::int64_t utcNow)
+void ReviewLog::wroteLocked(bool ok, std::int64_t utcNow)
+{
+    writable_ = ok;
+    if (ok) {
+        pending_.clear();
+        unwrittenTold_ = false;
+    } else if (!pending_.empty() && pendingSince_ == 0) {
+        pendingSince_ = utcNow;
+    }
+}
+
+ReviewAnswer ReviewLog::answer(std::u16string_view word, ReviewGrade grade, bool beforeMeaning, std::int64_t utcNow)
 {
     std::lock_guard guard(lock_);
-    ReviewAnswer answer{utcNow, good, std::u16string(word), 0};
-    addLocked(answer);
-    answer.dueDay = words_[foldedWord(word)].card.dueDay();
+    // A new day, or a clock put back: answers dated after it wait.
+    const std::int32_t day = dayOf_(utcNow);
+    if (day != today_) {
+        today_ = day;
+        rebuildLocked();
+    }
+    ReviewAnswer answer{utcNow, grade, std::u16string(word), 0, beforeMeaning};
+    const std::u16string folded = foldedWord(word);
+    WordState& state = words_[folded];
+    answer.cameBack = !state.card.known && broughtBack_.erase(folded) != 0;
+    answers_.push_back(answer);
+    // In the order of the times, as a load orders them: behind an answer
+    // given later by a clock that was right, if the clock is now put back.
+    const auto at = std::upper_bound(state.answers.begin(), state.answers.end(), utcNow,
+                                     [this](std::int64_t time, std::size_t i) { return time < answers_[i].time; });
+    state.answers.insert(at, answers_.size() - 1);
+    replayLocked(state);
+    answer.dueDay = state.card.dueDay();
     answers_.back().dueDay = answer.dueDay;
     const std::string line = reviewLine(answer) + '\n';
     if (text_.empty()) text_ = reviewLogHeader(startDay_) + '\n';
     text_ += line;
+    if (pending_.empty()) pendingSince_ = utcNow;
+    pending_ += line;
     if (path_.empty()) return answer;
     // Appended, not rewritten: a line is all an answer can cost the file,
-    // however long the history.
+    // however long the history. Lines an earlier append could not write go
+    // with it.
     bool ok = false;
     if (UniqueFile file{openFile(path_, "ab")}) {
-        std::string written = line;
+        std::string written = pending_;
         // In append mode the position is only known to be the end after a
         // seek (Microsoft's C library reports 0 before the first write).
         const bool empty = std::fseek(file.get(), 0, SEEK_END) == 0 && std::ftell(file.get()) == 0;
-        if (empty) written = reviewLogHeader(startDay_) + '\n' + line;
+        if (empty) written = reviewLogHeader(startDay_) + '\n' + written;
         ok = std::fwrite(written.data(), 1, written.size(), file.get()) == written.size() && flushToDisk(file.get());
         ok = std::fclose(file.release()) == 0 && ok;
     }
-    writable_ = ok;
+    wroteLocked(ok, utcNow);
     return answer;
 }
 
-void ReviewLog::addLocked(const ReviewAnswer& answer)
+bool ReviewLog::setToday(std::int32_t today)
 {
-    answers_.push_back(answer);
-    WordState& state = words_[foldedWord(answer.word)];
-    const FsrsAnswer step{dayOf_(answer.time), answer.good};
-    state.answers.push_back(step);
-    state.card = fsrsAnswer(state.card, step, retention_);
+    std::lock_guard guard(lock_);
+    if (today == today_) return false;
+    today_ = today;
+    rebuildLocked();
+    return true;
+}
+
+void ReviewLog::broughtBack(const std::vector<std::u16string>& words)
+{
+    std::lock_guard guard(lock_);
+    for (const std::u16string& word : words) {
+        std::u16string folded = foldedWord(word);
+        const auto it = words_.find(folded);
+        if (it == words_.end() || !it->second.card.known) broughtBack_.emplace(std::move(folded), 0);
+    }
+}
+
+bool ReviewLog::takeUnwrittenNotice(std::int64_t utcNow, std::int64_t wait)
+{
+    std::lock_guard guard(lock_);
+    if (pending_.empty() || unwrittenTold_ || utcNow - pendingSince_ < wait) return false;
+    unwrittenTold_ = true;
+    return true;
+}
+
+bool ReviewLog::unwritten() const
+{
+    std::lock_guard guard(lock_);
+    return !pending_.empty();
+}
+
+std::int64_t ReviewLog::answeredBeforeLog() const
+{
+    std::lock_guard guard(lock_);
+    return std::count_if(answers_.begin(), answers_.end(), [](const ReviewAnswer& answer) { return answer.cameBack; });
+}
+
+void ReviewLog::setFirstReviewSpread(std::int32_t days)
+{
+    std::lock_guard guard(lock_);
+    spread_ = std::max(days, kFirstReviewSpread);
+}
+
+std::vector<DueWord> ReviewLog::comingBack(const std::vector<std::u16string>& remembered,
+                                           const std::function<bool(std::u16string_view)>& underReview,
+                                           std::int32_t waiting, std::int32_t dailyLimit)
+{
+    std::vector<DueWord> words;
+    words.reserve(remembered.size());
+    // The words from before the log come back over more days the more
+    // there are, those answered since included, so that the spread stays
+    // put as they are answered.
+    std::int64_t beforeLog = answeredBeforeLog();
+    for (const std::u16string& word : remembered) {
+        const bool answered = hasAnswers(word);
+        if (!answered) ++beforeLog;
+        if (!underReview(word)) words.push_back({word, 0, answered});
+    }
+    setFirstReviewSpread(firstReviewSpread(beforeLog, dailyLimit));
+    for (DueWord& word : words) word.dueDay = dueDay(word.word);
+    const std::int32_t day = today();
+    const std::int64_t brought = std::int64_t{reviewedOn(day)} + waiting;
+    std::vector<std::u16string> coming = wordsComingBack(
+        std::move(words), day, static_cast<std::int32_t>(std::min<std::int64_t>(brought, INT32_MAX)), dailyLimit);
+    broughtBack(coming);
+    std::vector<DueWord> due;
+    due.reserve(coming.size());
+    for (std::u16string& word : coming) {
+        const std::int32_t at = dueDay(word);
+        due.push_back({std::move(word), at});
+    }
+    return due;
+}
+
+std::int32_t ReviewLog::today() const
+{
+    std::lock_guard guard(lock_);
+    return today_;
+}
+
+void ReviewLog::replayLocked(WordState& state)
+{
+    state.card = FsrsCard{};
+    for (std::size_t i : state.answers) {
+        const ReviewAnswer& answer = answers_[i];
+        const std::int32_t day = dayOf_(answer.time);
+        // An answer dated after today (another PC's clock set ahead) counts
+        // from its day on: before, it would keep the word away past every
+        // answer given meanwhile.
+        if (day > today_) continue;
+        state.card = fsrsAnswer(state.card, FsrsAnswer{day, fsrsGrade(answer.grade)}, retention_);
+    }
 }
 
 void ReviewLog::rebuildLocked()
@@ -413,8 +625,12 @@ void ReviewLog::rebuildLocked()
     // out of order: the schedule goes by the times.
     std::stable_sort(parsed.begin(), parsed.end(),
                      [](const ReviewAnswer& x, const ReviewAnswer& y) { return x.time < y.time; });
-    answers_.reserve(parsed.size());
-    for (const ReviewAnswer& answer : parsed) addLocked(answer);
+    answers_ = std::move(parsed);
+    for (std::size_t i = 0; i < answers_.size(); ++i) words_[foldedWord(answers_[i].word)].answers.push_back(i);
+    for (auto& [word, state] : words_) {
+        (void)word;
+        replayLocked(state);
+    }
     if (started == INT32_MAX && !answers_.empty()) started = dayOf_(answers_.front().time);
     if (started != INT32_MAX) startDay_ = started;
 }
@@ -422,20 +638,32 @@ void ReviewLog::rebuildLocked()
 std::vector<ReviewAnswer> ReviewLog::answers() const
 {
     std::lock_guard guard(lock_);
-    return answers_;
+    std::vector<ReviewAnswer> sorted = answers_;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const ReviewAnswer& x, const ReviewAnswer& y) { return x.time < y.time; });
+    return sorted;
 }
 
 bool ReviewLog::hasAnswers(std::u16string_view word) const
 {
     std::lock_guard guard(lock_);
-    return words_.count(foldedWord(word)) != 0;
+    const auto it = words_.find(foldedWord(word));
+    return it != words_.end() && it->second.card.known;
 }
 
 std::int32_t ReviewLog::dueDay(std::u16string_view word) const
 {
     std::lock_guard guard(lock_);
-    const auto it = words_.find(foldedWord(word));
-    return it != words_.end() ? it->second.card.dueDay() : firstReviewDay(word, startDay_);
+    std::u16string folded = foldedWord(word);
+    const auto it = words_.find(folded);
+    if (it != words_.end() && it->second.card.known) return it->second.card.dueDay();
+    if (today_ <= std::int64_t{startDay_} + spread_) return firstReviewDay(word, startDay_, spread_);
+    // Every word from before the log has had its day: one without answers
+    // was remembered on another PC whose log has not come yet, or lost its
+    // line. It comes back as a word remembered the day it was met, not as
+    // one overdue for months.
+    const std::int32_t met = firstMet_.emplace(std::move(folded), today_).first->second;
+    return fsrsAnswer(FsrsCard{}, FsrsAnswer{met, FsrsGrade::good}, retention_).dueDay();
 }
 
 std::int32_t ReviewLog::reviewedOn(std::int32_t day) const
@@ -444,9 +672,16 @@ std::int32_t ReviewLog::reviewedOn(std::int32_t day) const
     std::int32_t count = 0;
     for (const auto& [word, state] : words_) {
         (void)word;
-        if (std::any_of(state.answers.begin() + 1, state.answers.end(),
-                        [day](const FsrsAnswer& answer) { return answer.day == day; }))
-            ++count;
+        const ReviewAnswer* previous = nullptr;
+        for (std::size_t i : state.answers) {
+            const ReviewAnswer& answer = answers_[i];
+            const std::int32_t answered = dayOf_(answer.time);
+            if (answered == day && isReview(answer, previous, answered)) {
+                ++count;
+                break;
+            }
+            previous = &answer;
+        }
     }
     return count;
 }

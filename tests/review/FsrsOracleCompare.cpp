@@ -26,8 +26,8 @@ int main(int argc, char** argv)
         long seq;
         double retention, stability, difficulty;
         long long seconds;
-        int good, interval;
-        if (!(fields >> seq >> retention >> seconds >> good >> stability >> difficulty >> interval)) {
+        int grade, interval;
+        if (!(fields >> seq >> retention >> seconds >> grade >> stability >> difficulty >> interval)) {
             std::fprintf(stderr, "unreadable line: %s\n", line.c_str());
             return 2;
         }
@@ -35,8 +35,12 @@ int main(int argc, char** argv)
             sequence = seq;
             card = FsrsCard{};
         }
+        if (grade != 1 && grade != 3 && grade != 4) {
+            std::fprintf(stderr, "unknown grade: %s\n", line.c_str());
+            return 2;
+        }
         const auto day = static_cast<std::int32_t>(seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400);
-        card = fsrsAnswer(card, FsrsAnswer{day, good != 0}, retention);
+        card = fsrsAnswer(card, FsrsAnswer{day, static_cast<FsrsGrade>(grade)}, retention);
         ++answers;
         if (card.interval != interval || std::fabs(card.stability - stability) > 1e-4 ||
             std::fabs(card.difficulty - difficulty) > 1e-4) {

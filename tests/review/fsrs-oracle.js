@@ -1,6 +1,6 @@
 // Writes what ts-fsrs schedules for a thousand seeded random answer
 // sequences, one answer a line:
-//   <sequence> <retention> <unix seconds> <good 1 / again 0> <stability> <difficulty> <interval days>
+//   <sequence> <retention> <unix seconds> <grade: 1 again, 3 good, 4 easy> <stability> <difficulty> <interval days>
 // Usage: node fsrs-oracle.js <ts-fsrs package dir> <output file>
 'use strict';
 const fs = require('fs');
@@ -42,9 +42,10 @@ for (let sequence = 0; sequence < 1000; ++sequence) {
             const next = midnight + days * 86400000 + below(86400) * 1000;
             time = Math.max(next, time + 1000);
         }
-        const good = random() < 0.75;
-        card = f.next(card, new Date(time), good ? Rating.Good : Rating.Again).card;
-        lines.push([sequence, retention, Math.floor(time / 1000), good ? 1 : 0,
+        const pick = random();
+        const grade = pick < 0.25 ? Rating.Again : pick < 0.85 ? Rating.Good : Rating.Easy;
+        card = f.next(card, new Date(time), grade).card;
+        lines.push([sequence, retention, Math.floor(time / 1000), grade,
                     card.stability.toFixed(8), card.difficulty.toFixed(8), card.scheduled_days].join(' '));
     }
 }

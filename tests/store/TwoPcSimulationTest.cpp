@@ -125,7 +125,7 @@ struct World {
         if (learning.empty()) return;
         const WordEntry shown = learning[static_cast<std::size_t>(now) % learning.size()];
         pc.store->setRemembered(shown, true);
-        const ReviewAnswer given = pc.log->answer(text(shown.word), true, now);
+        const ReviewAnswer given = pc.log->answer(text(shown.word), ReviewGrade::good, false, now);
         answers.push_back(reviewLine(given));
         judge.add(text(shown.word), {now, WordAct::remember});
     }

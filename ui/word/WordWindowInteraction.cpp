@@ -124,6 +124,12 @@ void WordWindow::runCommand(WordCommand command)
         const WordEntry marked = wordStore.currentEntry();
         // An answer only for a word of the store (not the loading line).
         const bool inStore = wordStore.contains(marked.word);
+        // A word the store has already moved (a second 已记住 on the last
+        // word, shown still with nothing left to learn) is left as it is,
+        // and no second answer is recorded.
+        if (inStore && !wordStore.inList(marked.word, WordList::learning) &&
+            !wordStore.underReview(std::u16string_view(marked.word, boundedLength(marked.word, kWordUnits))))
+            return;
         stepOn();
         wordStore.setRemembered(marked, true);
         if (inStore && events_.answered) events_.answered(marked, true);
