@@ -31,10 +31,6 @@ std::u16string_view shownWord(const WordEntry& entry)
 
 constexpr wchar_t kSessionWatchClass[] = L"MivoraSessionWatch";
 
-// What a look at the files found, as the worker posts it.
-constexpr LPARAM kSaveNow = 1;    // the progress merged or put aside: save at once
-constexpr LPARAM kLogMerged = 2;  // the review log brought answers from elsewhere
-
 }  // namespace
 
 App::App(HINSTANCE instance, std::filesystem::path userFolder)
@@ -54,8 +50,6 @@ App::App(HINSTANCE instance, std::filesystem::path userFolder)
     options.hotkeySettings = &hotkeySettings;
     options.hotkeys = &hotkeys;
     options.review = &reviewSettings;
-    // 忘记 on the 词库 page: the word was not recalled, as 忘了 says.
-    options.forgotRemembered = [this](const WordEntry& entry) { recordAnswer(entry, ReviewGrade::again, false); };
     options.reviewSnapshot = [this] { return reviewSnapshot(); };
 }
 
@@ -178,14 +172,8 @@ LRESULT App::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PROGRESS_CHECKED:
         if (progressSave.finished(wParam)) {
             showMergedProgress();
-            // Answers the other PC gave reach this one at every look, not
-            // only with a changed progress file (a review answered 已记住
-            // changes nothing there).
-            if ((lParam & kLogMerged) != 0) refreshTip();
-            if (reviewLog.takeUnwrittenNotice(static_cast<std::int64_t>(std::time(nullptr))))
-                notices.tellReviewAnswersUnwritten();
             // What this PC changed meanwhile goes to the other one at once.
-            if ((lParam & kSaveNow) != 0) startProgressSave();
+            if (lParam != 0) startProgressSave();
         }
         return 0;
     case WM_ENDSESSION:
@@ -248,6 +236,7 @@ bool App::onCreate(HWND window)
     WordWindowEvents events;
     events.wordShown = [this](const WordEntry& entry) {
         if (speechSettings.autoRead) speech.speak(shownWord(entry));
+        tellRecallFirst(entry);
     };
     // Nothing is said while a full-screen program is in front: what is
     // being said stops, and no word is shown (or told) until the window is
@@ -259,11 +248,12 @@ bool App::onCreate(HWND window)
         hotkeys.setStandingAside(aside);
     };
     events.speakRequested = [this](const WordEntry&) { speakShownWord(); };
-    events.answered = [this](const WordEntry& entry, bool good) {
-        recordAnswer(entry, good ? ReviewGrade::good : ReviewGrade::again, false);
+    events.answered = [this](const WordEntry& entry, bool good, bool beforeMeaning) {
+        recordAnswer(entry, good ? ReviewGrade::good : ReviewGrade::again, beforeMeaning);
     };
     events.loaded = [this] { startReview(); };
     wordWindow.setEvents(std::move(events));
+    wordWindow.setRecallFirst(reviewSettings.recallFirst, reviewSettings.revealSeconds);
     if (!wordWindow.create(appInstance)) return false;
     hotkeys.setWindow(window);
     hotkeys.setSettings(hotkeySettings);
@@ -377,7 +367,8 @@ void App::onTimer(WPARAM id)
     else if (id == TIMER_CHECK_PROGRESS) {
         startProgressCheck();
         checkReviewDay();
-    } else if (id == TIMER_TRAY_RETRY)
+    }
+    else if (id == TIMER_TRAY_RETRY)
         retryTrayIcon(GetTickCount());
 }
 
@@ -408,15 +399,10 @@ bool App::startProgressCheck()
 {
     if (progressSave.running()) return false;
     WordGet* store = &wordStore;
-    ReviewLog* log = &reviewLog;
-    return progressSave.start(ownerWindow(), WM_PROGRESS_CHECKED, [store, log]() -> LPARAM {
+    return progressSave.start(ownerWindow(), WM_PROGRESS_CHECKED, [store]() -> LPARAM {
         // A merge, or a damaged file to be put aside: a save follows at once.
         const WordGet::DiskCheck check = store->checkProgressFile();
-        LPARAM result = check == WordGet::DiskCheck::merged || check == WordGet::DiskCheck::damaged ? kSaveNow : 0;
-        // The review log too: merged with the other PC's answers, and the
-        // answers an earlier write could not write written now.
-        if (log->mergeWithDisk()) result |= kLogMerged;
-        return result;
+        return check == WordGet::DiskCheck::merged || check == WordGet::DiskCheck::damaged ? 1 : 0;
     });
 }
 
@@ -545,6 +531,8 @@ void App::runHotkey(WPARAM id)
         {HotkeyCommand::previous, WordCommand::previous},
         {HotkeyCommand::remembered, WordCommand::remembered},
         {HotkeyCommand::pause, WordCommand::pause},
+        {HotkeyCommand::forgot, WordCommand::forgot},
+        {HotkeyCommand::reveal, WordCommand::reveal},
     };
     const std::optional<HotkeyCommand> command = hotkeys.commandOf(id);
     if (!command) return;
@@ -604,17 +592,18 @@ void App::bringBackDueWords(bool showFirst)
     const std::int32_t today = reviewLog.dayOf(std::time(nullptr));
     reviewDay_ = today;
     if (reviewSettings.enabled) {
-        std::vector<std::u16string> remembered;
+        std::vector<DueWord> remembered;
         wordStore.forEachEntry(WordList::remembered,
-                               [&](const WordFields& fields) { remembered.emplace_back(fields.word); });
+                               [&](const WordFields& fields) { remembered.push_back({std::u16string(fields.word), 0}); });
         // Words already in the round count among today's, and are not
         // brought twice.
-        reviewLog.setToday(today);
-        const std::size_t came = wordStore.bringBack(
-            reviewLog.comingBack(
-                remembered, [this](std::u16string_view word) { return wordStore.underReview(word); },
-                static_cast<std::int32_t>(wordStore.reviewWaiting()), reviewSettings.dailyLimit),
-            showFirst);
+        std::erase_if(remembered, [this](const DueWord& word) { return wordStore.underReview(word.word); });
+        for (DueWord& word : remembered) word.dueDay = reviewLog.dueDay(word.word);
+        const std::int32_t brought =
+            reviewLog.reviewedOn(today) + static_cast<std::int32_t>(wordStore.reviewWaiting());
+        const std::size_t came =
+            wordStore.bringBack(wordsComingBack(std::move(remembered), today, brought, reviewSettings.dailyLimit),
+                                showFirst);
         if (came != 0 && !showFirst) wordWindow.layout();
     }
     refreshTip();
@@ -622,18 +611,13 @@ void App::bringBackDueWords(bool showFirst)
 
 void App::checkReviewDay()
 {
-    const std::int32_t today = reviewLog.dayOf(std::time(nullptr));
-    if (reviewDay_ == 0 || today == reviewDay_) return;
-    // Answers dated after the old day may count from this one on; the
-    // words set aside yesterday may come back.
-    reviewLog.setToday(today);
-    wordStore.newReviewDay();
-    bringBackDueWords(false);
+    if (reviewDay_ != 0 && reviewLog.dayOf(std::time(nullptr)) != reviewDay_) bringBackDueWords(false);
 }
 
 void App::applyReviewSettings()
 {
     reviewLog.setRetention(reviewSettings.retention());
+    wordWindow.setRecallFirst(reviewSettings.recallFirst, reviewSettings.revealSeconds);
     if (reviewDay_ == 0) return;  // the load brings them
     if (!reviewSettings.enabled) {
         wordStore.endReview();
@@ -648,6 +632,19 @@ void App::refreshTip()
     const int count = reviewLog.reviewedOn(today) + static_cast<int>(wordStore.reviewWaiting());
     tray.setReviewToday(count, reviewSettings.enabled && reviewDay_ != 0 ? reviewSettings.dailyLimit : -1);
     tray.refreshTip(wordStore.header());
+}
+
+void App::tellRecallFirst(const WordEntry& entry)
+{
+    if (reviewSettings.recallTipShown || !wordWindow.meaningHidden() || !wordStore.underReview(shownWord(entry)))
+        return;
+    tray.showBalloon(L"先想一想它的意思",
+                     L"这是到期回来复习的单词，释义先藏起来了。请先在心里想出它的意思，再把鼠标停在单词上看释义"
+                     L"（几秒后也会自动显示）。想起来了就选“已记住”，没想起来就选“忘了”。",
+                     true);
+    // Once: kept in mivora.ini at once, so a crash does not bring it back.
+    reviewSettings.recallTipShown = true;
+    saveIni();
 }
 
 void App::recordAnswer(const WordEntry& entry, ReviewGrade grade, bool beforeMeaning)

@@ -153,6 +153,9 @@ private:
     // An answer to a word under review (or being learnt): its grade, and
     // whether it came before the meaning showed.
     void recordAnswer(const WordEntry& entry, ReviewGrade grade, bool beforeMeaning);
+    // The first word under review shown without its meaning: one balloon
+    // says what to do, once for good.
+    void tellRecallFirst(const WordEntry& entry);
     ReviewSnapshot reviewSnapshot() const;
 
     // The periodic save: starts writing the progress file on its worker when

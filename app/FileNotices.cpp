@@ -8,7 +8,6 @@
 
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
-#include "store/review/ReviewLog.h"
 #include "win/Handles.h"
 
 namespace {
@@ -248,16 +247,6 @@ void FileNotices::tellProgressPutAside()
         withPath(L"%PATH% 过了一分钟还是读不出来，可能已经损坏。它已改名留在原处（名字后面加上了 .unreadable- 和日期），"
                  L"现在的学习进度已经重新保存。",
                  savedPath(SavedFile::progress).wstring(), kTextUnits)};
-    tray_.showBalloon(notice.title, notice.text);
-}
-
-void FileNotices::tellReviewAnswersUnwritten()
-{
-    const std::filesystem::path log = place_.dic / kReviewLogName;
-    const Notice notice{L"复习记录暂时没能保存",
-                        withPath(L"复习的回答写不进 %PATH%（可能正被同步程序或其他程序占用）。回答都还记着，"
-                                 L"文件能写入时会一起补上，不用重新复习。",
-                                 log.wstring(), kTextUnits)};
     tray_.showBalloon(notice.title, notice.text);
 }
 

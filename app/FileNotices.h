@@ -53,11 +53,6 @@ public:
     // the way) was kept under another name and the progress written anew.
     void tellProgressPutAside();
 
-    // Review answers have waited a while to be written to the review log
-    // (held by another program, or the folder not writable): they are kept
-    // and written as soon as the file can be.
-    void tellReviewAnswersUnwritten();
-
     // At an ordinary exit, for the saves that failed: asks whether to retry
     // (重试, once the file is free or the disk has room) or to end without
     // saving (取消). True for 重试.

@@ -1,9 +1,11 @@
-// Loading dictionaries and the progress file, each beside a floor that does
-// only the unavoidable file work on the same bytes.
+// Loading dictionaries and the progress file, and importing a 生词本, each
+// beside a floor that does only the unavoidable file work on the same bytes.
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -11,12 +13,48 @@
 #include <string>
 #include <vector>
 
+#include <malloc.h>
 #include <unistd.h>
 
-#include "store/review/ReviewLog.h"
 #include "store/WordGet.h"
+#include "store/lists/WordListImport.h"
+#include "store/review/ReviewLog.h"
 
 namespace fs = std::filesystem;
+
+// The heap in use and its peak, counted at every allocation of the process,
+// for the import's peak beside the size of its file.
+namespace heap {
+std::atomic<std::size_t> inUse{0}, peak{0};
+void resetPeak()
+{
+    peak.store(inUse.load());
+}
+}  // namespace heap
+
+void* operator new(std::size_t size)
+{
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p == nullptr) throw std::bad_alloc();
+    const std::size_t now = heap::inUse.fetch_add(malloc_usable_size(p)) + malloc_usable_size(p);
+    std::size_t peak = heap::peak.load();
+    while (now > peak && !heap::peak.compare_exchange_weak(peak, now)) {}
+    return p;
+}
+// The allocation above came from malloc, which GCC cannot see through.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void operator delete(void* p) noexcept
+{
+    if (p == nullptr) return;
+    heap::inUse.fetch_sub(malloc_usable_size(p));
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    operator delete(p);
+}
 
 namespace {
 
@@ -47,8 +85,7 @@ Scratch& scratch()
 
 void appendNumber(std::u16string& text, long n)
 {
-    for (char c : std::to_string(n))
-        text.push_back(static_cast<char16_t>(c));
+    for (char c : std::to_string(n)) text.push_back(static_cast<char16_t>(c));
 }
 
 // A dictionary of `lines` lines in the shipped format: UTF-16LE, CR LF,
@@ -57,12 +94,12 @@ const fs::path& dictionaryFile(long lines)
 {
     static std::map<long, fs::path> made;
     auto& path = made[lines];
-    if (!path.empty())
-        return path;
+    if (!path.empty()) return path;
     static const char16_t* const stems[] = {u"abandon", u"ability", u"abroad", u"absence", u"absolute", u"absorb"};
-    static const char16_t* const phonetics[] = {u"ə'bændən", u"ə'biliti", u"ə'brɔːd", u"'æbsəns", u"'æbsəluːt", u"əb'sɔːb"};
-    static const char16_t* const meanings[] = {u"vt.丢弃；放弃，抛弃", u"n.能力；能耐，本领", u"ad.到国外，在国外",
-                                               u"n.缺席，不在场；缺乏", u"a.绝对的，完全的", u"vt.吸收；吸引"};
+    static const char16_t* const phonetics[] = {u"ə'bændən", u"ə'biliti",  u"ə'brɔːd",
+                                                u"'æbsəns",  u"'æbsəluːt", u"əb'sɔːb"};
+    static const char16_t* const meanings[] = {u"vt.丢弃；放弃，抛弃",  u"n.能力；能耐，本领", u"ad.到国外，在国外",
+                                               u"n.缺席，不在场；缺乏", u"a.绝对的，完全的",   u"vt.吸收；吸引"};
     std::u16string text;
     text.reserve(static_cast<std::size_t>(lines) * 40);
     for (long i = 0; i < lines; ++i) {
@@ -110,10 +147,8 @@ void BM_LoadDictionary(benchmark::State& state)
     WordGet store;
     store.setDirectory(scratch().path());
     double total = 0;
-    for (auto _ : state)
-        total += timed([&] { store.loadDictionary(dictionaryName(lines)); });
-    if (store.header().learningCount != lines)
-        state.SkipWithError("wrong line count");
+    for (auto _ : state) total += timed([&] { store.loadDictionary(dictionaryName(lines)); });
+    if (store.header().learningCount != lines) state.SkipWithError("wrong line count");
     reportPerLine(state, total, lines);
     store.setDirectory({});  // no progress file at the end
 }
@@ -140,8 +175,7 @@ void BM_DictionaryFloor(benchmark::State& state)
                 ++count;
                 pos = stop;
             }
-            if (count != lines)
-                state.SkipWithError("wrong line count");
+            if (count != lines) state.SkipWithError("wrong line count");
         });
     }
     reportPerLine(state, total, lines);
@@ -153,8 +187,7 @@ const fs::path& progressDirectory(long records)
 {
     static std::map<long, fs::path> made;
     auto& dir = made[records];
-    if (!dir.empty())
-        return dir;
+    if (!dir.empty()) return dir;
     dir = scratch().path() / ("progress" + std::to_string(records));
     fs::create_directories(dir);
     fs::copy_file(dictionaryFile(records), dir / "words.txt");
@@ -162,8 +195,7 @@ const fs::path& progressDirectory(long records)
     store.setDirectory(dir);
     store.loadDictionary(u"words");
     const auto learning = store.entries(WordList::learning);
-    for (std::size_t i = 0; i < learning.size(); i += 10)
-        store.setRemembered(learning[i], true);
+    for (std::size_t i = 0; i < learning.size(); i += 10) store.setRemembered(learning[i], true);
     store.saveProgress();
     fs::remove(dir / "words.txt");
     return dir;
@@ -176,8 +208,7 @@ void BM_LoadProgress(benchmark::State& state)
     WordGet store;
     store.setDirectory(dir);
     double total = 0;
-    for (auto _ : state)
-        total += timed([&] { store.loadProgress(u"words"); });
+    for (auto _ : state) total += timed([&] { store.loadProgress(u"words"); });
     if (store.entries(WordList::learning).size() + store.entries(WordList::remembered).size() !=
         static_cast<std::size_t>(records))
         state.SkipWithError("wrong record count");
@@ -215,8 +246,7 @@ void BM_SaveProgress(benchmark::State& state)
     double total = 0;
     for (auto _ : state)
         total += timed([&] {
-            if (!store.saveProgress())
-                state.SkipWithError("save failed");
+            if (!store.saveProgress()) state.SkipWithError("save failed");
         });
     reportPerLine(state, total, records);
     store.setDirectory({});
@@ -288,8 +318,14 @@ void saveFloor(benchmark::State& state, bool synced)
     reportPerLine(state, total, records);
 }
 
-void BM_SaveProgressFloor(benchmark::State& state) { saveFloor(state, false); }
-void BM_SaveProgressFloorSynced(benchmark::State& state) { saveFloor(state, true); }
+void BM_SaveProgressFloor(benchmark::State& state)
+{
+    saveFloor(state, false);
+}
+void BM_SaveProgressFloorSynced(benchmark::State& state)
+{
+    saveFloor(state, true);
+}
 
 // A review log of `answers` answers to a tenth as many words, a few a day
 // over the years, as a user with that history has it.
@@ -328,8 +364,7 @@ void BM_ReplayReviewLog(benchmark::State& state)
     ReviewLog log(utcDay);
     log.setDirectory(reviewDirectory(answers));
     double total = 0;
-    for (auto _ : state)
-        total += timed([&] { log.load(19000); });
+    for (auto _ : state) total += timed([&] { log.load(19000); });
     if (log.answers().size() != static_cast<std::size_t>(answers)) state.SkipWithError("wrong answer count");
     reportPerLine(state, total, answers);
 }
@@ -338,6 +373,95 @@ void BM_ReviewLogFloor(benchmark::State& state)
 {
     const long answers = state.range(0);
     readWholeFileFloor(state, reviewDirectory(answers) / "mivora-review.txt", answers);
+}
+
+// A 生词本 as Excel saves a long one: UTF-8 with a mark, a header, word,
+// phonetic and a Chinese meaning that holds commas and semicolons in quotes,
+// just under the largest file the import takes.
+const fs::path& importFile()
+{
+    static fs::path path;
+    if (!path.empty()) return path;
+    static const char* const stems[] = {"abandon", "ability", "abroad", "absence", "absolute", "absorb"};
+    static const char* const phonetics[] = {"ə'bændən", "ə'biliti", "ə'brɔːd", "'æbsəns", "'æbsəluːt", "əb'sɔːb"};
+    static const char* const meanings[] = {"vt.丢弃；放弃，抛弃",     "\"n.能力; 能耐,本领\"", "ad.到国外，在国外",
+                                           "\"n.缺席,不在场；缺乏\"", "a.绝对的，完全的",      "vt.吸收；吸引"};
+    std::string text = "\xEF\xBB\xBF单词,音标,释义\r\n";
+    for (long i = 0; text.size() < kImportMaxBytes - 100; ++i) {
+        const int k = static_cast<int>(i % 6);
+        text += std::string(stems[k]) + std::to_string(i) + "," + phonetics[k] + "," + meanings[k] + "\r\n";
+    }
+    path = scratch().path() / "import.csv";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+    return path;
+}
+
+long importLines()
+{
+    std::FILE* file = std::fopen(importFile().c_str(), "rb");
+    long lines = 0;
+    for (int c; (c = std::fgetc(file)) != EOF;) lines += c == '\n';
+    std::fclose(file);
+    return lines;
+}
+
+// MB a second and the heap's peak beside the file's size.
+void reportImport(benchmark::State& state, double nanoseconds, std::size_t peak)
+{
+    const double bytes = static_cast<double>(fs::file_size(importFile()));
+    const long lines = importLines();
+    reportPerLine(state, nanoseconds, lines);
+    state.counters["MB_per_s"] = bytes * static_cast<double>(state.iterations()) / nanoseconds * 1e3;
+    state.counters["peak_MB"] = static_cast<double>(peak) / 1e6;
+    state.counters["peak_x_file"] = static_cast<double>(peak) / bytes;
+}
+
+// The whole import of a 16 MB file: analysed, gaps left (no shipped lists),
+// written as a list.
+void BM_ImportWordList(benchmark::State& state)
+{
+    const fs::path& path = importFile();
+    const fs::path folder = scratch().path() / "imported";
+    ImportJob job;
+    job.codePage = systemCodePageText;
+    double total = 0;
+    std::size_t peak = 0;
+    for (auto _ : state) {
+        fs::remove_all(folder);
+        const std::size_t before = heap::inUse.load();
+        heap::resetPeak();
+        total += timed([&] {
+            const ImportAnalysis analysis = analyseWordFile(path, job);
+            if (analysis.refusal != ImportRefusal::none ||
+                writeImportedList(analysis, folder, u"list", job) != ImportRefusal::none)
+                state.SkipWithError("import refused");
+        });
+        peak = std::max(peak, heap::peak.load() - before);
+    }
+    reportImport(state, total, peak);
+}
+
+// Reading the same file whole, nothing more.
+void BM_ImportFloor(benchmark::State& state)
+{
+    const fs::path& path = importFile();
+    double total = 0;
+    std::size_t peak = 0;
+    for (auto _ : state) {
+        const std::size_t before = heap::inUse.load();
+        heap::resetPeak();
+        total += timed([&] {
+            std::FILE* file = std::fopen(path.c_str(), "rb");
+            std::string bytes(fs::file_size(path), '\0');
+            if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) state.SkipWithError("short read");
+            std::fclose(file);
+            benchmark::DoNotOptimize(bytes.data());
+        });
+        peak = std::max(peak, heap::peak.load() - before);
+    }
+    reportImport(state, total, peak);
 }
 
 }  // namespace
@@ -353,5 +477,8 @@ BENCHMARK(BM_SaveProgressFloorSynced)->Arg(10000)->Arg(100000)->Unit(benchmark::
 
 BENCHMARK(BM_ReplayReviewLog)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReviewLogFloor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK(BM_ImportWordList)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ImportFloor)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

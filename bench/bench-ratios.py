@@ -17,6 +17,7 @@ PAIRS = [
     ("progress save", "BM_SaveProgress", "BM_SaveProgressFloor", "plain write, no fsync"),
     ("another PC's save merged", "BM_MergeOtherPcSave", "BM_LoadProgressFloor", "plain read"),
     ("review log replay", "BM_ReplayReviewLog", "BM_ReviewLogFloor", "plain read"),
+    ("生词本 import", "BM_ImportWordList", "BM_ImportFloor", "plain read"),
 ]
 
 
@@ -31,7 +32,7 @@ def main():
         for (bench, size), value in sorted(results.items()):
             if bench == name and (floor, size) in results:
                 (value, cpu), (base, base_cpu) = value, results[(floor, size)]
-                unit = "lines" if label.startswith("dictionary") else "records"
+                unit = "MB" if label.startswith("生词本") else "lines" if label.startswith("dictionary") else "records"
                 rows.append((f"{label}, {size:,} {unit}", f"{value:.1f}", f"{base:.1f}", floor_label,
                              f"{value / base:.2f}x", f"{cpu / base_cpu:.2f}x"))
     header = ("figure", "ns/line", "floor", "floor is", "ratio", "CPU ratio")
@@ -44,6 +45,10 @@ def main():
         print(line(row))
     print("ns/line: wall-clock time per line or record; ratio: figure / floor; CPU ratio: the same with the")
     print("processor time of the benchmark's thread, less disturbed by other work on a shared machine.")
+    for run in json.load(open(sys.argv[1]))["benchmarks"]:
+        if "peak_x_file" in run and run.get("run_type", "iteration") == "iteration":
+            print(f"{run['name']}: {run['MB_per_s']:.1f} MB/s, heap peak {run['peak_MB']:.1f} MB "
+                  f"= {run['peak_x_file']:.2f}x the file (at most 4x)")
 
 
 if __name__ == "__main__":

@@ -15,7 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 seconds=${1:-600}
-targets=${FUZZ_TARGETS:-"fuzz_dictionary fuzz_progress fuzz_settings"}
+targets=${FUZZ_TARGETS:-"fuzz_dictionary fuzz_import fuzz_progress fuzz_settings"}
 jobs=${FUZZ_JOBS:-1}
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz || exit 1
 build=$root/build/fuzz

@@ -29,7 +29,7 @@ artifacts=$root/build/fuzz-artifacts
 mkdir -p "$artifacts"
 
 status=0
-for target in fuzz_dictionary fuzz_progress fuzz_settings; do
+for target in fuzz_dictionary fuzz_import fuzz_progress fuzz_settings; do
     cp -r "fuzz/corpus/$target" "$work/$target"
     seed=$(fuzz_seed)
     echo "== $target: ${seconds}s, seed $seed (FUZZ_SEED=$seed replays it)"

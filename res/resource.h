@@ -16,6 +16,7 @@
 #define IDB_QRCODE              114   // 185 x 185 px, 24 bpp, shown on the about page
 #define IDD_HOTKEYS_PAGE        116   // hotkey page, before the about page
 #define IDD_STATS_PAGE          117   // 统计 page, after the word-library page
+#define IDD_IMPORT_PREVIEW      118   // "导入预览": how a 生词本 will be taken, before it is written
 
 // Controls (1000-1399) -------------------------------------------------------
 // The same number can mean different controls on different pages (1018 is
@@ -41,11 +42,25 @@
 #define IDC_SETTINGS_REVIEW             1060  // check box, [Review] Enabled
 #define IDC_SETTINGS_REVIEW_LIMIT       1061  // edit, [Review] DailyLimit
 #define IDC_SETTINGS_RETENTION          1062  // edit, [Review] Retention in per cent
+#define IDC_SETTINGS_RECALL_FIRST       1063  // drop-down list, [Review] RecallFirst
+#define IDC_SETTINGS_REVEAL_SECONDS     1064  // edit, [Review] RevealSeconds
 
 // Word-library page (IDD_LIBRARY_PAGE)
 #define IDC_LIBRARY_DICTIONARIES        1016  // drop-down list of dictionary names
 #define IDC_LIBRARY_REMEMBERED_VIEW     1031  // report list view of remembered words
 #define IDC_LIBRARY_IMPORT              1035  // push button "导入…": a 生词本 becomes a list
+
+// Import preview (IDD_IMPORT_PREVIEW); IDOK is "导入", IDCANCEL "取消"
+#define IDC_IMPORT_SEPARATOR            1370  // drop-down list: comma, semicolon, tab, bar, none
+#define IDC_IMPORT_HEADER               1371  // check box: the first row names the columns
+#define IDC_IMPORT_ROWS                 1372  // report list view: the first words as they will be written
+#define IDC_IMPORT_COUNTS               1373  // static: encoding, words and skipped lines
+#define IDC_IMPORT_PROGRESS             1374  // progress bar of the step running
+#define IDC_IMPORT_STATUS               1375  // static: what the step running does
+#define IDC_IMPORT_COLUMN_FIRST         1376  // statics 1376-1381: "第 1 列" and the first row's text
+#define IDC_IMPORT_ROLE_FIRST           1382  // drop-down lists 1382-1387: each column's role
+#define IMPORT_ROLE_COLUMNS             6
+#define IDC_IMPORT_COLUMNS_NOTE         1388  // static above the columns: "各列的内容：", or why there are none
 
 // Statistics page (IDD_STATS_PAGE)
 #define IDC_STATS_CALENDAR              1360  // owner-drawn static, answers of the last 26 weeks
@@ -70,6 +85,8 @@
 #define IDC_HOTKEYS_SPEAK               1045  // hotkey field, 朗读
 #define IDC_HOTKEYS_SHOW_HIDE           1046  // hotkey field, hide or show the word
 #define IDC_HOTKEYS_OPTIONS             1047  // hotkey field, 选项
+#define IDC_HOTKEYS_FORGOT              1048  // hotkey field, 忘了
+#define IDC_HOTKEYS_REVEAL              1049  // hotkey field, 显示释义
 #define IDC_HOTKEYS_NEXT_STATUS         1051  // static beside each field: 已被其他程序占用 …
 #define IDC_HOTKEYS_PREVIOUS_STATUS     1052
 #define IDC_HOTKEYS_REMEMBERED_STATUS   1053
@@ -77,6 +94,8 @@
 #define IDC_HOTKEYS_SPEAK_STATUS        1055
 #define IDC_HOTKEYS_SHOW_HIDE_STATUS    1056
 #define IDC_HOTKEYS_OPTIONS_STATUS      1057
+#define IDC_HOTKEYS_FORGOT_STATUS       1058
+#define IDC_HOTKEYS_REVEAL_STATUS       1059
 
 // About page (IDD_ABOUT_PAGE)
 #define IDC_ABOUT_TITLE                 1018  // "米沃拉 Mivora 1.0"
@@ -103,6 +122,7 @@
 #define IDM_WORD_PAUSE          40027   // "暂停"
 #define IDM_WORD_SPEAK          40041   // "朗读"
 #define IDM_WORD_FORGOT         40042   // "忘了", only for a word under review
+#define IDM_WORD_REVEAL         40043   // "显示释义", only while the meaning is hidden
 
 // Remembered-words menu (IDR_REMEMBERED_MENU)
 #define IDM_REMEMBERED_FORGET   40037   // "忘记"

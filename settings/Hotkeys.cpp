@@ -31,7 +31,7 @@ constexpr ModifierName kModifiers[] = {
 };
 
 constexpr const char16_t* kIniKeys[kHotkeyCommandCount] = {
-    u"Next", u"Previous", u"Remembered", u"Pause", u"Speak", u"ShowHide", u"Options",
+    u"Next", u"Previous", u"Remembered", u"Pause", u"Speak", u"ShowHide", u"Options", u"Forgot", u"Reveal",
 };
 
 char16_t lower(char16_t c)
@@ -207,5 +207,7 @@ HotkeySettings defaultHotkeys()
     defaults[HotkeyCommand::remembered] = {ctrlAlt, 'M'};  // Ctrl+Alt+M
     defaults[HotkeyCommand::pause] = {ctrlAlt, 0xBF};      // Ctrl+Alt+/
     defaults[HotkeyCommand::speak] = {ctrlAlt, 0xBA};      // Ctrl+Alt+;
+    defaults[HotkeyCommand::forgot] = {ctrlAlt, 'N'};      // Ctrl+Alt+N
+    defaults[HotkeyCommand::reveal] = {ctrlAlt, 'K'};      // Ctrl+Alt+K
     return defaults;
 }

@@ -22,8 +22,10 @@ enum class HotkeyCommand : int {
     speak,
     showHide,
     options,
+    forgot,  // 忘了, for a word under review
+    reveal,  // 显示释义: the meaning of a word shown without it
 };
-constexpr int kHotkeyCommandCount = 7;
+constexpr int kHotkeyCommandCount = 9;
 
 // RegisterHotKey's modifier bits (MOD_ALT, MOD_CONTROL, MOD_SHIFT, MOD_WIN).
 constexpr std::uint32_t kHotkeyAlt = 0x1;
@@ -79,6 +81,7 @@ HotkeySettings readHotkeySettings(const IniDocument& document);
 void writeHotkeySettings(IniDocument& document, const HotkeySettings& settings);
 
 // The defaults: the four study commands and 朗读 on the right hand's
-// bottom row with Ctrl+Alt; showing and hiding the word and the options
-// have none until the user picks one.
+// bottom row with Ctrl+Alt, 忘了 beside 已记住 (N for "no") and 显示释义
+// on the home row above (K for 看); showing and hiding the word and the
+// options have none until the user picks one.
 HotkeySettings defaultHotkeys();

@@ -1,6 +1,7 @@
 #include "ReviewSettings.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -39,6 +40,28 @@ bool parsePercent(std::u16string_view text, int& percent)
     return true;
 }
 
+// The written forms of RecallFirst, in the order of the enum.
+constexpr const char16_t* kRecallFirstNames[] = {u"review", u"all", u"off"};
+
+bool sameLetters(std::u16string_view text, std::u16string_view name)
+{
+    if (text.size() != name.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i] >= u'A' && text[i] <= u'Z' ? static_cast<char16_t>(text[i] - u'A' + u'a') : text[i];
+        if (c != name[i]) return false;
+    }
+    return true;
+}
+
+RecallFirst parseRecallFirst(std::u16string_view text, RecallFirst fallback)
+{
+    while (!text.empty() && (text.front() == u' ' || text.front() == u'\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == u' ' || text.back() == u'\t')) text.remove_suffix(1);
+    for (std::size_t i = 0; i < std::size(kRecallFirstNames); ++i)
+        if (sameLetters(text, kRecallFirstNames[i])) return static_cast<RecallFirst>(i);
+    return fallback;
+}
+
 }  // namespace
 
 ReviewSettings readReviewSettings(const IniDocument& document)
@@ -50,6 +73,11 @@ ReviewSettings readReviewSettings(const IniDocument& document)
     int percent = defaults.retentionPercent;
     if (const auto text = document.get(kReviewSection, u"Retention"); text && parsePercent(*text, percent))
         settings.retentionPercent = std::clamp(percent, kRetentionLowestPercent, kRetentionHighestPercent);
+    if (const auto text = document.get(kReviewSection, u"RecallFirst"))
+        settings.recallFirst = parseRecallFirst(*text, defaults.recallFirst);
+    settings.revealSeconds =
+        iniInteger(document, kReviewSection, u"RevealSeconds", defaults.revealSeconds, 0, kRevealSecondsHighest);
+    settings.recallTipShown = iniInteger(document, kReviewSection, u"RecallTipShown", 0, 0, 1) == 1;
     return settings;
 }
 
@@ -60,4 +88,9 @@ void writeReviewSettings(IniDocument& document, const ReviewSettings& settings)
     const int percent = std::clamp(settings.retentionPercent, 0, 100);
     std::u16string retention = number(percent / 100) + u"." + number(percent % 100 / 10) + number(percent % 10);
     document.set(kReviewSection, u"Retention", retention);
+    const auto recall = static_cast<std::size_t>(settings.recallFirst);
+    document.set(kReviewSection, u"RecallFirst", kRecallFirstNames[recall < std::size(kRecallFirstNames) ? recall : 0]);
+    document.set(kReviewSection, u"RevealSeconds",
+                 number(std::clamp(settings.revealSeconds, 0, kRevealSecondsHighest)));
+    document.set(kReviewSection, u"RecallTipShown", settings.recallTipShown ? u"1" : u"0");
 }

@@ -36,6 +36,8 @@ constexpr HotkeyField kFields[] = {
     {HotkeyCommand::speak, IDC_HOTKEYS_SPEAK, IDC_HOTKEYS_SPEAK_STATUS, L"朗读"},
     {HotkeyCommand::showHide, IDC_HOTKEYS_SHOW_HIDE, IDC_HOTKEYS_SHOW_HIDE_STATUS, L"隐藏/显示单词"},
     {HotkeyCommand::options, IDC_HOTKEYS_OPTIONS, IDC_HOTKEYS_OPTIONS_STATUS, L"选项"},
+    {HotkeyCommand::forgot, IDC_HOTKEYS_FORGOT, IDC_HOTKEYS_FORGOT_STATUS, L"忘了"},
+    {HotkeyCommand::reveal, IDC_HOTKEYS_REVEAL, IDC_HOTKEYS_REVEAL_STATUS, L"显示释义"},
 };
 static_assert(std::size(kFields) == kHotkeyCommandCount);
 

@@ -24,6 +24,7 @@
 #include "store/lists/WordListImport.h"
 #include "ui/CommonControls.h"
 #include "ui/DictionaryReload.h"
+#include "ui/ImportPreview.h"
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
@@ -449,20 +450,22 @@ void LibraryPage::onImport()
     };
     ImportResult result;
     std::u16string name;
-    {
-        const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-        try {
-            name = importedListName(source, kNameLimit, taken);
-            if (name.empty())
-                result.refusal = ImportRefusal::notWritten;
-            else
-                result = importWordList(source, context.place.dic, name, folders, systemCodePageText);
-        } catch (const std::bad_alloc&) {
-            result = ImportResult{};
-            result.refusal = ImportRefusal::tooLarge;
-        }
-        SetCursor(previous);
+    try {
+        name = importedListName(source, kNameLimit, taken);
+        if (name.empty())
+            result.refusal = ImportRefusal::notWritten;
+        else
+            // The file is read, shown as it will be taken and written in
+            // the preview, which runs the steps on a worker.
+            result =
+                runImportPreview(context.instance, GetParent(page),
+                                 {source, context.place.dic, name, folders, systemCodePageText,
+                                  [font = context.Settings.font](HWND view) { return phoneticListFont(view, font); }});
+    } catch (const std::bad_alloc&) {
+        result = ImportResult{};
+        result.refusal = ImportRefusal::tooLarge;
     }
+    if (result.refusal == ImportRefusal::cancelled) return;
     const std::u16string message = importMessage(result);
     if (result.refusal != ImportRefusal::none) {
         MessageBoxW(page, as_wcstr(message.c_str()), L"导入生词本", MB_OK | MB_ICONWARNING);
@@ -567,14 +570,7 @@ void LibraryPage::runCommand(int row, UINT command)
         if (page == nullptr) return;
         for (const WordEntry& entry : entries) wordStore.deleteRemembered(entry.word);
     } else {
-        const auto forgot = context().forgotRemembered;
-        for (const WordEntry& entry : entries) {
-            // Only a word still remembered (another PC's merge may have
-            // moved it meanwhile) is forgotten here.
-            if (!wordStore.inList(entry.word, WordList::remembered)) continue;
-            wordStore.setRemembered(entry, false);
-            if (forgot) forgot(entry);
-        }
+        for (const WordEntry& entry : entries) wordStore.setRemembered(entry, false);
     }
     // From the bottom up, so that the rows still to go keep their places.
     for (auto target = targets.rbegin(); target != targets.rend(); ++target) {

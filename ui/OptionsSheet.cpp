@@ -313,9 +313,9 @@ void OptionsSheet::open(HWND parent, int startPage)
     const CommonControlsApi* api = commonControls();
     if (api == nullptr) return;
     // The word-library page holds a list view, the 朗读 page trackbars, the
-    // hotkey page hotkey fields.
-    INITCOMMONCONTROLSEX controls{sizeof controls,
-                                  ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_HOTKEY_CLASS};
+    // hotkey page hotkey fields, the import's preview a progress bar.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES |
+                                                       ICC_HOTKEY_CLASS | ICC_PROGRESS_CLASS};
     api->initCommonControlsEx(&controls);
 
     PageSeed seeds[kOptionsPageCount] = {};

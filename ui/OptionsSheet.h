@@ -101,9 +101,6 @@ struct OptionsContext {
     // on OK (the program applies them with the other settings). Without
     // them the page leaves its review fields as the defaults.
     ReviewSettings* review = nullptr;
-    // A remembered word sent back to learning with 忘记 on the library
-    // page: the program records that it was not recalled.
-    std::function<void(const WordEntry&)> forgotRemembered{};
     // The review history as it is now, which the statistics page takes each
     // time it is shown. Without it the page stays empty.
     std::function<ReviewSnapshot()> reviewSnapshot{};

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -115,10 +116,26 @@ void showSettings(HWND page, const SettingsRecord& Settings)
     showFontLabel(page, Settings);
 }
 
+// The choices of RecallFirst, in the order of the enum.
+constexpr const wchar_t* kRecallFirstChoices[] = {
+    L"复习的单词",
+    // A word being learnt from its second showing in a round on: the first
+    // is for study.
+    L"复习和学习中的单词",
+    L"不用，直接显示释义",
+};
+
 void showReview(HWND page, const ReviewSettings& review)
 {
     SendDlgItemMessageW(page, IDC_SETTINGS_REVIEW_LIMIT, EM_LIMITTEXT, 4, 0);
     SendDlgItemMessageW(page, IDC_SETTINGS_RETENTION, EM_LIMITTEXT, 2, 0);
+    SendDlgItemMessageW(page, IDC_SETTINGS_REVEAL_SECONDS, EM_LIMITTEXT, 2, 0);
+    HWND recall = GetDlgItem(page, IDC_SETTINGS_RECALL_FIRST);
+    SendMessageW(recall, CB_RESETCONTENT, 0, 0);
+    for (const wchar_t* choice : kRecallFirstChoices)
+        SendMessageW(recall, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
+    SendMessageW(recall, CB_SETCURSEL, static_cast<WPARAM>(review.recallFirst), 0);
+    showNumber(page, IDC_SETTINGS_REVEAL_SECONDS, static_cast<std::uint32_t>(review.revealSeconds));
     tick(page, IDC_SETTINGS_REVIEW, review.enabled ? 1 : 0);
     showNumber(page, IDC_SETTINGS_REVIEW_LIMIT, static_cast<std::uint32_t>(review.dailyLimit));
     showNumber(page, IDC_SETTINGS_RETENTION, static_cast<std::uint32_t>(review.retentionPercent));
@@ -132,6 +149,10 @@ ReviewSettings reviewFromPage(HWND page, ReviewSettings review)
     review.dailyLimit = std::clamp(readNumber(page, IDC_SETTINGS_REVIEW_LIMIT), 0, kReviewLimitHighest);
     review.retentionPercent =
         std::clamp(readNumber(page, IDC_SETTINGS_RETENTION), kRetentionLowestPercent, kRetentionHighestPercent);
+    const LRESULT recall = SendDlgItemMessageW(page, IDC_SETTINGS_RECALL_FIRST, CB_GETCURSEL, 0, 0);
+    if (recall >= 0 && recall < static_cast<LRESULT>(std::size(kRecallFirstChoices)))
+        review.recallFirst = static_cast<RecallFirst>(recall);
+    review.revealSeconds = std::clamp(readNumber(page, IDC_SETTINGS_REVEAL_SECONDS), 0, kRevealSecondsHighest);
     return review;
 }
 

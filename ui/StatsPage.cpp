@@ -259,8 +259,7 @@ void StatsPage::refresh()
     const int target = static_cast<int>(std::lround(stats_.retention * 100));
     if (stats_.recallReviews > 0) {
         const int recall = static_cast<int>(std::lround(100.0 * stats_.recallGood / stats_.recallReviews));
-        wsprintfW(line, L"最近 30 天的记忆率：%d%%（复习 %d 次，未看释义 %d 次），目标：%d%%", recall,
-                  stats_.recallReviews, stats_.recallBeforeMeaning, target);
+        wsprintfW(line, L"最近 30 天的记忆率：%d%%（复习 %d 次），目标：%d%%", recall, stats_.recallReviews, target);
     } else {
         wsprintfW(line, L"最近 30 天的记忆率：还没有复习，目标：%d%%", target);
     }

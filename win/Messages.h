@@ -54,3 +54,10 @@ inline UINT taskbarCreatedMessage()
 // saying a text (or given up on it): failures that come after Speak
 // returned, such as an unplugged headset, show then.
 constexpr UINT WM_SPEECH_EVENT = WM_APP + 8;
+
+// Posted by the import dialog's worker to the dialog: a step (reading the
+// file, taking it again with other choices, writing the list) has ended
+// (wParam: the worker's run number, lParam: 0 when it threw), and how far
+// the step running has come (wParam: per mille, lParam: its run number).
+constexpr UINT WM_IMPORT_STEP_DONE = WM_APP + 12;
+constexpr UINT WM_IMPORT_PROGRESS = WM_APP + 13;

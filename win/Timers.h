@@ -8,6 +8,7 @@
 constexpr UINT_PTR TIMER_SWITCH = 1;  // advance every switchSeconds
 constexpr UINT_PTR TIMER_PROBE = 2;   // one-shot: capture a window or sample the screen
 constexpr UINT_PTR TIMER_TITLE = 3;   // rewrite the captured window's title
+constexpr UINT_PTR TIMER_REVEAL = 4;  // one-shot: the hidden meaning shows
 
 // The owner window's. Progress is otherwise written only when the program
 // ends, so a crash or a power cut would lose a whole day of study.

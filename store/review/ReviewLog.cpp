@@ -10,8 +10,8 @@
 
 #include "store/files/FileReplace.h"
 #include "store/files/FileStamp.h"
-#include "store/lists/WordEntry.h"
 #include "store/text/Text.h"
+#include "store/lists/WordEntry.h"
 
 namespace {
 
@@ -22,8 +22,6 @@ constexpr char16_t kMergedSuffix[] = u".merged-";
 // By ReviewGrade.
 constexpr const char* kGradeNames[] = {"again", "good", "easy"};
 constexpr char kBeforeMeaning[] = "before-meaning";
-constexpr char kCameBack[] = "came-back";
-constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 {
@@ -78,9 +76,6 @@ std::string timeText(std::int64_t seconds)
 // The lines of a text, without their line ends; empty lines left out.
 std::vector<std::string_view> linesOf(std::string_view text)
 {
-    // Notepad saves UTF-8 with a byte-order mark, which would garble the
-    // first line.
-    if (text.substr(0, 3) == kUtf8Mark) text.remove_prefix(3);
     std::vector<std::string_view> lines;
     while (!text.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
@@ -100,7 +95,6 @@ bool readText(const std::filesystem::path& path, std::string& text)
     char buffer[1 << 14];
     std::size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, got);
-    if (text.compare(0, 3, kUtf8Mark) == 0) text.erase(0, 3);
     return !std::ferror(file.get());
 }
 
@@ -177,10 +171,7 @@ std::string reviewLine(const ReviewAnswer& answer)
     encodeUtf8(answer.word, word);
     std::string line = timeText(answer.time) + '\t' + kGradeNames[static_cast<int>(answer.grade)] + '\t' + word + '\t' +
                        dayText(answer.dueDay);
-    std::string flags;
-    if (answer.beforeMeaning) flags.append(kBeforeMeaning);
-    if (answer.cameBack) flags.append(flags.empty() ? "" : ",").append(kCameBack);
-    if (!flags.empty()) line.append("\t").append(flags);
+    if (answer.beforeMeaning) line.append("\t").append(kBeforeMeaning);
     return line;
 }
 
@@ -197,27 +188,13 @@ bool parseReviewLine(std::string_view line, ReviewAnswer& answer)
         if (tab == std::string_view::npos) break;
         line.remove_prefix(tab + 1);
     }
-    if (count < 4) return false;
+    if (count < 4 || (count == 5 && fields[4] != kBeforeMeaning)) return false;
     ReviewAnswer parsed;
     if (!parseTime(fields[0], parsed.time)) return false;
     const auto grade = std::find(std::begin(kGradeNames), std::end(kGradeNames), fields[1]);
     if (grade == std::end(kGradeNames)) return false;
     parsed.grade = static_cast<ReviewGrade>(grade - std::begin(kGradeNames));
-    if (count == 5) {
-        // Flags: each a known one, at most once.
-        std::string_view flags = fields[4];
-        for (;;) {
-            const std::size_t comma = flags.find(',');
-            const std::string_view flag = flags.substr(0, comma);
-            bool* const set = flag == kBeforeMeaning ? &parsed.beforeMeaning
-                              : flag == kCameBack    ? &parsed.cameBack
-                                                     : nullptr;
-            if (set == nullptr || *set) return false;
-            *set = true;
-            if (comma == std::string_view::npos) break;
-            flags.remove_prefix(comma + 1);
-        }
-    }
+    parsed.beforeMeaning = count == 5;
     // Only a word the store could hold: valid UTF-8, short enough for its
     // field, no control characters.
     if (fields[2].empty() || !decodeUtf8(fields[2], parsed.word) || parsed.word.size() >= kWordUnits) return false;
@@ -237,59 +214,31 @@ std::string reviewLogHeader(std::int32_t startDay)
 
 std::string mergeReviewLogs(std::string_view a, std::string_view b)
 {
-    // Everything is sorted on the lines themselves, never on which side
-    // they came from, so both orders of merging give the same bytes.
     std::vector<std::string_view> comments;
-    struct Placed {
-        std::int64_t time;  // of the line, or of the readable line before it
-        int after;          // 0 for a line with a time of its own, 1 for one placed after another
-        std::string_view line;
-        bool operator<(const Placed& o) const
-        {
-            return std::tie(time, after, line) < std::tie(o.time, o.after, o.line);
-        }
-    };
-    std::vector<Placed> lines;
+    // (time of the line, or of the readable line before it; the line)
+    std::vector<std::pair<std::int64_t, std::string_view>> lines;
     for (std::string_view text : {a, b}) {
         std::int64_t before = INT64_MIN;
         for (std::string_view line : linesOf(text)) {
             if (line.front() == '#') {
-                comments.push_back(line);
+                if (std::find(comments.begin(), comments.end(), line) == comments.end()) comments.push_back(line);
                 continue;
             }
-            // A line of a kind this version does not read still has its
-            // time when it starts with one.
-            std::int64_t time;
-            if (line.size() > 20 && line[20] == '\t' && parseTime(line.substr(0, 20), time)) {
-                before = time;
-                lines.push_back({time, 0, line});
-            } else {
-                lines.push_back({before, 1, line});
-            }
+            ReviewAnswer answer;
+            if (parseReviewLine(line, answer)) before = answer.time;
+            lines.emplace_back(before, line);
         }
     }
-    // The program's own comment (the version and the start) first.
-    const auto own = [](std::string_view line) { return line.substr(0, 16) == "# mivora-review "; };
-    std::sort(comments.begin(), comments.end(), [&own](std::string_view x, std::string_view y) {
-        return std::make_pair(!own(x), x) < std::make_pair(!own(y), y);
-    });
-    comments.erase(std::unique(comments.begin(), comments.end()), comments.end());
     std::sort(lines.begin(), lines.end());
     std::string merged;
     for (std::string_view comment : comments) merged.append(comment).push_back('\n');
     // A garbled line kept on two PCs may stand beside different answers on
     // each, so repeats are looked for everywhere, not only next door.
     std::unordered_set<std::string_view> seen;
-    for (const Placed& line : lines) {
-        if (seen.insert(line.line).second) merged.append(line.line).push_back('\n');
+    for (const auto& line : lines) {
+        if (seen.insert(line.second).second) merged.append(line.second).push_back('\n');
     }
     return merged;
-}
-
-bool isReview(const ReviewAnswer& answer, const ReviewAnswer* previous, std::int32_t day)
-{
-    if (previous == nullptr) return answer.cameBack;
-    return day >= previous->dueDay;
 }
 
 std::vector<std::u16string> wordsComingBack(std::vector<DueWord> remembered, std::int32_t today,
@@ -298,33 +247,16 @@ std::vector<std::u16string> wordsComingBack(std::vector<DueWord> remembered, std
     remembered.erase(std::remove_if(remembered.begin(), remembered.end(),
                                     [today](const DueWord& word) { return word.dueDay > today; }),
                      remembered.end());
-    // Words with answers first: a backlog of words from before the log must
-    // not hold back the first reviews of the words learnt since.
-    std::stable_sort(remembered.begin(), remembered.end(), [](const DueWord& x, const DueWord& y) {
-        return std::make_pair(!x.answered, x.dueDay) < std::make_pair(!y.answered, y.dueDay);
-    });
+    std::stable_sort(remembered.begin(), remembered.end(),
+                     [](const DueWord& x, const DueWord& y) { return x.dueDay < y.dueDay; });
     const std::int64_t room = std::max<std::int64_t>(std::int64_t{dailyLimit} - broughtToday, 0);
-    // The words from before the log take under half of a day's limit, so
-    // that a backlog never crowds out a day's own reviews for long.
-    std::int64_t beforeLogRoom = std::max<std::int32_t>((dailyLimit - 1) / 2, 1);
     std::vector<std::u16string> words;
-    for (std::size_t i = 0; i < remembered.size() && static_cast<std::int64_t>(words.size()) < room; ++i) {
-        if (!remembered[i].answered && beforeLogRoom-- <= 0) break;
+    for (std::size_t i = 0; i < remembered.size() && static_cast<std::int64_t>(i) < room; ++i)
         words.push_back(std::move(remembered[i].word));
-    }
     return words;
 }
 
-std::int32_t firstReviewSpread(std::int64_t wordsBeforeLog, std::int32_t dailyLimit)
-{
-    // About a quarter of the limit a day on average: the busiest days of
-    // the hashed spread stay under half of it.
-    const std::int64_t perDay = std::max<std::int32_t>(dailyLimit / 4, 1);
-    const std::int64_t days = (std::max<std::int64_t>(wordsBeforeLog, 0) + perDay - 1) / perDay;
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(days, kFirstReviewSpread, kLongestInterval));
-}
-
-std::int32_t firstReviewDay(std::u16string_view word, std::int32_t startDay, std::int32_t spreadDays)
+std::int32_t firstReviewDay(std::u16string_view word, std::int32_t startDay)
 {
     // FNV-1a of the folded word: the same on every PC and every start.
     std::uint32_t hash = 2166136261u;
@@ -333,7 +265,7 @@ std::int32_t firstReviewDay(std::u16string_view word, std::int32_t startDay, std
         hash = (hash ^ (folded & 0xFF)) * 16777619u;
         hash = (hash ^ (folded >> 8)) * 16777619u;
     }
-    return clampDay(std::int64_t{startDay} + 1 + hash % static_cast<std::uint32_t>(std::max(spreadDays, 1)));
+    return clampDay(std::int64_t{startDay} + 1 + hash % kFirstReviewSpread);
 }
 
 ReviewLog::ReviewLog(LocalDayOf dayOf) : dayOf_(std::move(dayOf)) {}
@@ -364,7 +296,6 @@ void ReviewLog::load(std::int32_t today)
     std::lock_guard guard(lock_);
     text_.clear();
     startDay_ = today;
-    today_ = today;
     if (path_.empty()) {
         rebuildLocked();
         return;
@@ -374,17 +305,12 @@ void ReviewLog::load(std::int32_t today)
     if (missing) {
         // A new log starts with its comment; the start day it names is what
         // spreads the words remembered before it over the days to come.
-        text_ = reviewLogHeader(today) + '\n' + pending_;
-        wroteLocked(writeWholeLocked(), 0);
+        text_ = reviewLogHeader(today) + '\n';
+        writable_ = writeWholeLocked();
     } else if (!readText(path_, text_)) {
         // Held by another program, or no permission: answers are still
-        // recorded, and written once the file can be opened again.
-        text_ = pending_;
-    } else if (!pending_.empty()) {
-        // Answers of this run the file still lacks (a load after another
-        // list was chosen) are kept, and written now if they can be.
-        text_ = mergeReviewLogs(text_, pending_);
-        wroteLocked(writeWholeLocked(), 0);
+        // recorded, and appended once the file can be opened again.
+        text_.clear();
     }
     rebuildLocked();
 
@@ -400,7 +326,7 @@ void ReviewLog::load(std::int32_t today)
         std::string other;
         if (!readText(copy, other)) continue;
         mergeLocked(other);
-        if (!writable_ || !pending_.empty()) continue;  // merged again at the next start
+        if (!writable_) continue;  // merged again at the next start
         std::filesystem::path kept;
         std::u16string name = copy.filename().u16string() + kMergedSuffix;
         for (char c : dayText(today)) {
@@ -415,14 +341,11 @@ bool ReviewLog::mergeWithDisk()
     std::lock_guard guard(lock_);
     if (path_.empty()) return false;
     std::string disk;
-    if (!readText(path_, disk)) return false;
+    if (!readText(path_, disk) || disk == text_) return false;
     const std::string merged = mergeReviewLogs(text_, disk);
     const bool changed = merged != text_;
     text_ = merged;
-    if (merged != disk)
-        wroteLocked(writeWholeLocked(), 0);
-    else
-        wroteLocked(true, 0);  // the file holds every line already
+    if (merged != disk) writable_ = writeWholeLocked();
     if (changed) rebuildLocked();
     return changed;
 }
@@ -438,7 +361,7 @@ bool ReviewLog::mergeLocked(std::string_view other)
     std::string merged = mergeReviewLogs(text_, other);
     if (merged == text_) return false;
     text_ = std::move(merged);
-    wroteLocked(writeWholeLocked(), 0);
+    writable_ = writeWholeLocked();
     rebuildLocked();
     return true;
 }
@@ -452,156 +375,40 @@ bool ReviewLog::writeWholeLocked()
     return ok;
 }
 
-void ReviewLog::wroteLocked(bool ok, std::int64_t utcNow)
-{
-    writable_ = ok;
-    if (ok) {
-        pending_.clear();
-        unwrittenTold_ = false;
-    } else if (!pending_.empty() && pendingSince_ == 0) {
-        pendingSince_ = utcNow;
-    }
-}
-
 ReviewAnswer ReviewLog::answer(std::u16string_view word, ReviewGrade grade, bool beforeMeaning, std::int64_t utcNow)
 {
     std::lock_guard guard(lock_);
-    // A new day, or a clock put back: answers dated after it wait.
-    const std::int32_t day = dayOf_(utcNow);
-    if (day != today_) {
-        today_ = day;
-        rebuildLocked();
-    }
     ReviewAnswer answer{utcNow, grade, std::u16string(word), 0, beforeMeaning};
-    const std::u16string folded = foldedWord(word);
-    WordState& state = words_[folded];
-    answer.cameBack = !state.card.known && broughtBack_.erase(folded) != 0;
-    answers_.push_back(answer);
-    // In the order of the times, as a load orders them: behind an answer
-    // given later by a clock that was right, if the clock is now put back.
-    const auto at = std::upper_bound(state.answers.begin(), state.answers.end(), utcNow,
-                                     [this](std::int64_t time, std::size_t i) { return time < answers_[i].time; });
-    state.answers.insert(at, answers_.size() - 1);
-    replayLocked(state);
-    answer.dueDay = state.card.dueDay();
+    addLocked(answer);
+    answer.dueDay = words_[foldedWord(word)].card.dueDay();
     answers_.back().dueDay = answer.dueDay;
     const std::string line = reviewLine(answer) + '\n';
     if (text_.empty()) text_ = reviewLogHeader(startDay_) + '\n';
     text_ += line;
-    if (pending_.empty()) pendingSince_ = utcNow;
-    pending_ += line;
     if (path_.empty()) return answer;
     // Appended, not rewritten: a line is all an answer can cost the file,
-    // however long the history. Lines an earlier append could not write go
-    // with it.
+    // however long the history.
     bool ok = false;
     if (UniqueFile file{openFile(path_, "ab")}) {
-        std::string written = pending_;
+        std::string written = line;
         // In append mode the position is only known to be the end after a
         // seek (Microsoft's C library reports 0 before the first write).
         const bool empty = std::fseek(file.get(), 0, SEEK_END) == 0 && std::ftell(file.get()) == 0;
-        if (empty) written = reviewLogHeader(startDay_) + '\n' + written;
+        if (empty) written = reviewLogHeader(startDay_) + '\n' + line;
         ok = std::fwrite(written.data(), 1, written.size(), file.get()) == written.size() && flushToDisk(file.get());
         ok = std::fclose(file.release()) == 0 && ok;
     }
-    wroteLocked(ok, utcNow);
+    writable_ = ok;
     return answer;
 }
 
-bool ReviewLog::setToday(std::int32_t today)
+void ReviewLog::addLocked(const ReviewAnswer& answer)
 {
-    std::lock_guard guard(lock_);
-    if (today == today_) return false;
-    today_ = today;
-    rebuildLocked();
-    return true;
-}
-
-void ReviewLog::broughtBack(const std::vector<std::u16string>& words)
-{
-    std::lock_guard guard(lock_);
-    for (const std::u16string& word : words) {
-        std::u16string folded = foldedWord(word);
-        const auto it = words_.find(folded);
-        if (it == words_.end() || !it->second.card.known) broughtBack_.emplace(std::move(folded), 0);
-    }
-}
-
-bool ReviewLog::takeUnwrittenNotice(std::int64_t utcNow, std::int64_t wait)
-{
-    std::lock_guard guard(lock_);
-    if (pending_.empty() || unwrittenTold_ || utcNow - pendingSince_ < wait) return false;
-    unwrittenTold_ = true;
-    return true;
-}
-
-bool ReviewLog::unwritten() const
-{
-    std::lock_guard guard(lock_);
-    return !pending_.empty();
-}
-
-std::int64_t ReviewLog::answeredBeforeLog() const
-{
-    std::lock_guard guard(lock_);
-    return std::count_if(answers_.begin(), answers_.end(), [](const ReviewAnswer& answer) { return answer.cameBack; });
-}
-
-void ReviewLog::setFirstReviewSpread(std::int32_t days)
-{
-    std::lock_guard guard(lock_);
-    spread_ = std::max(days, kFirstReviewSpread);
-}
-
-std::vector<DueWord> ReviewLog::comingBack(const std::vector<std::u16string>& remembered,
-                                           const std::function<bool(std::u16string_view)>& underReview,
-                                           std::int32_t waiting, std::int32_t dailyLimit)
-{
-    std::vector<DueWord> words;
-    words.reserve(remembered.size());
-    // The words from before the log come back over more days the more
-    // there are, those answered since included, so that the spread stays
-    // put as they are answered.
-    std::int64_t beforeLog = answeredBeforeLog();
-    for (const std::u16string& word : remembered) {
-        const bool answered = hasAnswers(word);
-        if (!answered) ++beforeLog;
-        if (!underReview(word)) words.push_back({word, 0, answered});
-    }
-    setFirstReviewSpread(firstReviewSpread(beforeLog, dailyLimit));
-    for (DueWord& word : words) word.dueDay = dueDay(word.word);
-    const std::int32_t day = today();
-    const std::int64_t brought = std::int64_t{reviewedOn(day)} + waiting;
-    std::vector<std::u16string> coming = wordsComingBack(
-        std::move(words), day, static_cast<std::int32_t>(std::min<std::int64_t>(brought, INT32_MAX)), dailyLimit);
-    broughtBack(coming);
-    std::vector<DueWord> due;
-    due.reserve(coming.size());
-    for (std::u16string& word : coming) {
-        const std::int32_t at = dueDay(word);
-        due.push_back({std::move(word), at});
-    }
-    return due;
-}
-
-std::int32_t ReviewLog::today() const
-{
-    std::lock_guard guard(lock_);
-    return today_;
-}
-
-void ReviewLog::replayLocked(WordState& state)
-{
-    state.card = FsrsCard{};
-    for (std::size_t i : state.answers) {
-        const ReviewAnswer& answer = answers_[i];
-        const std::int32_t day = dayOf_(answer.time);
-        // An answer dated after today (another PC's clock set ahead) counts
-        // from its day on: before, it would keep the word away past every
-        // answer given meanwhile.
-        if (day > today_) continue;
-        state.card = fsrsAnswer(state.card, FsrsAnswer{day, fsrsGrade(answer.grade)}, retention_);
-    }
+    answers_.push_back(answer);
+    WordState& state = words_[foldedWord(answer.word)];
+    const FsrsAnswer step{dayOf_(answer.time), fsrsGrade(answer.grade)};
+    state.answers.push_back(step);
+    state.card = fsrsAnswer(state.card, step, retention_);
 }
 
 void ReviewLog::rebuildLocked()
@@ -625,12 +432,8 @@ void ReviewLog::rebuildLocked()
     // out of order: the schedule goes by the times.
     std::stable_sort(parsed.begin(), parsed.end(),
                      [](const ReviewAnswer& x, const ReviewAnswer& y) { return x.time < y.time; });
-    answers_ = std::move(parsed);
-    for (std::size_t i = 0; i < answers_.size(); ++i) words_[foldedWord(answers_[i].word)].answers.push_back(i);
-    for (auto& [word, state] : words_) {
-        (void)word;
-        replayLocked(state);
-    }
+    answers_.reserve(parsed.size());
+    for (const ReviewAnswer& answer : parsed) addLocked(answer);
     if (started == INT32_MAX && !answers_.empty()) started = dayOf_(answers_.front().time);
     if (started != INT32_MAX) startDay_ = started;
 }
@@ -638,32 +441,20 @@ void ReviewLog::rebuildLocked()
 std::vector<ReviewAnswer> ReviewLog::answers() const
 {
     std::lock_guard guard(lock_);
-    std::vector<ReviewAnswer> sorted = answers_;
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const ReviewAnswer& x, const ReviewAnswer& y) { return x.time < y.time; });
-    return sorted;
+    return answers_;
 }
 
 bool ReviewLog::hasAnswers(std::u16string_view word) const
 {
     std::lock_guard guard(lock_);
-    const auto it = words_.find(foldedWord(word));
-    return it != words_.end() && it->second.card.known;
+    return words_.count(foldedWord(word)) != 0;
 }
 
 std::int32_t ReviewLog::dueDay(std::u16string_view word) const
 {
     std::lock_guard guard(lock_);
-    std::u16string folded = foldedWord(word);
-    const auto it = words_.find(folded);
-    if (it != words_.end() && it->second.card.known) return it->second.card.dueDay();
-    if (today_ <= std::int64_t{startDay_} + spread_) return firstReviewDay(word, startDay_, spread_);
-    // Every word from before the log has had its day: one without answers
-    // was remembered on another PC whose log has not come yet, or lost its
-    // line. It comes back as a word remembered the day it was met, not as
-    // one overdue for months.
-    const std::int32_t met = firstMet_.emplace(std::move(folded), today_).first->second;
-    return fsrsAnswer(FsrsCard{}, FsrsAnswer{met, FsrsGrade::good}, retention_).dueDay();
+    const auto it = words_.find(foldedWord(word));
+    return it != words_.end() ? it->second.card.dueDay() : firstReviewDay(word, startDay_);
 }
 
 std::int32_t ReviewLog::reviewedOn(std::int32_t day) const
@@ -672,16 +463,9 @@ std::int32_t ReviewLog::reviewedOn(std::int32_t day) const
     std::int32_t count = 0;
     for (const auto& [word, state] : words_) {
         (void)word;
-        const ReviewAnswer* previous = nullptr;
-        for (std::size_t i : state.answers) {
-            const ReviewAnswer& answer = answers_[i];
-            const std::int32_t answered = dayOf_(answer.time);
-            if (answered == day && isReview(answer, previous, answered)) {
-                ++count;
-                break;
-            }
-            previous = &answer;
-        }
+        if (std::any_of(state.answers.begin() + 1, state.answers.end(),
+                        [day](const FsrsAnswer& answer) { return answer.day == day; }))
+            ++count;
     }
     return count;
 }
@@ -714,7 +498,6 @@ void ReviewLog::record(const std::string& line)
     }
     writable_ = ok;
 }
-
 std::string ReviewLog::text() const
 {
     std::lock_guard guard(lock_);

@@ -6,16 +6,13 @@
 //   2026-12-08T09:31:40Z<TAB>easy<TAB>abolish<TAB>2026-12-16<TAB>before-meaning
 //
 // The time is UTC; the answer `again`, `good` or `easy`; the word as the
-// store holds it; the local due date the answer gave; and a fifth field of
-// flags, separated by commas, when there are any: `before-meaning` for an
-// answer given while the meaning was still hidden, `came-back` for the
-// first answer of a word remembered before the log began (a review, though
-// the log holds nothing earlier). Lines of the first version have four
-// fields and `good` or `again`, and an answer that needs nothing more is
-// still written that way; a program of that version skips an `easy` line or
-// one with flags as a line it cannot read (keeping it in the file) rather
-// than taking it for another answer, and this version does the same with a
-// flag it does not know. The file is the history, not a
+// store holds it; the local due date the answer gave; and, for an answer
+// given while the meaning was still hidden, a fifth field `before-meaning`.
+// Lines of the first version have four fields and `good` or `again`, and an
+// answer that needs neither is still written that way; a program of that
+// version skips an `easy` line or one with a fifth field as a line it
+// cannot read (keeping it in the file) rather than taking it for another
+// answer. The file is the history, not a
 // cache: every due date is worked out anew from the answers, so a file
 // merged from two PCs gives both the same schedule. Lines that cannot be
 // read are kept as they are and skipped.
@@ -44,19 +41,8 @@ struct ReviewAnswer {
     std::int32_t dueDay; /* local day number, days since 1970-01-01 */
     // Given before the meaning showed: a real attempt to recall.
     bool beforeMeaning = false;
-    // The first answer of a word remembered before the log began, given
-    // when it came back due.
-    bool cameBack = false;
     bool recalled() const noexcept { return grade != ReviewGrade::again; }
 };
-
-// Whether an answer tested a word that came back due: the word's first
-// answer when it is flagged `came-back`, a later one on or after the due
-// date the answer before it gave. (A first 忘了 from before the flag
-// existed is none: the successes beside it were never told apart from
-// words newly remembered, so the recall would see only the misses.) The 已记住 that relearns a word the day it was
-// forgotten is no review. `previous`: the word's answer before, nullptr for none.
-bool isReview(const ReviewAnswer& answer, const ReviewAnswer* previous, std::int32_t day);
 
 // Day numbers (days since 1970-01-01) and dates of the proleptic Gregorian
 // calendar.
@@ -85,35 +71,27 @@ bool parseReviewLine(std::string_view line, ReviewAnswer& answer);
 // and the day the log was started.
 std::string reviewLogHeader(std::int32_t startDay);
 
-// Two logs as one: every line of both, each distinct line once, comments
-// first (the program's own, then the rest in byte order), then the rest in
-// the order of their times (a line that cannot be read goes right after the
-// line before it), equal times in byte order. Both PCs get the same bytes
-// whichever merges.
+// Two logs as one: every line of both, comments first, then the rest in
+// the order of their times (a line that cannot be read goes with the line
+// before it), each distinct line once. Both PCs get the same file whichever
+// merges.
 std::string mergeReviewLogs(std::string_view a, std::string_view b);
 
 // Which remembered words come back to the round today: those due on or
-// before `today`, words with answers first, the longest overdue first (ties
-// in list order), then the words remembered before the log the same way
-// (under half the limit of them), so many that together with
-// `broughtToday` (already brought back today) they are no more than
-// `dailyLimit`.
+// before `today`, the longest overdue first (ties in list order), so many
+// that together with `broughtToday` (already brought back today) they are
+// no more than `dailyLimit`.
 struct DueWord {
     std::u16string word;
     std::int32_t dueDay;
-    bool answered = true;  // false: remembered before the log, no answer yet
 };
 std::vector<std::u16string> wordsComingBack(std::vector<DueWord> remembered, std::int32_t today,
                                             std::int32_t broughtToday, std::int32_t dailyLimit);
 
 // The first due day of a word remembered before the log existed: spread
-// over the `spreadDays` days after `startDay` (the day the log was
-// started), a few words a day, the same on every PC.
-std::int32_t firstReviewDay(std::u16string_view word, std::int32_t startDay, std::int32_t spreadDays = 60);
-// Over how many days the words remembered before the log come back: 60, or
-// more for so many that a day's share stays near a quarter of `dailyLimit`
-// (the words with answers come first, these fill what the limit leaves).
-std::int32_t firstReviewSpread(std::int64_t wordsBeforeLog, std::int32_t dailyLimit);
+// over the 60 days after `startDay` (the day the log was started), a few
+// words a day, the same on every PC.
+std::int32_t firstReviewDay(std::u16string_view word, std::int32_t startDay);
 
 // The log file and the schedule replayed from it. Called from the UI
 // thread, also from a worker that merges the progress file: every public
@@ -142,37 +120,8 @@ public:
     // Records an answer given now (`utcNow`): works out the word's new due
     // day, appends the line and flushes it. Returns the answer as logged.
     // `beforeMeaning`: given while the meaning was still hidden. A file that
-    // cannot be written keeps the answer in memory, and the next write that
-    // succeeds (an answer, or mergeWithDisk) writes it too.
+    // cannot be written leaves the answer in memory.
     ReviewAnswer answer(std::u16string_view word, ReviewGrade grade, bool beforeMeaning, std::int64_t utcNow);
-    // The day has changed (midnight, a clock put back): answers dated after
-    // the old day may count now, or no longer. True when the schedule
-    // changed.
-    bool setToday(std::int32_t today);
-    // Words without answers that came back to the round: their first answer
-    // is a review.
-    void broughtBack(const std::vector<std::u16string>& words);
-    // True once when answers have waited `wait` seconds or more to be
-    // written, for the user to be told; again only after a write succeeded.
-    bool takeUnwrittenNotice(std::int64_t utcNow, std::int64_t wait = 300);
-    // Whether answers wait to be written.
-    bool unwritten() const;
-    // How many words remembered before the log have had their first answer.
-    std::int64_t answeredBeforeLog() const;
-    // The spread of firstReviewDay for words without answers.
-    void setFirstReviewSpread(std::int32_t days);
-
-    // Which of the `remembered` words come back to the round today (the
-    // day of the last load, setToday or answer), with their due days, as
-    // wordsComingBack picks them: the day's reviews so far and the
-    // `waiting` words already in the round count against `dailyLimit`.
-    // `underReview` tells the words already in the round, which do not
-    // come twice. Sets the spread of the words from before the log, and
-    // notes those coming back (see broughtBack).
-    std::vector<DueWord> comingBack(const std::vector<std::u16string>& remembered,
-                                    const std::function<bool(std::u16string_view)>& underReview, std::int32_t waiting,
-                                    std::int32_t dailyLimit);
-    std::int32_t today() const;
 
     // Appends a line of another kind the history keeps (a change of a
     // word's state, see WordActions.h) as an answer is appended; a file
@@ -184,12 +133,11 @@ public:
     // The parsed answers, oldest first.
     std::vector<ReviewAnswer> answers() const;
     // Whether the word has any answer; its due day (a word without answers:
-    // firstReviewDay, or, in a log older than the spread, the day after a
-    // first 已记住 on the day it was first asked for).
+    // firstReviewDay).
     bool hasAnswers(std::u16string_view word) const;
     std::int32_t dueDay(std::u16string_view word) const;
-    // How many distinct words had a review (see isReview) on `day`: the
-    // reviews done that day.
+    // How many distinct words had an answer on `day` that was not their
+    // first: the reviews done that day.
     std::int32_t reviewedOn(std::int32_t day) const;
     // False after the last write failed.
     bool writable() const;
@@ -198,14 +146,13 @@ public:
 
 private:
     struct WordState {
-        std::vector<std::size_t> answers;  // into answers_, by time (equal times in the log's order)
+        std::vector<FsrsAnswer> answers;
         FsrsCard card;
     };
     void rebuildLocked();
-    void replayLocked(WordState& state);
+    void addLocked(const ReviewAnswer& answer);
     bool writeWholeLocked();
     bool mergeLocked(std::string_view other);
-    void wroteLocked(bool ok, std::int64_t utcNow);
 
     LocalDayOf dayOf_;
     mutable std::mutex lock_;
@@ -215,15 +162,5 @@ private:
     std::vector<ReviewAnswer> answers_;
     std::unordered_map<std::u16string, WordState> words_;  // by folded word
     std::int32_t startDay_ = 0;
-    std::int32_t today_ = 0;
-    std::int32_t spread_ = 60;
     bool writable_ = true;
-    // Lines in text_ that the file still lacks, and since when.
-    std::string pending_;
-    std::int64_t pendingSince_ = 0;
-    bool unwrittenTold_ = false;
-    std::unordered_map<std::u16string, char> broughtBack_;  // folded words without answers
-    // Words without answers met in a log older than the spread: the day
-    // they were first asked for.
-    mutable std::unordered_map<std::u16string, std::int32_t> firstMet_;
 };

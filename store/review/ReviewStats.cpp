@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <numeric>
 #include <string>
-#include <unordered_map>
-
-#include "store/text/Text.h"
+#include <unordered_set>
 
 namespace {
 
@@ -56,29 +54,24 @@ ReviewStats computeReviewStats(const ReviewSnapshot& snapshot)
         return snapshot.answers[a].time < snapshot.answers[b].time;
     });
 
-    // Each word's answer before, by the word as the log folds it.
-    std::unordered_map<std::u16string, const ReviewAnswer*> previous;
-    previous.reserve(snapshot.answers.size());
+    std::unordered_set<std::u16string> answeredBefore;
+    answeredBefore.reserve(snapshot.answers.size());
     for (std::size_t index : order) {
         const ReviewAnswer& answer = snapshot.answers[index];
         const std::int32_t day = localDay(answer.time);
-        const ReviewAnswer*& before = previous[foldedWord(answer.word)];
-        const bool review = isReview(answer, before, day);
-        const bool first = before == nullptr;
-        before = &answer;
+        const bool review = !answeredBefore.insert(answer.word).second;
         if (day >= stats.firstDay && day <= stats.today)
             ++stats.answersOnDay[static_cast<std::size_t>(day - stats.firstDay)];
         if (day == stats.today) {
             if (review)
                 ++stats.reviewedToday;
-            else if (first && answer.recalled())
+            else if (answer.recalled())
                 ++stats.newToday;
             if (!answer.recalled()) ++stats.forgotToday;
         }
         if (review && day <= stats.today && day > stats.today - kRecallDays) {
             ++stats.recallReviews;
             if (answer.recalled()) ++stats.recallGood;
-            if (answer.beforeMeaning) ++stats.recallBeforeMeaning;
         }
     }
     stats.busiestDay = *std::max_element(stats.answersOnDay.begin(), stats.answersOnDay.end());

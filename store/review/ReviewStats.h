@@ -4,18 +4,18 @@
 // reviews of the last 30 days were recalled.
 //
 // Kinds of answer, as the page counts them:
-// - An answer is a review when it tests a word that came back due (see
-//   isReview): a later answer on or after the due date the one before it
-//   gave, or the first answer of a word remembered before the log. The
-//   已记住 that relearns a word after 忘了 is none. Words differing only in
-//   case are one word, as in the log.
-// - 新记住 today: first answers given today that are 已记住 (good) and no
-//   review.
+// - An answer is a review when the log holds an earlier answer on the same
+//   word (by time; equal times keep the log's order). A word's first answer
+//   in the log is not a review: it is how the word was first remembered.
+// - 新记住 today: first answers given today that are 已记住 (good).
 // - 复习 today: reviews given today, good or not.
-// - 忘了 today: every 忘了 (again) given today.
+// - 忘了 today: every 忘了 (again) given today. 忘了 is only offered on a
+//   word that came back for review, so it is one even when it is the word's
+//   first answer in the log (a word remembered before the log began); such
+//   an answer counts here but not in 复习 nor in the recall, which would
+//   otherwise see that word's misses and never its successes.
 // - Recall of the last 30 days (today and the 29 days before): the share of
-//   good among the reviews given then, and how many of those reviews were
-//   answered before the meaning showed.
+//   good among the reviews given then.
 // Days are local days, numbered from 1970-01-01; a week begins on Monday.
 #pragma once
 
@@ -61,9 +61,8 @@ struct ReviewStats {
     int newToday = 0;
     int reviewedToday = 0;
     int forgotToday = 0;
-    int recallReviews = 0;        // reviews of the last 30 days
-    int recallGood = 0;           // of which good
-    int recallBeforeMeaning = 0;  // of which answered before the meaning showed
+    int recallReviews = 0;  // reviews of the last 30 days
+    int recallGood = 0;     // of which good
     double retention = 0.9;
 };
 

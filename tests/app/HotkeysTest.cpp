@@ -64,7 +64,7 @@ TEST(Hotkeys, RegisteredForTheWindowReleasedWhileAsideAndAtTheEnd)
         EXPECT_EQ(hotkeys.commandOf(7), HotkeyCommand::options);
         EXPECT_EQ(hotkeys.commandOf(3), std::nullopt) << "not registered";
         EXPECT_EQ(hotkeys.commandOf(0), std::nullopt);
-        EXPECT_EQ(hotkeys.commandOf(8), std::nullopt);
+        EXPECT_EQ(hotkeys.commandOf(10), std::nullopt);
 
         // Whether a combination is free, for the page: one of ours is, and
         // costs no call; one held elsewhere is not; another is tried on a
@@ -73,7 +73,7 @@ TEST(Hotkeys, RegisteredForTheWindowReleasedWhileAsideAndAtTheEnd)
         EXPECT_TRUE(hotkeys.heldByAnotherProgram({ctrlAlt, 'M'}));
         EXPECT_FALSE(hotkeys.heldByAnotherProgram({ctrlAlt, 'K'}));
         EXPECT_FALSE(hotkeys.heldByAnotherProgram({}));
-        EXPECT_EQ(system.take(), (Calls{"!8 3/77", "+8 3/75", "-8"}));
+        EXPECT_EQ(system.take(), (Calls{"!10 3/77", "+10 3/75", "-10"}));
 
         // A full-screen program in front: everything is let go, and taken
         // again when it leaves.
@@ -109,18 +109,18 @@ TEST(Hotkeys, ThePageInFrontAndExitReleaseEverything)
     Hotkeys hotkeys(system);
     hotkeys.setWindow(system.expectedWindow);
     hotkeys.setSettings(defaultHotkeys());
-    EXPECT_EQ(system.take().size(), 5u);
+    EXPECT_EQ(system.take().size(), 7u);
     // The hotkey page in front lets them go too; aside and editing at once
     // take them back only when both are over.
     hotkeys.setEditing(true);
-    EXPECT_EQ(system.take().size(), 5u);
+    EXPECT_EQ(system.take().size(), 7u);
     hotkeys.setStandingAside(true);
     hotkeys.setEditing(false);
     EXPECT_EQ(system.take(), Calls{});
     hotkeys.setStandingAside(false);
-    EXPECT_EQ(system.take().size(), 5u);
+    EXPECT_EQ(system.take().size(), 7u);
     hotkeys.setWindow(nullptr);
-    EXPECT_EQ(system.take(), (Calls{"-1", "-2", "-3", "-4", "-5"}));
+    EXPECT_EQ(system.take(), (Calls{"-1", "-2", "-3", "-4", "-5", "-8", "-9"}));
     hotkeys.setStandingAside(false);
     hotkeys.setSettings(defaultHotkeys());
     EXPECT_EQ(system.take(), Calls{}) << "no window, nothing registered";

@@ -25,6 +25,7 @@
 #include "app/FileNotices.h"
 #include "res/resource.h"
 #include "settings/IniFile.h"
+#include "settings/ReviewSettings.h"
 #include "settings/SpeechSettings.h"
 #include "settings/Settings.h"
 #include "store/text/Text.h"
@@ -1022,8 +1023,10 @@ TEST_F(FailedSaveTest, IniSaveKeepsOtherSectionsAndAFailureIsToldOnce)
     const std::u16string_view expected = u"\uFEFF; mine\r\n[Mine]\r\nKeep=1\r\n[Speech]\r\nRate=-4\r\nAutoRead=0\r\n"
                                          u"Voice=\r\nVolume=100\r\n\r\n[Hotkeys]\r\nNext=Ctrl+Alt+.\r\n"
                                          u"Previous=Ctrl+Alt+,\r\nRemembered=Ctrl+Alt+M\r\nPause=Ctrl+Alt+/\r\n"
-                                         u"Speak=Ctrl+Alt+;\r\nShowHide=\r\nOptions=\r\n\r\n[Review]\r\nEnabled=1\r\n"
-                                         u"DailyLimit=20\r\nRetention=0.90\r\n";
+                                         u"Speak=Ctrl+Alt+;\r\nShowHide=\r\nOptions=\r\nForgot=Ctrl+Alt+N\r\n"
+                                         u"Reveal=Ctrl+Alt+K\r\n\r\n[Review]\r\nEnabled=1\r\n"
+                                         u"DailyLimit=20\r\nRetention=0.90\r\nRecallFirst=review\r\n"
+                                         u"RevealSeconds=5\r\nRecallTipShown=0\r\n";
     EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(expected.data()), expected.size() * 2));
     EXPECT_TRUE(balloons.empty());
 
@@ -1576,6 +1579,56 @@ TEST_F(FailedSaveTest, WritableProgramFolderKeepsTheFilesBesideTheProgram)
     ASSERT_EQ(app().place.dictionaryFolders.size(), 2u);
     EXPECT_EQ(app().place.dictionaryFolders[0], userFolder() / L"dic");
     EXPECT_EQ(app().place.dictionaryFolders[1], dicDirectory());
+}
+
+// --- recall first ------------------------------------------------------------
+
+// The titles of the information balloons the program asked for.
+std::vector<std::wstring> infoBalloons;
+BOOL WINAPI recordInfoBalloons(DWORD operation, PNOTIFYICONDATAW data)
+{
+    if (operation == NIM_MODIFY && (data->uFlags & NIF_INFO) != 0 && (data->dwInfoFlags & NIIF_ICON_MASK) == NIIF_INFO)
+        infoBalloons.emplace_back(data->szInfoTitle);
+    return TRUE;
+}
+
+// The first word under review shown without its meaning brings one balloon,
+// once for good (mivora.ini keeps it); the two new hotkeys show the meaning
+// and answer 忘了.
+TEST(RecallFirst, TheFirstReviewWordBringsOneBalloonAndTheHotkeysAnswerIt)
+{
+    removeProgramFiles();
+    writeDictionary();
+    infoBalloons.clear();
+    ASSERT_NE(startApp(recordInfoBalloons), nullptr);
+    const std::size_t before = infoBalloons.size();  // a first start's greeting
+    std::vector<std::u16string> due;
+    for (const WordEntry& entry : app().wordStore.entries(WordList::learning)) {
+        app().wordStore.setRemembered(entry, true);
+        due.emplace_back(entry.word, boundedLength(entry.word, kWordUnits));
+    }
+    ASSERT_EQ(app().wordStore.bringBack(due, true), 3u);
+    app().wordWindow.advance();
+    ASSERT_TRUE(app().wordWindow.meaningHidden());
+    ASSERT_EQ(infoBalloons.size(), before + 1);
+    EXPECT_EQ(infoBalloons.back(), L"先想一想它的意思");
+
+    pressHotkey(HotkeyCommand::reveal);
+    EXPECT_FALSE(app().wordWindow.meaningHidden());
+    const std::u16string forgotten = currentWord();
+    pressHotkey(HotkeyCommand::forgot);
+    EXPECT_FALSE(app().wordStore.underReview(forgotten));
+    EXPECT_NE(currentWord(), forgotten);
+    // The next word under review: no second balloon.
+    EXPECT_TRUE(app().wordWindow.meaningHidden());
+    EXPECT_EQ(infoBalloons.size(), before + 1);
+    IniDocument document;
+    ASSERT_EQ(loadIniFile(iniFile(), document), IniLoad::Read);
+    EXPECT_TRUE(readReviewSettings(document).recallTipShown);
+
+    app().tray.setNotifyIconFunction(nullptr);
+    endApp();
+    removeProgramFiles();
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ sleep 1.1  # so a rewrite shows in the modification time
 (cd "$E2E_DIR" && e2e_wine "$sender" </dev/null >"$E2E_DIR/sender.log" 2>&1 9>&-) ||
     e2e_fail "the end-session sender failed ($?): $(cat "$E2E_DIR/sender.log")"
 kill -0 "$E2E_PID" 2>/dev/null || e2e_fail "Mivora ended on WM_ENDSESSION"
-e2e_check_progress "$E2E_DIR/dic/DAvud.bin" 0 3849 abandon
+e2e_check_progress "$E2E_DIR/dic/DAvud.bin" 0 3849 state
 [ "$(stat -c %Y "$E2E_DIR/mivora.bin")" -gt "$settings_time" ] || e2e_fail "mivora.bin was not rewritten"
 e2e_screenshot after-end-session
 

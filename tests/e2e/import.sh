@@ -3,9 +3,11 @@
 #   1. the program learns from "first"; a list named "youdao" exists already;
 #   2. tray -> "选项", the "词库" tab, "导入…": the file dialog takes the
 #      path of youdao.xml typed into it;
-#   3. the result asks whether to switch (是): the word window moves to the
+#   3. the preview ("导入预览", titled so once the file is read) shows the
+#      words as they will be taken; 导入 (its default button) writes them;
+#   4. the result asks whether to switch (是): the word window moves to the
 #      new list's first word; OK;
-#   4. dic/youdao (2).txt holds the file's words once each, its phonetics
+#   5. dic/youdao (2).txt holds the file's words once each, its phonetics
 #      and meanings, a gap filled from the shipped 英语四级词汇; the old
 #      "youdao" list is untouched; after 退出 mivora.bin names the new list
 #      and DAvud.bin learns its words.
@@ -67,7 +69,14 @@ e2e_screenshot file-dialog
 xdotool type --delay 20 "$source"
 xdotool key Return
 
-# --- 3. the question: switch now (是, the default button)
+# --- 3. the preview: the file read, then 导入 (the default button)
+e2e_wait_for 30 "the preview of the file read" shown 导入预览
+preview=$(window_named 导入预览)
+xdotool windowactivate "$preview" 2>/dev/null || xdotool windowfocus "$preview" 2>/dev/null || true
+e2e_screenshot preview
+xdotool key Return
+
+# --- 4. the question: switch now (是, the default button)
 e2e_wait_for 30 "the question after the import" shown 导入生词本
 e2e_screenshot question
 box=$(window_named 导入生词本)
@@ -78,7 +87,7 @@ shoot_settled library-after
 click_ok
 e2e_wait_for 20 "the sheet to close" sheet_closed
 
-# --- 4. the files
+# --- 5. the files
 new=$E2E_DIR/dic/'youdao (2).txt'
 [ -f "$new" ] || e2e_fail "no dic/youdao (2).txt: $(ls "$E2E_DIR/dic")"
 [ "$(md5sum <"$E2E_DIR/dic/youdao.txt")" = "$old_youdao" ] || e2e_fail "the existing list youdao changed"
@@ -86,7 +95,7 @@ python3 - "$new" <<'PY' || e2e_fail "the imported list"
 import sys
 data = open(sys.argv[1], "rb").read()
 lines = data.decode("utf-16-le").split("\r\n")
-expected = ["serendipity|ˌserənˈdɪpəti|n. 意外发现珍奇事物的本领 n. 机缘凑巧",
+expected = ["serendipity|ˌserənˈdɪpəti|n. 意外发现珍奇事物的本领；n. 机缘凑巧",
             "abandon|ə'bændən|vt. 放弃；抛弃；遗弃 n. 放任；无拘束", ""]
 if lines != expected:
     sys.exit(f"{lines!r}\nexpected {expected!r}")

@@ -7,7 +7,7 @@
 #      of the shipped list, so the program found dic/英语四级词汇.txt under
 #      the name the zip gave it;
 #   3. tray -> "退出": the settings and the progress file were written in the
-#      unpacked folder, the progress file with the whole list, "abandon" first.
+#      unpacked folder, the progress file with the whole list, "state" (its most frequent word) first.
 #   package.sh <build dir>
 . "$(dirname "$0")/lib.sh"
 build=$(cd "$1" && pwd)
@@ -55,5 +55,5 @@ e2e_screenshot first-word
 # --- 3. the files it keeps are beside the unpacked executable
 e2e_quit
 e2e_has_size "$E2E_DIR/mivora.bin" 284 || e2e_fail "mivora.bin is $(e2e_file_size "$E2E_DIR/mivora.bin") bytes"
-e2e_check_progress "$E2E_DIR/dic/DAvud.bin" 0 3849 abandon
+e2e_check_progress "$E2E_DIR/dic/DAvud.bin" 0 3849 state
 e2e_end

@@ -4,7 +4,8 @@
     check_package.py <source dir> <build dir> <python with markdown>
 
 - one top folder holding exactly Mivora.exe, the eight exam word lists
-  under dic/, README.html, 使用说明.html, LICENSE, NOTICES and the pictures under docs/;
+  under dic/ with the example sentences and their credits, README.html,
+  使用说明.html, LICENSE, NOTICES and the pictures under docs/;
 - the packed files are the built executable and the source tree's files,
   byte for byte;
 - the Chinese file name is marked as UTF-8 in the zip, so Windows' own
@@ -14,9 +15,10 @@
   docs/ is packed beside them, and their links to each other reach;
 - README.zh-CN.md names every menu item, page title and dialog text exactly
   as res/Mivora.rc and ui/OptionsSheet.cpp spell them;
-- each word list holds as many words as ECDICT tags for its exam, every
-  line `word|phonetic|meaning` with a phonetic without backslashes and a
-  meaning of at most 60 characters;
+- each word list holds as many words as the list script makes for its
+  exam, every line `word|phonetic|meaning` with a phonetic without
+  backslashes and a meaning of at most 60 characters;
+- every example sentence is of a listed word and has its attribution;
 - NOTICES carries every licence text that dic/SOURCE.md says must ship
   with the word list.
 """
@@ -54,10 +56,12 @@ check(len(files) == len(infos), f"entries outside the top folder {top}/: {sorted
 
 images = sorted("docs/" + name for name in os.listdir(os.path.join(source, "docs"))
                 if name.endswith(".png")) if os.path.isdir(os.path.join(source, "docs")) else []
-# Each list and the words ECDICT 0.0.4 tags for its exam.
-LISTS = {"中考英语词汇": 1603, "高考英语词汇": 3677, "英语四级词汇": 3849, "英语六级词汇": 5407,
-         "考研英语词汇": 4801, "雅思词汇": 5040, "托福词汇": 6974, "GRE词汇": 7504}
-expected = {"Mivora.exe", *("dic/%s.txt" % name for name in LISTS), "README.html", "使用说明.html", "LICENSE", "NOTICES", *images}
+# Each list and its words as dic/make-lists.py makes them from ECDICT 0.0.4.
+LISTS = {"中考英语词汇": 1603, "高考英语词汇": 3675, "英语四级词汇": 3849, "英语六级词汇": 5403,
+         "考研英语词汇": 4801, "雅思词汇": 4840, "托福词汇": 6953, "GRE词汇": 7495}
+EXAMPLES = ("dic/mivora-examples.tsv", "dic/mivora-examples-credits.tsv")
+expected = {"Mivora.exe", *("dic/%s.txt" % name for name in LISTS), *EXAMPLES, "README.html", "使用说明.html",
+            "LICENSE", "NOTICES", *images}
 check(set(files) == expected, f"contents {sorted(files)}, expected {sorted(expected)}")
 
 
@@ -71,6 +75,7 @@ def packed(name):
 
 originals = {"Mivora.exe": os.path.join(build, "app", "Mivora.exe"),
              **{"dic/%s.txt" % name: os.path.join(source, "dic", name + ".txt") for name in LISTS},
+             **{name: os.path.join(source, name) for name in EXAMPLES},
              "LICENSE": os.path.join(source, "LICENSE"), "NOTICES": os.path.join(source, "NOTICES")}
 originals.update({image: os.path.join(source, image) for image in images})
 for name, path in originals.items():
@@ -81,12 +86,33 @@ for name, count in LISTS.items():
     data = packed("dic/%s.txt" % name)
     check(data[:2] != b"\xff\xfe" and data.endswith("\r\n".encode("utf-16-le")), f"{name}: not UTF-16LE lines")
     lines = data.decode("utf-16-le", "replace").split("\r\n")[:-1]
-    check(len(lines) == count, f"{name}: {len(lines)} words, ECDICT tags {count}")
+    check(len(lines) == count, f"{name}: {len(lines)} words, expected {count}")
     for line in lines:
         fields = line.split("|")
         if len(fields) != 3 or not fields[0] or "\\" in fields[1] or len(fields[2]) > 60:
             check(False, f"{name}: line {line!r} is not word|phonetic|meaning")
             break
+
+# Every sentence shipped has its Tatoeba attribution in the credits, and
+# every word with a line is a word of a list.
+examples = packed("dic/mivora-examples.tsv").decode("utf-8", "replace").split("\n")
+credited = {line.split("\t", 1)[0] for line in packed("dic/mivora-examples-credits.tsv").decode("utf-8", "replace")
+            .split("\n") if line and not line.startswith("#")}
+listed = {line.split("|", 1)[0] for name in LISTS
+          for line in packed("dic/%s.txt" % name).decode("utf-16-le", "replace").split("\r\n")}
+check(examples[0].startswith("#") and "CC-BY 2.0 FR" in "".join(examples[:5]), "mivora-examples.tsv does not name its licence")
+sentences = 0
+for line in examples:
+    if not line or line.startswith("#"):
+        continue
+    fields = line.split("\t")
+    if (len(fields) - 2) % 4 or len(fields) > 10 or fields[0] not in listed:
+        check(False, f"mivora-examples.tsv: line {line!r} is not word<TAB>forms and up to two sentences of a listed word")
+        break
+    for at in range(2, len(fields), 4):
+        sentences += 1
+        check(fields[at] in credited, f"sentence #{fields[at]} has no attribution in mivora-examples-credits.tsv")
+check(sentences > 5000, f"only {sentences} example sentences")
 
 for name, info in files.items():
     if not name.isascii():

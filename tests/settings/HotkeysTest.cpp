@@ -158,7 +158,9 @@ TEST(HotkeySettings, DefaultsAvoidTheCombinationsOthersHold)
     const HotkeySettings defaults = defaultHotkeys();
     for (int i = 0; i < kHotkeyCommandCount; ++i) {
         const Hotkey hotkey = defaults.keys[i];
-        const bool wanted = i <= static_cast<int>(HotkeyCommand::speak);
+        const bool wanted = i <= static_cast<int>(HotkeyCommand::speak) ||
+                            i == static_cast<int>(HotkeyCommand::forgot) ||
+                            i == static_cast<int>(HotkeyCommand::reveal);
         EXPECT_EQ(hotkey.none(), !wanted) << i;
         if (hotkey.none()) continue;
         EXPECT_EQ(hotkey.modifiers & kHotkeyWin, 0u) << i;  // Windows' own
@@ -188,9 +190,9 @@ TEST(HotkeySettings, TheSectionReadAndWrittenBackKeepsWhatItCannotRead)
     IniDocument written = file;
     writeHotkeySettings(written, read);
     const std::pair<const char16_t*, const char16_t*> expected[] = {
-        {u"Next", u"Ctrl+Alt+N"}, {u"Previous", u"Ctrl+Alt+Wat"}, {u"Remembered", u""},
-        {u"Pause", u"Ctrl+Alt+/"}, {u"Speak", u"Ctrl+Alt+;"},     {u"ShowHide", u""},
-        {u"Options", u""},
+        {u"Next", u"Ctrl+Alt+N"},  {u"Previous", u"Ctrl+Alt+Wat"}, {u"Remembered", u""},
+        {u"Pause", u"Ctrl+Alt+/"}, {u"Speak", u"Ctrl+Alt+;"},      {u"ShowHide", u""},
+        {u"Options", u""},         {u"Forgot", u"Ctrl+Alt+N"},     {u"Reveal", u"Ctrl+Alt+K"},
     };
     for (const auto& [key, value] : expected) {
         SCOPED_TRACE(narrow(key));

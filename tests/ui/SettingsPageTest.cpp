@@ -634,4 +634,38 @@ TEST_F(OptionsSheetTest, OkSavesWhateverTheSheetReturns)
     EXPECT_EQ(transparentInFile(), 1);
 }
 
+// The 复习 group's recall-first fields: shown from the settings, and what
+// OK hands on, a wait beyond its range held to it.
+TEST_F(SettingsPageTest, TheRecallFirstFieldsShowAndHandOnTheirSettings)
+{
+    struct Row {
+        int choice;
+        const wchar_t* seconds;
+        RecallFirst recallFirst;
+        int revealSeconds;
+    };
+    const Row rows[] = {
+        {1, L"12", RecallFirst::all, 12},
+        {2, L"99", RecallFirst::off, 60},
+        {0, L"0", RecallFirst::review, 0},
+    };
+    ReviewSettings review;
+    review.recallFirst = RecallFirst::off;
+    review.revealSeconds = 7;
+    options.review = &review;
+    openPage();
+    EXPECT_EQ(SendMessageW(item(IDC_SETTINGS_RECALL_FIRST), CB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(SendMessageW(item(IDC_SETTINGS_RECALL_FIRST), CB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(windowText(item(IDC_SETTINGS_REVEAL_SECONDS)), L"7");
+    for (const Row& row : rows) {
+        SendMessageW(item(IDC_SETTINGS_RECALL_FIRST), CB_SETCURSEL, row.choice, 0);
+        type(IDC_SETTINGS_REVEAL_SECONDS, row.seconds);
+        NMHDR header{host_, 0, static_cast<UINT>(PSN_APPLY)};
+        SendMessageW(page_, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
+        EXPECT_EQ(review.recallFirst, row.recallFirst) << row.choice;
+        EXPECT_EQ(review.revealSeconds, row.revealSeconds) << row.seconds;
+    }
+    options.review = nullptr;
+}
+
 }  // namespace

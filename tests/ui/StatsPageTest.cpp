@@ -106,12 +106,12 @@ ReviewSnapshot history()
     snapshot.utcOffsetMinutes = 480;
     snapshot.retention = 0.9;
     snapshot.answers = {
-        {beijing(-1, 10), ReviewGrade::good, u"apple", kToday},          // Monday: apple remembered
-        {beijing(0, 9), ReviewGrade::good, u"apple", kToday + 3, true},  // reviewed, before the meaning showed
-        {beijing(0, 10), ReviewGrade::good, u"bear", kToday + 1},        // 新记住
-        {beijing(0, 11), ReviewGrade::again, u"cat", kToday},            // 忘了, remembered before the log
-        {beijing(-3, 10), ReviewGrade::good, u"dog", kToday},            // Saturday: dog remembered
-        {beijing(0, 12), ReviewGrade::again, u"dog", kToday},            // reviewed and 忘了
+        {beijing(-1, 10), ReviewGrade::good, u"apple", kToday},    // Monday: apple remembered
+        {beijing(0, 9), ReviewGrade::good, u"apple", kToday + 3},  // reviewed
+        {beijing(0, 10), ReviewGrade::good, u"bear", kToday + 1},  // 新记住
+        {beijing(0, 11), ReviewGrade::again, u"cat", kToday},      // 忘了, remembered before the log
+        {beijing(-3, 10), ReviewGrade::good, u"dog", kToday},      // Saturday: dog remembered
+        {beijing(0, 12), ReviewGrade::again, u"dog", kToday},      // reviewed and 忘了
     };
     // Four on today (two overdue), one on the last bar.
     snapshot.dueDays = {kToday - 2, kToday - 1, kToday, kToday, kToday + 29};
@@ -148,8 +148,7 @@ TEST_F(StatsPageTest, ShowsTheHistoryAsItIsWhenShownInEitherTheme)
     ASSERT_NE(page, nullptr);
     ShowWindow(page, SW_SHOW);
     EXPECT_EQ(windowText(GetDlgItem(page, IDC_STATS_TODAY)), L"今天：新记住 1 个，复习 2 个，忘了 2 个");
-    EXPECT_EQ(windowText(GetDlgItem(page, IDC_STATS_RECALL)),
-              L"最近 30 天的记忆率：50%（复习 2 次，未看释义 1 次），目标：90%");
+    EXPECT_EQ(windowText(GetDlgItem(page, IDC_STATS_RECALL)), L"最近 30 天的记忆率：50%（复习 2 次），目标：90%");
 
     // The calendar: today (4 answers) in the darkest shade, Monday and
     // Saturday (1 each) in the lightest, the other 174 days of the 25 weeks

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "WordWindowFixture.h"
 #include "res/resource.h"
@@ -735,3 +736,201 @@ TEST_F(WordWindowTest, TheLoadEndsWithoutTheUiThreadAndItsNoticeShowsTheFirstWor
 }
 
 }  // namespace
+
+// Recall first, played through: a word under review shows its word and
+// phonetic, with a dotted line in the meaning's colour where the meaning
+// will be, in a window already the meaning's size. Each way of asking shows
+// it; the round waits for it and then gives it a full period.
+class RecallFirstTest : public WordWindowTest {
+protected:
+    void SetUp() override
+    {
+        WordWindowTest::SetUp();
+        writeDictionary({u"one|wʌn|第一个", u"two|tuː|第二个", u"r1|ɑː|复习一", u"r2|ɑː|复习二", u"r3|ɑː|复习三",
+                         u"r4|ɑː|复习四", u"r5|ɑː|复习五", u"r6|ɑː|复习六", u"r7|ɑː|复习七", u"r8|ɑː|复习八"});
+        WordWindowEvents events;
+        events.answered = [this](const WordEntry& entry, bool good, bool beforeMeaning) {
+            answers_.push_back({wide(wordOf(entry)), good, beforeMeaning});
+        };
+        theWordWindow.setEvents(std::move(events));
+        theWordWindow.setRecallFirst(RecallFirst::review, 60);
+        start(15);
+        // Remembered, then brought back for review, the first of them next.
+        std::vector<std::u16string> due;
+        for (const WordEntry& entry : wordStore.entries(WordList::learning)) {
+            if (entry.word[0] != u'r') continue;
+            wordStore.setRemembered(entry, true);
+            due.push_back(wordOf(entry));
+        }
+        ASSERT_EQ(wordStore.bringBack(due, true), 8u);
+    }
+    void TearDown() override
+    {
+        SetCursorPos(1000, 700);
+        theWordWindow.setEvents({});
+        theWordWindow.setRecallFirst(RecallFirst::review, 5);
+        WordWindowTest::TearDown();
+    }
+
+    // The next word of the round, by the command.
+    std::wstring showNext()
+    {
+        theWordWindow.runCommand(WordCommand::next);
+        return shownWord();
+    }
+
+    // How many rows of the meaning's span hold its colour, as painted now:
+    // the dots of the placeholder fill a row or two, a meaning many.
+    int meaningRows()
+    {
+        RedrawWindow(wordWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        const OneLine layout = oneLine(wordStore.currentEntry());
+        HDC dc = GetDC(wordWindow);
+        int rows = 0;
+        for (int y = 0; y < layout.height; ++y) {
+            bool any = false;
+            for (int x = layout.contentX; x < layout.width && !any; ++x) any = GetPixel(dc, x, y) == kContentColor;
+            if (any) ++rows;
+        }
+        ReleaseDC(wordWindow, dc);
+        return rows;
+    }
+
+    void expectHidden(bool hidden)
+    {
+        EXPECT_EQ(theWordWindow.meaningHidden(), hidden);
+        if (hidden) {
+            EXPECT_GE(meaningRows(), 1) << "no placeholder";
+            EXPECT_LE(meaningRows(), 3) << "the meaning shows";
+        } else {
+            EXPECT_GT(meaningRows(), 3) << "no meaning";
+        }
+    }
+
+    // Serves the queue until a reference timer of `ms` fires, and tells
+    // what `state` said then: timers come due in order, so this says which
+    // came first, not how long either took.
+    template <class State>
+    static bool stateWhenTimerFires(UINT ms, State state)
+    {
+        static bool fired;
+        fired = false;
+        const UINT_PTR timer =
+            SetTimer(nullptr, 0, ms, [](HWND, UINT, UINT_PTR id, DWORD) { KillTimer(nullptr, id), fired = true; });
+        EXPECT_NE(timer, 0u);
+        EXPECT_TRUE(pumpUntil([] { return fired; }, ms + 60000));
+        return state();
+    }
+
+    struct Answer {
+        std::wstring word;
+        bool good;
+        bool beforeMeaning;
+        bool operator==(const Answer&) const = default;
+    };
+    std::vector<Answer> answers_;
+};
+
+TEST_F(RecallFirstTest, TheMeaningShowsWhenAskedOrAfterItsWaitAndTheRoundWaitsForIt)
+{
+    // A word being learnt shows its meaning.
+    expectShowing(u"two");
+    expectHidden(false);
+
+    // Under review: hidden, in a window of the meaning's size.
+    EXPECT_EQ(showNext(), L"r1");
+    expectShowing(u"r1");
+    expectHidden(true);
+    // 显示释义 in its menu, offered only while it is hidden.
+    HMENU popup = theWordWindow.prepareWordMenu();
+    EXPECT_NE(GetMenuState(popup, IDM_WORD_REVEAL, MF_BYCOMMAND), static_cast<UINT>(-1));
+    theWordWindow.runWordCommand(owner_, IDM_WORD_REVEAL);
+    expectHidden(false);
+    popup = theWordWindow.prepareWordMenu();
+    EXPECT_EQ(GetMenuState(popup, IDM_WORD_REVEAL, MF_BYCOMMAND), static_cast<UINT>(-1));
+    theWordWindow.runWordCommand(owner_, 0);
+    expectShowing(u"r1");
+
+    // The pointer resting on the word; moving onto it is not yet resting.
+    EXPECT_EQ(showNext(), L"r2");
+    RECT r{};
+    GetWindowRect(wordWindow, &r);
+    SetCursorPos(r.left + 3, r.top + 3);
+    SendMessageW(wordWindow, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    EXPECT_TRUE(theWordWindow.meaningHidden());
+    SendMessageW(wordWindow, WM_MOUSEHOVER, 0, MAKELPARAM(3, 3));
+    expectHidden(false);
+    SetCursorPos(1000, 700);
+    SendMessageW(wordWindow, WM_MOUSELEAVE, 0, 0);
+
+    // The hotkey's command.
+    EXPECT_EQ(showNext(), L"r3");
+    expectHidden(true);
+    theWordWindow.runCommand(WordCommand::reveal);
+    expectHidden(false);
+
+    // A drag is no click; a click that moves nothing is.
+    EXPECT_EQ(showNext(), L"r4");
+    SetCursorPos(r.left + 3, r.top + 3);
+    SendMessageW(wordWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(wordWindow, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(wordWindow, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    EXPECT_TRUE(theWordWindow.meaningHidden()) << "a drag showed the meaning";
+    SendMessageW(wordWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(wordWindow, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    expectHidden(false);
+    SetCursorPos(1000, 700);
+
+    // Answers before and after the meaning showed say so.
+    EXPECT_EQ(showNext(), L"r5");
+    theWordWindow.runCommand(WordCommand::remembered);
+    EXPECT_EQ(shownWord(), L"r6");
+    theWordWindow.runCommand(WordCommand::reveal);
+    theWordWindow.runCommand(WordCommand::forgot);
+    EXPECT_EQ(answers_, (std::vector<Answer>{{L"r5", true, true}, {L"r6", false, false}}));
+
+    // By itself after RevealSeconds, not before; the round, switching every
+    // two seconds, waits for it, then gives it a full period before moving
+    // on.
+    theWordWindow.setRecallFirst(RecallFirst::review, 3);
+    Settings.autoSwitch = 1;
+    Settings.switchSeconds = 2;
+    theWordWindow.switchingChanged();
+    const std::wstring waiting = shownWord();
+    ASSERT_TRUE(theWordWindow.meaningHidden()) << waiting;
+    EXPECT_TRUE(stateWhenTimerFires(2500, [&] { return theWordWindow.meaningHidden() && shownWord() == waiting; }))
+        << "shown or moved on before the wait was over";
+    ASSERT_TRUE(pumpUntil([] { return !theWordWindow.meaningHidden(); }, 30000));
+    EXPECT_EQ(shownWord(), waiting);
+    EXPECT_TRUE(stateWhenTimerFires(1400, [&] { return shownWord() == waiting; })) << "moved on before a full period";
+    EXPECT_TRUE(pumpUntil([&] { return shownWord() != waiting; }, 30000));
+    theWordWindow.setRecallFirst(RecallFirst::review, 60);
+    Settings.autoSwitch = 0;
+    theWordWindow.switchingChanged();
+
+    // RecallFirst=off: a meaning hidden now shows, and the next one at once.
+    EXPECT_EQ(shownWord(), L"r8");
+    expectHidden(true);
+    theWordWindow.setRecallFirst(RecallFirst::off, 60);
+    expectHidden(false);
+    theWordWindow.runCommand(WordCommand::previous);
+    EXPECT_EQ(shownWord(), waiting);
+    expectHidden(false);
+}
+
+// RecallFirst=all: a word being learnt shows its meaning the first time it
+// comes in the round and hides it from its second showing on.
+TEST_F(RecallFirstTest, AWordBeingLearntIsTestedFromItsSecondShowing)
+{
+    theWordWindow.setRecallFirst(RecallFirst::all, 60);
+    // "two" was shown at the start; "one" not yet.
+    theWordWindow.runCommand(WordCommand::previous);
+    EXPECT_EQ(shownWord(), L"one");
+    expectHidden(false);
+    theWordWindow.runCommand(WordCommand::next);
+    EXPECT_EQ(shownWord(), L"two");
+    expectHidden(true);
+    theWordWindow.runCommand(WordCommand::previous);
+    EXPECT_EQ(shownWord(), L"one");
+    expectHidden(true);
+}

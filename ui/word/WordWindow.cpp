@@ -108,6 +108,8 @@ LRESULT WordWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
             onProbeTick();
         } else if (wParam == TIMER_TITLE) {
             writeCapturedTitle();
+        } else if (wParam == TIMER_REVEAL) {
+            revealMeaning();
         }
         break;
     case WM_WORDLOAD_DONE:
@@ -122,6 +124,8 @@ LRESULT WordWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         break;
     case WM_MOUSEHOVER:
         hold_.onPointerHover(window);
+        // The pointer rests on the word: the user looks for its meaning.
+        if (hold_.held()) revealMeaning();
         break;
     case WM_MOUSELEAVE:
         hold_.onPointerLeave(window);
@@ -184,6 +188,10 @@ void WordWindow::onCreate()
     menuOpen_ = hiddenByUser_ = destroying_ = freshPeriod_ = false;
     decided_ = Decided{};
     asideTold_ = toldAny_ = false;
+    reveal_ = Reveal{};
+    shownOnce_.clear();
+    newShowing_ = true;
+    revealFresh_ = false;
     // No switching before the lists are in place. The window is laid out
     // for the loading line and shown (unless in title-bar mode).
     loading_ = true;
@@ -279,6 +287,10 @@ void WordWindow::decideOnce()
     // or while the user keeps the window hidden.
     now.switchRuns = !destroying_ && !loading_ && !menuOpen_ && !hiddenByUser_ && (Settings.autoSwitch != 0 || aside);
     now.period = switchTimerPeriodMs(Settings.switchSeconds);
+    // The hidden meaning shows by itself while the word is on display.
+    now.revealRuns = now.showing && !loading_ && reveal_.hidden;
+    const bool revealFresh = revealFresh_;
+    revealFresh_ = false;
     // A full period from now: the pointer left the word, the window came
     // back with the word it showed, a command showed a word.
     const bool fresh = freshPeriod_ || (was.held && !held) || (was.aside && !aside);
@@ -289,6 +301,10 @@ void WordWindow::decideOnce()
         KillTimer(window, TIMER_SWITCH);
     else if (!was.switchRuns || now.period != was.period || fresh)
         SetTimer(window, TIMER_SWITCH, now.period, nullptr);  // a running timer starts its period afresh
+    if (!now.revealRuns)
+        KillTimer(window, TIMER_REVEAL);
+    else if (!was.revealRuns || revealFresh)
+        SetTimer(window, TIMER_REVEAL, static_cast<UINT>(revealSeconds_) * 1000, nullptr);
     if (!now.titleRuns)
         KillTimer(window, TIMER_TITLE);
     else if (!was.titleRuns)
@@ -304,6 +320,7 @@ void WordWindow::decideOnce()
     if (now.visible && !was.visible) {
         // Laid out before it shows: the entry may have changed while the
         // window was hidden (a step behind a full-screen program, a reload).
+        workOutReveal();
         layoutAtStoredCorner();
         ShowWindow(window, SW_SHOWNA);
         tellShown();
@@ -342,6 +359,7 @@ void WordWindow::layoutAtStoredCorner()
 void WordWindow::showCurrent()
 {
     if (!window_ || !decided_.showing) return;
+    workOutReveal();
     if (Settings.titleBarMode)
         writeCapturedTitle();
     else
@@ -417,11 +435,15 @@ void WordWindow::onSwitchTick()
     // Every tick first asks whether a full-screen program is in front: the
     // timer is the periodic check as well.
     if (hiddenByUser_ || hold_.tickWaits(window_.get())) return;
+    // The round waits for the meaning: it moves on a full period after the
+    // meaning has shown (revealMeaning starts that period).
+    if (reveal_.hidden) return;
     stepOn();
 }
 
 void WordWindow::stepOn()
 {
+    newShowing_ = true;
     wordStore.advance();
     showCurrent();
 }
@@ -467,6 +489,7 @@ void WordWindow::paint()
         const WordEntry entry = wordStore.currentEntry();
         const std::size_t length = wordLength(entry);
         const bool reviewing = !loading_ && wordStore.underReview(std::u16string_view(entry.word, length));
+        const bool hidden = hidesMeaningOf(entry);
         // Positions come from the extents of the last layout, never from a
         // new measurement.
         const WordLayout layout =
@@ -479,8 +502,12 @@ void WordWindow::paint()
             TextOutW(dc, layout.phoneticX, layout.textY, as_wcstr(entry.phonetic),
                      unitCount(entry.phonetic, kPhoneticUnits));
             SetTextColor(dc, Settings.contentColor);
-            TextOutW(dc, layout.contentX, layout.textY, as_wcstr(entry.content),
-                     unitCount(entry.content, kContentUnits));
+            if (hidden)
+                drawMeaningPlaceholder(dc, layout.contentX, layout.contentX + contentExtent_.cx,
+                                       layout.textY + contentExtent_.cy / 2);
+            else
+                TextOutW(dc, layout.contentX, layout.textY, as_wcstr(entry.content),
+                         unitCount(entry.content, kContentUnits));
         } else {
             // The whole client area, not ps.rcPaint: an uncovered strip of
             // the window must not become the frame the text wraps into.
@@ -488,13 +515,22 @@ void WordWindow::paint()
             GetClientRect(window_.get(), &r);
             DrawTextW(dc, as_wcstr(entry.word), static_cast<int>(length), &r, DT_EDITCONTROL | DT_WORDBREAK);
             if (reviewing) drawReviewMark(dc, r.right - scaleToDpi(5, fontDpi_), layout.textY);
-            const std::size_t n = composeWrappedBlock(entry, composeBuffer_);
+            // Hidden, the block holds the phonetic alone; the placeholder
+            // takes the last line, where the meaning ends.
+            const std::size_t n =
+                hidden
+                    ? appendBounded(composeBuffer_, kComposeUnits, 0,
+                                    std::u16string_view(entry.phonetic, boundedLength(entry.phonetic, kPhoneticUnits)))
+                    : composeWrappedBlock(entry, composeBuffer_);
             // The phonetic shares the content's colour in this layout.
             SetTextColor(dc, Settings.contentColor);
             r.top = laidOut_.wrapped && laidOut_.blockHeight > 0
                         ? r.bottom - laidOut_.blockHeight
                         : wrappedBlockTop(r.bottom, contentExtent_, Settings.windowWidth);
             DrawTextW(dc, composeBuffer_, static_cast<int>(n), &r, DT_EDITCONTROL | DT_WORDBREAK | DT_BOTTOM);
+            if (hidden)
+                drawMeaningPlaceholder(dc, r.left, r.left + std::min<LONG>(contentExtent_.cx, r.right - r.left),
+                                       r.bottom - contentExtent_.cy / 2);
         }
     }
     EndPaint(window_.get(), &ps);

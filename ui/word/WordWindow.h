@@ -11,7 +11,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <unordered_set>
 
+#include "settings/ReviewSettings.h"
 #include "settings/SettingsRecord.h"
 #include "store/WordGet.h"
 #include "ui/word/WordLayout.h"
@@ -51,6 +54,8 @@ enum class WordCommand {
     previous,    // 上一个
     next,        // 下一个
     pause,       // 暂停: pause or resume automatic switching
+    forgot,      // 忘了, for a word under review
+    reveal,      // 显示释义: the hidden meaning shows
 };
 
 // What the word window tells its owner. Either may be empty.
@@ -67,8 +72,9 @@ struct WordWindowEvents {
     // The user asked for the shown word to be said (朗读 in its menu).
     std::function<void(const WordEntry&)> speakRequested;
     // The user answered for a word: 已记住 (good) or 忘了 (not good), after
-    // the store has moved it.
-    std::function<void(const WordEntry&, bool good)> answered;
+    // the store has moved it; `beforeMeaning`: while its meaning was still
+    // hidden.
+    std::function<void(const WordEntry&, bool good, bool beforeMeaning)> answered;
     // The start-up load has put the lists in place; the first word is shown
     // right after this returns.
     std::function<void()> loaded;
@@ -110,6 +116,18 @@ public:
 
     // Carries out a word command at once, as the menu does.
     void runCommand(WordCommand command);
+
+    // Recall first: a word `mode` names is shown with its word and phonetic
+    // only, and a quiet placeholder where its meaning will be (the window
+    // keeps the meaning's size, so nothing jumps when it shows). The meaning
+    // shows when the pointer rests on the word, on a click that is no drag,
+    // on 显示释义, or by itself after `revealSeconds` (0: at once). The
+    // round moves on a full period after it has shown, never before.
+    // Applies from the next word shown; a meaning hidden now shows at once
+    // when recall first is turned off.
+    void setRecallFirst(RecallFirst mode, int revealSeconds);
+    // The meaning of the word shown is hidden still.
+    bool meaningHidden() const { return reveal_.hidden; }
 
     // Hides the word window for a moment on the user's request (a
     // presentation, a screenshot), and shows it again. While hidden the
@@ -191,9 +209,9 @@ private:
 
     // The one place that decides, from the facts (switching on or paused,
     // the period, loading, the menu open, the word held under the pointer,
-    // stepped aside, hidden by the user, title-bar mode, being destroyed),
-    // whether TIMER_SWITCH and TIMER_TITLE run and whether the window is
-    // shown. Every change of one of them calls it; nothing else sets or
+    // stepped aside, hidden by the user, title-bar mode, being destroyed,
+    // the meaning hidden), whether TIMER_SWITCH, TIMER_TITLE and
+    // TIMER_REVEAL run and whether the window is shown. Every change of one of them calls it; nothing else sets or
     // kills those timers or shows or hides the window.
     void decide();
     void decideOnce();
@@ -229,6 +247,18 @@ private:
     UniqueFont makeWordFont(UINT dpi) const;
     void paint();
     void drawReviewMark(HDC dc, int x, int y) const;
+
+    // Recall first (WordWindowReveal.cpp). The one place that works out
+    // whether the meaning of the word about to be shown is hidden: once a
+    // showing (a step, or another word in the store's current entry).
+    void workOutReveal();
+    bool recallsFirst(std::u16string_view word);
+    // Whether `entry`'s meaning is hidden now.
+    bool hidesMeaningOf(const WordEntry& entry) const;
+    void revealMeaning();
+    void drawMeaningPlaceholder(HDC dc, int left, int right, int middle) const;
+    // 显示释义 in the word's menu, while the meaning is hidden.
+    void showRevealItem(HMENU popup);
 
     // What the user does (WordWindowInteraction.cpp).
     void onLeftButtonDown();
@@ -272,6 +302,7 @@ private:
         bool visible = false;  // the window is shown
         bool held = false;
         bool aside = false;
+        bool revealRuns = false;
     };
     Decided decided_;
     bool deciding_ = false;
@@ -302,6 +333,23 @@ private:
 
     // The title-bar window.
     CapturedWindow captured_;
+
+    // Recall first: the settings, the word whose showing the state is of,
+    // and the words being learnt already shown once (their first showing
+    // is for study).
+    RecallFirst recallFirst_ = RecallFirst::review;
+    int revealSeconds_ = 5;
+    struct Reveal {
+        std::u16string word;
+        bool hidden = false;
+    };
+    Reveal reveal_;
+    // A step since the reveal was worked out: a new showing, also of the
+    // same word (the only one of the round).
+    bool newShowing_ = true;
+    // The reveal timer starts its wait afresh (a new hidden meaning).
+    bool revealFresh_ = false;
+    std::unordered_set<std::u16string> shownOnce_;
 
     WordHold hold_;
 };

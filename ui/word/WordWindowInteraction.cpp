@@ -56,9 +56,12 @@ void WordWindow::onLeftButtonUp()
         layout();
         if (Settings.sampleBackground) SetTimer(window_.get(), TIMER_PROBE, kAfterDragProbeDelayMs, nullptr);
     }
+    const bool clicked = !dragMoved_;
     dragMoved_ = false;
     ReleaseCapture();
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    // A click that moved nothing asks for the meaning.
+    if (clicked) revealMeaning();
 }
 
 void WordWindow::onProbeTick()
@@ -82,6 +85,7 @@ HMENU WordWindow::prepareWordMenu()
     if (popup != nullptr) {
         CheckMenuItem(popup, IDM_WORD_PAUSE, MF_BYCOMMAND | (Settings.autoSwitch ? MF_UNCHECKED : MF_CHECKED));
         showForgotItem(popup);
+        showRevealItem(popup);
     }
     return popup;
 }
@@ -110,8 +114,9 @@ void WordWindow::forgetShownWord()
 {
     const WordEntry marked = wordStore.currentEntry();
     if (loading_ || !wordStore.underReview(std::u16string_view(marked.word, boundedLength(marked.word, kWordUnits)))) return;
+    const bool beforeMeaning = hidesMeaningOf(marked);
     stepOn();
-    if (wordStore.forgetReviewed(marked) && events_.answered) events_.answered(marked, false);
+    if (wordStore.forgetReviewed(marked) && events_.answered) events_.answered(marked, false, beforeMeaning);
     freshPeriod_ = true;
 }
 
@@ -124,17 +129,18 @@ void WordWindow::runCommand(WordCommand command)
         const WordEntry marked = wordStore.currentEntry();
         // An answer only for a word of the store (not the loading line).
         const bool inStore = wordStore.contains(marked.word);
-        // A word the store has already moved (a second 已记住 on the last
-        // word, shown still with nothing left to learn) is left as it is,
-        // and no second answer is recorded.
-        if (inStore && !wordStore.inList(marked.word, WordList::learning) &&
-            !wordStore.underReview(std::u16string_view(marked.word, boundedLength(marked.word, kWordUnits))))
-            return;
+        const bool beforeMeaning = hidesMeaningOf(marked);
         stepOn();
         wordStore.setRemembered(marked, true);
-        if (inStore && events_.answered) events_.answered(marked, true);
+        if (inStore && events_.answered) events_.answered(marked, true, beforeMeaning);
         break;
     }
+    case WordCommand::forgot:
+        forgetShownWord();
+        break;
+    case WordCommand::reveal:
+        revealMeaning();
+        break;
     case WordCommand::previous:
         wordStore.stepBack();
         showCurrent();
@@ -158,7 +164,10 @@ void WordWindow::runWordCommand(HWND menuOwner, UINT id)
         runCommand(WordCommand::remembered);
         break;
     case IDM_WORD_FORGOT:
-        forgetShownWord();
+        runCommand(WordCommand::forgot);
+        break;
+    case IDM_WORD_REVEAL:
+        runCommand(WordCommand::reveal);
         break;
     case IDM_WORD_PREVIOUS:
         runCommand(WordCommand::previous);
@@ -288,8 +297,10 @@ void WordWindow::writeCapturedTitle()
                       std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)));
     n = appendBounded(composeBuffer_, kComposeUnits, n,
                       std::u16string_view(entry.phonetic, boundedLength(entry.phonetic, kPhoneticUnits)));
-    appendBounded(composeBuffer_, kComposeUnits, n,
-                  std::u16string_view(entry.content, boundedLength(entry.content, kContentUnits)));
+    // The meaning follows once it shows (revealMeaning writes again).
+    if (!hidesMeaningOf(entry))
+        appendBounded(composeBuffer_, kComposeUnits, n,
+                      std::u16string_view(entry.content, boundedLength(entry.content, kContentUnits)));
     // WM_SETTEXT is what SetWindowTextW sends to another program's window;
     // sent with a time limit, a hung program cannot freeze the word window.
     SendMessageTimeoutW(captured_.window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(composeBuffer_),
