@@ -275,6 +275,10 @@ bool App::onCreate(HWND window)
     wordStore.setCycleSize(Settings.cycleSize);
     reviewLog.setDirectory(place.dic);
     reviewLog.setRetention(reviewSettings.retention());
+    // Before the word load: the history's latest action on each word
+    // decides it in the load, and in every merge with another PC's file.
+    reviewLog.load(reviewLog.dayOf(std::time(nullptr)));
+    wordStore.setHistory(&reviewLog);
 
     speech.setNotifyWindow(window);
     speech.setTell([this](const std::wstring& title, const std::wstring& text) { tray.showBalloon(title, text); });
@@ -367,7 +371,7 @@ void App::keepAtSessionEnd()
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     waitForWorkers(static_cast<DWORD>(std::clamp<long long>(left.count(), 0, kEndSessionWaitMs)));
-    const bool progressSaved = !wordStore.dirty() || wordStore.saveProgress(deadline);
+    const bool progressSaved = wordStore.saveIfChanged(deadline);
     // No time to ask: a failure is kept and told at the next start.
     notices.keepForNextStart(settingsSavedAtExit_, progressSaved, iniSavedAtExit_);
 }
@@ -513,7 +517,9 @@ bool App::saveChangedProgress()
     // only a little longer: then the question says so, and 重试 waits
     // again.
     constexpr auto kSlowFolderWait = std::chrono::seconds(2);
-    return !wordStore.dirty() || wordStore.saveProgress({}, std::chrono::steady_clock::now() + kSlowFolderWait);
+    // Also with nothing changed here: a file another PC left meanwhile may
+    // lack what this one holds, and is merged and written back.
+    return wordStore.saveIfChanged({}, std::chrono::steady_clock::now() + kSlowFolderWait);
 }
 
 void App::finishWordStore(DWORD waitMs)
@@ -640,7 +646,6 @@ LRESULT App::trayNotify(LPARAM lParam)
 
 void App::startReview()
 {
-    reviewLog.load(reviewLog.dayOf(std::time(nullptr)));
     bringBackDueWords(true);
 }
 

@@ -172,7 +172,7 @@ void WordGet::loadDictionary(std::u16string_view name, const ListOrderChoice& or
             loaded = false;
         }
     }
-    const std::int32_t today = loaded ? todayDate() : 0;
+    const std::int32_t today = loaded ? this->today() : 0;
 
     {
         std::lock_guard guard(lock_);
@@ -187,6 +187,9 @@ void WordGet::loadDictionary(std::u16string_view name, const ListOrderChoice& or
         }
         if (!learning_.empty()) learning_.front()->copyTo(current_);
     }
+    // A new list chosen: a word sent back or deleted before it follows
+    // the new list on every PC.
+    if (loaded) recordListChosen(today);
     // `fresh` now holds the old learning list; it is freed here, outside the
     // lock.
 }

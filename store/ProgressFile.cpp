@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <new>
 #include <optional>
@@ -15,14 +16,32 @@
 #include <utility>
 #include <vector>
 
+#include "store/WordGet.h"
 #include "store/files/FileReplace.h"
 #include "store/progress/ProgressBase.h"
+#include "store/review/ReviewLog.h"
 #include "store/text/Text.h"
-#include "store/WordGet.h"
 
 // The file is the byte image of the header and of the records, whose
 // integers and text units are little-endian.
 static_assert(std::endian::native == std::endian::little, "the progress file is read and written as a byte image");
+
+// One read of the progress file, made without the store's lock: both lists
+// as the file holds them, to be swapped in at the end.
+struct ProgressRead {
+    WordLane remembered;
+    WordLane learning;
+    ProgressHeader header{};
+    // Whether everything the file holds is now in the lists; if not, the
+    // file must never be replaced by them.
+    bool complete = true;
+    // Of the texts read (addRecord), and the file's stamp while it was open.
+    ContentHash hash;
+    FileStamp stamp;
+    // The words of both lists, for the base: built while each record is at
+    // hand, which costs a fraction of walking the lists again afterwards.
+    ProgressWords words;
+};
 
 namespace {
 
@@ -31,6 +50,8 @@ constexpr char16_t kTemporaryExtension[] = u".tmp";
 // Where a progress file that could not be read completely is kept: the
 // progress file's name with this and the date.
 constexpr char16_t kKeptExtension[] = u".unreadable-";
+// The full name of such a file: "DAvud.bin.unreadable-".
+constexpr char16_t kKeptPrefix[] = u"DAvud.bin.unreadable-";
 // What a conflict copy is renamed to once merged: "<its name>.merged-".
 constexpr char16_t kMergedSuffix[] = u".merged-";
 // How often a save reads and merges a file that another program keeps
@@ -76,23 +97,6 @@ void addRecord(ContentHash& hash, const WordFields& fields)
     }
     hash.add(piece, static_cast<std::size_t>(at - piece) * sizeof(char16_t));
 }
-
-// One read of the progress file, made without the store's lock: both lists
-// as the file holds them, to be swapped in at the end.
-struct ProgressRead {
-    WordLane remembered;
-    WordLane learning;
-    ProgressHeader header{};
-    // Whether everything the file holds is now in the lists; if not, the
-    // file must never be replaced by them.
-    bool complete = true;
-    // Of the texts read (addRecord), and the file's stamp while it was open.
-    ContentHash hash;
-    FileStamp stamp;
-    // The words of both lists, for the base: built while each record is at
-    // hand, which costs a fraction of walking the lists again afterwards.
-    ProgressWords words;
-};
 
 // The 24-byte header. False for a file shorter than that, which holds no
 // progress at all.
@@ -200,8 +204,8 @@ void readSections(std::FILE* file, const std::filesystem::path& path, ProgressRe
         reader.readSection(static_cast<std::uint32_t>(read.header.rememberedCount), read.remembered,
                            read.words.remembered, nullptr, read.complete);
         // A word in both sections stays remembered.
-        reader.readSection(static_cast<std::uint32_t>(read.header.learningCount), read.learning,
-                           read.words.learning, &read.remembered, read.complete);
+        reader.readSection(static_cast<std::uint32_t>(read.header.learningCount), read.learning, read.words.learning,
+                           &read.remembered, read.complete);
         if (reader.recordsLeftOver()) read.complete = false;
         if (error || !wellFormed(read.header, bytes)) read.complete = false;
     } catch (const std::bad_alloc&) {
@@ -288,7 +292,8 @@ void addAsRecord(WordLane& lane, const WordLane::Node& node, std::u16string& scr
 // "<name>yyyymmdd", then "-2", "-3" ... for further files of the same day:
 // `file` goes beside itself under the first such name that is free, and no
 // file is ever replaced. True also when `file` is gone meanwhile.
-bool putAside(const std::filesystem::path& file, std::u16string name, std::int32_t today, FileSteps* steps)
+bool putAside(const std::filesystem::path& file, std::u16string name, std::int32_t today, FileSteps* steps,
+              std::filesystem::path* keptAs = nullptr)
 {
     std::error_code error;
     if (!std::filesystem::exists(file, error) && !error) return true;  // gone meanwhile: nothing to keep
@@ -302,7 +307,10 @@ bool putAside(const std::filesystem::path& file, std::u16string name, std::int32
         std::filesystem::path kept;
         if (!makeFileName(numbered, u"", kept)) return false;
         kept = file.parent_path() / kept;
-        if (!failStep(steps) && renameNoReplace(file, kept)) return true;
+        if (!failStep(steps) && renameNoReplace(file, kept)) {
+            if (keptAs != nullptr) *keptAs = kept;
+            return true;
+        }
         if (!std::filesystem::exists(kept, error) || error) return false;  // not a name taken: the file cannot be moved
     }
     return false;
@@ -373,7 +381,8 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
         } else {
             // No progress saved yet: leave an empty file behind, but never
             // replace one that exists and merely could not be opened (held
-            // open by another program, no permission): that one is kept.
+            // open by another program, no permission): that one is kept
+            // aside, and merged from there once it reads whole.
             std::error_code error;
             const bool missing = !std::filesystem::exists(path, error) && !error;
             if (missing) UniqueFile created{openFile(path, "wb")};
@@ -386,7 +395,12 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
             base_.known = missing && readFileStamp(path, base_.stamp);
             base_.hash = ContentHash{}.value();
         }
-        mergeConflictCopies(directory);
+        std::lock_guard saving(saveLock_);
+        bool historyChanged = false;
+        const WordActions actions = historyActions(historyChanged);
+        const bool copies = mergeSideFiles(directory, actions);
+        std::lock_guard guard(lock_);
+        if (followActionsLocked(actions, {}) || copies) markDirtyLocked();
     }
 
     bool nothingToLearn;
@@ -404,39 +418,176 @@ void WordGet::loadProgress(std::u16string_view fallbackName)
 // an older state of the same lists. The copy is renamed after the next
 // save has written its words into the file, so that it is merged once and
 // kept.
-void WordGet::mergeConflictCopies(const std::filesystem::path& directory)
+bool WordGet::mergeSideFiles(const std::filesystem::path& directory, const WordActions& actions)
 {
     std::vector<std::filesystem::path> copies;
     std::error_code error;
     for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
         std::error_code typeError;
-        if (it->is_regular_file(typeError) && isConflictCopyName(it->path().filename().u16string()))
-            copies.push_back(it->path());
+        if (!it->is_regular_file(typeError)) continue;
+        const std::u16string name = it->path().filename().u16string();
+        const bool putAsideFile = name.starts_with(kKeptPrefix) && name.find(kMergedSuffix) == std::u16string::npos;
+        if (isConflictCopyName(name) || putAsideFile) copies.push_back(it->path());
     }
     std::sort(copies.begin(), copies.end());
+    bool changed = false;
     for (const std::filesystem::path& copy : copies) {
+        if (std::find(mergedCopies_.begin(), mergedCopies_.end(), copy) != mergedCopies_.end()) continue;
+        FileStamp stamp;
+        if (!readFileStamp(copy, stamp)) continue;
+        const auto seen = std::find_if(unreadableSideFiles_.begin(), unreadableSideFiles_.end(),
+                                       [&](const auto& side) { return side.first == copy; });
+        if (seen != unreadableSideFiles_.end() && seen->second == stamp) continue;
         ProgressRead read;
-        // One that cannot be read whole is left as it is, for the next start.
-        if (!readProgressFile(copy, read, nullptr) || !read.complete) continue;
+        // One that cannot be read whole is looked at again once it changes
+        // (a download still running into it).
+        if (!readProgressFile(copy, read, nullptr) || !read.complete || !(read.stamp == stamp)) {
+            if (seen != unreadableSideFiles_.end())
+                seen->second = stamp;
+            else
+                unreadableSideFiles_.emplace_back(copy, stamp);
+            continue;
+        }
+        if (seen != unreadableSideFiles_.end()) unreadableSideFiles_.erase(seen);
         {
+            // The words it holds as remembered stay remembered, unless the
+            // learner's latest action on one sent it back or deleted it;
+            // the rest of it is an older state of the same lists.
             std::lock_guard guard(lock_);
             for (const Node* node = read.remembered.front(); node != nullptr; node = node->next) {
                 const WordFields fields{node->word(), node->phonetic(), node->content()};
+                const WordAction* action = actions.of(fields.word);
+                if (action != nullptr && action->act != WordAct::remember) continue;
                 if (Node* learning = learning_.find(fields.word)) {
                     if (learning == cycleEnd_) cycleEnd_ = nullptr;
                     learning_.erase(learning);
                 }
                 if (!remembered_.holds(fields.word)) insertLocked(fields, WordList::remembered);
             }
+            // A file put aside while a sync program was still writing it,
+            // or that a start could read only in part, holds learning words
+            // these lists may lack: they come back, unless deleted since.
+            const bool putAsideFile = copy.filename().u16string().starts_with(kKeptPrefix);
+            for (const Node* node = putAsideFile ? read.learning.front() : nullptr; node != nullptr;
+                 node = node->next) {
+                const WordFields fields{node->word(), node->phonetic(), node->content()};
+                const WordAction* action = actions.of(fields.word);
+                if (action != nullptr && action->act == WordAct::remove) continue;
+                insertLocked(fields, WordList::learning);
+            }
             header_.rememberedCount = clampedCount(remembered_.size());
             header_.learningCount = clampedCount(learning_.size());
             recomputeCycleEndLocked();
-            // Saved, even when it brought nothing new, so that it is renamed.
+            // Saved, even when it brought nothing new, so that it is renamed
+            // and merged once.
             markDirtyLocked();
         }
-        std::lock_guard saving(saveLock_);
         mergedCopies_.push_back(copy);
+        changed = true;
     }
+    return changed;
+}
+
+WordActions WordGet::historyActions(bool& changed)
+{
+    changed = false;
+    if (history_ == nullptr) return {};
+    history_->mergeWithDisk();
+    const std::string text = history_->text();
+    ContentHash hash;
+    hash.add(text.data(), text.size());
+    changed = std::exchange(historyFollowed_, hash.value()) != hash.value();
+    return wordActionsOf(text);
+}
+
+bool WordGet::followActionsLocked(const WordActions& actions, std::initializer_list<const Lane*> sources)
+{
+    const auto recordOf = [&](std::u16string_view word) -> const Node* {
+        for (const Lane* lane : sources) {
+            if (const Node* node = lane->find(word)) return node;
+        }
+        return nullptr;
+    };
+    bool changed = false;
+    const auto move = [&](const Node* node, WordList to) {
+        // Copied first: the node goes with its lane's erase.
+        WordEntry entry{};
+        node->copyTo(entry);
+        const WordFields fields = fieldsOf(entry);
+        leaveReviewLocked(fields.word);
+        unlinkLocked(fields.word, WordList::remembered);
+        unlinkLocked(fields.word, WordList::learning);
+        insertLocked(fields, to);
+        changed = true;
+    };
+    for (const auto& [word, action] : actions.latest) {
+        // After another list was chosen, a word sent back or deleted before
+        // follows that list's learning words, as it did on the PC that chose.
+        const bool afterList = action.time > actions.listTime;
+        switch (action.act) {
+        case WordAct::remember:
+            if (remembered_.holds(word)) break;
+            if (const Node* node = learning_.find(word))
+                move(node, WordList::remembered);
+            else if (const Node* theirs = recordOf(word))
+                move(theirs, WordList::remembered);
+            break;
+        case WordAct::forget:
+            if (const Node* node = remembered_.find(word)) {
+                if (afterList) {
+                    move(node, WordList::learning);
+                } else {
+                    leaveReviewLocked(word);
+                    unlinkLocked(word, WordList::remembered);
+                    changed = true;
+                }
+            } else if (afterList && !learning_.holds(word)) {
+                if (const Node* theirs = recordOf(word)) move(theirs, WordList::learning);
+            }
+            break;
+        case WordAct::remove:
+            if (remembered_.holds(word)) {
+                leaveReviewLocked(word);
+                changed = unlinkLocked(word, WordList::remembered) || changed;
+            }
+            if (afterList && learning_.holds(word)) changed = unlinkLocked(word, WordList::learning) || changed;
+            break;
+        }
+    }
+    if (changed) {
+        header_.rememberedCount = clampedCount(remembered_.size());
+        header_.learningCount = clampedCount(learning_.size());
+        recomputeCycleEndLocked();
+        markDirtyLocked();
+    }
+    return changed;
+}
+
+void WordGet::recordAction(WordAct act, std::u16string_view word)
+{
+    if (history_ != nullptr) history_->record(wordActionLine(utcNow(), act, word));
+}
+
+void WordGet::recordListChosen(std::int32_t startDate)
+{
+    if (history_ != nullptr) history_->record(listChosenLine(utcNow(), startDate));
+}
+
+std::int64_t WordGet::utcNow() const
+{
+    return clock_.utcNow ? clock_.utcNow() : static_cast<std::int64_t>(std::time(nullptr));
+}
+
+std::int32_t WordGet::today() const
+{
+    if (!clock_.localDay) return todayDate();
+    const CivilDate date = civilFromDays(clock_.localDay(utcNow()));
+    return date.year * 10000 + date.month * 100 + date.day;
+}
+
+std::chrono::steady_clock::time_point WordGet::steadyNow() const
+{
+    return clock_.steadyNow ? clock_.steadyNow() : std::chrono::steady_clock::now();
 }
 
 void WordGet::renameMergedCopiesLocked(std::int32_t today)
@@ -464,7 +615,7 @@ ProgressSnapshot WordGet::snapshotProgress() const
     snapshot.directory = directory_;
     snapshot.version = changes_;
     snapshot.header = header_;
-    snapshot.header.lastDate = todayDate();
+    snapshot.header.lastDate = today();
     snapshot.header.rememberedCount = clampedCount(remembered_.size());
     snapshot.header.learningCount = clampedCount(learning_.size());
     // Nodes keep only their texts, so the copy is as small as the lists. A
@@ -503,6 +654,17 @@ bool WordGet::writeProgress(const ProgressSnapshot& snapshot, const SaveDeadline
 bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline& deadline,
                            const SaveDeadline& lockDeadline)
 {
+    return saveSnapshotWith(snapshot, deadline, lockDeadline, false);
+}
+
+bool WordGet::saveIfChanged(const SaveDeadline& deadline, const SaveDeadline& lockDeadline)
+{
+    return saveSnapshotWith(snapshotProgress(), deadline, lockDeadline, true);
+}
+
+bool WordGet::saveSnapshotWith(const ProgressSnapshot& snapshot, const SaveDeadline& deadline,
+                               const SaveDeadline& lockDeadline, bool onlyIfChanged)
+{
     // The look at the file on a worker holds the lock while it reads a file
     // that may lie in a slow synced or network folder; a save with a
     // deadline (the end of a session, an exit) waits for it no longer.
@@ -512,7 +674,7 @@ bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline&
         std::lock_guard guard(lock_);
         diskSlow_ = !locked;
     }
-    if (!locked) return false;
+    if (!locked) return onlyIfChanged && !dirty();
     {
         std::lock_guard guard(lock_);
         if (savingForgone_) return false;
@@ -524,8 +686,11 @@ bool WordGet::saveSnapshot(const ProgressSnapshot& snapshot, const SaveDeadline&
             std::lock_guard guard(lock_);
             diskUnfinished_ = check == DiskCheck::unreadable;
         }
-        if (check == DiskCheck::unreadable) return false;
+        // Nothing of ours to lose when nothing changed here: the look is
+        // merely put off to the next start.
+        if (check == DiskCheck::unreadable) return onlyIfChanged && !dirty();
         if (check == DiskCheck::merged && !dirty()) return true;  // the file on disk holds everything already
+        if (onlyIfChanged && !dirty()) return true;
         if (check != DiskCheck::unchanged) merged = snapshotProgress();
         const ProgressSnapshot& written = merged ? *merged : snapshot;
         const WriteOutcome outcome = writeProgressLocked(written, deadline);
@@ -573,8 +738,26 @@ bool WordGet::takeDamagedNotice()
 
 WordGet::DiskCheck WordGet::catchUpLocked(const std::filesystem::path& directory)
 {
-    if (!base_.known || directory.empty()) return DiskCheck::unchanged;
-    const std::filesystem::path path = directory / kProgressFileName;
+    if (directory.empty()) return DiskCheck::unchanged;
+    // The history first: another PC's actions decide its words whichever
+    // file brings them.
+    bool historyChanged = false;
+    const WordActions actions = historyActions(historyChanged);
+    const bool copies = mergeSideFiles(directory, actions);
+    DiskCheck check = lookAtFileLocked(directory / kProgressFileName, actions);
+    if (check == DiskCheck::unchanged && (historyChanged || copies)) {
+        std::lock_guard guard(lock_);
+        if (followActionsLocked(actions, {}) || copies) {
+            mergeNotice_ = true;
+            check = DiskCheck::merged;
+        }
+    }
+    return check;
+}
+
+WordGet::DiskCheck WordGet::lookAtFileLocked(const std::filesystem::path& path, const WordActions& actions)
+{
+    if (!base_.known) return DiskCheck::unchanged;
     FileStamp now;
     if (!readFileStamp(path, now)) return DiskCheck::unreadable;
     if (now == base_.stamp) return DiskCheck::unchanged;
@@ -590,7 +773,7 @@ WordGet::DiskCheck WordGet::catchUpLocked(const std::filesystem::path& directory
     // One that cannot be opened is held by another program (a sync program
     // writing it): never damaged for that.
     if (!readProgressFile(path, read, fileSteps_)) return DiskCheck::unreadable;
-    if (!read.complete || !(read.stamp == now)) return unreadableLocked(now);
+    if (!read.complete || !(read.stamp == now)) return unreadableLocked(now, path);
     unreadable_ = UnreadableLook{};
     {
         // A damaged file not yet put aside has been replaced by a sound one
@@ -603,47 +786,61 @@ WordGet::DiskCheck WordGet::catchUpLocked(const std::filesystem::path& directory
         base_.stamp = now;
         return DiskCheck::unchanged;
     }
+    return mergeReadLocked(read, base_.words, actions);
+}
+
+WordGet::DiskCheck WordGet::mergeReadLocked(ProgressRead& read, const ProgressWords& base, const WordActions& actions)
+{
     ProgressWords theirsWords = std::move(read.words);
     {
         std::lock_guard guard(lock_);
         const LaneSide ours(remembered_, learning_, header_);
         const LaneSide theirs(read.remembered, read.learning, read.header);
-        const MergePlan plan = planMerge(base_.words, ours.words, theirs.words);
+        const MergePlan plan = planMerge(base, ours.words, theirs.words);
         if (plan.theirsAsIs) {
             // The file as it stands: its lists are taken as they were read.
             installMergedLocked(read.remembered, read.learning, plan.header);
-            // What equals the file on disk needs no save.
+            // What equals the file on disk needs no save, unless the
+            // history says otherwise of a word (our lists are in `read` now).
             dirty_ = false;
+            if (followActionsLocked(actions, {&read.remembered, &read.learning})) markDirtyLocked();
         } else {
             Lane remembered;
             Lane learning;
             std::u16string scratch;
-            for (auto [picks, into] : {std::pair{&plan.remembered, &remembered}, std::pair{&plan.learning, &learning}}) {
+            for (auto [picks, into] :
+                 {std::pair{&plan.remembered, &remembered}, std::pair{&plan.learning, &learning}}) {
                 into->reserve(picks->size());
                 for (const MergePick& pick : *picks)
                     addAsRecord(*into, (pick.ours ? ours : theirs).node(pick), scratch);
             }
             installMergedLocked(remembered, learning, plan.header);
+            // The old lists are in `remembered` and `learning` now.
+            followActionsLocked(actions, {&read.remembered, &read.learning, &remembered, &learning});
             markDirtyLocked();
         }
         mergeNotice_ = true;
     }
-    base_.stamp = now;
+    base_.known = true;
+    base_.stamp = read.stamp;
     base_.hash = read.hash.value();
     base_.words = std::move(theirsWords);
     // Here, and only here, the file on disk has been merged into the lists
-    // (a conflict copy: in mergeConflictCopies).
+    // (conflict copies and put-aside files: in mergeSideFiles).
     return DiskCheck::merged;
 }
 
-WordGet::DiskCheck WordGet::unreadableLocked(const FileStamp& now)
+WordGet::DiskCheck WordGet::unreadableLocked(const FileStamp& now, const std::filesystem::path& path)
 {
     // Being written, most likely: never replaced now, tried again at the
     // next save. The same unreadable file at two looks a while apart is no
     // file being written but a damaged one: it is kept beside under a name
-    // of its own, as a load keeps one, and ours is written.
-    const auto at = std::chrono::steady_clock::now();
-    if (!unreadable_.seen || !(unreadable_.stamp == now)) {
+    // of its own, as a load keeps one, and ours is written. One that a
+    // program still holds open for writing is unfinished however long it
+    // stays so (a download that stalls).
+    const auto at = steadyNow();
+    const bool writing = writerCheck_ ? writerCheck_(path) : openForWritingElsewhere(path);
+    if (writing || !unreadable_.seen || !(unreadable_.stamp == now)) {
         unreadable_ = UnreadableLook{true, now, at};
         return DiskCheck::unreadable;
     }
@@ -657,8 +854,9 @@ WordGet::DiskCheck WordGet::unreadableLocked(const FileStamp& now)
         // aside and a sound one takes its place.
         markDirtyLocked();
     }
-    // What the replace checks the file against: this damaged one may go,
+    // What the put-aside checks the file against: this damaged one may go,
     // one that changes again may not.
+    asideStamp_ = now;
     base_.stamp = now;
     return DiskCheck::damaged;
 }
@@ -717,7 +915,7 @@ WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snaps
             // With the time up (the session ends) the data goes without the
             // flush: Windows writes its cache out before it turns off, and an
             // unflushed save is better than none.
-            ok = ok && !failStep(fileSteps_) && (pastDeadline(deadline) || flushToDisk(file.get()));
+            ok = ok && !failStep(fileSteps_) && (pastDeadline(deadline) || flushCounted(file.get(), fileSteps_));
             const bool closed = std::fclose(file.release()) == 0;
             ok = ok && !failStep(fileSteps_) && closed;
             // A rename keeps the time and size: this is the stamp the file
@@ -740,11 +938,30 @@ WordGet::WriteOutcome WordGet::writeProgressLocked(const ProgressSnapshot& snaps
             keep = progressUnread_;
         }
         if (keep) {
-            ok = putAside(target, std::u16string(kProgressFileName) + kKeptExtension, header.lastDate, fileSteps_);
+            // Only the damaged file that was looked at goes aside: a sound
+            // one that came meanwhile is merged first.
+            bool damaged;
+            {
+                std::lock_guard guard(lock_);
+                damaged = damagedAside_;
+            }
+            FileStamp onDisk;
+            if (damaged && (!readFileStamp(target, onDisk) || !(onDisk == asideStamp_))) {
+                removeFile(temporary, deadline);
+                return WriteOutcome::replacedMeanwhile;
+            }
+            std::filesystem::path kept;
+            ok = putAside(target, std::u16string(kProgressFileName) + kKeptExtension, header.lastDate, fileSteps_,
+                          &kept);
             if (ok) {
+                // A file that came between the look and the rename went
+                // aside in its place: not the damaged one, and merged from
+                // there by the next look.
+                FileStamp keptStamp;
+                const bool asLooked = !kept.empty() && readFileStamp(kept, keptStamp) && keptStamp == asideStamp_;
                 std::lock_guard guard(lock_);
                 progressUnread_ = false;
-                if (std::exchange(damagedAside_, false)) damagedNotice_ = true;
+                if (std::exchange(damagedAside_, false) && asLooked) damagedNotice_ = true;
                 expected = FileStamp{};
                 checked = true;
             }

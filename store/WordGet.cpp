@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "store/text/Text.h"
 
@@ -235,29 +236,39 @@ void WordGet::stepBack()
 void WordGet::setRemembered(const WordEntry& entry, bool toRemembered)
 {
     const WordFields fields = fieldsOf(entry);
-    std::lock_guard guard(lock_);
-    // 已记住 on a word under review: it simply stays remembered. 忘记 from
-    // the remembered list takes it out of review before it moves.
-    if (leaveReviewLocked(fields.word) && toRemembered) return;
-    if (toRemembered && unlinkLocked(fields.word, WordList::learning)) {
-        insertLocked(fields, WordList::remembered);
-        bump(header_.rememberedCount, +1);
-        bump(header_.learningCount, -1);
-        recomputeCycleEndLocked();
-    } else if (unlinkLocked(fields.word, WordList::remembered)) {
-        insertLocked(fields, WordList::learning);
-        bump(header_.learningCount, +1);
-        bump(header_.rememberedCount, -1);
-        recomputeCycleEndLocked();
+    std::optional<WordAct> moved;
+    {
+        std::lock_guard guard(lock_);
+        // 已记住 on a word under review: it simply stays remembered. 忘记
+        // from the remembered list takes it out of review before it moves.
+        if (leaveReviewLocked(fields.word) && toRemembered) return;
+        if (toRemembered && unlinkLocked(fields.word, WordList::learning)) {
+            insertLocked(fields, WordList::remembered);
+            bump(header_.rememberedCount, +1);
+            bump(header_.learningCount, -1);
+            recomputeCycleEndLocked();
+            moved = WordAct::remember;
+        } else if (unlinkLocked(fields.word, WordList::remembered)) {
+            insertLocked(fields, WordList::learning);
+            bump(header_.learningCount, +1);
+            bump(header_.rememberedCount, -1);
+            recomputeCycleEndLocked();
+            moved = WordAct::forget;
+        }
     }
+    // Recorded outside the lock: the history appends to its file.
+    if (moved) recordAction(*moved, fields.word);
 }
 
 bool WordGet::deleteRemembered(const char16_t* word)
 {
-    std::lock_guard guard(lock_);
-    leaveReviewLocked(wordOf(word));
-    if (!unlinkLocked(wordOf(word), WordList::remembered)) return false;
-    bump(header_.rememberedCount, -1);
+    {
+        std::lock_guard guard(lock_);
+        leaveReviewLocked(wordOf(word));
+        if (!unlinkLocked(wordOf(word), WordList::remembered)) return false;
+        bump(header_.rememberedCount, -1);
+    }
+    recordAction(WordAct::remove, wordOf(word));
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -24,6 +25,7 @@
 #include "store/lists/WordLane.h"
 #include "store/progress/ProgressBase.h"
 #include "store/review/ReviewLog.h"
+#include "store/review/WordActions.h"
 
 enum class WordList { learning, remembered };
 
@@ -160,6 +162,34 @@ public:
     // FileSteps); it must outlive every load and save. nullptr: none fail.
     void setFileSteps(FileSteps* steps) { fileSteps_ = steps; }
 
+    // The review history where every change of a word's state is recorded
+    // (已记住, 忘记, 删除, another list chosen, with its time), and by whose
+    // latest action on a word every merge, load and look decides that
+    // word: another PC's file, a conflict copy or a file found at start
+    // never undoes what the learner did last. Without one (tests of the
+    // file alone) the merge goes by the files only. It must outlive the
+    // store's loads and saves.
+    void setHistory(ReviewLog* history) { history_ = history; }
+    // The clocks the store reads: UTC seconds for the history, and the
+    // steady clock that times a file staying unreadable. Tests run their
+    // own.
+    struct Clock {
+        std::function<std::int64_t()> utcNow;
+        std::function<std::chrono::steady_clock::time_point()> steadyNow;
+        // The local day (days since 1970) of a UTC time: the dates the
+        // store writes.
+        std::function<std::int32_t(std::int64_t)> localDay;
+    };
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+    // Whether another program still has the file open for writing (a sync
+    // program's download in place): such a file is unfinished, never
+    // damaged. Tests of a platform that cannot tell hand in their own.
+    void setWriterCheck(std::function<bool(const std::filesystem::path&)> check) { writerCheck_ = std::move(check); }
+    // Saves only when the lists changed, after a look at the file on disk
+    // (a file from another PC found there at exit may lack what this one
+    // holds, and is merged and written even when nothing changed here).
+    bool saveIfChanged(const SaveDeadline& deadline = {}, const SaveDeadline& lockDeadline = {});
+
     // True after a load met a progress file it could not read completely
     // (locked, unreadable, out of memory part-way, records beyond its
     // counts) and until a save has kept that file under another name.
@@ -237,11 +267,34 @@ private:
     WriteOutcome writeProgressLocked(const ProgressSnapshot& snapshot, const SaveDeadline& deadline);
     DiskCheck catchUpLocked(const std::filesystem::path& directory);
     // A look that found the file unreadable with stamp `now`.
-    DiskCheck unreadableLocked(const FileStamp& now);
+    DiskCheck unreadableLocked(const FileStamp& now, const std::filesystem::path& path);
     // Puts the lanes in place of both lists, which they get (lock_ held).
     void installMergedLocked(Lane& remembered, Lane& learning, const ProgressHeader& header);
-    // At start: the sync programs' conflict copies beside the file.
-    void mergeConflictCopies(const std::filesystem::path& directory);
+    // The sync programs' conflict copies beside the file, and files put
+    // aside as unreadable that read whole now: their remembered words are
+    // taken in unless the history's latest action on them says otherwise.
+    // True when the lists changed.
+    bool mergeSideFiles(const std::filesystem::path& directory, const WordActions& actions);
+    // The history's latest actions, with the log on disk merged in first.
+    WordActions historyActions(bool& changed);
+    // Makes every word the history names what its latest action made it;
+    // `sources` supply the records of words the lists lack. True when the
+    // lists changed (lock_ held).
+    bool followActionsLocked(const WordActions& actions, std::initializer_list<const Lane*> sources);
+    void recordAction(WordAct act, std::u16string_view word);
+    // forgetReviewed's change of the lists, before it is recorded.
+    bool moveReviewedToLearning(const WordEntry& entry);
+    void recordListChosen(std::int32_t startDate);
+    std::int64_t utcNow() const;
+    // Today's local date as yyyymmdd, by the store's clock.
+    std::int32_t today() const;
+    std::chrono::steady_clock::time_point steadyNow() const;
+    DiskCheck mergeReadLocked(struct ProgressRead& read, const ProgressWords& base, const WordActions& actions);
+    DiskCheck lookAtFileLocked(const std::filesystem::path& path, const WordActions& actions);
+    // The stamp of the damaged file to put aside (under saveLock_).
+    FileStamp asideStamp_;
+    bool saveSnapshotWith(const ProgressSnapshot& snapshot, const SaveDeadline& deadline,
+                          const SaveDeadline& lockDeadline, bool onlyIfChanged);
     void renameMergedCopiesLocked(std::int32_t today);
     // Every field zero-terminated inside its array and zero-filled behind
     // the terminator, whatever the entry came with.
@@ -299,4 +352,13 @@ private:
     std::filesystem::path directory_;
     std::vector<std::filesystem::path> dictionaryDirectories_;
     FileSteps* fileSteps_ = nullptr;
+    ReviewLog* history_ = nullptr;
+    Clock clock_;
+    std::function<bool(const std::filesystem::path&)> writerCheck_;
+    // The history as last followed (under saveLock_), so that a look
+    // follows it again only when it changed.
+    std::uint64_t historyFollowed_ = 0;
+    // Side files that could not be read whole, by their stamp: read again
+    // only once they change (under saveLock_).
+    std::vector<std::pair<std::filesystem::path, FileStamp>> unreadableSideFiles_;
 };

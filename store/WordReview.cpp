@@ -124,6 +124,13 @@ std::size_t WordGet::reviewWaiting() const
 
 bool WordGet::forgetReviewed(const WordEntry& entry)
 {
+    if (!moveReviewedToLearning(entry)) return false;
+    recordAction(WordAct::forget, fieldsOf(entry).word);
+    return true;
+}
+
+bool WordGet::moveReviewedToLearning(const WordEntry& entry)
+{
     const WordFields fields = fieldsOf(entry);
     std::lock_guard guard(lock_);
     Node* const node = review_.find(fields.word);

@@ -75,10 +75,12 @@ bool readWholeFile(const std::filesystem::path& path, FileContent& content)
     return true;
 }
 
-bool writeFlushed(const std::filesystem::path& temporary, std::string_view bytes)
+bool writeFlushed(const std::filesystem::path& temporary, std::string_view bytes, FileSteps* steps)
 {
-    UniqueFile file{openFile(temporary, "wb")};
+    UniqueFile file{failStep(steps) ? nullptr : openFile(temporary, "wb")};
     if (!file) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() && flushToDisk(file.get());
-    return std::fclose(file.release()) == 0 && ok;
+    bool ok = !failStep(steps) && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    ok = ok && !failStep(steps) && flushCounted(file.get(), steps);
+    const bool closed = std::fclose(file.release()) == 0;
+    return ok && !failStep(steps) && closed;
 }

@@ -46,7 +46,9 @@ bool flushToDisk(std::FILE* file);
 // The first half of saving a whole file: `bytes` written into `temporary`
 // (made anew) and flushed to the disk, ready to be swapped in. False when any
 // step fails; the temporary file is then left for the caller to remove.
-bool writeFlushed(const std::filesystem::path& temporary, std::string_view bytes);
+// `steps`, in tests, fails or counts its steps (see FileSteps).
+class FileSteps;
+bool writeFlushed(const std::filesystem::path& temporary, std::string_view bytes, FileSteps* steps = nullptr);
 
 // When a save must be over: at the end of a Windows session the program has
 // a few seconds for everything, so the retries of a briefly held file stop
@@ -73,6 +75,11 @@ bool renameNoReplace(const std::filesystem::path& source, const std::filesystem:
 // Deletes a file, also one marked read-only. True when no file of that name
 // is left (also when there was none).
 bool removeFile(const std::filesystem::path& path, const SaveDeadline& deadline = {});
+
+// Whether another program has `path` open for writing and keeps others from
+// writing it meanwhile, as a download in place does: such a file is still
+// being written. Where the platform cannot tell, false.
+bool openForWritingElsewhere(const std::filesystem::path& path);
 
 // Today's local date as yyyymmdd.
 std::int32_t todayDate();
@@ -102,11 +109,24 @@ public:
     void setHook(void (*hook)()) { hook_.store(hook); }
     // One step: true when it is the one to fail.
     bool fail();
+    // The flushes to the disk made through these steps: a write that must
+    // reach the disk before it replaces a file shows it here.
+    void countFlush() { ++flushes_; }
+    int flushes() const { return flushes_.load(); }
 
 private:
     std::atomic<int> untilFault_{0};
     std::atomic<void (*)()> hook_{nullptr};
+    std::atomic<int> flushes_{0};
 };
+
+// flushToDisk, counted by `steps` when it went through.
+inline bool flushCounted(std::FILE* file, FileSteps* steps)
+{
+    const bool flushed = flushToDisk(file);
+    if (flushed && steps != nullptr) steps->countFlush();
+    return flushed;
+}
 
 // A step of `steps`; with none, no step fails.
 inline bool failStep(FileSteps* steps)

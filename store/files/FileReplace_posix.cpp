@@ -76,3 +76,9 @@ std::int32_t todayDate()
     if (!::localtime_r(&now, &local)) return 0;
     return (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
 }
+
+bool openForWritingElsewhere(const std::filesystem::path&)
+{
+    // Files here are not opened with sharing modes: nothing tells a writer.
+    return false;
+}

@@ -113,3 +113,15 @@ std::int32_t todayDate()
     GetLocalTime(&local);
     return local.wYear * 10000 + local.wMonth * 100 + local.wDay;
 }
+
+bool openForWritingElsewhere(const std::filesystem::path& path)
+{
+    // Opened for reading while others may only read it: a handle open for
+    // writing refuses that with a sharing violation. A handle that only
+    // reads does not; one that refuses reading makes the read fail first.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(file);
+    return false;
+}

@@ -117,8 +117,9 @@ WordSet setOf(const std::vector<std::u16string_view>& words)
 
 // One side's words, looked up.
 struct Side {
-    Side(const MergeSide& words, bool ours) : words(words), ours(ours), remembered(setOf(words.remembered)),
-                                              learning(setOf(words.learning)) {}
+    Side(const MergeSide& words, bool ours)
+        : words(words), ours(ours), remembered(setOf(words.remembered)), learning(setOf(words.learning))
+    {}
     const MergeSide& words;
     bool ours;
     WordSet remembered;
@@ -146,6 +147,24 @@ bool sameWords(const std::vector<std::u16string_view>& words, const WordSet& set
 {
     return words.size() == set.size() &&
            std::all_of(words.begin(), words.end(), [&](std::u16string_view word) { return set.has(word); });
+}
+
+// Whether the plan holds exactly the words of the file (theirs), in any
+// order, with the file's list.
+bool holdsTheFilesWords(const MergePlan& plan, const MergeSide& ours, const MergeSide& theirs,
+                        const WordSet& theirsRemembered, const WordSet& theirsLearning)
+{
+    const auto all = [&](const std::vector<MergePick>& picks, const WordSet& in) {
+        for (const MergePick& pick : picks) {
+            const MergeSide& side = pick.ours ? ours : theirs;
+            const std::u16string_view word = (pick.fromRemembered ? side.remembered : side.learning)[pick.index];
+            if (!in.has(word)) return false;
+        }
+        return true;
+    };
+    return plan.header.startDate == theirs.header.startDate && plan.remembered.size() == theirsRemembered.size() &&
+           plan.learning.size() == theirsLearning.size() && all(plan.remembered, theirsRemembered) &&
+           all(plan.learning, theirsLearning);
 }
 
 }  // namespace
@@ -235,18 +254,7 @@ MergePlan planMerge(const ProgressWords& base, const MergeSide& ours, const Merg
     // The same words as the file holds, in any order, and the same list:
     // the file as it stands, so that nothing is written and the other PC
     // finds nothing new either.
-    const auto all = [](const std::vector<MergePick>& picks, const MergeSide& o, const MergeSide& t,
-                        const WordSet& in) {
-        for (const MergePick& pick : picks) {
-            const MergeSide& side = pick.ours ? o : t;
-            const std::u16string_view word = (pick.fromRemembered ? side.remembered : side.learning)[pick.index];
-            if (!in.has(word)) return false;
-        }
-        return true;
-    };
-    if (plan.header.startDate == theirs.header.startDate && plan.remembered.size() == them.remembered.size() &&
-        plan.learning.size() == them.learning.size() && all(plan.remembered, ours, theirs, them.remembered) &&
-        all(plan.learning, ours, theirs, them.learning)) {
+    if (holdsTheFilesWords(plan, ours, theirs, them.remembered, them.learning)) {
         pickAll(theirs, false, plan);
         plan.header = theirs.header;
         plan.theirsAsIs = true;

@@ -698,3 +698,25 @@ std::int32_t ReviewLog::startDay() const
     std::lock_guard guard(lock_);
     return startDay_;
 }
+
+void ReviewLog::record(const std::string& line)
+{
+    std::lock_guard guard(lock_);
+    if (text_.empty()) text_ = reviewLogHeader(startDay_) + '\n';
+    text_ += line + '\n';
+    if (path_.empty()) return;
+    bool ok = false;
+    if (UniqueFile file{openFile(path_, "ab")}) {
+        std::string written = line + '\n';
+        const bool empty = std::fseek(file.get(), 0, SEEK_END) == 0 && std::ftell(file.get()) == 0;
+        if (empty) written = reviewLogHeader(startDay_) + '\n' + written;
+        ok = std::fwrite(written.data(), 1, written.size(), file.get()) == written.size() && flushToDisk(file.get());
+        ok = std::fclose(file.release()) == 0 && ok;
+    }
+    writable_ = ok;
+}
+std::string ReviewLog::text() const
+{
+    std::lock_guard guard(lock_);
+    return text_;
+}

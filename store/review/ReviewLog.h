@@ -174,6 +174,13 @@ public:
                                     std::int32_t dailyLimit);
     std::int32_t today() const;
 
+    // Appends a line of another kind the history keeps (a change of a
+    // word's state, see WordActions.h) as an answer is appended; a file
+    // that cannot be written keeps it in memory, for the next whole write.
+    void record(const std::string& line);
+    // Every line known, as the file holds them.
+    std::string text() const;
+
     // The parsed answers, oldest first.
     std::vector<ReviewAnswer> answers() const;
     // Whether the word has any answer; its due day (a word without answers:

@@ -7,10 +7,10 @@
 #include <sstream>
 #include <thread>
 
+#include "StoreTestSupport.h"
 #include "store/progress/ProgressBase.h"
 #include "store/progress/ProgressMerge.h"
 #include "store/ProgressSaver.h"
-#include "StoreTestSupport.h"
 
 using namespace storetest;
 
@@ -82,16 +82,15 @@ const MergeRow kMergeRows[] = {
     {"a first start here met a file there", "| ", 0, "| a b c", 9, "a | b c", 3, "a | b c", 9},
     {"the same words in another order there: the file stays", "| a b c d", 1, "a c | b d", 1, "c a | d b", 1,
      "c a | d b", 1},
-    {"a fresh file there takes no remembered word away", "r s | a b", 1, "r s | a b", 1, "| a b r s", 9,
-     "r s | a b", 9},
+    {"a fresh file there takes no remembered word away", "r s | a b", 1, "r s | a b", 1, "| a b r s", 9, "r s | a b",
+     9},
     {"a fresh file there adds its remembered words", "r | a b c", 1, "r | a b c", 1, "c | a b", 9, "c r | a b", 9},
     {"a fresh file there, a word forgotten here", "r s | a", 1, "s | a r", 1, "| a r s", 9, "s | a r", 9},
-    {"deleted there stays deleted while another is remembered here", "| a b c", 1, "a | b c", 1, "| a c", 1,
-     "a | c", 1},
-    {"deleted here stays deleted while another is remembered there", "| a b c", 1, "| a b", 1, "b | a c", 1,
-     "b | a", 1},
-    {"a remembered word deleted there, another remembered here", "r | a b", 1, "r a | b", 1, "| a b", 1, "a | b",
+    {"deleted there stays deleted while another is remembered here", "| a b c", 1, "a | b c", 1, "| a c", 1, "a | c",
      1},
+    {"deleted here stays deleted while another is remembered there", "| a b c", 1, "| a b", 1, "b | a c", 1, "b | a",
+     1},
+    {"a remembered word deleted there, another remembered here", "r | a b", 1, "r a | b", 1, "| a b", 1, "a | b", 1},
     {"a word forgotten on each side", "r s | a", 1, "s | a r", 1, "r | a s", 1, "| a s r", 1},
     {"a word added to learning there is kept", "| a", 1, "a | ", 1, "| a n", 1, "a | n", 1},
     {"only the list's date moved here: the later date", "| a", 1, "| a", 5, "| a", 1, "| a", 5},
@@ -101,8 +100,9 @@ const MergeRow kMergeRows[] = {
 TEST(ProgressMerge, FollowsTheRuleRowByRow)
 {
     for (const MergeRow& row : kMergeRows) {
-        const ProgressLists merged = mergeProgress(wordsOf(listsOf(row.base, row.baseStart)), listsOf(row.ours, row.oursStart),
-                                                   listsOf(row.theirs, row.theirsStart));
+        const ProgressLists merged =
+            mergeProgress(wordsOf(listsOf(row.base, row.baseStart)), listsOf(row.ours, row.oursStart),
+                          listsOf(row.theirs, row.theirsStart));
         const ProgressLists expected = listsOf(row.merged, row.mergedStart);
         EXPECT_EQ(textOf(merged), textOf(expected)) << row.what;
         EXPECT_EQ(merged.header.startDate, row.mergedStart) << row.what;
@@ -118,12 +118,14 @@ std::string bytesOf(const ProgressLists& lists)
 {
     std::string bytes;
     for (const std::vector<ProgressRecord>* list : {&lists.remembered, &lists.learning}) {
-        for (const ProgressRecord& r : *list) bytes += std::string(r.word.begin(), r.word.end()) + ":" +
-                                                       std::string(r.content.begin(), r.content.end()) + " ";
+        for (const ProgressRecord& r : *list)
+            bytes +=
+                std::string(r.word.begin(), r.word.end()) + ":" + std::string(r.content.begin(), r.content.end()) + " ";
         bytes += "| ";
     }
     const ProgressHeader& h = lists.header;
-    for (const std::int32_t field : {h.learningCount, h.rememberedCount, h.reserved1, h.reserved2, h.startDate, h.lastDate})
+    for (const std::int32_t field :
+         {h.learningCount, h.rememberedCount, h.reserved1, h.reserved2, h.startDate, h.lastDate})
         bytes += std::to_string(field) + " ";
     return bytes;
 }
@@ -300,7 +302,8 @@ TEST(SyncedFolder, TheFileOnDiskIsComparedAndMergedBeforeSaving)
     WordGet reread;
     reread.setDirectory(dir.path());
     reread.loadProgress(u"none");
-    EXPECT_EQ(rememberedWords(reread), (std::vector<std::u16string>{u"b", u"c", u"a"})) << "the file's order, then ours";
+    EXPECT_EQ(rememberedWords(reread), (std::vector<std::u16string>{u"b", u"c", u"a"}))
+        << "the file's order, then ours";
     EXPECT_EQ(learningWords(reread), (std::vector<std::u16string>{u"r"}));
     EXPECT_EQ(reread.header().startDate, 20260101);
 
@@ -368,15 +371,19 @@ TEST(SyncedFolder, ConflictCopiesAreMergedOnceAndKeptAside)
                progressImage(counts(2, 2, 20260101, 20260102), {word("C"), word("x"), word("a"), word("b")}));
     const std::string torn = progressImage(counts(1, 1, 20260101, 20260102), {word("d"), word("a")}).substr(0, 2000);
     writeBytes(dir / "DAvud-LAPTOP.bin", torn);
-    for (const char* other : {"DAvud.bin.tmp", "DAvud.bin.unreadable-20260101", "DAvud (2).bin", "notes.bin"})
+    for (const char* other : {"DAvud.bin.tmp", "DAvud (2).bin", "notes.bin"})
         writeBytes(dir / other, progressImage(counts(0, 1, 1, 1), {word("y")}));
+    // Put aside while a download was still running into it, whole now: its
+    // remembered words come in, and its learning words this file lacks.
+    writeBytes(dir / "DAvud.bin.unreadable-20260101",
+               progressImage(counts(1, 2, 20260101, 20260102), {word("k"), word("b"), word("z")}));
 
     WordGet store;
     store.setDirectory(dir.path());
     store.loadProgress(u"none");
     // Copies in the order of their names.
-    EXPECT_EQ(rememberedWords(store), (std::vector<std::u16string>{u"r", u"C", u"x", u"a"}));
-    EXPECT_EQ(learningWords(store), (std::vector<std::u16string>{u"b", u"d"}));
+    EXPECT_EQ(rememberedWords(store), (std::vector<std::u16string>{u"r", u"C", u"x", u"a", u"k", u"b"}));
+    EXPECT_EQ(learningWords(store), (std::vector<std::u16string>{u"d", u"z"}));
     EXPECT_TRUE(store.dirty());
     ASSERT_TRUE(store.saveProgress());
 
@@ -384,7 +391,7 @@ TEST(SyncedFolder, ConflictCopiesAreMergedOnceAndKeptAside)
     EXPECT_EQ(namesIn(dir.path()),
               (std::set<std::string>{"DAvud.bin", "DAvud-OFFICE.bin.merged-" + day,
                                      "DAvud (HOME's conflicted copy 2026-12-07).bin.merged-" + day, "DAvud-LAPTOP.bin",
-                                     "DAvud.bin.unreadable-20260101", "DAvud (2).bin", "notes.bin"}))
+                                     "DAvud.bin.unreadable-20260101.merged-" + day, "DAvud (2).bin", "notes.bin"}))
         << "a save removes only the temporary file a crash left, as ever";
     EXPECT_EQ(readBytes(dir / "DAvud-LAPTOP.bin"), torn);
     WordGet again;
@@ -621,8 +628,7 @@ TEST(ContentHash, PiecesDoNotMatterBytesDo)
         return hash.value();
     };
     const std::uint64_t whole = hashOf(bytes, bytes.size());
-    for (const std::size_t piece : {1, 3, 24, 63, 64, 65, 1664})
-        EXPECT_EQ(hashOf(bytes, piece), whole) << piece;
+    for (const std::size_t piece : {1, 3, 24, 63, 64, 65, 1664}) EXPECT_EQ(hashOf(bytes, piece), whole) << piece;
     std::string changed = bytes;
     changed[4321] ^= 1;
     EXPECT_NE(hashOf(changed, 64), whole);

@@ -8,9 +8,9 @@
 #include <mutex>
 #include <thread>
 
-#include "store/files/FileReplace.h"
 #include "BackgroundSave.h"
 #include "StoreTestSupport.h"
+#include "store/files/FileReplace.h"
 
 using namespace storetest;
 using V = std::vector<std::u16string>;
@@ -51,11 +51,9 @@ private:
     static void hook()
     {
         StepGate* gate = current_;
-        if (gate == nullptr || std::this_thread::get_id() == gate->testThread_)
-            return;
+        if (gate == nullptr || std::this_thread::get_id() == gate->testThread_) return;
         std::unique_lock lock(gate->mutex_);
-        if (gate->held_)
-            return;  // only the first step waits
+        if (gate->held_) return;  // only the first step waits
         gate->held_ = true;
         gate->changed_.notify_all();
         gate->changed_.wait(lock, [gate] { return gate->open_; });
@@ -189,4 +187,42 @@ TEST(ProgressSaver, AFailedSaveLeavesTheStoreDirty)
     saver.wait();
     EXPECT_TRUE(store.dirty());
     EXPECT_FALSE(fs::exists(dir.path() / "DAvud.bin.tmp"));
+}
+
+// Every whole-file write reaches the disk before it may replace a file: the
+// review log's, mivora.ini's and an imported list's through writeFlushed, the
+// progress file's through its save. A failure at any step is no success.
+TEST(ProgressSaver, EveryWriteIsFlushedBeforeItReplacesAFile)
+{
+    TempDir dir;
+    const fs::path temporary = dir.path() / "whole.tmp";
+    const struct {
+        const char* what;
+        std::string bytes;
+        int failStep;  // 0: none
+        bool written;
+        int flushes;
+    } cases[] = {
+        {"some bytes", "abc\n", 0, true, 1},      {"nothing at all", "", 0, true, 1},
+        {"the create fails", "abc", 1, false, 0}, {"the write fails", "abc", 2, false, 0},
+        {"the flush fails", "abc", 3, false, 0},  {"the close fails", "abc", 4, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FileSteps steps;
+        steps.failNth(c.failStep);
+        EXPECT_EQ(writeFlushed(temporary, c.bytes, &steps), c.written);
+        EXPECT_EQ(steps.flushes(), c.flushes);
+        if (c.written) EXPECT_EQ(readBytes(temporary), c.bytes);
+    }
+    // The progress file's save: one flush, and none skipped without a
+    // deadline that has passed.
+    writeBytes(dir.path() / "words.txt", "\xFF\xFE" + utf16le(u"a|[x]|y\r\n"));
+    WordGet store;
+    FileSteps steps;
+    store.setFileSteps(&steps);
+    store.setDirectory(dir.path());
+    store.loadProgress(u"words");
+    ASSERT_TRUE(store.saveProgress());
+    EXPECT_EQ(steps.flushes(), 1);
 }
