@@ -422,8 +422,7 @@ void App::onTimer(WPARAM id)
     else if (id == TIMER_CHECK_PROGRESS) {
         startProgressCheck();
         checkReviewDay();
-    }
-    else if (id == TIMER_TRAY_RETRY)
+    } else if (id == TIMER_TRAY_RETRY)
         retryTrayIcon(GetTickCount());
 }
 

@@ -12,20 +12,20 @@
 
 #include "app/FileNotices.h"
 #include "app/Tray.h"
+#include "hotkeys/Hotkeys.h"
 #include "settings/ReviewSettings.h"
 #include "settings/SettingsRecord.h"
 #include "settings/SpeechSettings.h"
 #include "settings/WordSettings.h"
+#include "speech/Speech.h"
+#include "store/WordGet.h"
 #include "store/files/FilePlace.h"
 #include "store/review/ReviewLog.h"
 #include "store/review/ReviewStats.h"
-#include "store/WordGet.h"
 #include "ui/DictionaryReload.h"
 #include "ui/OptionsSheet.h"
 #include "ui/word/WordWindow.h"
 #include "win/Handles.h"
-#include "hotkeys/Hotkeys.h"
-#include "speech/Speech.h"
 #include "win/Worker.h"
 
 // The periodic save's period. Progress is otherwise written only when the

@@ -123,8 +123,9 @@ Notice greetingNotice()
 {
     Notice notice;
     notice.title = L"Mivora 已经开始运行";
-    notice.text = L"单词会一个一个出现在屏幕上的小窗口里，右键点这个图标可以打开选项。"
-                  L"中考、高考、六级、考研、雅思、托福和 GRE 的词库在“选项”的“词库”页上，也可以在那里导入自己的生词本。";
+    notice.text =
+        L"单词会一个一个出现在屏幕上的小窗口里，右键点这个图标可以打开选项。"
+        L"中考、高考、六级、考研、雅思、托福和 GRE 的词库在“选项”的“词库”页上，也可以在那里导入自己的生词本。";
     return notice;
 }
 
@@ -245,9 +246,10 @@ void FileNotices::tellProgressPutAside()
 {
     const Notice notice{
         L"学习进度文件读不出来",
-        withPath(L"%PATH% 过了一分钟还是读不出来，可能已经损坏。它已改名留在原处（名字后面加上了 .unreadable- 和日期），"
-                 L"现在的学习进度已经重新保存。",
-                 savedPath(SavedFile::progress).wstring(), kTextUnits)};
+        withPath(
+            L"%PATH% 过了一分钟还是读不出来，可能已经损坏。它已改名留在原处（名字后面加上了 .unreadable- 和日期），"
+            L"现在的学习进度已经重新保存。",
+            savedPath(SavedFile::progress).wstring(), kTextUnits)};
     tray_.showBalloon(notice.title, notice.text);
 }
 

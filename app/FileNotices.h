@@ -12,8 +12,8 @@
 #include <string>
 
 #include "app/Tray.h"
-#include "store/files/FilePlace.h"
 #include "store/WordGet.h"
+#include "store/files/FilePlace.h"
 
 // %APPDATA%\Mivora (the roaming application-data folder, where Windows
 // keeps per-user data), or empty when the shell cannot name it.

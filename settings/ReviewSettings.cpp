@@ -69,7 +69,8 @@ ReviewSettings readReviewSettings(const IniDocument& document)
     const ReviewSettings defaults;
     ReviewSettings settings;
     settings.enabled = iniInteger(document, kReviewSection, u"Enabled", defaults.enabled ? 1 : 0, 0, 1) == 1;
-    settings.dailyLimit = iniInteger(document, kReviewSection, u"DailyLimit", defaults.dailyLimit, 0, kReviewLimitHighest);
+    settings.dailyLimit =
+        iniInteger(document, kReviewSection, u"DailyLimit", defaults.dailyLimit, 0, kReviewLimitHighest);
     int percent = defaults.retentionPercent;
     if (const auto text = document.get(kReviewSection, u"Retention"); text && parsePercent(*text, percent))
         settings.retentionPercent = std::clamp(percent, kRetentionLowestPercent, kRetentionHighestPercent);

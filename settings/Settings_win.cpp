@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
-#include <string_view>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 #include "Settings.h"
 #include "SettingsFile.h"
@@ -78,9 +78,9 @@ bool hexDigits(std::wstring_view text)
 std::wstring finalPath(const std::wstring& path)
 {
     if (path.empty()) return {};
-    HANDLE opened = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE opened =
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return {};
     const UniqueHandle file(opened);
     constexpr DWORD kUnits = 32768;

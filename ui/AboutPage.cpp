@@ -13,8 +13,8 @@
 #include <string>
 
 #include "res/resource.h"
-#include "store/text/Text.h"
 #include "store/WordGet.h"
+#include "store/text/Text.h"
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
 #include "win/Dpi.h"

@@ -12,12 +12,12 @@
 #include <memory>
 #include <string>
 
+#include "hotkeys/Hotkeys.h"
 #include "res/resource.h"
 #include "settings/Hotkeys.h"
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
 #include "ui/SheetPage.h"
-#include "hotkeys/Hotkeys.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 
 #include "res/resource.h"
 #include "settings/VoiceChoice.h"
-#include "store/text/Text.h"
+#include "speech/Speech.h"
 #include "store/WordGet.h"
+#include "store/text/Text.h"
 #include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
-#include "speech/Speech.h"
 
 namespace {
 

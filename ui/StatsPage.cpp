@@ -141,8 +141,7 @@ void drawCalendar(HDC dc, const RECT& area, const ReviewStats& stats, const Pale
         lastLabelRight = x + textSize(dc, label).cx;
     }
     const wchar_t* const weekdays[] = {L"一", L"三", L"五"};
-    for (int i = 0; i < 3; ++i)
-        text(dc, labelsLeft, gridTop + 2 * i * pitch + (cell - lineHeight) / 2, weekdays[i]);
+    for (int i = 0; i < 3; ++i) text(dc, labelsLeft, gridTop + 2 * i * pitch + (cell - lineHeight) / 2, weekdays[i]);
 
     for (int index = 0; index < kCalendarDays; ++index) {
         if (stats.firstDay + index > stats.today) break;
@@ -195,7 +194,7 @@ void drawDueBars(HDC dc, const RECT& area, const ReviewStats& stats, const Palet
     const int plotHeight = std::max(1, baseline - plotTop);
 
     fillRect(dc, RECT{left, baseline, left + kDueBars * pitch - gap, baseline + std::max(1, scaleToDpi(1, dpi))},
-         palette.line);
+             palette.line);
     const int* busiest = std::max_element(stats.dueOnDay.data(), stats.dueOnDay.data() + kDueBars);
     if (*busiest == 0) {
         const std::wstring none = L"今后 30 天没有要复习的单词";
@@ -206,8 +205,8 @@ void drawDueBars(HDC dc, const RECT& area, const ReviewStats& stats, const Palet
         const int count = stats.dueOnDay[static_cast<std::size_t>(day)];
         if (count == 0) continue;
         // Every day with words shows, however small beside the busiest.
-        const int height = std::max(scaleToDpi(2, dpi), static_cast<int>(std::lround(
-                                                               static_cast<double>(count) * plotHeight / *busiest)));
+        const int height = std::max(scaleToDpi(2, dpi),
+                                    static_cast<int>(std::lround(static_cast<double>(count) * plotHeight / *busiest)));
         const int x = left + day * pitch;
         fillRect(dc, RECT{x, baseline - height, x + pitch - gap, baseline}, palette.bar);
     }
@@ -285,8 +284,7 @@ void StatsPage::draw(const DRAWITEMSTRUCT& item) const
     }
     {
         const SelectedObject bitmap(buffer.get(), picture.get());
-        const SelectedObject font(buffer.get(),
-                                  reinterpret_cast<HGDIOBJ>(SendMessageW(window(), WM_GETFONT, 0, 0)));
+        const SelectedObject font(buffer.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(window(), WM_GETFONT, 0, 0)));
         SetBkMode(buffer.get(), TRANSPARENT);
         const RECT area{0, 0, width, height};
         const UINT dpi = context().dpis.ofWindow(window());

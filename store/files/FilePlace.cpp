@@ -6,8 +6,8 @@
 #include <string>
 #include <system_error>
 
-#include "store/files/FileReplace.h"
 #include "store/files/FileNames.h"
+#include "store/files/FileReplace.h"
 
 namespace {
 

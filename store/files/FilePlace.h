@@ -52,8 +52,8 @@ bool canCreateAndDelete(const std::filesystem::path& folder);
 // user's folder is taken as for one that cannot be written.
 // A program folder that is used and holds neither mivora.bin nor
 // dic\DAvud.bin (just unpacked) starts from copies of the user's folder's
-// files (mivora.ini too, unless the folder has its own): a program that ran from inside its zip and was then unpacked, as
-// the user was told to, goes on with its progress.
+// files (mivora.ini too, unless the folder has its own): a program that ran from inside its zip and was then unpacked,
+// as the user was told to, goes on with its progress.
 FilePlace chooseFilePlace(const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,
                           bool programVanishes = false);
 

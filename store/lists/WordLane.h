@@ -145,7 +145,10 @@ public:
     // Like add with bulk allocation, for pieces laid out in a text that the
     // lane keeps (keepText): the node points into the text instead of
     // copying it. `pieces.phonetic` is the transcription without brackets.
-    bool addInText(const WordFields& pieces, std::size_t hash) { return insert(pieces, Allocation::bulk, hash, true, false); }
+    bool addInText(const WordFields& pieces, std::size_t hash)
+    {
+        return insert(pieces, Allocation::bulk, hash, true, false);
+    }
     // Keeps a text that nodes of this lane point into for as long as the
     // lane lives (a swap takes it along). May throw bad_alloc.
     void keepText(std::shared_ptr<const void> text) { texts_.push_back(std::move(text)); }

@@ -4,8 +4,8 @@
 #include <climits>
 #include <new>
 
-#include "store/text/Text.h"
 #include "store/lists/WordLane.h"
+#include "store/text/Text.h"
 
 void WordSet::reserve(std::size_t words)
 {

@@ -12,7 +12,6 @@
 #include "store/files/FileStamp.h"
 #include "store/lists/WordEntry.h"
 #include "store/text/Text.h"
-#include "store/lists/WordEntry.h"
 
 namespace {
 

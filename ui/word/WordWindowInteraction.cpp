@@ -96,7 +96,8 @@ HMENU WordWindow::prepareWordMenu()
 void WordWindow::showForgotItem(HMENU popup)
 {
     const WordEntry entry = wordStore.currentEntry();
-    const bool reviewing = !loading_ && wordStore.underReview(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)));
+    const bool reviewing =
+        !loading_ && wordStore.underReview(std::u16string_view(entry.word, boundedLength(entry.word, kWordUnits)));
     const bool shown = GetMenuState(popup, IDM_WORD_FORGOT, MF_BYCOMMAND) != static_cast<UINT>(-1);
     if (reviewing && !shown) {
         const int count = GetMenuItemCount(popup);
@@ -114,7 +115,8 @@ void WordWindow::showForgotItem(HMENU popup)
 void WordWindow::forgetShownWord()
 {
     const WordEntry marked = wordStore.currentEntry();
-    if (loading_ || !wordStore.underReview(std::u16string_view(marked.word, boundedLength(marked.word, kWordUnits)))) return;
+    if (loading_ || !wordStore.underReview(std::u16string_view(marked.word, boundedLength(marked.word, kWordUnits))))
+        return;
     const bool beforeMeaning = hidesMeaningOf(marked);
     stepOn();
     if (wordStore.forgetReviewed(marked) && events_.answered) events_.answered(marked, false, beforeMeaning);
