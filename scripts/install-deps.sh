@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake make g++ python3 python3-markdown procps util-linux
-    clang-14 libclang-rt-14-dev
+    clang-14 libclang-rt-14-dev clang-format
     libgtest-dev googletest libbenchmark-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils x11-xserver-utils xdotool imagemagick fonts-wqy-microhei fonts-dejavu-core

@@ -2,7 +2,8 @@
 # Builds every configuration and runs every test: the portable core natively
 # under ASan/UBSan and ThreadSanitizer, the whole program under Wine (unit,
 # in-process window and end-to-end tests), the fuzz targets for a bounded
-# time, and the benchmarks (figures only).
+# time, the benchmarks (figures only), and that the product's code is in
+# .clang-format's style.
 #   FUZZ_SECONDS   seconds per fuzz target (default 30)
 #   MIVORA_SKIP_BENCH=1  leave out the benchmarks
 #
@@ -66,6 +67,8 @@ preset() {
     cmake --preset "$1" >/dev/null && cmake --build --preset "$1" && ctest --preset "$1"
 }
 
+# The product's code stays in .clang-format's style.
+step format bash -c 'bash scripts/format-files.sh | xargs clang-format --dry-run -Werror'
 step native preset native
 step tsan preset tsan
 step windows preset windows
