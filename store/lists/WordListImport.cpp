@@ -1480,6 +1480,24 @@ ImportAnalysis refused(ImportRefusal refusal)
 
 }  // namespace
 
+// The usual column count under `separator`, counted over the records below
+// Anki's header lines. The analysis and a change of the choices count it
+// alike, so that the same choices always take the same words and skip the
+// same lines.
+std::size_t usualColumns(const Pass& pass, char16_t separator, std::size_t ankiLines)
+{
+    if (separator == 0) return 1;
+    LineSource lines = pass.lines();
+    std::u16string line;
+    bool bad = false;
+    SeparatorCount count{separator};
+    while (lines.next(line, bad))
+        if (lines.number() > ankiLines && !trim(line).empty()) count.feed(line);
+    count.finish();
+    std::size_t n = 0;
+    return std::max<std::size_t>(1, count.usual(n));
+}
+
 ImportAnalysis analyseWordList(std::string bytes, const ImportJob& job)
 {
     if (bytes.empty()) return refused(ImportRefusal::empty);
@@ -1509,6 +1527,9 @@ ImportAnalysis analyseWordList(std::string bytes, const ImportJob& job)
         analysis.format = ImportFormat::eudicText;
     } else {
         analysis.choices.separator = chooseSeparator(scan, analysis.columns);
+        // Anki names its separator in a header line; the columns it gives
+        // are counted as for any other.
+        if (scan.ankiSeparator != 0) analysis.columns = usualColumns(pass, analysis.choices.separator, scan.ankiLines);
         ticker.pass(1);
         std::vector<ColumnLook> looks, firstLooks;
         if (analysis.choices.separator != 0) weighColumns(pass.lines(), scan.ankiLines, analysis, looks, firstLooks);
@@ -1552,19 +1573,7 @@ ImportAnalysis applyImportChoices(ImportAnalysis analysis, const ImportChoices& 
     analysis.choices = choices;
     Ticker ticker(job, analysis.bytes->size(), 2);
     const Pass pass{*analysis.bytes, analysis.textStart, job, ticker, analysis.encoding};
-    // The usual column count under the new separator.
-    analysis.columns = 1;
-    if (choices.separator != 0) {
-        LineSource lines = pass.lines();
-        std::u16string line;
-        bool bad = false;
-        SeparatorCount count{choices.separator};
-        while (lines.next(line, bad))
-            if (lines.number() > analysis.ankiLines && !trim(line).empty()) count.feed(line);
-        count.finish();
-        std::size_t n = 0;
-        analysis.columns = std::max<std::size_t>(1, count.usual(n));
-    }
+    analysis.columns = usualColumns(pass, choices.separator, analysis.ankiLines);
     ticker.pass(1);
     take(pass, analysis.ankiLines, analysis);
     // Cancelled, the file stays for the choices to be applied again.

@@ -406,3 +406,25 @@ TEST(WordListImport, EncodingFollowsTheFileAndTheSystem)
 }
 
 }  // namespace
+
+// Anki names its separator in a header line. An unbalanced quote below it
+// ends where a line holds the usual count of columns, as in any other file,
+// and taking the file again under the same choices takes the same words and
+// skips the same lines.
+TEST(WordListImport, AnkisSeparatorLineKeepsTheQuoteRuleAndTheSameChoicesTakeTheSame)
+{
+    ImportJob job;
+    job.codePage = latin1;
+    const std::string file =
+        utf8(u"#separator:tab\n#html:false\nabandon\t放弃\n\"broken\t打破\ncandle\t蜡烛\ndesk\t书桌\n");
+    const ImportAnalysis analysis = analyseWordList(file, job);
+    ASSERT_EQ(analysis.refusal, ImportRefusal::none);
+    EXPECT_EQ(analysis.choices.separator, u'\t');
+    std::vector<std::u16string> words;
+    for (std::size_t i = 0; i < analysis.words.size(); ++i) words.push_back(analysis.words[i].word);
+    EXPECT_EQ(words, (std::vector<std::u16string>{u"abandon", u"candle", u"desk"}));
+    EXPECT_EQ(analysis.skippedLines, (std::vector<std::size_t>{4}));
+    const ImportAnalysis again = applyImportChoices(analysis, analysis.choices, job);
+    EXPECT_EQ(again.words.size(), analysis.words.size());
+    EXPECT_EQ(again.skippedLines, analysis.skippedLines);
+}
