@@ -43,13 +43,13 @@ shoot_settled settings
 # Windows gives the sheet the keyboard as it opens; on a display without a
 # window manager nobody hands its X window the input focus, so this does.
 xdotool windowfocus --sync "$(sheet_window)" || e2e_fail "could not give the sheet the keyboard"
-# Open at the first control, 开机自动启动: 替换当前窗口标题栏, 自动切换单词,
-# then the interval, whose text a Tab selects.
-keys Tab Tab Tab 2 5
+# Open at the first control, 开机自动启动: 例句和词形 beside it, 替换当前窗口
+# 标题栏, 自动切换单词, then the interval, whose text a Tab selects.
+keys Tab Tab Tab Tab 2 5
 # Pages change from the row of tabs, which takes the arrow keys (Windows
 # also switches with Ctrl+Tab, which Wine's modal sheet leaves to the page):
 # Shift+Tab back past the first control reaches it.
-keys shift+Tab shift+Tab shift+Tab shift+Tab Right
+keys shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab Right
 shoot_settled library "$SHEET_SHOT"
 
 # --- 2. the dictionary box, the page's first control

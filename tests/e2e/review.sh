@@ -71,7 +71,10 @@ e2e_wait_for 10 "the good line" grep -qE "	good	word0000	$expected_due(	before-m
 menu_item 2
 e2e_wait_for 10 "the again line" grep -q "	again	word0001	" "$log"
 grep -qx "$garbled" "$log" || e2e_fail "the unreadable line is gone"
-[ "$(lines)" -eq 7 ] || e2e_fail "the log has $(lines) lines: $(cat "$log")"
+# 忘了 sends the word back to learning: the history keeps that too, so that
+# the other PC follows it.
+grep -qE "	forget	word0001\$" "$log" || e2e_fail "no forget line: $(cat "$log")"
+[ "$(lines)" -eq 8 ] || e2e_fail "the log has $(lines) lines: $(cat "$log")"
 
 e2e_quit
 e2e_files progress-expect "$progress" remembered=word0000,word0002 not-remembered=word0001 learning=word0001 ||

@@ -44,8 +44,10 @@ TEST(ListOrder, KnownRandomNumbersAndSeeds)
 TEST(ListOrder, ChosenListsComeInTheirOrder)
 {
     TempDir dir;
-    for (const char* name : {"中考英语词汇", "高考英语词汇", "Mine"}) {
-        writeBytes(dir.path() / (std::string(name) + ".txt"), "\xFF\xFE" + utf16le(kFile));
+    // The names as UTF-16: a narrow name would be taken in the system's code
+    // page on Windows.
+    for (const char16_t* name : {u"中考英语词汇", u"高考英语词汇", u"Mine"}) {
+        writeBytes(dir.path() / (std::u16string(name) + u".txt"), "\xFF\xFE" + utf16le(kFile));
     }
     struct Case {
         const char* what;
