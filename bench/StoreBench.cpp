@@ -344,7 +344,9 @@ const fs::path& reviewDirectory(long answers)
         time += 3600 + static_cast<std::int64_t>(random() % 36000);
         std::u16string word = u"abandon";
         appendNumber(word, static_cast<long>(random() % static_cast<unsigned long>(words)));
-        text += reviewLine({time, random() % 5 != 0, word, static_cast<std::int32_t>(time / 86400 + 3)}) + "\n";
+        text += reviewLine({time, random() % 5 != 0 ? ReviewGrade::good : ReviewGrade::again, word,
+                            static_cast<std::int32_t>(time / 86400 + 3)}) +
+                "\n";
     }
     std::FILE* file = std::fopen((dir / "mivora-review.txt").c_str(), "wb");
     std::fwrite(text.data(), 1, text.size(), file);
