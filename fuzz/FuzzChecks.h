@@ -9,25 +9,23 @@
 #include <set>
 #include <string>
 
-#include "store/text/Text.h"
 #include "store/WordGet.h"
+#include "store/text/Text.h"
 
-#define FUZZ_CHECK(condition)                                                          \
-    do {                                                                               \
-        if (!(condition)) {                                                            \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                              \
-        }                                                                              \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);                         \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (0)
 
 inline bool fieldIsClean(const char16_t* field, std::size_t units)
 {
     const std::size_t n = boundedLength(field, units);
-    if (n == units)
-        return false;
+    if (n == units) return false;
     for (std::size_t i = n; i < units; ++i)
-        if (field[i] != 0)
-            return false;
+        if (field[i] != 0) return false;
     return true;
 }
 
@@ -58,8 +56,7 @@ inline void checkStore(WordGet& store)
         FUZZ_CHECK(end.empty());
     } else {
         bool found = false;
-        for (const WordEntry& e : learning)
-            found = found || std::u16string(e.word) == end;
+        for (const WordEntry& e : learning) found = found || std::u16string(e.word) == end;
         FUZZ_CHECK(found);
     }
     checkEntry(store.currentEntry());
@@ -99,7 +96,6 @@ inline void writeFile(const std::filesystem::path& path, const std::uint8_t* dat
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     FUZZ_CHECK(file != nullptr);
-    if (size > 0)
-        FUZZ_CHECK(std::fwrite(data, size, 1, file) == 1);
+    if (size > 0) FUZZ_CHECK(std::fwrite(data, size, 1, file) == 1);
     FUZZ_CHECK(std::fclose(file) == 0);
 }

@@ -3,8 +3,8 @@
 
 #include <string_view>
 
-#include "store/lists/DictionaryFormat.h"
 #include "FuzzChecks.h"
+#include "store/lists/DictionaryFormat.h"
 
 namespace {
 
@@ -53,8 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkStore(store);
     const auto learning = store.entries(WordList::learning);
     FUZZ_CHECK(store.header().learningCount >= static_cast<std::int32_t>(learning.size()));
-    for (const WordEntry& e : learning)
-        FUZZ_CHECK(e.phonetic[0] == 0 || e.phonetic[0] == u'[');
+    for (const WordEntry& e : learning) FUZZ_CHECK(e.phonetic[0] == 0 || e.phonetic[0] == u'[');
 
     // Moving the head back and forth keeps everything in order.
     if (!learning.empty()) {

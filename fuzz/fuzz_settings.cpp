@@ -9,9 +9,9 @@
 #include <iterator>
 #include <string>
 
-#include "store/files/FileReplace.h"
 #include "FuzzChecks.h"
 #include "SettingsFile.h"
+#include "store/files/FileReplace.h"
 
 namespace {
 
@@ -72,8 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     store.loadDictionary(name);
     checkStore(store);
     FUZZ_CHECK(!store.contains(u"outside"));
-    if (!isPlainFileName(name))
-        FUZZ_CHECK(store.entries(WordList::learning).empty() && !store.dirty());
+    if (!isPlainFileName(name)) FUZZ_CHECK(store.entries(WordList::learning).empty() && !store.dirty());
     store.setDirectory({});
     return 0;
 }

@@ -2,6 +2,7 @@
 // tray icon under Wine, driven with the messages the notification area and
 // the session manager send.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <prsht.h>
 #include <shellapi.h>
@@ -13,9 +14,9 @@
 #include <cstring>
 #include <cwchar>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iterator>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,10 +27,10 @@
 #include "res/resource.h"
 #include "settings/IniFile.h"
 #include "settings/ReviewSettings.h"
-#include "settings/SpeechSettings.h"
 #include "settings/Settings.h"
-#include "store/text/Text.h"
+#include "settings/SpeechSettings.h"
 #include "store/WordGet.h"
+#include "store/text/Text.h"
 #include "win/Messages.h"
 #include "win/Timers.h"
 
@@ -78,13 +79,28 @@ fs::path exeDirectory()
     return fs::path(buffer).parent_path();
 }
 
-fs::path settingsFile() { return exeDirectory() / L"mivora.bin"; }
-fs::path dicDirectory() { return exeDirectory() / L"dic"; }
-fs::path progressFile() { return dicDirectory() / L"DAvud.bin"; }
-fs::path iniFile() { return exeDirectory() / L"mivora.ini"; }
+fs::path settingsFile()
+{
+    return exeDirectory() / L"mivora.bin";
+}
+fs::path dicDirectory()
+{
+    return exeDirectory() / L"dic";
+}
+fs::path progressFile()
+{
+    return dicDirectory() / L"DAvud.bin";
+}
+fs::path iniFile()
+{
+    return exeDirectory() / L"mivora.ini";
+}
 // The user's own folder of the tests' application objects, so that no
 // folder of the prefix's user is read or written.
-fs::path userFolder() { return exeDirectory() / L"user-folder" / L"Mivora"; }
+fs::path userFolder()
+{
+    return exeDirectory() / L"user-folder" / L"Mivora";
+}
 
 // A string value of the registry; nothing when it is absent.
 std::optional<std::wstring> registryText(HKEY root, const wchar_t* path, const wchar_t* name)
@@ -263,8 +279,7 @@ TEST(TrayTip, LongestNumbersFitTheTipField)
     wchar_t tip[kTrayTipUnits];
     std::wmemset(tip, L'#', kTrayTipUnits);
     formatTrayTip(header, tip);
-    EXPECT_STREQ(tip,
-                 L"记住数量: -2147483648\r\n学习数量: -2147483648\r\n上次时间: 2147483647\r\n开始时间: -1");
+    EXPECT_STREQ(tip, L"记住数量: -2147483648\r\n学习数量: -2147483648\r\n上次时间: 2147483647\r\n开始时间: -1");
     header.startDate = INT_MIN;
     header.lastDate = INT_MIN;
     formatTrayTip(header, tip);
@@ -328,8 +343,7 @@ TEST_F(OwnerWindowTest, OnlyButtonReleasesAndMovesAreHandled)
     EXPECT_EQ(SendMessageW(owner_, WM_TRAYICON, kTrayIconId, WM_MOUSEMOVE), 0);
     const LPARAM others[] = {WM_LBUTTONDOWN,   WM_RBUTTONDOWN,   WM_MBUTTONDOWN, WM_MBUTTONUP,
                              WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK, WM_CONTEXTMENU, WM_USER};
-    for (LPARAM ignored : others)
-        EXPECT_EQ(SendMessageW(owner_, WM_TRAYICON, kTrayIconId, ignored), 1) << ignored;
+    for (LPARAM ignored : others) EXPECT_EQ(SendMessageW(owner_, WM_TRAYICON, kTrayIconId, ignored), 1) << ignored;
 }
 
 std::u16string currentWord()
@@ -494,7 +508,8 @@ TEST_F(OwnerWindowTest, AboutOpensTheSheetOnItsThirdPageAndCancelSavesNothing)
     EXPECT_STREQ(sheetProbe.caption, L"Mivora");
     EXPECT_EQ(sheetProbe.rightClick, 0);
     EXPECT_EQ(sheetProbe.leftClick, 0);
-    EXPECT_EQ(sheetProbe.leftClickMenuFirst, static_cast<UINT>(IDM_WORD_REMEMBERED)) << "no word menu with the sheet open";
+    EXPECT_EQ(sheetProbe.leftClickMenuFirst, static_cast<UINT>(IDM_WORD_REMEMBERED))
+        << "no word menu with the sheet open";
     EXPECT_EQ(app().sheet.openSheet(), nullptr);
     EXPECT_NE(settingsFileInt(kWindowXOffset), 5555);
 
@@ -618,8 +633,8 @@ TEST_F(OwnerWindowTest, ExitSavesSettingsThenClosesWordWindowThenIconMenusAndGdi
     ASSERT_NE(font, nullptr);
     ASSERT_NE(brush, nullptr);
     shutdownProbe = {};
-    shutdownProbe.original = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(word, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watchWordWindow)));
+    shutdownProbe.original =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(word, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watchWordWindow)));
     app().Settings.windowX = 4321;
     app().Settings.autoStart = 1;
     restoreRunValue(std::nullopt);
@@ -929,8 +944,7 @@ class HeldFile {
 public:
     explicit HeldFile(const fs::path& file)
         : handle_(CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
-    {
-    }
+    {}
     ~HeldFile() { release(); }
     bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
     void release()
@@ -1051,7 +1065,10 @@ TEST_F(FailedSaveTest, IniSaveKeepsOtherSectionsAndAFailureIsToldOnce)
 // The voice object's registration that Wine 8 reads (the per-machine one).
 constexpr wchar_t kVoiceServerKey[] =
     L"Software\\Classes\\CLSID\\{96749377-3391-11D2-9EE3-00C04F797396}\\InprocServer32";
-fs::path spokenLog() { return exeDirectory() / L"spoken.txt"; }
+fs::path spokenLog()
+{
+    return exeDirectory() / L"spoken.txt";
+}
 
 // Puts the stand-in voice (stand_in_voice.dll, which writes what it is asked
 // to say to spoken.txt) in the place of the prefix's own for as long as it
@@ -1311,8 +1328,7 @@ public:
     ExitQuestionAnswerer(std::vector<int> answers, std::function<void(int)> beforeAnswer)
         : answers_(std::move(answers)), beforeAnswer_(std::move(beforeAnswer)),
           thread_(CreateThread(nullptr, 0, &ExitQuestionAnswerer::run, this, 0, nullptr))
-    {
-    }
+    {}
     ~ExitQuestionAnswerer()
     {
         stop_ = true;
