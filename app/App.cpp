@@ -662,7 +662,7 @@ void App::bringBackDueWords(bool showFirst)
         const std::size_t came = wordStore.bringBack(
             reviewLog.comingBack(
                 remembered, [this](std::u16string_view word) { return wordStore.underReview(word); },
-                static_cast<std::int32_t>(wordStore.reviewWaiting()), reviewSettings.dailyLimit),
+                static_cast<std::int32_t>(wordStore.reviewWaiting()), reviewSettings.dailyLimit, std::time(nullptr)),
             showFirst);
         if (came != 0 && !showFirst) wordWindow.layout();
     }

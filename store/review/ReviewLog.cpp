@@ -53,7 +53,9 @@ bool parseDate(std::string_view text, std::int64_t& day)
     return back.month == static_cast<int>(m) && back.day == static_cast<int>(d);  // no 31 April
 }
 
-bool parseTime(std::string_view text, std::int64_t& seconds)
+}  // namespace
+
+bool parseTimeText(std::string_view text, std::int64_t& seconds)
 {
     std::int64_t day;
     unsigned h, mi, s;
@@ -74,6 +76,8 @@ std::string timeText(std::int64_t seconds)
                   static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
     return text;
 }
+
+namespace {
 
 // The lines of a text, without their line ends; empty lines left out.
 std::vector<std::string_view> linesOf(std::string_view text)
@@ -102,6 +106,24 @@ bool readText(const std::filesystem::path& path, std::string& text)
     while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, got);
     if (text.compare(0, 3, kUtf8Mark) == 0) text.erase(0, 3);
     return !std::ferror(file.get());
+}
+
+constexpr char kMetKind[] = "\tmet\t";
+
+std::string metLine(std::int64_t time, std::u16string_view word)
+{
+    std::string text;
+    encodeUtf8(word, text);
+    return timeText(time) + kMetKind + text;
+}
+
+bool parseMetLine(std::string_view line, std::int64_t& time, std::u16string& word)
+{
+    constexpr std::size_t kind = sizeof kMetKind - 1;
+    if (line.size() <= 20 + kind || line.substr(20, kind) != kMetKind || !parseTimeText(line.substr(0, 20), time))
+        return false;
+    const std::string_view text = line.substr(20 + kind);
+    return text.find('\t') == std::string_view::npos && decodeUtf8(text, word) && word.size() < kWordUnits;
 }
 
 FsrsGrade fsrsGrade(ReviewGrade grade)
@@ -199,7 +221,7 @@ bool parseReviewLine(std::string_view line, ReviewAnswer& answer)
     }
     if (count < 4) return false;
     ReviewAnswer parsed;
-    if (!parseTime(fields[0], parsed.time)) return false;
+    if (!parseTimeText(fields[0], parsed.time)) return false;
     const auto grade = std::find(std::begin(kGradeNames), std::end(kGradeNames), fields[1]);
     if (grade == std::end(kGradeNames)) return false;
     parsed.grade = static_cast<ReviewGrade>(grade - std::begin(kGradeNames));
@@ -260,7 +282,7 @@ std::string mergeReviewLogs(std::string_view a, std::string_view b)
             // A line of a kind this version does not read still has its
             // time when it starts with one.
             std::int64_t time;
-            if (line.size() > 20 && line[20] == '\t' && parseTime(line.substr(0, 20), time)) {
+            if (line.size() > 20 && line[20] == '\t' && parseTimeText(line.substr(0, 20), time)) {
                 before = time;
                 lines.push_back({time, 0, line});
             } else {
@@ -555,7 +577,7 @@ void ReviewLog::setFirstReviewSpread(std::int32_t days)
 
 std::vector<DueWord> ReviewLog::comingBack(const std::vector<std::u16string>& remembered,
                                            const std::function<bool(std::u16string_view)>& underReview,
-                                           std::int32_t waiting, std::int32_t dailyLimit)
+                                           std::int32_t waiting, std::int32_t dailyLimit, std::int64_t utcNow)
 {
     std::vector<DueWord> words;
     words.reserve(remembered.size());
@@ -569,6 +591,7 @@ std::vector<DueWord> ReviewLog::comingBack(const std::vector<std::u16string>& re
         if (!underReview(word)) words.push_back({word, 0, answered});
     }
     setFirstReviewSpread(firstReviewSpread(beforeLog, dailyLimit));
+    keepFirstMet(remembered, utcNow);
     for (DueWord& word : words) word.dueDay = dueDay(word.word);
     const std::int32_t day = today();
     const std::int64_t brought = std::int64_t{reviewedOn(day)} + waiting;
@@ -604,10 +627,29 @@ void ReviewLog::replayLocked(WordState& state)
     }
 }
 
+void ReviewLog::keepFirstMet(const std::vector<std::u16string>& remembered, std::int64_t utcNow)
+{
+    std::string lines;
+    {
+        std::lock_guard guard(lock_);
+        if (today_ <= std::int64_t{startDay_} + spread_) return;
+        for (const std::u16string& word : remembered) {
+            std::u16string folded = foldedWord(word);
+            const auto it = words_.find(folded);
+            if (it != words_.end() && it->second.card.known) continue;
+            if (!firstMet_.emplace(std::move(folded), today_).second) continue;
+            if (!lines.empty()) lines += '\n';
+            lines += metLine(utcNow, word);
+        }
+    }
+    if (!lines.empty()) record(lines);
+}
+
 void ReviewLog::rebuildLocked()
 {
     answers_.clear();
     words_.clear();
+    firstMet_.clear();
     std::int32_t started = INT32_MAX;
     std::vector<ReviewAnswer> parsed;
     for (std::string_view line : linesOf(text_)) {
@@ -619,7 +661,15 @@ void ReviewLog::rebuildLocked()
             continue;
         }
         ReviewAnswer answer;
-        if (parseReviewLine(line, answer)) parsed.push_back(std::move(answer));
+        std::int64_t time;
+        std::u16string word;
+        if (parseReviewLine(line, answer)) {
+            parsed.push_back(std::move(answer));
+        } else if (parseMetLine(line, time, word)) {
+            const std::int32_t day = dayOf_(time);
+            const auto [it, added] = firstMet_.try_emplace(foldedWord(word), day);
+            if (!added) it->second = std::min(it->second, day);
+        }
     }
     // Appended lines of a clock put back, or a log edited by hand, may be
     // out of order: the schedule goes by the times.
@@ -654,7 +704,7 @@ bool ReviewLog::hasAnswers(std::u16string_view word) const
 std::int32_t ReviewLog::dueDay(std::u16string_view word) const
 {
     std::lock_guard guard(lock_);
-    std::u16string folded = foldedWord(word);
+    const std::u16string folded = foldedWord(word);
     const auto it = words_.find(folded);
     if (it != words_.end() && it->second.card.known) return it->second.card.dueDay();
     if (today_ <= std::int64_t{startDay_} + spread_) return firstReviewDay(word, startDay_, spread_);
@@ -662,7 +712,8 @@ std::int32_t ReviewLog::dueDay(std::u16string_view word) const
     // was remembered on another PC whose log has not come yet, or lost its
     // line. It comes back as a word remembered the day it was met, not as
     // one overdue for months.
-    const std::int32_t met = firstMet_.emplace(std::move(folded), today_).first->second;
+    const auto kept = firstMet_.find(folded);
+    const std::int32_t met = kept == firstMet_.end() ? today_ : kept->second;
     return fsrsAnswer(FsrsCard{}, FsrsAnswer{met, FsrsGrade::good}, retention_).dueDay();
 }
 

@@ -19,6 +19,15 @@
 // cache: every due date is worked out anew from the answers, so a file
 // merged from two PCs gives both the same schedule. Lines that cannot be
 // read are kept as they are and skipped.
+//
+// A remembered word without answers met in a log older than the spread of
+// first reviews (remembered on a PC whose log has not come yet, or its
+// line lost) has its first review worked out as for a word remembered that
+// day. The day is kept, so that daily restarts do not put it off for ever:
+//
+//   2026-12-08T09:30:12Z<TAB>met<TAB>abandon
+//
+// The earliest such line of a word counts.
 #pragma once
 
 #include <cstdint>
@@ -76,6 +85,10 @@ std::int32_t localDayOf(std::int64_t utcSeconds);
 // Days since 1970-01-01 <-> "yyyy-mm-dd".
 std::string dayText(std::int32_t day);
 bool parseDayText(std::string_view text, std::int32_t& day);
+// UTC seconds since 1970 <-> "yyyy-mm-ddThh:mm:ssZ", the time every line
+// of the history starts with.
+std::string timeText(std::int64_t seconds);
+bool parseTimeText(std::string_view text, std::int64_t& seconds);
 
 // One line of the log (without its line end), and back. False for a line
 // that is no answer (a comment, an empty or garbled line).
@@ -169,14 +182,17 @@ public:
     // `underReview` tells the words already in the round, which do not
     // come twice. Sets the spread of the words from before the log, and
     // notes those coming back (see broughtBack).
+    // Words without answers met here for the first time in a log older
+    // than the spread are kept with `utcNow`.
     std::vector<DueWord> comingBack(const std::vector<std::u16string>& remembered,
                                     const std::function<bool(std::u16string_view)>& underReview, std::int32_t waiting,
-                                    std::int32_t dailyLimit);
+                                    std::int32_t dailyLimit, std::int64_t utcNow);
     std::int32_t today() const;
 
     // Appends a line of another kind the history keeps (a change of a
     // word's state, see WordActions.h) as an answer is appended; a file
     // that cannot be written keeps it in memory, for the next whole write.
+    // `line` may hold several lines, separated by '\n'.
     void record(const std::string& line);
     // Every line known, as the file holds them.
     std::string text() const;
@@ -202,6 +218,7 @@ private:
         FsrsCard card;
     };
     void rebuildLocked();
+    void keepFirstMet(const std::vector<std::u16string>& remembered, std::int64_t utcNow);
     void replayLocked(WordState& state);
     bool writeWholeLocked();
     bool mergeLocked(std::string_view other);
@@ -224,6 +241,6 @@ private:
     bool unwrittenTold_ = false;
     std::unordered_map<std::u16string, char> broughtBack_;  // folded words without answers
     // Words without answers met in a log older than the spread: the day
-    // they were first asked for.
-    mutable std::unordered_map<std::u16string, std::int32_t> firstMet_;
+    // they were first met, from the history's met lines.
+    std::unordered_map<std::u16string, std::int32_t> firstMet_;  // by folded word
 };

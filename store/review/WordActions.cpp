@@ -1,45 +1,12 @@
 #include "store/review/WordActions.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "store/lists/WordEntry.h"
 #include "store/review/ReviewLog.h"
 #include "store/text/Text.h"
 
 namespace {
-
-constexpr std::int64_t kSecondsPerDay = 86400;
-
-std::string timeOf(std::int64_t seconds)
-{
-    std::int64_t day = seconds / kSecondsPerDay;
-    if (seconds % kSecondsPerDay < 0) --day;
-    const std::int64_t rest = seconds - day * kSecondsPerDay;
-    char text[16];
-    std::snprintf(text, sizeof text, "T%02d:%02d:%02dZ", static_cast<int>(rest / 3600),
-                  static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
-    return dayText(static_cast<std::int32_t>(day)) + text;
-}
-
-bool twoDigits(std::string_view text, std::size_t at, int limit, int& value)
-{
-    if (text[at] < '0' || text[at] > '9' || text[at + 1] < '0' || text[at + 1] > '9') return false;
-    value = (text[at] - '0') * 10 + (text[at + 1] - '0');
-    return value <= limit;
-}
-
-bool parseTimeOf(std::string_view text, std::int64_t& seconds)
-{
-    std::int32_t day;
-    int h, m, s;
-    if (text.size() != 20 || text[10] != 'T' || text[13] != ':' || text[16] != ':' || text[19] != 'Z' ||
-        !parseDayText(text.substr(0, 10), day) || !twoDigits(text, 11, 23, h) || !twoDigits(text, 14, 59, m) ||
-        !twoDigits(text, 17, 60, s))
-        return false;
-    seconds = std::int64_t{day} * kSecondsPerDay + h * 3600 + m * 60 + s;
-    return true;
-}
 
 const char* nameOf(WordAct act)
 {
@@ -80,12 +47,12 @@ std::string wordActionLine(std::int64_t time, WordAct act, std::u16string_view w
 {
     std::string text;
     encodeUtf8(word, text);
-    return timeOf(time) + '\t' + nameOf(act) + '\t' + text;
+    return timeText(time) + '\t' + nameOf(act) + '\t' + text;
 }
 
 std::string listChosenLine(std::int64_t time, std::int32_t startDate)
 {
-    return timeOf(time) + "\tlist\t" + std::to_string(startDate);
+    return timeText(time) + "\tlist\t" + std::to_string(startDate);
 }
 
 bool parseWordActionLine(std::string_view line, WordActions& actions)
@@ -95,7 +62,7 @@ bool parseWordActionLine(std::string_view line, WordActions& actions)
     const std::size_t second = line.find('\t', first + 1);
     if (second == std::string_view::npos) return false;
     WordAction action;
-    if (!parseTimeOf(line.substr(0, first), action.time)) return false;
+    if (!parseTimeText(line.substr(0, first), action.time)) return false;
     const std::string_view kind = line.substr(first + 1, second - first - 1);
     const std::string_view rest = line.substr(second + 1);
     if (kind == "list") {

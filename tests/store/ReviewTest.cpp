@@ -276,7 +276,7 @@ std::vector<DueWord> startOn(const std::filesystem::path& dir, std::int32_t toda
     log.setDirectory(dir);
     log.load(today);
     return log.comingBack(
-        remembered, [](std::u16string_view) { return false; }, 0, 20);
+        remembered, [](std::u16string_view) { return false; }, 0, 20, at(today, 9));
 }
 
 struct Scenario {
@@ -382,16 +382,31 @@ TEST(Review, DueWordsThatShow)
                     std::to_string(coming[3] == u"pAa");
          },
          "60 200 600 12 a21"},
-        {"a word without answers in a log older than 60 days: due as if remembered today",
+        {"a word without answers in a log older than 60 days: due as if remembered the day it was met, on every "
+         "start after, on the other PC too, and an answer arriving later decides",
          [] {
-             TempDir dir;
+             TempDir dir, other;
              writeBytes(dir.path() / kReviewLogName, reviewLogHeader(kDec8 - 100) + '\n');
+             std::string out;
+             // Met on the 8th, started again daily: the due day stays.
+             for (int day : {0, 1, 2, 3}) {
+                 ReviewLog log(utcDay);
+                 const std::vector<DueWord> due = startOn(dir.path(), kDec8 + day, {u"ghost", u"Two"}, log);
+                 out += std::to_string(log.dueDay(u"ghost") - kDec8) + std::to_string(due.size()) + " ";
+             }
+             // The other PC met one of them a day later, before the logs
+             // met: the earlier day counts on both.
+             writeBytes(other.path() / kReviewLogName, reviewLogHeader(kDec8 - 100) + '\n' +
+                                                           "2026-12-09T08:00:00Z\tmet\ttwo\n"
+                                                           "2026-12-09T08:00:00Z\tmet\tthree\n"
+                                                           "2026-11-01T08:00:00Z\tgood\tghost\t2026-11-03\n");
              ReviewLog log(utcDay);
-             log.setDirectory(dir.path());
-             log.load(kDec8);
-             return std::to_string(log.dueDay(u"ghost") - kDec8);
+             startOn(dir.path(), kDec8 + 3, {}, log);
+             log.mergeText(readBytes(other.path() / kReviewLogName));
+             return out + std::to_string(log.dueDay(u"two") - kDec8) + std::to_string(log.dueDay(u"THREE") - kDec8) +
+                    " " + std::to_string(log.dueDay(u"ghost") - kDec8);
          },
-         "2"},
+         "20 20 22 22 23 -35"},
     };
     for (const Scenario& row : rows) EXPECT_EQ(row.run(), row.expected) << row.name;
 }
