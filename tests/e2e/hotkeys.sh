@@ -14,8 +14,6 @@
 #   hotkeys.sh <build dir>
 . "$(dirname "$0")/lib.sh"
 e2e_begin "$1" hotkeys
-desk_exe=$E2E_BUILD/tests/e2e/e2e_hotkey_desk.exe
-[ -f "$desk_exe" ] || e2e_fail "not built: $desk_exe"
 e2e_dictionary e2e 'apple|ˈæpl|苹果' 'banana|bəˈnɑːnə|香蕉' 'cherry|ˈtʃeri|樱桃' 'damson|ˈdæmzn|西洋李子'
 e2e_settings_file autoSwitch=0 sampleBackground=0 windowX=300 windowY=200 lfQuality=3 dictionaryName=e2e
 # Pause is held by the other program, Previous cannot be read.
@@ -26,32 +24,8 @@ word_pixels() { import -window root -crop 700x40+300+200 -depth 8 rgb:- 2>/dev/n
 word_differs_from() { [ "$(word_pixels)" != "$1" ]; }
 word_is() { [ "$(word_pixels)" = "$1" ]; }
 no_program_window() { ! e2e_has_program_window; }
-# The other programs' windows are captioned with their key logs' names.
-desk_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
-desk_started() { [ -n "$(desk_window "$1")" ]; }
-desk_gone() { [ -z "$(desk_window "$1")" ]; }
 has_line() { tr -d '\r' <"$E2E_DIR/$1" 2>/dev/null | grep -qx "$2"; }
-
-# start_desk <log name> [arguments]: another program, its key log in the
-# program folder; waits for its window. Its pid goes into DESK_PIDS[<log>].
-declare -A DESK_PIDS
-start_desk() {
-    (cd "$E2E_DIR" && exec "$(e2e_wine_binary)" "$desk_exe" window "$@") </dev/null >/dev/null 2>&1 9>&- &
-    DESK_PIDS[$1]=$!
-    E2E_PIDS+=("$!")
-    e2e_wait_for 30 "the window of $1" desk_started "$1"
-}
-stop_desk() {
-    kill "${DESK_PIDS[$1]}" 2>/dev/null
-    wait "${DESK_PIDS[$1]}" 2>/dev/null
-    e2e_wait_for 20 "the window of $1 to go" desk_gone "$1"
-}
-# focus_desk <log name>: gives that window the X keyboard focus.
-focus_desk() {
-    xdotool windowfocus --sync "$(desk_window "$1")" || e2e_fail "could not give $1 the keyboard"
-    sleep 0.3
-}
-sheet_text() { (cd "$E2E_DIR" && "$(e2e_wine_binary)" "$desk_exe" text "$1" </dev/null 2>/dev/null 9>&- | tr -d '\r'); }
+sheet_text() { (cd "$E2E_DIR" && "$(e2e_wine_binary)" "$(desk_exe)" text "$1" </dev/null 2>/dev/null 9>&- | tr -d '\r'); }
 
 # --- 1. The other program first, holding Ctrl+Alt+J (MOD_CONTROL | MOD_ALT).
 start_desk desk.log hold 3 0x4A

@@ -510,6 +510,35 @@ e2e_balloon_count() {
 }
 e2e_balloon_shown() { [ "$(e2e_balloon_count)" -gt "$1" ]; }
 
+# --- another program's window, which holds the keyboard for a hotkey: a
+# hotkey reaches a Wine program only while one of Wine's windows has the X
+# keyboard focus. The windows are captioned with their key logs' names.
+desk_exe() { echo "$E2E_BUILD/tests/e2e/e2e_hotkey_desk.exe"; }
+desk_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+desk_started() { [ -n "$(desk_window "$1")" ]; }
+desk_gone() { [ -z "$(desk_window "$1")" ]; }
+
+# start_desk <log name> [arguments]: another program, its key log in the
+# program folder; waits for its window. Its pid goes into DESK_PIDS[<log>].
+declare -A DESK_PIDS
+start_desk() {
+    [ -f "$(desk_exe)" ] || e2e_fail "not built: $(desk_exe)"
+    (cd "$E2E_DIR" && exec "$(e2e_wine_binary)" "$(desk_exe)" window "$@") </dev/null >/dev/null 2>&1 9>&- &
+    DESK_PIDS[$1]=$!
+    E2E_PIDS+=("$!")
+    e2e_wait_for 30 "the window of $1" desk_started "$1"
+}
+stop_desk() {
+    kill "${DESK_PIDS[$1]}" 2>/dev/null
+    wait "${DESK_PIDS[$1]}" 2>/dev/null
+    e2e_wait_for 20 "the window of $1 to go" desk_gone "$1"
+}
+# focus_desk <log name>: gives that window the X keyboard focus.
+focus_desk() {
+    xdotool windowfocus --sync "$(desk_window "$1")" || e2e_fail "could not give $1 the keyboard"
+    sleep 0.3
+}
+
 # --- the options sheet, shared by the scenarios that open it
 
 # The sheet: the program's visible window captioned "Mivora".
