@@ -409,8 +409,13 @@ void ReviewLog::load(std::int32_t today)
         wroteLocked(writeWholeLocked(), 0);
     }
     rebuildLocked();
+    mergeCopiesLocked();
+}
 
+bool ReviewLog::mergeCopiesLocked()
+{
     std::vector<std::filesystem::path> copies;
+    std::error_code error;
     for (std::filesystem::directory_iterator it(path_.parent_path(), error), end; !error && it != end;
          it.increment(error)) {
         std::error_code typeError;
@@ -418,18 +423,20 @@ void ReviewLog::load(std::int32_t today)
             copies.push_back(it->path());
     }
     std::sort(copies.begin(), copies.end());
+    bool changed = false;
     for (const std::filesystem::path& copy : copies) {
         std::string other;
         if (!readText(copy, other)) continue;
-        mergeLocked(other);
-        if (!writable_ || !pending_.empty()) continue;  // merged again at the next start
+        changed = mergeLocked(other) || changed;
+        if (!writable_ || !pending_.empty()) continue;  // merged again at the next look
         std::filesystem::path kept;
         std::u16string name = copy.filename().u16string() + kMergedSuffix;
-        for (char c : dayText(today)) {
+        for (char c : dayText(today_)) {
             if (c != '-') name.push_back(static_cast<char16_t>(c));
         }
         if (makeFileName(name, u"", kept)) renameNoReplace(copy, copy.parent_path() / kept);
     }
+    return changed;
 }
 
 bool ReviewLog::mergeWithDisk()
@@ -446,7 +453,11 @@ bool ReviewLog::mergeWithDisk()
     else
         wroteLocked(true, 0);  // the file holds every line already
     if (changed) rebuildLocked();
-    return changed;
+    // A copy the sync program made of a history both PCs changed at once
+    // holds answers that may be nowhere else (the PC that gave them ended
+    // before it wrote them again): taken in while running, not only at
+    // the next start.
+    return mergeCopiesLocked() || changed;
 }
 
 bool ReviewLog::mergeText(std::string_view otherLog)

@@ -147,7 +147,8 @@ public:
     void load(std::int32_t today);
     // Merges the log on disk, which a sync program may have replaced by
     // another PC's, with what this process knows, and writes the union back
-    // if the disk lacks any of it. True when the history changed.
+    // if the disk lacks any of it, then the sync programs' copies beside it
+    // as load does. True when the history changed.
     bool mergeWithDisk();
     // Merges another log's content into this one (and the file).
     bool mergeText(std::string_view otherLog);
@@ -222,6 +223,7 @@ private:
     void replayLocked(WordState& state);
     bool writeWholeLocked();
     bool mergeLocked(std::string_view other);
+    bool mergeCopiesLocked();
     void wroteLocked(bool ok, std::int64_t utcNow);
 
     LocalDayOf dayOf_;

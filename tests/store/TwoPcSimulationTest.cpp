@@ -448,6 +448,21 @@ TEST(TwoPcSimulation, FoundSequences)
              b.start();
              w.save(b);
          }},
+        {"an answer kept only in a conflict copy, its PC gone before it wrote it again: the running PC takes it in", 2,
+         [](World& w) {
+             Pc& a = *w.pcs[0];
+             Pc& b = *w.pcs[1];
+             w.settle();
+             w.remember(b), w.upload(1, "mivora-review.txt"), w.tick();
+             w.remember(a);
+             // A's history lost the race: it is a copy on both PCs now, and
+             // B's came down over it. A ends (the power goes) before it looks.
+             w.upload(0, "mivora-review.txt");
+             a.stop();
+             w.tick(61), w.look(b);
+             EXPECT_NE(b.log->text().find(w.answers.back()), std::string::npos) << "A's answer reached B";
+             a.start();
+         }},
         {"a fresh file from the other PC on disk at exit, nothing changed here", 2,
          [](World& w) {
              Pc& a = *w.pcs[0];
