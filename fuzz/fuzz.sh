@@ -8,7 +8,8 @@
 #   FUZZ_SEED       libFuzzer's seed for every target (default: a random one,
 #                   printed for each); with the same seed a target tries the
 #                   same inputs in the same order, so a failure found by
-#                   chance comes back given the time to reach it
+#                   chance comes back given the time to reach it; also
+#                   the first day of the two-PC simulation
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -43,4 +44,19 @@ for target in fuzz_dictionary fuzz_import fuzz_progress fuzz_settings; do
         grep -E '^stat::(number_of_executed_units|peak_rss_mb)|^Done ' "$work/$target.log" || true
     fi
 done
+# Two and three PCs with a sync program between them, on as many random
+# days as the time allows: the native store tests' simulation.
+simulation=$root/build/native/tests/store/store_two_pcs
+if [ ! -x "$simulation" ]; then
+    cmake --preset native >/dev/null && cmake --build --preset native --target store_two_pcs
+fi
+echo "== two-PC simulation: ${seconds}s${FUZZ_SEED:+, first seed $FUZZ_SEED}"
+if ! env MIVORA_SIMULATION_SECONDS=$seconds ${FUZZ_SEED:+MIVORA_SIMULATION_SEED=$FUZZ_SEED} \
+        "$simulation" --gtest_filter=TwoPcSimulation.MoreSeeds >"$work/simulation.log" 2>&1; then
+    tail -n 60 "$work/simulation.log"
+    echo "!! the two-PC simulation failed (its log names the seed that replays it)" >&2
+    status=1
+else
+    grep -E '^(first seed|[0-9]+ days)' "$work/simulation.log" || true
+fi
 exit $status

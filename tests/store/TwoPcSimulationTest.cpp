@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -364,6 +367,33 @@ TEST(TwoPcSimulation, FixedSeeds)
         runSeed(pcs, seed, 150);
         if (HasFailure()) return;
     }
+}
+
+// More days, for as long as MIVORA_SIMULATION_SECONDS says (the test
+// command's fuzzing step sets it), from MIVORA_SIMULATION_SEED on or from a
+// seed of chance. The first seed is printed: given again, with 0 seconds,
+// it replays the day that failed.
+TEST(TwoPcSimulation, MoreSeeds)
+{
+    const char* seconds = std::getenv("MIVORA_SIMULATION_SECONDS");
+    if (seconds == nullptr) GTEST_SKIP() << "MIVORA_SIMULATION_SECONDS is not set";
+    const char* given = std::getenv("MIVORA_SIMULATION_SEED");
+    std::uint32_t seed = given != nullptr ? static_cast<std::uint32_t>(std::strtoul(given, nullptr, 10))
+                                          : static_cast<std::uint32_t>(std::random_device{}());
+    std::printf("first seed %u\n", seed);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(std::atoi(seconds));
+    int days = 0;
+    for (; days == 0 || std::chrono::steady_clock::now() < end; ++seed, ++days) {
+        const int pcs = 2 + static_cast<int>(seed % 2);
+        const int steps = 100 + static_cast<int>(seed % 200);
+        SCOPED_TRACE("PCs " + std::to_string(pcs) + ", seed " + std::to_string(seed));
+        runSeed(pcs, seed, steps);
+        if (HasFailure()) {
+            std::printf("failed: MIVORA_SIMULATION_SEED=%u MIVORA_SIMULATION_SECONDS=0 replays it\n", seed);
+            return;
+        }
+    }
+    std::printf("%d days, each checked after settling and after restarts\n", days);
 }
 
 // The days the simulation found, each replayed as it happened.
