@@ -10,7 +10,10 @@
 #     word forgotten there since is learnt again here;
 #   - the other PC's save is noticed within a minute without any save here:
 #     a new word list chosen there replaces the learning list here, and the
-#     word window moves on to it.
+#     word window moves on to it;
+#   - a conflict copy older than a 忘记 and a 删除 made here brings neither
+#     back, and a fresh file of the other PC takes no word remembered here
+#     away, at 退出 or at the start.
 # "The next save" is the periodic save's tick, given at once by
 # e2e_owner_timer.exe instead of after five minutes.
 #   synced_folder.sh <build dir> <path to e2e_owner_timer.exe>
@@ -104,4 +107,66 @@ e2e_quit
 e2e_files progress-expect "$progress" remembered=new0000,word0005,word0004,word0003,word0008,word0009 \
     learning-exact=new0001,new0002 || e2e_fail "the progress file after the exit"
 [ "$(ls "$E2E_DIR/dic" | grep -c '\.merged-')" -eq 1 ] || e2e_fail "merged copies: $(ls "$E2E_DIR/dic")"
+
+# --- The learner's latest action wins over files from outside the shared
+# history: a conflict copy saved before a 忘记 and a 删除 made here on 词库
+# brings neither word back, running or after a restart; a fresh file of the
+# other PC that lacks words remembered here, on disk at 退出 with nothing
+# changed here, or found at the start, takes none of them away.
+remembered_now() { e2e_files progress-words "$progress" | sed 's/ *|.*//' | tr ' ' '\n' | sed '/^$/d' | sort; }
+learning_now() { e2e_files progress-words "$progress" | sed 's/.*| *//' | tr ' ' '\n' | sed '/^$/d' | sort; }
+cp "$progress" "$E2E_DIR/older.bin"
+before=$(remembered_now)
+e2e_start
+e2e_wait_ready
+tray_command 3
+e2e_wait_for 20 "the options sheet" sheet_open
+click_in_sheet 88 17  # the "词库" tab
+shoot_settled library
+click_in_sheet 200 330  # the remembered words' list, below its rows
+windows=$(e2e_program_windows | cut -d' ' -f1)
+xdotool key Home shift+F10
+menu=$(e2e_new_program_window "$windows") || e2e_fail "no menu on the remembered word"
+xdotool key Down Return  # 忘记
+e2e_wait_for 10 "the menu to close" e2e_window_gone "${menu%% *}"
+xdotool key Down Home Delete  # the first row selected again
+box() { xdotool search --onlyvisible --name '^提示$' 2>/dev/null | head -n 1; }
+box_shown() { [ -n "$(box)" ]; }
+e2e_wait_for 15 "the question before 删除" box_shown
+xdotool key Return
+e2e_wait_for 15 "the question to close" eval '! box_shown'
+click_ok
+e2e_wait_for 15 "the sheet to close" sheet_closed
+save_now
+e2e_wait_for 30 "the save after 忘记 and 删除" eval '[ "$(remembered_now | wc -l)" -eq $(($(wc -l <<<"$before") - 2)) ]'
+after=$(remembered_now)
+gone=$(comm -23 <(echo "$before") <(echo "$after"))
+forgotten=$(comm -12 <(echo "$gone") <(learning_now))
+[ "$(wc -l <<<"$gone")" -eq 2 ] && [ "$(wc -l <<<"$forgotten")" -eq 1 ] ||
+    e2e_fail "after 忘记 and 删除: remembered $(echo $after), gone $(echo $gone), learning $(learning_now | tr '\n' ' ')"
+e2e_log "forgotten $forgotten, deleted $(comm -23 <(echo "$gone") <(echo "$forgotten"))"
+cp "$E2E_DIR/older.bin" "$E2E_DIR/dic/DAvud-HOME.bin"
+touch -d '1 hour ago' "$E2E_DIR/dic/DAvud-HOME.bin"
+save_now
+e2e_wait_for 30 "the older copy taken in" test -f "$E2E_DIR/dic/DAvud-HOME.bin.merged-$today"
+[ "$(remembered_now)" = "$after" ] || e2e_fail "the older copy brought back: $(comm -13 <(echo "$after") <(remembered_now))"
+e2e_quit
+e2e_start
+e2e_wait_ready
+e2e_quit
+[ "$(remembered_now)" = "$after" ] || e2e_fail "after a restart the copy's words came back: $(remembered_now | tr '\n' ' ')"
+
+# The other PC saved before its sync brought the words remembered here.
+marked_here=$(comm -12 <(echo "$after") <(printf '%s\n' new0000 word0003 word0004 word0005))
+[ -n "$marked_here" ] || e2e_fail "no word remembered here is left to check"
+e2e_start
+e2e_wait_ready
+e2e_files other-pc "$progress" "" "$(echo $marked_here)" || e2e_fail "the other PC's fresh file"
+e2e_quit
+[ "$(remembered_now)" = "$after" ] || e2e_fail "at the exit the other PC's file took away $(comm -23 <(echo "$after") <(remembered_now))"
+e2e_files other-pc "$progress" "" "$(echo $marked_here)" || e2e_fail "the other PC's fresh file"
+e2e_start
+e2e_wait_ready
+e2e_quit
+[ "$(remembered_now)" = "$after" ] || e2e_fail "at the start the other PC's file took away $(comm -23 <(echo "$after") <(remembered_now))"
 e2e_end
