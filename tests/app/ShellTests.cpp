@@ -20,10 +20,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/App.h"
 #include "app/FileNotices.h"
+#include "app/Instance.h"
 #include "res/resource.h"
 #include "settings/IniFile.h"
 #include "settings/ReviewSettings.h"
@@ -704,6 +706,58 @@ TEST_F(OwnerWindowTest, EndingSessionSavesWithoutWaitingForAWorkerThatRunsOn)
     EXPECT_EQ(fs::file_size(progressFile()), 24u + storedWords() * 1664u);
     SetEvent(release);
     EXPECT_TRUE(app().dictionaryLoad.wait(30000));
+    CloseHandle(release);
+}
+
+// Set as the owner window hears WM_DESTROY, before the program handles it.
+struct DestroyProbe {
+    WNDPROC original = nullptr;
+    HANDLE destroying = nullptr;
+} destroyProbe;
+
+LRESULT CALLBACK watchOwnerDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DESTROY) SetEvent(destroyProbe.destroying);
+    return CallWindowProcW(destroyProbe.original, window, message, wParam, lParam);
+}
+
+// 退出 waits for the workers and saves before the windows go, seconds on a
+// slow synced folder: a start made meanwhile must not hand its request to a
+// window that will never read it (it would end with 1, and no program would
+// run); it waits for this one to end instead.
+TEST_F(OwnerWindowTest, AStartDuringTheExitsSaveFindsNoWindowToHandItsRequestTo)
+{
+    EXPECT_EQ(runningOwnerWindow(), owner_);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    destroyProbe.destroying = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(app().dictionaryLoad.start(owner_, WM_NULL, [release]() -> LPARAM {
+        WaitForSingleObject(release, INFINITE);
+        return 0;
+    }));
+    destroyProbe.original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watchOwnerDestroy)));
+    bool refused = false;
+    bool exitWaited = false;
+    std::thread start([&] {
+        if (WaitForSingleObject(destroyProbe.destroying, 10000) == WAIT_OBJECT_0) {
+            // The exit waits for the worker now, which is held until this
+            // start has looked (a second, far less than the exit waits).
+            const ULONGLONG deadline = GetTickCount64() + 1000;
+            while (runningOwnerWindow() != nullptr && GetTickCount64() < deadline) Sleep(10);
+            refused = runningOwnerWindow() == nullptr;
+            exitWaited = IsWindow(owner_) && app().dictionaryLoad.running();
+        }
+        SetEvent(release);
+    });
+    app().runTrayCommand(IDM_TRAY_EXIT);
+    start.join();
+    EXPECT_TRUE(exitWaited) << "the look was made while the exit waited";
+    EXPECT_TRUE(refused) << "the ending program's window took the start's request";
+    EXPECT_FALSE(IsWindow(owner_));
+    EXPECT_EQ(runningOwnerWindow(), nullptr);
+    MSG message;
+    EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    CloseHandle(destroyProbe.destroying);
     CloseHandle(release);
 }
 
