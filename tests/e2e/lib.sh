@@ -590,6 +590,7 @@ shoot_sheet() {
 crop_sheet() {
     local sheet X Y WIDTH HEIGHT
     sheet=$(sheet_window)
+    [ -n "$sheet" ] || e2e_fail "the sheet is not open (screen: $E2E_SHOT)"
     eval "$(xdotool getwindowgeometry --shell "$sheet")"
     SHEET_SHOT=${E2E_SHOT%.png}-sheet.png
     # Without the time of writing in the file: shoot_settled compares the

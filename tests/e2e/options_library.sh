@@ -108,7 +108,21 @@ windows=$(e2e_program_windows | cut -d' ' -f1)
 click_in_sheet 300 55  # the dictionary box
 list=$(e2e_new_program_window "$windows") || e2e_fail "the dictionary box did not drop down"
 e2e_log "dictionary list dropped down: $list"
-xdotool key s Return  # the first name starting with s, as typed
+# The dropped list takes the keys only once it is drawn: a key that comes
+# sooner reaches the sheet, where Return is OK.
+list_pixels() {
+    local x y w h
+    read -r _ x y w h <<<"$list"
+    import -window root -crop "${w}x${h}+${x}+${y}" -depth 8 rgb:- 2>/dev/null | md5sum
+}
+list_drawn() { e2e_same_as_before "$(list_pixels)"; }
+E2E_BEFORE=
+e2e_wait_for 10 "the dropped list drawn" list_drawn
+drawn=$(list_pixels)
+list_moved() { [ "$(list_pixels)" != "$drawn" ]; }
+xdotool key s  # the first name starting with s, as typed
+e2e_wait_for 10 "the list on the name typed" list_moved
+xdotool key Return
 shoot_word_window switched "$before"
 after=$BOX
 e2e_log "word window after the switch: $after"
