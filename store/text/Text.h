@@ -57,3 +57,24 @@ std::size_t copyBounded(char16_t (&field)[N], std::u16string_view source) noexce
 bool decodeUtf8(std::string_view bytes, std::u16string& out);
 // UTF-16 -> UTF-8; false (and `out` unspecified) on an unpaired surrogate.
 bool encodeUtf8(std::u16string_view text, std::string& out);
+// Appends the UTF-8 bytes of one code point (at most U+10FFFF) to `out`,
+// anything with push_back(char).
+template <class Bytes>
+void appendCodePoint(char32_t cp, Bytes& out)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
