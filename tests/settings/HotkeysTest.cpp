@@ -12,7 +12,7 @@ namespace {
 constexpr std::uint32_t C = kHotkeyCtrl, A = kHotkeyAlt, S = kHotkeyShift, W = kHotkeyWin;
 
 struct TextCase {
-    const char16_t* written;   // as a user may write it
+    const char16_t* written;     // as a user may write it
     std::optional<Hotkey> read;  // nullopt: cannot be read
     const char16_t* canonical;   // how the program writes it back
 };

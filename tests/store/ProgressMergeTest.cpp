@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "StoreTestSupport.h"
+#include "store/ProgressSaver.h"
 #include "store/progress/ProgressBase.h"
 #include "store/progress/ProgressMerge.h"
-#include "store/ProgressSaver.h"
 
 using namespace storetest;
 

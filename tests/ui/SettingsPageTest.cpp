@@ -3,9 +3,9 @@
 // a keystroke sends; the real sheet opened modally and inspected from a timer.
 #include <gtest/gtest.h>
 
-#include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
+#include <windows.h>
 
 #include <cstring>
 #include <fstream>
@@ -15,8 +15,8 @@
 
 #include "WordWindowFixture.h"
 #include "res/resource.h"
-#include "ui/OptionsPages.h"
 #include "ui/CommonControls.h"
+#include "ui/OptionsPages.h"
 #include "ui/OptionsSheet.h"
 
 namespace {
@@ -24,7 +24,10 @@ namespace {
 using namespace uitest;
 
 // Whether a timer of the word window runs; asking stops it.
-bool stopTimer(UINT_PTR id) { return KillTimer(wordWindow, id) != FALSE; }
+bool stopTimer(UINT_PTR id)
+{
+    return KillTimer(wordWindow, id) != FALSE;
+}
 
 DWORD layeredFlags(COLORREF* key = nullptr)
 {
@@ -83,8 +86,8 @@ protected:
         Settings.windowY = 150;
         script = {};
         options.dpis = {};
-        host_ = CreateWindowExW(0, kPlainClass, L"host", WS_POPUP, 400, 300, 600, 500, nullptr, nullptr,
-                                appInstance, nullptr);
+        host_ = CreateWindowExW(0, kPlainClass, L"host", WS_POPUP, 400, 300, 600, 500, nullptr, nullptr, appInstance,
+                                nullptr);
     }
 
     void TearDown() override
@@ -128,7 +131,7 @@ TEST(SwitchTimerPeriod, StaysBetweenOneSecondAndThePlatformMaximum)
     EXPECT_EQ(switchTimerPeriodMs(2147483), 2147483000u);
     EXPECT_EQ(switchTimerPeriodMs(2147484), static_cast<UINT>(USER_TIMER_MAXIMUM));
     EXPECT_EQ(switchTimerPeriodMs(4294968), static_cast<UINT>(USER_TIMER_MAXIMUM));  // the product wraps to 704
-    EXPECT_EQ(switchTimerPeriodMs(-1), static_cast<UINT>(USER_TIMER_MAXIMUM));  // stored unsigned: 4294967295 s
+    EXPECT_EQ(switchTimerPeriodMs(-1), static_cast<UINT>(USER_TIMER_MAXIMUM));       // stored unsigned: 4294967295 s
 }
 
 TEST_F(SettingsPageTest, OpeningShowsTheSettingsAndChangesNone)
@@ -272,8 +275,8 @@ int threadDpiAwareness()
     using GetContext = HANDLE(WINAPI*)();
     using AwarenessOf = int(WINAPI*)(HANDLE);
     HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    const auto get = reinterpret_cast<GetContext>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+    const auto get =
+        reinterpret_cast<GetContext>(reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
     const auto awareness = reinterpret_cast<AwarenessOf>(
         reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
     return get != nullptr && awareness != nullptr ? awareness(get()) : -1;
@@ -375,7 +378,8 @@ TEST_F(SettingsPageTest, ChosenColoursAreStoredShownAndApplied)
     EXPECT_EQ(Settings.sampleBackground, 0);
     EXPECT_FALSE(ticked(IDC_SETTINGS_SAMPLE_BACKGROUND)) << "the page shows that sampling is off";
     EXPECT_EQ(GetObjectType(before), 0u) << "the old brush is deleted";
-    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)), theWordWindow.backgroundBrush());
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(wordWindow, GCLP_HBRBACKGROUND)),
+              theWordWindow.backgroundBrush());
     LOGBRUSH brush{};
     GetObjectW(theWordWindow.backgroundBrush(), sizeof brush, &brush);
     EXPECT_EQ(brush.lbColor, RGB(90, 80, 70));
@@ -406,7 +410,8 @@ std::vector<COLORREF> drawButton(HWND button, UINT state, int& w, int& h)
     ReleaseDC(nullptr, screen);
     HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
     HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)));
-    DRAWITEMSTRUCT item{ODT_BUTTON, static_cast<UINT>(GetDlgCtrlID(button)), 0, ODA_DRAWENTIRE, state, button, dc, r, 0};
+    DRAWITEMSTRUCT item{ODT_BUTTON, static_cast<UINT>(GetDlgCtrlID(button)), 0, ODA_DRAWENTIRE, state, button, dc, r,
+                        0};
     SendMessageW(GetParent(button), WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
     std::vector<COLORREF> pixels;
     for (int y = 0; y < h; ++y)
@@ -494,7 +499,8 @@ void checkCurrentPage(HWND sheet, int index)
     for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
         GetWindowRect(child, &control);
         if (IsWindowVisible(child) && !inside(control, area))
-            visit.clipped.push_back("page " + std::to_string(index) + " control " + std::to_string(GetDlgCtrlID(child)));
+            visit.clipped.push_back("page " + std::to_string(index) + " control " +
+                                    std::to_string(GetDlgCtrlID(child)));
     }
     if (visit.clipped.size() == before) ++visit.pagesWhole;
 }

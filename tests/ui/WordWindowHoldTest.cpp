@@ -396,9 +396,8 @@ TEST_F(WordWindowHoldTest, OurOwnWindowsNeverCountAsFullScreen)
     ASSERT_TRUE(film.inFront());
     ASSERT_TRUE(pumpUntil([] { return !wordShown(); }, 10000));
     // Ours (as the options sheet would be) covering the monitor, in front.
-    HWND sheet = CreateWindowExW(0, kPlainClass, L"", WS_POPUP | WS_VISIBLE, 0, 0,
-                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
-                                 appInstance, nullptr);
+    HWND sheet = CreateWindowExW(0, kPlainClass, L"", WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                 GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, appInstance, nullptr);
     SetForegroundWindow(sheet);
     EXPECT_TRUE(pumpUntil(wordShown, 3000));
     EXPECT_TRUE(switchesWithin(5000));
@@ -422,7 +421,7 @@ TEST(CoversWordMonitor, OnlyTheWordsMonitorCoveredByAnotherProgramCounts)
     };
     EXPECT_FALSE(with([&](auto& f) { f.wordMonitor = b; }));  // the word is on the other monitor
     EXPECT_FALSE(with([&](auto& f) { f.wordMonitor = b, f.shellBusy = f.shellReported = true; }));
-    EXPECT_FALSE(with([](auto& f) { f.client.top = 23; }));  // maximised with a caption
+    EXPECT_FALSE(with([](auto& f) { f.client.top = 23; }));                     // maximised with a caption
     EXPECT_TRUE(with([](auto& f) { f.client.top = 23, f.shellBusy = true; }));  // ... in Direct3D or a show
     EXPECT_TRUE(with([](auto& f) { f.client.top = 23, f.shellReported = true; }));
     EXPECT_FALSE(with([](auto& f) { f.ownProcess = true; }));
