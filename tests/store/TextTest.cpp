@@ -84,13 +84,13 @@ TEST(Text, Utf8DecodingReportsValidity)
         std::u16string decoded;
     };
     const Bad bad[] = {
-        {"\xC0\x80", u"\uFFFD\uFFFD"},       // overlong NUL
+        {"\xC0\x80", u"\uFFFD\uFFFD"},  // overlong NUL
         {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},
-        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // encoded surrogate
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // encoded surrogate
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // beyond U+10FFFF
-        {"a\x80z", u"a\uFFFDz"},            // stray continuation byte
-        {"\xE6\x94", u"\uFFFD"},            // truncated at the end
-        {"\xE6\x94z", u"\uFFFDz"},          // truncated in the middle
+        {"a\x80z", u"a\uFFFDz"},                            // stray continuation byte
+        {"\xE6\x94", u"\uFFFD"},                            // truncated at the end
+        {"\xE6\x94z", u"\uFFFDz"},                          // truncated in the middle
         {"\xFF", u"\uFFFD"},
     };
     for (const Bad& b : bad) {
@@ -108,4 +108,25 @@ TEST(Text, Utf8EncodingRejectsLoneSurrogates)
     EXPECT_EQ(back, u"ab放\U0001F600");
     EXPECT_FALSE(encodeUtf8(u"a\xD800", bytes));
     EXPECT_FALSE(encodeUtf8(u"\xDC00z", bytes));
+}
+
+TEST(Text, Utf8EncodingAtEveryLengthsEdges)
+{
+    const struct {
+        std::u16string text;
+        std::string bytes;
+    } rows[] = {
+        {u"\u007F", "\x7F"},
+        {u"\u0080", "\xC2\x80"},
+        {u"\u07FF", "\xDF\xBF"},
+        {u"\u0800", "\xE0\xA0\x80"},
+        {u"\uFFFF", "\xEF\xBF\xBF"},
+        {u"\U00010000", "\xF0\x90\x80\x80"},
+        {u"\U0010FFFF", "\xF4\x8F\xBF\xBF"},
+    };
+    for (const auto& row : rows) {
+        std::string bytes;
+        EXPECT_TRUE(encodeUtf8(row.text, bytes));
+        EXPECT_EQ(bytes, row.bytes) << static_cast<unsigned>(row.text[0]);
+    }
 }
