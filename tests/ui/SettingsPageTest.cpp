@@ -3,9 +3,10 @@
 // a keystroke sends; the real sheet opened modally and inspected from a timer.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <commctrl.h>
 #include <prsht.h>
-#include <windows.h>
 
 #include <cstring>
 #include <fstream>
